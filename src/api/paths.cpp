@@ -1,0 +1,84 @@
+#include "api/paths.h"
+
+#include <cstring>
+
+#include "api/library_state.h"
+#include "platform/platform.h"
+#include "stanvex.h"
+
+namespace stanvex {
+
+namespace {
+constexpr size_t kMaxName = 127;
+}
+
+int JoinPath(char* directory, char* name) {
+  size_t length = strnlen(directory, kMaxJoinDirectory + 1);
+  if (length > kMaxJoinDirectory) {
+    SetLastErrorText("Path is too long %s", directory);
+    return -1;
+  }
+  if (length == 0) return 0;
+  if (!platform::IsPathSeparator(directory[length - 1])) {
+    directory[length] = platform::PathSeparator();
+    directory[length + 1] = '\0';
+    ++length;
+  }
+  char saved[kMaxName + 1];
+  CopyText(saved, sizeof saved, name);
+  CopyText(name, kPathSize, directory);
+  AppendText(name, kPathSize, saved);
+  return 0;
+}
+
+int CheckDirectory(const char* directory) {
+  char remembered[kPathSize];
+  bool have = platform::GetCurrentDir(remembered, sizeof remembered);
+  bool entered = platform::SetCurrentDir(directory);
+  if (have) platform::SetCurrentDir(remembered);
+  if (!entered) {
+    SetLastErrorText("Error: the directory %s does not exist", directory ? directory : "");
+    return -1;
+  }
+  return 0;
+}
+
+void StripTrailingBackslash(char* text) {
+  size_t length = strnlen(text, kPathSize);
+  if (length > 0 && platform::IsPathSeparator(text[length - 1])) text[length - 1] = '\0';
+}
+
+void ReplaceExtension(char* name, const char* extension) {
+  size_t blanks = 0;
+  while (name[blanks] == ' ') ++blanks;
+  if (blanks > 0) std::memmove(name, name + blanks, strnlen(name + blanks, kPathSize - 1) + 1);
+  size_t length = strnlen(name, kPathSize - 1);
+  name[length] = '\0';
+  const char* dot = std::strrchr(name, '.');
+  const char* separator = nullptr;
+  for (const char* p = name; *p != '\0'; ++p)
+    if (platform::IsPathSeparator(*p)) separator = p;
+  if (dot != nullptr && (separator == nullptr || dot > separator)) {
+    size_t keep = static_cast<size_t>(dot - name);
+    name[keep] = '\0';
+  }
+  AppendText(name, kPathSize, extension);
+}
+
+}  // namespace stanvex
+
+using namespace stanvex;
+
+extern "C" STANVEX_API int32_t STANVEX_CALL ChangeTempDir(const char* directory) {
+  if (directory == nullptr) {
+    SetLastErrorText("Error: the directory %s does not exist", "");
+    return -1;
+  }
+  if (CheckDirectory(directory) != 0) return -1;
+  if (std::strlen(directory) >= kDirectorySize) {
+    SetLastErrorText("Error: the directory %s is too long", directory);
+    return -1;
+  }
+  CopyText(WorkingDirectory, sizeof WorkingDirectory, directory);
+  return 0;
+}

@@ -1,0 +1,89 @@
+// The operating system behind one small interface. This header and its one
+// implementation file per platform are the only places that know which system
+// the library runs on.
+#ifndef STANVEX_PLATFORM_PLATFORM_H
+#define STANVEX_PLATFORM_PLATFORM_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace stanvex::platform {
+
+// The separator of this platform's paths: '\\' on Windows, '/' elsewhere.
+char PathSeparator();
+
+// True when c separates path components here ('\\' or '/' on Windows, '/' elsewhere).
+bool IsPathSeparator(char c);
+
+// Compares two file names as this platform's file system does: without regard
+// to case on Windows, byte for byte elsewhere. Returns true when equal.
+bool SameFileName(const char* a, const char* b);
+
+// True when a and b name the same existing directory (same device and inode on
+// POSIX; the same full path without regard to case on Windows).
+bool SameDirectory(const char* a, const char* b);
+
+bool FileExists(const char* path);
+bool IsDirectory(const char* path);
+
+// Copies source to target. With replace false the copy fails when target
+// exists. The target is written to a temporary name beside it and renamed, so
+// a failed copy never leaves a partial target. Returns true on success.
+bool CopyFile(const char* source, const char* target, bool replace);
+
+// Renames source to target, replacing target. True on success.
+bool MoveFile(const char* source, const char* target);
+
+// Deletes a file. True on success (false also when it did not exist).
+bool DeleteFile(const char* path);
+
+// Size of a file in bytes, or -1 when it cannot be read.
+int64_t FileSize(const char* path);
+
+// The process current directory into buffer (size bytes with its NUL).
+// False when it does not fit or cannot be read; buffer then holds "".
+bool GetCurrentDir(char* buffer, size_t size);
+
+// Makes path the process current directory. True on success.
+bool SetCurrentDir(const char* path);
+
+// Creates a directory (one level). True when it exists afterwards.
+bool MakeDirectory(const char* path);
+
+// A loaded dynamic library, or null.
+using LibraryHandle = void*;
+
+// Loads a library by its Windows name ("RIN2OBN.DLL"). On POSIX the name maps
+// to lib<name>.so in lower case, looked up first in the directory that holds
+// the stanvex library itself, then on the default search path. Null on
+// failure.
+LibraryHandle LoadLibraryByName(const char* windowsName);
+
+// Looks up a function by its decorated Windows name ("_ConvertFile@12"). On
+// POSIX the decoration is removed ("ConvertFile"). Null when missing.
+void* FindFunction(LibraryHandle library, const char* decoratedName);
+
+void FreeLibrary(LibraryHandle library);
+
+// The POSIX file name a Windows library name maps to ("RIN2OBN.DLL" ->
+// "librin2obn.so"); exposed for tests. Writes at most size bytes.
+void MapLibraryName(const char* windowsName, char* out, size_t size);
+
+// The plain name of a decorated function name ("_Fn@12" -> "Fn").
+void UndecorateName(const char* decorated, char* out, size_t size);
+
+// Milliseconds from an arbitrary start; wraps at 2^32.
+uint32_t TickCount();
+
+void SleepMilliseconds(uint32_t milliseconds);
+
+// The last system error code of the calling thread (errno / GetLastError).
+int LastSystemError();
+
+// The directory holding the stanvex library (with no trailing separator),
+// or "" when unknown.
+const char* LibraryDirectory();
+
+}  // namespace stanvex::platform
+
+#endif  // STANVEX_PLATFORM_PLATFORM_H

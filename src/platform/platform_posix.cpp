@@ -1,0 +1,218 @@
+// POSIX implementation of the platform interface.
+#include "platform/platform.h"
+
+#if !defined(_WIN32)
+
+#include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace stanvex::platform {
+
+char PathSeparator() { return '/'; }
+
+bool IsPathSeparator(char c) { return c == '/'; }
+
+bool SameFileName(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
+
+bool SameDirectory(const char* a, const char* b) {
+  struct stat sa, sb;
+  if (::stat(a, &sa) != 0 || ::stat(b, &sb) != 0) return false;
+  return S_ISDIR(sa.st_mode) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool FileExists(const char* path) {
+  struct stat st;
+  return ::stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsDirectory(const char* path) {
+  struct stat st;
+  return ::stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+namespace {
+
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Copies the bytes of in to out; false on any read or write error.
+bool CopyContent(int in, int out) {
+  char buffer[64 * 1024];
+  for (;;) {
+    ssize_t n = ::read(in, buffer, sizeof buffer);
+    if (n == 0) return true;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (!WriteAll(out, buffer, static_cast<size_t>(n))) return false;
+  }
+}
+
+}  // namespace
+
+bool CopyFile(const char* source, const char* target, bool replace) {
+  if (!replace && ::access(target, F_OK) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  int in = ::open(source, O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  std::string temp = std::string(target) + ".part";
+  int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (out < 0) {
+    int saved = errno;
+    ::close(in);
+    errno = saved;
+    return false;
+  }
+  bool ok = CopyContent(in, out);
+  int saved = errno;
+  ::close(in);
+  if (::close(out) != 0 && ok) {
+    ok = false;
+    saved = errno;
+  }
+  if (ok) {
+    if (replace) {
+      ok = ::rename(temp.c_str(), target) == 0;
+    } else {
+      // link() fails when the target appeared meanwhile: no silent overwrite.
+      ok = ::link(temp.c_str(), target) == 0;
+    }
+    if (!ok) saved = errno;
+  }
+  ::unlink(temp.c_str());
+  errno = saved;
+  return ok;
+}
+
+bool MoveFile(const char* source, const char* target) {
+  if (::rename(source, target) == 0) return true;
+  if (errno != EXDEV) return false;
+  if (!CopyFile(source, target, true)) return false;
+  return ::unlink(source) == 0;
+}
+
+bool DeleteFile(const char* path) { return ::unlink(path) == 0; }
+
+int64_t FileSize(const char* path) {
+  struct stat st;
+  if (::stat(path, &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
+bool GetCurrentDir(char* buffer, size_t size) {
+  if (size == 0) return false;
+  if (::getcwd(buffer, size) != nullptr) return true;
+  buffer[0] = '\0';
+  return false;
+}
+
+bool SetCurrentDir(const char* path) { return path != nullptr && ::chdir(path) == 0; }
+
+bool MakeDirectory(const char* path) {
+  if (::mkdir(path, 0755) == 0) return true;
+  return errno == EEXIST && IsDirectory(path);
+}
+
+void MapLibraryName(const char* windowsName, char* out, size_t size) {
+  if (size == 0) return;
+  std::string name(windowsName);
+  size_t slash = name.find_last_of("/\\");
+  if (slash != std::string::npos) name = name.substr(slash + 1);
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (name.size() > 4 && name.compare(name.size() - 4, 4, ".dll") == 0) {
+    name = "lib" + name.substr(0, name.size() - 4) + ".so";
+  }
+  std::snprintf(out, size, "%s", name.c_str());
+}
+
+void UndecorateName(const char* decorated, char* out, size_t size) {
+  if (size == 0) return;
+  const char* begin = decorated;
+  size_t length = std::strlen(decorated);
+  const char* at = std::strrchr(decorated, '@');
+  if (decorated[0] == '_' && at != nullptr && at > decorated + 1) {
+    begin = decorated + 1;  // "_Fn@12" -> "Fn"
+    length = static_cast<size_t>(at - begin);
+  }
+  if (length >= size) length = size - 1;
+  std::memcpy(out, begin, length);
+  out[length] = '\0';
+}
+
+const char* LibraryDirectory() {
+  static std::string directory = [] {
+    Dl_info info;
+    if (::dladdr(reinterpret_cast<void*>(&LibraryDirectory), &info) == 0 ||
+        info.dli_fname == nullptr)
+      return std::string();
+    std::string path(info.dli_fname);
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+  }();
+  return directory.c_str();
+}
+
+LibraryHandle LoadLibraryByName(const char* windowsName) {
+  char mapped[256];
+  MapLibraryName(windowsName, mapped, sizeof mapped);
+  const char* dir = LibraryDirectory();
+  if (dir[0] != '\0') {
+    std::string beside = std::string(dir) + "/" + mapped;
+    if (void* handle = ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
+  }
+  return ::dlopen(mapped, RTLD_NOW | RTLD_LOCAL);
+}
+
+void* FindFunction(LibraryHandle library, const char* decoratedName) {
+  if (library == nullptr) return nullptr;
+  char plain[256];
+  UndecorateName(decoratedName, plain, sizeof plain);
+  return ::dlsym(library, plain);
+}
+
+void FreeLibrary(LibraryHandle library) {
+  if (library != nullptr) ::dlclose(library);
+}
+
+uint32_t TickCount() {
+  struct timespec ts;
+  ::clock_gettime(CLOCK_MONOTONIC, &ts);
+  uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+  return static_cast<uint32_t>(ms);
+}
+
+void SleepMilliseconds(uint32_t milliseconds) {
+  struct timespec ts;
+  ts.tv_sec = milliseconds / 1000;
+  ts.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
+  while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+  }
+}
+
+int LastSystemError() { return errno; }
+
+}  // namespace stanvex::platform
+
+#endif  // !_WIN32

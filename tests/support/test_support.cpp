@@ -1,0 +1,68 @@
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace stanvex::testing {
+
+ScratchDir::ScratchDir() {
+  std::string pattern = (fs::temp_directory_path() / "stanvex-test-XXXXXX").string();
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+#if defined(_WIN32)
+  static int counter = 0;
+  path_ = (fs::temp_directory_path() / ("stanvex-test-" + std::to_string(::_getpid()) + "-" +
+                                         std::to_string(counter++)))
+              .string();
+  fs::create_directories(path_);
+#else
+  char* made = ::mkdtemp(buffer.data());
+  if (made == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = made;
+#endif
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::remove_all(path_, ignored);
+}
+
+std::string ScratchDir::File(const std::string& name) const { return (fs::path(path_) / name).string(); }
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+}
+
+bool Exists(const std::string& path) { return fs::exists(path); }
+
+std::string SharedData(const std::string& relative) {
+  return (fs::path(STANVEX_SHARED_DATA) / relative).string();
+}
+
+bool HaveSharedData() { return fs::is_directory(STANVEX_SHARED_DATA); }
+
+std::string OutDir() { return STANVEX_OUT_DIR; }
+std::string SourceDir() { return STANVEX_SOURCE_DIR; }
+
+CurrentDirGuard::CurrentDirGuard() : saved_(fs::current_path().string()) {}
+CurrentDirGuard::~CurrentDirGuard() {
+  std::error_code ignored;
+  fs::current_path(saved_, ignored);
+}
+
+}  // namespace stanvex::testing

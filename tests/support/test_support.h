@@ -1,0 +1,52 @@
+// Helpers shared by the test programs: scratch directories, whole-file I/O and
+// the location of the shared real data.
+#ifndef STANVEX_TESTS_TEST_SUPPORT_H
+#define STANVEX_TESTS_TEST_SUPPORT_H
+
+#include <string>
+#include <vector>
+
+namespace stanvex::testing {
+
+// A fresh empty directory under the system temporary folder, removed with its
+// contents when the object goes out of scope.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::string& path() const { return path_; }
+  // path() + separator + name
+  std::string File(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& content);
+bool Exists(const std::string& path);
+
+// Path of a file of the shared real data ("crinex/wsra0010.21d").
+std::string SharedData(const std::string& relative);
+// True when the shared data folder is present.
+bool HaveSharedData();
+
+// Folder holding the built programs and libraries.
+std::string OutDir();
+std::string SourceDir();
+
+// Restores the process current directory when it goes out of scope.
+class CurrentDirGuard {
+ public:
+  CurrentDirGuard();
+  ~CurrentDirGuard();
+
+ private:
+  std::string saved_;
+};
+
+}  // namespace stanvex::testing
+
+#endif  // STANVEX_TESTS_TEST_SUPPORT_H

@@ -1,0 +1,34 @@
+// Subcommands of the command-line host register themselves here: each
+// command file defines one static CommandRegistration that adds its
+// subcommand to the application.
+#ifndef STANVEX_TOOLS_COMMAND_H
+#define STANVEX_TOOLS_COMMAND_H
+
+#include <CLI/CLI.hpp>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace stanvex::cli {
+
+// Adds one subcommand (and its callback) to app.
+using CommandSetup = std::function<void(CLI::App& app)>;
+
+std::vector<CommandSetup>& CommandRegistry();
+
+struct CommandRegistration {
+  explicit CommandRegistration(CommandSetup setup) { CommandRegistry().push_back(std::move(setup)); }
+};
+
+// Thrown by a command to end with exit code 1 after printing message to stderr.
+struct CommandFailure {
+  std::string message;
+};
+
+// The library's last error text (iGetLastError).
+std::string LibraryError();
+
+}  // namespace stanvex::cli
+
+#endif  // STANVEX_TOOLS_COMMAND_H
