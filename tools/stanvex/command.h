@@ -21,6 +21,18 @@ struct CommandRegistration {
   explicit CommandRegistration(CommandSetup setup) { CommandRegistry().push_back(std::move(setup)); }
 };
 
+// The subcommand group `name` of app ("obn"), made on first use so that
+// several command files can add subcommands to one group.
+inline CLI::App* SubcommandGroup(CLI::App& app, const std::string& name,
+                                 const std::string& description) {
+  for (CLI::App* existing : app.get_subcommands(
+           [&](CLI::App* sub) { return sub->get_name() == name; }))
+    return existing;
+  CLI::App* group = app.add_subcommand(name, description);
+  group->require_subcommand(1);
+  return group;
+}
+
 // Thrown by a command to end with exit code 1 after printing message to stderr.
 struct CommandFailure {
   std::string message;
