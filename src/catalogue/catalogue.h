@@ -1,0 +1,64 @@
+// Catalogue files (manufact.dwn + user.dwn joined into combined.dwn) and
+// their loading into the host's Serv_Sta record.
+//
+// Threads: everything here runs on the thread of the current request and
+// uses LoadedCatalogue without locking.
+#ifndef STANVEX_CATALOGUE_CATALOGUE_H
+#define STANVEX_CATALOGUE_CATALOGUE_H
+
+#include <cstdint>
+#include <cstdio>
+
+#include "stanvex.h"
+
+namespace stanvex {
+
+constexpr int32_t kMaxStations = 8192;
+constexpr int32_t kMaxServices = 32;
+constexpr int32_t kServiceRecordSize = 1041;
+constexpr int32_t kStationRecordSize = 98;
+
+// Joins first and second into output (either input may be missing).
+// Returns 3 both joined, 1 only first, 2 only second, 0 neither exists
+// (output untouched), -1 output cannot be created, -2 no memory, -3 a write
+// failed. Sets no error text.
+int ConcatenateTwoASCIIFiles(const char* first, const char* second, const char* output);
+
+// Copies input (null: nothing) to output unchanged, then one newline when
+// the text did not end with one. Returns 0, 1 for a failed write, -1 for no
+// memory.
+int AppendTextFile(FILE* input, FILE* output);
+
+// Counts the blocks from the current position whose keyword equals keyword
+// (no case), until end of file or an unreadable block; rewinds the file.
+int CountBlocks(FILE* file, const char* keyword);
+
+// Fill catalogue->pStations / pServices (sized by iNumStations /
+// iNumServices) from every block of file that gives all required keys; a
+// block missing one leaves its slot for the next block. Unfilled slots at
+// the end are zeroed. Both rewind the file.
+void ParseStations(FILE* file, Serv_Sta* catalogue);
+void ParseServices(FILE* file, Serv_Sta* catalogue);
+
+// Orders the stations by serv, then sName, both without regard to case,
+// ascending. Stations with equal keys keep their file order.
+void SortStations(Serv_Sta* catalogue);
+
+// Sets each service's stationCount and firstStation (stations sorted).
+void LinkServices(Serv_Sta* catalogue);
+
+// The first service of the loaded catalogue whose ServId equals id (no
+// case); null when none or when no catalogue is loaded.
+ServiceRecord* FindService(const char* id);
+
+// The loaded catalogue, or null with "Error no station catalogue is loaded.
+// Call iInitalizeNEW first" in LastErrorText when there is none (before the
+// first load, after vClearMem, after a failed load).
+Serv_Sta* RequireLoadedCatalogue();
+
+// Releases the arrays of the loaded catalogue, if any, and marks it unloaded.
+void ReleaseLoadedCatalogue();
+
+}  // namespace stanvex
+
+#endif  // STANVEX_CATALOGUE_CATALOGUE_H

@@ -1,0 +1,35 @@
+// Delivery of a request's result (an OBN file and its ".nvb" and ".sta"
+// companions with the same base name) from the working directory to the
+// host's destination directory. Each file is copied, then deleted from the
+// working directory. Nothing is rolled back on failure: files already copied
+// stay in the destination, the others stay in the working directory.
+#ifndef STANVEX_PIPELINE_DELIVERY_H
+#define STANVEX_PIPELINE_DELIVERY_H
+
+namespace stanvex {
+
+// name: in/out, a kPathSize buffer with the output file name in
+// WorkingDirectory; its extension is set to ".obn" first.
+// destination: the destination directory without a trailing separator.
+// deliveredPath: null, or a kPathSize buffer that receives the destination
+// path of the delivered OBN file.
+// Returns 0, or -1 with the reason in LastErrorText. Sends no status.
+
+// Replaces files of the same name in the destination.
+int DeliverCopyOver(char* name, const char* destination, char* deliveredPath);
+
+// Keeps existing files: the OBN file takes the first free name of name,
+// nameA, nameB, ... nameY (before the extension); its companions take the
+// same base name and replace existing files. When none of the 26 names is
+// free, nothing is moved and -1 is returned.
+int DeliverAppend(char* name, const char* destination, char* deliveredPath);
+
+// name: in/out, a text of at most 254 characters with an extension. Attempt
+// 0 replaces the extension by "A.obn"; attempts 1..25 change the character
+// just before the last dot to 'A' + attempt. A name without a dot is left
+// unchanged.
+void MakeAlternateName(char* name, int attempt);
+
+}  // namespace stanvex
+
+#endif  // STANVEX_PIPELINE_DELIVERY_H

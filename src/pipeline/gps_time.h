@@ -1,0 +1,38 @@
+// One instant in GPS time and its calendar breakdown.
+#ifndef STANVEX_PIPELINE_GPS_TIME_H
+#define STANVEX_PIPELINE_GPS_TIME_H
+
+#include <cstdint>
+
+namespace stanvex {
+
+constexpr int32_t kSecondsPerWeek = 604800;
+constexpr int32_t kSecondsPerDay = 86400;
+
+// GPS seconds count whole seconds since 1980-01-06 00:00:00 (a Sunday), with
+// no leap seconds. The calendar fields use the leap-year rule "divisible by
+// 4", which holds up to 2099.
+//
+// Usage: store the instant in `seconds`, call ComputeFromSeconds(); to move
+// the instant, add to `seconds` and call it again.
+struct GpsTime {
+  int32_t dayOfYear;      // 1..366
+  int32_t year;           // four digits
+  int32_t month;          // 1..12
+  int32_t day;            // 1..31
+  int32_t week;           // GPS week without rollover
+  int32_t dayOfWeek;      // 0 (Sunday)..6
+  int32_t seconds;        // the instant (input), must not be negative
+  int32_t secondsOfWeek;  // 0..604799
+
+  // Sets all eight fields to 0.
+  void Clear();
+  // Fills the seven other fields from `seconds`. Cannot fail.
+  void ComputeFromSeconds();
+};
+
+static_assert(sizeof(GpsTime) == 32, "GpsTime is eight 32-bit integers");
+
+}  // namespace stanvex
+
+#endif  // STANVEX_PIPELINE_GPS_TIME_H
