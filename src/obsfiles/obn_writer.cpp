@@ -1,0 +1,130 @@
+#include <cstring>
+#include <ctime>
+#include <new>
+
+#include "api/library_state.h"
+#include "obsfiles/obn_file.h"
+
+namespace stanvex {
+
+namespace {
+
+void StampCreationTime(ObnHeader* header) {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  const std::tm* parts = std::localtime(&now);
+  if (parts != nullptr) local = *parts;
+  header->month = static_cast<int16_t>(local.tm_mon);
+  header->day = static_cast<int16_t>(local.tm_mday);
+  header->year = static_cast<int16_t>(local.tm_year);
+  header->hour = static_cast<int16_t>(local.tm_hour);
+  header->minute = static_cast<int16_t>(local.tm_min);
+  header->second = static_cast<int16_t>(local.tm_sec);
+}
+
+}  // namespace
+
+ObnFile* CreateObn(const char* path, int8_t carriedByte, float interval, int16_t bufferSize,
+                   int8_t maxChannels) {
+  if (path == nullptr) path = "";
+  ObnFile* file = new (std::nothrow) ObnFile{};
+  if (file == nullptr) {
+    SetLastErrorText("Error: Not enough memory in header");
+    return nullptr;
+  }
+  ObnHeader& header = file->header;
+  header.size = kObnHeaderSize;
+  std::memcpy(&header.version, &kObnVersionBits, sizeof header.version);
+  header.carriedByte = carriedByte;
+  header.maxChannels = maxChannels;
+  header.interval = interval;
+  CopyText(header.fileName, sizeof header.fileName, path);
+  StampCreationTime(&header);
+  // The run-time area holds nothing of meaning; only the buffer size is kept
+  // where the int16 of that area stands.
+  std::memcpy(header.runtime + 4, &bufferSize, sizeof bufferSize);
+
+  // A path the handle cannot hold whole is refused rather than cut: a cut
+  // path would name another file.
+  if (std::strlen(path) >= sizeof file->path) {
+    SetLastErrorText("Error: Unable to open %s for writing", path);
+    delete file;
+    return nullptr;
+  }
+  CopyText(file->path, sizeof file->path, path);
+  file->writing = true;
+  file->stream = std::fopen(path, "wb");
+  if (file->stream == nullptr) {
+    SetLastErrorText("Error: Unable to open %s for writing", path);
+    delete file;
+    return nullptr;
+  }
+  if (bufferSize > 0) {
+    file->buffer = new (std::nothrow) char[static_cast<size_t>(bufferSize)];
+    if (file->buffer == nullptr) {
+      SetLastErrorText("Error: Not enough memory in buffer");
+      std::fclose(file->stream);
+      delete file;
+      return nullptr;
+    }
+    file->bufferSize = bufferSize;
+    if (std::setvbuf(file->stream, file->buffer, _IOFBF, static_cast<size_t>(bufferSize)) != 0) {
+      SetLastErrorText("Error: Unable to initialize file buffer");
+      std::fclose(file->stream);
+      delete[] file->buffer;
+      delete file;
+      return nullptr;
+    }
+  }
+  if (std::fwrite(&header, sizeof header, 1, file->stream) != 1) {
+    SetLastErrorText("Error: Unable to write to %s", path);
+    std::fclose(file->stream);
+    delete[] file->buffer;
+    delete file;
+    return nullptr;
+  }
+  return file;
+}
+
+int WriteObnEpoch(ObnFile* file, ObnPositionRecord* position, ObnMeasurementRecord* measurements) {
+  if (file == nullptr || position == nullptr) return 1;
+  const int count = position->count;
+  if (count > file->header.maxChannels || count < 0 || (count > 0 && measurements == nullptr)) {
+    SetLastErrorText("Error: Epoch %.1lf has %d measurements %d channels in %s", position->time,
+                     count, file->header.maxChannels, file->path);
+    return 1;
+  }
+  position->size = kObnPositionSize;
+  bool written = std::fwrite(position, sizeof *position, 1, file->stream) == 1;
+  if (written && count != 0) {
+    for (int i = 0; i < count; ++i) measurements[i].size = kObnMeasurementSize;
+    written = std::fwrite(measurements, sizeof *measurements, static_cast<size_t>(count),
+                          file->stream) == static_cast<size_t>(count);
+  }
+  if (!written) {
+    SetLastErrorText("Error: Unable to write to %s (disk full). Epoch %.1lf", file->path,
+                     position->time);
+    return 1;
+  }
+  file->lastTime = position->time;
+  return 0;
+}
+
+int CloseObn(ObnFile* file) {
+  if (file == nullptr || file->header.size != kObnHeaderSize) return 0;
+  int result = 0;
+  // The buffered tail of a written file reaches the disk only here, so a
+  // failed flush means the file is incomplete.
+  bool flushed = std::fflush(file->stream) == 0 && !std::ferror(file->stream);
+  if (std::fclose(file->stream) != 0) flushed = false;
+  if (file->writing && !flushed) {
+    SetLastErrorText("Error: Unable to write to %s (disk full)", file->path);
+    result = 1;
+  }
+  delete[] file->buffer;
+  file->header.size = 0;
+  delete file;
+  return result;
+}
+
+}  // namespace stanvex
