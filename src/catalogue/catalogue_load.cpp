@@ -1,0 +1,211 @@
+// iInitalizeNEW and vClearMem: loading the catalogue into the host's record
+// and releasing it, and the library's knowledge of what is loaded.
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "api/library_state.h"
+#include "api/paths.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/text_compare.h"
+#include "platform/platform.h"
+
+namespace stanvex {
+
+namespace {
+
+constexpr const char* kInitHeading = "Error in Initalization";
+
+// Arrays made by iInitalizeNEW and not yet released. The host may keep
+// several records; only arrays listed here are ever released.
+struct Arrays {
+  StationRecord* stations;
+  ServiceRecord* services;
+  int32_t station_count;
+  int32_t service_count;
+};
+std::vector<Arrays>& LiveArrays() {
+  static std::vector<Arrays> live;
+  return live;
+}
+
+// The arrays of the catalogue in LoadedCatalogue while CatalogueLoaded.
+Arrays loaded_arrays{};
+
+void Release(StationRecord* stations, ServiceRecord* services) {
+  auto& live = LiveArrays();
+  for (auto it = live.begin(); it != live.end();) {
+    if (it->stations == stations && it->services == services) {
+      if (CatalogueLoaded && loaded_arrays.stations == stations) {
+        CatalogueLoaded = false;
+        loaded_arrays = Arrays{};
+      }
+      delete[] it->stations;
+      delete[] it->services;
+      it = live.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+// Steps after the record is cleared: open, count, check, make and fill.
+int LoadCombined(const char* combined, Serv_Sta* catalogue) {
+  FILE* file = std::fopen(combined, "r");
+  if (file == nullptr) {
+    FrameError(kInitHeading);
+    SetLastErrorText("Error Unable to OPEN Input File %s", combined);
+    return -1;
+  }
+  int32_t stations = CountBlocks(file, "Station");
+  int32_t services = CountBlocks(file, "Service");
+  const char* problem = nullptr;
+  if (stations < 1)
+    problem = "NO stations found in the input file ";
+  else if (stations > kMaxStations)
+    problem = "Too many stations in the input file ";
+  else if (services < 1)
+    problem = "NO services found in the input file ";
+  else if (services > kMaxServices)
+    problem = "Too many services in the input file ";
+  if (problem == nullptr) {
+    Arrays made{new (std::nothrow) StationRecord[static_cast<size_t>(stations)](),
+                new (std::nothrow) ServiceRecord[static_cast<size_t>(services)](), stations,
+                services};
+    if (made.stations == nullptr || made.services == nullptr) {
+      delete[] made.stations;
+      delete[] made.services;
+      problem = "Memory Allocation Error in iInitalizeNEW ";
+    } else {
+      catalogue->iNumStations = stations;
+      catalogue->iNumServices = services;
+      catalogue->pStations = made.stations;
+      catalogue->pServices = made.services;
+      LiveArrays().push_back(made);
+      ParseStations(file, catalogue);
+      ParseServices(file, catalogue);
+      SortStations(catalogue);
+      LinkServices(catalogue);
+      loaded_arrays = made;
+      CatalogueLoaded = true;
+    }
+  } else {
+    catalogue->iNumStations = stations;
+    catalogue->iNumServices = services;
+  }
+  std::fclose(file);
+  if (problem != nullptr) {
+    FrameError(kInitHeading);
+    SetLastErrorText("%s%s", problem, combined);
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+Serv_Sta* RequireLoadedCatalogue() {
+  Serv_Sta* catalogue = LoadedCatalogue;
+  // The host's record must still describe the arrays this library made.
+  bool usable = CatalogueLoaded && catalogue != nullptr &&
+                catalogue->pStations == loaded_arrays.stations &&
+                catalogue->pServices == loaded_arrays.services &&
+                catalogue->iNumStations >= 0 &&
+                catalogue->iNumStations <= loaded_arrays.station_count &&
+                catalogue->iNumServices >= 0 &&
+                catalogue->iNumServices <= loaded_arrays.service_count;
+  if (!usable) {
+    SetLastErrorText("Error no station catalogue is loaded. Call iInitalizeNEW first");
+    return nullptr;
+  }
+  return catalogue;
+}
+
+void ReleaseLoadedCatalogue() {
+  if (CatalogueLoaded) Release(loaded_arrays.stations, loaded_arrays.services);
+  CatalogueLoaded = false;
+}
+
+ServiceRecord* FindService(const char* id) {
+  Serv_Sta* catalogue = LoadedCatalogue;
+  if (id == nullptr || !CatalogueLoaded || catalogue == nullptr ||
+      catalogue->pServices != loaded_arrays.services)
+    return nullptr;
+  int32_t count = std::min(catalogue->iNumServices, loaded_arrays.service_count);
+  for (int32_t i = 0; i < count; ++i)
+    if (FoldedCompare(catalogue->pServices[i].ServId, id, sizeof catalogue->pServices[i].ServId) == 0)
+      return &catalogue->pServices[i];
+  return nullptr;
+}
+
+}  // namespace stanvex
+
+using namespace stanvex;
+
+extern "C" {
+
+STANVEX_API int32_t STANVEX_CALL iInitalizeNEW(char* catalogueDirectory,
+                                               const char* workingDirectory,
+                                               Serv_Sta* catalogue) {
+  // The host's directory text is never written to: JoinPath works on copies.
+  char directory[kPathSize];
+  CopyText(directory, sizeof directory, catalogueDirectory);
+  char manufact[kPathSize] = "manufact.dwn";
+  char user[kPathSize] = "user.dwn";
+  char combined[kPathSize] = "combined.dwn";
+  if (JoinPath(directory, manufact) != 0 || JoinPath(directory, user) != 0 ||
+      JoinPath(directory, combined) != 0)
+    return -1;
+
+  switch (ConcatenateTwoASCIIFiles(manufact, user, combined)) {
+    case -1:
+      SetLastErrorText("Could not open temporary file '%s'", combined);
+      return -1;
+    case -2:
+      SetLastErrorText("Memory Allocation Error in ConcatenateTwoASCIIFiles");
+      return -1;
+    case -3:
+      SetLastErrorText("Disk-full writing to '%s'", combined);
+      return -1;
+    default:
+      break;
+  }
+
+  FrameStatus = MakeFrameStatus();
+  FrameSend(STATUS_TEXT, "Initalize Starting");
+  if (catalogue == nullptr) {
+    FrameError(kInitHeading);
+    SetLastErrorText("The Serv_Sta struct has not been initalized");
+    return -1;
+  }
+  if (catalogue->iServiceSize != kServiceRecordSize) {
+    FrameError(kInitHeading);
+    SetLastErrorText("Error invalid structure size for service struct Stanvex.dll ");
+    return -1;
+  }
+  if (catalogue->iStationSize != kStationRecordSize) {
+    FrameError(kInitHeading);
+    SetLastErrorText("Error invalid structure size for station struct Stanvex.dll");
+    return -1;
+  }
+
+  if (!platform::GetCurrentDir(SavedDirectory, sizeof SavedDirectory)) SavedDirectory[0] = '\0';
+  // Arrays this record still refers to become unreachable once it is
+  // cleared, so they are released now.
+  Release(catalogue->pStations, catalogue->pServices);
+  if (CatalogueLoaded && LoadedCatalogue == catalogue) ReleaseLoadedCatalogue();
+  CatalogueLoaded = false;
+  LoadedCatalogue = catalogue;
+  CopyText(WorkingDirectory, sizeof WorkingDirectory, workingDirectory);
+  std::memset(catalogue, 0, sizeof *catalogue);
+  return LoadCombined(combined, catalogue);
+}
+
+STANVEX_API void STANVEX_CALL vClearMem(Serv_Sta* catalogue) {
+  if (catalogue == nullptr) return;
+  Release(catalogue->pStations, catalogue->pServices);
+}
+
+}  // extern "C"
+

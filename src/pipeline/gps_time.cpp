@@ -1,0 +1,54 @@
+#include "pipeline/gps_time.h"
+
+namespace stanvex {
+
+namespace {
+
+// Seconds from 1980-01-01 00:00:00 to the GPS epoch.
+constexpr int64_t kEpochOffset = 5LL * kSecondsPerDay;
+
+int DaysInYear(int64_t year) { return year % 4 == 0 ? 366 : 365; }
+
+int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0 && (a < 0) != (b < 0)) ? 1 : 0); }
+
+}  // namespace
+
+void GpsTime::Clear() { *this = GpsTime{}; }
+
+void GpsTime::ComputeFromSeconds() {
+  // 64-bit and floor division, so that instants near the ends of the 32-bit
+  // range and (out of contract) before the epoch still give a valid date.
+  int64_t s = seconds;
+  int64_t w = FloorDiv(s, kSecondsPerWeek);
+  week = static_cast<int32_t>(w);
+  secondsOfWeek = static_cast<int32_t>(s - w * kSecondsPerWeek);
+  dayOfWeek = secondsOfWeek / kSecondsPerDay;
+
+  int64_t r = s + kEpochOffset;
+  int64_t y = 1980;
+  while (r < 0) {
+    --y;
+    r += static_cast<int64_t>(DaysInYear(y)) * kSecondsPerDay;
+  }
+  while (r >= static_cast<int64_t>(DaysInYear(y)) * kSecondsPerDay) {
+    r -= static_cast<int64_t>(DaysInYear(y)) * kSecondsPerDay;
+    ++y;
+  }
+  year = static_cast<int32_t>(y);
+  dayOfYear = static_cast<int32_t>(r / kSecondsPerDay + 1);
+
+  static const int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  int remaining = dayOfYear;
+  month = 12;
+  for (int m = 0; m < 12; ++m) {
+    int length = kMonthDays[m] + (m == 1 && y % 4 == 0 ? 1 : 0);
+    if (remaining <= length) {
+      month = m + 1;
+      break;
+    }
+    remaining -= length;
+  }
+  day = remaining;
+}
+
+}  // namespace stanvex
