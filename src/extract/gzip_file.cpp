@@ -1,0 +1,83 @@
+// gzip decompression with zlib's gz* stream functions.
+#include <cstring>
+#include <memory>
+
+#include "api/library_state.h"
+#include "extract/extract_file.h"
+#include "platform/platform.h"
+
+namespace stanvex {
+
+namespace {
+
+// True when the file starts with the two gzip magic bytes. zlib would read
+// any other file as plain data, so a server's error page saved under a .gz
+// name would otherwise "decompress" into itself.
+bool HasGzipMagic(const char* path) {
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return false;
+  unsigned char magic[2] = {0, 0};
+  const size_t got = std::fread(magic, 1, sizeof magic, file);
+  std::fclose(file);
+  return got == sizeof magic && magic[0] == 0x1f && magic[1] == 0x8b;
+}
+
+}  // namespace
+
+int CopyGzipStream(gzFile& gz, std::FILE*& out) {
+  std::unique_ptr<char[]> buffer(new char[kGzipCopySize]);
+  for (;;) {
+    const int count = gzread(gz, buffer.get(), static_cast<unsigned>(kGzipCopySize));
+    if (count < 0) return 0;
+    if (count == 0) break;
+    if (std::fwrite(buffer.get(), 1, static_cast<size_t>(count), out) != static_cast<size_t>(count)) {
+      SetLastErrorText("Error in gzip fwrite failed");
+      return 0;
+    }
+  }
+  const int out_closed = std::fclose(out);
+  out = nullptr;
+  if (out_closed != 0) {
+    SetLastErrorText("Error unable to close output file in gzip");
+    return 0;
+  }
+  // gzclose reports a stream that ended before its trailer (a cut file).
+  const int gz_closed = gzclose(gz);
+  gz = nullptr;
+  if (gz_closed != Z_OK) {
+    SetLastErrorText("Error unable to close INPUT file in gzip");
+    return 0;
+  }
+  return 1;
+}
+
+int GunzipFile(const char* input, const char* output) {
+  gzFile gz = gzopen(input, "rb");
+  if (gz == nullptr) {
+    SetLastErrorText("Error unable to open the input file %s", input);
+    return 0;
+  }
+  if (!HasGzipMagic(input)) {
+    gzclose(gz);
+    SetLastErrorText("Error gzip failed unzipping %s", input);
+    return 0;
+  }
+  std::FILE* out = std::fopen(output, "wb");
+  if (out == nullptr) {
+    gzclose(gz);
+    SetLastErrorText("Error unable to open the output file %s", output);
+    return 0;
+  }
+  const int copied = CopyGzipStream(gz, out);
+  if (out != nullptr) std::fclose(out);
+  if (gz != nullptr) gzclose(gz);
+  if (copied != 1) {
+    // A half-written plain file must not pass for the real one.
+    platform::DeleteFile(output);
+    SetLastErrorText("Error gzip failed unzipping %s", input);
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace stanvex

@@ -1,0 +1,66 @@
+// UnzipLibrary: the binding of the zip extraction library, loaded at run time
+// by its Windows name, with one extraction of a whole archive.
+//
+// Threads: an UnzipLibrary is used by one thread at a time; ExtractAll changes
+// the process current directory for the length of the call.
+#ifndef STANVEX_EXTRACT_UNZIP_LIBRARY_H
+#define STANVEX_EXTRACT_UNZIP_LIBRARY_H
+
+#include <cstdint>
+
+#include "platform/platform.h"
+#include "unzipdll.h"
+
+namespace stanvex {
+
+constexpr const char* kUnzipLibraryName = "UNZIPDLL.DLL";
+
+class UnzipLibrary {
+ public:
+  // Why the last operation failed; set only on failure.
+  enum State { kNotLoaded = 1, kEntryPointMissing = 2, kVersionWithoutLibrary = 3 };
+
+  // libraryName: the Windows name to load (tests give another library).
+  explicit UnzipLibrary(const char* libraryName = kUnzipLibraryName) : name_(libraryName) {}
+  UnzipLibrary(const UnzipLibrary&) = delete;
+  UnzipLibrary& operator=(const UnzipLibrary&) = delete;
+  // Unloads the library if it is loaded.
+  virtual ~UnzipLibrary();
+
+  // Loads the library and its two entry points. Returns 1 (also when already
+  // loaded), or 0 with state() 1 (cannot load) or 2 (an entry point is
+  // missing; nothing stays loaded).
+  int LoadUnzipLibrary();
+  // Releases the library when it is loaded. Returns 1.
+  int UnloadUnzipLibrary();
+  // GetUnzDllVersion(), or 0 with state() 3 when the library is not loaded.
+  int GetUnzipVersion();
+  // Extracts every member of archive into directory. The current directory is
+  // the one before the call afterwards, whatever happened. Returns 1 when the
+  // library extracted every member, 0 when it could not (a damaged or unsafe
+  // member, an archive it cannot read), when the library is not loaded, or
+  // when directory cannot be entered. A relative archive path is taken from
+  // the current directory at the call.
+  int ExtractAll(const char* archive, const char* directory);
+
+  // The message callback handed to the library: accepts every message,
+  // shows nothing, returns 0.
+  static int32_t UNZIPDLL_CALL UnzipMessage(UnzipMessageBlock* message);
+
+  bool IsLoaded() const { return module_ != nullptr && exec_ != nullptr && version_ != nullptr; }
+  int state() const { return state_; }
+
+ private:
+  using VersionFunction = int32_t(UNZIPDLL_CALL*)();
+  using ExecFunction = int32_t(UNZIPDLL_CALL*)(UnzipCommand*);
+
+  const char* name_;
+  int state_ = 0;
+  platform::LibraryHandle module_ = nullptr;
+  ExecFunction exec_ = nullptr;
+  VersionFunction version_ = nullptr;
+};
+
+}  // namespace stanvex
+
+#endif  // STANVEX_EXTRACT_UNZIP_LIBRARY_H
