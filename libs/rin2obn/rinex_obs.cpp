@@ -1,0 +1,196 @@
+#include "rinex_obs.h"
+
+#include <cstring>
+
+#include "fields.h"
+#include "gnss_time.h"
+
+namespace rin2obn {
+namespace {
+
+constexpr size_t kMaxTypes = 99;        // more than any RINEX 2 receiver writes
+constexpr int kSatellitesPerLine = 12;  // satellite list on an epoch line
+constexpr int kValuesPerLine = 5;       // observations per data line
+constexpr int kMaxReportedSkips = 10;
+
+}  // namespace
+
+int ObsHeader::IndexOf(const char* type) const {
+  for (size_t i = 0; i < types.size(); ++i)
+    if (types[i] == type) return static_cast<int>(i);
+  return -1;
+}
+
+void ObsReader::Event(const std::string& text) {
+  if (events_) events_(text);
+}
+
+bool ObsReader::ReadHeader() {
+  // The first line that is not blank names the file's version and type.
+  while (source_.Next(line_) && line_.empty()) {
+  }
+  std::string label = HeaderLabel(line_);
+  if (label == "CRINEX VERS   / TYPE") {
+    error_ = "the file is compact RINEX; it must be decoded first";
+    return false;
+  }
+  if (label != "RINEX VERSION / TYPE") {
+    error_ = "not a RINEX observation file (no RINEX VERSION / TYPE record)";
+    return false;
+  }
+  ParseReal(line_, 0, 9, header_.version);
+  char type = line_.size() > 20 ? line_[20] : ' ';
+  if (type != 'O' && type != 'o') {
+    error_ = "not a RINEX observation file (file type '";
+    error_ += type;
+    error_ += "')";
+    return false;
+  }
+  if (header_.version < 1.0 || header_.version >= 3.0) {
+    error_ = "unsupported RINEX version " + FieldText(line_, 0, 9) + " (2.10 or 2.11 expected)";
+    return false;
+  }
+  char system = line_.size() > 40 ? line_[40] : ' ';
+  header_.system = system == ' ' ? 'G' : system;
+  while (source_.Next(line_)) {
+    if (!ApplyHeaderLine(line_, false)) {
+      if (header_.types.empty()) {
+        error_ = "the header lists no observation types";
+        return false;
+      }
+      return true;
+    }
+  }
+  error_ = "the header has no END OF HEADER record";
+  return false;
+}
+
+bool ObsReader::ApplyHeaderLine(const std::string& line, bool inData) {
+  const std::string label = HeaderLabel(line);
+  if (label == "END OF HEADER") return false;
+  bool known = true;
+  if (label == "MARKER NAME") {
+    header_.markerName = FieldText(line, 0, 60);
+  } else if (label == "MARKER NUMBER") {
+    header_.markerNumber = FieldText(line, 0, 20);
+  } else if (label == "REC # / TYPE / VERS") {
+    header_.receiverNumber = FieldText(line, 0, 20);
+    header_.receiverType = FieldText(line, 20, 20);
+    header_.receiverVersion = FieldText(line, 40, 20);
+  } else if (label == "ANT # / TYPE") {
+    header_.antennaNumber = FieldText(line, 0, 20);
+    header_.antennaType = FieldText(line, 20, 20);
+  } else if (label == "APPROX POSITION XYZ") {
+    for (int i = 0; i < 3; ++i) ParseReal(line, static_cast<size_t>(14 * i), 14, header_.approxPosition[i]);
+  } else if (label == "ANTENNA: DELTA H/E/N") {
+    for (int i = 0; i < 3; ++i) ParseReal(line, static_cast<size_t>(14 * i), 14, header_.antennaDelta[i]);
+  } else if (label == "# / TYPES OF OBSERV") {
+    int count = 0;
+    if (ParseInt(line, 0, 6, count)) {
+      // A count starts a new list; continuation records leave it blank.
+      header_.types.clear();
+      pendingTypeCount_ = count < 0 ? 0 : count;
+    }
+    for (int k = 0; k < 9; ++k) {
+      if (header_.types.size() >= static_cast<size_t>(pendingTypeCount_) ||
+          header_.types.size() >= kMaxTypes)
+        break;
+      std::string type = FieldText(line, static_cast<size_t>(6 + 6 * k), 6);
+      if (type.empty()) break;
+      header_.types.push_back(type);
+    }
+  } else if (label == "INTERVAL") {
+    ParseReal(line, 0, 10, header_.interval);
+  } else {
+    known = false;  // other records carry nothing the conversion uses
+  }
+  if (inData && known) Event("header record inside the data: " + label);
+  return true;
+}
+
+bool ObsReader::ParseEpochLine(const std::string& line, ObsEpoch& epoch, int& count) {
+  int year = 0;
+  if (!ParseInt(line, 0, 3, year) || !ParseInt(line, 3, 3, epoch.month) ||
+      !ParseInt(line, 6, 3, epoch.day) || !ParseInt(line, 9, 3, epoch.hour) ||
+      !ParseInt(line, 12, 3, epoch.minute) || !ParseReal(line, 15, 11, epoch.second))
+    return false;
+  if (year < 0) return false;
+  epoch.year = FullYear(year);
+  if (!PlausibleCalendar(epoch.year, epoch.month, epoch.day, epoch.hour, epoch.minute,
+                         epoch.second))
+    return false;
+  if (!ParseInt(line, 29, 3, count) || count < 0) return false;
+  epoch.gpsSeconds = GpsSecondsFromCalendar(epoch.year, epoch.month, epoch.day, epoch.hour,
+                                            epoch.minute, epoch.second);
+  epoch.clockOffset = 0.0;
+  ParseReal(line, 68, 12, epoch.clockOffset);
+  return true;
+}
+
+ObsReader::Result ObsReader::NextEpoch(ObsEpoch& epoch) {
+  while (source_.Next(line_)) {
+    if (line_.empty()) continue;
+    int flag = -1;
+    if (!ParseInt(line_, 26, 3, flag) || flag < 0 || flag > 6) {
+      if (++skipped_ <= kMaxReportedSkips)
+        Event("line " + std::to_string(source_.LineNumber()) + " skipped: not an epoch record");
+      continue;
+    }
+    if (flag >= 2 && flag <= 5) {
+      // Special records follow; the epoch fields may be blank.
+      int records = 0;
+      ParseInt(line_, 29, 3, records);
+      for (int i = 0; i < records && source_.Next(line_); ++i) ApplyHeaderLine(line_, true);
+      continue;
+    }
+    int count = 0;
+    if (!ParseEpochLine(line_, epoch, count)) {
+      if (++skipped_ <= kMaxReportedSkips)
+        Event("line " + std::to_string(source_.LineNumber()) + " skipped: damaged epoch record");
+      continue;
+    }
+    epoch.flag = flag;
+    epoch.systems.assign(static_cast<size_t>(count), ' ');
+    epoch.prns.assign(static_cast<size_t>(count), 0);
+    for (int s = 0; s < count; ++s) {
+      if (s > 0 && s % kSatellitesPerLine == 0) {
+        // The satellite list continues on the next line, from column 33.
+        if (!source_.Next(line_)) {
+          line_.clear();
+        }
+      }
+      size_t column = static_cast<size_t>(32 + 3 * (s % kSatellitesPerLine));
+      char system = column < line_.size() ? line_[column] : ' ';
+      epoch.systems[static_cast<size_t>(s)] = system == ' ' ? 'G' : system;
+      int prn = 0;
+      if (!ParseInt(line_, column + 1, 2, prn)) prn = 0;
+      epoch.prns[static_cast<size_t>(s)] = prn;
+    }
+    const int types = static_cast<int>(header_.types.size());
+    epoch.typeCount = types;
+    const size_t cells = static_cast<size_t>(count) * static_cast<size_t>(types);
+    epoch.values.assign(cells, 0.0);
+    epoch.lli.assign(cells, 0);
+    epoch.ssi.assign(cells, 0);
+    for (int s = 0; s < count; ++s) {
+      for (int t = 0; t < types; ++t) {
+        if (t % kValuesPerLine == 0 && !source_.Next(line_)) {
+          Event("the last epoch is cut short");
+          return kEpoch;
+        }
+        const size_t column = static_cast<size_t>(16 * (t % kValuesPerLine));
+        const size_t cell = static_cast<size_t>(s * types + t);
+        double value = 0.0;
+        if (ParseReal(line_, column, 14, value)) epoch.values[cell] = value;
+        if (column + 14 < line_.size() && line_[column + 14] >= '0' && line_[column + 14] <= '9')
+          epoch.lli[cell] = static_cast<uint8_t>(line_[column + 14] - '0');
+        if (column + 15 < line_.size() && line_[column + 15] >= '0' && line_[column + 15] <= '9')
+          epoch.ssi[cell] = static_cast<uint8_t>(line_[column + 15] - '0');
+      }
+    }
+    return kEpoch;
+  }
+  return kEnd;
+}
+
+}  // namespace rin2obn

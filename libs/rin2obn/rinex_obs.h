@@ -1,0 +1,98 @@
+// Reader of RINEX 2.10/2.11 observation files.
+//
+// Usage: construct over a LineSource, call ReadHeader() once, then NextEpoch()
+// until it returns kEnd. Header records that arrive inside the data (event
+// flags 2-5) update header() before the next epoch is returned, so a change
+// of the observation types applies to the epochs after it.
+#ifndef STANVEX_RIN2OBN_RINEX_OBS_H
+#define STANVEX_RIN2OBN_RINEX_OBS_H
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "line_source.h"
+
+namespace rin2obn {
+
+struct ObsHeader {
+  double version = 0.0;
+  char system = 'G';  // G, R, E, S, T or M (mixed)
+  std::string markerName, markerNumber;
+  std::string receiverNumber, receiverType, receiverVersion;
+  std::string antennaNumber, antennaType;
+  double approxPosition[3] = {0, 0, 0};  // ECEF metres, 0 when unknown
+  double antennaDelta[3] = {0, 0, 0};    // height, east, north, metres
+  std::vector<std::string> types;        // observation types, "C1", "L1", ...
+  double interval = 0.0;                 // seconds, 0 when not given
+
+  // Position of an observation type in types, or -1.
+  int IndexOf(const char* type) const;
+};
+
+// One data epoch (event flag 0, 1 or 6). Values are per satellite in the
+// order of header().types at the time the epoch was read.
+struct ObsEpoch {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+  double second = 0.0;
+  double gpsSeconds = 0.0;  // the epoch as GPS seconds since 1980-01-06
+  int flag = 0;
+  double clockOffset = 0.0;  // receiver clock offset from the epoch line, 0 when absent
+  int typeCount = 0;
+  std::vector<char> systems;  // 'G', 'R', ... per satellite ('G' for a blank)
+  std::vector<int> prns;
+  std::vector<double> values;  // satellites x typeCount; 0 means missing
+  std::vector<uint8_t> lli;    // loss-of-lock indicator, 0 when blank
+  std::vector<uint8_t> ssi;    // signal strength 1-9, 0 when blank
+
+  int SatelliteCount() const { return static_cast<int>(prns.size()); }
+  double Value(int satellite, int type) const {
+    return type < 0 ? 0.0 : values[static_cast<size_t>(satellite * typeCount + type)];
+  }
+  uint8_t Lli(int satellite, int type) const {
+    return type < 0 ? 0 : lli[static_cast<size_t>(satellite * typeCount + type)];
+  }
+};
+
+class ObsReader {
+ public:
+  enum Result { kEpoch = 1, kEnd = 0, kError = -1 };
+  // Receives notable events (header changes inside the data, skipped lines).
+  using EventSink = std::function<void(const std::string&)>;
+
+  explicit ObsReader(LineSource& source, EventSink events = nullptr)
+      : source_(source), events_(std::move(events)) {}
+
+  // Reads the header up to END OF HEADER. False, with error(), when the text
+  // is not a RINEX 2 observation file or the header is unusable.
+  bool ReadHeader();
+
+  // Reads the next data epoch. kEnd at the end of the text. A damaged epoch
+  // line is skipped (reported as an event) and reading goes on with the next
+  // line that reads as an epoch.
+  Result NextEpoch(ObsEpoch& epoch);
+
+  const ObsHeader& header() const { return header_; }
+  const std::string& error() const { return error_; }
+  // Lines skipped because they could not be read as data.
+  long skippedLines() const { return skipped_; }
+
+ private:
+  // Applies one header record; returns false for END OF HEADER.
+  bool ApplyHeaderLine(const std::string& line, bool inData);
+  bool ParseEpochLine(const std::string& line, ObsEpoch& epoch, int& count);
+  void Event(const std::string& text);
+
+  LineSource& source_;
+  EventSink events_;
+  ObsHeader header_;
+  std::string error_;
+  std::string line_;
+  long skipped_ = 0;
+  int pendingTypeCount_ = 0;  // types announced by a "# / TYPES OF OBSERV" record
+};
+
+}  // namespace rin2obn
+
+#endif  // STANVEX_RIN2OBN_RINEX_OBS_H
