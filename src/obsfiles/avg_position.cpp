@@ -1,0 +1,78 @@
+#include "obsfiles/avg_position.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "api/library_state.h"
+#include "api/paths.h"
+#include "obsfiles/nvb_file.h"
+#include "obsfiles/obn_file.h"
+#include "stanvex.h"
+
+namespace stanvex {
+
+double SowToGpsSeconds(double secondsOfWeek, int32_t referenceWeek, double referenceSeconds) {
+  constexpr double kWeek = 604800.0;
+  constexpr double kHalfWeekTolerance = 300000.0;
+  double week = referenceWeek;
+  if (referenceWeek < 500) week += 1024;
+  if (referenceSeconds == 0.0) week += 1;
+  const double difference = secondsOfWeek - referenceSeconds;
+  if (std::fabs(difference) < kHalfWeekTolerance) return secondsOfWeek + week * kWeek;
+  if (difference < 0) return secondsOfWeek + (week + 1) * kWeek;
+  return secondsOfWeek + (week - 1) * kWeek;
+}
+
+}  // namespace stanvex
+
+using namespace stanvex;
+
+extern "C" STANVEX_API void STANVEX_CALL NewGetAvgOBNPos(const char* path, AvgPosition* average,
+                                                         double* start, double* end,
+                                                         int32_t* valid) {
+  if (valid != nullptr) *valid = 0;
+  ObnFile* file = OpenObnForRead(path, kObnBufferSize);
+  if (file == nullptr) {
+    if (average != nullptr) std::memset(average, 0, sizeof *average);
+    return;
+  }
+
+  ObnPositionRecord position;
+  ObnMeasurementRecord measurements[kObnReaderRoom];
+  double sum1 = 0.0, sum2 = 0.0;
+  long positions = 0;
+  bool haveSpan = false;
+  double firstTime = 0.0, lastTime = 0.0;
+  int read;
+  // A damaged epoch does not end the scan: its position record is taken as read.
+  while ((read = ReadObnEpoch(file, &position, measurements, kObnReaderRoom)) >= 0) {
+    if (position.count > 3) {
+      if (!haveSpan) firstTime = position.time;
+      lastTime = position.time;
+      haveSpan = true;
+    }
+    if ((position.flags & 1u) != 0 && (position.position1 != 0.0 || position.position2 != 0.0)) {
+      sum1 += position.position1;
+      sum2 += position.position2;
+      ++positions;
+    }
+  }
+  CloseObn(file);
+
+  if (average != nullptr) {
+    average->position1 = positions > 0 ? sum1 / static_cast<double>(positions) : 0.0;
+    average->position2 = positions > 0 ? sum2 / static_cast<double>(positions) : 0.0;
+  }
+  if (!haveSpan) return;
+
+  char nvbName[kPathSize];
+  if (std::strlen(path) + 4 >= kPathSize) return;
+  CopyText(nvbName, sizeof nvbName, path);
+  ReplaceExtension(nvbName, ".nvb");
+  int32_t week = 0;
+  double referenceSeconds = 0.0;
+  if (GetNvbReference(nvbName, &week, &referenceSeconds) != 0) return;
+  if (start != nullptr) *start = SowToGpsSeconds(firstTime, week, referenceSeconds);
+  if (end != nullptr) *end = SowToGpsSeconds(lastTime, week, referenceSeconds);
+  if (valid != nullptr) *valid = 1;
+}
