@@ -57,8 +57,10 @@ struct Run {
 // appended to its own run, and every run of a higher key rotates by one.
 std::vector<int32_t> ExchangeOrder(const std::vector<int32_t>& rank) {
   size_t n = rank.size();
-  std::vector<Run> runs(n);
-  RankCounter counter(n);
+  size_t ranks = 0;
+  for (int32_t r : rank) ranks = std::max(ranks, static_cast<size_t>(r) + 1);
+  std::vector<Run> runs(ranks);
+  RankCounter counter(ranks);
   for (size_t i = 0; i < n; ++i) {
     int32_t r = rank[i];
     Run& run = runs[static_cast<size_t>(r)];
@@ -68,7 +70,7 @@ std::vector<int32_t> ExchangeOrder(const std::vector<int32_t>& rank) {
   }
   std::vector<int32_t> order;
   order.reserve(n);
-  for (size_t r = 0; r < n; ++r) {
+  for (size_t r = 0; r < ranks; ++r) {
     Run& run = runs[r];
     if (run.items.empty()) continue;
     run.CatchUp(counter.Below(static_cast<int32_t>(r)));

@@ -14,8 +14,8 @@
 
 namespace stanvex {
 
-// rank[i]: the key of item i as a rank (equal keys, equal ranks; 0-based,
-// below rank.size()). Returns the item numbers in the order the exchange sort
+// rank[i]: the key of item i as a rank (equal keys, equal ranks; not
+// negative; the work grows with the largest rank). Returns the item numbers in the order the exchange sort
 // leaves them.
 std::vector<int32_t> ExchangeOrder(const std::vector<int32_t>& rank);
 

@@ -1,0 +1,159 @@
+#include "pipeline/delivery.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "api/library_state.h"
+#include "api/paths.h"
+#include "test_support.h"
+
+namespace stanvex {
+namespace {
+
+using testing::Exists;
+using testing::ReadFile;
+using testing::ScratchDir;
+using testing::WriteFile;
+
+class DeliveryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetLibraryStateForTesting();
+    CopyText(WorkingDirectory, sizeof WorkingDirectory, work.path().c_str());
+  }
+  // Writes the three result files into the working directory, each holding
+  // its own name and a tag.
+  void MakeResult(const std::string& base, const std::string& tag = "new") {
+    for (const char* ext : {".obn", ".nvb", ".sta"}) WriteFile(work.File(base + ext), tag + ext);
+  }
+  std::string Error() { return LastErrorText; }
+  int CopyOver(const std::string& name) {
+    CopyText(buffer, sizeof buffer, name.c_str());
+    return DeliverCopyOver(buffer, dest.path().c_str(), delivered);
+  }
+  int Append(const std::string& name) {
+    CopyText(buffer, sizeof buffer, name.c_str());
+    return DeliverAppend(buffer, dest.path().c_str(), delivered);
+  }
+
+  ScratchDir work;
+  ScratchDir dest;
+  char buffer[kPathSize] = {};
+  char delivered[kPathSize] = {};
+};
+
+TEST_F(DeliveryTest, CopyOverReplacesAllThreeAndEmptiesTheWorkingDirectory) {
+  MakeResult("abcd0050");
+  for (const char* ext : {".obn", ".nvb", ".sta"}) WriteFile(dest.File(std::string("abcd0050") + ext), "old");
+  ASSERT_EQ(CopyOver("abcd0050.sta"), 0) << Error();  // any companion's name will do
+  for (const char* ext : {".obn", ".nvb", ".sta"}) {
+    EXPECT_EQ(ReadFile(dest.File(std::string("abcd0050") + ext)), std::string("new") + ext);
+    EXPECT_FALSE(Exists(work.File(std::string("abcd0050") + ext)));
+  }
+  EXPECT_EQ(std::string(delivered), dest.File("abcd0050.obn"));
+  EXPECT_STREQ(buffer, "abcd0050.obn");
+}
+
+TEST_F(DeliveryTest, CopyOverReportsEachMissingFile) {
+  EXPECT_EQ(CopyOver("none.obn"), -1);
+  EXPECT_EQ(Error(),
+            "Error unable to move files to destination directory. Files are still in the temp directory");
+
+  MakeResult("nonv");
+  std::remove(work.File("nonv.nvb").c_str());
+  EXPECT_EQ(CopyOver("nonv.obn"), -1);
+  EXPECT_EQ(Error(), "Error unable to move .nvb and .sta files to destination directory. "
+                     ".nvb and .sta Files are still in the temp directory");
+  EXPECT_TRUE(Exists(dest.File("nonv.obn")));
+  EXPECT_TRUE(Exists(work.File("nonv.sta")));
+
+  MakeResult("nost");
+  std::remove(work.File("nost.sta").c_str());
+  EXPECT_EQ(CopyOver("nost.obn"), -1);
+  EXPECT_EQ(Error(), "Error unable to .sta move file to destination directory. "
+                     " .obn and .nvb Files are in the destination directory");
+  EXPECT_TRUE(Exists(dest.File("nost.nvb")));
+}
+
+TEST_F(DeliveryTest, AppendTakesTheFirstFreeLetteredName) {
+  WriteFile(dest.File("abcd0050.obn"), "first");
+  MakeResult("abcd0050", "second");
+  ASSERT_EQ(Append("abcd0050.obn"), 0) << Error();
+  EXPECT_EQ(ReadFile(dest.File("abcd0050.obn")), "first");
+  EXPECT_EQ(ReadFile(dest.File("abcd0050A.obn")), "second.obn");
+  EXPECT_EQ(ReadFile(dest.File("abcd0050A.nvb")), "second.nvb");
+  EXPECT_EQ(ReadFile(dest.File("abcd0050A.sta")), "second.sta");
+  EXPECT_EQ(std::string(delivered), dest.File("abcd0050A.obn"));
+
+  MakeResult("abcd0050", "third");
+  ASSERT_EQ(Append("abcd0050.obn"), 0) << Error();
+  EXPECT_EQ(ReadFile(dest.File("abcd0050B.obn")), "third.obn");
+  EXPECT_EQ(ReadFile(dest.File("abcd0050B.sta")), "third.sta");
+  EXPECT_FALSE(Exists(work.File("abcd0050.obn")));
+}
+
+TEST_F(DeliveryTest, AppendReplacesCompanionsOfAFreeName) {
+  WriteFile(dest.File("abcd0050.nvb"), "old");
+  MakeResult("abcd0050");
+  ASSERT_EQ(Append("abcd0050.obn"), 0) << Error();
+  EXPECT_EQ(ReadFile(dest.File("abcd0050.obn")), "new.obn");
+  EXPECT_EQ(ReadFile(dest.File("abcd0050.nvb")), "new.nvb");
+}
+
+TEST_F(DeliveryTest, AppendWithNoFreeNameLeavesEverythingInPlace) {
+  WriteFile(dest.File("abcd0050.obn"), "taken");
+  for (char letter = 'A'; letter <= 'Y'; ++letter)
+    WriteFile(dest.File(std::string("abcd0050") + letter + ".obn"), "taken");
+  MakeResult("abcd0050");
+  EXPECT_EQ(Append("abcd0050.obn"), -1);
+  EXPECT_EQ(Error(), "Error unable to move files to destination directory. "
+                     "No free file name for abcd0050.obn");
+  EXPECT_TRUE(Exists(work.File("abcd0050.obn")));
+  EXPECT_TRUE(Exists(work.File("abcd0050.nvb")));
+  EXPECT_FALSE(Exists(dest.File("abcd0050Z.obn")));
+  EXPECT_FALSE(Exists(dest.File("abcd0050Z.nvb")));
+  EXPECT_STREQ(delivered, "");
+}
+
+TEST_F(DeliveryTest, AppendOfAMissingFileFailsAtOnce) {
+  EXPECT_EQ(Append("none.obn"), -1);
+  EXPECT_EQ(Error(),
+            "Error unable to move files to destination directory. Files are still in the temp directory");
+  EXPECT_FALSE(Exists(dest.File("noneA.obn")));
+}
+
+TEST_F(DeliveryTest, AppendCompanionFailures) {
+  MakeResult("nonv");
+  std::remove(work.File("nonv.nvb").c_str());
+  EXPECT_EQ(Append("nonv.obn"), -1);
+  EXPECT_EQ(Error(), "Error unable to move .nvb file to destination directory. "
+                     " .obn File is in the destination directory");
+  EXPECT_TRUE(Exists(dest.File("nonv.obn")));
+}
+
+TEST(MakeAlternateName, LettersBeforeTheDot) {
+  char name[kPathSize] = "dir.x/abcd0050.obn";
+  MakeAlternateName(name, 0);
+  EXPECT_STREQ(name, "dir.x/abcd0050A.obn");
+  MakeAlternateName(name, 1);
+  EXPECT_STREQ(name, "dir.x/abcd0050B.obn");
+  MakeAlternateName(name, 25);
+  EXPECT_STREQ(name, "dir.x/abcd0050Z.obn");
+  char plain[kPathSize] = "nodot";
+  MakeAlternateName(plain, 0);
+  EXPECT_STREQ(plain, "nodot");
+}
+
+TEST(MakeAlternateName, StaysWithinItsBuffer) {
+  // A dot so late that "A.obn" would not fit leaves the name unchanged.
+  char name[kPathSize];
+  std::string text = std::string(252, 'n') + ".o";
+  CopyText(name, sizeof name, text.c_str());
+  MakeAlternateName(name, 0);
+  EXPECT_EQ(std::string(name), text);
+}
+
+}  // namespace
+}  // namespace stanvex
