@@ -1,0 +1,394 @@
+#include "interpolator.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace intobn {
+
+using stanvex::ObnMeasurementRecord;
+using stanvex::ObnPositionRecord;
+
+namespace {
+
+constexpr int kMaxStencil = 8;
+constexpr double kTimeEpsilon = 1e-6;  // seconds: times closer than this coincide
+
+const ObnMeasurementRecord* FindSatellite(const InputEpoch& epoch, uint8_t prn) {
+  for (const ObnMeasurementRecord& m : epoch.satellites)
+    if (m.prn == prn) return &m;
+  return nullptr;
+}
+
+bool Has(const ObnMeasurementRecord* m, uint8_t missingBit) {
+  return m != nullptr && (m->lockFlags & missingBit) == 0;
+}
+
+// The part of the prediction residuals common to all satellites: the mean of
+// the largest group of residuals that agree within threshold. Satellites
+// with a jump fall outside it however many of them there are, as long as the
+// clean ones are the largest group. With fewer than three residuals there is
+// no majority to trust, and 0 is used.
+double CommonPart(const std::vector<double>& residuals, double threshold) {
+  if (residuals.size() < 3) return 0.0;
+  size_t best = 0;
+  double bestMean = 0.0, bestSpread = 0.0;
+  for (double centre : residuals) {
+    size_t members = 0;
+    double sum = 0.0;
+    for (double r : residuals)
+      if (std::fabs(r - centre) <= threshold) {
+        ++members;
+        sum += r;
+      }
+    const double mean = sum / static_cast<double>(members);
+    const double spread = std::fabs(centre);
+    if (members > best || (members == best && spread < bestSpread)) {
+      best = members;
+      bestMean = mean;
+      bestSpread = spread;
+    }
+  }
+  return bestMean;
+}
+
+// The stencil chosen for the new epochs between input epochs i and i + 1.
+struct Stencil {
+  int first = 0;
+  int size = 0;
+  double times[kMaxStencil] = {};  // relative to the first epoch's time
+  double base = 0.0;               // time of the first epoch
+};
+
+class GapInterpolator {
+ public:
+  GapInterpolator(const std::vector<InputEpoch>& epochs, const Settings& settings, Stats& stats)
+      : epochs_(epochs), settings_(settings), stats_(stats) {}
+
+  // Chooses the stencil for the gap after epoch i: the centred one when its
+  // timing is acceptable, otherwise the nearest shifted one that still holds
+  // epochs i and i + 1. False when none fits.
+  bool ChooseStencil(int i, Stencil& stencil) const {
+    const int n = settings_.stencilPoints;
+    const int count = static_cast<int>(epochs_.size());
+    if (count < n) return false;
+    const int centred = std::clamp(i - (n / 2 - 1), 0, count - n);
+    const int lowest = std::max(0, i + 2 - n);
+    const int highest = std::min(i, count - n);
+    for (int shift = 0; shift < n; ++shift) {
+      for (int sign : {-1, 1}) {
+        if (shift == 0 && sign == 1) continue;
+        int first = centred + sign * shift;
+        if (first < lowest || first > highest) continue;
+        if (TimingAcceptable(first)) {
+          stencil.first = first;
+          stencil.size = n;
+          stencil.base = epochs_[first].time;
+          for (int j = 0; j < n; ++j) stencil.times[j] = epochs_[first + j].time - stencil.base;
+          return true;
+        }
+      }
+    }
+    return false;
+  }
+
+  // Fills satellites with the interpolated records of every satellite of
+  // epoch i that passes the checks, for each time in newTimes; slots holds
+  // one vector per new time.
+  void InterpolateSatellites(int i, const Stencil& stencil, const std::vector<double>& newTimes,
+                             std::vector<std::vector<ObnMeasurementRecord>>& out) {
+    const InputEpoch& left = epochs_[i];
+    const InputEpoch& right = epochs_[i + 1];
+    const int n = stencil.size;
+
+    // Candidate satellites: present with L1 phase at every stencil epoch and
+    // no L1 loss of lock on any step inside it.
+    struct Candidate {
+      uint8_t prn;
+      const ObnMeasurementRecord* at[kMaxStencil];
+      bool clean = false;
+    };
+    std::vector<Candidate> candidates;
+    for (const ObnMeasurementRecord& m : left.satellites) {
+      Candidate c{};
+      c.prn = m.prn;
+      bool usable = true;
+      for (int j = 0; j < n && usable; ++j) {
+        c.at[j] = FindSatellite(epochs_[stencil.first + j], m.prn);
+        usable = Has(c.at[j], stanvex::kObnL1PhaseMissing) &&
+                 (j == 0 || (c.at[j]->lockFlags & stanvex::kObnL1LossOfLock) == 0);
+      }
+      if (usable) candidates.push_back(c);
+      else ++stats_.lockLeftOut;
+    }
+    if (candidates.empty()) return;
+
+    // Prediction test against the neighbour before and after the stencil.
+    for (int extra : {stencil.first - 1, stencil.first + n}) {
+      if (!NeighbourUsable(stencil, extra)) continue;
+      double weights[kMaxStencil];
+      LagrangeWeights(stencil.times, n, epochs_[extra].time - stencil.base, weights);
+      // The epoch after a step carries the loss-of-lock flag of that step.
+      const int flagged = extra < stencil.first ? stencil.first : extra;
+      std::vector<double> residuals;
+      std::vector<size_t> owners;
+      for (size_t k = 0; k < candidates.size(); ++k) {
+        Candidate& c = candidates[k];
+        const ObnMeasurementRecord* e = FindSatellite(epochs_[extra], c.prn);
+        const ObnMeasurementRecord* f = FindSatellite(epochs_[flagged], c.prn);
+        if (!Has(e, stanvex::kObnL1PhaseMissing) || (f->lockFlags & stanvex::kObnL1LossOfLock))
+          continue;
+        residuals.push_back(PredictionResidual(c.at, n, weights, e, kL1Wavelength, 0.0));
+        owners.push_back(k);
+      }
+      if (residuals.empty()) continue;
+      const double common = CommonPart(residuals, settings_.jumpThreshold);
+      for (size_t r = 0; r < residuals.size(); ++r) {
+        Candidate& c = candidates[owners[r]];
+        if (std::fabs(residuals[r] - common) <= settings_.jumpThreshold) c.clean = true;
+      }
+    }
+
+    for (const Candidate& c : candidates) {
+      if (!c.clean) {
+        ++stats_.jumpLeftOut;
+        continue;
+      }
+      const ObnMeasurementRecord* l = FindSatellite(left, c.prn);
+      const ObnMeasurementRecord* r = FindSatellite(right, c.prn);
+      const bool l2Phase = L2PhaseUsable(c.at, n, stencil, c.prn);
+      const bool l1Range = RangeUsable(c.at, n, stanvex::kObnL1RangeMissing, true);
+      const bool l2Range = RangeUsable(c.at, n, stanvex::kObnL2RangeMissing, false);
+      for (size_t k = 0; k < newTimes.size(); ++k) {
+        double weights[kMaxStencil];
+        const double t = newTimes[k] - stencil.base;
+        LagrangeWeights(stencil.times, n, t, weights);
+        ObnMeasurementRecord m{};
+        m.size = stanvex::kObnMeasurementSize;
+        m.prn = c.prn;
+        m.lockFlags = static_cast<uint8_t>(l->lockFlags & stanvex::kObnL1RangeIsP1);
+        m.l1Phase = Combine(c.at, n, weights, &ObnMeasurementRecord::l1Phase);
+        const double l1Metres = m.l1Phase * kL1Wavelength;
+        if (l2Phase) m.l2Phase = Combine(c.at, n, weights, &ObnMeasurementRecord::l2Phase);
+        else m.lockFlags |= stanvex::kObnL2PhaseMissing;
+        if (l1Range) m.l1Range = l1Metres + RangeOffset(c.at, stencil, t, &ObnMeasurementRecord::l1Range);
+        else m.lockFlags |= stanvex::kObnL1RangeMissing;
+        if (l2Range) m.l2Range = l1Metres + RangeOffset(c.at, stencil, t, &ObnMeasurementRecord::l2Range);
+        else m.lockFlags |= stanvex::kObnL2RangeMissing;
+        const double fraction = (newTimes[k] - left.time) / (right.time - left.time);
+        m.l1Snr = Blend(l->l1Snr, r ? r->l1Snr : l->l1Snr, fraction);
+        m.l2Snr = Blend(l->l2Snr, r ? r->l2Snr : l->l2Snr, fraction);
+        out[k].push_back(m);
+      }
+    }
+  }
+
+ private:
+  bool TimingAcceptable(int first) const {
+    const int n = settings_.stencilPoints;
+    for (int j = 1; j < n; ++j) {
+      double step = epochs_[first + j].time - epochs_[first + j - 1].time;
+      if (step < kTimeEpsilon) return false;
+      if (settings_.maxStepGap > 0 && step > settings_.maxStepGap) return false;
+    }
+    double span = epochs_[first + n - 1].time - epochs_[first].time;
+    return settings_.maxStencilSpan <= 0 || span <= settings_.maxStencilSpan;
+  }
+
+  // Observed minus predicted, metres, at the neighbour e of a value
+  // wavelength * field (minus l2Factor * L2 phase in metres for the
+  // geometry-free combination).
+  static double PredictionResidual(const ObnMeasurementRecord* const* at, int n,
+                                   const double* weights, const ObnMeasurementRecord* e,
+                                   double wavelength, double l2Factor) {
+    auto value = [&](const ObnMeasurementRecord* m) {
+      return (m->l1Phase - at[0]->l1Phase) * wavelength -
+             l2Factor * (m->l2Phase - at[0]->l2Phase) * kL2Wavelength;
+    };
+    double predicted = 0.0;
+    for (int j = 0; j < n; ++j) predicted += weights[j] * value(at[j]);
+    return value(e) - predicted;
+  }
+
+  // L2 phase is usable when it is present without loss of lock over the
+  // stencil and the geometry-free combination predicts one neighbour.
+  bool L2PhaseUsable(const ObnMeasurementRecord* const* at, int n, const Stencil& stencil,
+                     uint8_t prn) const {
+    for (int j = 0; j < n; ++j) {
+      if (!Has(at[j], stanvex::kObnL2PhaseMissing)) return false;
+      if (j > 0 && (at[j]->lockFlags & stanvex::kObnL2LossOfLock)) return false;
+    }
+    for (int extra : {stencil.first - 1, stencil.first + n}) {
+      if (!NeighbourUsable(stencil, extra)) continue;
+      const ObnMeasurementRecord* e = FindSatellite(epochs_[extra], prn);
+      const int flagged = extra < stencil.first ? stencil.first : extra;
+      const ObnMeasurementRecord* f = FindSatellite(epochs_[flagged], prn);
+      if (!Has(e, stanvex::kObnL2PhaseMissing) || (f->lockFlags & stanvex::kObnL2LossOfLock))
+        continue;
+      double weights[kMaxStencil];
+      LagrangeWeights(stencil.times, n, epochs_[extra].time - stencil.base, weights);
+      // Geometry-free: clock, geometry and the common part all cancel.
+      if (std::fabs(PredictionResidual(at, n, weights, e, kL1Wavelength, 1.0)) <=
+          settings_.jumpThreshold)
+        return true;
+    }
+    return false;
+  }
+
+  // True when epoch extra exists and is near enough to the stencil to check it.
+  bool NeighbourUsable(const Stencil& stencil, int extra) const {
+    if (extra < 0 || extra >= static_cast<int>(epochs_.size())) return false;
+    const int inner = extra < stencil.first ? stencil.first : stencil.first + stencil.size - 1;
+    const double step = std::fabs(epochs_[extra].time - epochs_[inner].time);
+    return step >= kTimeEpsilon && (settings_.maxStepGap <= 0 || step <= settings_.maxStepGap);
+  }
+
+  static bool RangeUsable(const ObnMeasurementRecord* const* at, int n, uint8_t missingBit,
+                          bool checkKind) {
+    for (int j = 0; j < n; ++j) {
+      if (!Has(at[j], missingBit)) return false;
+      if (checkKind && ((at[j]->lockFlags ^ at[0]->lockFlags) & stanvex::kObnL1RangeIsP1))
+        return false;  // the range changed kind inside the stencil
+    }
+    return true;
+  }
+
+  static double Combine(const ObnMeasurementRecord* const* at, int n, const double* weights,
+                        double ObnMeasurementRecord::*field) {
+    const double origin = at[0]->*field;
+    double sum = 0.0;
+    for (int j = 0; j < n; ++j) sum += weights[j] * (at[j]->*field - origin);
+    return origin + sum;
+  }
+
+  // The least-squares straight line through range minus L1 phase (metres)
+  // over the stencil, evaluated at t.
+  static double RangeOffset(const ObnMeasurementRecord* const* at, const Stencil& stencil,
+                            double t, double ObnMeasurementRecord::*field) {
+    const int n = stencil.size;
+    double meanT = 0.0, meanD = 0.0;
+    double d[kMaxStencil];
+    for (int j = 0; j < n; ++j) {
+      d[j] = at[j]->*field - at[j]->l1Phase * kL1Wavelength;
+      meanT += stencil.times[j];
+      meanD += d[j];
+    }
+    meanT /= n;
+    meanD /= n;
+    double stt = 0.0, std_ = 0.0;
+    for (int j = 0; j < n; ++j) {
+      stt += (stencil.times[j] - meanT) * (stencil.times[j] - meanT);
+      std_ += (stencil.times[j] - meanT) * (d[j] - meanD);
+    }
+    const double slope = stt > 0 ? std_ / stt : 0.0;
+    return meanD + slope * (t - meanT);
+  }
+
+  static float Blend(float a, float b, double fraction) {
+    if (a == 0.0f || b == 0.0f) return a;  // 0 means unknown
+    return static_cast<float>(a + (b - a) * fraction);
+  }
+
+  const std::vector<InputEpoch>& epochs_;
+  const Settings& settings_;
+  Stats& stats_;
+};
+
+// The position record of a new epoch at continuous time t between left and
+// right: continuous values linear in time, a solution only when both sides
+// have one.
+ObnPositionRecord InterpolatePosition(const InputEpoch& left, const InputEpoch& right, double t,
+                                      int count) {
+  const ObnPositionRecord& a = left.position;
+  const ObnPositionRecord& b = right.position;
+  const double f = (t - left.time) / (right.time - left.time);
+  auto lerp = [f](double x, double y) { return x + (y - x) * f; };
+  ObnPositionRecord p = a;
+  p.size = stanvex::kObnPositionSize;
+  p.count = static_cast<int8_t>(count);
+  const bool solved = (a.flags & 1u) && (b.flags & 1u);
+  p.flags = static_cast<uint8_t>((a.flags & ~1u) | (solved ? 1u : 0u));
+  // Whole weeks between the left epoch and t, for a new epoch past the week's end.
+  const double weeks = std::floor(t / kSecondsPerWeek) - std::floor(left.time / kSecondsPerWeek);
+  p.week = static_cast<uint16_t>(a.week + static_cast<int>(weeks));
+  p.satellites = std::min(a.satellites, b.satellites);
+  p.epochFlag = 0;
+  p.position1 = lerp(a.position1, b.position1);
+  p.position2 = lerp(a.position2, b.position2);
+  p.height = static_cast<float>(lerp(a.height, b.height));
+  p.time = SecondsOfWeek(t);
+  p.clockOffset = lerp(a.clockOffset, b.clockOffset);
+  p.pdop = static_cast<float>(lerp(a.pdop, b.pdop));
+  p.rms = static_cast<float>(lerp(a.rms, b.rms));
+  std::memset(p.reserved, 0, sizeof p.reserved);
+  return p;
+}
+
+// The multiples of interval strictly between a and b.
+std::vector<double> GridTimes(double a, double b, double interval) {
+  std::vector<double> times;
+  double k = std::floor(a / interval) + 1.0;
+  for (double t = k * interval; t < b - kTimeEpsilon; t = (++k) * interval)
+    if (t > a + kTimeEpsilon) times.push_back(t);
+  return times;
+}
+
+}  // namespace
+
+void LagrangeWeights(const double* times, int n, double t, double* weights) {
+  for (int j = 0; j < n; ++j) {
+    double w = 1.0;
+    for (int m = 0; m < n; ++m)
+      if (m != j) w *= (t - times[m]) / (times[j] - times[m]);
+    weights[j] = w;
+  }
+}
+
+double SecondsOfWeek(double continuousTime) {
+  double sow = std::fmod(continuousTime, kSecondsPerWeek);
+  if (sow < 0) sow += kSecondsPerWeek;
+  return sow;
+}
+
+bool Interpolate(const std::vector<InputEpoch>& epochs, const Settings& settings,
+                 const EpochSink& sink, const ProgressSink& progress, Stats* statsOut) {
+  Stats local;
+  Stats& stats = statsOut ? *statsOut : local;
+  stats = Stats{};
+  stats.inputEpochs = static_cast<long>(epochs.size());
+  GapInterpolator gaps(epochs, settings, stats);
+  const size_t count = epochs.size();
+  for (size_t i = 0; i < count; ++i) {
+    const InputEpoch& epoch = epochs[i];
+    ObnPositionRecord position = epoch.position;
+    if (!sink(position, epoch.satellites.data(), static_cast<int>(epoch.satellites.size())))
+      return false;
+    if (i + 1 < count) {
+      std::vector<double> times = GridTimes(epoch.time, epochs[i + 1].time, settings.outputInterval);
+      if (!times.empty()) {
+        std::vector<std::vector<ObnMeasurementRecord>> satellites(times.size());
+        Stencil stencil;
+        if (gaps.ChooseStencil(static_cast<int>(i), stencil))
+          gaps.InterpolateSatellites(static_cast<int>(i), stencil, times, satellites);
+        for (size_t k = 0; k < times.size(); ++k) {
+          std::vector<ObnMeasurementRecord>& list = satellites[k];
+          if (list.size() > static_cast<size_t>(stanvex::kObnWriterChannels))
+            list.resize(stanvex::kObnWriterChannels);
+          if (list.empty()) {
+            ++stats.emptyEpochs;
+            continue;
+          }
+          ObnPositionRecord p = InterpolatePosition(epoch, epochs[i + 1], times[k],
+                                                    static_cast<int>(list.size()));
+          if (!sink(p, list.data(), static_cast<int>(list.size()))) return false;
+          ++stats.newEpochs;
+          stats.valuesWritten += static_cast<long>(list.size());
+        }
+      }
+    }
+    if (!progress(static_cast<double>(i + 1) / static_cast<double>(count))) return false;
+  }
+  return true;
+}
+
+}  // namespace intobn
