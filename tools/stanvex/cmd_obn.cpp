@@ -1,0 +1,212 @@
+// stanvex obn info|dump|join|splice and stanvex avgpos: inspection and
+// handling of OBN files. The OBN tools are linked into this program, so their
+// messages are in this program's copy of the library state; avgpos goes
+// through the library's export.
+#include <cinttypes>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "api/library_state.h"
+#include "command.h"
+#include "obsfiles/obn_file.h"
+#include "obsfiles/splice.h"
+#include "platform/platform.h"
+#include "stanvex.h"
+
+namespace {
+
+using stanvex::ObnFile;
+using stanvex::ObnMeasurementRecord;
+using stanvex::ObnPositionRecord;
+
+[[noreturn]] void Fail() { throw stanvex::cli::CommandFailure{stanvex::LastErrorText}; }
+
+struct Closer {
+  void operator()(ObnFile* file) const { stanvex::CloseObn(file); }
+};
+using ObnPtr = std::unique_ptr<ObnFile, Closer>;
+
+ObnPtr OpenOrFail(const std::string& path) {
+  ObnPtr file(stanvex::OpenObnForRead(path.c_str(), stanvex::kObnBufferSize));
+  if (!file) Fail();
+  return file;
+}
+
+// GPS seconds as a calendar time of the GPS time scale (no leap seconds).
+std::string GpsCalendar(double gpsSeconds) {
+  constexpr int64_t kGpsEpochUnix = 315964800;  // 1980-01-06 00:00:00
+  const double whole = static_cast<double>(static_cast<int64_t>(gpsSeconds));
+  const std::time_t unixTime = static_cast<std::time_t>(kGpsEpochUnix + static_cast<int64_t>(whole));
+  std::tm parts{};
+  if (gmtime_r(&unixTime, &parts) == nullptr) return "?";
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%06.3f GPS", parts.tm_year + 1900,
+                parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min,
+                parts.tm_sec + (gpsSeconds - whole));
+  return text;
+}
+
+void Info(const std::string& path) {
+  ObnPtr file = OpenOrFail(path);
+  const stanvex::ObnHeader& h = file->header;
+  std::printf("file:         %s\n", path.c_str());
+  std::printf("version:      %.2f\n", static_cast<double>(h.version));
+  std::printf("carried byte: %d\n", h.carriedByte);
+  std::printf("max channels: %d\n", h.maxChannels);
+  std::printf("created:      %04d-%02d-%02d %02d:%02d:%02d (local)\n", h.year + 1900, h.month + 1,
+              h.day, h.hour, h.minute, h.second);
+  std::printf("interval:     %g s (header)\n", static_cast<double>(h.interval));
+
+  ObnPositionRecord position;
+  ObnMeasurementRecord measurements[stanvex::kObnReaderRoom];
+  long epochs = 0, damaged = 0, solutions = 0, measurementCount = 0;
+  int mostChannels = 0;
+  double first = 0, last = 0, smallestStep = 0;
+  int read;
+  while ((read = stanvex::ReadObnEpoch(file.get(), &position, measurements)) >= 0) {
+    if (read > 0) {
+      ++damaged;
+      std::printf("damaged:      %s\n", stanvex::LastErrorText);
+      if (position.size != stanvex::kObnPositionSize) break;  // cannot resynchronise
+      continue;
+    }
+    if (epochs == 0) first = position.time;
+    const double step = position.time - last;
+    if (epochs > 0 && step > 0 && (smallestStep == 0 || step < smallestStep)) smallestStep = step;
+    last = position.time;
+    ++epochs;
+    if (position.flags & 1u) ++solutions;
+    measurementCount += position.count;
+    if (position.count > mostChannels) mostChannels = position.count;
+  }
+  std::printf("epochs:       %ld (%ld with a solution, %ld damaged)\n", epochs, solutions, damaged);
+  std::printf("measurements: %ld\n", measurementCount);
+  if (epochs > 0) {
+    std::printf("time span:    %.3f .. %.3f s of week (%.3f s)\n", first, last, last - first);
+    std::printf("interval:     %g s (smallest step between epochs)\n", smallestStep);
+  }
+  std::printf("channels:     %d used at most\n", mostChannels);
+}
+
+void Dump(const std::string& path) {
+  ObnPtr file = OpenOrFail(path);
+  ObnPositionRecord p;
+  ObnMeasurementRecord m[stanvex::kObnReaderRoom];
+  int read;
+  while ((read = stanvex::ReadObnEpoch(file.get(), &p, m)) >= 0) {
+    if (read > 0) {
+      std::printf("damaged: %s\n", stanvex::LastErrorText);
+      if (p.size != stanvex::kObnPositionSize) break;
+      continue;
+    }
+    std::printf("epoch %.3f week %u n %d flags 0x%02x sats %u eflag %u lat %.9f lon %.9f h %.3f "
+                "clk %.9e pdop %.2f rms %.3f\n",
+                p.time, p.week, p.count, p.flags, p.satellites, p.epochFlag, p.position1,
+                p.position2, static_cast<double>(p.height), p.clockOffset,
+                static_cast<double>(p.pdop), static_cast<double>(p.rms));
+    for (int i = 0; i < p.count; ++i) {
+      const ObnMeasurementRecord& r = m[i];
+      std::printf("  G%02u lock 0x%02x L1 %.3f L2 %.3f C1/P1 %.3f P2/C2 %.3f S1 %.1f S2 %.1f\n",
+                  r.prn, r.lockFlags, r.l1Phase, r.l2Phase, r.l1Range, r.l2Range,
+                  static_cast<double>(r.l1Snr), static_cast<double>(r.l2Snr));
+    }
+  }
+}
+
+void Join(const std::string& output, const std::vector<std::string>& inputs) {
+  std::vector<ObnPtr> files;
+  for (const std::string& input : inputs) files.push_back(OpenOrFail(input));
+  ObnFile* out = stanvex::CreateObn(output.c_str(), files[0]->header.carriedByte,
+                                    files[0]->header.interval, stanvex::kObnBufferSize,
+                                    stanvex::kObnWriterChannels);
+  if (out == nullptr) Fail();
+  long total = 0;
+  for (ObnPtr& file : files) {
+    long copied = 0;
+    if (stanvex::CopyObnEpochs(file.get(), out, &copied) != 0) {
+      const std::string reason = stanvex::LastErrorText;
+      stanvex::CloseObn(out);
+      throw stanvex::cli::CommandFailure{reason};
+    }
+    total += copied;
+  }
+  if (stanvex::CloseObn(out) != 0) Fail();
+  std::printf("%s: %ld epochs\n", output.c_str(), total);
+}
+
+void Splice(const std::string& input, std::string output, double start, double end) {
+  if (output.empty()) {
+    char name[stanvex::kObnPathSize];
+    if (!stanvex::SpliceOutputName(input.c_str(), name, sizeof name))
+      throw stanvex::cli::CommandFailure{"name too long: " + input};
+    output = name;
+  }
+  if (start > end) {
+    std::printf("%s\n", stanvex::kWeekCrossoverText);
+    end = stanvex::kSecondsPerWeek;
+  }
+  ObnPtr in = OpenOrFail(input);
+  ObnFile* out = stanvex::CreateObn(output.c_str(), in->header.carriedByte, in->header.interval,
+                                    stanvex::kObnBufferSize, stanvex::kObnWriterChannels);
+  if (out == nullptr) Fail();
+  long kept = 0;
+  if (stanvex::CopyObnWindow(in.get(), out, start, end, &kept) != 0) {
+    const std::string reason = stanvex::LastErrorText;
+    stanvex::CloseObn(out);
+    throw stanvex::cli::CommandFailure{reason};
+  }
+  if (stanvex::CloseObn(out) != 0) Fail();
+  std::printf("%s: %ld epochs\n", output.c_str(), kept);
+}
+
+stanvex::cli::CommandRegistration reg([](CLI::App& app) {
+  CLI::App* group = stanvex::cli::SubcommandGroup(app, "obn", "Inspect and handle OBN files");
+  auto path = std::make_shared<std::string>();
+
+  auto* info = group->add_subcommand("info", "Header, epoch count, time span, interval, channels");
+  info->add_option("FILE", *path, "OBN file")->required();
+  info->callback([path] { Info(*path); });
+
+  auto* dump = group->add_subcommand("dump", "One line per epoch and per measurement");
+  dump->add_option("FILE", *path, "OBN file")->required();
+  dump->callback([path] { Dump(*path); });
+
+  auto output = std::make_shared<std::string>();
+  auto inputs = std::make_shared<std::vector<std::string>>();
+  auto* join = group->add_subcommand("join", "Copy the epochs of several files into one");
+  join->add_option("OUT", *output, "OBN file to write")->required();
+  join->add_option("IN", *inputs, "OBN files in order")->required();
+  join->callback([output, inputs] { Join(*output, *inputs); });
+
+  auto window = std::make_shared<std::pair<double, double>>();
+  auto spliced = std::make_shared<std::string>();
+  auto* splice = group->add_subcommand(
+      "splice", "Keep the epochs of a window of seconds of week (the input is kept)");
+  splice->add_option("IN", *path, "OBN file")->required();
+  splice->add_option("START", window->first, "window start, seconds of week")->required();
+  splice->add_option("END", window->second, "window end, seconds of week")->required();
+  splice->add_option("-o,--output", *spliced, "output file (default: IN with 1.obn)");
+  splice->callback([path, window, spliced] { Splice(*path, *spliced, window->first, window->second); });
+
+  auto* avg = app.add_subcommand("avgpos", "Average position and span of usable data of an OBN file");
+  avg->add_option("FILE", *path, "OBN file (its .nvb companion gives the GPS week)")->required();
+  avg->callback([path] {
+    if (!stanvex::platform::FileExists(path->c_str()))
+      throw stanvex::cli::CommandFailure{"Error: File " + *path + " not found"};
+    AvgPosition average{};
+    double start = 0, end = 0;
+    int32_t valid = 0;
+    NewGetAvgOBNPos(path->c_str(), &average, &start, &end, &valid);
+    std::printf("average position: %.9f %.9f\n", average.position1, average.position2);
+    if (valid == 1) {
+      std::printf("start: %.3f  %s\n", start, GpsCalendar(start).c_str());
+      std::printf("end:   %.3f  %s\n", end, GpsCalendar(end).c_str());
+    }
+    std::printf("valid: %d\n", valid);
+  });
+});
+
+}  // namespace
