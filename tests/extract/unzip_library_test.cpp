@@ -1,0 +1,117 @@
+// The zip library binding (the real libunzipdll, loaded by name) and the
+// library's own member-name checks.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "archive_tools.h"
+#include "extract/unzip_library.h"
+#include "member_names.h"
+#include "platform/platform.h"
+#include "test_support.h"
+
+namespace stanvex::testing {
+namespace {
+
+std::string CurrentDir() {
+  char buffer[1024];
+  platform::GetCurrentDir(buffer, sizeof buffer);
+  return buffer;
+}
+
+TEST(UnzipLibraryTest, LoadingTwiceLoadsOnce) {
+  UnzipLibrary library;
+  ASSERT_EQ(library.LoadUnzipLibrary(), 1);
+  EXPECT_EQ(library.LoadUnzipLibrary(), 1);
+  EXPECT_TRUE(library.IsLoaded());
+  EXPECT_EQ(library.GetUnzipVersion(), 100);
+  EXPECT_EQ(library.UnloadUnzipLibrary(), 1);
+  EXPECT_FALSE(library.IsLoaded());
+  EXPECT_EQ(library.UnloadUnzipLibrary(), 1);
+}
+
+TEST(UnzipLibraryTest, LoadFailuresSetTheirState) {
+  UnzipLibrary missing("NOSUCHUNZIP.DLL");
+  EXPECT_EQ(missing.LoadUnzipLibrary(), 0);
+  EXPECT_EQ(missing.state(), UnzipLibrary::kNotLoaded);
+
+  UnzipLibrary without_exec("UNZIPNOEXEC.DLL");
+  EXPECT_EQ(without_exec.LoadUnzipLibrary(), 0);
+  EXPECT_EQ(without_exec.state(), UnzipLibrary::kEntryPointMissing);
+  EXPECT_FALSE(without_exec.IsLoaded());
+
+  UnzipLibrary not_loaded;
+  EXPECT_EQ(not_loaded.GetUnzipVersion(), 0);
+  EXPECT_EQ(not_loaded.state(), UnzipLibrary::kVersionWithoutLibrary);
+  EXPECT_EQ(not_loaded.ExtractAll("a.zip", "."), 0);
+}
+
+// ExtractAll works inside the target directory but hands back the caller's
+// current directory, whether the archive was good, bad or not there.
+TEST(UnzipLibraryTest, CurrentDirectoryIsRestored) {
+  ScratchDir dir;
+  CurrentDirGuard guard;
+  ASSERT_TRUE(platform::SetCurrentDir(dir.path().c_str()));
+  ASSERT_TRUE(platform::MakeDirectory("into"));
+  ASSERT_TRUE(ZipMembers(dir.File("a.zip"), {{"x.txt", "x"}}));
+  WriteFile(dir.File("bad.zip"), "garbage");
+  const std::string before = CurrentDir();
+  UnzipLibrary library;
+  ASSERT_EQ(library.LoadUnzipLibrary(), 1);
+  EXPECT_EQ(library.ExtractAll("a.zip", "into"), 1);  // relative to the caller's directory
+  EXPECT_EQ(CurrentDir(), before);
+  EXPECT_EQ(ReadFile(dir.File("into/x.txt")), "x");
+  EXPECT_EQ(library.ExtractAll("bad.zip", "into"), 0);
+  EXPECT_EQ(CurrentDir(), before);
+  EXPECT_EQ(library.ExtractAll("missing.zip", "into"), 0);
+  EXPECT_EQ(library.ExtractAll("a.zip", "no-such-dir"), 0);
+  EXPECT_EQ(CurrentDir(), before);
+}
+
+// The library itself, driven through its record: file specifications select
+// members, and an impossible count is refused rather than read.
+TEST(UnzipLibraryTest, CommandFileSpecificationsSelectMembers) {
+  ScratchDir dir;
+  CurrentDirGuard guard;
+  ASSERT_TRUE(ZipMembers(dir.File("a.zip"), {{"abcd0010.21o", "o"}, {"abcd0010.21n", "n"}}));
+  ASSERT_TRUE(platform::SetCurrentDir(dir.path().c_str()));
+  platform::LibraryHandle module = platform::LoadLibraryByName("UNZIPDLL.DLL");
+  ASSERT_NE(module, nullptr);
+  auto exec = reinterpret_cast<int32_t(UNZIPDLL_CALL*)(UnzipCommand*)>(
+      platform::FindFunction(module, "_UnzDllExec@4"));
+  ASSERT_NE(exec, nullptr);
+  char archive[] = "a.zip";
+  char spec[kUnzipFileSpecSize] = "*.21n";
+  UnzipCommand command{};
+  command.archive = archive;
+  command.fileSpecCount = 1;
+  command.fileSpecs[0] = spec;
+  EXPECT_EQ(exec(&command), 0);
+  EXPECT_TRUE(Exists(dir.File("abcd0010.21n")));
+  EXPECT_FALSE(Exists(dir.File("abcd0010.21o")));
+  command.fileSpecCount = kUnzipMaxFileSpecs + 1;
+  EXPECT_EQ(exec(&command), -1);
+  EXPECT_EQ(exec(nullptr), -1);
+  platform::FreeLibrary(module);
+}
+
+TEST(MemberNamesTest, NamesThatLeaveTheDirectoryAreUnsafe) {
+  for (const char* name : {"a.txt", "sub/a.txt", "sub/", "..a", "a..", "a/..b/c", "./a"})
+    EXPECT_TRUE(unzipdll::IsSafeMemberName(name)) << name;
+  for (const char* name : {"", "..", "../a", "a/../../b", "a/..", "/etc/passwd", "\\a",
+                           "a\\..\\..\\b", "C:\\a", "C:a"})
+    EXPECT_FALSE(unzipdll::IsSafeMemberName(name)) << name;
+}
+
+TEST(MemberNamesTest, FileSpecificationsMatchAsOnWindows) {
+  EXPECT_TRUE(unzipdll::MatchesFileSpec("*.*", "noextension"));
+  EXPECT_TRUE(unzipdll::MatchesFileSpec("*", "a.b"));
+  EXPECT_TRUE(unzipdll::MatchesFileSpec("*.21?", "abcd0010.21o"));
+  EXPECT_FALSE(unzipdll::MatchesFileSpec("*.21?", "abcd0010.21"));
+  EXPECT_TRUE(unzipdll::MatchesFileSpec("a*b*c", "aXbYbZc"));
+  EXPECT_FALSE(unzipdll::MatchesFileSpec("a*b*c", "aXbYbZ"));
+}
+
+}  // namespace
+}  // namespace stanvex::testing
