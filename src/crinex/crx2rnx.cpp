@@ -1,0 +1,195 @@
+// The decoding as a whole: files, header, the loop over records and the event
+// epochs that are copied unchanged.
+#include "crinex/crx2rnx.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "api/library_state.h"
+#include "crinex/crx_decoder.h"
+#include "crinex/crx_text.h"
+
+namespace stanvex {
+
+namespace {
+
+constexpr char kEndOfFileMark = 26;
+constexpr char kDiskFull[] = "Error writing to disk.  Disk may be full";
+constexpr char kNotCompact[] = "ERROR : format is not valid compressed rinex format";
+
+// The library's one decoder (its tables are too large for a stack).
+CrxDecoder TheDecoder;
+
+int WriteLine(FILE* output, const char* line, size_t length) {
+  if (std::fwrite(line, 1, length, output) != length || std::fputc('\n', output) == EOF) {
+    SetLastErrorText("%s", kDiskFull);
+    return -1;
+  }
+  return 0;
+}
+
+// Reads and writes one header or special record line, trimmed, and takes the
+// type count from a "# / TYPES OF OBSERV" line.
+int CopyRecordLine(CrxDecoder& decoder, char* line) {
+  char* end = ReadCrxLine(decoder.input, line);
+  if (!end) return -1;
+  end = TrimTrailingBlanks(line, end);
+  if (WriteLine(decoder.output, line, static_cast<size_t>(end - line)) != 0) return -1;
+  if (HasLabel(line, "# / TYPES OF OBSERV")) return SetTypeCountFrom(decoder, line);
+  return 0;
+}
+
+// The loop over the records that follow the header; returns 0 at the end of
+// the input or at the end-of-file mark.
+int DecodeRecords(CrxDecoder& decoder) {
+  char line[kCrxLineSize];
+  size_t length = 0;
+  std::memset(line, 0, sizeof line);
+  while (decoder.input.ReadPlainLine(line, &length)) {
+    if (line[0] == kEndOfFileMark) return 0;
+    if (line[0] != '&') {
+      if (DecodeEpoch(decoder, line) != 0) return -1;
+      continue;
+    }
+    // Initialization epochs, and event epochs which are always followed by
+    // one: the event flag is the integer from column 27.
+    for (;;) {
+      line[0] = ' ';
+      if (IntegerAtColumn(line, 27) <= 1) {
+        std::memset(decoder.storedEpochLine, 0, sizeof decoder.storedEpochLine);
+        decoder.previousSatelliteCount = 0;
+        if (DecodeEpoch(decoder, line) != 0) return -1;
+        break;
+      }
+      if (CopyEventRecords(decoder, line) != 0) return -1;
+      if (!decoder.input.ReadPlainLine(line, &length)) return 0;
+      if (line[0] != '&') {
+        SetLastErrorText("Error in reading compressed rinex file");
+        return -1;
+      }
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+void ResetEpochState(CrxDecoder& decoder) {
+  std::memset(decoder.storedEpochLine, 0, sizeof decoder.storedEpochLine);
+  std::memset(decoder.previousSatellites, 0, sizeof decoder.previousSatellites);
+  decoder.satelliteCount = 0;
+  decoder.previousSatelliteCount = 0;
+  decoder.clock = ClockArc{};
+  decoder.previousClock = ClockArc{};
+  decoder.clockOrder = -1;
+  decoder.clockArcOrder = -1;
+  decoder.currentTable = 0;
+  for (auto& table : decoder.arcTables)
+    for (auto& row : table)
+      for (DiffArc& arc : row) arc = DiffArc{{}, {}, -1, -1};
+  std::memset(decoder.flagTables, ' ', sizeof decoder.flagTables);
+  for (auto& table : decoder.flagTables)
+    for (auto& slot : table) slot[kCrxFlagSlotSize - 1] = '\0';
+  for (int32_t& slot : decoder.slotMap) slot = -1;
+}
+
+int SetTypeCountFrom(CrxDecoder& decoder, const char* line) {
+  // The count field is columns 1-6; a blank one marks the continuation line
+  // of a list of more than nine types.
+  size_t field = strnlen(line, 6);
+  bool blank = true;
+  for (size_t i = 0; i < field; ++i) blank = blank && line[i] == ' ';
+  if (blank) return 0;
+  int32_t count = 0;
+  ReadDecimal(line, line + std::strlen(line), &count);
+  if (count < 0) {
+    SetLastErrorText("ERROR in compressed rinex file: invalid number of observation types");
+    return -1;
+  }
+  if (count > kCrxMaxTypes) {
+    SetLastErrorText("ERROR in compressed rinex file: exceed maximum number of observation types");
+    return -1;
+  }
+  decoder.typeCount = count;
+  return 0;
+}
+
+int CopyCrxHeader(CrxDecoder& decoder) {
+  char line[kCrxLineSize];
+  size_t length = 0;
+  if (!decoder.input.ReadPlainLine(line, &length) || std::strncmp(line, "1.0", 3) != 0 ||
+      !HasLabel(line, "CRINEX VERS   / TYP")) {
+    SetLastErrorText("%s", kNotCompact);
+    return -1;
+  }
+  if (!decoder.input.ReadPlainLine(line, &length)) {
+    SetLastErrorText("ERROR : The compressed rinex file seems to be trancated in the middle");
+    return -1;
+  }
+  for (;;) {
+    if (CopyRecordLine(decoder, line) != 0) return -1;
+    if (HasLabel(line, "END OF HEADER")) return 0;
+  }
+}
+
+int CopyEventRecords(CrxDecoder& decoder, const char* line) {
+  size_t length = std::strlen(line);
+  if (WriteLine(decoder.output, line, length) != 0) return -1;
+  if (length < 30) return 0;
+  int32_t records = IntegerAtColumn(line, 30);
+  char record[kCrxLineSize];
+  for (int32_t i = 0; i < records; ++i)
+    if (CopyRecordLine(decoder, record) != 0) return -1;
+  return 0;
+}
+
+int32_t Crx2Rnx(const char* compactName, const char* rinexName) {
+  CrxDecoder& decoder = TheDecoder;
+  std::unique_ptr<char, decltype(&std::free)> epochText(
+      static_cast<char*>(std::malloc(kCrxEpochTextSize)), &std::free);
+  if (!epochText) {
+    SetLastErrorText("Error: not enough memory for crx2rnx conversion");
+    return -1;
+  }
+  // Binary reading: line ends are handled by the line reader alike on every
+  // platform. Text writing: each line end becomes the platform's.
+  FILE* input = std::fopen(compactName ? compactName : "", "rb");
+  if (!input) {
+    SetLastErrorText("Error unable to open compressed rinex file %s", compactName ? compactName : "");
+    return -1;
+  }
+  FILE* output = std::fopen(rinexName ? rinexName : "", "w");
+  if (!output) {
+    SetLastErrorText("Error unable to open output for crx2rnx conversion. Output file : %s",
+                     rinexName ? rinexName : "");
+    std::fclose(input);
+    return -1;
+  }
+  std::setvbuf(output, nullptr, _IOFBF, 1 << 16);
+
+  decoder.input.Attach(input);
+  decoder.output = output;
+  decoder.epochText = decoder.cursor = epochText.get();
+  decoder.typeCount = 0;
+  ResetEpochState(decoder);
+
+  int result = CopyCrxHeader(decoder);
+  if (result == 0) result = DecodeRecords(decoder);
+
+  decoder.input.Detach();
+  decoder.output = nullptr;
+  decoder.epochText = decoder.cursor = nullptr;
+  std::fclose(input);
+  // Buffered text reaches the disk only here: a failure to flush it is a
+  // failed write like any other.
+  bool flushed = std::fflush(output) == 0 && !std::ferror(output);
+  flushed = std::fclose(output) == 0 && flushed;
+  if (result == 0 && !flushed) {
+    SetLastErrorText("%s", kDiskFull);
+    result = -1;
+  }
+  return result;
+}
+
+}  // namespace stanvex

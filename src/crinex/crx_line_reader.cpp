@@ -1,0 +1,116 @@
+#include "crinex/crx_line_reader.h"
+
+#include <cstring>
+
+#include "api/library_state.h"
+
+namespace stanvex {
+
+namespace {
+
+// A line of 255 characters, an optional carriage return and the line feed:
+// anything that decides a line's fate lies within these bytes.
+constexpr size_t kLookahead = kCrxPlainReadLength + 2;
+
+}  // namespace
+
+void CrxInput::Attach(FILE* file) {
+  file_ = file;
+  ended_ = false;
+  next_ = 0;
+  end_ = 0;
+}
+
+void CrxInput::Detach() {
+  file_ = nullptr;
+  ended_ = true;
+  next_ = end_ = 0;
+}
+
+void CrxInput::Fill(size_t want) {
+  if (ended_ || Available() >= want) return;
+  if (next_ > 0) {
+    std::memmove(block_, block_ + next_, Available());
+    end_ -= next_;
+    next_ = 0;
+  }
+  while (!ended_ && end_ < want) {
+    size_t got = file_ ? std::fread(block_ + end_, 1, kBlockSize - end_, file_) : 0;
+    // A read error ends the input like its end does: what was read stays.
+    if (got == 0) ended_ = true;
+    end_ += got;
+  }
+}
+
+bool CrxInput::ReadPlainLine(char* line, size_t* length) {
+  Fill(kLookahead);
+  size_t window = Available() < kLookahead ? Available() : kLookahead;
+  if (window == 0) return false;
+  const char* start = block_ + next_;
+  const char* feed = static_cast<const char*>(std::memchr(start, '\n', window));
+  size_t taken;    // characters of the line
+  size_t consumed; // bytes used up
+  if (feed) {
+    size_t physical = static_cast<size_t>(feed - start);
+    size_t text = (physical > 0 && start[physical - 1] == '\r') ? physical - 1 : physical;
+    if (text <= kCrxPlainReadLength - 1) {
+      taken = text;
+      consumed = physical + 1;
+    } else {
+      taken = consumed = kCrxPlainReadLength;
+    }
+  } else {
+    taken = consumed = window < kCrxPlainReadLength ? window : kCrxPlainReadLength;
+  }
+  std::memcpy(line, start, taken);
+  line[taken] = '\0';
+  next_ += consumed;
+  // Text functions see the line up to its first NUL byte.
+  *length = std::strlen(line);
+  return true;
+}
+
+CrxInput::LineResult CrxInput::ReadLine(char* line, size_t* length) {
+  Fill(kLookahead);
+  size_t window = Available() < kLookahead ? Available() : kLookahead;
+  const char* start = block_ + next_;
+  const char* feed =
+      window ? static_cast<const char*>(std::memchr(start, '\n', window)) : nullptr;
+  if (!feed) {
+    // Without a line feed the input either ends within 255 characters or the
+    // line runs on past what a line may hold.
+    return window <= kCrxPlainReadLength ? LineResult::kTruncated : LineResult::kTooLong;
+  }
+  size_t physical = static_cast<size_t>(feed - start);
+  size_t text = (physical > 0 && start[physical - 1] == '\r') ? physical - 1 : physical;
+  if (text > kCrxMaxLineLength) return LineResult::kTooLong;
+  next_ += physical + 1;
+  if (text > 0 && start[text - 1] == '\r') --text;
+  std::memcpy(line, start, text);
+  line[text] = '\0';
+  *length = std::strlen(line);
+  return LineResult::kLine;
+}
+
+char* ReadCrxLine(CrxInput& input, char* line) {
+  size_t length = 0;
+  switch (input.ReadLine(line, &length)) {
+    case CrxInput::LineResult::kLine:
+      return line + length;
+    case CrxInput::LineResult::kTruncated:
+      SetLastErrorText("Error in compressed rinex file:  The file is trancated in the middle");
+      return nullptr;
+    case CrxInput::LineResult::kTooLong:
+      break;
+  }
+  SetLastErrorText("Error in compressed rinex file:  Invalid line in file");
+  return nullptr;
+}
+
+char* TrimTrailingBlanks(char* text, char* end) {
+  while (end > text && end[-1] == ' ') --end;
+  *end = '\0';
+  return end;
+}
+
+}  // namespace stanvex

@@ -1,0 +1,86 @@
+#include "crx_test_files.h"
+
+#include <cstdio>
+
+#include "api/library_state.h"
+#include "crinex/crx2rnx.h"
+#include "test_support.h"
+
+namespace stanvex::testing {
+
+std::string Labelled(const std::string& text, const std::string& label) {
+  std::string line = text;
+  if (line.size() < 60) line.append(60 - line.size(), ' ');
+  return line + label;
+}
+
+namespace {
+
+std::string TypeLines(int types) {
+  static const char* kNames[] = {"L1", "L2", "C1", "P2", "P1", "S1", "S2", "C2", "P5"};
+  std::string lines;
+  for (int first = 0; first < types || (types == 0 && first == 0); first += 9) {
+    char count[16];
+    std::snprintf(count, sizeof count, "%6d", types);
+    std::string text = first == 0 ? count : "      ";
+    for (int i = first; i < types && i < first + 9; ++i) text += std::string("    ") + kNames[i % 9];
+    lines += Labelled(text, "# / TYPES OF OBSERV") + "\n";
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::string RinexHeader(int types) {
+  return Labelled("     2.11           OBSERVATION DATA    G (GPS)", "RINEX VERSION / TYPE") +
+         "\n" + TypeLines(types) + Labelled("", "END OF HEADER") + "\n";
+}
+
+std::string CompactHeader(int types) {
+  return Labelled("1.0                 COMPACT RINEX FORMAT", "CRINEX VERS   / TYPE") + "\n" +
+         Labelled("RNX2CRX ver.4.0.7                       02-Jan-21 00:02",
+                  "CRINEX PROG / DATE") +
+         "\n" + RinexHeader(types);
+}
+
+std::string EpochLine(const std::vector<std::string>& satellites, int flag, char first,
+                      int seconds) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%c21  1  1  0  0 %2d.0000000%3d%3d", first, seconds, flag,
+                static_cast<int>(satellites.size()));
+  std::string line = text;
+  for (const std::string& satellite : satellites) line += satellite;
+  return line;
+}
+
+std::string Fields(const std::vector<std::string>& values) {
+  std::string lines, line;
+  for (size_t i = 0; i < values.size(); ++i) {
+    line += std::string(14 - values[i].size(), ' ') + values[i] + "  ";
+    if ((i + 1) % 5 == 0 || i + 1 == values.size()) {
+      line.erase(line.find_last_not_of(' ') + 1);
+      lines += line + "\n";
+      line.clear();
+    }
+  }
+  return lines;
+}
+
+Decoded Decode(const std::string& compact) {
+  ScratchDir dir;
+  WriteFile(dir.File("in.21d"), compact);
+  CopyText(LastErrorText, sizeof LastErrorText, "");
+  Decoded decoded;
+  decoded.result = Crx2Rnx(dir.File("in.21d").c_str(), dir.File("out.21o").c_str());
+  decoded.error = LastErrorText;
+  if (Exists(dir.File("out.21o"))) decoded.output = ReadFile(dir.File("out.21o"));
+  return decoded;
+}
+
+std::string Body(const Decoded& decoded, int types) {
+  std::string header = RinexHeader(types);
+  if (decoded.output.compare(0, header.size(), header) != 0) return "<header differs>";
+  return decoded.output.substr(header.size());
+}
+
+}  // namespace stanvex::testing

@@ -1,0 +1,24 @@
+// stanvex crx2rnx INPUT OUTPUT: decodes a compact RINEX file into RINEX.
+#include <string>
+
+#include "api/library_state.h"
+#include "command.h"
+#include "crinex/crx2rnx.h"
+
+namespace {
+
+stanvex::cli::CommandRegistration reg([](CLI::App& app) {
+  auto* command = app.add_subcommand("crx2rnx", "Decode a compact RINEX file into RINEX");
+  auto input = std::make_shared<std::string>();
+  auto output = std::make_shared<std::string>();
+  command->add_option("INPUT", *input, "compact RINEX file")->required();
+  command->add_option("OUTPUT", *output, "RINEX observation file to write")->required();
+  command->callback([input, output] {
+    // The decoder is linked into this program: its message is in this
+    // program's copy of the library state.
+    if (stanvex::Crx2Rnx(input->c_str(), output->c_str()) != 0)
+      throw stanvex::cli::CommandFailure{stanvex::LastErrorText};
+  });
+});
+
+}  // namespace
