@@ -1,0 +1,313 @@
+#include "crinex_encoder.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <map>
+#include <vector>
+
+#include "rinex_text.h"
+
+namespace stanvex::sim {
+namespace {
+
+constexpr int kMaxTypes = 9;
+constexpr int kMaxSatellites = 30;
+constexpr int kMaxOrder = 5;
+// Largest magnitude the reader's 32-bit upper part carries (in thousandths).
+constexpr int64_t kLargestValue = 2147483647LL * 1000;
+
+class LineReader {
+ public:
+  explicit LineReader(const std::string& text) : text_(text) {}
+  bool Next(std::string* line) {
+    if (pos_ >= text_.size()) return false;
+    size_t end = text_.find('\n', pos_);
+    if (end == std::string::npos) end = text_.size();
+    line->assign(text_, pos_, end - pos_);
+    if (!line->empty() && line->back() == '\r') line->pop_back();
+    pos_ = end + 1;
+    ++number_;
+    return true;
+  }
+  int number() const { return number_; }
+
+ private:
+  const std::string& text_;
+  size_t pos_ = 0;
+  int number_ = 0;
+};
+
+std::string Column(const std::string& line, size_t start, size_t width) {
+  if (start >= line.size()) return std::string();
+  return line.substr(start, width);
+}
+
+bool IsBlank(const std::string& s) { return s.find_first_not_of(' ') == std::string::npos; }
+
+// A fixed-point text ("-123.456", ".5", "  12") as an integer count of
+// 10^-decimals units, exactly. False when it is not a number.
+bool ParseFixed(const std::string& field, int decimals, int64_t* value) {
+  size_t i = field.find_first_not_of(' ');
+  if (i == std::string::npos) return false;
+  bool negative = false;
+  if (field[i] == '-' || field[i] == '+') negative = field[i++] == '-';
+  int64_t whole = 0, fraction = 0;
+  int digits = 0, fraction_digits = 0;
+  for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i, ++digits) {
+    if (whole > 100000000000000LL) return false;
+    whole = whole * 10 + (field[i] - '0');
+  }
+  if (i < field.size() && field[i] == '.') {
+    for (++i; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
+      if (fraction_digits < decimals) {
+        fraction = fraction * 10 + (field[i] - '0');
+        ++fraction_digits;
+      }
+      ++digits;
+    }
+  }
+  if (field.find_first_not_of(' ', i) != std::string::npos || digits == 0) return false;
+  for (; fraction_digits < decimals; ++fraction_digits) fraction *= 10;
+  int64_t scale = 1;
+  for (int k = 0; k < decimals; ++k) scale *= 10;
+  *value = whole * scale + fraction;
+  if (negative) *value = -*value;
+  return true;
+}
+
+// The difference text that turns old into new for the reader's text repair:
+// a blank keeps a character, '&' blanks one, anything else replaces it.
+std::string TextDifference(const std::string& old_text, const std::string& new_text) {
+  std::string diff;
+  const size_t n = old_text.size() > new_text.size() ? old_text.size() : new_text.size();
+  for (size_t i = 0; i < n; ++i) {
+    const char o = i < old_text.size() ? old_text[i] : ' ';
+    const char c = i < new_text.size() ? new_text[i] : ' ';
+    if (i >= old_text.size()) diff += c;
+    else if (o == c) diff += ' ';
+    else if (c == ' ') diff += '&';
+    else diff += c;
+  }
+  TrimRight(&diff);
+  return diff;
+}
+
+// Differencing state of one value series (an observation type of one
+// satellite, or the clock).
+struct Arc {
+  bool active = false;
+  int level = 0;                    // differences built so far
+  int64_t diff[kMaxOrder + 1] = {};  // diff[k]: k-th difference of the latest value
+
+  // The field text for value, continuing or starting the arc.
+  std::string Encode(int64_t value, int order) {
+    if (!active) {
+      active = true;
+      level = 0;
+      diff[0] = value;
+      return std::to_string(order) + "&" + std::to_string(value);
+    }
+    int64_t next[kMaxOrder + 1];
+    next[0] = value;
+    const int new_level = level < order ? level + 1 : order;
+    for (int k = 1; k <= new_level; ++k) next[k] = next[k - 1] - diff[k - 1];
+    for (int k = 0; k <= new_level; ++k) diff[k] = next[k];
+    level = new_level;
+    return std::to_string(next[new_level]);
+  }
+};
+
+struct SatelliteState {
+  Arc arcs[kMaxTypes];
+  std::string flags;
+};
+
+struct Encoder {
+  Encoder(const CrinexOptions& o, std::string* compact, std::string* message)
+      : options(o), out(compact), error(message) {}
+  const CrinexOptions& options;
+  std::string* out;
+  std::string* error;
+  int types = 0;
+  std::string previous_line;  // compact epoch line of the previous epoch
+  bool reinitialize = true;   // next epoch starts with '&'
+  Arc clock;
+  std::map<std::string, SatelliteState> previous;  // satellites of the previous epoch
+
+  bool Fail(const LineReader& reader, const std::string& what) {
+    *error = "line " + std::to_string(reader.number()) + ": " + what;
+    return false;
+  }
+};
+
+bool EncodeHeader(Encoder& e, LineReader& reader) {
+  *e.out += HeaderLine("1.0                 COMPACT RINEX FORMAT", "CRINEX VERS   / TYPE");
+  std::string program = "stanvex simulate";
+  program.resize(40, ' ');
+  *e.out += HeaderLine(program + e.options.date, "CRINEX PROG / DATE");
+  std::string line;
+  bool first = true;
+  while (reader.Next(&line)) {
+    const std::string label = Column(line, 60, 20);
+    if (first) {
+      if (label.compare(0, 20, "RINEX VERSION / TYPE") != 0 || Column(line, 5, 1) != "2" ||
+          Column(line, 20, 1) != "O")
+        return e.Fail(reader, "not a RINEX 2 observation file");
+      first = false;
+    }
+    if (line.size() > 254) return e.Fail(reader, "header line longer than 254 characters");
+    TrimRight(&line);
+    *e.out += line + "\n";
+    if (label.compare(0, 19, "# / TYPES OF OBSERV") == 0) {
+      const std::string count = Column(line, 0, 6);
+      if (!IsBlank(count)) e.types = std::atoi(count.c_str());
+      if (e.types < 1 || e.types > kMaxTypes)
+        return e.Fail(reader, "the format carries 1 to 9 observation types");
+    }
+    if (label.compare(0, 13, "END OF HEADER") == 0) {
+      if (e.types == 0) return e.Fail(reader, "no # / TYPES OF OBSERV line");
+      return true;
+    }
+  }
+  return e.Fail(reader, "no END OF HEADER");
+}
+
+// Copies an event epoch (flag 2 to 5) and its special records; the next
+// epoch starts afresh.
+bool EncodeEvent(Encoder& e, LineReader& reader, std::string line, int records) {
+  TrimRight(&line);
+  *e.out += "&" + line.substr(1) + "\n";
+  for (int i = 0; i < records; ++i) {
+    std::string record;
+    if (!reader.Next(&record)) return e.Fail(reader, "event epoch ends early");
+    TrimRight(&record);
+    *e.out += record + "\n";
+    if (Column(record, 60, 19) == "# / TYPES OF OBSERV" && !IsBlank(Column(record, 0, 6))) {
+      e.types = std::atoi(Column(record, 0, 6).c_str());
+      if (e.types < 1 || e.types > kMaxTypes)
+        return e.Fail(reader, "the format carries 1 to 9 observation types");
+    }
+  }
+  e.reinitialize = true;
+  return true;
+}
+
+bool EncodeEpoch(Encoder& e, LineReader& reader, const std::string& line) {
+  const int flag = std::atoi(Column(line, 26, 3).c_str());
+  const int count = std::atoi(Column(line, 29, 3).c_str());
+  if (flag > 1) return EncodeEvent(e, reader, line, count);
+  if (count < 0 || count > kMaxSatellites)
+    return e.Fail(reader, "the format carries at most 30 satellites per epoch");
+
+  // Satellite list: 12 on the epoch line, the rest on continuation lines.
+  std::vector<std::string> satellites;
+  std::string current = line;
+  for (int i = 0; i < count; ++i) {
+    if (i > 0 && i % 12 == 0 && !reader.Next(&current))
+      return e.Fail(reader, "epoch ends inside its satellite list");
+    std::string id = Column(current, 32 + static_cast<size_t>(i % 12) * 3, 3);
+    if (id.size() != 3) return e.Fail(reader, "satellite list shorter than its count");
+    if (id[0] == ' ') id[0] = 'G';
+    satellites.push_back(id);
+  }
+  std::string compact_line = Column(line, 0, 32);
+  for (const std::string& id : satellites) compact_line += id;
+  TrimRight(&compact_line);
+
+  // Receiver clock offset in nanoseconds, when given.
+  const std::string clock_text = Column(line, 68, 12);
+  int64_t clock_value = 0;
+  const bool has_clock = !IsBlank(clock_text);
+  if (has_clock && !ParseFixed(clock_text, 9, &clock_value))
+    return e.Fail(reader, "unreadable receiver clock offset");
+
+  std::string text;
+  if (e.reinitialize) {
+    text = "&" + compact_line.substr(1) + "\n";
+    e.previous.clear();
+    e.clock.active = false;
+    e.reinitialize = false;
+  } else {
+    text = TextDifference(e.previous_line, compact_line) + "\n";
+  }
+  e.previous_line = compact_line;
+  if (has_clock) {
+    text += e.clock.Encode(clock_value, e.options.clock_order) + "\n";
+  } else {
+    e.clock.active = false;
+    text += "\n";
+  }
+
+  std::map<std::string, SatelliteState> now;
+  const int lines_per_satellite = (e.types + 4) / 5;
+  for (const std::string& id : satellites) {
+    std::string record;
+    for (int l = 0; l < lines_per_satellite; ++l) {
+      std::string part;
+      if (!reader.Next(&part)) return e.Fail(reader, "epoch ends inside its data records");
+      part.resize(80, ' ');
+      record += part;
+    }
+    auto found = e.previous.find(id);
+    const bool known = found != e.previous.end();
+    SatelliteState state = known ? found->second : SatelliteState();
+    if (now.count(id)) return e.Fail(reader, "satellite " + id + " twice in one epoch");
+
+    std::string fields, flags;
+    for (int j = 0; j < e.types; ++j) {
+      const std::string field = record.substr(static_cast<size_t>(j / 5) * 80 + (j % 5) * 16, 16);
+      const std::string number = field.substr(0, 14);
+      if (j > 0) fields += ' ';
+      if (IsBlank(number)) {
+        state.arcs[j].active = false;
+        flags += "  ";
+        continue;
+      }
+      int64_t value = 0;
+      if (!ParseFixed(number, 3, &value) || value > kLargestValue || value < -kLargestValue)
+        return e.Fail(reader, "unreadable observation of " + id);
+      fields += state.arcs[j].Encode(value, e.options.data_order);
+      flags += field.substr(14, 2);
+    }
+    std::string data = fields + " ";
+    if (known) {
+      data += TextDifference(state.flags, flags);
+    } else {
+      std::string trimmed = flags;
+      TrimRight(&trimmed);
+      data += trimmed;
+    }
+    TrimRight(&data);
+    state.flags = flags;
+    text += data + "\n";
+    now[id] = state;
+  }
+  e.previous.swap(now);
+  *e.out += text;
+  return true;
+}
+
+}  // namespace
+
+bool EncodeCompactRinex(const std::string& rinex, std::string* compact, std::string* error,
+                        const CrinexOptions& options) {
+  std::string scratch;
+  if (!error) error = &scratch;
+  if (options.data_order < 0 || options.data_order > kMaxOrder || options.clock_order < 0 ||
+      options.clock_order > kMaxOrder) {
+    *error = "difference orders are 0 to 5";
+    return false;
+  }
+  compact->clear();
+  Encoder e(options, compact, error);
+  LineReader reader(rinex);
+  if (!EncodeHeader(e, reader)) return false;
+  std::string line;
+  while (reader.Next(&line)) {
+    if (IsBlank(line)) continue;
+    if (!EncodeEpoch(e, reader, line)) return false;
+  }
+  return true;
+}
+
+}  // namespace stanvex::sim
