@@ -22,8 +22,11 @@ void RemoveScratch() {
 
 const std::string& InputPath() {
   if (Input.empty()) {
+    // A memory file system when there is one: the input is rewritten for
+    // every run.
     const char* base = std::getenv("TMPDIR");
-    Directory = std::string(base && *base ? base : "/tmp") + "/crinex_fuzz_XXXXXX";
+    if (!base || !*base) base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    Directory = std::string(base) + "/crinex_fuzz_XXXXXX";
     if (!mkdtemp(Directory.data())) std::abort();
     Input = Directory + "/input.crx";
     std::atexit(RemoveScratch);
