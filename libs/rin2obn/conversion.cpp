@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "carrier_smoothing.h"
 #include "companion_files.h"
 #include "geodesy.h"
 #include "gnss_time.h"
@@ -63,7 +64,8 @@ struct Tracked {
   RangeObservation range;
 };
 
-void FillMeasurement(const ObsEpoch& epoch, int s, const TypeIndexes& t, Tracked& out) {
+void FillMeasurement(const ObsEpoch& epoch, int s, const TypeIndexes& t, Tracked& out,
+                     SmoothingInput& smoothing) {
   ObnMeasurementRecord& m = out.record;
   std::memset(&m, 0, sizeof m);
   m.size = stanvex::kObnMeasurementSize;
@@ -91,6 +93,13 @@ void FillMeasurement(const ObsEpoch& epoch, int s, const TypeIndexes& t, Tracked
   out.range.prn = m.prn;
   out.range.l1Range = l1Range;
   out.range.p2Range = p2;
+  smoothing.prn = m.prn;
+  smoothing.p1 = l1Range;
+  smoothing.p2 = p2;
+  smoothing.l1 = m.l1Phase;
+  smoothing.l2 = m.l2Phase;
+  smoothing.l1Slip = (m.lockFlags & stanvex::kObnL1LossOfLock) != 0;
+  smoothing.l2Slip = (m.lockFlags & stanvex::kObnL2LossOfLock) != 0;
 }
 
 // The OBN output: header at creation, epochs appended, interval fixed at the end.
@@ -180,6 +189,7 @@ class Conversion {
   ConversionCounts& counts_;
   ConversionResult result_;
   EphemerisStore store_;
+  CarrierSmoother smoother_;
   std::vector<Ephemeris> navigationRecords_;
   SolverSettings solver_;
   StationSummary summary_;
@@ -251,7 +261,11 @@ bool Conversion::ConvertEpochs(ObsReader& reader, FileLineSource& source, ObnOut
       const int prn = epoch.prns[static_cast<size_t>(s)];
       if (epoch.systems[static_cast<size_t>(s)] != 'G' || prn < 1 || prn > kMaxGpsPrn) continue;
       tracked.emplace_back();
-      FillMeasurement(epoch, s, types, tracked.back());
+      SmoothingInput smoothing;
+      FillMeasurement(epoch, s, types, tracked.back(), smoothing);
+      const SmoothedRanges smoothed = smoother_.Update(epoch.gpsSeconds, smoothing);
+      tracked.back().range.smoothedIonoFree = smoothed.ionoFree;
+      tracked.back().range.smoothedL1 = smoothed.l1;
     }
     gpsObservations_ += static_cast<long>(tracked.size());
     ranges.clear();

@@ -14,6 +14,8 @@ constexpr double kRangeSigmaL1 = 0.3;        // metres, code noise at the zenith
 constexpr double kRangeSigmaIonoFree = 0.9;  // the combination amplifies the noise
 constexpr double kResidualLimit = 10.0;      // metres: larger post-fit residuals are suspect
 constexpr double kMaxPdop = 50.0;
+constexpr int kEnoughDualFrequency = 5;
+constexpr double kIonosphereModelError = 0.5;  // share of the modelled delay
 constexpr double kMaxRms = 50.0;
 
 struct Candidate {
@@ -82,6 +84,7 @@ void BuildRows(const std::vector<Candidate>& candidates, const SolverSettings& s
     const double r = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
     double elevation = kPi / 2.0;
     double delay = 0.0;
+    double ionosphere = 0.0;
     if (known) {
       double azimuth = 0.0;
       AzimuthElevation(g, x, s, azimuth, elevation);
@@ -89,8 +92,9 @@ void BuildRows(const std::vector<Candidate>& candidates, const SolverSettings& s
       if (elevation < settings.elevationMask) continue;
       delay = SaastamoinenDelay(g, elevation);
       if (!c.ionoFree && settings.haveIon)
-        delay += KlobucharDelay(settings.ionAlpha, settings.ionBeta, g, azimuth, elevation,
-                                secondsOfWeek);
+        ionosphere = KlobucharDelay(settings.ionAlpha, settings.ionBeta, g, azimuth, elevation,
+                                    secondsOfWeek);
+      delay += ionosphere;
     }
     if (!c.active) continue;
     Row row;
@@ -100,7 +104,17 @@ void BuildRows(const std::vector<Candidate>& candidates, const SolverSettings& s
     row.residual = c.range + kSpeedOfLight * c.clock - (r + cdt) - delay;
     const double sinE = std::sin(elevation);
     const double base = c.ionoFree ? kRangeSigmaIonoFree : kRangeSigmaL1;
-    row.sigma = base * std::sqrt(1.0 + 1.0 / (sinE * sinE));
+    // Smoothed dual-frequency ranges are left with errors of the broadcast
+    // orbits and clocks that do not grow at low elevation, so they are
+    // weighted more evenly than single-frequency ones, whose ionosphere
+    // model error does.
+    const double evenness = c.ionoFree ? 9.0 : 1.0;
+    row.sigma = base * std::sqrt(evenness + 1.0 / (sinE * sinE));
+    // The broadcast ionosphere model removes about half of the delay: what
+    // it leaves is the larger error of a single-frequency range.
+    if (!c.ionoFree)
+      row.sigma = std::sqrt(row.sigma * row.sigma +
+                            kIonosphereModelError * kIonosphereModelError * ionosphere * ionosphere);
     rows.push_back(row);
   }
 }
@@ -162,15 +176,23 @@ PointSolution SolveEpoch(const EphemerisStore& store, const SolverSettings& sett
     // Both frequencies remove the ionosphere; the group delay then cancels.
     c.ionoFree = PlausibleRange(o.p2Range) && std::fabs(o.p2Range - o.l1Range) < 200.0;
     if (c.ionoFree) {
-      c.range = (f1 * o.l1Range - f2 * o.p2Range) / (f1 - f2);
+      c.range = o.smoothedIonoFree != 0.0 ? o.smoothedIonoFree
+                                          : (f1 * o.l1Range - f2 * o.p2Range) / (f1 - f2);
       c.clock = state.clock;
     } else {
-      c.range = o.l1Range;
+      c.range = o.smoothedL1 != 0.0 ? o.smoothedL1 : o.l1Range;
       c.clock = state.clock - eph->tgd;
     }
     c.active = true;
     candidates.push_back(c);
   }
+
+  // With enough dual-frequency ranges the single-frequency ones, which carry
+  // the broadcast ionosphere model's error, would only pull the solution.
+  int dualFrequency = 0;
+  for (const Candidate& c : candidates) dualFrequency += c.ionoFree ? 1 : 0;
+  if (dualFrequency >= kEnoughDualFrequency)
+    for (Candidate& c : candidates) c.active = c.ionoFree;
 
   double x[4] = {initial[0], initial[1], initial[2], 0.0};
   std::vector<Row> rows;

@@ -16,6 +16,9 @@ struct RangeObservation {
   int prn = 0;
   double l1Range = 0.0;  // C1 or P1, metres; 0 when missing
   double p2Range = 0.0;  // P2, metres; 0 when missing (enables the ionosphere-free combination)
+  // Carrier-smoothed ranges used in place of the raw ones when not 0.
+  double smoothedIonoFree = 0.0;
+  double smoothedL1 = 0.0;
   // Filled by the solver: elevation in radians seen from the solution (or
   // from the initial position when there is none), -10 when unknown.
   double elevation = -10.0;
