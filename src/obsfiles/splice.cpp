@@ -88,7 +88,7 @@ int SpliceToWindow(const char* inputName, char* outputName, size_t outputSize, d
 
   if (start > end) {
     ObsStatusSend(STATUS_WEEK_CROSSOVER, kWeekCrossoverText);
-    end = kSecondsPerWeek;
+    end = kWeekEndSeconds;
   }
 
   ObnFile* input = OpenObnForRead(inputName, kObnBufferSize);

@@ -8,7 +8,8 @@
 
 namespace stanvex {
 
-constexpr double kSecondsPerWeek = 604800.0;
+// The end of a GPS week in seconds of week: where a crossing window is cut.
+constexpr double kWeekEndSeconds = 604800.0;
 
 // The crossover text sent with STATUS_WEEK_CROSSOVER.
 extern const char kWeekCrossoverText[];

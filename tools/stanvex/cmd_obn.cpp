@@ -146,7 +146,7 @@ void Splice(const std::string& input, std::string output, double start, double e
   }
   if (start > end) {
     std::printf("%s\n", stanvex::kWeekCrossoverText);
-    end = stanvex::kSecondsPerWeek;
+    end = stanvex::kWeekEndSeconds;
   }
   ObnPtr in = OpenOrFail(input);
   ObnFile* out = stanvex::CreateObn(output.c_str(), in->header.carriedByte, in->header.interval,
