@@ -51,4 +51,15 @@ void GpsTime::ComputeFromSeconds() {
   day = remaining;
 }
 
+int64_t GpsSecondsAt(int year, int month, int day, int hour, int minute, int second) {
+  static const int kDaysBeforeMonth[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+  int64_t days = 0;  // from 1980-01-01
+  for (int y = 1980; y < year; ++y) days += DaysInYear(y);
+  for (int y = year; y < 1980; ++y) days -= DaysInYear(y);
+  if (month >= 1 && month <= 12) days += kDaysBeforeMonth[month - 1];
+  if (month > 2 && year % 4 == 0) days += 1;
+  days += day - 1;
+  return days * kSecondsPerDay + hour * 3600LL + minute * 60LL + second - kEpochOffset;
+}
+
 }  // namespace stanvex

@@ -31,6 +31,10 @@ struct GpsTime {
   void ComputeFromSeconds();
 };
 
+// GPS seconds of a calendar instant (no leap seconds), the inverse of
+// ComputeFromSeconds. Fields are not range-checked: callers validate them.
+int64_t GpsSecondsAt(int year, int month, int day, int hour, int minute, int second);
+
 static_assert(sizeof(GpsTime) == 32, "GpsTime is eight 32-bit integers");
 
 }  // namespace stanvex

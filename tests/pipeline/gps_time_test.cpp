@@ -95,5 +95,15 @@ TEST(GpsTime, SecondsBeforeTheEpochGiveAValidDate) {
   ExpectDate(At(-6 * kSecondsPerDay), 1979, 365, 12, 31);
 }
 
+TEST(GpsSecondsAt, InvertsComputeFromSeconds) {
+  EXPECT_EQ(GpsSecondsAt(1980, 1, 6, 0, 0, 0), 0);
+  EXPECT_EQ(GpsSecondsAt(2021, 1, 1, 0, 0, 0), NewYear(2021));
+  for (int32_t s = -2 * kSecondsPerDay; s < 2000000000; s += 7777777) {
+    GpsTime t = At(s);
+    int32_t of_day = (t.secondsOfWeek % kSecondsPerDay);
+    EXPECT_EQ(GpsSecondsAt(t.year, t.month, t.day, of_day / 3600, of_day / 60 % 60, of_day % 60), s);
+  }
+}
+
 }  // namespace
 }  // namespace stanvex

@@ -1,0 +1,145 @@
+// Catalogue load time for 1024 and 8192 generated stations: the per-station
+// cost of the larger load against the smaller one (about 1.0 when loading is
+// linear), and the station sort against the quadratic exchange procedure it
+// reproduces, side by side.
+#include <algorithm>
+#include <cctype>
+#include <ctime>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "catalogue/catalogue.h"
+#include "stanvex.h"
+
+namespace {
+
+// Processor time of this process: the machine may be shared, and waiting
+// for a processor is not the code's cost.
+double CpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// A catalogue of stations spread over 8 services; one in eight names is
+// repeated, as when the user's file repeats the maker's stations.
+std::string CatalogueText(int stations, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string text;
+  for (int s = 0; s < 8; ++s)
+    text += "Service {\n ServId: SERV" + std::to_string(s) +
+            "\n ftpAd: ftp.example.net\n oFile: /rinex/%y/%j/%s%j0.%yo.Z\n"
+            " nFile: /rinex/%y/%j/%s%j0.%yn.Z\n Ftype: Z\n color: Blue\n}\n";
+  for (int i = 0; i < stations; ++i) {
+    int id = (i % 8 == 7) ? static_cast<int>(random() % static_cast<unsigned>(i)) : i;
+    char name[16];
+    std::snprintf(name, sizeof name, "s%03x", id % 4096);
+    text += "Station {\n sName: " + std::string(name) + "\n lat: " + std::to_string(random() % 90) +
+            " " + std::to_string(random() % 60) + " 12.5 N\n lon: " +
+            std::to_string(random() % 180) + " 30 1.25 W\n ht: 123.4\n serv: serv" +
+            std::to_string(random() % 8) + "\n}\n";
+  }
+  return text;
+}
+
+// Median of runs of fn, seconds.
+template <typename Fn>
+double Median(int runs, Fn fn) {
+  std::vector<double> times;
+  for (int r = 0; r < runs; ++r) {
+    double start = CpuSeconds();
+    fn();
+    times.push_back(CpuSeconds() - start);
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+int CompareNoCase(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    int ca = std::tolower(static_cast<unsigned char>(*a));
+    int cb = std::tolower(static_cast<unsigned char>(*b));
+    if (ca != cb || ca == 0) return ca - cb;
+  }
+}
+
+void LiteralExchangeSort(std::vector<StationRecord>& s) {
+  for (size_t i = 0; i < s.size(); ++i)
+    for (size_t k = 0; k < i; ++k)
+      if (CompareNoCase(s[k].serv, s[i].serv) > 0) std::swap(s[k], s[i]);
+  for (size_t i = 0; i < s.size(); ++i)
+    for (size_t k = 0; k < i; ++k)
+      if (CompareNoCase(s[k].serv, s[i].serv) == 0 && CompareNoCase(s[k].sName, s[i].sName) > 0)
+        std::swap(s[k], s[i]);
+}
+
+struct Result {
+  double load;          // seconds per load
+  double sort;          // seconds per SortStations
+  double literal_sort;  // seconds per literal exchange sort
+};
+
+Result Measure(const std::string& dir, int stations) {
+  std::string path = dir + "/manufact.dwn";
+  FILE* f = std::fopen(path.c_str(), "w");
+  std::string text = CatalogueText(stations, 42);
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::fclose(f);
+
+  Result result{};
+  std::vector<StationRecord> loaded;
+  result.load = Median(7, [&] {
+    Serv_Sta record{1041, 98, nullptr, nullptr, 0, 0};
+    if (iInitalizeNEW(const_cast<char*>(dir.c_str()), dir.c_str(), &record) != 0) {
+      char error[512];
+      iGetLastError(error);
+      std::fprintf(stderr, "load failed: %s\n", error);
+      std::exit(1);
+    }
+    loaded.assign(record.pStations, record.pStations + record.iNumStations);
+    vClearMem(&record);
+  });
+  // Sort the stations in their file order again: reshuffle deterministically.
+  std::mt19937 random(7);
+  std::shuffle(loaded.begin(), loaded.end(), random);
+  result.sort = Median(7, [&] {
+    std::vector<StationRecord> copy = loaded;
+    Serv_Sta record{1041, 98, copy.data(), nullptr, static_cast<int32_t>(copy.size()), 0};
+    stanvex::SortStations(&record);
+  });
+  result.literal_sort = Median(3, [&] {
+    std::vector<StationRecord> copy = loaded;
+    LiteralExchangeSort(copy);
+  });
+  return result;
+}
+
+}  // namespace
+
+int main() {
+  char pattern[] = "/tmp/stanvex_catalogue_bench_XXXXXX";
+  if (mkdtemp(pattern) == nullptr) return 1;
+  std::string dir = pattern;
+  Result small = Measure(dir, 1024);
+  Result large = Measure(dir, 8192);
+  for (const char* name : {"manufact.dwn", "combined.dwn"}) std::remove((dir + "/" + name).c_str());
+  rmdir(dir.c_str());
+
+  std::printf("catalogue load (CPU, median of 7) 1024 stations   8192 stations   ratio\n");
+  std::printf("  load, ms                       %13.3f   %13.3f   %5.2f\n", small.load * 1e3,
+              large.load * 1e3, large.load / small.load);
+  std::printf("  per station, us                %13.3f   %13.3f   %5.2f  (linear ~1.0)\n",
+              small.load / 1024 * 1e6, large.load / 8192 * 1e6,
+              (large.load / 8192) / (small.load / 1024));
+  std::printf("station sort, CPU ms             exchange order   literal procedure   ratio\n");
+  std::printf("  1024 stations                  %13.3f   %17.3f   %5.1f\n", small.sort * 1e3,
+              small.literal_sort * 1e3, small.literal_sort / small.sort);
+  std::printf("  8192 stations                  %13.3f   %17.3f   %5.1f\n", large.sort * 1e3,
+              large.literal_sort * 1e3, large.literal_sort / large.sort);
+  return 0;
+}
