@@ -1,0 +1,78 @@
+#!/bin/sh
+# Throughput of our unpacking against the system tools, side by side:
+#   gzip: `stanvex unpack gz`  against `gzip -dc`
+#   .Z:   `stanvex unpack z`   against `uncompress -c`
+# on a whole day of RINEX repeated to a few MB, compressed here with the real
+# tools. Each side runs as a whole process writing a file, best of several
+# runs; a ratio below 1 means ours is faster. The goal is at most 1.1.
+#
+# Environment:
+#   BENCH_BUILD  build folder holding out/stanvex (default <repo>/build)
+#   BENCH_DATA   the shared real data folder (default <repo>/../shared/data)
+#   BENCH_RUNS   runs per side (default 7)
+#   BENCH_COPIES copies of the day file in the input (default 4, about 16 MB)
+set -eu
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+build=${BENCH_BUILD:-$repo/build}
+data=${BENCH_DATA:-$repo/../shared/data}
+runs=${BENCH_RUNS:-7}
+copies=${BENCH_COPIES:-4}
+program="$build/out/stanvex"
+day="$data/rinex/zimm0010.21o"
+
+[ -x "$program" ] || { echo "extract_bench: $program not built" >&2; exit 1; }
+[ -f "$day" ] || { echo "extract_bench: $day missing" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT INT TERM
+i=0
+while [ "$i" -lt "$copies" ]; do cat "$day"; i=$((i + 1)); done >"$work/plain"
+gzip -c "$work/plain" >"$work/plain.gz"
+compress -c "$work/plain" >"$work/plain.Z"
+
+/usr/bin/python3 - "$program" "$work" "$runs" <<'PY'
+import os, shutil, subprocess, sys, time
+
+program, work, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
+plain = os.path.join(work, "plain")
+size_mb = os.path.getsize(plain) / 1e6
+
+
+def best(prepare, command, stdout_path=None):
+    times = []
+    for _ in range(runs):
+        prepare()
+        out = open(stdout_path, "wb") if stdout_path else subprocess.DEVNULL
+        start = time.perf_counter()
+        subprocess.run(command, stdout=out, check=True)
+        times.append(time.perf_counter() - start)
+        if stdout_path:
+            out.close()
+    return min(times)
+
+
+def same(path):
+    with open(path, "rb") as a, open(plain, "rb") as b:
+        return a.read() == b.read()
+
+
+def compare(kind, tool_command, packed):
+    input_copy = os.path.join(work, "download." + kind)
+    ours_out = os.path.join(work, "ours." + kind + ".out")
+    tool_out = os.path.join(work, "tool." + kind + ".out")
+    # Our unpacker deletes its input as a retrieval does: each run gets a
+    # fresh copy, made outside the timed part.
+    ours = best(lambda: shutil.copyfile(packed, input_copy),
+                [program, "unpack", kind, input_copy, ours_out])
+    tool = best(lambda: None, tool_command + [packed], tool_out)
+    if not same(ours_out) or not same(tool_out):
+        sys.exit("extract_bench: %s output differs from the original" % kind)
+    print("%-5s %7.1f MB  ours %7.1f ms (%6.1f MB/s)  %-14s %7.1f ms (%6.1f MB/s)  ratio %.2f"
+          % (kind, size_mb, ours * 1e3, size_mb / ours, " ".join(tool_command), tool * 1e3,
+             size_mb / tool, ours / tool))
+
+
+compare("gz", ["gzip", "-dc"], os.path.join(work, "plain.gz"))
+compare("z", ["uncompress", "-c"], os.path.join(work, "plain.Z"))
+PY
