@@ -143,10 +143,14 @@ Ephemeris Constellation::EphemerisAt(int prn, int64_t toe_gps) const {
   return eph;
 }
 
-Ephemeris Constellation::NearestEphemeris(int prn, const SimTime& t) const {
+int64_t Constellation::NearestToe(const SimTime& t) {
   const double slots = std::floor((static_cast<double>(t.whole) + t.fraction) /
                                       static_cast<double>(kEphemerisSpacing) + 0.5);
-  return EphemerisAt(prn, static_cast<int64_t>(slots) * kEphemerisSpacing);
+  return static_cast<int64_t>(slots) * kEphemerisSpacing;
+}
+
+Ephemeris Constellation::NearestEphemeris(int prn, const SimTime& t) const {
+  return EphemerisAt(prn, NearestToe(t));
 }
 
 }  // namespace stanvex::sim

@@ -39,6 +39,8 @@ class Constellation {
 
   // The ephemeris with the time of ephemeris nearest to t.
   Ephemeris NearestEphemeris(int prn, const SimTime& t) const;
+  // Its time of ephemeris.
+  static int64_t NearestToe(const SimTime& t);
 
  private:
   struct Orbit {

@@ -44,6 +44,7 @@ ObservationSimulator::ObservationSimulator(const Station& station,
       options_(options),
       position_(StationPosition(station)),
       tracks_(kMaxPrn + 1),
+      ephemerides_(kMaxPrn + 1),
       random_(MixSeed(options.seed, station.name)) {
   clock_bias_ = random_.Uniform(-4e-4, 4e-4);
   clock_drift_ = random_.Uniform(-1.5e-9, 1.5e-9);
@@ -104,7 +105,10 @@ void ObservationSimulator::Observe(int prn, const SimTime& receive_time, double 
   Ephemeris eph;
   for (int iteration = 0; iteration < 4; ++iteration) {
     const SimTime t_tx = t_rx.Plus(-tau);
-    eph = constellation.NearestEphemeris(prn, t_tx);
+    const int64_t toe = Constellation::NearestToe(t_tx);
+    Ephemeris& cached = ephemerides_[prn];
+    if (cached.prn != prn || cached.toe_gps != toe) cached = constellation.EphemerisAt(prn, toe);
+    eph = cached;
     state = EvaluateEphemeris(eph, t_tx);
     // The earth turns while the signal travels: express the transmit-time
     // position in the frame of the reception instant.

@@ -8,7 +8,7 @@ namespace stanvex::sim {
 namespace {
 
 // Days from 1970-01-01 of a proleptic Gregorian date.
-int64_t DaysFromCivil(int64_t y, int m, int d) {
+constexpr int64_t DaysFromCivil(int64_t y, int m, int d) {
   y -= m <= 2;
   const int64_t era = (y >= 0 ? y : y - 399) / 400;
   const int64_t yoe = y - era * 400;
@@ -29,7 +29,8 @@ void CivilFromDays(int64_t z, int* year, int* month, int* day) {
   *year = static_cast<int>(yoe + era * 400 + (*month <= 2));
 }
 
-const int64_t kGpsEpochDays = DaysFromCivil(1980, 1, 6);
+// constexpr, so that static initializers elsewhere may already convert dates.
+constexpr int64_t kGpsEpochDays = DaysFromCivil(1980, 1, 6);
 
 }  // namespace
 

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "ephemeris.h"
 #include "geodesy.h"
 #include "random.h"
 #include "sim_time.h"
@@ -113,6 +114,7 @@ class ObservationSimulator {
   double clock_bias_ = 0, clock_drift_ = 0;
   bool after_gap_ = false;
   std::vector<Track> tracks_;  // by PRN, 0..32
+  std::vector<Ephemeris> ephemerides_;  // by PRN: the last one used
   Random random_;
 };
 

@@ -1,0 +1,347 @@
+#include "sample_archive.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "crinex_encoder.h"
+#include "gps_constants.h"
+
+namespace stanvex::sim {
+namespace fs = std::filesystem;
+namespace {
+
+// The catalogue keeps an address in 128 bytes with its terminator.
+constexpr size_t kAddressLimit = 127;
+
+std::string Lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+std::string Digits(int value, int width) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%0*d", width, value);
+  return text;
+}
+
+// Degrees, minutes, seconds and hemisphere of a signed angle.
+std::string Dms(double degrees, char positive, char negative) {
+  const char hemisphere = degrees < 0 ? negative : positive;
+  double a = std::fabs(degrees);
+  int d = static_cast<int>(a);
+  int m = static_cast<int>((a - d) * 60.0);
+  double s = (a - d - m / 60.0) * 3600.0;
+  if (s >= 59.99995) {  // keep the printed seconds below 60
+    s = 0;
+    if (++m == 60) {
+      m = 0;
+      ++d;
+    }
+  }
+  char text[64];
+  std::snprintf(text, sizeof text, "%d %d %.4f %c", d, m, s, hemisphere);
+  return text;
+}
+
+double FromDms(int d, int m, double s) { return d + m / 60.0 + s / 3600.0; }
+
+bool SafeForCatalogue(const std::string& text) {
+  for (char c : text)
+    if (c == ' ' || c == '\t' || c == '"' || c == ';' || c == '{' || c == '}' || c < 32)
+      return false;
+  return true;
+}
+
+std::string FileAddress(const fs::path& dir) {
+  std::string generic = dir.generic_string();
+  if (!generic.empty() && generic[0] != '/') generic = "/" + generic;  // a drive letter
+  return "file://" + generic;
+}
+
+}  // namespace
+
+std::vector<ArchiveService> SampleServices() {
+  const std::string rinex = "/pub/rinex/<YYYY>/<JJJ>/<XXXX><JJJ>0.<yy>";
+  return {
+      {"SIMZ", "Z", Packing::kZ, "blue", rinex + "o.Z", rinex + "n.Z", "", true, true},
+      {"SIMGZ", "gz", Packing::kGzip, "green",
+       "/data/<YYYY>/<MN>/<DM>/<XXXX><JJJ>0.<yy>o.gz",
+       "/data/<YYYY>/<MN>/<DM>/<XXXX><JJJ>0.<yy>n.gz", "", true, true},
+      {"SIMZIP", "zip", Packing::kZip, "red", "/gps/<WEEK>/<D>/<XXXX><JJJ>0.<yy>o.zip",
+       "/gps/<WEEK>/<D>/<XXXX><JJJ>0.<yy>n.zip", "", true, true},
+      // Compact RINEX only, and no navigation files of its own: a retrieval
+      // falls back to the compact file and to the IGS navigation file.
+      {"SIMCRX", "Z", Packing::kZ, "cyan", rinex + "o.Z", rinex + "n.Z", rinex + "d.Z", false,
+       false},
+      {"IGS", "Z", Packing::kZ, "yellow", rinex + "o.Z",
+       "/pub/gps/data/daily/<YYYY>/<JJJ>/brdc<JJJ>0.<yy>n.Z", "", false, true},
+  };
+}
+
+std::vector<ArchiveStation> DefaultStations() {
+  return {
+      {{"sima", FromDms(46, 52, 37.5012), FromDms(7, 27, 53.2107), 560.123}, "SIMZ"},
+      {{"simb", FromDms(47, 15, 10.2233), FromDms(8, 30, 45.7041), 421.870}, "SIMZ"},
+      {{"simc", FromDms(45, 28, 12.0500), FromDms(9, 11, 24.4399), 131.402}, "SIMGZ"},
+      {{"simd", -FromDms(33, 52, 4.8102), FromDms(151, 12, 36.1280), 45.219}, "SIMZIP"},
+      {{"sime", FromDms(40, 42, 46.1034), -FromDms(74, 0, 21.5127), 10.550}, "SIMCRX"},
+  };
+}
+
+std::string ExpandTemplate(const std::string& path_template, const std::string& station,
+                           int64_t day_gps) {
+  const CalendarTime c = ToCalendar(SimTime{day_gps, 0});
+  const int week_day = static_cast<int>(c.seconds_of_week / 86400.0);
+  std::string out;
+  for (size_t i = 0; i < path_template.size(); ++i) {
+    if (path_template[i] != '<') {
+      out += path_template[i];
+      continue;
+    }
+    const size_t end = path_template.find('>', i);
+    if (end == std::string::npos) break;
+    const std::string token = path_template.substr(i + 1, end - i - 1);
+    if (token == "YYYY") out += Digits(c.year, 4);
+    else if (token == "yy") out += Digits(c.year % 100, 2);
+    else if (token == "JJJ") out += Digits(c.day_of_year, 3);
+    else if (token == "XXXX") out += station.substr(0, 4);
+    else if (token == "MN") out += Digits(c.month, 2);
+    else if (token == "DM") out += Digits(c.day, 2);
+    else if (token == "WEEK") out += Digits(c.gps_week, 4);
+    else if (token == "D") out += Digits(week_day, 1);
+    i = end;
+  }
+  return out;
+}
+
+namespace {
+
+struct Writer {
+  const ArchiveOptions& options;
+  fs::path archive;
+  std::vector<std::string>* written;
+  std::string* error;
+
+  bool Put(const ArchiveService& service, const std::string& remote, const std::string& data,
+           const SimTime& stamp) {
+    const fs::path path = archive / Lower(service.id) / fs::path(remote.substr(1));
+    std::error_code ec;
+    fs::create_directories(path.parent_path(), ec);
+    if (ec) {
+      *error = "cannot create " + path.parent_path().string() + ": " + ec.message();
+      return false;
+    }
+    // The plain name of a file inside a zip archive: the remote name
+    // without its packing extension.
+    std::string inner = path.filename().string();
+    const size_t dot = inner.rfind('.');
+    if (dot != std::string::npos) inner.resize(dot);
+    if (!WritePacked(data, service.packing, path.string(), inner, stamp, error)) return false;
+    if (written) written->push_back(path.string());
+    return true;
+  }
+};
+
+const ArchiveService* FindService(const std::vector<ArchiveService>& services,
+                                  const std::string& id) {
+  for (const ArchiveService& s : services)
+    if (s.id == id) return &s;
+  return nullptr;
+}
+
+std::string Catalogue(const std::vector<ArchiveService>& services,
+                      const std::vector<ArchiveStation>& stations, const fs::path& archive) {
+  std::string text =
+      "; Catalogue of the simulated sample archive, written by stanvex simulate.\n"
+      "; Every address is a local folder; no network is needed.\n\n";
+  for (const ArchiveService& s : services) {
+    text += "Service {\n";
+    text += "  ServId: " + s.id + "\n";
+    text += "  ftpAd: " + FileAddress(archive / Lower(s.id)) + "\n";
+    text += "  oFile: " + s.obs_template + "\n";
+    text += "  nFile: " + s.nav_template + "\n";
+    if (!s.compact_template.empty()) text += "  dFile: " + s.compact_template + "\n";
+    text += "  Ftype: " + s.ftype + "\n";
+    text += "  color: " + s.color + "\n";
+    text += "}\n\n";
+  }
+  for (const ArchiveStation& a : stations) {
+    char height[32];
+    std::snprintf(height, sizeof height, "%.3f", a.station.height_m);
+    text += "Station {\n";
+    text += "  sName: " + a.station.name + "\n";
+    text += "  lat: " + Dms(a.station.lat_deg, 'N', 'S') + "\n";
+    text += "  lon: " + Dms(a.station.lon_deg, 'E', 'W') + "\n";
+    text += "  ht: " + std::string(height) + "\n";
+    text += "  serv: " + a.service + "\n";
+    text += "}\n\n";
+  }
+  return text;
+}
+
+std::string Truth(const std::vector<ArchiveStation>& stations) {
+  std::string text =
+      "# True positions of the simulated stations (WGS84).\n"
+      "# name service X Y Z (m) latitude longitude (deg) height (m)\n";
+  for (const ArchiveStation& a : stations) {
+    const Vec3 p = StationPosition(a.station);
+    char line[256];
+    std::snprintf(line, sizeof line, "%s %s %.4f %.4f %.4f %.9f %.9f %.4f\n",
+                  a.station.name.c_str(), a.service.c_str(), p.x, p.y, p.z, a.station.lat_deg,
+                  a.station.lon_deg, a.station.height_m);
+    text += line;
+  }
+  return text;
+}
+
+bool WriteText(const fs::path& path, const std::string& text, std::vector<std::string>* written,
+               std::string* error) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << text;
+  file.close();
+  if (!file) {
+    *error = "cannot write " + path.string();
+    return false;
+  }
+  if (written) written->push_back(path.string());
+  return true;
+}
+
+std::string CrinexDate(int64_t day_gps) {
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const CalendarTime c = ToCalendar(SimTime{day_gps, 0});
+  return Digits(c.day, 2) + "-" + kMonths[c.month - 1] + "-" + Digits(c.year % 100, 2) + " 00:00";
+}
+
+}  // namespace
+
+bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>* written,
+                        std::string* error) {
+  std::string scratch;
+  if (!error) error = &scratch;
+  if (options.days < 1 || options.days > 366) {
+    *error = "the number of days must be 1 to 366";
+    return false;
+  }
+  if (!(options.interval >= 0.05) || options.interval > 3600) {
+    *error = "the interval must be 0.05 to 3600 seconds";
+    return false;
+  }
+  if (options.start_gps % kSecondsPerDay != 0) {
+    *error = "the archive starts at 00:00:00 of a day";
+    return false;
+  }
+  const std::vector<ArchiveService> services = SampleServices();
+  const std::vector<ArchiveStation> stations =
+      options.stations.empty() ? DefaultStations() : options.stations;
+  std::map<std::string, int> seen;
+  for (const ArchiveStation& a : stations) {
+    if (a.station.name.size() != 4 || !SafeForCatalogue(a.station.name)) {
+      *error = "station names have four characters without blanks: '" + a.station.name + "'";
+      return false;
+    }
+    if (seen[Lower(a.station.name)]++) {
+      *error = "station " + a.station.name + " is given twice";
+      return false;
+    }
+    const ArchiveService* s = FindService(services, a.service);
+    if (!s || s->id == "IGS") {
+      *error = "station " + a.station.name + ": no such data service " + a.service;
+      return false;
+    }
+    if (std::fabs(a.station.lat_deg) > 90 || std::fabs(a.station.lon_deg) > 180 ||
+        std::fabs(a.station.height_m) > 10000) {
+      *error = "station " + a.station.name + ": position out of range";
+      return false;
+    }
+  }
+
+  std::error_code ec;
+  const fs::path out = fs::absolute(fs::path(options.out_dir), ec).lexically_normal();
+  const fs::path archive = out / "archive";
+  fs::create_directories(out / "catalogue", ec);
+  if (ec) {
+    *error = "cannot create " + (out / "catalogue").string() + ": " + ec.message();
+    return false;
+  }
+  for (const ArchiveService& s : services) {
+    const std::string address = FileAddress(archive / Lower(s.id));
+    if (address.size() > kAddressLimit || !SafeForCatalogue(address)) {
+      *error = "the catalogue cannot address " + address +
+               " (at most 127 characters, no blanks, quotes or semicolons): choose a shorter "
+               "output folder";
+      return false;
+    }
+  }
+
+  Writer writer{options, archive, written, error};
+  const ArchiveService& igs = *FindService(services, "IGS");
+
+  // Navigation files: the same broadcast ephemerides under every name.
+  for (int day = 0; day < options.days; ++day) {
+    const int64_t day_gps = options.start_gps + day * kSecondsPerDay;
+    const SimTime stamp{day_gps, 0};
+    const std::string nav = NavigationHeader(stamp) + NavigationBody(day_gps, kSecondsPerDay);
+    if (!writer.Put(igs, ExpandTemplate(igs.nav_template, "auto", day_gps), nav, stamp) ||
+        !writer.Put(igs, ExpandTemplate(SampleServices()[0].nav_template, "auto", day_gps), nav,
+                    stamp))
+      return false;
+    for (const ArchiveStation& a : stations) {
+      const ArchiveService& s = *FindService(services, a.service);
+      if (s.publishes_nav &&
+          !writer.Put(s, ExpandTemplate(s.nav_template, a.station.name, day_gps), nav, stamp))
+        return false;
+    }
+  }
+
+  // Observation files: one continuous simulation per station, cut into days.
+  for (const ArchiveStation& a : stations) {
+    const ArchiveService& s = *FindService(services, a.service);
+    ObservationOptions obs;
+    obs.start_gps = options.start_gps;
+    obs.duration = static_cast<double>(options.days) * kSecondsPerDay;
+    obs.interval = options.interval;
+    obs.seed = options.seed;
+    obs.slips = options.slips;
+    ObservationSimulator simulator(a.station, obs);
+    Epoch epoch;
+    bool more = simulator.Next(&epoch);
+    for (int day = 0; day < options.days; ++day) {
+      const int64_t day_gps = options.start_gps + day * kSecondsPerDay;
+      const int64_t next_day = day_gps + kSecondsPerDay;
+      if (!more || epoch.time.whole >= next_day) continue;  // a day without epochs
+      ObservationOptions day_options = obs;
+      day_options.start_gps = day_gps;
+      std::string text =
+          ObservationHeader(a.station, day_options, simulator.TruePosition(), epoch.time);
+      while (more && epoch.time.whole < next_day) {
+        text += FormatEpoch(epoch, obs.write_receiver_clock);
+        more = simulator.Next(&epoch);
+      }
+      const SimTime stamp{day_gps, 0};
+      if (s.publishes_obs &&
+          !writer.Put(s, ExpandTemplate(s.obs_template, a.station.name, day_gps), text, stamp))
+        return false;
+      if (!s.compact_template.empty()) {
+        CrinexOptions crx;
+        crx.date = CrinexDate(day_gps);
+        std::string compact;
+        if (!EncodeCompactRinex(text, &compact, error, crx)) return false;
+        if (!writer.Put(s, ExpandTemplate(s.compact_template, a.station.name, day_gps), compact,
+                        stamp))
+          return false;
+      }
+    }
+  }
+
+  return WriteText(out / "catalogue" / "manufact.dwn", Catalogue(services, stations, archive),
+                   written, error) &&
+         WriteText(out / "stations.txt", Truth(stations), written, error);
+}
+
+}  // namespace stanvex::sim
