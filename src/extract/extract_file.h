@@ -6,10 +6,10 @@
 #ifndef STANVEX_EXTRACT_EXTRACT_FILE_H
 #define STANVEX_EXTRACT_EXTRACT_FILE_H
 
+#include <zlib.h>
+
 #include <cstddef>
 #include <cstdio>
-
-#include <zlib.h>
 
 namespace stanvex {
 

@@ -30,7 +30,8 @@ int CopyGzipStream(gzFile& gz, std::FILE*& out) {
     const int count = gzread(gz, buffer.get(), static_cast<unsigned>(kGzipCopySize));
     if (count < 0) return 0;
     if (count == 0) break;
-    if (std::fwrite(buffer.get(), 1, static_cast<size_t>(count), out) != static_cast<size_t>(count)) {
+    if (std::fwrite(buffer.get(), 1, static_cast<size_t>(count), out) !=
+        static_cast<size_t>(count)) {
       SetLastErrorText("Error in gzip fwrite failed");
       return 0;
     }
@@ -62,7 +63,8 @@ int GunzipFile(const char* input, const char* output) {
     SetLastErrorText("Error gzip failed unzipping %s", input);
     return 0;
   }
-  std::FILE* out = std::fopen(output, "wb");
+  // Opening the output over the input would destroy it before it is read.
+  std::FILE* out = platform::SameFileName(input, output) ? nullptr : std::fopen(output, "wb");
   if (out == nullptr) {
     gzclose(gz);
     SetLastErrorText("Error unable to open the output file %s", output);

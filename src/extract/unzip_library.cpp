@@ -18,7 +18,8 @@ int UnzipLibrary::LoadUnzipLibrary() {
     state_ = kNotLoaded;
     return 0;
   }
-  version_ = reinterpret_cast<VersionFunction>(platform::FindFunction(module_, "_GetUnzDllVersion@0"));
+  version_ =
+      reinterpret_cast<VersionFunction>(platform::FindFunction(module_, "_GetUnzDllVersion@0"));
   exec_ = reinterpret_cast<ExecFunction>(platform::FindFunction(module_, "_UnzDllExec@4"));
   if (version_ == nullptr || exec_ == nullptr) {
     platform::FreeLibrary(module_);
@@ -59,7 +60,8 @@ int UnzipLibrary::ExtractAll(const char* archive, const char* directory) {
   // The library works in the directory it is given, so a relative archive
   // path is made absolute first.
   std::string path(archive);
-  if (path.empty() || !(platform::IsPathSeparator(path[0]) || (path.size() > 1 && path[1] == ':'))) {
+  if (path.empty() ||
+      !(platform::IsPathSeparator(path[0]) || (path.size() > 1 && path[1] == ':'))) {
     std::string base(saved);
     if (!base.empty() && !platform::IsPathSeparator(base.back())) base += platform::PathSeparator();
     path = base + path;

@@ -27,8 +27,8 @@ inline bool GzipFile(const std::string& source, const std::string& target) {
 
 inline bool CompressFile(const std::string& source, const std::string& target, int bits = 16) {
   // compress exits with 2 when the output is not smaller: still a valid file.
-  const std::string command = "compress -f -c -b" + std::to_string(bits) + " < " + Quote(source) +
-                              " > " + Quote(target);
+  const std::string command =
+      "compress -f -c -b" + std::to_string(bits) + " < " + Quote(source) + " > " + Quote(target);
   const int status = std::system(command.c_str());
   return status == 0 || (WIFEXITED(status) && WEXITSTATUS(status) == 2);
 }

@@ -1,6 +1,8 @@
 // The dispatcher with real gzip, compress and zip files: which unpacker a
 // type selects, what happens to the downloaded file, and the texts left in
 // LastErrorText.
+#include "extract/extract_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,7 +11,6 @@
 
 #include "api/library_state.h"
 #include "archive_tools.h"
-#include "extract/extract_file.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -151,6 +152,12 @@ TEST_F(ExtractFileTest, CompressFailuresKeepTheDownloadWithTheirTexts) {
   EXPECT_EQ(Run("z", dir_.File("a.Z"), dir_.File("no/dir/a")), 0);
   EXPECT_EQ(Error(), "Output file cannot be opened for writing " + dir_.File("no/dir/a"));
   EXPECT_TRUE(Exists(dir_.File("a.Z")));
+
+  // An output named like the input must not destroy the download.
+  const std::string packed = ReadFile(dir_.File("a.Z"));
+  EXPECT_EQ(Run("z", dir_.File("a.Z"), dir_.File("a.Z")), 0);
+  EXPECT_EQ(Error(), "Output file cannot be opened for writing " + dir_.File("a.Z"));
+  EXPECT_EQ(ReadFile(dir_.File("a.Z")), packed);
 }
 
 TEST_F(ExtractFileTest, UnknownTypeTouchesNothing) {
@@ -164,8 +171,9 @@ TEST_F(ExtractFileTest, UnknownTypeTouchesNothing) {
 }
 
 TEST_F(ExtractFileTest, ZipUnpacksEveryMemberIntoTheDirectory) {
-  ASSERT_TRUE(ZipMembers(dir_.File("day.zip"), {{"abcd0010.21o", kPlain}, {"abcd0010.21n", "nav\n"},
-                                                {"sub/notes.txt", "n"}}));
+  ASSERT_TRUE(
+      ZipMembers(dir_.File("day.zip"),
+                 {{"abcd0010.21o", kPlain}, {"abcd0010.21n", "nav\n"}, {"sub/notes.txt", "n"}}));
   ASSERT_EQ(Run("zip", dir_.File("day.zip"), dir_.File("unused")), 1);
   EXPECT_EQ(ReadFile(dir_.File("abcd0010.21o")), kPlain);
   EXPECT_EQ(ReadFile(dir_.File("abcd0010.21n")), "nav\n");
@@ -182,9 +190,11 @@ TEST_F(ExtractFileTest, ZipSlipIsRefused) {
   const std::string work = dir_.File("work");
   ASSERT_TRUE(platform::MakeDirectory(work.c_str()));
   const std::string absolute = outside.File("absolute.txt");
-  ASSERT_TRUE(ZipMembers(dir_.File("slip.zip"),
-                         {{"good.txt", "g"}, {"../climbed.txt", "x"}, {"a/../../deep.txt", "x"},
-                          {absolute, "x"}, {"..\\back.txt", "x"}}));
+  ASSERT_TRUE(ZipMembers(dir_.File("slip.zip"), {{"good.txt", "g"},
+                                                 {"../climbed.txt", "x"},
+                                                 {"a/../../deep.txt", "x"},
+                                                 {absolute, "x"},
+                                                 {"..\\back.txt", "x"}}));
   std::strcpy(type_, "zip");
   EXPECT_EQ(ExtractFile(type_, dir_.File("slip.zip").c_str(), "unused", work.c_str()), 0);
   EXPECT_EQ(Error(), "Error UnZip was unable unzip the file " + dir_.File("slip.zip"));

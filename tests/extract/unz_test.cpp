@@ -1,5 +1,7 @@
 // The .Z decoder against files written by compress(1), hand-packed streams
 // and damaged input.
+#include "unz.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -9,7 +11,6 @@
 
 #include "archive_tools.h"
 #include "test_support.h"
-#include "unz.h"
 
 namespace stanvex::testing {
 namespace {

@@ -1,12 +1,13 @@
 // The zip library binding (the real libunzipdll, loaded by name) and the
 // library's own member-name checks.
+#include "extract/unzip_library.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
 #include "archive_tools.h"
-#include "extract/unzip_library.h"
 #include "member_names.h"
 #include "platform/platform.h"
 #include "test_support.h"

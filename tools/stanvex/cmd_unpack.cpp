@@ -26,11 +26,13 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
   auto type = std::make_shared<std::string>();
   auto input = std::make_shared<std::string>();
   auto output = std::make_shared<std::string>();
-  command->add_option("TYPE", *type, "compression type: gz, z, zip; any other leaves INPUT as it is")
+  command
+      ->add_option("TYPE", *type, "compression type: gz, z, zip; any other leaves INPUT as it is")
       ->required();
   command->add_option("INPUT", *input, "downloaded file (deleted once unpacked)")->required();
-  command->add_option("OUTPUT", *output,
-                      "plain file to write; a zip archive unpacks its members beside it")
+  command
+      ->add_option("OUTPUT", *output,
+                   "plain file to write; a zip archive unpacks its members beside it")
       ->required();
   command->callback([type, input, output] {
     // ExtractFile lower-cases the type in place in a field of its own size.

@@ -6,12 +6,12 @@
 // outgrew the width, or a clear code in block mode reset it) the rest of the
 // current group is padding, and the next code starts at the next group
 // boundary counted from where the previous width began.
-#include "unz.h"
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+
+#include "unz.h"
 
 namespace {
 
@@ -136,7 +136,7 @@ int Decoder::Run() {
   // is the table size, which no entry reaches. A 9-bit table starts with 511
   // all the same, so a full 9-bit table moves to 10-bit codes, as compress does.
   uint32_t max_code = mask;
-  int32_t previous = -1;  // the previous code; -1 at the start and after a clear
+  int32_t previous = -1;   // the previous code; -1 at the start and after a clear
   uint8_t first_byte = 0;  // the first byte of the previous code's string
 
   for (;;) {
@@ -154,7 +154,8 @@ int Decoder::Run() {
       break;
     }
     const uint8_t* p = in_.get() + ((position_ >> 3) - in_first_);
-    const uint32_t word = p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
+    const uint32_t word =
+        p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
     uint32_t code = (word >> (position_ & 7)) & mask;
     position_ += static_cast<uint64_t>(bits_);
 

@@ -1,5 +1,6 @@
 // QvUnZ_Extract: file-level wrapper of the decoder with the thrown int codes.
 #include <cstdio>
+#include <cstring>
 
 #include "unz.h"
 
@@ -8,7 +9,7 @@ namespace {
 // Closes the streams and removes a begun output before a failure is thrown.
 class Files {
  public:
-  Files(const char* output_name) : output_name_(output_name) {}
+  explicit Files(const char* output_name) : output_name_(output_name) {}
   ~Files() {
     if (input != nullptr) std::fclose(input);
     if (output != nullptr) {
@@ -33,7 +34,9 @@ class Files {
 
 extern "C" UNZ_API void QvUnZ_Extract(const char* input, const char* output) {
   if (input == nullptr) throw static_cast<int>(UNZ_INPUT_NOT_OPENED);
-  if (output == nullptr) throw static_cast<int>(UNZ_OUTPUT_NOT_OPENED);
+  // Writing the output over the input would destroy the input before it is read.
+  if (output == nullptr || std::strcmp(input, output) == 0)
+    throw static_cast<int>(UNZ_OUTPUT_NOT_OPENED);
   Files files(output);
   files.input = std::fopen(input, "rb");
   if (files.input == nullptr) throw static_cast<int>(UNZ_INPUT_NOT_OPENED);
@@ -43,7 +46,8 @@ extern "C" UNZ_API void QvUnZ_Extract(const char* input, const char* output) {
   unsigned char magic[2];
   const size_t got = std::fread(magic, 1, sizeof magic, files.input);
   if (got < sizeof magic && std::ferror(files.input)) throw static_cast<int>(UNZ_INPUT_NOT_OPENED);
-  if (got < sizeof magic || magic[0] != 0x1f || magic[1] != 0x9d) throw static_cast<int>(UNZ_NOT_Z_FILE);
+  if (got < sizeof magic || magic[0] != 0x1f || magic[1] != 0x9d)
+    throw static_cast<int>(UNZ_NOT_Z_FILE);
   if (std::fseek(files.input, 0, SEEK_SET) != 0) throw static_cast<int>(UNZ_INPUT_NOT_OPENED);
 
   files.output = std::fopen(output, "wb");

@@ -27,10 +27,10 @@ extern "C" {
 // A report from the library to its caller: one per member that could not be
 // extracted (errorCode non-zero) and one per member extracted (errorCode 0).
 struct UnzipMessageBlock {
-  int32_t reserved[5];   // 0: zero
-  int32_t errorCode;     // 20: 0 for a member extracted, else an UnzipMessageCode
-  int32_t reserved24;    // 24: zero
-  char text[256];        // 28: the member name and what happened, terminated
+  int32_t reserved[5];  // 0: zero
+  int32_t errorCode;    // 20: 0 for a member extracted, else an UnzipMessageCode
+  int32_t reserved24;   // 24: zero
+  char text[256];       // 28: the member name and what happened, terminated
 };
 
 // The caller's message callback. Called on the thread that runs UnzDllExec,

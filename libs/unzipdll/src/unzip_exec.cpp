@@ -1,10 +1,10 @@
 // The two entry points of the zip extraction library, over minizip.
+#include <unzip.h>
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
-
-#include <unzip.h>
 
 #include "member_names.h"
 #include "platform/platform.h"
