@@ -1,0 +1,188 @@
+// The five exported entry points. Every failure sets the calling thread's
+// last error (errno) to a Windows error code; asynchronous requests return
+// "pending" and report through the status handler from their own thread.
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+#include "handles.h"
+#include "requests.h"
+
+using namespace stanvex::wininet;
+
+namespace {
+
+template <typename T>
+T Fail(DWORD error, T value) {
+  errno = static_cast<int>(error);
+  return value;
+}
+
+std::shared_ptr<SessionObject> FindSession(HINTERNET handle) {
+  auto object = HandleTable::Instance().Find(handle);
+  if (!object || object->kind != InternetObject::Kind::kSession) return nullptr;
+  return std::static_pointer_cast<SessionObject>(object);
+}
+
+std::shared_ptr<ConnectionObject> FindConnection(HINTERNET handle) {
+  auto object = HandleTable::Instance().Find(handle);
+  if (!object || object->kind != InternetObject::Kind::kConnection) return nullptr;
+  return std::static_pointer_cast<ConnectionObject>(object);
+}
+
+// Marks the connection busy and ends its previous request thread. False when
+// a request is still running.
+bool BeginRequest(ConnectionObject& connection) {
+  {
+    std::lock_guard<std::mutex> lock(connection.request_mutex);
+    if (connection.busy) return false;
+    connection.busy = true;
+  }
+  connection.EndWorker();
+  return true;
+}
+
+void EndRequest(ConnectionObject& connection) {
+  std::lock_guard<std::mutex> lock(connection.request_mutex);
+  connection.busy = false;
+}
+
+void Complete(ConnectionObject& connection, DWORD_PTR context, const RequestOutcome& outcome) {
+  INTERNET_ASYNC_RESULT result;
+  result.dwResult = outcome.result;
+  result.dwError = outcome.error;
+  Notify(connection, context, INTERNET_STATUS_REQUEST_COMPLETE, &result, sizeof result);
+}
+
+// A connection whose login failed is discarded: its handle was never given
+// to the caller.
+void Discard(ConnectionObject& connection) {
+  HandleTable::Instance().Remove(connection.handle);
+  if (connection.session) {
+    std::lock_guard<std::mutex> lock(connection.session->children_mutex);
+    auto& children = connection.session->children;
+    for (auto it = children.begin(); it != children.end(); ++it) {
+      if (*it == connection.handle) {
+        children.erase(it);
+        break;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+WININET_API HINTERNET WININET_CALL InternetOpenA(const char* lpszAgent, DWORD dwAccessType,
+                                                 const char* lpszProxy, const char*,
+                                                 DWORD dwFlags) {
+  static std::once_flag curl_ready;
+  static bool curl_ok = false;
+  std::call_once(curl_ready, [] { curl_ok = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
+  if (!curl_ok) return Fail<HINTERNET>(ERROR_INTERNET_INTERNAL_ERROR, nullptr);
+  (void)lpszAgent;
+  auto session = std::make_shared<SessionObject>();
+  session->async = (dwFlags & INTERNET_FLAG_ASYNC) != 0;
+  if (dwAccessType == INTERNET_OPEN_TYPE_PROXY) session->proxy = GatewayProxy(lpszProxy);
+  return HandleTable::Instance().Add(session);
+}
+
+WININET_API INTERNET_STATUS_CALLBACK WININET_CALL
+InternetSetStatusCallback(HINTERNET hInternet, INTERNET_STATUS_CALLBACK lpfnInternetCallback) {
+  auto object = HandleTable::Instance().Find(hInternet);
+  if (!object) return Fail(ERROR_INVALID_HANDLE, INTERNET_INVALID_STATUS_CALLBACK);
+  return object->callback.exchange(lpfnInternetCallback);
+}
+
+WININET_API HINTERNET WININET_CALL InternetConnectA(HINTERNET hInternet,
+                                                    const char* lpszServerName,
+                                                    INTERNET_PORT nServerPort,
+                                                    const char* lpszUserName,
+                                                    const char* lpszPassword, DWORD dwService,
+                                                    DWORD, DWORD_PTR dwContext) {
+  auto session = FindSession(hInternet);
+  if (!session) return Fail<HINTERNET>(ERROR_INVALID_HANDLE, nullptr);
+  if (dwService != INTERNET_SERVICE_FTP) return Fail<HINTERNET>(ERROR_INVALID_PARAMETER, nullptr);
+  auto connection = std::make_shared<ConnectionObject>();
+  DWORD error = ParseServerAddress(lpszServerName, nServerPort, &connection->address);
+  if (error != 0) return Fail<HINTERNET>(error, nullptr);
+  connection->session = session;
+  connection->proxy = session->proxy;
+  connection->user = lpszUserName != nullptr ? lpszUserName : "anonymous";
+  connection->password = lpszPassword != nullptr ? lpszPassword : "anonymous@";
+  connection->connect_context = dwContext;
+  connection->callback = session->callback.load();
+  HINTERNET handle = HandleTable::Instance().Add(connection);
+  {
+    std::lock_guard<std::mutex> lock(session->children_mutex);
+    session->children.push_back(handle);
+  }
+  BeginRequest(*connection);
+
+  if (!session->async) {
+    RequestOutcome outcome = RunConnect(*connection, dwContext);
+    EndRequest(*connection);
+    if (outcome.result == 0) {
+      Discard(*connection);
+      return Fail<HINTERNET>(outcome.error, nullptr);
+    }
+    return handle;
+  }
+
+  std::lock_guard<std::mutex> lock(connection->request_mutex);
+  connection->worker = std::thread([connection, dwContext] {
+    RequestOutcome outcome = RunConnect(*connection, dwContext);
+    EndRequest(*connection);
+    if (outcome.result == 0) Discard(*connection);
+    Complete(*connection, dwContext, outcome);
+  });
+  return Fail<HINTERNET>(ERROR_IO_PENDING, nullptr);
+}
+
+WININET_API BOOL WININET_CALL FtpGetFileA(HINTERNET hConnect, const char* lpszRemoteFile,
+                                          const char* lpszNewFile, BOOL fFailIfExists, DWORD,
+                                          DWORD dwFlags, DWORD_PTR dwContext) {
+  auto connection = FindConnection(hConnect);
+  if (!connection) {
+    if (HandleTable::Instance().Find(hConnect))
+      return Fail<BOOL>(ERROR_INTERNET_INCORRECT_HANDLE_TYPE, 0);
+    return Fail<BOOL>(ERROR_INVALID_HANDLE, 0);
+  }
+  if (lpszRemoteFile == nullptr || lpszRemoteFile[0] == '\0' || lpszNewFile == nullptr ||
+      lpszNewFile[0] == '\0')
+    return Fail<BOOL>(ERROR_INVALID_PARAMETER, 0);
+  std::string remote(lpszRemoteFile);
+  std::string local(lpszNewFile);
+  if (fFailIfExists) {
+    FILE* existing = std::fopen(local.c_str(), "rb");
+    if (existing != nullptr) {
+      std::fclose(existing);
+      return Fail<BOOL>(ERROR_FILE_EXISTS, 0);
+    }
+  }
+  bool ascii = (dwFlags & 3u) == FTP_TRANSFER_TYPE_ASCII;
+  if (!BeginRequest(*connection)) return Fail<BOOL>(ERROR_FTP_TRANSFER_IN_PROGRESS, 0);
+
+  if (!connection->session || !connection->session->async) {
+    RequestOutcome outcome = RunGetFile(*connection, remote, local, ascii, dwContext);
+    EndRequest(*connection);
+    if (outcome.result == 0) return Fail<BOOL>(outcome.error, 0);
+    return 1;
+  }
+
+  std::lock_guard<std::mutex> lock(connection->request_mutex);
+  connection->worker = std::thread([connection, remote, local, ascii, dwContext] {
+    RequestOutcome outcome = RunGetFile(*connection, remote, local, ascii, dwContext);
+    EndRequest(*connection);
+    Complete(*connection, dwContext, outcome);
+  });
+  return Fail<BOOL>(ERROR_IO_PENDING, 0);
+}
+
+WININET_API BOOL WININET_CALL InternetCloseHandle(HINTERNET hInternet) {
+  if (!CloseInternetHandle(hInternet)) return Fail<BOOL>(ERROR_INVALID_HANDLE, 0);
+  return 1;
+}
+
+}  // extern "C"

@@ -1,0 +1,89 @@
+#include "handles.h"
+
+#include <algorithm>
+
+namespace stanvex::wininet {
+
+ConnectionObject::~ConnectionObject() {
+  EndWorker();
+  if (easy != nullptr) {
+    // Saying goodbye (QUIT) to a server that stopped answering must not
+    // hold up the close for long.
+    curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, 2L);
+    curl_easy_cleanup(easy);
+  }
+}
+
+void ConnectionObject::EndWorker() {
+  std::thread ending;
+  {
+    std::lock_guard<std::mutex> lock(request_mutex);
+    ending = std::move(worker);
+  }
+  if (!ending.joinable()) return;
+  // A handler that closes its own handle runs on the request thread, which
+  // is about to end anyway.
+  if (ending.get_id() == std::this_thread::get_id()) {
+    ending.detach();
+  } else {
+    ending.join();
+  }
+}
+
+HandleTable& HandleTable::Instance() {
+  static HandleTable table;
+  return table;
+}
+
+HINTERNET HandleTable::Add(const std::shared_ptr<InternetObject>& object) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  object->handle = reinterpret_cast<HINTERNET>(next_);
+  next_ += 4;
+  objects_.push_back(object);
+  return object->handle;
+}
+
+std::shared_ptr<InternetObject> HandleTable::Find(HINTERNET handle) {
+  if (handle == nullptr) return nullptr;
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (const auto& object : objects_)
+    if (object->handle == handle) return object;
+  return nullptr;
+}
+
+std::shared_ptr<InternetObject> HandleTable::Remove(HINTERNET handle) {
+  if (handle == nullptr) return nullptr;
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = std::find_if(objects_.begin(), objects_.end(),
+                         [&](const auto& object) { return object->handle == handle; });
+  if (it == objects_.end()) return nullptr;
+  std::shared_ptr<InternetObject> object = *it;
+  objects_.erase(it);
+  return object;
+}
+
+bool CloseInternetHandle(HINTERNET handle) {
+  std::shared_ptr<InternetObject> object = HandleTable::Instance().Remove(handle);
+  if (!object) return false;
+  if (object->kind == InternetObject::Kind::kConnection) {
+    auto connection = std::static_pointer_cast<ConnectionObject>(object);
+    connection->cancelled = true;
+    connection->EndWorker();
+    if (connection->session) {
+      std::lock_guard<std::mutex> lock(connection->session->children_mutex);
+      auto& children = connection->session->children;
+      children.erase(std::remove(children.begin(), children.end(), handle), children.end());
+    }
+    return true;
+  }
+  auto session = std::static_pointer_cast<SessionObject>(object);
+  std::vector<HINTERNET> children;
+  {
+    std::lock_guard<std::mutex> lock(session->children_mutex);
+    children.swap(session->children);
+  }
+  for (HINTERNET child : children) CloseInternetHandle(child);
+  return true;
+}
+
+}  // namespace stanvex::wininet

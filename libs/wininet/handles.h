@@ -1,0 +1,86 @@
+// The objects behind internet handles and the table that hands them out.
+//
+// Handle values are numbers from a counter, never reused, so a stale or
+// doubly closed handle finds nothing instead of another object. Objects are
+// shared: a request's thread keeps its connection alive until it ends.
+#ifndef STANVEX_WININET_HANDLES_H
+#define STANVEX_WININET_HANDLES_H
+
+#include <curl/curl.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "address.h"
+#include "wininet_api.h"
+
+namespace stanvex::wininet {
+
+struct InternetObject {
+  enum class Kind { kSession, kConnection };
+  explicit InternetObject(Kind k) : kind(k) {}
+  virtual ~InternetObject() = default;
+
+  const Kind kind;
+  HINTERNET handle = nullptr;
+  std::atomic<INTERNET_STATUS_CALLBACK> callback{nullptr};
+};
+
+struct SessionObject : InternetObject {
+  SessionObject() : InternetObject(Kind::kSession) {}
+  bool async = false;
+  // "" for a direct connection, else the gateway URL (see GatewayProxy).
+  std::string proxy;
+  std::mutex children_mutex;
+  std::vector<HINTERNET> children;
+};
+
+struct ConnectionObject : InternetObject {
+  ConnectionObject() : InternetObject(Kind::kConnection) {}
+  ~ConnectionObject() override;
+
+  std::shared_ptr<SessionObject> session;
+  ServerAddress address;
+  std::string user;
+  std::string password;
+  std::string proxy;
+  DWORD_PTR connect_context = 0;
+  // Set when the handle is closed: the running request aborts and sends
+  // nothing more.
+  std::atomic<bool> cancelled{false};
+
+  // Guards easy, worker and busy.
+  std::mutex request_mutex;
+  CURL* easy = nullptr;  // kept across requests so the FTP login is reused
+  std::thread worker;
+  bool busy = false;
+
+  // Ends the request thread (waits for it unless called on it).
+  void EndWorker();
+};
+
+class HandleTable {
+ public:
+  static HandleTable& Instance();
+  HINTERNET Add(const std::shared_ptr<InternetObject>& object);
+  std::shared_ptr<InternetObject> Find(HINTERNET handle);
+  // Removes and returns the object, or null when the handle is unknown.
+  std::shared_ptr<InternetObject> Remove(HINTERNET handle);
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::shared_ptr<InternetObject>> objects_;
+  uintptr_t next_ = 0x1000;
+};
+
+// Closes a handle: a connection cancels its request and waits for its thread;
+// a session closes its connections first. False when the handle is unknown.
+bool CloseInternetHandle(HINTERNET handle);
+
+}  // namespace stanvex::wininet
+
+#endif  // STANVEX_WININET_HANDLES_H

@@ -1,0 +1,155 @@
+/*
+ * The five internet entry points the core binds at run time, with the
+ * Windows types, constants and calling convention they use.
+ *
+ * On Windows the system's own wininet.dll provides them and this header only
+ * adds the function pointer types the core's binding needs. On Linux our
+ * libwininet.so provides them over libcurl with the same contract:
+ *
+ *  - A session opened with INTERNET_FLAG_ASYNC answers every request "pending":
+ *    the entry point returns NULL / FALSE and the calling thread's last error
+ *    (errno on Linux) is ERROR_IO_PENDING. The request then runs on a thread
+ *    of the library's own, which calls the status handler installed with
+ *    InternetSetStatusCallback: INTERNET_STATUS_RESPONSE_RECEIVED (41) with a
+ *    DWORD byte count, repeatedly while data arrives, and finally
+ *    INTERNET_STATUS_REQUEST_COMPLETE (100) with an INTERNET_ASYNC_RESULT
+ *    whose dwResult is the connection handle (InternetConnectA) or TRUE
+ *    (FtpGetFileA) on success and 0 on failure, and whose dwError carries the
+ *    reason of a failure (ERROR_INTERNET_ITEM_NOT_FOUND when the server
+ *    reports the file missing, ERROR_DISK_FULL when the local disk is full).
+ *  - A request the library refuses at once (bad handle, bad argument, a
+ *    request already running on the connection) returns NULL / FALSE with
+ *    another last error and sends no notification.
+ *  - Without INTERNET_FLAG_ASYNC requests run on the calling thread and
+ *    return their outcome directly (last error set on failure); only the
+ *    byte-count notifications are sent.
+ *  - InternetCloseHandle cancels the handle's pending request and returns
+ *    after its thread has ended: no notification for that handle arrives
+ *    after it returns. Closing a session also closes its connections.
+ *    Handle values are never reused, so closing a stale handle is harmless.
+ *
+ * Server addresses given to InternetConnectA: a bare host ("ftp.example.org",
+ * FTP on nPort, 21 when nPort is 0), "host:port", or an address with a scheme:
+ * "ftp://host[:port][/base]", "ftps://host[:port][/base]" (FTP with explicit
+ * TLS required), "https://host[:port][/base]" and "file:///dir". Remote paths
+ * given to FtpGetFileA are appended to a scheme address as given; for a bare
+ * host they go to the server as given ("/pub/x" absolute, "x" relative to the
+ * login directory).
+ */
+#ifndef STANVEX_WININET_API_H
+#define STANVEX_WININET_API_H
+
+#if defined(_WIN32)
+
+#include <windows.h>
+#include <wininet.h>
+#define WININET_CALL __stdcall
+
+#else
+
+#include <stdint.h>
+
+#define WININET_CALL
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef void *HINTERNET;
+typedef uint32_t DWORD;
+typedef int32_t BOOL;
+typedef uintptr_t DWORD_PTR;
+typedef uint16_t INTERNET_PORT;
+typedef void *LPVOID;
+
+typedef struct INTERNET_ASYNC_RESULT {
+  DWORD_PTR dwResult; /* the handle or TRUE on success, 0 on failure */
+  DWORD dwError;      /* the failure's error code, 0 on success */
+} INTERNET_ASYNC_RESULT;
+
+typedef void(WININET_CALL *INTERNET_STATUS_CALLBACK)(HINTERNET hInternet, DWORD_PTR dwContext,
+                                                     DWORD dwInternetStatus,
+                                                     LPVOID lpvStatusInformation,
+                                                     DWORD dwStatusInformationLength);
+
+#define INTERNET_INVALID_STATUS_CALLBACK ((INTERNET_STATUS_CALLBACK)(intptr_t)-1)
+
+#define INTERNET_OPEN_TYPE_PRECONFIG 0
+#define INTERNET_OPEN_TYPE_DIRECT 1
+#define INTERNET_OPEN_TYPE_PROXY 3
+#define INTERNET_FLAG_ASYNC 0x10000000u
+#define INTERNET_SERVICE_FTP 1
+#define INTERNET_DEFAULT_FTP_PORT 21
+#define FTP_TRANSFER_TYPE_ASCII 1
+#define FTP_TRANSFER_TYPE_BINARY 2
+#define FILE_ATTRIBUTE_NORMAL 0x80
+
+#define INTERNET_STATUS_RESPONSE_RECEIVED 41
+#define INTERNET_STATUS_REQUEST_COMPLETE 100
+
+#define ERROR_PATH_NOT_FOUND 3
+#define ERROR_ACCESS_DENIED 5
+#define ERROR_INVALID_HANDLE 6
+#define ERROR_NOT_ENOUGH_MEMORY 8
+#define ERROR_WRITE_FAULT 29
+#define ERROR_FILE_EXISTS 80
+#define ERROR_INVALID_PARAMETER 87
+#define ERROR_DISK_FULL 112
+#define ERROR_IO_PENDING 997
+#define ERROR_INTERNET_TIMEOUT 12002
+#define ERROR_INTERNET_EXTENDED_ERROR 12003
+#define ERROR_INTERNET_INTERNAL_ERROR 12004
+#define ERROR_INTERNET_INVALID_URL 12005
+#define ERROR_INTERNET_UNRECOGNIZED_SCHEME 12006
+#define ERROR_INTERNET_NAME_NOT_RESOLVED 12007
+#define ERROR_INTERNET_INCORRECT_PASSWORD 12014
+#define ERROR_INTERNET_OPERATION_CANCELLED 12017
+#define ERROR_INTERNET_INCORRECT_HANDLE_TYPE 12018
+#define ERROR_INTERNET_ITEM_NOT_FOUND 12028
+#define ERROR_INTERNET_CANNOT_CONNECT 12029
+#define ERROR_INTERNET_CONNECTION_ABORTED 12030
+#define ERROR_FTP_TRANSFER_IN_PROGRESS 12110
+#define ERROR_INTERNET_SECURITY_CHANNEL_ERROR 12157
+
+#if defined(STANVEX_WININET_BUILDING)
+#define WININET_API __attribute__((visibility("default")))
+#else
+#define WININET_API
+#endif
+
+WININET_API HINTERNET WININET_CALL InternetOpenA(const char *lpszAgent, DWORD dwAccessType,
+                                                 const char *lpszProxy,
+                                                 const char *lpszProxyBypass, DWORD dwFlags);
+WININET_API HINTERNET WININET_CALL InternetConnectA(HINTERNET hInternet,
+                                                    const char *lpszServerName,
+                                                    INTERNET_PORT nServerPort,
+                                                    const char *lpszUserName,
+                                                    const char *lpszPassword, DWORD dwService,
+                                                    DWORD dwFlags, DWORD_PTR dwContext);
+WININET_API BOOL WININET_CALL FtpGetFileA(HINTERNET hConnect, const char *lpszRemoteFile,
+                                          const char *lpszNewFile, BOOL fFailIfExists,
+                                          DWORD dwFlagsAndAttributes, DWORD dwFlags,
+                                          DWORD_PTR dwContext);
+WININET_API BOOL WININET_CALL InternetCloseHandle(HINTERNET hInternet);
+WININET_API INTERNET_STATUS_CALLBACK WININET_CALL
+InternetSetStatusCallback(HINTERNET hInternet, INTERNET_STATUS_CALLBACK lpfnInternetCallback);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* _WIN32 */
+
+/* Function pointer types of the five entry points, for run-time binding. */
+typedef HINTERNET(WININET_CALL *InternetOpenA_fn)(const char *, DWORD, const char *,
+                                                  const char *, DWORD);
+typedef HINTERNET(WININET_CALL *InternetConnectA_fn)(HINTERNET, const char *, INTERNET_PORT,
+                                                     const char *, const char *, DWORD, DWORD,
+                                                     DWORD_PTR);
+typedef BOOL(WININET_CALL *FtpGetFileA_fn)(HINTERNET, const char *, const char *, BOOL, DWORD,
+                                           DWORD, DWORD_PTR);
+typedef BOOL(WININET_CALL *InternetCloseHandle_fn)(HINTERNET);
+typedef INTERNET_STATUS_CALLBACK(WININET_CALL *InternetSetStatusCallback_fn)(
+    HINTERNET, INTERNET_STATUS_CALLBACK);
+
+#endif /* STANVEX_WININET_API_H */

@@ -1,0 +1,134 @@
+#include "ftp/connection.h"
+
+#include <cstring>
+
+namespace stanvex {
+
+void CloseInternetHandleOnce(HINTERNET* handle) {
+  if (*handle == nullptr) return;
+  if (Internet.InternetCloseHandle != nullptr) Internet.InternetCloseHandle(*handle);
+  *handle = nullptr;
+}
+
+int OpenInternetSession(FtpSession* session) {
+  session->session = Internet.InternetOpenA("Microsoft Internet Explorer", INTERNET_OPEN_TYPE_PROXY,
+                                            "ftp-gw", nullptr, INTERNET_FLAG_ASYNC);
+  if (session->session == nullptr) {
+    TransferError("Error Opening Internet Connection");
+    SetLastErrorText(
+        "Error Connecting to the Internet. Check to Make sure you have an Internet Connection");
+    return 0;
+  }
+  TransferSend(STATUS_TEXT, "Internet Connection Made");
+  if (Internet.InternetSetStatusCallback(session->session, InternetStatusHandler) ==
+      INTERNET_INVALID_STATUS_CALLBACK) {
+    TransferError("Error in FTP Initalize");
+    SetLastErrorText("Error Unable to create Internet Call Back.\n");
+    return 0;
+  }
+  return 1;
+}
+
+int FTPConnect(FtpSession* session, const char* host, HINTERNET* connection, const char* user,
+               const char* password) {
+  Transfer.completions = 0;
+  Transfer.result = 0;
+  Transfer.lastError = 0;
+  Transfer.bytesReceived = 0;
+  TransferSend(STATUS_CONNECTING, host);
+  if (user == nullptr) user = "anonymous";
+  if (password == nullptr) password = "anonymous@";
+
+  *connection = Internet.InternetConnectA(session->session, host, 0, user, password,
+                                          INTERNET_SERVICE_FTP, 0, 1);
+  bool answered_at_once = false;
+  if (*connection != nullptr) {
+    // Connected without going asynchronous: no completion will follow.
+    answered_at_once = true;
+  } else {
+    int error = platform::LastSystemError();
+    if (error != ERROR_IO_PENDING) {
+      // Refused at once: no completion will follow either.
+      answered_at_once = true;
+      Transfer.lastError = static_cast<uint32_t>(error);
+    }
+  }
+
+  if (!answered_at_once) {
+    int waited = WaitForCompletion(Transfer.completions, kConnectTimeoutMs);
+    if (waited == 2) {
+      TransferError("Program Stopped in FTPConnect");
+      SetLastErrorText("User requested to shutdown.  Datacollator has been stopped");
+      CloseInternetHandleOnce(&session->session);
+      return 0;
+    }
+    if (waited == 1) {
+      TransferError("Error in FTPConnect");
+      SetLastErrorText(
+          "Error Unable to connect to FTP Server. The Server could be down or you may not have an "
+          "internet connection. FTP Server = %s",
+          host != nullptr ? host : "");
+      CloseInternetHandleOnce(&session->session);
+      return 0;
+    }
+    *connection = reinterpret_cast<HINTERNET>(Transfer.result.load());
+  }
+
+  if (*connection != nullptr) {
+    char text[kTextSize];
+    CopyText(text, sizeof text, "Connected to FTP Server ");
+    AppendText(text, sizeof text, host);
+    TransferSend(STATUS_TEXT, text);
+    return 1;
+  }
+  TransferError("Error in FTP Connect");
+  SetLastErrorText(
+      "Error Unable to connect to FTP Server. Server could be down or you may not have an internet "
+      "connection");
+  return 0;
+}
+
+int WaitForCompletion(const std::atomic<int32_t>& counter, uint32_t timeout) {
+  uint32_t start = platform::TickCount();
+  while (counter.load() == 0) {
+    platform::SleepMilliseconds(5);
+    if (FtpStopCount.load() != 0) return 2;
+    if (timeout != 0 && static_cast<uint32_t>(platform::TickCount() - start) > timeout) return 1;
+  }
+  return 0;
+}
+
+void WININET_CALL InternetStatusHandler(HINTERNET, DWORD_PTR, DWORD status, LPVOID info,
+                                        DWORD infoLength) {
+  if (status == INTERNET_STATUS_REQUEST_COMPLETE) {
+    uintptr_t result = 0;
+    uint32_t error = 0;
+    if (info != nullptr && infoLength >= sizeof(DWORD_PTR)) {
+      INTERNET_ASYNC_RESULT async{};
+      std::memcpy(&async, info, infoLength < sizeof async ? infoLength : sizeof async);
+      result = async.dwResult;
+      error = async.dwError;
+    }
+    Transfer.result = result;
+    Transfer.lastError = error;
+    TransferSend(STATUS_FTP_REQUEST_DONE, nullptr, static_cast<int32_t>(result));
+    Transfer.completions.fetch_add(1);
+    return;
+  }
+  if (status == INTERNET_STATUS_RESPONSE_RECEIVED) {
+    uint32_t bytes = 0;
+    if (info != nullptr && infoLength >= sizeof(DWORD)) std::memcpy(&bytes, info, sizeof bytes);
+    uint32_t total = Transfer.bytesReceived.fetch_add(bytes) + bytes;
+    uint32_t start = Transfer.transferStart.load();
+    if (start != 0) {
+      uint32_t elapsed = platform::TickCount() - start;
+      // No rate yet while the first millisecond has not passed.
+      double rate = elapsed != 0 ? static_cast<double>(total) / elapsed * 0.9765625 : 0.0;
+      TransferSend(STATUS_FTP_RECEIVED_RATE, nullptr, static_cast<int32_t>(total / 1024), rate);
+    } else {
+      TransferSend(STATUS_FTP_RECEIVED, nullptr, static_cast<int32_t>(total >> 10));
+    }
+  }
+}
+
+}  // namespace stanvex

@@ -1,0 +1,50 @@
+// The internet session, the FTP connection and the completion wait that
+// every asynchronous request uses.
+//
+// Threads: everything here runs on the requesting thread except
+// InternetStatusHandler, which the internet library calls on its own thread.
+#ifndef STANVEX_FTP_CONNECTION_H
+#define STANVEX_FTP_CONNECTION_H
+
+#include <atomic>
+#include <cstdint>
+
+#include "ftp/internet_binding.h"
+
+namespace stanvex {
+
+// One download's handles. A handle is null when it is not open; every step
+// that closes one sets it to null, so each is closed exactly once.
+struct FtpSession {
+  HINTERNET session = nullptr;
+  HINTERNET connection = nullptr;
+};
+
+// Closes *handle when it is open and makes it null.
+void CloseInternetHandleOnce(HINTERNET* handle);
+
+// Opens an asynchronous session (through the gateway "ftp-gw") into
+// session->session and installs InternetStatusHandler on it. 1 or 0 (error
+// heading and LastErrorText sent/set).
+int OpenInternetSession(FtpSession* session);
+
+// Connects to host over session->session into *connection; null user and
+// password become "anonymous" / "anonymous@". Waits up to 90 s. 1 or 0. A
+// stop or a time-out closes session->session.
+int FTPConnect(FtpSession* session, const char* host, HINTERNET* connection, const char* user,
+               const char* password);
+
+// Waits until counter is non-zero (0), FtpStopCount is raised (2) or timeout
+// milliseconds have passed (1; 0 means no time-out), polling every 5 ms.
+int WaitForCompletion(const std::atomic<int32_t>& counter, uint32_t timeout);
+
+// The status handler installed on every session.
+void WININET_CALL InternetStatusHandler(HINTERNET handle, DWORD_PTR context, DWORD status,
+                                        LPVOID info, DWORD infoLength);
+
+// Connection wait in milliseconds.
+constexpr uint32_t kConnectTimeoutMs = 90000;
+
+}  // namespace stanvex
+
+#endif  // STANVEX_FTP_CONNECTION_H

@@ -1,0 +1,176 @@
+#include "ftp/file_names.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "api/library_state.h"
+#include "ftp/internet_binding.h"
+
+namespace stanvex {
+namespace {
+
+bool Is(char c, char letter) { return c == letter || c == letter - 'a' + 'A'; }
+
+// Formats value in width characters ("%3d" and so on) with every leading
+// blank turned into '0'.
+void Field(char* out, size_t size, int value, int width) {
+  std::snprintf(out, size, "%*d", width, value);
+  for (char* p = out; *p == ' '; ++p) *p = '0';
+}
+
+int TwoDigitYear(int year) { return year >= 2000 ? year - 2000 : year - 1900; }
+
+// The replacement of a token, or false when it matches no rule. The rules
+// are tested in this order and look at the first four characters only.
+bool Replace(const char* token, const GpsTime& day, const char* station, char* out,
+             size_t size) {
+  if (Is(token[0], 'j') && Is(token[1], 'j') && Is(token[2], 'j')) {
+    Field(out, size, day.dayOfYear, 3);
+  } else if (std::strncmp(token, "YYYY", 4) == 0) {
+    Field(out, size, day.year, 4);
+  } else if (Is(token[0], 'x') && Is(token[1], 'x') && Is(token[2], 'x') && Is(token[3], 'x')) {
+    size_t length = strnlen(station, 4);
+    if (length >= size) length = size - 1;
+    std::memcpy(out, station, length);
+    out[length] = '\0';
+  } else if (Is(token[0], 'w') && Is(token[1], 'e') && Is(token[2], 'e') && Is(token[3], 'k')) {
+    Field(out, size, day.week, 4);
+  } else if (Is(token[0], 'w') && Is(token[1], 'k') && Is(token[2], 'r') && Is(token[3], 'l')) {
+    Field(out, size, day.week - 1024, 4);
+  } else if (token[0] == 'y' && token[1] == 'y') {
+    Field(out, size, TwoDigitYear(day.year), 2);
+  } else if (Is(token[0], 'd') && token[1] == '\0') {
+    Field(out, size, day.dayOfWeek, 1);
+  } else if (Is(token[0], 'm') && Is(token[1], 'n')) {
+    Field(out, size, day.month, 2);
+  } else if (Is(token[0], 'd') && Is(token[1], 'm')) {
+    Field(out, size, day.day, 2);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+int InvalidToken(const char* token, const char* pathTemplate) {
+  TransferError("Error in InterprutFileFormat");
+  SetLastErrorText("%s is an invalid parameter in the string %.256s", token, pathTemplate);
+  return 0;
+}
+
+int TooLarge(const char* pathTemplate) {
+  TransferError("Error in InterprutFileFormat");
+  SetLastErrorText("Input string too large %.256s", pathTemplate);
+  return 0;
+}
+
+}  // namespace
+
+int InterprutFileFormat(const GpsTime& day, char* output, const char* pathTemplate,
+                        const char* station) {
+  if (pathTemplate == nullptr || pathTemplate[0] == '\0') return 1;
+  if (station == nullptr) station = "";
+  size_t consumed = 0;
+  size_t written = 0;
+  // The output has the template's size; one byte stays for the caller's
+  // terminating zero.
+  const size_t room = kTemplateSize - 1;
+  for (;;) {
+    if (consumed >= kTemplateSize) return TooLarge(pathTemplate);
+    char c = pathTemplate[consumed];
+    if (c == '\0') return 1;
+    if (c == '>') {
+      ++consumed;
+      continue;
+    }
+    if (c != '<') {
+      if (written < room) output[written++] = c;
+      ++consumed;
+      continue;
+    }
+    ++consumed;
+    char token[kMaxTokenLength + 1] = {};
+    size_t length = 0;
+    for (;;) {
+      if (consumed >= kTemplateSize) return TooLarge(pathTemplate);
+      char t = pathTemplate[consumed];
+      if (t == '\0') return InvalidToken(token, pathTemplate);  // '<' never closed
+      ++consumed;
+      if (t == '>') break;
+      if (t == '<') continue;
+      if (length == kMaxTokenLength) return InvalidToken(token, pathTemplate);
+      token[length++] = t;
+    }
+    char replacement[32];
+    if (!Replace(token, day, station, replacement, sizeof replacement))
+      return InvalidToken(token, pathTemplate);
+    for (const char* p = replacement; *p != '\0' && written < room; ++p) output[written++] = *p;
+  }
+}
+
+namespace {
+
+// Expands pathTemplate into field (kDayJobNameSize bytes). A result that
+// does not fit the field fails like an over-long template, so that a cut
+// path is never requested.
+int ExpandInto(const GpsTime& day, const char* pathTemplate, const char* station, char* field) {
+  char buffer[kTemplateSize] = {};
+  if (!InterprutFileFormat(day, buffer, pathTemplate, station)) return 0;
+  if (strnlen(buffer, kTemplateSize) >= kDayJobNameSize) return TooLarge(pathTemplate);
+  CopyText(field, kDayJobNameSize, buffer);
+  return 1;
+}
+
+bool InExtensionRange(char c) {
+  char low = static_cast<char>(c & 0x7f);
+  return low >= '0' && low <= 'z';
+}
+
+}  // namespace
+
+int BuildDayFileNames(DayJob* job) {
+  ServiceRecord* service = job->service;
+  const char* station = job->station->sName;
+  job->remoteObs[0] = job->remoteNav[0] = job->remoteCompact[0] = '\0';
+  job->localCompact[0] = job->plainCompact[0] = '\0';
+  if (!ExpandInto(job->day, service->oFile, station, job->remoteObs)) return 0;
+  if (!ExpandInto(job->day, service->nFile, station, job->remoteNav)) return 0;
+  if (service->hasDFile == 1 &&
+      !ExpandInto(job->day, service->dFile, station, job->remoteCompact)) {
+    service->hasDFile = 0;
+    job->remoteCompact[0] = '\0';
+  }
+
+  // S + J + "0." + ..., where S is the station name, J the day of year in
+  // three digits and Y the two-digit year.
+  char stem[40];
+  std::snprintf(stem, sizeof stem, "%.7s%03d0.", station, job->day.dayOfYear);
+  char year[16];
+  std::snprintf(year, sizeof year, "%02d", TwoDigitYear(job->day.year));
+  const char* type = service->Ftype;
+  char extension[4] = {};
+  size_t type_length = strnlen(type, sizeof service->Ftype);
+  if (type_length > 0) {
+    extension[0] = type[0];
+    if (type_length > 1 && InExtensionRange(type[1])) {
+      extension[1] = type[1];
+      if (type_length > 2 && InExtensionRange(type[2])) extension[2] = type[2];
+    }
+  }
+  std::snprintf(job->obnName, kDayJobNameSize, "%sobn", stem);
+  std::snprintf(job->localObs, kDayJobNameSize, "%s%so.%s", stem, year, extension);
+  std::snprintf(job->localNav, kDayJobNameSize, "%s%sn.%s", stem, year, extension);
+  std::snprintf(job->plainObs, kDayJobNameSize, "%s%so", stem, year);
+  std::snprintf(job->plainNav, kDayJobNameSize, "%s%sn", stem, year);
+  if (service->hasDFile == 1) {
+    std::snprintf(job->localCompact, kDayJobNameSize, "%s%sd.%s", stem, year, extension);
+    std::snprintf(job->plainCompact, kDayJobNameSize, "%s%sd", stem, year);
+  }
+  char types[kDayJobTypeSize] = {};
+  std::memcpy(types, type, type_length < kDayJobTypeSize ? type_length : kDayJobTypeSize - 1);
+  std::memcpy(job->obsType, types, kDayJobTypeSize);
+  std::memcpy(job->navType, types, kDayJobTypeSize);
+  std::memcpy(job->compactType, types, kDayJobTypeSize);
+  return 1;
+}
+
+}  // namespace stanvex

@@ -1,0 +1,74 @@
+// The internet library, bound by name at run time, and the values its status
+// handler shares with the requesting thread.
+#ifndef STANVEX_FTP_INTERNET_BINDING_H
+#define STANVEX_FTP_INTERNET_BINDING_H
+
+#include <atomic>
+#include <cstdint>
+
+#include "api/library_state.h"
+#include "platform/platform.h"
+#include "wininet_api.h"
+
+namespace stanvex {
+
+// The library's module and its five entry points, in binding order.
+struct InternetBinding {
+  platform::LibraryHandle module = nullptr;
+  InternetOpenA_fn InternetOpenA = nullptr;
+  InternetConnectA_fn InternetConnectA = nullptr;
+  FtpGetFileA_fn FtpGetFileA = nullptr;
+  InternetCloseHandle_fn InternetCloseHandle = nullptr;
+  InternetSetStatusCallback_fn InternetSetStatusCallback = nullptr;
+};
+
+// The process-wide binding used by every download.
+extern InternetBinding Internet;
+
+// name: the Windows name ("wininet.dll"); binding: out. A binding that is
+// already complete is kept. Returns 0 when all five entry points are found;
+// -1 when the library cannot be loaded; 1..5 for the first missing entry
+// point (the library is then released and binding cleared). Sets
+// LastErrorText on failure; sends nothing.
+int BindInternetLibrary(const char* name, InternetBinding* binding);
+
+// Values shared between the requesting thread and the status handler, which
+// runs on the internet library's thread. Each is one word written whole by
+// one side.
+struct TransferState {
+  std::atomic<int32_t> completions{0};  // completion notifications since the request
+  // The result word of the last completion: the connection handle for a
+  // connection (pointer-sized), non-zero for a transfer that succeeded.
+  std::atomic<uintptr_t> result{0};
+  // The error code that came with the last completion; the requesting
+  // thread reads it after its wait instead of its own last error.
+  std::atomic<uint32_t> lastError{0};
+  std::atomic<uint32_t> bytesReceived{0};
+  std::atomic<uint32_t> transferStart{0};  // tick of the transfer request, 0 when none
+  // The transfer module's reporting channel; null skips the reports.
+  std::atomic<StatusChannel*> channel{nullptr};
+};
+
+extern TransferState Transfer;
+
+// Publishes a fresh reporting channel for one download and withdraws it at
+// the end of the scope (after every handle of the download is closed).
+class TransferChannelScope {
+ public:
+  TransferChannelScope() { Transfer.channel.store(&channel_); }
+  ~TransferChannelScope() { Transfer.channel.store(nullptr); }
+  TransferChannelScope(const TransferChannelScope&) = delete;
+  TransferChannelScope& operator=(const TransferChannelScope&) = delete;
+
+ private:
+  StatusChannel channel_;
+};
+
+// Sends through the transfer module's channel, when there is one.
+void TransferSend(int32_t code, const char* text = nullptr, int32_t value1 = 0,
+                  double real = 0.0);
+void TransferError(const char* heading);
+
+}  // namespace stanvex
+
+#endif  // STANVEX_FTP_INTERNET_BINDING_H
