@@ -80,6 +80,13 @@ void SleepMilliseconds(uint32_t milliseconds);
 // The last system error code of the calling thread (errno / GetLastError).
 int LastSystemError();
 
+// True when the standard stream fd (1 out, 2 error) is a terminal.
+bool IsTerminal(int fd);
+
+// Makes a new private directory under the system's temporary folder whose
+// name starts with prefix; writes its path into out. False on failure.
+bool MakeTempDirectory(const char* prefix, char* out, size_t size);
+
 // The directory holding the stanvex library (with no trailing separator),
 // or "" when unknown.
 const char* LibraryDirectory();

@@ -12,6 +12,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -212,6 +213,17 @@ void SleepMilliseconds(uint32_t milliseconds) {
 }
 
 int LastSystemError() { return errno; }
+
+bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
+
+bool MakeTempDirectory(const char* prefix, char* out, size_t size) {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base != nullptr && base[0] != '\0' ? base : "/tmp") + "/" +
+                        prefix + "XXXXXX";
+  if (pattern.size() >= size) return false;
+  std::snprintf(out, size, "%s", pattern.c_str());
+  return ::mkdtemp(out) != nullptr;
+}
 
 }  // namespace stanvex::platform
 

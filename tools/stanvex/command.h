@@ -41,6 +41,9 @@ struct CommandFailure {
 // The library's last error text (iGetLastError).
 std::string LibraryError();
 
+// The folder holding this program (the bundled catalogue lies beside it).
+std::string ProgramDirectory();
+
 }  // namespace stanvex::cli
 
 #endif  // STANVEX_TOOLS_COMMAND_H

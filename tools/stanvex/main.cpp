@@ -1,4 +1,6 @@
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "command.h"
 #include "stanvex.h"
@@ -16,9 +18,21 @@ std::string LibraryError() {
   return buffer;
 }
 
+namespace {
+std::string program_path;
+}
+
+std::string ProgramDirectory() {
+  std::error_code error;
+  std::filesystem::path self = std::filesystem::canonical("/proc/self/exe", error);
+  if (error) self = std::filesystem::absolute(program_path, error);
+  return self.parent_path().string();
+}
+
 }  // namespace stanvex::cli
 
 int main(int argc, char** argv) {
+  if (argc > 0) stanvex::cli::program_path = argv[0];
   CLI::App app{"stanvex: GPS observation data from reference-station archives"};
   app.require_subcommand(1);
   for (auto& setup : stanvex::cli::CommandRegistry()) setup(app);

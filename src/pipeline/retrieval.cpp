@@ -1,0 +1,262 @@
+#include "pipeline/retrieval.h"
+
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+#include "api/library_state.h"
+#include "api/paths.h"
+#include "catalogue/catalogue.h"
+#include "crinex/converter_binding.h"
+#include "crinex/crx2rnx.h"
+#include "extract/extract_file.h"
+#include "ftp/download.h"
+#include "obsfiles/concatenate.h"
+#include "obsfiles/resample.h"
+#include "obsfiles/splice.h"
+#include "pipeline/day_job.h"
+#include "pipeline/delivery.h"
+#include "pipeline/gps_time.h"
+#include "platform/platform.h"
+
+namespace stanvex {
+
+namespace {
+
+constexpr int kMaxDays = 3;
+constexpr size_t kJoinedNameScan = 58;
+const char kRequestHeading[] = "Error in iFTP";
+
+// Validation failures send the heading first, then leave their reason.
+int FailValidation(const char* reason) {
+  FrameError(kRequestHeading);
+  SetLastErrorText("%s", reason);
+  return -1;
+}
+
+// Step failures: the step has already left its reason in LastErrorText.
+int FailStep(const char* heading) {
+  FrameError(heading);
+  return -1;
+}
+
+struct Window {
+  GpsTime start;
+  GpsTime end;
+  int32_t extraDays;
+};
+
+// Unpacks, decodes and converts one downloaded day. 0 on success, or -1
+// after sending the failing step's heading.
+int ProcessDay(DayJob& job, int converterOption, int removeRinex) {
+  if (job.compactUsed == 1) {
+    FrameSend(STATUS_TEXT, "Unzipping Compressed Rinex File");
+    FrameSend(STATUS_FILE_NAME, job.localCompact);
+    if (!ExtractFile(job.compactType, job.localCompact, job.plainCompact, job.workDir))
+      return FailStep("Error in unzip");
+    if (Crx2Rnx(job.plainCompact, job.plainObs) != 0)
+      return FailStep("Error in conversion compact rinex to rinex");
+    platform::DeleteFile(job.localCompact);
+  } else {
+    FrameSend(STATUS_TEXT, "Unzipping OBS File");
+    FrameSend(STATUS_FILE_NAME, job.localObs);
+    if (!ExtractFile(job.obsType, job.localObs, job.plainObs, job.workDir))
+      return FailStep("Error in unzip");
+  }
+  FrameSend(STATUS_TEXT, "Unzipping NAV File");
+  FrameSend(STATUS_FILE_NAME, job.localNav);
+  if (!ExtractFile(job.navType, job.localNav, job.plainNav, job.workDir))
+    return FailStep("Error in unzip");
+  if (!ConvertRinexToObn(job.plainObs, job.plainNav, job.obnName, converterOption, removeRinex))
+    return FailStep("Error in Conversion from Rinex to OBN");
+  return 0;
+}
+
+// Gives the spliced files (OBN and companions) the output name.
+void RenameToOutput(const char* spliced, const char* output) {
+  char from[kPathSize], to[kPathSize];
+  CopyText(from, sizeof from, spliced);
+  CopyText(to, sizeof to, output);
+  for (const char* extension : {".obn", ".nvb", ".sta"}) {
+    ReplaceExtension(from, extension);
+    ReplaceExtension(to, extension);
+    platform::DeleteFile(to);
+    platform::MoveFile(from, to);
+    platform::DeleteFile(from);
+  }
+}
+
+struct Request {
+  double start;
+  double end;
+  StationRecord* station;
+  char* destination;
+  double interval;
+  char* deliveredPath;
+  char* user;
+  char* password;
+  int copyOver;
+  int converterOption;
+  int removeRinex;
+};
+
+// Steps 4 to 7 of the checks and the window. 0, or -1 after reporting.
+int CheckRequest(const Request& request, ServiceRecord** service, Window* window) {
+  if (platform::SameDirectory(request.destination, WorkingDirectory) ||
+      platform::SameFileName(request.destination, WorkingDirectory))
+    return FailValidation(
+        "Error: the temp directory can not be the same as the destination directory.  Change "
+        "either the temp or destination directory and try again");
+  Serv_Sta* catalogue = LoadedCatalogue;
+  if (catalogue == nullptr || !CatalogueLoaded || catalogue->pServices == nullptr)
+    return FailValidation(
+        "Error Serv_Sta struct has not been initalized.  Try running the program again");
+  if (request.station == nullptr)
+    return FailValidation("Error the station pointer has not been initalized");
+  char serv[sizeof request.station->serv + 1];
+  CopyText(serv, sizeof serv, request.station->serv);
+  *service = FindService(serv);
+  if (*service == nullptr) {
+    FrameError(kRequestHeading);
+    SetLastErrorText("Error can not find the stations service %s in the station file", serv);
+    return -1;
+  }
+  if (request.start > request.end)
+    return FailValidation("Invalid Time Range the Start time can not be larger then the end time");
+  // GPS seconds before the epoch have no calendar breakdown.
+  if (!(request.start >= 0.0) || request.end > 2147483647.0)
+    return FailValidation("Invalid Time Range the times must be GPS seconds from 0 on");
+  window->start.Clear();
+  window->end.Clear();
+  window->start.seconds = static_cast<int32_t>(request.start);
+  window->end.seconds = static_cast<int32_t>(request.end);
+  window->start.ComputeFromSeconds();
+  window->end.ComputeFromSeconds();
+  window->extraDays = ExtraDaysOfWindow(window->start.seconds, window->end.seconds);
+  return 0;
+}
+
+int RunRequest(const Request& request) {
+  if (request.destination == nullptr)
+    return FailValidation("Error the pointer cDirectory has not bee initalized");
+  if (CheckDirectory(request.destination) != 0 || CheckDirectory(WorkingDirectory) != 0)
+    return FailStep(kRequestHeading);
+  platform::SetCurrentDir(WorkingDirectory);
+  StripTrailingBackslash(request.destination);
+  StripTrailingBackslash(WorkingDirectory);
+
+  ServiceRecord* service = nullptr;
+  Window window{};
+  if (CheckRequest(request, &service, &window) != 0) return -1;
+
+  char output[kPathSize];
+  MakeOutputName(*request.station, window.start.dayOfYear, output, sizeof output);
+  char announced[kPathSize * 2];
+  std::snprintf(announced, sizeof announced, "%s%c%s", request.destination,
+                platform::PathSeparator(), output);
+  FrameSend(STATUS_OUTPUT_PATH, announced);
+
+  DayJob job{};
+  job.station = request.station;
+  job.service = service;
+  CopyText(job.workDir, sizeof job.workDir, WorkingDirectory);
+  CopyText(job.destDir, sizeof job.destDir, request.destination);
+  job.windowStart = window.start;
+  job.windowEnd.seconds = window.end.seconds - kEndMargin < 0 ? 0 : window.end.seconds - kEndMargin;
+  job.windowEnd.ComputeFromSeconds();
+  job.day = window.start;
+  job.userName = request.user;
+  job.password = request.password;
+
+  const int32_t n = window.extraDays;
+  if (n > kMaxDays - 1)
+    return FailValidation("Error the maximum amount of data that can be downloaded is 2 days");
+
+  char joined[kPathSize] = "";
+  char days[kMaxDays][kDailyNameSize] = {};
+  for (int32_t i = 0; i <= n; ++i) {
+    if (i > 0) job.day.seconds += kSecondsPerDay;
+    if (!DownloadDay(&job)) return -1;
+    if (i == 0) {
+      CopyText(output, sizeof output, job.obnName);
+      MakeJoinedName(job.obnName, joined, sizeof joined);
+    }
+    if (ProcessDay(job, request.converterOption, request.removeRinex) != 0) return -1;
+    FrameSend(STATUS_DAY_DONE, nullptr, i + 1, n + 1);
+    CopyText(days[i], sizeof days[i], job.obnName);
+  }
+
+  if (n == 0) {
+    CopyText(joined, sizeof joined, days[0]);
+  } else if (ConcatenateDailyFiles(days, joined, n + 1) != 0) {
+    return FailStep("Error in Concatenating Files");
+  }
+  char spliced[kPathSize] = "";
+  if (SpliceToWindow(joined, spliced, sizeof spliced, window.start.secondsOfWeek,
+                     window.end.secondsOfWeek) != 0)
+    return FailStep("Error in Spliceing Files");
+  if (request.interval > 0) {
+    if (ResampleObn(spliced, output, request.interval) != 0)
+      return FailStep("Error in Interpolating Files");
+  } else {
+    RenameToOutput(spliced, output);
+  }
+  if (request.copyOver != 0) {
+    if (DeliverCopyOver(output, request.destination, request.deliveredPath) != 0)
+      return FailStep("Error in Moving Files Copyover");
+  } else if (DeliverAppend(output, request.destination, request.deliveredPath) != 0) {
+    return FailStep("Error in Moving Files Append");
+  }
+  FrameSend(STATUS_REQUEST_DONE);
+  return 0;
+}
+
+}  // namespace
+
+int32_t ExtraDaysOfWindow(int32_t start, int32_t end) {
+  int32_t lastCounted = end - kEndMargin;
+  if (lastCounted < start) return 0;
+  return lastCounted / kSecondsPerDay - start / kSecondsPerDay;
+}
+
+void MakeOutputName(const StationRecord& station, int32_t dayOfYear, char* out, size_t size) {
+  char name[sizeof station.sName + 1];
+  CopyText(name, sizeof name, station.sName);
+  std::snprintf(out, size, "%s%03d0.obn", name, dayOfYear);
+}
+
+void MakeJoinedName(const char* obnName, char* out, size_t size) {
+  size_t length = strnlen(obnName, kJoinedNameScan);
+  size_t dot = length;
+  for (size_t i = 0; i < length; ++i)
+    if (obnName[i] == '.') dot = i;
+  if (dot == length) dot = 0;  // no dot: the whole name is replaced
+  char stem[kJoinedNameScan + 1];
+  std::memcpy(stem, obnName, dot);
+  stem[dot] = '\0';
+  std::snprintf(out, size, "%stmp.obn", stem);
+}
+
+}  // namespace stanvex
+
+using namespace stanvex;
+
+extern "C" STANVEX_API int32_t STANVEX_CALL iFTP(double start, double end, StationRecord* station,
+                                                 char* cDirectory, double interval,
+                                                 char* deliveredPath, char* ftpUser,
+                                                 char* ftpPassword, int32_t copyOver,
+                                                 int32_t converterOption, int32_t removeRinex) {
+  FtpStopCount = 0;
+  Request request{start,         end,     station,     cDirectory, interval,       deliveredPath,
+                  ftpUser,       ftpPassword, copyOver, converterOption, removeRinex};
+  int result;
+  try {
+    result = RunRequest(request);
+  } catch (...) {
+    FrameError(kRequestHeading);
+    SetLastErrorText("Error iFTP ran out of memory");
+    result = -1;
+  }
+  platform::SetCurrentDir(SavedDirectory);
+  return result;
+}

@@ -1,0 +1,33 @@
+// One retrieval request: a station's data for a window of at most three
+// calendar days, from download to delivery (the export iFTP).
+#ifndef STANVEX_PIPELINE_RETRIEVAL_H
+#define STANVEX_PIPELINE_RETRIEVAL_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "stanvex.h"
+
+namespace stanvex {
+
+// Seconds before the end of a window that do not count toward another day:
+// a window ending in the first two minutes of a day does not fetch that day.
+constexpr int32_t kEndMargin = 120;
+
+// The number of calendar days after the start's day that the window
+// [start, end] touches, once kEndMargin is taken off the end (0 for one day;
+// never negative). start and end are whole GPS seconds, start >= 0.
+int32_t ExtraDaysOfWindow(int32_t start, int32_t end);
+
+// The name of a request's output: sName + day of year ("%03d") + "0.obn".
+// out: a buffer of size bytes.
+void MakeOutputName(const StationRecord& station, int32_t dayOfYear, char* out, size_t size);
+
+// The name under which the daily files are joined: obnName with the part
+// from its last dot (among its first 58 characters) replaced by "tmp.obn";
+// a name without a dot there becomes "tmp.obn".
+void MakeJoinedName(const char* obnName, char* out, size_t size);
+
+}  // namespace stanvex
+
+#endif  // STANVEX_PIPELINE_RETRIEVAL_H
