@@ -4,7 +4,7 @@
 #   .Z:   `stanvex unpack z`   against `uncompress -c`
 # on a whole day of RINEX repeated to a few MB, compressed here with the real
 # tools. Each side runs as a whole process writing a file, best of several
-# runs; a ratio below 1 means ours is faster. The goal is at most 1.1.
+# alternating runs; a ratio below 1 means ours is faster. The goal is at most 1.1.
 #
 # Environment:
 #   BENCH_BUILD  build folder holding out/stanvex (default <repo>/build)
@@ -39,17 +39,11 @@ plain = os.path.join(work, "plain")
 size_mb = os.path.getsize(plain) / 1e6
 
 
-def best(prepare, command, stdout_path=None):
-    times = []
-    for _ in range(runs):
-        prepare()
-        out = open(stdout_path, "wb") if stdout_path else subprocess.DEVNULL
+def timed(command, stdout_path):
+    with open(stdout_path, "wb") as out:
         start = time.perf_counter()
         subprocess.run(command, stdout=out, check=True)
-        times.append(time.perf_counter() - start)
-        if stdout_path:
-            out.close()
-    return min(times)
+        return time.perf_counter() - start
 
 
 def same(path):
@@ -61,11 +55,16 @@ def compare(kind, tool_command, packed):
     input_copy = os.path.join(work, "download." + kind)
     ours_out = os.path.join(work, "ours." + kind + ".out")
     tool_out = os.path.join(work, "tool." + kind + ".out")
-    # Our unpacker deletes its input as a retrieval does: each run gets a
-    # fresh copy, made outside the timed part.
-    ours = best(lambda: shutil.copyfile(packed, input_copy),
-                [program, "unpack", kind, input_copy, ours_out])
-    tool = best(lambda: None, tool_command + [packed], tool_out)
+    # Runs alternate between the two sides so that load from elsewhere on
+    # the machine falls on both alike; the best run of each side counts. Our
+    # unpacker deletes its input as a retrieval does: each run gets a fresh
+    # copy, made outside the timed part.
+    ours, tool = [], []
+    for _ in range(runs):
+        shutil.copyfile(packed, input_copy)
+        ours.append(timed([program, "unpack", kind, input_copy, ours_out], os.devnull))
+        tool.append(timed(tool_command + [packed], tool_out))
+    ours, tool = min(ours), min(tool)
     if not same(ours_out) or not same(tool_out):
         sys.exit("extract_bench: %s output differs from the original" % kind)
     print("%-5s %7.1f MB  ours %7.1f ms (%6.1f MB/s)  %-14s %7.1f ms (%6.1f MB/s)  ratio %.2f"
