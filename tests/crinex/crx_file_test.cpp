@@ -90,6 +90,13 @@ TEST(CrxFile, InputEndingInsideTheHeaderOrALineIsTruncated) {
   EXPECT_EQ(decoded.result, -1);
   EXPECT_EQ(decoded.error, kTruncated);
 
+  // A last line without line feed is cut short, unless it already runs past
+  // what a line may hold.
+  decoded = Decode(noEnd + std::string(255, 'x'));
+  EXPECT_EQ(decoded.error, kTruncated);
+  decoded = Decode(noEnd + std::string(256, 'x'));
+  EXPECT_EQ(decoded.error, kInvalidLine);
+
   // The last line of an epoch lacks its line feed.
   decoded = Decode(header + kOneEpoch.substr(0, kOneEpoch.size() - 1));
   EXPECT_EQ(decoded.result, -1);
@@ -150,6 +157,10 @@ TEST(CrxFile, EventEpochIsCopiedWithItsRecordsAndMayChangeTheTypes) {
                         Labelled("", "COMMENT") + "\n" + Labelled("", "COMMENT") + "\n";
   Decoded ended = Decode(CompactHeader(1) + kOneEpoch + records);
   EXPECT_EQ(ended.result, 0) << ended.error;
+  // An event line shorter than 30 characters announces no records.
+  Decoded bare = Decode(CompactHeader(1) + "&21  1  1  0  0  0.0000000  2\n" + kOneEpoch);
+  EXPECT_EQ(bare.result, 0) << bare.error;
+  EXPECT_EQ(Body(bare, 1), " 21  1  1  0  0  0.0000000  2\n" + kOneEpochRinex);
   Decoded bad = Decode(CompactHeader(1) + kOneEpoch + records + EpochLine({"G01"}) + "\n");
   EXPECT_EQ(bad.result, -1);
   EXPECT_EQ(bad.error, "Error in reading compressed rinex file");
