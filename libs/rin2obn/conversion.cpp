@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <system_error>
 #include <memory>
 #include <vector>
 
@@ -388,10 +390,12 @@ ConversionResult Conversion::Run(const std::string& observationPath,
     }
   }
   if (!ok) {
-    // A failed conversion leaves no partial output behind.
-    std::remove(obnPath.c_str());
-    std::remove(nvbPath.c_str());
-    std::remove(staPath.c_str());
+    // A failed conversion leaves no partial output behind: the files it
+    // created go, when they are plain files (never a device it was pointed at).
+    for (const std::string* path : {&obnPath, &nvbPath, &staPath}) {
+      std::error_code error;
+      if (std::filesystem::is_regular_file(*path, error)) std::filesystem::remove(*path, error);
+    }
     return result_;
   }
   if (settings_.progress) settings_.progress(kProgressScale, kProgressScale);
