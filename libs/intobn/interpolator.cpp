@@ -24,32 +24,28 @@ bool Has(const ObnMeasurementRecord* m, uint8_t missingBit) {
   return m != nullptr && (m->lockFlags & missingBit) == 0;
 }
 
-// The part of the prediction residuals common to all satellites: the mean of
-// the largest group of residuals that agree within threshold. Satellites
+// The part of the prediction residuals common to all satellites: the median
+// of the largest group of residuals that agree within threshold. Satellites
 // with a jump fall outside it however many of them there are, as long as the
 // clean ones are the largest group. With fewer than three residuals there is
 // no majority to trust, and 0 is used.
 double CommonPart(const std::vector<double>& residuals, double threshold) {
   if (residuals.size() < 3) return 0.0;
   size_t best = 0;
-  double bestMean = 0.0, bestSpread = 0.0;
+  double bestCentre = 0.0;
   for (double centre : residuals) {
     size_t members = 0;
-    double sum = 0.0;
-    for (double r : residuals)
-      if (std::fabs(r - centre) <= threshold) {
-        ++members;
-        sum += r;
-      }
-    const double mean = sum / static_cast<double>(members);
-    const double spread = std::fabs(centre);
-    if (members > best || (members == best && spread < bestSpread)) {
+    for (double r : residuals) members += std::fabs(r - centre) <= threshold;
+    if (members > best || (members == best && std::fabs(centre) < std::fabs(bestCentre))) {
       best = members;
-      bestMean = mean;
-      bestSpread = spread;
+      bestCentre = centre;
     }
   }
-  return bestMean;
+  std::vector<double> group;
+  for (double r : residuals)
+    if (std::fabs(r - bestCentre) <= threshold) group.push_back(r);
+  std::nth_element(group.begin(), group.begin() + group.size() / 2, group.end());
+  return group[group.size() / 2];
 }
 
 // The stencil chosen for the new epochs between input epochs i and i + 1.
@@ -92,62 +88,46 @@ class GapInterpolator {
     return false;
   }
 
-  // Fills satellites with the interpolated records of every satellite of
-  // epoch i that passes the checks, for each time in newTimes; slots holds
-  // one vector per new time.
+  // Learns how closely each satellite's stencils predict their neighbours on
+  // this file (receiver noise differs between receivers and satellites), so
+  // that the jump test is as tight as the data allow: the threshold of a
+  // satellite is kNoiseMultiple robust standard deviations of its residuals,
+  // within [minJumpThreshold, jumpThreshold]. Jumps are rare, so they do not
+  // move the median the estimate rests on.
+  void LearnNoise() {
+    std::vector<std::vector<float>> deviations(256);
+    std::vector<float> all;
+    const int count = static_cast<int>(epochs_.size());
+    for (int i = 0; i + 1 < count; ++i) {
+      Stencil stencil;
+      if (!ChooseStencil(i, stencil)) continue;
+      std::vector<Candidate> candidates = Candidates(i, stencil, false);
+      ForEachDeviation(stencil, candidates, [&](Candidate& c, double deviation) {
+        deviations[c.prn].push_back(static_cast<float>(std::fabs(deviation)));
+        all.push_back(static_cast<float>(std::fabs(deviation)));
+      });
+    }
+    const double pooled = all.empty() ? 0.0 : MedianOf(all);
+    for (size_t prn = 0; prn < deviations.size(); ++prn) {
+      const double median = deviations[prn].size() >= kMinNoiseSamples ? MedianOf(deviations[prn])
+                                                                        : pooled;
+      // 1.4826 * median(|x|) estimates sigma for normal noise.
+      thresholds_[prn] = std::clamp(kNoiseMultiple * 1.4826 * median,
+                                    settings_.minJumpThreshold, settings_.jumpThreshold);
+    }
+  }
+
+  // Fills out (one vector per new time) with the interpolated records of
+  // every satellite of epoch i that passes the checks.
   void InterpolateSatellites(int i, const Stencil& stencil, const std::vector<double>& newTimes,
                              std::vector<std::vector<ObnMeasurementRecord>>& out) {
     const InputEpoch& left = epochs_[i];
     const InputEpoch& right = epochs_[i + 1];
     const int n = stencil.size;
-
-    // Candidate satellites: present with L1 phase at every stencil epoch and
-    // no L1 loss of lock on any step inside it.
-    struct Candidate {
-      uint8_t prn;
-      const ObnMeasurementRecord* at[kMaxStencil];
-      bool clean = false;
-    };
-    std::vector<Candidate> candidates;
-    for (const ObnMeasurementRecord& m : left.satellites) {
-      Candidate c{};
-      c.prn = m.prn;
-      bool usable = true;
-      for (int j = 0; j < n && usable; ++j) {
-        c.at[j] = FindSatellite(epochs_[stencil.first + j], m.prn);
-        usable = Has(c.at[j], stanvex::kObnL1PhaseMissing) &&
-                 (j == 0 || (c.at[j]->lockFlags & stanvex::kObnL1LossOfLock) == 0);
-      }
-      if (usable) candidates.push_back(c);
-      else ++stats_.lockLeftOut;
-    }
-    if (candidates.empty()) return;
-
-    // Prediction test against the neighbour before and after the stencil.
-    for (int extra : {stencil.first - 1, stencil.first + n}) {
-      if (!NeighbourUsable(stencil, extra)) continue;
-      double weights[kMaxStencil];
-      LagrangeWeights(stencil.times, n, epochs_[extra].time - stencil.base, weights);
-      // The epoch after a step carries the loss-of-lock flag of that step.
-      const int flagged = extra < stencil.first ? stencil.first : extra;
-      std::vector<double> residuals;
-      std::vector<size_t> owners;
-      for (size_t k = 0; k < candidates.size(); ++k) {
-        Candidate& c = candidates[k];
-        const ObnMeasurementRecord* e = FindSatellite(epochs_[extra], c.prn);
-        const ObnMeasurementRecord* f = FindSatellite(epochs_[flagged], c.prn);
-        if (!Has(e, stanvex::kObnL1PhaseMissing) || (f->lockFlags & stanvex::kObnL1LossOfLock))
-          continue;
-        residuals.push_back(PredictionResidual(c.at, n, weights, e, kL1Wavelength, 0.0));
-        owners.push_back(k);
-      }
-      if (residuals.empty()) continue;
-      const double common = CommonPart(residuals, settings_.jumpThreshold);
-      for (size_t r = 0; r < residuals.size(); ++r) {
-        Candidate& c = candidates[owners[r]];
-        if (std::fabs(residuals[r] - common) <= settings_.jumpThreshold) c.clean = true;
-      }
-    }
+    std::vector<Candidate> candidates = Candidates(i, stencil, true);
+    ForEachDeviation(stencil, candidates, [&](Candidate& c, double deviation) {
+      if (std::fabs(deviation) <= thresholds_[c.prn]) c.clean = true;
+    });
 
     for (const Candidate& c : candidates) {
       if (!c.clean) {
@@ -184,6 +164,68 @@ class GapInterpolator {
   }
 
  private:
+  static constexpr size_t kMinNoiseSamples = 8;
+
+  struct Candidate {
+    uint8_t prn = 0;
+    const ObnMeasurementRecord* at[kMaxStencil] = {};
+    bool clean = false;
+  };
+
+  // The satellites of epoch i present with L1 phase at every stencil epoch
+  // and no L1 loss of lock on any step inside the stencil.
+  std::vector<Candidate> Candidates(int i, const Stencil& stencil, bool count) {
+    std::vector<Candidate> candidates;
+    for (const ObnMeasurementRecord& m : epochs_[i].satellites) {
+      Candidate c;
+      c.prn = m.prn;
+      bool usable = true;
+      for (int j = 0; j < stencil.size && usable; ++j) {
+        c.at[j] = FindSatellite(epochs_[stencil.first + j], m.prn);
+        usable = Has(c.at[j], stanvex::kObnL1PhaseMissing) &&
+                 (j == 0 || (c.at[j]->lockFlags & stanvex::kObnL1LossOfLock) == 0);
+      }
+      if (usable) candidates.push_back(c);
+      else if (count) ++stats_.lockLeftOut;
+    }
+    return candidates;
+  }
+
+  // For each neighbour of the stencil (before, after) and each candidate
+  // continuously tracked to it: how far the neighbour's L1 phase lies from the
+  // stencil's polynomial, less the part common to all satellites.
+  template <typename Visit>
+  void ForEachDeviation(const Stencil& stencil, std::vector<Candidate>& candidates, Visit visit) {
+    const int n = stencil.size;
+    for (int extra : {stencil.first - 1, stencil.first + n}) {
+      if (!NeighbourUsable(stencil, extra)) continue;
+      double weights[kMaxStencil];
+      LagrangeWeights(stencil.times, n, epochs_[extra].time - stencil.base, weights);
+      // The epoch after a step carries the loss-of-lock flag of that step.
+      const int flagged = extra < stencil.first ? stencil.first : extra;
+      std::vector<double> residuals;
+      std::vector<size_t> owners;
+      for (size_t k = 0; k < candidates.size(); ++k) {
+        const Candidate& c = candidates[k];
+        const ObnMeasurementRecord* e = FindSatellite(epochs_[extra], c.prn);
+        const ObnMeasurementRecord* f = FindSatellite(epochs_[flagged], c.prn);
+        if (!Has(e, stanvex::kObnL1PhaseMissing) || (f->lockFlags & stanvex::kObnL1LossOfLock))
+          continue;
+        residuals.push_back(PredictionResidual(c.at, n, weights, e, kL1Wavelength, 0.0));
+        owners.push_back(k);
+      }
+      if (residuals.empty()) continue;
+      const double common = CommonPart(residuals, settings_.jumpThreshold);
+      for (size_t r = 0; r < residuals.size(); ++r)
+        visit(candidates[owners[r]], residuals[r] - common);
+    }
+  }
+
+  static double MedianOf(std::vector<float>& values) {
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+  }
+
   bool TimingAcceptable(int first) const {
     const int n = settings_.stencilPoints;
     for (int j = 1; j < n; ++j) {
@@ -228,8 +270,7 @@ class GapInterpolator {
       double weights[kMaxStencil];
       LagrangeWeights(stencil.times, n, epochs_[extra].time - stencil.base, weights);
       // Geometry-free: clock, geometry and the common part all cancel.
-      if (std::fabs(PredictionResidual(at, n, weights, e, kL1Wavelength, 1.0)) <=
-          settings_.jumpThreshold)
+      if (std::fabs(PredictionResidual(at, n, weights, e, kL1Wavelength, 1.0)) <= thresholds_[prn])
         return true;
     }
     return false;
@@ -292,6 +333,7 @@ class GapInterpolator {
   const std::vector<InputEpoch>& epochs_;
   const Settings& settings_;
   Stats& stats_;
+  double thresholds_[256];
 };
 
 // The position record of a new epoch at continuous time t between left and
@@ -357,6 +399,7 @@ bool Interpolate(const std::vector<InputEpoch>& epochs, const Settings& settings
   stats = Stats{};
   stats.inputEpochs = static_cast<long>(epochs.size());
   GapInterpolator gaps(epochs, settings, stats);
+  gaps.LearnNoise();
   const size_t count = epochs.size();
   for (size_t i = 0; i < count; ++i) {
     const InputEpoch& epoch = epochs[i];

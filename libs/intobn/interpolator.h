@@ -11,8 +11,8 @@
 //   - no step of the stencil exceeds maxStepGap and its span is at most
 //     maxStencilSpan (values are never extrapolated);
 //   - the stencil's polynomial predicts one of the neighbouring input epochs
-//     (just before or just after it) within kJumpThreshold once the part
-//     common to all satellites is removed. This is how cycle slips and phase
+//     (just before or just after it) within the satellite's jump threshold
+//     once the part common to all satellites is removed. This is how cycle slips and phase
 //     jumps that the receiver did not flag are found: a jump inside the
 //     stencil bends the polynomial away from the neighbour.
 // L2 phase is kept only when the geometry-free combination passes the same
@@ -35,10 +35,15 @@ constexpr double kSpeedOfLight = 299792458.0;
 constexpr double kL1Wavelength = kSpeedOfLight / 1575.42e6;  // metres
 constexpr double kL2Wavelength = kSpeedOfLight / 1227.60e6;
 constexpr double kSecondsPerWeek = 604800.0;
-// Largest prediction residual, metres, of a clean stencil (after removing the
-// part common to all satellites). Receiver phase noise of a few millimetres
-// gives residuals near 2 cm; the jumps it must catch are 10 cm and more.
-constexpr double kJumpThreshold = 0.06;
+// Bounds of the largest prediction residual, metres, of a clean stencil
+// (after removing the part common to all satellites). Predicting a neighbour
+// 30 s away multiplies receiver phase noise by about 8, so 3 mm of noise
+// gives residuals near 3 cm; a satellite's bound is kNoiseMultiple times its
+// own noise there, clamped to these. A jump inside the stencil moves the
+// residual by at least its own size.
+constexpr double kMinJumpThreshold = 0.06;
+constexpr double kJumpThreshold = 0.30;
+constexpr double kNoiseMultiple = 5.0;
 
 struct InputEpoch {
   stanvex::ObnPositionRecord position;
@@ -51,6 +56,7 @@ struct Settings {
   int stencilPoints = 4;        // 2..8
   double maxStencilSpan = 200.0;  // seconds, 0: no limit
   double maxStepGap = 180.0;      // seconds, 0: no limit
+  double minJumpThreshold = kMinJumpThreshold;
   double jumpThreshold = kJumpThreshold;
 };
 

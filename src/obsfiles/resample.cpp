@@ -100,10 +100,24 @@ int Thin(const char* input, const char* output, double interval) {
   }
   ObnPositionRecord position;
   static ObnMeasurementRecord measurements[kObnReaderRoom];
+  // Loss of lock flagged in a skipped epoch happened before the next kept
+  // epoch of that satellite: it is carried there, or the thinned file would
+  // hide the cycle slip.
+  uint8_t skippedLossOfLock[256] = {};
+  constexpr uint8_t kLossOfLock = kObnL1LossOfLock | kObnL2LossOfLock;
   int result;
   while ((result = ReadObnEpoch(in, &position, measurements)) == 0) {
+    const int count = position.count < 0 ? 0 : position.count;
     const long long hundredths = static_cast<long long>(position.time * 100.0 + 0.5);
-    if (hundredths % step != 0) continue;
+    if (hundredths % step != 0) {
+      for (int k = 0; k < count; ++k)
+        skippedLossOfLock[measurements[k].prn] |= measurements[k].lockFlags & kLossOfLock;
+      continue;
+    }
+    for (int k = 0; k < count; ++k) {
+      measurements[k].lockFlags |= skippedLossOfLock[measurements[k].prn];
+      skippedLossOfLock[measurements[k].prn] = 0;
+    }
     if (WriteObnEpoch(out, &position, measurements) != 0) {
       result = 1;
       break;

@@ -168,6 +168,27 @@ TEST_F(IntObnTest, NothingIsInterpolatedAcrossLossOfLockOrUnflaggedJumps) {
   }
 }
 
+TEST_F(IntObnTest, NoisySatelliteIsKeptAndItsJumpStillFound) {
+  SynthFile in = MakeSynthFile(0.0, 30.0, 60, {1, 2, 3, 4, 5, 6});
+  uint32_t seed = 12345;
+  for (SynthEpoch& e : in.epochs) {  // +-8 mm of phase noise on PRN 6
+    seed = seed * 1664525u + 1013904223u;
+    FindPrn(e, 6)->l1Phase += (static_cast<double>(seed >> 8) / 16777216.0 - 0.5) * 0.016 / kLambda1;
+  }
+  AddL1Jump(in, 6, 40, 1.0, false);  // between 1170 and 1200 s
+  SynthFile out = Interpolate(in, 15.0);
+  ASSERT_EQ(out.header.size, kObnHeaderSize);
+  int kept = 0, across = 0;
+  for (const SynthEpoch& e : out.epochs) {
+    const double t = e.position.time;
+    if (std::fmod(t, 30.0) == 0.0 || !Sat(&e, 6)) continue;
+    ++kept;
+    if (t > 1140.0 && t < 1230.0) ++across;  // a stencil holding the jump
+  }
+  EXPECT_EQ(across, 0);
+  EXPECT_GE(kept, 50);  // of 59 new epochs, 3 hold the jump
+}
+
 TEST_F(IntObnTest, GapsAndEdgesAreNeverFilledOrExtrapolated) {
   SynthFile wide = MakeSynthFile(0.0, 30.0, 14, {10, 11, 12});
   wide.epochs.erase(wide.epochs.begin() + 5, wide.epochs.begin() + 8);

@@ -101,6 +101,22 @@ TEST_F(ResampleTest, ThinningRoundsTimesToHundredths) {
   EXPECT_EQ(Times(ReadSynthFile("out.obn")), (std::vector<double>{0, 59.996}));
 }
 
+TEST_F(ResampleTest, ThinningCarriesLossOfLockOfSkippedEpochs) {
+  SynthFile file = MakeSynthFile(0.0, 30.0, 7, {3, 4});
+  FindPrn(file.epochs[1], 3)->lockFlags |= kObnL1LossOfLock;  // 30 s, skipped
+  FindPrn(file.epochs[3], 4)->lockFlags |= kObnL2LossOfLock;  // 90 s, skipped
+  FindPrn(file.epochs[5], 4)->lockFlags |= kObnL1RangeIsP1;   // 150 s, not a lock bit
+  WriteInput(file);
+  ASSERT_EQ(ResampleObn("in.obn", "out.obn", 60.0), 0) << LastErrorText;
+  SynthFile out = ReadSynthFile("out.obn");
+  ASSERT_EQ(Times(out), (std::vector<double>{0, 60, 120, 180}));
+  EXPECT_EQ(FindPrn(out.epochs[1], 3)->lockFlags, kObnL1LossOfLock);
+  EXPECT_EQ(FindPrn(out.epochs[1], 4)->lockFlags, 0);
+  EXPECT_EQ(FindPrn(out.epochs[2], 4)->lockFlags, kObnL2LossOfLock);
+  EXPECT_EQ(FindPrn(out.epochs[3], 4)->lockFlags, 0);
+  EXPECT_EQ(FindPrn(out.epochs[3], 3)->lockFlags, 0);
+}
+
 TEST_F(ResampleTest, UnreadableOrEmptyInputsFail) {
   EXPECT_EQ(ResampleObn("none.obn", "out.obn", 30.0), -1);
   EXPECT_NE(std::string(LastErrorText).find("none.obn"), std::string::npos);

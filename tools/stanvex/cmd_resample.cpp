@@ -1,0 +1,67 @@
+// stanvex obn resample INPUT OUTPUT INTERVAL: resamples an OBN file (with its
+// NVB and STA companions) to INTERVAL seconds: renamed when the interval is
+// already that, thinned when it is coarser, interpolated by the interpolation
+// library when it is finer. Ctrl-C stops a running interpolation.
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "api/library_state.h"
+#include "command.h"
+#include "obsfiles/resample.h"
+#include "stanvex.h"
+
+namespace {
+
+// Resampling is linked into this program, so it reports through this
+// program's copy of the library state.
+void STANVEX_CALL PrintResampleStatus(StatusRecord* record) {
+  switch (record->code) {
+    case STATUS_INTERVAL:
+      std::printf("interval of the input: %.3f s\n", record->real);
+      break;
+    case STATUS_INTERP_PERCENT:
+      std::printf("\rinterpolating: %3d%%", record->value1);
+      if (record->value1 == 100) std::printf("\n");
+      break;
+    case STATUS_TEXT:
+      std::printf("%s\n", record->text);
+      break;
+    default:
+      break;
+  }
+  std::fflush(stdout);
+}
+
+extern "C" void StopResampleOnInterrupt(int) { StopInerpolation(); }
+
+struct ResampleArguments {
+  std::string input;
+  std::string output;
+  double interval = 0.0;
+};
+
+stanvex::cli::CommandRegistration reg([](CLI::App& app) {
+  CLI::App* obn = stanvex::cli::SubcommandGroup(app, "obn", "Inspect and handle OBN files");
+  auto* command = obn->add_subcommand(
+      "resample", "Resample an OBN file (and its .nvb and .sta) to another interval");
+  auto args = std::make_shared<ResampleArguments>();
+  command->add_option("INPUT", args->input, "OBN file to resample")->required();
+  command->add_option("OUTPUT", args->output, "OBN file to write")->required();
+  command->add_option("INTERVAL", args->interval, "interval in seconds")
+      ->required()
+      ->check(CLI::PositiveNumber);
+  command->callback([args] {
+    StatusCallback previous = stanvex::RegisteredCallBack.exchange(PrintResampleStatus);
+    void (*previous_handler)(int) = std::signal(SIGINT, StopResampleOnInterrupt);
+    const int result = stanvex::ResampleObn(args->input.c_str(), args->output.c_str(),
+                                            args->interval);
+    std::signal(SIGINT, previous_handler);
+    stanvex::RegisteredCallBack.store(previous);
+    if (result != 0) throw stanvex::cli::CommandFailure{stanvex::LastErrorText};
+    std::printf("%s written\n", args->output.c_str());
+  });
+});
+
+}  // namespace
