@@ -1,0 +1,290 @@
+// Whole retrieval requests against a real FTP server on loopback, serving a
+// simulated three-day archive (2022-12-31 to 2023-01-02: a year change and a
+// GPS week crossover at the first midnight).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <thread>
+
+#include "api/library_state.h"
+#include "ftp_fixture.h"
+#include "obsfiles/obn_file.h"
+#include "pipeline/gps_time.h"
+#include "platform/platform.h"
+#include "sample_archive_cache.h"
+#include "stanvex.h"
+#include "status_recorder.h"
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace stanvex {
+namespace {
+
+using testing::FtpServer;
+using testing::FtpServerOptions;
+using testing::ScratchDir;
+using testing::StatusRecorder;
+
+struct Station {
+  double lat, lon;
+};
+
+class RetrievalTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { archive_ = testing::SampleArchive(); }
+
+  void SetUp() override {
+    ASSERT_FALSE(archive_.empty()) << "the simulated archive could not be made";
+    ResetLibraryStateForTesting();
+  }
+  void TearDown() override {
+    if (catalogue_.pStations != nullptr) vClearMem(&catalogue_);
+  }
+
+  // Starts the server over the archive and loads its catalogue with every
+  // service moved from its folder to the server.
+  void Serve(FtpServerOptions options = {}) {
+    if (options.root.empty()) options.root = (fs::path(archive_) / "archive").string();
+    server_ = std::make_unique<FtpServer>(options);
+    ASSERT_TRUE(server_->running()) << server_->error();
+    std::string text = testing::ReadFile((fs::path(archive_) / "catalogue" / "manufact.dwn").string());
+    std::regex address("ftpAd: file://[^\\n]*/archive/([a-z]+)");
+    text = std::regex_replace(text, address, "ftpAd: ftp://" + server_->Address() + "/$1");
+    testing::WriteFile(catalogue_dir_.File("manufact.dwn"), text);
+    std::string dir = catalogue_dir_.path();
+    std::vector<char> buffer(dir.begin(), dir.end());
+    buffer.push_back('\0');
+    catalogue_.iServiceSize = sizeof(ServiceRecord);
+    catalogue_.iStationSize = sizeof(StationRecord);
+    ASSERT_EQ(iInitalizeNEW(buffer.data(), work_.path().c_str(), &catalogue_), 0) << LastError();
+  }
+
+  StationRecord* StationNamed(const char* name) {
+    for (int i = 0; i < catalogue_.iNumStations; ++i)
+      if (std::strncmp(catalogue_.pStations[i].sName, name, 8) == 0) return &catalogue_.pStations[i];
+    return nullptr;
+  }
+
+  int Fetch(const char* station, int64_t start, int64_t end, double interval = 0,
+            int copyOver = 1) {
+    StationRecord* record = StationNamed(station);
+    EXPECT_NE(record, nullptr) << station;
+    std::strncpy(dest_text_, dest_.path().c_str(), sizeof dest_text_ - 1);
+    delivered_[0] = '\0';
+    return iFTP(static_cast<double>(start), static_cast<double>(end), record, dest_text_, interval,
+                delivered_, nullptr, nullptr, copyOver, 0, 1);
+  }
+
+  std::string LastError() {
+    char text[512];
+    iGetLastError(text);
+    return text;
+  }
+
+  // The delivered file's header interval and epoch count.
+  void ReadDelivered(float* interval, int* epochs, double* first, double* last) {
+    ObnFile* file = OpenObnForRead(delivered_, kObnBufferSize);
+    ASSERT_NE(file, nullptr) << LastError();
+    *interval = file->header.interval;
+    *epochs = 0;
+    ObnPositionRecord position;
+    ObnMeasurementRecord measurements[kObnReaderRoom];
+    int result;
+    while ((result = ReadObnEpoch(file, &position, measurements)) != -1) {
+      ASSERT_EQ(result, 0) << LastError();
+      if (*epochs == 0) *first = position.time;
+      *last = position.time;
+      ++*epochs;
+    }
+    CloseObn(file);
+  }
+
+  static inline std::string archive_;
+  ScratchDir catalogue_dir_, work_, dest_;
+  std::unique_ptr<FtpServer> server_;
+  Serv_Sta catalogue_{};
+  char dest_text_[256] = {};
+  char delivered_[256] = {};
+  const int64_t day1_ = testing::ArchiveFirstDay();  // 2022-12-31, GPS seconds
+  const int64_t day2_ = day1_ + 86400;
+  const int64_t day3_ = day2_ + 86400;
+};
+
+TEST_F(RetrievalTest, OneDayArrivesConvertedWithCompanionsAndReportsInOrder) {
+  Serve();
+  StatusRecorder recorder;
+  ASSERT_EQ(Fetch("sima", day2_, day2_ + 86399), 0) << LastError();
+  std::string expected = dest_.File("sima0010.obn");
+  EXPECT_EQ(std::string(delivered_), expected);
+  EXPECT_TRUE(testing::Exists(dest_.File("sima0010.nvb")));
+  EXPECT_TRUE(testing::Exists(dest_.File("sima0010.sta")));
+  EXPECT_FALSE(testing::Exists(work_.File("sima0010.obn")));
+
+  std::vector<int> codes = recorder.MainCodes();
+  ASSERT_GE(codes.size(), 4u);
+  EXPECT_EQ(codes.front(), STATUS_OUTPUT_PATH);
+  EXPECT_EQ(codes.back(), STATUS_REQUEST_DONE);
+  EXPECT_EQ(recorder.Count(STATUS_DAY_DONE), 1);
+  EXPECT_EQ(recorder.Count(STATUS_CONVERT_DONE), 1);
+  EXPECT_EQ(recorder.Count(STATUS_CONCAT_START), 0);  // a single day is not joined
+  EXPECT_EQ(recorder.Count(STATUS_SPLICE_START), 1);
+  EXPECT_TRUE(recorder.Headings().empty());
+
+  AvgPosition average{};
+  double start = 0, end = 0;
+  int32_t valid = 0;
+  NewGetAvgOBNPos(delivered_, &average, &start, &end, &valid);
+  EXPECT_EQ(valid, 1);
+  EXPECT_NEAR(average.position1, 46 + 52 / 60.0 + 37.5012 / 3600, 2e-5);  // about 2 m
+  EXPECT_NEAR(average.position2, 7 + 27 / 60.0 + 53.2107 / 3600, 3e-5);
+  EXPECT_DOUBLE_EQ(start, static_cast<double>(day2_));
+  EXPECT_DOUBLE_EQ(end, static_cast<double>(day2_ + 86370));
+}
+
+TEST_F(RetrievalTest, WindowEndingTwoMinutesIntoADayFetchesThatDay) {
+  Serve();
+  StatusRecorder recorder;
+  // Ending at 00:01:59 keeps to one day; at 00:02:00 the next day is fetched.
+  ASSERT_EQ(Fetch("simc", day2_ + 82800, day3_ + 119), 0) << LastError();
+  ASSERT_EQ(recorder.Count(STATUS_DAY_DONE), 1);
+  ASSERT_EQ(Fetch("simc", day2_ + 82800, day3_ + 120), 0) << LastError();
+  EXPECT_EQ(recorder.Count(STATUS_DAY_DONE), 3);
+  EXPECT_EQ(recorder.seen().back().code, STATUS_REQUEST_DONE);
+  float interval;
+  int epochs;
+  double first, last;
+  ReadDelivered(&interval, &epochs, &first, &last);
+  // 23:00:00 to 00:02:00 at 30 s, both ends included.
+  EXPECT_EQ(epochs, 125);
+  EXPECT_FLOAT_EQ(interval, 30.0f);
+}
+
+TEST_F(RetrievalTest, YearChangeAtAWeekCrossoverKeepsTheDataBeforeIt) {
+  Serve();
+  StatusRecorder recorder;
+  ASSERT_EQ(Fetch("simc", day1_ + 82800, day2_ + 3600), 0) << LastError();
+  EXPECT_EQ(recorder.Count(STATUS_DAY_DONE), 2);
+  EXPECT_EQ(recorder.Count(STATUS_CONCAT_START), 1);
+  ASSERT_EQ(recorder.Count(STATUS_WEEK_CROSSOVER), 1);
+  // The output takes the first day's name (day 365 of 2022).
+  EXPECT_EQ(std::string(delivered_), dest_.File("simc3650.obn"));
+  float interval;
+  int epochs;
+  double first, last;
+  ReadDelivered(&interval, &epochs, &first, &last);
+  EXPECT_EQ(epochs, 120);  // 23:00:00 to 23:59:30 of the Saturday
+  EXPECT_DOUBLE_EQ(first, 604800.0 - 3600);
+  EXPECT_DOUBLE_EQ(last, 604800.0 - 30);
+}
+
+TEST_F(RetrievalTest, ThreeDaysOfZipArchivesJoin) {
+  Serve();
+  StatusRecorder recorder;
+  ASSERT_EQ(Fetch("simd", day2_, day3_ + 86400), 0) << LastError();
+  EXPECT_EQ(recorder.Count(STATUS_DAY_DONE), 2);
+  ASSERT_EQ(Fetch("simd", day1_ + 86000, day3_ + 86400), 0) << LastError();
+  EXPECT_EQ(recorder.seen().back().code, STATUS_REQUEST_DONE);
+  int days = 0;
+  for (const testing::SeenStatus& s : recorder.seen())
+    if (s.code == STATUS_DAY_DONE && s.value2 == 3) ++days;
+  EXPECT_EQ(days, 3);
+}
+
+TEST_F(RetrievalTest, IntervalThinsOrInterpolates) {
+  Serve();
+  float interval;
+  int epochs;
+  double first, last;
+  ASSERT_EQ(Fetch("sima", day2_ + 3600, day2_ + 7200, 60), 0) << LastError();
+  ReadDelivered(&interval, &epochs, &first, &last);
+  EXPECT_FLOAT_EQ(interval, 60.0f);
+  EXPECT_EQ(epochs, 61);
+
+  StatusRecorder recorder;
+  ASSERT_EQ(Fetch("sima", day2_ + 3600, day2_ + 7200, 10), 0) << LastError();
+  ReadDelivered(&interval, &epochs, &first, &last);
+  EXPECT_FLOAT_EQ(interval, 10.0f);
+  EXPECT_GT(epochs, 300);
+  EXPECT_LE(epochs, 361);
+  EXPECT_GT(recorder.Count(STATUS_INTERP_PERCENT), 0);
+  EXPECT_EQ(recorder.Count(STATUS_INTERVAL), 1);
+}
+
+TEST_F(RetrievalTest, AppendKeepsEarlierDeliveries) {
+  Serve();
+  ASSERT_EQ(Fetch("sima", day2_, day2_ + 3600, 0, 0), 0) << LastError();
+  ASSERT_EQ(Fetch("sima", day2_, day2_ + 3600, 0, 0), 0) << LastError();
+  EXPECT_EQ(std::string(delivered_), dest_.File("sima0010A.obn"));
+  EXPECT_TRUE(testing::Exists(dest_.File("sima0010.obn")));
+  EXPECT_TRUE(testing::Exists(dest_.File("sima0010A.nvb")));
+  EXPECT_TRUE(testing::Exists(dest_.File("sima0010A.sta")));
+}
+
+TEST_F(RetrievalTest, CompactOnlyServiceIsDecoded) {
+  Serve();
+  StatusRecorder recorder;
+  ASSERT_EQ(Fetch("sime", day2_, day2_ + 7200), 0) << LastError();
+  EXPECT_TRUE(recorder.HasText("Unzipping Compressed Rinex File"));
+  EXPECT_FALSE(recorder.HasText("Unzipping OBS File"));
+  EXPECT_TRUE(testing::Exists(dest_.File("sime0010.obn")));
+}
+
+TEST_F(RetrievalTest, NavigationComesFromIgsWhenTheServiceHasNone) {
+  FtpServerOptions options;
+  options.missing = {"*sima*n.Z"};
+  Serve(options);
+  StatusRecorder recorder;
+  ASSERT_EQ(Fetch("sima", day2_, day2_ + 3600), 0) << LastError();
+  EXPECT_TRUE(recorder.HasText("Unable to get NAV File will now try getting igs auto NAV file"));
+  EXPECT_EQ(recorder.Count(STATUS_CONNECTING), 2);  // the service's, then IGS's own
+}
+
+TEST_F(RetrievalTest, MissingObservationFileFailsTheDayAndLeavesTheDestination) {
+  FtpServerOptions options;
+  options.missing = {"*simc*o.gz"};
+  Serve(options);
+  StatusRecorder recorder;
+  EXPECT_EQ(Fetch("simc", day2_, day2_ + 3600), -1);
+  EXPECT_EQ(LastError(),
+            "Error unable to download file simc0010.23o.gz.\n    the file does not exist on the "
+            "FTP server");
+  EXPECT_TRUE(fs::is_empty(dest_.path()));
+}
+
+TEST_F(RetrievalTest, ErrorPageSavedAsGzipFailsInUnzip) {
+  ScratchDir root;
+  fs::path day = fs::path(root.path()) / "simgz" / "data" / "2023" / "01" / "01";
+  fs::create_directories(day);
+  testing::WriteFile((day / "simc0010.23o.gz").string(), "<html>Not found</html>\n");
+  fs::copy_file(fs::path(archive_) / "archive" / "simgz" / "data" / "2023" / "01" / "01" /
+                    "simc0010.23n.gz",
+                day / "simc0010.23n.gz");
+  FtpServerOptions options;
+  options.root = root.path();
+  Serve(options);
+  StatusRecorder recorder;
+  EXPECT_EQ(Fetch("simc", day2_, day2_ + 3600), -1);
+  ASSERT_EQ(recorder.Headings().size(), 1u);
+  EXPECT_EQ(recorder.Headings()[0], "Error in unzip");
+  EXPECT_EQ(LastError(), "Error unzipping the file simc0010.23o.gz");
+}
+
+TEST_F(RetrievalTest, StopDuringATransferEndsTheRequest) {
+  FtpServerOptions options;
+  options.trickleBytesPerSecond = 20000;
+  Serve(options);
+  StatusRecorder recorder;
+  recorder.OnCode(STATUS_FTP_RECEIVED_RATE, [] { StopFtpProcessing(); });
+  EXPECT_EQ(Fetch("sima", day2_, day2_ + 3600), -1);
+  EXPECT_EQ(LastError(), "FTPGETFILE ended at the user's request");
+  ASSERT_FALSE(recorder.Headings().empty());
+  EXPECT_EQ(recorder.Headings().back(), "Program Stopped in GetFile");
+}
+
+}  // namespace
+}  // namespace stanvex

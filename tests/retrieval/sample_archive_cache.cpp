@@ -1,0 +1,41 @@
+#include "sample_archive_cache.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "pipeline/gps_time.h"
+#include "sample_archive.h"
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace stanvex::testing {
+
+int64_t ArchiveFirstDay() { return GpsSecondsAt(2022, 12, 31, 0, 0, 0); }
+
+std::string SampleArchive() {
+  fs::path final_dir = fs::path(OutDir()).parent_path() / "test-data" / "retrieval-archive-v1";
+  if (fs::exists(final_dir / "done")) return final_dir.string();
+  fs::create_directories(final_dir.parent_path());
+  // Made beside its final place and renamed, so concurrent test processes
+  // never see a half-written archive.
+  fs::path temp = final_dir.string() + ".tmp" + std::to_string(::getpid());
+  sim::ArchiveOptions options;
+  options.out_dir = temp.string();
+  options.start_gps = ArchiveFirstDay();
+  options.days = 3;
+  options.interval = 30;
+  options.seed = 7;
+  for (const sim::ArchiveStation& station : sim::DefaultStations())
+    if (station.station.name != "simb") options.stations.push_back(station);
+  std::string error;
+  if (!sim::WriteSampleArchive(options, nullptr, &error)) return std::string();
+  WriteFile((temp / "done").string(), "ok\n");
+  std::error_code ignored;
+  fs::rename(temp, final_dir, ignored);
+  if (ignored) fs::remove_all(temp, ignored);
+  return fs::exists(final_dir / "done") ? final_dir.string() : std::string();
+}
+
+}  // namespace stanvex::testing
