@@ -264,11 +264,6 @@ bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>*
   std::error_code ec;
   const fs::path out = fs::absolute(fs::path(options.out_dir), ec).lexically_normal();
   const fs::path archive = out / "archive";
-  fs::create_directories(out / "catalogue", ec);
-  if (ec) {
-    *error = "cannot create " + (out / "catalogue").string() + ": " + ec.message();
-    return false;
-  }
   for (const ArchiveService& s : services) {
     const std::string address = FileAddress(archive / Lower(s.id));
     if (address.size() > kAddressLimit || !SafeForCatalogue(address)) {
@@ -277,6 +272,12 @@ bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>*
                "output folder";
       return false;
     }
+  }
+  // Nothing is created before every check has passed.
+  fs::create_directories(out / "catalogue", ec);
+  if (ec) {
+    *error = "cannot create " + (out / "catalogue").string() + ": " + ec.message();
+    return false;
   }
 
   Writer writer{options, archive, written, error};

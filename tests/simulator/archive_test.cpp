@@ -1,0 +1,193 @@
+// The sample archive: every file where its service's templates say, a
+// catalogue our own loader reads, true positions that match the simulation,
+// and refusals of what the catalogue could not describe.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+
+#include "api/library_state.h"
+#include "crinex/crx2rnx.h"
+#include "lzw_compress.h"
+#include "sample_archive.h"
+#include "sim_test_util.h"
+#include "stanvex.h"
+#include "test_support.h"
+
+namespace stanvex::sim {
+namespace {
+
+using testing::ReadFile;
+using testing::ScratchDir;
+
+ArchiveOptions TwoDays(const std::string& dir) {
+  ArchiveOptions o;
+  o.out_dir = dir;
+  o.start_gps = GpsSecondsOfDate(2020, 12, 31);  // across a year end
+  o.days = 2;
+  o.interval = 300;
+  o.seed = 4;
+  return o;
+}
+
+std::string Strip(const std::string& address) {
+  return address.compare(0, 7, "file://") == 0 ? address.substr(7) : address;
+}
+
+TEST(SampleArchive, CatalogueLoadsAndPointsAtEveryPublishedFile) {
+  ScratchDir dir;
+  std::vector<std::string> written;
+  std::string error;
+  ASSERT_TRUE(WriteSampleArchive(TwoDays(dir.path()), &written, &error)) << error;
+  for (const std::string& path : written) EXPECT_TRUE(testing::Exists(path)) << path;
+
+  ResetLibraryStateForTesting();
+  testing::CurrentDirGuard guard;
+  Serv_Sta catalogue{};
+  catalogue.iServiceSize = sizeof(ServiceRecord);
+  catalogue.iStationSize = sizeof(StationRecord);
+  std::string catalogue_dir = dir.File("catalogue");
+  ASSERT_EQ(iInitalizeNEW(catalogue_dir.data(), dir.path().c_str(), &catalogue), 0)
+      << LastErrorText;
+  ASSERT_EQ(catalogue.iNumServices, 5);
+  ASSERT_EQ(catalogue.iNumStations, 5);
+
+  const std::vector<ArchiveService> services = SampleServices();
+  const std::vector<ArchiveStation> stations = DefaultStations();
+  for (int s = 0; s < catalogue.iNumServices; ++s) {
+    const ServiceRecord& record = catalogue.pServices[s];
+    const ArchiveService* service = nullptr;
+    for (const ArchiveService& candidate : services)
+      if (candidate.id == record.ServId) service = &candidate;
+    ASSERT_NE(service, nullptr) << record.ServId;
+    EXPECT_STREQ(record.Ftype, service->ftype.c_str());
+    EXPECT_EQ(record.hasDFile, service->compact_template.empty() ? 0 : 1);
+    const std::string root = Strip(record.ftpAd);
+    for (int64_t day : {GpsSecondsOfDate(2020, 12, 31), GpsSecondsOfDate(2021, 1, 1)}) {
+      if (service->id == "IGS") {
+        EXPECT_TRUE(testing::Exists(root + ExpandTemplate(record.nFile, "auto", day)));
+        EXPECT_TRUE(testing::Exists(
+            root + ExpandTemplate("/pub/rinex/<YYYY>/<JJJ>/<XXXX><JJJ>0.<yy>n.Z", "auto", day)));
+        continue;
+      }
+      for (int k = 0; k < record.stationCount; ++k) {
+        const std::string name = catalogue.pStations[record.firstStation + k].sName;
+        EXPECT_EQ(testing::Exists(root + ExpandTemplate(record.oFile, name, day)),
+                  service->publishes_obs) << name;
+        EXPECT_EQ(testing::Exists(root + ExpandTemplate(record.nFile, name, day)),
+                  service->publishes_nav) << name;
+        if (record.hasDFile) {
+          EXPECT_TRUE(testing::Exists(root + ExpandTemplate(record.dFile, name, day))) << name;
+        }
+      }
+    }
+  }
+  for (int k = 0; k < catalogue.iNumStations; ++k) {
+    const StationRecord& record = catalogue.pStations[k];
+    bool found = false;
+    for (const ArchiveStation& a : stations) {
+      if (a.station.name != record.sName) continue;
+      found = true;
+      EXPECT_NEAR(record.lat, a.station.lat_deg, 1e-6) << record.sName;
+      EXPECT_NEAR(record.lon, a.station.lon_deg, 1e-6) << record.sName;
+      EXPECT_NEAR(record.height, a.station.height_m, 1e-3);
+      EXPECT_EQ(a.service, record.serv);
+    }
+    EXPECT_TRUE(found) << record.sName;
+  }
+  vClearMem(&catalogue);
+}
+
+TEST(SampleArchive, TruePositionsAndDailyFilesMatchTheSimulation) {
+  ScratchDir dir;
+  std::string error;
+  ASSERT_TRUE(WriteSampleArchive(TwoDays(dir.path()), nullptr, &error)) << error;
+  std::istringstream truth(ReadFile(dir.File("stations.txt")));
+  std::string line;
+  int rows = 0;
+  while (std::getline(truth, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::string name, service;
+    Vec3 p;
+    fields >> name >> service >> p.x >> p.y >> p.z;
+    for (const ArchiveStation& a : DefaultStations()) {
+      if (a.station.name != name) continue;
+      ++rows;
+      EXPECT_LT(Norm(p - StationPosition(a.station)), 1e-3) << name;
+    }
+  }
+  EXPECT_EQ(rows, 5);
+
+  // The compact-only station: its second day decodes to RINEX whose epochs
+  // run from 00:00:00 to 23:55:00 of 1 January 2021.
+  const std::string compressed = dir.File("archive/simcrx/pub/rinex/2021/001/sime0010.21d.Z");
+  ASSERT_TRUE(testing::Exists(compressed));
+  const std::string uncompress = testing::FindProgram("uncompress");
+  if (uncompress.empty()) GTEST_SKIP() << "uncompress is not installed";
+  ASSERT_TRUE(testing::Run(uncompress + " -c '" + compressed + "' > '" + dir.File("s.21d") + "'"));
+  ASSERT_EQ(Crx2Rnx(dir.File("s.21d").c_str(), dir.File("s.21o").c_str()), 0) << LastErrorText;
+  const std::string rinex = ReadFile(dir.File("s.21o"));
+  EXPECT_NE(rinex.find("  2021     1     1     0     0    0.0000000     GPS         TIME OF FIRST OBS"),
+            std::string::npos);
+  EXPECT_NE(rinex.find("\n 21  1  1  0  0  0.0000000  0"), std::string::npos);
+  EXPECT_NE(rinex.find("\n 21  1  1 23 55  0.0000000  0"), std::string::npos);
+  EXPECT_EQ(rinex.find("\n 20 12 31"), std::string::npos);
+  EXPECT_EQ(rinex.find("\n 21  1  2"), std::string::npos);
+}
+
+TEST(SampleArchive, SameSeedSameArchive) {
+  ScratchDir a, b;
+  std::string error;
+  ArchiveOptions options = TwoDays(a.path());
+  options.days = 1;
+  std::vector<std::string> first, second;
+  ASSERT_TRUE(WriteSampleArchive(options, &first, &error));
+  options.out_dir = b.path();
+  ASSERT_TRUE(WriteSampleArchive(options, &second, &error));
+  ASSERT_EQ(first.size(), second.size());
+  for (size_t i = 0; i < first.size(); ++i) {
+    if (first[i].find("manufact.dwn") != std::string::npos) continue;  // addresses differ
+    EXPECT_TRUE(ReadFile(first[i]) == ReadFile(second[i])) << first[i];
+  }
+}
+
+TEST(SampleArchive, RefusesWhatTheCatalogueCannotDescribe) {
+  ScratchDir dir;
+  std::string error;
+  ArchiveOptions o = TwoDays(dir.File("with blank"));
+  EXPECT_FALSE(WriteSampleArchive(o, nullptr, &error));
+  EXPECT_NE(error.find("blanks"), std::string::npos) << error;
+  EXPECT_FALSE(std::filesystem::exists(dir.File("with blank")));
+  o.out_dir = dir.File(std::string(120, 'x'));
+  EXPECT_FALSE(WriteSampleArchive(o, nullptr, &error));
+  EXPECT_NE(error.find("127"), std::string::npos) << error;
+
+  o = TwoDays(dir.path());
+  o.stations = {{{"toolong", 1, 2, 3}, "SIMZ"}};
+  EXPECT_FALSE(WriteSampleArchive(o, nullptr, &error));
+  o.stations = {{{"abcd", 1, 2, 3}, "NOSUCH"}};
+  EXPECT_FALSE(WriteSampleArchive(o, nullptr, &error));
+  o.stations = {{{"abcd", 1, 2, 3}, "IGS"}};
+  EXPECT_FALSE(WriteSampleArchive(o, nullptr, &error));
+  o.stations = {{{"abcd", 1, 2, 3}, "SIMZ"}, {{"abcd", 4, 5, 6}, "SIMGZ"}};
+  EXPECT_FALSE(WriteSampleArchive(o, nullptr, &error));
+  EXPECT_NE(error.find("twice"), std::string::npos);
+  o.stations.clear();
+  o.start_gps += 3600;
+  EXPECT_FALSE(WriteSampleArchive(o, nullptr, &error));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("archive")));
+}
+
+TEST(SampleArchive, TemplatesExpandLikeTheCatalogueReader) {
+  const int64_t day = GpsSecondsOfDate(2002, 2, 3);
+  EXPECT_EQ(ExpandTemplate("/pub/rinex/<YYYY>/<JJJ>/<XXXX><JJJ>0.<yy>o.Z", "abcd", day),
+            "/pub/rinex/2002/034/abcd0340.02o.Z");
+  EXPECT_EQ(ExpandTemplate("/data/<YYYY>/<MN>/<DM>/<WEEK><D>/<XXXX><JJJ>0.<yy>d.Z", "abcd", day),
+            "/data/2002/02/03/11520/abcd0340.02d.Z");
+}
+
+}  // namespace
+}  // namespace stanvex::sim
