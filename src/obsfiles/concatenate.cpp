@@ -183,14 +183,16 @@ int ConcatenateDailyFiles(const char (*names)[kDailyNameSize], const char* outpu
   }
   if (CloseObn(output) != 0) return -1;
 
-  ConcatenateTextFiles(outputName, dailyNames, days, ".nvb");
-  ConcatenateTextFiles(outputName, dailyNames, days, ".sta");
+  // A companion that could not be joined does not fail the join, but its
+  // daily files are then the only copy of those lines and are kept.
+  const bool nvbJoined = ConcatenateTextFiles(outputName, dailyNames, days, ".nvb") == 0;
+  const bool staJoined = ConcatenateTextFiles(outputName, dailyNames, days, ".sta") == 0;
 
   for (int day = 0; day < days; ++day) {
     char companion[kPathSize];
     platform::DeleteFile(dailyNames[day]);
-    if (CompanionName(dailyNames[day], ".nvb", companion)) platform::DeleteFile(companion);
-    if (CompanionName(dailyNames[day], ".sta", companion)) platform::DeleteFile(companion);
+    if (nvbJoined && CompanionName(dailyNames[day], ".nvb", companion)) platform::DeleteFile(companion);
+    if (staJoined && CompanionName(dailyNames[day], ".sta", companion)) platform::DeleteFile(companion);
   }
   return 0;
 }

@@ -15,7 +15,8 @@ constexpr int kMaxDailyFiles = 3;
 // Sends STATUS_CONCAT_START, copies every epoch of the daily files in day
 // order into outputName (carriedByte and interval of the first file,
 // 12 channels), joins the ".nvb" and ".sta" companions (their failures do
-// not fail the join) and deletes the daily files with their companions.
+// not fail the join) and deletes the daily files with the companions that
+// were joined.
 // Returns 0, or -1 with the reason in LastErrorText; after a failure the
 // daily files are left in place.
 int ConcatenateDailyFiles(const char (*names)[kDailyNameSize], const char* outputName, int days);

@@ -119,8 +119,9 @@ int SpliceToWindow(const char* inputName, char* outputName, size_t outputSize, d
   platform::DeleteFile(inputName);
   platform::DeleteFile(inputNvb);
   platform::DeleteFile(outputSta);
-  platform::MoveFile(inputSta, outputSta);
-  platform::DeleteFile(inputSta);
+  // A station file that cannot be moved stays under its input name rather
+  // than being lost.
+  if (platform::MoveFile(inputSta, outputSta)) platform::DeleteFile(inputSta);
   return 0;
 }
 

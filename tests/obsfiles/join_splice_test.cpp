@@ -90,6 +90,21 @@ TEST_F(ConcatenateTest, ThreeAndFiveEpochsJoinInDayOrderWithFirstHeader) {
   EXPECT_STREQ(g_seen[0].text, "");
 }
 
+TEST_F(ConcatenateTest, CompanionThatCannotBeJoinedKeepsItsDailyFiles) {
+  ASSERT_TRUE(testing::WriteObnFile("d1.obn", Epochs(0, 1, 2)));
+  ASSERT_TRUE(testing::WriteObnFile("d2.obn", Epochs(2, 1, 2)));
+  WriteFile("d1.nvb", "$EPHREC\r\n");
+  WriteFile("d1.sta", "Marker: d1\r\n");
+  // A directory where the joined station file should go: it cannot be created.
+  ASSERT_TRUE(platform::MakeDirectory("out.sta"));
+  const char names[2][kDailyNameSize] = {"d1.obn", "d2.obn"};
+  ASSERT_EQ(ConcatenateDailyFiles(names, "out.obn", 2), 0);
+  EXPECT_EQ(testing::EpochTimes("out.obn"), (std::vector<double>{0, 1, 2, 3}));
+  EXPECT_FALSE(Exists("d1.obn"));
+  EXPECT_FALSE(Exists("d1.nvb"));
+  EXPECT_EQ(ReadFile("d1.sta"), "Marker: d1\r\n");
+}
+
 TEST_F(ConcatenateTest, FailuresLeaveDailyFilesInPlace) {
   ASSERT_TRUE(testing::WriteObnFile("d1.obn", Epochs(0, 1, 2)));
   const char four[4][kDailyNameSize] = {"d1.obn", "d1.obn", "d1.obn", "d1.obn"};
@@ -224,6 +239,13 @@ TEST_F(SpliceTest, DamagedEpochAfterTheWindowStillFails) {
   EXPECT_TRUE(Exists("abcd0010tmp.obn"));
   // The ephemeris file already carries the output name.
   EXPECT_TRUE(Exists("abcd0010tmp1.nvb"));
+}
+
+TEST_F(SpliceTest, StationFileThatCannotBeMovedIsKept) {
+  MakeInput(Epochs(0, 1, 3));
+  ASSERT_TRUE(platform::MakeDirectory("abcd0010tmp1.sta"));
+  EXPECT_EQ(Splice(0, 10), (std::vector<double>{0, 1, 2}));
+  EXPECT_EQ(ReadFile("abcd0010tmp.sta"), "Marker: abcd\r\n");
 }
 
 TEST_F(SpliceTest, BadInputHeaderNamesTheInput) {
