@@ -1,0 +1,258 @@
+// Whole conversions of real data: accuracy, the three files written, the
+// option, and every failure.
+#include "conversion.h"
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "real_data.h"
+#include "test_support.h"
+
+namespace {
+
+using rin2obn::ConversionCounts;
+using rin2obn::ConversionResult;
+using rin2obn::ConversionSettings;
+using rin2obn::ConvertRinex;
+using stanvex::testing::ReadFile;
+using stanvex::testing::ScratchDir;
+using stanvex::testing::SharedData;
+
+class Conversion : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!stanvex::testing::HaveSharedData()) GTEST_SKIP() << "no shared data";
+  }
+  ConversionResult Convert(const std::string& obs, const std::string& nav,
+                           const std::string& obn, bool dropUnsolved = false) {
+    ConversionSettings settings;
+    settings.dropUnsolved = dropUnsolved;
+    settings.message = [this](double, const std::string& text) { messages.push_back(text); };
+    settings.progress = [this](int count, int total) { progress.emplace_back(count, total); };
+    return ConvertRinex(obs, nav, obn, settings, counts);
+  }
+  std::string ZimmNav() {
+    const std::string nav = dir.File("cbw10010.21n");
+    EXPECT_TRUE(real_data::Gunzip(SharedData("rinex/cbw10010.21n.gz"), nav));
+    return nav;
+  }
+
+  ScratchDir dir;
+  ConversionCounts counts;
+  std::vector<std::string> messages;
+  std::vector<std::pair<int, int>> progress;
+};
+
+TEST_F(Conversion, ZimmDayIsSolvedAsAccuratelyAsTheReferenceSolver) {
+  const std::string obn = dir.File("zimm0010.obn");
+  ConversionResult r = Convert(SharedData("rinex/zimm0010.21o"), ZimmNav(), obn);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(counts.epochsRead, 2880);
+  EXPECT_EQ(counts.epochsWritten, 2880);
+  EXPECT_GE(counts.epochsSolved, 2400);
+  EXPECT_EQ(counts.ephemeridesRead, 187);
+
+  real_data::ObnContent content = real_data::ReadObn(obn);
+  ASSERT_TRUE(content.wellFormed);
+  ASSERT_EQ(content.epochs.size(), 2880u);
+  const double precise[3] = {4331296.832, 567556.166, 4633134.114};
+  double mean[3] = {0, 0, 0};
+  double horizontalSquares = 0.0;
+  int solved = 0;
+  for (const real_data::Epoch& e : content.epochs) {
+    if ((e.position.flags & 1) == 0) continue;
+    double enu[3];
+    real_data::LocalOffset(precise, e.position.position1, e.position.position2,
+                           e.position.height, enu);
+    for (int k = 0; k < 3; ++k) mean[k] += enu[k];
+    horizontalSquares += enu[0] * enu[0] + enu[1] * enu[1];
+    ++solved;
+  }
+  ASSERT_EQ(solved, counts.epochsSolved);
+  for (double& m : mean) m /= solved;
+  EXPECT_LT(std::hypot(mean[0], mean[1]), 0.3);
+  EXPECT_LT(std::fabs(mean[2]), 1.5);
+  EXPECT_LT(std::sqrt(horizontalSquares / solved), 0.91);
+}
+
+struct ShortFile {
+  const char* obs;
+  const char* nav;
+  int epochs;
+};
+
+TEST_F(Conversion, EveryEpochWithFourSatellitesIsSolvedNearTheHeaderPosition) {
+  for (ShortFile f : {ShortFile{"rinex/07590920.05o", "rinex/07590920.05n", 120},
+                      ShortFile{"rinex/30400920.05o", "rinex/30400920.05n", 120},
+                      ShortFile{"highrate/glw1277m.18o", "highrate/glw1277m.18n", 720}}) {
+    SCOPED_TRACE(f.obs);
+    const std::string obn = dir.File("short.obn");
+    ConversionResult r = Convert(SharedData(f.obs), SharedData(f.nav), obn);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(counts.epochsRead, f.epochs);
+    EXPECT_EQ(counts.epochsSolved, f.epochs);
+    std::istringstream header(ReadFile(SharedData(f.obs)));
+    std::string line;
+    double approx[3] = {0, 0, 0};
+    while (std::getline(header, line))
+      if (line.find("APPROX POSITION XYZ") != std::string::npos) {
+        std::istringstream(line) >> approx[0] >> approx[1] >> approx[2];
+        break;
+      }
+    real_data::ObnContent content = real_data::ReadObn(obn);
+    ASSERT_TRUE(content.wellFormed);
+    for (const real_data::Epoch& e : content.epochs) {
+      if (e.position.satellites < 4) continue;
+      ASSERT_EQ(e.position.flags & 1, 1);
+      double enu[3];
+      real_data::LocalOffset(approx, e.position.position1, e.position.position2,
+                             e.position.height, enu);
+      EXPECT_LT(std::hypot(enu[0], enu[1]), 3.0) << "epoch " << e.position.time;
+      EXPECT_LT(std::fabs(enu[2]), 6.0) << "epoch " << e.position.time;
+    }
+  }
+}
+
+TEST_F(Conversion, ObnRecordsCarryTheEpochAndTheTwelveHighestSatellites) {
+  const std::string obn = dir.File("glw1277m.obn");
+  ASSERT_TRUE(Convert(SharedData("highrate/glw1277m.18o"), SharedData("highrate/glw1277m.18n"), obn).ok);
+  real_data::ObnContent content = real_data::ReadObn(obn);
+  ASSERT_TRUE(content.wellFormed);
+  EXPECT_EQ(content.header.size, 202);
+  EXPECT_EQ(content.header.maxChannels, 12);
+  EXPECT_FLOAT_EQ(content.header.interval, 5.0f);
+  EXPECT_STREQ(content.header.fileName, obn.c_str());
+  const real_data::Epoch& first = content.epochs.front();
+  EXPECT_EQ(first.position.size, 68);
+  EXPECT_EQ(first.position.week, 2021);  // 2018-10-04
+  EXPECT_DOUBLE_EQ(first.position.time, 4 * 86400.0 + 12 * 3600.0);
+  EXPECT_EQ(first.position.epochFlag, 0);
+  EXPECT_GT(first.position.pdop, 0.5f);
+  EXPECT_LT(std::fabs(first.position.clockOffset), 1e-3);
+  int full = 0;
+  for (const real_data::Epoch& e : content.epochs) {
+    ASSERT_LE(e.position.count, 12);
+    full += e.position.count == 12 ? 1 : 0;
+    for (const stanvex::ObnMeasurementRecord& m : e.measurements) {
+      ASSERT_EQ(m.size, 44);
+      ASSERT_GE(m.prn, 1);
+      ASSERT_LE(m.prn, 32);
+      // This file has C1, L1, P2, L2, C2: no signal strengths, no P1.
+      EXPECT_EQ(m.lockFlags & stanvex::kObnL1RangeIsP1, 0);
+      EXPECT_EQ(m.l1Snr, 0.0f);
+      if ((m.lockFlags & stanvex::kObnL1RangeMissing) == 0) {
+        EXPECT_GT(m.l1Range, 1.5e7);
+      }
+    }
+  }
+  EXPECT_GT(full, 0);  // more than twelve GPS satellites were tracked at times
+}
+
+TEST_F(Conversion, NvbAndStaCompanionsAreWrittenBesideTheObnFile) {
+  const std::string obn = dir.File("zimm0010.obn");
+  ASSERT_TRUE(Convert(SharedData("rinex/zimm0010.21o"), ZimmNav(), obn).ok);
+  const std::string nvb = ReadFile(dir.File("zimm0010.nvb"));
+  ASSERT_EQ(nvb.compare(0, 7, "$EPHREC"), 0);
+  std::istringstream lines(nvb);
+  std::string line;
+  int blocks = 0;
+  int weeks = 0;
+  int toes = 0;
+  while (std::getline(lines, line)) {
+    std::istringstream fields(line);
+    std::string key;
+    fields >> key;
+    std::vector<std::string> values;
+    for (std::string v; fields >> v;) values.push_back(v);
+    if (key == "GpsEph") ++blocks;
+    if (key == "El1:" && values.size() == 5 && values[0] == "2138") ++weeks;
+    if (key == "El5:" && values.size() == 4 && std::stol(values[0]) >= 428000) ++toes;
+  }
+  EXPECT_EQ(blocks, counts.ephemeridesRead);
+  EXPECT_EQ(weeks, blocks);
+  EXPECT_EQ(toes, blocks);
+  EXPECT_NE(nvb.find("El1: 2138 52 -73.625 4.31803703904e-09 0.0289352029816\n"),
+            std::string::npos);
+
+  const std::string sta = ReadFile(dir.File("zimm0010.sta"));
+  for (const char* expected :
+       {"MarkerName: ZIMM\n", "MarkerNumber: 14001M004\n", "ReceiverType: TRIMBLE NETR9\n",
+        "AntennaHeight: 0.0000\n", "ApproxPositionXYZ: 4331297.3480 567555.6390 4633133.7280\n",
+        "Interval: 30.000\n", "FirstEpoch: 2021-01-01 00:00:00.0000000 GPS",
+        "LastEpoch: 2021-01-01 23:59:30.0000000 GPS", "AveragePositionXYZ: 43312"})
+    EXPECT_NE(sta.find(expected), std::string::npos) << expected;
+  EXPECT_FALSE(messages.empty());
+  ASSERT_FALSE(progress.empty());
+  EXPECT_EQ(progress.back(), std::make_pair(1000, 1000));
+}
+
+TEST_F(Conversion, OptionLeavesOutEpochsWithoutASolution) {
+  const std::string obn = dir.File("zimm0010.obn");
+  ASSERT_TRUE(Convert(SharedData("rinex/zimm0010.21o"), ZimmNav(), obn, true).ok);
+  EXPECT_EQ(counts.epochsRead, 2880);
+  EXPECT_EQ(counts.epochsWritten, counts.epochsSolved);
+  real_data::ObnContent content = real_data::ReadObn(obn);
+  ASSERT_EQ(content.epochs.size(), static_cast<size_t>(counts.epochsSolved));
+  for (const real_data::Epoch& e : content.epochs) EXPECT_EQ(e.position.flags & 1, 1);
+}
+
+TEST_F(Conversion, IntervalIsMeasuredWhenTheHeaderGivesNone) {
+  std::string text = ReadFile(SharedData("rinex/07590920.05o"));
+  text.erase(text.find("    30.0000                                                 INTERVAL"), 81);
+  const std::string obs = dir.File("nointerval.05o");
+  stanvex::testing::WriteFile(obs, text);
+  const std::string obn = dir.File("nointerval.obn");
+  ASSERT_TRUE(Convert(obs, SharedData("rinex/07590920.05n"), obn).ok);
+  EXPECT_FLOAT_EQ(real_data::ReadObn(obn).header.interval, 30.0f);
+  EXPECT_NE(ReadFile(dir.File("nointerval.sta")).find("Interval: 30.000\n"), std::string::npos);
+}
+
+TEST_F(Conversion, FailuresNameTheirCauseAndLeaveNoOutput) {
+  const std::string obs = SharedData("rinex/07590920.05o");
+  const std::string nav = SharedData("rinex/07590920.05n");
+  const std::string obn = dir.File("out.obn");
+  // No GPS satellite: every satellite letter turned into R.
+  std::string glonass = ReadFile(obs);
+  for (size_t p = glonass.find("END OF HEADER"); (p = glonass.find('G', p)) != std::string::npos;)
+    glonass[p] = 'R';
+  stanvex::testing::WriteFile(dir.File("glonass.05o"), glonass);
+  // Every ephemeris unhealthy: health (orbit line 6, second field) set to 1.
+  std::istringstream navLines(ReadFile(nav));
+  std::string unhealthy, line;
+  bool body = false;
+  int row = 0;
+  while (std::getline(navLines, line)) {
+    if (body && line.size() > 3 && line[1] != ' ') row = 0;
+    if (body && ++row == 7 && line.size() >= 41) line.replace(22, 19, "1.000000000000D+00 ");
+    if (line.find("END OF HEADER") != std::string::npos) body = true;
+    unhealthy += line + "\n";
+  }
+  stanvex::testing::WriteFile(dir.File("unhealthy.05n"), unhealthy);
+
+  struct Case {
+    std::string obs, nav, obn, expected;
+  } cases[] = {
+      {dir.File("missing.05o"), nav, obn, "unable to open the observation file"},
+      {obs, dir.File("missing.05n"), obn, "unable to open the navigation file"},
+      {obs, obs, obn, "not a RINEX GPS navigation file"},
+      {nav, nav, obn, "not a RINEX observation file"},
+      {dir.File("glonass.05o"), nav, obn, "no GPS data"},
+      {obs, dir.File("unhealthy.05n"), obn, "no usable GPS ephemerides"},
+      {obs, nav, dir.File("no/such/dir/out.obn"), "unable to create"},
+      {obs, nav, "/dev/full", "(disk full?)"},
+  };
+  for (const Case& c : cases) {
+    ConversionResult r = Convert(c.obs, c.nav, c.obn);
+    EXPECT_FALSE(r.ok) << c.expected;
+    EXPECT_NE(r.error.find(c.expected), std::string::npos) << r.error;
+    EXPECT_FALSE(stanvex::testing::Exists(obn));
+    EXPECT_FALSE(stanvex::testing::Exists(dir.File("out.nvb")));
+    EXPECT_FALSE(stanvex::testing::Exists(dir.File("out.sta")));
+  }
+  EXPECT_TRUE(stanvex::testing::Exists("/dev/full"));  // never removed as an output
+}
+
+}  // namespace

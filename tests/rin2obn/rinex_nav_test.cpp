@@ -1,0 +1,110 @@
+#include "rinex_nav.h"
+
+#include <gtest/gtest.h>
+
+#include "gnss_time.h"
+#include "rinex_text.h"
+
+namespace {
+
+using rin2obn::Ephemeris;
+using rin2obn::NavReader;
+using rin2obn::TextLineSource;
+using rinex_text::Header;
+
+std::string NavHeader() {
+  return Header("     2.11           N: GPS NAV DATA", "RINEX VERSION / TYPE") +
+         Header("    0.7451D-08 -0.1490D-07 -0.5960D-07  0.1192D-06", "ION ALPHA") +
+         Header("    0.9011D+05 -0.6554D+05 -0.1311D+06  0.4588D+06", "ION BETA") +
+         Header("", "END OF HEADER");
+}
+
+// A record of PRN 1 from a 2021 navigation file, written with four exponent
+// letters and a last line of two fields.
+const char kRecord[] =
+    " 1 21  1  1  2  0  0.0 7.874774746600D-04-5.911715561520d-12 0.000000000000E+00\n"
+    "    5.200000000000e+01-7.362500000000D+01 4.318037039040D-09 2.893520298160D-02\n"
+    "   -3.784894943240D-06 1.022444642150D-02 1.076608896260D-06 5.153693731310D+03\n"
+    "    4.392000000000D+05-2.048909664150D-08-8.087355908090D-01 1.639127731320D-07\n"
+    "    9.827409334590D-01 3.673750000000D+02 8.219747770630D-01-8.439637433360D-09\n"
+    "   -3.007268045700D-10 1.000000000000D+00 2.138000000000D+03 0.000000000000D+00\n"
+    "    2.000000000000D+00 0.000000000000D+00 5.122274160390D-09 5.200000000000D+01\n"
+    "    4.329780000000D+05 4.000000000000D+00\n";
+
+TEST(RinexNavReader, ReadsFixedFieldsWithEveryExponentLetterAndTheShortLastLine) {
+  TextLineSource source(NavHeader() + kRecord);
+  NavReader reader(source);
+  ASSERT_TRUE(reader.ReadHeader()) << reader.error();
+  ASSERT_TRUE(reader.header().haveIon);
+  EXPECT_DOUBLE_EQ(reader.header().ionAlpha[1], -0.1490e-07);
+  EXPECT_DOUBLE_EQ(reader.header().ionBeta[3], 0.4588e+06);
+  Ephemeris e;
+  ASSERT_TRUE(reader.Next(e));
+  EXPECT_EQ(e.prn, 1);
+  EXPECT_EQ(e.tocYear, 2021);
+  EXPECT_EQ(e.tocHour, 2);
+  EXPECT_DOUBLE_EQ(e.af0, 7.874774746600e-04);
+  EXPECT_DOUBLE_EQ(e.af1, -5.911715561520e-12);  // fields without a blank between them
+  EXPECT_DOUBLE_EQ(e.iode, 52.0);
+  EXPECT_DOUBLE_EQ(e.sqrtA, 5.153693731310e+03);
+  EXPECT_DOUBLE_EQ(e.toe, 439200.0);
+  EXPECT_DOUBLE_EQ(e.omegaDot, -8.439637433360e-09);
+  EXPECT_DOUBLE_EQ(e.accuracy, 2.0);
+  EXPECT_DOUBLE_EQ(e.tgd, 5.122274160390e-09);
+  EXPECT_DOUBLE_EQ(e.transmitTime, 432978.0);
+  EXPECT_DOUBLE_EQ(e.fitInterval, 4.0);
+  EXPECT_EQ(e.fullWeek, 2138);
+  EXPECT_DOUBLE_EQ(e.toeSeconds, 2138 * 604800.0 + 439200.0);
+  EXPECT_DOUBLE_EQ(e.tocSeconds, rin2obn::GpsSecondsFromCalendar(2021, 1, 1, 2, 0, 0.0));
+  EXPECT_FALSE(reader.Next(e));
+}
+
+TEST(RinexNavReader, WeekWrittenModulo1024BecomesTheContinuousWeek) {
+  std::string record = kRecord;
+  record.replace(record.find("2.138000000000D+03"), 18, "9.000000000000D+01");  // 2138 - 2048
+  TextLineSource source(NavHeader() + record);
+  NavReader reader(source);
+  ASSERT_TRUE(reader.ReadHeader());
+  Ephemeris e;
+  ASSERT_TRUE(reader.Next(e));
+  EXPECT_EQ(e.fullWeek, 2138);
+}
+
+TEST(RinexNavReader, ToeAcrossTheWeekBoundaryFromTocGetsTheNextWeek) {
+  // toc Saturday 23:59:44 at the end of week 2138; toe 0 of week 2139, with
+  // the week written as 2138.
+  std::string record = kRecord;
+  record.replace(0, 22, " 1 21  1  2 23 59 44.0");
+  record.replace(record.find("4.392000000000D+05"), 18, "0.000000000000D+00");
+  TextLineSource source(NavHeader() + record);
+  NavReader reader(source);
+  ASSERT_TRUE(reader.ReadHeader());
+  Ephemeris e;
+  ASSERT_TRUE(reader.Next(e));
+  EXPECT_EQ(e.fullWeek, 2139);
+  EXPECT_NEAR(e.toeSeconds - e.tocSeconds, 16.0, 1e-6);
+}
+
+TEST(RinexNavReader, CutRecordEndsTheFileAndDamagedStartLinesAreSkipped) {
+  std::string record = kRecord;
+  std::string cut = record.substr(0, record.find("   -3.007268045700D-10"));
+  TextLineSource source(NavHeader() + "not a record line\n" + record + cut);
+  std::vector<std::string> events;
+  NavReader reader(source, [&](const std::string& e) { events.push_back(e); });
+  ASSERT_TRUE(reader.ReadHeader());
+  Ephemeris e;
+  EXPECT_TRUE(reader.Next(e));
+  EXPECT_FALSE(reader.Next(e));
+  EXPECT_EQ(events.size(), 2u);  // the skipped line and the cut record
+}
+
+TEST(RinexNavReader, RejectsObservationAndGlonassFiles) {
+  for (const char* type : {"     2.11           OBSERVATION DATA    G",
+                           "     2.11           G: GLONASS NAV DATA"}) {
+    TextLineSource source(Header(type, "RINEX VERSION / TYPE") + Header("", "END OF HEADER"));
+    NavReader reader(source);
+    EXPECT_FALSE(reader.ReadHeader()) << type;
+  }
+}
+
+}  // namespace
