@@ -57,8 +57,8 @@ int UnzipLibrary::ExtractAll(const char* archive, const char* directory) {
   char saved[kSavedDirectorySize];
   if (!platform::GetCurrentDir(saved, sizeof saved)) return 0;
 
-  // The library works in the directory it is given, so a relative archive
-  // path is made absolute first.
+  // The library works in the directory it is given, so an archive path that
+  // starts with neither a separator nor a drive letter is made absolute first.
   std::string path(archive);
   if (path.empty() ||
       !(platform::IsPathSeparator(path[0]) || (path.size() > 1 && path[1] == ':'))) {

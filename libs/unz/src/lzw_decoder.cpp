@@ -121,7 +121,7 @@ int Decoder::Run() {
   const uint32_t table_limit = 1u << max_bits;  // entries are < table_limit
   const uint32_t first_entry = block_mode ? kClearCode + 1 : kClearCode;
 
-  std::unique_ptr<Table> table(new Table);
+  std::unique_ptr<Table> table(new Table());
   for (uint32_t c = 0; c < 256; ++c) {
     table->suffix[c] = static_cast<uint8_t>(c);
     table->length[c] = 1;
@@ -133,8 +133,9 @@ int Decoder::Run() {
   uint32_t mask = (1u << bits_) - 1;
   // The width grows when the next entry passes max_code. Before the largest
   // width, max_code is the largest code of the width; at the largest width it
-  // is the table size, which no entry reaches. A 9-bit table starts with 511
-  // all the same, so a full 9-bit table moves to 10-bit codes, as compress does.
+  // is the table size, which no entry reaches. The start is 511 whatever the
+  // largest width, so a stream limited to 9 bits goes on in 10-bit codes once
+  // its table is full (the rule of the classic reader).
   uint32_t max_code = mask;
   int32_t previous = -1;   // the previous code; -1 at the start and after a clear
   uint8_t first_byte = 0;  // the first byte of the previous code's string
