@@ -7,14 +7,14 @@
 # alternating runs; a ratio below 1 means ours is faster. The goal is at most 1.1.
 #
 # Environment:
-#   BENCH_BUILD  build folder holding out/stanvex (default <repo>/build)
+#   STANVEX_BUILD / BENCH_BUILD  build folder holding out/stanvex (default <repo>/build)
 #   BENCH_DATA   the shared real data folder (default <repo>/../shared/data)
 #   BENCH_RUNS   runs per side (default 7)
 #   BENCH_COPIES copies of the day file in the input (default 4, about 16 MB)
 set -eu
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
-build=${BENCH_BUILD:-$repo/build}
+build=${STANVEX_BUILD:-${BENCH_BUILD:-$repo/build}}
 data=${BENCH_DATA:-$repo/../shared/data}
 runs=${BENCH_RUNS:-7}
 copies=${BENCH_COPIES:-4}
