@@ -99,6 +99,13 @@ void StoreEntry(TextBlock* block, char* tokens[kMaxLineTokens], int count) {
 
 bool IsFieldSeparator(char c) { return c == ' ' || c == ',' || c == '\t'; }
 
+// Destinations are often fields of byte-packed records, so values are
+// stored byte by byte rather than through a possibly misaligned pointer.
+template <typename T>
+void Store(void* destination, T value) {
+  std::memcpy(destination, &value, sizeof value);
+}
+
 }  // namespace
 
 int ReadBlock(FILE* file, TextBlock* block) {
@@ -209,19 +216,19 @@ int ScanFieldsV(const char* text, const char* format, va_list args) {
         break;
       case 'd':
         if (token[0] == '.') return count;
-        *va_arg(args, int*) = static_cast<int>(std::strtol(token, nullptr, 10));
+        Store(va_arg(args, int*), static_cast<int>(std::strtol(token, nullptr, 10)));
         break;
       case 'e':
       case 'f':
-        *va_arg(args, float*) = std::strtof(token, nullptr);
+        Store(va_arg(args, float*), std::strtof(token, nullptr));
         break;
       case 'l':
         if (f[1] == 'e' || f[1] == 'f') {
           ++f;
-          *va_arg(args, double*) = std::strtod(token, nullptr);
+          Store(va_arg(args, double*), std::strtod(token, nullptr));
         } else if (f[1] == 'd' || f[1] == '\0' || f[1] == '%') {
           if (f[1] == 'd') ++f;
-          *va_arg(args, long*) = std::strtol(token, nullptr, 10);
+          Store(va_arg(args, long*), std::strtol(token, nullptr, 10));
         } else {
           return -1;
         }

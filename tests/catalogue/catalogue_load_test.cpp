@@ -71,10 +71,10 @@ TEST_F(CatalogueTest, LoadsStationsAndServices) {
              StationBlock("bbry", "scign", "34 15 22.5 S", "116 52 30 w") + ServiceBlock("EMPTY"));
   WriteUser(StationBlock("\"Big Bear\"", "SCIGN"));
   ASSERT_EQ(Load(), 0) << Error();
-  ASSERT_EQ(record.iNumStations, 2);
-  ASSERT_EQ(record.iNumServices, 2);
-  EXPECT_EQ(record.iServiceSize, 0);  // the host sets the sizes again
-  EXPECT_EQ(record.iStationSize, 0);
+  ASSERT_EQ(+record.iNumStations, 2);
+  ASSERT_EQ(+record.iNumServices, 2);
+  EXPECT_EQ(+record.iServiceSize, 0);  // the host sets the sizes again
+  EXPECT_EQ(+record.iStationSize, 0);
 
   const StationRecord& s = record.pStations[0];  // "bbry" sorts before "Big`Bea"
   EXPECT_STREQ(s.sName, "bbry");
@@ -83,26 +83,26 @@ TEST_F(CatalogueTest, LoadsStationsAndServices) {
   EXPECT_DOUBLE_EQ(s.lat, -(22.5 / 3600 + 15.0 / 60 + 34));
   EXPECT_NEAR(s.lat, -34.25625, 1e-12);
   EXPECT_NEAR(s.lon, -116.875, 1e-12);
-  EXPECT_EQ(s.latHem, 'S');
+  EXPECT_EQ(+s.latHem, 'S');
   EXPECT_FLOAT_EQ(s.height, 100.5f);
   EXPECT_STREQ(s.serv, "scign");
 
   const ServiceRecord& scign = record.pServices[0];
   EXPECT_STREQ(scign.ServId, "SCIGN");
   EXPECT_STREQ(scign.oFile, "/a/%y/%o.Z");
-  EXPECT_EQ(scign.hasDFile, 1);
+  EXPECT_EQ(+scign.hasDFile, 1);
   EXPECT_STREQ(scign.dFile, "/a/%y/%d.Z");
   EXPECT_STREQ(scign.Ftype, "Z");
   EXPECT_STREQ(scign.color, "red");
   EXPECT_STREQ(scign.servIcon, "dnld_red_serv_icon");
-  EXPECT_EQ(scign.stationCount, 2);
-  EXPECT_EQ(scign.firstStation, 0);
+  EXPECT_EQ(+scign.stationCount, 2);
+  EXPECT_EQ(+scign.firstStation, 0);
   const ServiceRecord& empty = record.pServices[1];
-  EXPECT_EQ(empty.hasDFile, 0);
+  EXPECT_EQ(+empty.hasDFile, 0);
   EXPECT_STREQ(empty.color, "magenta");
   EXPECT_STREQ(empty.servIcon, "dnld_magenta_serv_icon");
   EXPECT_STREQ(empty.staIcon, "dnld_magenta_sta_icon");
-  EXPECT_EQ(empty.stationCount, 0);
+  EXPECT_EQ(+empty.stationCount, 0);
 
   EXPECT_STREQ(WorkingDirectory, work.path().c_str());
   char cwd[256];
@@ -120,7 +120,7 @@ TEST_F(CatalogueTest, BlockMissingARequiredKeyIsNotStored) {
   ASSERT_EQ(Load(), 0) << Error();
   // Skipped blocks still count; their slots are left empty (and the empty
   // station sorts first).
-  ASSERT_EQ(record.iNumStations, 2);
+  ASSERT_EQ(+record.iNumStations, 2);
   EXPECT_STREQ(record.pStations[0].sName, "");
   EXPECT_STREQ(record.pStations[1].sName, "good");
   EXPECT_STREQ(record.pServices[0].ServId, "S");
@@ -136,7 +136,7 @@ TEST_F(CatalogueTest, OverlongFieldTextsAreCut) {
   EXPECT_EQ(std::string(record.pStations[0].serv), std::string(31, 's'));
   EXPECT_EQ(std::string(record.pServices[0].color), std::string(16, 'c'));
   EXPECT_EQ(std::string(record.pServices[0].servIcon), "dnld_" + std::string(16, 'c') + "_serv_icon");
-  EXPECT_EQ(record.pServices[0].stationCount, 1);
+  EXPECT_EQ(+record.pServices[0].stationCount, 1);
 }
 
 TEST_F(CatalogueTest, OlderCombinedFileIsLoadedWhenNoInputExists) {
@@ -151,8 +151,8 @@ TEST_F(CatalogueTest, Loads8192StationsButNotMore) {
   for (int i = 0; i < 8192; ++i) stations += StationBlock("s" + std::to_string(i), "S");
   WriteMaker(services + stations);
   ASSERT_EQ(Load(), 0) << Error();
-  EXPECT_EQ(record.iNumStations, 8192);
-  EXPECT_EQ(record.pServices[0].stationCount, 8192);
+  EXPECT_EQ(+record.iNumStations, 8192);
+  EXPECT_EQ(+record.pServices[0].stationCount, 8192);
   vClearMem(&record);
 
   WriteUser(StationBlock("one_more", "S"));
@@ -180,7 +180,7 @@ TEST_F(CatalogueTest, CountFailuresNameTheCombinedFile) {
   EXPECT_EQ(Load(), -1);
   EXPECT_EQ(Error(), "Too many services in the input file " + combined);
   // The record is cleared but the catalogue is not usable.
-  EXPECT_EQ(record.pStations, nullptr);
+  EXPECT_EQ(+record.pStations, nullptr);
   EXPECT_EQ(RequireLoadedCatalogue(), nullptr);
 }
 

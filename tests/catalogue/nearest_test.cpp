@@ -52,7 +52,7 @@ TEST_F(NearestTest, ArgumentFailuresTouchNothing) {
   EXPECT_TRUE(StatusLog::Saw(STATUS_ERROR, "Error in iFindClosestStation"));
   EXPECT_EQ(count, -7);
   EXPECT_EQ(found[0], nullptr);
-  EXPECT_EQ(record.pStations[0].distance, 123.0);
+  EXPECT_EQ(+record.pStations[0].distance, 123.0);
 }
 
 TEST_F(NearestTest, FailsWithoutALoadedCatalogue) {

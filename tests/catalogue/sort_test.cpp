@@ -42,7 +42,7 @@ StationRecord Station(const std::string& name, const std::string& serv, float ta
 
 std::vector<float> Tags(const std::vector<StationRecord>& s) {
   std::vector<float> tags;
-  for (const auto& r : s) tags.push_back(r.ht);
+  for (const auto& r : s) tags.push_back(+r.ht);  // a copy: the field is unaligned
   return tags;
 }
 
@@ -106,11 +106,11 @@ TEST(LinkServices, CountsContiguousStationsOfEachService) {
   Serv_Sta catalogue{1041, 98, s.data(), services, 3, 3};
   SortStations(&catalogue);
   LinkServices(&catalogue);
-  EXPECT_EQ(services[0].stationCount, 1);
-  EXPECT_EQ(services[0].firstStation, 0);
-  EXPECT_EQ(services[1].stationCount, 2);
-  EXPECT_EQ(services[1].firstStation, 1);
-  EXPECT_EQ(services[2].stationCount, 0);
+  EXPECT_EQ(+services[0].stationCount, 1);
+  EXPECT_EQ(+services[0].firstStation, 0);
+  EXPECT_EQ(+services[1].stationCount, 2);
+  EXPECT_EQ(+services[1].firstStation, 1);
+  EXPECT_EQ(+services[2].stationCount, 0);
 }
 
 }  // namespace
