@@ -50,7 +50,7 @@ int UnzipLibrary::GetUnzipVersion() {
   return version_();
 }
 
-int32_t UNZIPDLL_CALL UnzipLibrary::UnzipMessage(UnzipMessageBlock* message) { return 0; }
+int32_t UNZIPDLL_CALL UnzipLibrary::UnzipMessage(UnzipMessageBlock* /*message*/) { return 0; }
 
 int UnzipLibrary::ExtractAll(const char* archive, const char* directory) {
   if (!IsLoaded() || archive == nullptr || directory == nullptr) return 0;
