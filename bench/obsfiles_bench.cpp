@@ -67,9 +67,14 @@ void Restore(const std::string& dir, int days) {
   }
 }
 
-// Joins and splices days daily files in dir in a child; returns seconds and
-// the child's peak resident memory in KiB.
-bool RunOurs(const std::string& dir, int days, double* seconds, long* peakKiB) {
+double CpuSeconds(const rusage& usage) {
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Joins and splices days daily files in dir in a child; returns wall and CPU
+// seconds and the child's peak resident memory in KiB.
+bool RunOurs(const std::string& dir, int days, double* seconds, double* cpu, long* peakKiB) {
   Restore(dir, days);
   const auto begin = Clock::now();
   const pid_t child = fork();
@@ -94,20 +99,26 @@ bool RunOurs(const std::string& dir, int days, double* seconds, long* peakKiB) {
   if (child < 0 || wait4(child, &status, 0, &usage) != child) return false;
   *seconds = std::chrono::duration<double>(Clock::now() - begin).count();
   *peakKiB = usage.ru_maxrss;
+  *cpu = CpuSeconds(usage);
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 // cat joining the three files and copying the joined file; with removeInputs
 // the files it has read are deleted as the join and the splice delete theirs.
-double RunCat(const std::string& dir, bool removeInputs) {
+double RunCat(const std::string& dir, bool removeInputs, double* cpu) {
   Restore(dir, 3);
   std::string command = "cd '" + dir + "' && cat abcd0010.obn abcd0020.obn abcd0030.obn > cat_joined.obn";
   if (removeInputs) command += " && rm abcd0010.obn abcd0020.obn abcd0030.obn";
   command += " && cat cat_joined.obn > cat_copy.obn";
   if (removeInputs) command += " && rm cat_joined.obn";
+  rusage before{}, after{};
+  getrusage(RUSAGE_CHILDREN, &before);
   const auto begin = Clock::now();
   if (std::system(command.c_str()) != 0) return -1;
-  return std::chrono::duration<double>(Clock::now() - begin).count();
+  const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+  getrusage(RUSAGE_CHILDREN, &after);
+  *cpu = CpuSeconds(after) - CpuSeconds(before);
+  return seconds;
 }
 
 double Median(std::vector<double> values) {
@@ -136,32 +147,34 @@ int main(int argc, char** argv) {
   std::printf("daily file: %lld bytes (%d epochs x %d measurements)\n", dayBytes, kEpochsPerDay,
               kChannels);
 
-  std::vector<double> ours, cat, catRemove;
+  std::vector<double> ours, cat, catRemove, oursCpu, catCpu;
   long peak3 = 0;
   for (int r = 0; r < repetitions; ++r) {
-    double seconds = 0;
+    double seconds = 0, cpu = 0, catCpuSeconds = 0, catRemoveCpu = 0;
     long peak = 0;
-    if (!RunOurs(dir, 3, &seconds, &peak)) {
+    if (!RunOurs(dir, 3, &seconds, &cpu, &peak)) {
       std::fprintf(stderr, "join/splice failed\n");
       return 1;
     }
     ours.push_back(seconds);
+    oursCpu.push_back(cpu);
     peak3 = std::max(peak3, peak);
-    const double catSeconds = RunCat(dir, false);
-    const double catRemoveSeconds = RunCat(dir, true);
+    const double catSeconds = RunCat(dir, false, &catCpuSeconds);
+    const double catRemoveSeconds = RunCat(dir, true, &catRemoveCpu);
     if (catSeconds < 0 || catRemoveSeconds < 0) {
       std::fprintf(stderr, "cat failed\n");
       return 1;
     }
     cat.push_back(catSeconds);
     catRemove.push_back(catRemoveSeconds);
+    catCpu.push_back(catRemoveCpu);
     std::printf("run %d: join+splice %.3f s   cat %.3f s (ratio %.2f)   cat+rm %.3f s (ratio %.2f)\n",
                 r + 1, seconds, catSeconds, seconds / catSeconds, catRemoveSeconds,
                 seconds / catRemoveSeconds);
   }
-  double oneDaySeconds = 0;
+  double oneDaySeconds = 0, oneDayCpu = 0;
   long peak1 = 0;
-  if (!RunOurs(dir, 1, &oneDaySeconds, &peak1)) return 1;
+  if (!RunOurs(dir, 1, &oneDaySeconds, &oneDayCpu, &peak1)) return 1;
 
   const double oursMedian = Median(ours), catMedian = Median(cat);
   const double catRemoveMedian = Median(catRemove);
@@ -170,6 +183,8 @@ int main(int argc, char** argv) {
               catRemoveMedian);
   std::printf("ratio against cat %.2f, against cat+rm %.2f (goal <= 1.5)\n", oursMedian / catMedian,
               oursMedian / catRemoveMedian);
+  std::printf("CPU time (user+system): join+splice %.3f s   cat+rm %.3f s   ratio %.2f\n",
+              Median(oursCpu), Median(catCpu), Median(oursCpu) / Median(catCpu));
   std::printf("peak resident memory: 3 days %ld KiB, 1 day %ld KiB\n", peak3, peak1);
   std::string cleanup = "rm -rf '" + dir + "'";
   if (argc <= 1 && std::system(cleanup.c_str()) != 0) return 1;
