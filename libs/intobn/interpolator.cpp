@@ -13,6 +13,9 @@ namespace {
 
 constexpr int kMaxStencil = 8;
 constexpr double kTimeEpsilon = 1e-6;  // seconds: times closer than this coincide
+// Scatter, metres, of range minus phase about a straight line below which
+// ranges count as carrier-smoothed (raw code noise is decimetres).
+constexpr double kSmoothRangeScatter = 0.05;
 
 const ObnMeasurementRecord* FindSatellite(const InputEpoch& epoch, uint8_t prn) {
   for (const ObnMeasurementRecord& m : epoch.satellites)
@@ -94,11 +97,13 @@ class GapInterpolator {
   // satellite is kNoiseMultiple robust standard deviations of its residuals,
   // within [minJumpThreshold, jumpThreshold]. Jumps are rare, so they do not
   // move the median the estimate rests on.
-  void LearnNoise() {
+  // Returns false when progress asks to stop (it is told 0 now and then).
+  bool LearnNoise(const ProgressSink& progress) {
     std::vector<std::vector<float>> deviations(256);
     std::vector<float> all;
     const int count = static_cast<int>(epochs_.size());
     for (int i = 0; i + 1 < count; ++i) {
+      if (i % 256 == 255 && !progress(0.0)) return false;
       Stencil stencil;
       if (!ChooseStencil(i, stencil)) continue;
       std::vector<Candidate> candidates = Candidates(i, stencil, false);
@@ -115,6 +120,7 @@ class GapInterpolator {
       thresholds_[prn] = std::clamp(kNoiseMultiple * 1.4826 * median,
                                     settings_.minJumpThreshold, settings_.jumpThreshold);
     }
+    return true;
   }
 
   // Fills out (one vector per new time) with the interpolated records of
@@ -151,9 +157,9 @@ class GapInterpolator {
         const double l1Metres = m.l1Phase * kL1Wavelength;
         if (l2Phase) m.l2Phase = Combine(c.at, n, weights, &ObnMeasurementRecord::l2Phase);
         else m.lockFlags |= stanvex::kObnL2PhaseMissing;
-        if (l1Range) m.l1Range = l1Metres + RangeOffset(c.at, stencil, t, &ObnMeasurementRecord::l1Range);
+        if (l1Range) m.l1Range = l1Metres + RangeOffset(c.at, stencil, weights, t, &ObnMeasurementRecord::l1Range);
         else m.lockFlags |= stanvex::kObnL1RangeMissing;
-        if (l2Range) m.l2Range = l1Metres + RangeOffset(c.at, stencil, t, &ObnMeasurementRecord::l2Range);
+        if (l2Range) m.l2Range = l1Metres + RangeOffset(c.at, stencil, weights, t, &ObnMeasurementRecord::l2Range);
         else m.lockFlags |= stanvex::kObnL2RangeMissing;
         const double fraction = (newTimes[k] - left.time) / (right.time - left.time);
         m.l1Snr = Blend(l->l1Snr, r ? r->l1Snr : l->l1Snr, fraction);
@@ -302,10 +308,13 @@ class GapInterpolator {
     return origin + sum;
   }
 
-  // The least-squares straight line through range minus L1 phase (metres)
-  // over the stencil, evaluated at t.
+  // Range minus L1 phase (metres) at t. It changes slowly (twice the
+  // ionosphere), so what is left around a straight line fitted over the
+  // stencil is range noise: when that is large (raw ranges) the line is used,
+  // which averages the noise; when it is small (carrier-smoothed ranges) the
+  // stencil's polynomial is, which follows the smoothing filter exactly.
   static double RangeOffset(const ObnMeasurementRecord* const* at, const Stencil& stencil,
-                            double t, double ObnMeasurementRecord::*field) {
+                            const double* weights, double t, double ObnMeasurementRecord::*field) {
     const int n = stencil.size;
     double meanT = 0.0, meanD = 0.0;
     double d[kMaxStencil];
@@ -322,6 +331,16 @@ class GapInterpolator {
       std_ += (stencil.times[j] - meanT) * (d[j] - meanD);
     }
     const double slope = stt > 0 ? std_ / stt : 0.0;
+    double scatter = 0.0;
+    for (int j = 0; j < n; ++j) {
+      const double off = d[j] - (meanD + slope * (stencil.times[j] - meanT));
+      scatter += off * off;
+    }
+    if (n > 2 && std::sqrt(scatter / (n - 2)) < kSmoothRangeScatter) {
+      double sum = 0.0;
+      for (int j = 0; j < n; ++j) sum += weights[j] * (d[j] - d[0]);
+      return d[0] + sum;
+    }
     return meanD + slope * (t - meanT);
   }
 
@@ -399,7 +418,7 @@ bool Interpolate(const std::vector<InputEpoch>& epochs, const Settings& settings
   stats = Stats{};
   stats.inputEpochs = static_cast<long>(epochs.size());
   GapInterpolator gaps(epochs, settings, stats);
-  gaps.LearnNoise();
+  if (!gaps.LearnNoise(progress)) return false;
   const size_t count = epochs.size();
   for (size_t i = 0; i < count; ++i) {
     const InputEpoch& epoch = epochs[i];

@@ -48,7 +48,7 @@ bool MeasureInterval(const char* input, double& interval) {
   ObnFile* file = OpenObnForRead(input, kObnBufferSize);
   if (file == nullptr) return false;
   ObnPositionRecord position;
-  static ObnMeasurementRecord measurements[kObnReaderRoom];
+  ObnMeasurementRecord measurements[kObnReaderRoom];
   if (ReadObnEpoch(file, &position, measurements) == -1) {
     SetLastErrorText("No epochs in File %s", input);
     CloseObn(file);
@@ -99,7 +99,7 @@ int Thin(const char* input, const char* output, double interval) {
     return -1;
   }
   ObnPositionRecord position;
-  static ObnMeasurementRecord measurements[kObnReaderRoom];
+  ObnMeasurementRecord measurements[kObnReaderRoom];
   // Loss of lock flagged in a skipped epoch happened before the next kept
   // epoch of that satellite: it is carried there, or the thinned file would
   // hide the cycle slip.
@@ -158,7 +158,7 @@ class PublishedStop {
 };
 
 int CallLibrary(const char* input, const char* output, double fileInterval, double interval) {
-  static InterpolationRequest request;
+  InterpolationRequest request;
   std::memset(&request, 0, sizeof request);
   if (std::strlen(input) >= sizeof request.inputName ||
       std::strlen(output) >= sizeof request.outputName) {

@@ -189,6 +189,32 @@ TEST_F(IntObnTest, NoisySatelliteIsKeptAndItsJumpStillFound) {
   EXPECT_GE(kept, 50);  // of 59 new epochs, 3 hold the jump
 }
 
+TEST_F(IntObnTest, RawRangeNoiseIsAveragedNotAmplified) {
+  SynthFile in = MakeSynthFile(0.0, 30.0, 80, {1, 2, 3, 4});
+  uint32_t seed = 99;
+  auto noise = [&seed] {  // uniform, sigma 0.29 m
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<double>(seed >> 8) / 16777216.0 - 0.5;
+  };
+  for (SynthEpoch& e : in.epochs)
+    for (ObnMeasurementRecord& m : e.satellites) m.l1Range += noise();
+  SynthFile out = Interpolate(in, 10.0);
+  ASSERT_EQ(out.header.size, kObnHeaderSize);
+  double sum = 0;
+  int count = 0;
+  for (const SynthEpoch& e : out.epochs) {
+    if (std::fmod(e.position.time, 30.0) == 0.0) continue;
+    for (const ObnMeasurementRecord& m : e.satellites) {
+      const double error = m.l1Range - SynthMeasurement(m.prn, e.position.time).l1Range;
+      sum += error * error;
+      ++count;
+    }
+  }
+  ASSERT_GT(count, 500);
+  // A polynomial through the noisy ranges would give about 0.3 m.
+  EXPECT_LT(std::sqrt(sum / count), 0.2);
+}
+
 TEST_F(IntObnTest, GapsAndEdgesAreNeverFilledOrExtrapolated) {
   SynthFile wide = MakeSynthFile(0.0, 30.0, 14, {10, 11, 12});
   wide.epochs.erase(wide.epochs.begin() + 5, wide.epochs.begin() + 8);

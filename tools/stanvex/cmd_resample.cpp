@@ -14,6 +14,8 @@
 
 namespace {
 
+bool progress_line_open = false;  // the percentage line awaits its end
+
 // Resampling is linked into this program, so it reports through this
 // program's copy of the library state.
 void STANVEX_CALL PrintResampleStatus(StatusRecord* record) {
@@ -23,10 +25,12 @@ void STANVEX_CALL PrintResampleStatus(StatusRecord* record) {
       break;
     case STATUS_INTERP_PERCENT:
       std::printf("\rinterpolating: %3d%%", record->value1);
-      if (record->value1 == 100) std::printf("\n");
+      progress_line_open = record->value1 < 100;
+      if (!progress_line_open) std::printf("\n");
       break;
     case STATUS_TEXT:
-      std::printf("%s\n", record->text);
+      std::printf("%s%s\n", progress_line_open ? "\n" : "", record->text);
+      progress_line_open = false;
       break;
     default:
       break;
@@ -59,6 +63,8 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
                                             args->interval);
     std::signal(SIGINT, previous_handler);
     stanvex::RegisteredCallBack.store(previous);
+    if (progress_line_open) std::printf("\n");
+    progress_line_open = false;
     if (result != 0) throw stanvex::cli::CommandFailure{stanvex::LastErrorText};
     std::printf("%s written\n", args->output.c_str());
   });
