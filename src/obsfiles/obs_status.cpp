@@ -18,9 +18,7 @@ StatusRecord& Record() {
 
 void ObsStatusTakeCallBack() { heldCallBack = GetCallBack(); }
 
-void ObsStatusTakeCallBackIfNone() {
-  if (heldCallBack == nullptr) heldCallBack = GetCallBack();
-}
+void ObsStatusTakeCallBackIfNone() { heldCallBack = GetCallBack(); }
 
 void ObsStatusSend(int32_t code, const char* text, int32_t value1, int32_t value2, double real) {
   SendStatus(heldCallBack, &Record(), code, text, value1, value2, 0, 0, real);

@@ -13,8 +13,9 @@ namespace stanvex {
 // Takes the registered callback afresh (joining does this each time it starts).
 void ObsStatusTakeCallBack();
 
-// Takes the registered callback only when none is held yet (splicing,
-// resampling).
+// Used where splicing and resampling start. Takes the registered callback
+// as well: holding on to an earlier one would call a callback the host has
+// since replaced or withdrawn (and may have unloaded).
 void ObsStatusTakeCallBackIfNone();
 
 // Clears the record and sends code with its fields; nothing is sent while the

@@ -255,6 +255,27 @@ TEST_F(SpliceTest, BadInputHeaderNamesTheInput) {
   EXPECT_STREQ(LastErrorText, "Error Unable to open binary file abcd0010tmp.obn");
 }
 
+std::vector<int32_t> g_otherCodes;
+void STANVEX_CALL RecordOther(StatusRecord* record) { g_otherCodes.push_back(record->code); }
+
+TEST_F(SpliceTest, ReportsToTheCallbackRegisteredNowNotAnEarlierOne) {
+  ASSERT_TRUE(testing::WriteObnFile("d1.obn", Epochs(0, 1, 2)));
+  const char names[1][kDailyNameSize] = {"d1.obn"};
+  ASSERT_EQ(ConcatenateDailyFiles(names, "joined.obn", 1), 0);  // takes Record
+  g_seen.clear();
+  g_otherCodes.clear();
+  SetCallBack(RecordOther);
+  MakeInput(Epochs(0, 1, 2));
+  Splice(0, 10);
+  EXPECT_TRUE(g_seen.empty());
+  EXPECT_EQ(g_otherCodes, std::vector<int32_t>{STATUS_SPLICE_START});
+  // Withdrawn: nothing is sent.
+  SetCallBack(nullptr);
+  MakeInput(Epochs(0, 1, 2));
+  Splice(0, 10);
+  EXPECT_EQ(g_otherCodes.size(), 1u);
+}
+
 TEST(SpliceName, FirstDotOfTheNameIsReplaced) {
   char out[32];
   ASSERT_TRUE(SpliceOutputName("abcd0010tmp.obn", out, sizeof out));
