@@ -119,13 +119,21 @@ int DecodeEpoch(CrxDecoder& decoder, const char* line);
 // result is cut at size - 1 characters.
 void RepairText(char* stored, size_t size, const char* difference);
 
+// Takes the satellite count (at most 30) and identifiers from the stored
+// epoch line and maps each satellite to its row of the previous epoch (-1
+// for a satellite new in this epoch).
 int MatchSatellites(CrxDecoder& decoder);
+
+// Reads the clock line and rebuilds the clock offset into clock; clockOrder
+// -1 after an empty line (no offset in this epoch).
 int ReadClockLine(CrxDecoder& decoder);
 
 // row: the satellite's row in the current table; slot: its row in the
 // previous table or -1. flags receives the flag text (a pointer into line).
 int ReadDataLine(CrxDecoder& decoder, int row, int slot, char* line, const char** flags);
 
+// Reads every satellite's data line, rebuilds its flags and values and
+// appends its record lines to the epoch text.
 int DecodeSatellites(CrxDecoder& decoder);
 
 // text: a decimal number of length characters, lowerDigits 3 or 8. Gives
