@@ -362,9 +362,9 @@ TEST_F(DownloadTest, BadCompactTemplateIsReportedOnceThenSwitchedOff) {
   Serve();
   StatusRecorder recorder;
   DayJob job = Job("ijkl");
-  ASSERT_EQ(job.service->hasDFile, 1);
+  ASSERT_EQ(static_cast<int>(job.service->hasDFile), 1);
   ASSERT_EQ(DownloadDay(&job), 1) << LastErrorText;
-  EXPECT_EQ(job.service->hasDFile, 0) << "cleared in the loaded catalogue";
+  EXPECT_EQ(static_cast<int>(job.service->hasDFile), 0) << "cleared in the loaded catalogue";
   DayJob next = Job("ijkl");
   next.day.seconds += 86400;
   Put("/nod/ijkl0350.02o.Z", obs_);

@@ -186,7 +186,7 @@ TEST_F(DayNamesTest, BadCompactTemplateSwitchesCompactFilesOff) {
   service_.hasDFile = 1;
   std::strcpy(service_.dFile, "/x/<HH>");
   EXPECT_EQ(BuildDayFileNames(&job_), 1);
-  EXPECT_EQ(service_.hasDFile, 0);
+  EXPECT_EQ(static_cast<int>(service_.hasDFile), 0);
   EXPECT_STREQ(job_.remoteObs, "/pub/rinex/2002/034/abcd0340.02o.Z");
   EXPECT_STREQ(job_.localCompact, "");
 }
