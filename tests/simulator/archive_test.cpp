@@ -36,7 +36,7 @@ std::string Strip(const std::string& address) {
   return address.compare(0, 7, "file://") == 0 ? address.substr(7) : address;
 }
 
-TEST(SampleArchive, CatalogueLoadsAndPointsAtEveryPublishedFile) {
+TEST(SimSampleArchive, CatalogueLoadsAndPointsAtEveryPublishedFile) {
   ScratchDir dir;
   std::vector<std::string> written;
   std::string error;
@@ -100,7 +100,7 @@ TEST(SampleArchive, CatalogueLoadsAndPointsAtEveryPublishedFile) {
   vClearMem(&catalogue);
 }
 
-TEST(SampleArchive, TruePositionsAndDailyFilesMatchTheSimulation) {
+TEST(SimSampleArchive, TruePositionsAndDailyFilesMatchTheSimulation) {
   ScratchDir dir;
   std::string error;
   ASSERT_TRUE(WriteSampleArchive(TwoDays(dir.path()), nullptr, &error)) << error;
@@ -138,7 +138,7 @@ TEST(SampleArchive, TruePositionsAndDailyFilesMatchTheSimulation) {
   EXPECT_EQ(rinex.find("\n 21  1  2"), std::string::npos);
 }
 
-TEST(SampleArchive, SameSeedSameArchive) {
+TEST(SimSampleArchive, SameSeedSameArchive) {
   ScratchDir a, b;
   std::string error;
   ArchiveOptions options = TwoDays(a.path());
@@ -154,7 +154,7 @@ TEST(SampleArchive, SameSeedSameArchive) {
   }
 }
 
-TEST(SampleArchive, RefusesWhatTheCatalogueCannotDescribe) {
+TEST(SimSampleArchive, RefusesWhatTheCatalogueCannotDescribe) {
   ScratchDir dir;
   std::string error;
   ArchiveOptions o = TwoDays(dir.File("with blank"));
@@ -181,7 +181,7 @@ TEST(SampleArchive, RefusesWhatTheCatalogueCannotDescribe) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("archive")));
 }
 
-TEST(SampleArchive, TemplatesExpandLikeTheCatalogueReader) {
+TEST(SimSampleArchive, TemplatesExpandLikeTheCatalogueReader) {
   const int64_t day = GpsSecondsOfDate(2002, 2, 3);
   EXPECT_EQ(ExpandTemplate("/pub/rinex/<YYYY>/<JJJ>/<XXXX><JJJ>0.<yy>o.Z", "abcd", day),
             "/pub/rinex/2002/034/abcd0340.02o.Z");

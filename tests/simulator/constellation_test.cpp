@@ -17,7 +17,7 @@ namespace {
 
 const int64_t kDay2021 = GpsSecondsOfDate(2021, 1, 1);
 
-TEST(Constellation, HasThirtyOneDistinctSatellitesInSixPlanes) {
+TEST(SimConstellation, HasThirtyOneDistinctSatellitesInSixPlanes) {
   const Constellation& c = Constellation::Default();
   ASSERT_EQ(c.Prns().size(), 31u);
   EXPECT_EQ(std::set<int>(c.Prns().begin(), c.Prns().end()).size(), 31u);
@@ -35,7 +35,7 @@ TEST(Constellation, HasThirtyOneDistinctSatellitesInSixPlanes) {
   EXPECT_GE(planes.size(), 6u);
 }
 
-TEST(Constellation, SuccessiveEphemeridesDescribeOneOrbit) {
+TEST(SimConstellation, SuccessiveEphemeridesDescribeOneOrbit) {
   const Constellation& c = Constellation::Default();
   // Across a day boundary, a week boundary and a date far from the elements' epoch.
   for (int64_t toe : {kDay2021 + 22 * 3600, GpsSecondsOfDate(2021, 1, 9) + 22 * 3600,
@@ -53,7 +53,7 @@ TEST(Constellation, SuccessiveEphemeridesDescribeOneOrbit) {
   }
 }
 
-TEST(Constellation, OrbitsHaveGpsRadiusSpeedAndPeriod) {
+TEST(SimConstellation, OrbitsHaveGpsRadiusSpeedAndPeriod) {
   const Constellation& c = Constellation::Default();
   const Ephemeris e = c.EphemerisAt(7, kDay2021);
   const SimTime t{kDay2021 + 1000, 0};
@@ -78,7 +78,7 @@ double Field(const std::string& line, int n) {
   return std::strtod(f.c_str(), nullptr);
 }
 
-TEST(Constellation, NavigationFileReadsBackToTheTruthValues) {
+TEST(SimConstellation, NavigationFileReadsBackToTheTruthValues) {
   const std::string text = NavigationBody(kDay2021, 86400);
   const std::vector<std::string> lines = testing::Lines(text);
   ASSERT_EQ(lines.size(), 31u * 12u * 8u);  // every satellite every two hours
@@ -102,7 +102,7 @@ TEST(Constellation, NavigationFileReadsBackToTheTruthValues) {
   }
 }
 
-TEST(SimTime, CalendarWeekAndLeapSecondsOfKnownDates) {
+TEST(SimClock, CalendarWeekAndLeapSecondsOfKnownDates) {
   const CalendarTime c = ToCalendar(SimTime{GpsSecondsOfDate(2002, 2, 3), 0});
   EXPECT_EQ(c.day_of_year, 34);
   EXPECT_EQ(c.gps_week, 1152);

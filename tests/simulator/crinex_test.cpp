@@ -38,7 +38,7 @@ const char kHeader[] =
     "     3    C1    L1    S1                                    # / TYPES OF OBSERV\n"
     "                                                            END OF HEADER\n";
 
-TEST(CompactRinex, SimulatedFilesComeBackByteForByte) {
+TEST(SimCompactRinex, SimulatedFilesComeBackByteForByte) {
   ObservationOptions o;
   o.start_gps = GpsSecondsOfDate(2021, 3, 7);
   o.duration = 3 * 3600;
@@ -66,7 +66,7 @@ TEST(CompactRinex, SimulatedFilesComeBackByteForByte) {
   EXPECT_TRUE(RoundTrip(plain) == plain);
 }
 
-TEST(CompactRinex, RealMixedFileComesBackByteForByte) {
+TEST(SimCompactRinex, RealMixedFileComesBackByteForByte) {
   if (!testing::HaveSharedData()) GTEST_SKIP() << "no shared data";
   // Written by a decoder already, so its columns are those Crx2Rnx writes.
   const std::string rinex = ReadFile(testing::SharedData("crinex/wsra0010.21o"));
@@ -74,7 +74,7 @@ TEST(CompactRinex, RealMixedFileComesBackByteForByte) {
   EXPECT_TRUE(RoundTrip(rinex) == rinex);
 }
 
-TEST(CompactRinex, EventEpochsAreCopiedAndArcsStartAgain) {
+TEST(SimCompactRinex, EventEpochsAreCopiedAndArcsStartAgain) {
   const std::string rinex = std::string(kHeader) +
       " 21  1  1  0  0  0.0000000  0  2G01G02\n"
       "  20000000.000 7 100000000.00017        45.000\n"
@@ -92,7 +92,7 @@ TEST(CompactRinex, EventEpochsAreCopiedAndArcsStartAgain) {
   EXPECT_EQ(RoundTrip(rinex), rinex);
 }
 
-TEST(CompactRinex, WhatTheFormatCannotCarryIsRefused) {
+TEST(SimCompactRinex, WhatTheFormatCannotCarryIsRefused) {
   std::string compact, error;
   // 31 satellites in one epoch.
   std::string many = std::string(kHeader) + " 21  1  1  0  0  0.0000000  0 31";

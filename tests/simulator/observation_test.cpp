@@ -115,7 +115,7 @@ void CheckRinex211(const std::string& text, int expected_epochs) {
   EXPECT_EQ(epochs, expected_epochs);
 }
 
-TEST(ObservationFile, FollowsRinex211Columns) {
+TEST(SimObservationFile, FollowsRinex211Columns) {
   ObservationOptions o = Hours(2);
   o.slips.slips_per_satellite_hour = 2;
   o.slips.outages_per_satellite_hour = 1;
@@ -127,7 +127,7 @@ TEST(ObservationFile, FollowsRinex211Columns) {
   CheckRinex211(Simulate(o), 100);
 }
 
-TEST(ObservationFile, SameSeedSameTextOtherSeedOtherNoise) {
+TEST(SimObservationFile, SameSeedSameTextOtherSeedOtherNoise) {
   const std::string a = Simulate(Hours(0.5, 11));
   EXPECT_EQ(a, Simulate(Hours(0.5, 11)));
   const std::string b = Simulate(Hours(0.5, 12));
@@ -135,7 +135,7 @@ TEST(ObservationFile, SameSeedSameTextOtherSeedOtherNoise) {
   EXPECT_EQ(a.size() / 100, b.size() / 100);  // the same satellites, other noise
 }
 
-TEST(ObservationFile, WritesFilesAndReportsUnwritablePaths) {
+TEST(SimObservationFile, WritesFilesAndReportsUnwritablePaths) {
   testing::ScratchDir dir;
   std::string error;
   ObservationOptions o = Hours(0.25);
@@ -146,9 +146,12 @@ TEST(ObservationFile, WritesFilesAndReportsUnwritablePaths) {
   EXPECT_FALSE(WriteObservationFile(kStation, o, dir.File("missing/a.21o"), &error));
   EXPECT_NE(error.find("missing/a.21o"), std::string::npos);
   EXPECT_FALSE(WriteNavigationFile(o.start_gps, 3600, dir.File("missing/a.21n"), &error));
+  o.interval = 0;
+  EXPECT_FALSE(WriteObservationFile(kStation, o, dir.File("b.21o"), &error));
+  EXPECT_FALSE(testing::Exists(dir.File("b.21o")));
 }
 
-TEST(Observations, IonosphereDelaysCodeAndAdvancesPhaseByFrequency) {
+TEST(SimObservations, IonosphereDelaysCodeAndAdvancesPhaseByFrequency) {
   // The ionosphere delays code and advances phase, scaled by 1/f^2: over a
   // satellite's arc P2 - P1 and L1 - L2 (in metres) both change by
   // (gamma - 1) times the change of the L1 delay (with a same-sign
@@ -184,7 +187,7 @@ TEST(Observations, IonosphereDelaysCodeAndAdvancesPhaseByFrequency) {
   EXPECT_GE(strong, 3);
 }
 
-TEST(Observations, MasksHoldAndSignalFollowsElevation) {
+TEST(SimObservations, MasksHoldAndSignalFollowsElevation) {
   const std::vector<Epoch> epochs = Epochs(Hours(2));
   for (const Epoch& e : epochs) {
     EXPECT_GE(e.satellites.size(), 5u);
@@ -201,7 +204,7 @@ TEST(Observations, MasksHoldAndSignalFollowsElevation) {
   }
 }
 
-TEST(Observations, SlipsAndOutagesSetLossOfLockOnlyWhereTheyHappen) {
+TEST(SimObservations, SlipsAndOutagesSetLossOfLockOnlyWhereTheyHappen) {
   ObservationOptions quiet = Hours(2);
   for (const Epoch& e : Epochs(quiet))
     for (const SatelliteObservation& s : e.satellites) {
@@ -211,6 +214,7 @@ TEST(Observations, SlipsAndOutagesSetLossOfLockOnlyWhereTheyHappen) {
 
   ObservationOptions slips = Hours(2);
   slips.slips.slips_per_satellite_hour = 3;
+  slips.slips.outages_per_satellite_hour = 2;
   int flagged = 0, jumps = 0;
   std::map<int, double> last_wide;
   for (const Epoch& e : Epochs(slips)) {
@@ -236,7 +240,7 @@ TEST(Observations, SlipsAndOutagesSetLossOfLockOnlyWhereTheyHappen) {
   EXPECT_GT(jumps, flagged / 2);
 }
 
-TEST(Observations, ReceiverGapLeavesNoEpochsThenFlagsPowerFailure) {
+TEST(SimObservations, ReceiverGapLeavesNoEpochsThenFlagsPowerFailure) {
   ObservationOptions o = Hours(1);
   o.slips.receiver_gap_start = 600;
   o.slips.receiver_gap_length = 300;
@@ -255,7 +259,7 @@ TEST(Observations, ReceiverGapLeavesNoEpochsThenFlagsPowerFailure) {
   }
 }
 
-TEST(RinexText, FixedFieldsDropTheLeadingZeroAndTheSignOfZero) {
+TEST(SimRinexText, FixedFieldsDropTheLeadingZeroAndTheSignOfZero) {
   EXPECT_EQ(FortranFixed(0.5, 14, 3), "          .500");
   EXPECT_EQ(FortranFixed(-0.5, 14, 3), "         -.500");
   EXPECT_EQ(FortranFixed(-0.0001, 14, 3), "          .000");

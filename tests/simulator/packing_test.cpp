@@ -47,7 +47,7 @@ std::vector<std::pair<std::string, std::string>> Inputs() {
           {"rinex", rinex}};
 }
 
-TEST(CompressZ, UncompressRestoresEveryInput) {
+TEST(SimCompressZ, UncompressRestoresEveryInput) {
   const std::string uncompress = testing::FindProgram("uncompress");
   if (uncompress.empty()) GTEST_SKIP() << "uncompress is not installed";
   ScratchDir dir;
@@ -60,7 +60,7 @@ TEST(CompressZ, UncompressRestoresEveryInput) {
   }
 }
 
-TEST(CompressZ, SameBytesAsCompress) {
+TEST(SimCompressZ, SameBytesAsCompress) {
   const std::string compress = testing::FindProgram("compress");
   if (compress.empty()) GTEST_SKIP() << "compress is not installed";
   ScratchDir dir;
@@ -74,7 +74,7 @@ TEST(CompressZ, SameBytesAsCompress) {
 }
 
 #ifdef STANVEX_HAVE_UNZ
-TEST(CompressZ, OurExtractorRestoresEveryInput) {
+TEST(SimCompressZ, OurExtractorRestoresEveryInput) {
   ScratchDir dir;
   for (const auto& [name, data] : Inputs()) {
     testing::WriteFile(dir.File(name + ".Z"), CompressZ(data));
@@ -88,7 +88,7 @@ TEST(CompressZ, OurExtractorRestoresEveryInput) {
 }
 #endif
 
-TEST(Packing, GzipAndZipReadBackWithZlibAndMinizip) {
+TEST(SimPacking, GzipAndZipReadBackWithZlibAndMinizip) {
   ScratchDir dir;
   const std::string data = Inputs().back().second;
   const SimTime stamp{GpsSecondsOfDate(2021, 1, 2), 0};
@@ -119,7 +119,7 @@ TEST(Packing, GzipAndZipReadBackWithZlibAndMinizip) {
   EXPECT_TRUE(unzipped == data);
 }
 
-TEST(Packing, UnwritableTargetFailsNamingThePath) {
+TEST(SimPacking, UnwritableTargetFailsNamingThePath) {
   ScratchDir dir;
   std::string error;
   const SimTime stamp{0, 0};

@@ -169,6 +169,10 @@ bool WriteAll(std::ofstream& file, const std::string& text, const std::string& p
 
 bool WriteObservationFile(const Station& station, const ObservationOptions& options,
                           const std::string& path, std::string* error) {
+  if (!(options.interval > 0) || !(options.duration >= 0)) {
+    if (error) *error = "the interval must be positive and the duration not negative";
+    return false;
+  }
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   if (!file) {
     if (error) *error = "cannot create " + path;

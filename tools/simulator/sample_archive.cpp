@@ -121,7 +121,6 @@ std::string ExpandTemplate(const std::string& path_template, const std::string& 
 namespace {
 
 struct Writer {
-  const ArchiveOptions& options;
   fs::path archive;
   std::vector<std::string>* written;
   std::string* error;
@@ -280,7 +279,7 @@ bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>*
     return false;
   }
 
-  Writer writer{options, archive, written, error};
+  Writer writer{archive, written, error};
   const ArchiveService& igs = *FindService(services, "IGS");
 
   // Navigation files: the same broadcast ephemerides under every name.
