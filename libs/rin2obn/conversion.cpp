@@ -217,6 +217,9 @@ bool Conversion::ReadNavigation(const std::string& path) {
   for (const Ephemeris& e : store_.All()) usable = usable || (e.health == 0.0 && e.sqrtA > 1000.0);
   if (!usable) return Fail("no usable GPS ephemerides in " + path);
   solver_.haveIon = reader.header().haveIon;
+  if (!solver_.haveIon)
+    Message(0.0, "No ION ALPHA / ION BETA in " + path +
+                     ": single-frequency ranges are used without an ionosphere correction");
   std::memcpy(solver_.ionAlpha, reader.header().ionAlpha, sizeof solver_.ionAlpha);
   std::memcpy(solver_.ionBeta, reader.header().ionBeta, sizeof solver_.ionBeta);
   Message(counts_.ephemeridesRead,

@@ -97,7 +97,9 @@ RIN2OBN_EXPORT int32_t RIN2OBN_CALL ConvertFile(rin2obn::ConverterRequest* reque
                                                 rin2obn::ConverterCallbacks* callbacks,
                                                 int32_t reserved) {
   try {
-    return Convert(request, callbacks);
+    const int32_t result = Convert(request, callbacks);
+    g_abort.store(false);  // a stop request ends with the conversion it stopped
+    return result;
   } catch (const std::exception& e) {
     SetError(std::string("Conversion failed: ") + e.what());
   } catch (...) {
