@@ -22,15 +22,23 @@ fi
 echo "== simulating the sample archive into $sample"
 # Only what the simulator writes is replaced; the folder is git-ignored.
 rm -rf "$sample/archive" "$sample/catalogue" "$sample/delivered" "$sample/stations.txt"
-"$stanvex" simulate --out "$sample" --start 2021-01-01 --days 3 --interval 30 --seed 1
+# Three days inside one GPS week (Sunday to Tuesday): a window that crossed the
+# end of a week would be cut at the crossover.
+"$stanvex" simulate --out "$sample" --start 2021-01-03 --days 3 --interval 30 --seed 1
 
 echo "== the archive"
 (cd "$sample/archive" && find . -type f | sort | sed 's|^\./|  |')
 
-# Prints the true position of station $1 from stations.txt.
+# Prints the true position of station $1 from stations.txt and how far the
+# average position in the fetch report $2 lies from it.
 truth() {
   awk -v s="$1" '$1 == s { printf "true position    %.8f %.8f  (height %.3f m)\n", $6, $7, $8 }' \
     "$sample/stations.txt"
+  awk -v s="$1" 'FNR == NR && $1 == s { lat = $6; lon = $7 }
+    FNR != NR && /^average position/ {
+      north = ($3 - lat) * 111320; east = ($4 - lon) * 111320 * cos(lat * 3.14159265 / 180)
+      printf "average - truth  %.3f m north, %.3f m east\n", north, east }' \
+    "$sample/stations.txt" "$2"
 }
 
 # ---- retrieval ---------------------------------------------------------------
@@ -42,11 +50,18 @@ for station in sima sime; do
   dest="$sample/delivered/$station"
   mkdir -p "$dest"
   echo "== stanvex fetch $station"
+  if [ "$station" = sime ]; then
+    echo "   (its service publishes neither plain observation nor navigation files: each day"
+    echo "    the fetch reports the two misses, then takes the compact file and the IGS file)"
+  fi
+  report="$sample/delivered/$station.txt"
   if "$stanvex" fetch --catalogue "$sample/catalogue" --station "$station" \
-       --from "2021-01-01 06:00:00" --to "2021-01-03 18:00:00" --dest "$dest" --quiet; then
+       --from "2021-01-03 06:00:00" --to "2021-01-05 18:00:00" --dest "$dest" --quiet \
+       > "$report"; then
+    cat "$report"
     echo "delivered files:"
     (cd "$dest" && ls -l | sed 1d | awk '{ printf "  %-24s %10d bytes\n", $9, $5 }')
-    truth "$station"
+    truth "$station" "$report"
   else
     echo "fetch of $station failed" >&2
     status=1

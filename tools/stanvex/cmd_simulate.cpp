@@ -68,7 +68,7 @@ sim::ArchiveStation ParseStation(const std::string& text) {
 stanvex::cli::CommandRegistration reg([](CLI::App& app) {
   struct Options {
     std::string out;
-    std::string start = "2021-01-01";
+    std::string start = "2021-01-03";  // a Sunday: three days stay in one GPS week
     int days = 3;
     double interval = 30;
     uint64_t seed = 1;
