@@ -267,7 +267,7 @@ bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>*
     const std::string address = FileAddress(archive / Lower(s.id));
     if (address.size() > kAddressLimit || !SafeForCatalogue(address)) {
       *error = "the catalogue cannot address " + address +
-               " (at most 127 characters, no blanks, quotes or semicolons): choose a shorter "
+               " (at most 127 characters, no blanks, quotes or semicolons): choose another "
                "output folder";
       return false;
     }
