@@ -2,6 +2,7 @@
 // option, and every failure.
 #include "conversion.h"
 
+#include <atomic>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -76,6 +77,69 @@ TEST_F(Conversion, ZimmDayIsSolvedAsAccuratelyAsTheReferenceSolver) {
   EXPECT_LT(std::hypot(mean[0], mean[1]), 0.3);
   EXPECT_LT(std::fabs(mean[2]), 1.5);
   EXPECT_LT(std::sqrt(horizontalSquares / solved), 0.91);
+}
+
+TEST_F(Conversion, SingleFrequencyZimmDayUsesTheBroadcastIonosphereModel) {
+  // Without P2 every range is L1 only, corrected by the broadcast model.
+  std::string text = ReadFile(SharedData("rinex/zimm0010.21o"));
+  const size_t types = text.find("# / TYPES OF OBSERV");
+  text.replace(text.rfind("    P2", types), 6, "    X2");
+  const std::string obs = dir.File("zimm0010.21o");
+  stanvex::testing::WriteFile(obs, text);
+  const std::string obn = dir.File("zimm0010.obn");
+  ASSERT_TRUE(Convert(obs, ZimmNav(), obn).ok);
+  EXPECT_GE(counts.epochsSolved, 2400);
+  const double precise[3] = {4331296.832, 567556.166, 4633134.114};
+  double mean[3] = {0, 0, 0};
+  double horizontalSquares = 0.0;
+  int solved = 0;
+  for (const real_data::Epoch& e : real_data::ReadObn(obn).epochs) {
+    if ((e.position.flags & 1) == 0) continue;
+    double enu[3];
+    real_data::LocalOffset(precise, e.position.position1, e.position.position2,
+                           e.position.height, enu);
+    for (int k = 0; k < 3; ++k) mean[k] += enu[k];
+    horizontalSquares += enu[0] * enu[0] + enu[1] * enu[1];
+    ++solved;
+  }
+  ASSERT_GT(solved, 0);
+  for (double& m : mean) m /= solved;
+  // The broadcast model leaves decimetres of bias; a wrong model or a
+  // missing group delay shows as metres.
+  EXPECT_LT(std::hypot(mean[0], mean[1]), 0.8);
+  EXPECT_LT(std::fabs(mean[2]), 2.0);
+  EXPECT_LT(std::sqrt(horizontalSquares / solved), 1.1);
+}
+
+TEST_F(Conversion, P1StandsInForAnAbsentC1AndIsMarked) {
+  std::string text = ReadFile(SharedData("rinex/07590920.05o"));
+  const size_t types = text.find("# / TYPES OF OBSERV");
+  text.replace(text.rfind("    C1", types), 6, "    P1");
+  const std::string obs = dir.File("p1only.05o");
+  stanvex::testing::WriteFile(obs, text);
+  const std::string obn = dir.File("p1only.obn");
+  ASSERT_TRUE(Convert(obs, SharedData("rinex/07590920.05n"), obn).ok);
+  EXPECT_EQ(counts.epochsSolved, 120);
+  const real_data::ObnContent content = real_data::ReadObn(obn);
+  ASSERT_FALSE(content.epochs.empty());
+  const real_data::Epoch& first = content.epochs.front();
+  ASSERT_EQ(first.measurements.size(), 8u);
+  EXPECT_NE(first.measurements[0].lockFlags & stanvex::kObnL1RangeIsP1, 0);
+  EXPECT_DOUBLE_EQ(first.measurements[0].l1Range, 24767686.375);
+  EXPECT_DOUBLE_EQ(first.measurements[0].l1Phase, 55923622.160);
+  EXPECT_DOUBLE_EQ(first.measurements[0].l2Range, 24767684.822);
+}
+
+TEST_F(Conversion, StopRequestEndsTheConversionWithoutOutput) {
+  std::atomic<bool> stop{true};
+  ConversionSettings settings;
+  settings.abort = &stop;
+  const std::string obn = dir.File("stopped.obn");
+  ConversionResult r = ConvertRinex(SharedData("rinex/07590920.05o"),
+                                    SharedData("rinex/07590920.05n"), obn, settings, counts);
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.error, "conversion aborted");
+  EXPECT_FALSE(stanvex::testing::Exists(obn));
 }
 
 struct ShortFile {
