@@ -159,7 +159,11 @@ int32_t Crx2Rnx(const char* compactName, const char* rinexName) {
     SetLastErrorText("Error unable to open compressed rinex file %s", compactName ? compactName : "");
     return -1;
   }
-  FILE* output = std::fopen(rinexName ? rinexName : "", "w");
+  // Creating the output under the input's own name would empty the input
+  // before it is read.
+  FILE* output = nullptr;
+  if (!compactName || !rinexName || std::strcmp(compactName, rinexName) != 0)
+    output = std::fopen(rinexName ? rinexName : "", "w");
   if (!output) {
     SetLastErrorText("Error unable to open output for crx2rnx conversion. Output file : %s",
                      rinexName ? rinexName : "");

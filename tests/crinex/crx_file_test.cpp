@@ -198,6 +198,13 @@ TEST(CrxFile, FilesThatCannotBeOpenedAreNamed) {
   EXPECT_EQ(Crx2Rnx(dir.File("in.21d").c_str(), unwritable.c_str()), -1);
   EXPECT_EQ(std::string(LastErrorText),
             "Error unable to open output for crx2rnx conversion. Output file : " + unwritable);
+
+  // The input named as the output stays as it was.
+  std::string input = dir.File("in.21d");
+  EXPECT_EQ(Crx2Rnx(input.c_str(), input.c_str()), -1);
+  EXPECT_EQ(std::string(LastErrorText),
+            "Error unable to open output for crx2rnx conversion. Output file : " + input);
+  EXPECT_EQ(ReadFile(input), CompactHeader(1));
 }
 
 TEST(CrxFile, FullDiskIsAFailureEvenWhenOnlyTheLastFlushFails) {
