@@ -69,9 +69,9 @@ TEST_F(AvgPositionTest, AveragesFlaggedPositionsAndSpansEpochsOfMoreThanThreeMea
   ASSERT_TRUE(testing::WriteObnFile(path, epochs));
   WriteFile(dir_.File("a.nvb"), "3 2138\nx\nx\nx\n7200\nx\n");
   Run(path);
-  EXPECT_DOUBLE_EQ(average_.position1, 10.0);
-  EXPECT_DOUBLE_EQ(average_.position2, 30.0);
-  EXPECT_EQ(average_.status, 42);  // left alone when the file opens
+  EXPECT_DOUBLE_EQ(+average_.position1, 10.0);
+  EXPECT_DOUBLE_EQ(+average_.position2, 30.0);
+  EXPECT_EQ(+average_.status, 42);  // left alone when the file opens
   EXPECT_EQ(valid_, 1);
   EXPECT_EQ(start_, 110 + 2138 * kWeek);
   EXPECT_EQ(end_, 130 + 2138 * kWeek);
@@ -81,7 +81,7 @@ TEST_F(AvgPositionTest, MissingNvbGivesAveragesButNoSpan) {
   const std::string path = dir_.File("b.obn");
   ASSERT_TRUE(testing::WriteObnFile(path, {MakeEpoch(5, 6)}));
   Run(path);
-  EXPECT_NE(average_.position1, 0.0);
+  EXPECT_NE(+average_.position1, 0.0);
   EXPECT_EQ(valid_, 0);
   EXPECT_EQ(start_, -1);
   EXPECT_EQ(end_, -1);
@@ -92,9 +92,9 @@ TEST_F(AvgPositionTest, EmptyOrMissingFile) {
   WriteFile(path, RawHeader());
   average_.position1 = 5;
   Run(path);
-  EXPECT_EQ(average_.position1, 0.0);
-  EXPECT_EQ(average_.position2, 0.0);
-  EXPECT_EQ(average_.status, 42);
+  EXPECT_EQ(+average_.position1, 0.0);
+  EXPECT_EQ(+average_.position2, 0.0);
+  EXPECT_EQ(+average_.status, 42);
   EXPECT_EQ(valid_, 0);
 
   Run(dir_.File("missing.obn"));
@@ -119,8 +119,8 @@ TEST_F(AvgPositionTest, DamagedEpochDoesNotEndTheScan) {
   WriteFile(path, RawHeader() + RawEpoch(first) + RawEpoch(damaged) + RawEpoch(last));
   WriteFile(dir_.File("d.nvb"), "1 2000\nx\nx\nx\n100\nx\n");
   Run(path);
-  EXPECT_DOUBLE_EQ(average_.position1, 3.0);
-  EXPECT_DOUBLE_EQ(average_.position2, 4.0);
+  EXPECT_DOUBLE_EQ(+average_.position1, 3.0);
+  EXPECT_DOUBLE_EQ(+average_.position2, 4.0);
   EXPECT_EQ(valid_, 1);
   EXPECT_EQ(start_, 10 + 2000 * kWeek);
   EXPECT_EQ(end_, 30 + 2000 * kWeek);

@@ -74,9 +74,9 @@ TEST_F(ConcatenateTest, ThreeAndFiveEpochsJoinInDayOrderWithFirstHeader) {
   ObnHeader header;
   ASSERT_GE(bytes.size(), sizeof header);
   std::memcpy(&header, bytes.data(), sizeof header);
-  EXPECT_EQ(header.interval, 10.0f);
-  EXPECT_EQ(header.carriedByte, 3);
-  EXPECT_EQ(header.maxChannels, 12);
+  EXPECT_EQ(+header.interval, 10.0f);
+  EXPECT_EQ(+header.carriedByte, 3);
+  EXPECT_EQ(+header.maxChannels, 12);
   EXPECT_STREQ(header.fileName, "joined.obn");
   EXPECT_EQ(bytes.substr(202), Concat(day1) + Concat(day2));  // carried bytes unchanged
 
@@ -189,8 +189,8 @@ TEST_F(SpliceTest, BothBoundsAreIncludedAndCompanionsMove) {
             Concat(std::vector<TestEpoch>(epochs.begin() + 1, epochs.end() - 1)));
   ObnHeader header;
   std::memcpy(&header, bytes.data(), sizeof header);
-  EXPECT_EQ(header.carriedByte, 4);
-  EXPECT_EQ(header.interval, 1.0f);
+  EXPECT_EQ(+header.carriedByte, 4);
+  EXPECT_EQ(+header.interval, 1.0f);
   EXPECT_EQ(ReadFile("abcd0010tmp1.nvb"), "$EPHREC\r\n");
   EXPECT_EQ(ReadFile("abcd0010tmp1.sta"), "Marker: abcd\r\n");
   for (const char* gone : {"abcd0010tmp.obn", "abcd0010tmp.nvb", "abcd0010tmp.sta"})

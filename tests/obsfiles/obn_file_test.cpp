@@ -27,17 +27,17 @@ TEST(ObnWriter, WrittenFileHasHeaderThenEachEpochAndCarriedBytesReadBack) {
   ASSERT_EQ(bytes.size(), 202u + (68 + 3 * 44) + 68 + (68 + 12 * 44));
   ObnHeader header;
   std::memcpy(&header, bytes.data(), sizeof header);
-  EXPECT_EQ(header.size, 202);
+  EXPECT_EQ(+header.size, 202);
   uint32_t version;
   std::memcpy(&version, &header.version, 4);
   EXPECT_EQ(version, kObnVersionBits);
-  EXPECT_EQ(header.carriedByte, 7);
-  EXPECT_EQ(header.maxChannels, 12);
-  EXPECT_EQ(header.interval, 30.0f);
+  EXPECT_EQ(+header.carriedByte, 7);
+  EXPECT_EQ(+header.maxChannels, 12);
+  EXPECT_EQ(+header.interval, 30.0f);
   EXPECT_STREQ(header.fileName, path.c_str());
-  EXPECT_GE(header.month, 0);
-  EXPECT_LE(header.month, 11);
-  EXPECT_GE(header.year, 120);
+  EXPECT_GE(+header.month, 0);
+  EXPECT_LE(+header.month, 11);
+  EXPECT_GE(+header.year, 120);
   for (uint8_t b : header.reserved) EXPECT_EQ(b, 0);
 
   // The epochs in the file are the caller's bytes exactly.
@@ -54,8 +54,8 @@ TEST(ObnWriter, SizeFieldsAreStampedInCallerMemory) {
   epoch.position.size = 0;
   epoch.measurements[1].size = 99;
   EXPECT_EQ(WriteObnEpoch(file, &epoch.position, epoch.measurements.data()), 0);
-  EXPECT_EQ(epoch.position.size, 68);
-  EXPECT_EQ(epoch.measurements[1].size, 44);
+  EXPECT_EQ(+epoch.position.size, 68);
+  EXPECT_EQ(+epoch.measurements[1].size, 44);
   EXPECT_EQ(CloseObn(file), 0);
 }
 
@@ -68,7 +68,7 @@ TEST(ObnWriter, FourteenMeasurementsFromSixteenChannelFileAreRefusedByTwelveChan
   ObnPositionRecord position;
   ObnMeasurementRecord measurements[kObnReaderRoom];
   ASSERT_EQ(ReadObnEpoch(in, &position, measurements), 0);
-  EXPECT_EQ(position.count, 14);
+  EXPECT_EQ(+position.count, 14);
 
   const std::string output = dir.File("out.obn");
   ObnFile* out = CreateObn(output.c_str(), 0, 1.0f, kObnBufferSize, kObnWriterChannels);
@@ -183,9 +183,9 @@ TEST(ObnReader, EpochWithoutMeasurementsIsGoodAndSixtyEightBytes) {
   ObnPositionRecord position;
   ObnMeasurementRecord measurements[kObnReaderRoom];
   EXPECT_EQ(ReadObnEpoch(file, &position, measurements), 0);
-  EXPECT_EQ(position.count, 0);
+  EXPECT_EQ(+position.count, 0);
   EXPECT_EQ(ReadObnEpoch(file, &position, measurements), 0);
-  EXPECT_EQ(position.time, 16.0);
+  EXPECT_EQ(+position.time, 16.0);
   EXPECT_EQ(ReadObnEpoch(file, &position, measurements), -1);
   CloseObn(file);
 }
@@ -265,7 +265,7 @@ TEST(ObnReader, CountBeyondHeaderOrRoomIsDamagedNeverOverflow) {
   EXPECT_EQ(reinterpret_cast<unsigned char*>(&memory.guard)[0], 0x5A);
   // The excess was skipped: the next epoch reads cleanly.
   EXPECT_EQ(ReadObnEpoch(file, &position, memory.room, kObnReaderRoom), 0);
-  EXPECT_EQ(position.time, 2.0);
+  EXPECT_EQ(+position.time, 2.0);
   EXPECT_EQ(ReadObnEpoch(file, &position, memory.room, kObnReaderRoom), 1);
   EXPECT_EQ(std::string(LastErrorText),
             "Error: Epoch 3.0 has -128 measurements 40 channels in " + path);

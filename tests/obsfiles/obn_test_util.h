@@ -72,7 +72,10 @@ inline std::vector<double> EpochTimes(const std::string& path) {
   if (file == nullptr) return times;
   ObnPositionRecord position;
   ObnMeasurementRecord measurements[kObnReaderRoom];
-  while (ReadObnEpoch(file, &position, measurements) == 0) times.push_back(position.time);
+  while (ReadObnEpoch(file, &position, measurements) == 0) {
+    const double time = position.time;  // a packed field: copied, never bound by reference
+    times.push_back(time);
+  }
   CloseObn(file);
   return times;
 }

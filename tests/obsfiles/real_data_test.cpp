@@ -57,8 +57,8 @@ TEST_F(RealDataTest, AveragePositionAndSpanOfAConvertedHour) {
   NewGetAvgOBNPos("07590920.obn", &average, &start, &end, &valid);
   ASSERT_EQ(valid, 1);
   // The station's approximate position is near 35.16 N, 139.61 E.
-  EXPECT_NEAR(average.position1, 35.1609, 0.001);
-  EXPECT_NEAR(average.position2, 139.6138, 0.001);
+  EXPECT_NEAR(+average.position1, 35.1609, 0.001);
+  EXPECT_NEAR(+average.position2, 139.6138, 0.001);
   EXPECT_NEAR(start, kHourStart, 0.5);
   EXPECT_NEAR(end, kHourStart + 3570, 0.5);
 }
