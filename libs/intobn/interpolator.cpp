@@ -17,6 +17,21 @@ constexpr double kTimeEpsilon = 1e-6;  // seconds: times closer than this coinci
 // ranges count as carrier-smoothed (raw code noise is decimetres).
 constexpr double kSmoothRangeScatter = 0.05;
 
+// The carried observables. Records are packed, so their doubles are read by
+// name (the compiler then knows they may be unaligned), never through
+// pointers to members.
+enum class Observable { kL1Phase, kL2Phase, kL1Range, kL2Range };
+
+double Value(const ObnMeasurementRecord& m, Observable which) {
+  switch (which) {
+    case Observable::kL1Phase: return m.l1Phase;
+    case Observable::kL2Phase: return m.l2Phase;
+    case Observable::kL1Range: return m.l1Range;
+    case Observable::kL2Range: return m.l2Range;
+  }
+  return 0.0;
+}
+
 const ObnMeasurementRecord* FindSatellite(const InputEpoch& epoch, uint8_t prn) {
   for (const ObnMeasurementRecord& m : epoch.satellites)
     if (m.prn == prn) return &m;
@@ -153,13 +168,13 @@ class GapInterpolator {
         m.size = stanvex::kObnMeasurementSize;
         m.prn = c.prn;
         m.lockFlags = static_cast<uint8_t>(l->lockFlags & stanvex::kObnL1RangeIsP1);
-        m.l1Phase = Combine(c.at, n, weights, &ObnMeasurementRecord::l1Phase);
+        m.l1Phase = Combine(c.at, n, weights, Observable::kL1Phase);
         const double l1Metres = m.l1Phase * kL1Wavelength;
-        if (l2Phase) m.l2Phase = Combine(c.at, n, weights, &ObnMeasurementRecord::l2Phase);
+        if (l2Phase) m.l2Phase = Combine(c.at, n, weights, Observable::kL2Phase);
         else m.lockFlags |= stanvex::kObnL2PhaseMissing;
-        if (l1Range) m.l1Range = l1Metres + RangeOffset(c.at, stencil, weights, t, &ObnMeasurementRecord::l1Range);
+        if (l1Range) m.l1Range = l1Metres + RangeOffset(c.at, stencil, weights, t, Observable::kL1Range);
         else m.lockFlags |= stanvex::kObnL1RangeMissing;
-        if (l2Range) m.l2Range = l1Metres + RangeOffset(c.at, stencil, weights, t, &ObnMeasurementRecord::l2Range);
+        if (l2Range) m.l2Range = l1Metres + RangeOffset(c.at, stencil, weights, t, Observable::kL2Range);
         else m.lockFlags |= stanvex::kObnL2RangeMissing;
         const double fraction = (newTimes[k] - left.time) / (right.time - left.time);
         m.l1Snr = Blend(l->l1Snr, r ? r->l1Snr : l->l1Snr, fraction);
@@ -301,10 +316,10 @@ class GapInterpolator {
   }
 
   static double Combine(const ObnMeasurementRecord* const* at, int n, const double* weights,
-                        double ObnMeasurementRecord::*field) {
-    const double origin = at[0]->*field;
+                        Observable field) {
+    const double origin = Value(*at[0], field);
     double sum = 0.0;
-    for (int j = 0; j < n; ++j) sum += weights[j] * (at[j]->*field - origin);
+    for (int j = 0; j < n; ++j) sum += weights[j] * (Value(*at[j], field) - origin);
     return origin + sum;
   }
 
@@ -314,12 +329,12 @@ class GapInterpolator {
   // which averages the noise; when it is small (carrier-smoothed ranges) the
   // stencil's polynomial is, which follows the smoothing filter exactly.
   static double RangeOffset(const ObnMeasurementRecord* const* at, const Stencil& stencil,
-                            const double* weights, double t, double ObnMeasurementRecord::*field) {
+                            const double* weights, double t, Observable field) {
     const int n = stencil.size;
     double meanT = 0.0, meanD = 0.0;
     double d[kMaxStencil];
     for (int j = 0; j < n; ++j) {
-      d[j] = at[j]->*field - at[j]->l1Phase * kL1Wavelength;
+      d[j] = Value(*at[j], field) - at[j]->l1Phase * kL1Wavelength;
       meanT += stencil.times[j];
       meanD += d[j];
     }

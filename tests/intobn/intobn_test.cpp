@@ -100,12 +100,12 @@ TEST_F(IntObnTest, KeepsInputEpochsAndAddsAccurateNewOnes) {
   SynthFile in = MakeSynthFile(345600.0, 30.0, 20, {3, 7, 12, 19, 25});
   SynthFile out = Interpolate(in, 10.0);
   ASSERT_EQ(out.header.size, kObnHeaderSize);
-  EXPECT_EQ(out.header.interval, 10.0f);
+  EXPECT_EQ(+out.header.interval, 10.0f);
   EXPECT_EQ(out.header.carriedByte, 7);
   ASSERT_EQ(out.epochs.size(), 20u + 19u * 2u);
   for (size_t k = 0; k < out.epochs.size(); ++k) {
     const SynthEpoch& e = out.epochs[k];
-    EXPECT_DOUBLE_EQ(e.position.time, 345600.0 + 10.0 * static_cast<double>(k));
+    EXPECT_DOUBLE_EQ(+e.position.time, 345600.0 + 10.0 * static_cast<double>(k));
     if (k % 3 == 0) {  // an input epoch, byte for byte
       const SynthEpoch& original = in.epochs[k / 3];
       EXPECT_EQ(0, std::memcmp(&e.position, &original.position, sizeof e.position));

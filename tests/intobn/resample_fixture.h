@@ -52,7 +52,7 @@ class ResampleTest : public ::testing::Test {
 
   static std::vector<double> Times(const SynthFile& f) {
     std::vector<double> times;
-    for (const SynthEpoch& e : f.epochs) times.push_back(e.position.time);
+    for (const SynthEpoch& e : f.epochs) times.push_back(+e.position.time);
     return times;
   }
 

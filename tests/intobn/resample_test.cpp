@@ -33,7 +33,7 @@ TEST_F(ResampleTest, FinerDividingIntervalIsInterpolatedByTheLibrary) {
   ASSERT_EQ(ResampleObn("in.obn", "out.obn", 10.0), 0) << LastErrorText;
   SynthFile out = ReadSynthFile("out.obn");
   ASSERT_EQ(out.epochs.size(), 58u);
-  EXPECT_EQ(out.header.interval, 10.0f);
+  EXPECT_EQ(+out.header.interval, 10.0f);
   EXPECT_DOUBLE_EQ(out.epochs[1].position.time, 3610.0);
   EXPECT_EQ(ReadFile("out.nvb"), "$EPHREC nav\n");
   EXPECT_EQ(ReadFile("out.sta"), "Marker name: TEST\n");
@@ -78,7 +78,7 @@ TEST_F(ResampleTest, CoarserIntervalKeepsEpochsOnItsMultiples) {
   WriteInput(MakeSynthFile(0.0, 30.0, 13, {1, 2}));  // 0 .. 360 s
   ASSERT_EQ(ResampleObn("in.obn", "out60.obn", 60.0), 0) << LastErrorText;
   SynthFile out = ReadSynthFile("out60.obn");
-  EXPECT_EQ(out.header.interval, 60.0f);
+  EXPECT_EQ(+out.header.interval, 60.0f);
   EXPECT_EQ(out.header.carriedByte, 7);
   EXPECT_EQ(Times(out), (std::vector<double>{0, 60, 120, 180, 240, 300, 360}));
   EXPECT_FALSE(Exists("in.obn"));
@@ -88,7 +88,7 @@ TEST_F(ResampleTest, CoarserIntervalKeepsEpochsOnItsMultiples) {
   WriteInput(MakeSynthFile(0.0, 30.0, 13, {1, 2}));
   ASSERT_EQ(ResampleObn("in.obn", "out45.obn", 45.0), 0) << LastErrorText;
   out = ReadSynthFile("out45.obn");
-  EXPECT_EQ(out.header.interval, 45.0f);
+  EXPECT_EQ(+out.header.interval, 45.0f);
   EXPECT_EQ(Times(out), (std::vector<double>{0, 90, 180, 270, 360}));
 }
 
