@@ -259,7 +259,10 @@ bool Conversion::ConvertEpochs(ObsReader& reader, FileLineSource& source, ObnOut
     }
     lastEpochTime = epoch.gpsSeconds;
 
-    // The GPS satellites of the epoch (other systems are not carried).
+    // The GPS satellites of the epoch (other systems are not carried). An
+    // epoch of flag 6 reports cycle slips in the observation layout: it is
+    // carried as it stands but neither smoothed nor solved.
+    const bool slipRecords = epoch.flag == 6;
     const TypeIndexes types(reader.header());
     tracked.clear();
     for (int s = 0; s < epoch.SatelliteCount(); ++s) {
@@ -268,14 +271,18 @@ bool Conversion::ConvertEpochs(ObsReader& reader, FileLineSource& source, ObnOut
       tracked.emplace_back();
       SmoothingInput smoothing;
       FillMeasurement(epoch, s, types, tracked.back(), smoothing);
-      const SmoothedRanges smoothed = smoother_.Update(epoch.gpsSeconds, smoothing);
-      tracked.back().range.smoothedIonoFree = smoothed.ionoFree;
-      tracked.back().range.smoothedL1 = smoothed.l1;
+      if (!slipRecords) {
+        const SmoothedRanges smoothed = smoother_.Update(epoch.gpsSeconds, smoothing);
+        tracked.back().range.smoothedIonoFree = smoothed.ionoFree;
+        tracked.back().range.smoothedL1 = smoothed.l1;
+      }
     }
     gpsObservations_ += static_cast<long>(tracked.size());
     ranges.clear();
     for (const Tracked& t : tracked) ranges.push_back(t.range);
-    PointSolution solution = SolveEpoch(store_, solver_, epoch.gpsSeconds, previous, ranges);
+    PointSolution solution;
+    if (!slipRecords)
+      solution = SolveEpoch(store_, solver_, epoch.gpsSeconds, previous, ranges);
 
     if (solution.valid) {
       ++counts_.epochsSolved;
