@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 
 #include "sample_archive.h"
@@ -29,7 +30,7 @@ TEST(SimSampleRetrieval, EveryServiceDeliversTheTruePosition) {
 
   for (const ArchiveStation& a : DefaultStations()) {
     const std::string dest = dir.File(a.station.name);
-    ASSERT_TRUE(testing::Run("mkdir -p '" + dest + "'"));
+    std::filesystem::create_directories(dest);
     const std::string report = dir.File(a.station.name + ".txt");
     EXPECT_TRUE(testing::Run("'" + program + "' fetch --quiet --catalogue '" +
                              dir.File("sample/catalogue") + "' --station " + a.station.name +

@@ -12,7 +12,21 @@
 // integer ambiguities and white noise.
 //
 // All functions may be called from any thread; nothing is shared between
-// calls except the read-only constellation.
+// calls except the read-only constellation. One ObservationSimulator is
+// used by one thread at a time.
+//
+// Example (CMake target stanvex_sim): a one-second day of a station.
+//   stanvex::sim::Station station{"test", 46.5, 7.25, 850.0};
+//   stanvex::sim::ObservationOptions o;
+//   o.start_gps = stanvex::sim::GpsSecondsOfDate(2021, 1, 3);
+//   o.duration = 86400;
+//   o.interval = 1;
+//   o.slips.slips_per_satellite_hour = 0.2;
+//   std::string error;
+//   if (!SimulateStationFiles(station, o, "test0030.21o", "test0030.21n", &error)) ...
+// StationPosition(station) is the exact position a solution should find.
+// sample_archive.h writes whole archives; crinex_encoder.h, lzw_compress.h
+// and packing.h pack single files.
 #ifndef STANVEX_SIM_SIMULATOR_H
 #define STANVEX_SIM_SIMULATOR_H
 
