@@ -130,6 +130,32 @@ TEST_F(Conversion, P1StandsInForAnAbsentC1AndIsMarked) {
   EXPECT_DOUBLE_EQ(first.measurements[0].l2Range, 24767684.822);
 }
 
+TEST_F(Conversion, CycleSlipRecordsAreCarriedButNotSolved) {
+  // A flag-6 record for two satellites after the first epoch: slip counts in
+  // the observation layout.
+  std::string text = ReadFile(SharedData("rinex/07590920.05o"));
+  const size_t second = text.find(" 05  4  2  0  0 30.0000000");
+  text.insert(second, " 05  4  2  0  0  0.0000000  6  2G 3G 7\n"
+                      "         1.000           1.000\n"
+                      "         2.000\n");
+  const std::string obs = dir.File("slips.05o");
+  stanvex::testing::WriteFile(obs, text);
+  const std::string obn = dir.File("slips.obn");
+  ASSERT_TRUE(Convert(obs, SharedData("rinex/07590920.05n"), obn).ok);
+  EXPECT_EQ(counts.epochsRead, 121);
+  EXPECT_EQ(counts.epochsWritten, 121);
+  EXPECT_EQ(counts.epochsSolved, 120);
+  const real_data::ObnContent content = real_data::ReadObn(obn);
+  ASSERT_EQ(content.epochs.size(), 121u);
+  const real_data::Epoch& slips = content.epochs[1];
+  EXPECT_EQ(slips.position.epochFlag, 6);
+  EXPECT_EQ(slips.position.flags & 1, 0);
+  ASSERT_EQ(slips.position.count, 2);
+  EXPECT_DOUBLE_EQ(slips.measurements[0].l1Phase, 1.0);
+  EXPECT_EQ(content.epochs[2].position.flags & 1, 1);
+  EXPECT_FLOAT_EQ(content.header.interval, 30.0f);
+}
+
 TEST_F(Conversion, StopRequestEndsTheConversionWithoutOutput) {
   std::atomic<bool> stop{true};
   ConversionSettings settings;
