@@ -56,7 +56,8 @@ uint32_t ParseServerAddress(const char* server, uint16_t port, ServerAddress* ad
     std::string host;
     long explicit_port = 0;
     if (!SplitHostPort(server, length, &host, &explicit_port)) return ERROR_INTERNET_INVALID_URL;
-    long effective = explicit_port != 0 ? explicit_port : (port != 0 ? port : INTERNET_DEFAULT_FTP_PORT);
+    long effective =
+        explicit_port != 0 ? explicit_port : (port != 0 ? port : INTERNET_DEFAULT_FTP_PORT);
     address->scheme = Scheme::kFtp;
     address->bare = true;
     address->base = "ftp://" + host + ":" + std::to_string(effective);

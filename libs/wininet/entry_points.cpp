@@ -95,8 +95,7 @@ InternetSetStatusCallback(HINTERNET hInternet, INTERNET_STATUS_CALLBACK lpfnInte
   return object->callback.exchange(lpfnInternetCallback);
 }
 
-WININET_API HINTERNET WININET_CALL InternetConnectA(HINTERNET hInternet,
-                                                    const char* lpszServerName,
+WININET_API HINTERNET WININET_CALL InternetConnectA(HINTERNET hInternet, const char* lpszServerName,
                                                     INTERNET_PORT nServerPort,
                                                     const char* lpszUserName,
                                                     const char* lpszPassword, DWORD dwService,

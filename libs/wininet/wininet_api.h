@@ -118,10 +118,9 @@ typedef void(WININET_CALL *INTERNET_STATUS_CALLBACK)(HINTERNET hInternet, DWORD_
 #endif
 
 WININET_API HINTERNET WININET_CALL InternetOpenA(const char *lpszAgent, DWORD dwAccessType,
-                                                 const char *lpszProxy,
-                                                 const char *lpszProxyBypass, DWORD dwFlags);
-WININET_API HINTERNET WININET_CALL InternetConnectA(HINTERNET hInternet,
-                                                    const char *lpszServerName,
+                                                 const char *lpszProxy, const char *lpszProxyBypass,
+                                                 DWORD dwFlags);
+WININET_API HINTERNET WININET_CALL InternetConnectA(HINTERNET hInternet, const char *lpszServerName,
                                                     INTERNET_PORT nServerPort,
                                                     const char *lpszUserName,
                                                     const char *lpszPassword, DWORD dwService,
@@ -141,8 +140,8 @@ InternetSetStatusCallback(HINTERNET hInternet, INTERNET_STATUS_CALLBACK lpfnInte
 #endif /* _WIN32 */
 
 /* Function pointer types of the five entry points, for run-time binding. */
-typedef HINTERNET(WININET_CALL *InternetOpenA_fn)(const char *, DWORD, const char *,
-                                                  const char *, DWORD);
+typedef HINTERNET(WININET_CALL *InternetOpenA_fn)(const char *, DWORD, const char *, const char *,
+                                                  DWORD);
 typedef HINTERNET(WININET_CALL *InternetConnectA_fn)(HINTERNET, const char *, INTERNET_PORT,
                                                      const char *, const char *, DWORD, DWORD,
                                                      DWORD_PTR);

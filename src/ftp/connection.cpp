@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/platform.h"
+
 namespace stanvex {
 
 void CloseInternetHandleOnce(HINTERNET* handle) {
@@ -11,8 +13,11 @@ void CloseInternetHandleOnce(HINTERNET* handle) {
 }
 
 int OpenInternetSession(FtpSession* session) {
-  session->session = Internet.InternetOpenA("Microsoft Internet Explorer", INTERNET_OPEN_TYPE_PROXY,
-                                            "ftp-gw", nullptr, INTERNET_FLAG_ASYNC);
+  // A gateway that does not resolve would fail every connection: go direct.
+  const bool gateway = platform::GatewayHostResolves("ftp-gw");
+  session->session = Internet.InternetOpenA(
+      "Microsoft Internet Explorer", gateway ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_DIRECT,
+      gateway ? "ftp-gw" : nullptr, nullptr, INTERNET_FLAG_ASYNC);
   if (session->session == nullptr) {
     TransferError("Error Opening Internet Connection");
     SetLastErrorText(

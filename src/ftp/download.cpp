@@ -1,7 +1,5 @@
 #include "ftp/download.h"
 
-#include <strings.h>
-
 #include <cstring>
 
 #include "api/library_state.h"
@@ -19,6 +17,17 @@ constexpr const char* kCatalogueUser = "download";
 constexpr const char* kCataloguePassword = "getfiles5308";
 
 char catalogue_server[128] = STANVEX_CATALOGUE_SERVER;
+
+// True when the service identifier (a 32-byte field) is "igs" in any case.
+bool IsIgs(const char* id) {
+  static const char kIgs[] = "igs";
+  for (size_t i = 0; i < sizeof kIgs; ++i) {
+    char c = id[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != kIgs[i]) return false;
+  }
+  return true;
+}
 
 // Closes a download's handles, session first, whatever way it returns.
 class SessionCloser {
@@ -104,8 +113,8 @@ int GetFile(HINTERNET* connection, const char* remotePath, const char* localPath
   TransferError("Error in GetFile");
   const char* path = localPath != nullptr ? localPath : "";
   if (error == ERROR_INTERNET_ITEM_NOT_FOUND) {
-    SetLastErrorText("Error unable to download file %s.\n    the file does not exist on the FTP server",
-                     path);
+    SetLastErrorText(
+        "Error unable to download file %s.\n    the file does not exist on the FTP server", path);
   } else if (error == ERROR_DISK_FULL) {
     SetLastErrorText("Error disk full!");
   } else {
@@ -116,6 +125,10 @@ int GetFile(HINTERNET* connection, const char* remotePath, const char* localPath
 }
 
 int DownloadDay(DayJob* job) {
+  if (job == nullptr || job->station == nullptr || job->service == nullptr) {
+    SetLastErrorText("Error no station or service given for the download");
+    return 0;
+  }
   if (BindInternetLibrary(kInternetLibrary, &Internet) != 0) return 0;
   TransferChannelScope channel;
   job->day.ComputeFromSeconds();
@@ -139,8 +152,8 @@ int DownloadDay(DayJob* job) {
     // A stop closed the connection: nothing more is tried.
     if (session.connection == nullptr) return 0;
     if (service->hasDFile == 0) return 0;
-    int fetched = GetFile(&session.connection, job->remoteCompact, job->localCompact,
-                          kContextCompact);
+    int fetched =
+        GetFile(&session.connection, job->remoteCompact, job->localCompact, kContextCompact);
     job->compactUsed = 1;
     if (!fetched) return 0;
   }
@@ -159,8 +172,8 @@ int GetIgsNavFile(FtpSession* session, HINTERNET* connection, DayJob* job) {
     SetLastErrorText("IGS not found in service list");
     return 0;
   }
-  bool own_service = strncasecmp(job->service->ServId, "igs", sizeof job->service->ServId) == 0;
-  if (own_service) return FetchIgsNavigation(connection, igs, job, kContextIgsSameConnection);
+  if (IsIgs(job->service->ServId))
+    return FetchIgsNavigation(connection, igs, job, kContextIgsSameConnection);
 
   char type[kDayJobTypeSize] = {};
   std::memcpy(type, igs->Ftype, strnlen(igs->Ftype, kDayJobTypeSize - 1));

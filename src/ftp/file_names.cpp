@@ -22,8 +22,7 @@ int TwoDigitYear(int year) { return year >= 2000 ? year - 2000 : year - 1900; }
 
 // The replacement of a token, or false when it matches no rule. The rules
 // are tested in this order and look at the first four characters only.
-bool Replace(const char* token, const GpsTime& day, const char* station, char* out,
-             size_t size) {
+bool Replace(const char* token, const GpsTime& day, const char* station, char* out, size_t size) {
   if (Is(token[0], 'j') && Is(token[1], 'j') && Is(token[2], 'j')) {
     Field(out, size, day.dayOfYear, 3);
   } else if (std::strncmp(token, "YYYY", 4) == 0) {

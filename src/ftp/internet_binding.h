@@ -65,8 +65,7 @@ class TransferChannelScope {
 };
 
 // Sends through the transfer module's channel, when there is one.
-void TransferSend(int32_t code, const char* text = nullptr, int32_t value1 = 0,
-                  double real = 0.0);
+void TransferSend(int32_t code, const char* text = nullptr, int32_t value1 = 0, double real = 0.0);
 void TransferError(const char* heading);
 
 }  // namespace stanvex

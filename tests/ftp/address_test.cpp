@@ -1,8 +1,9 @@
 // Server addresses, remote URLs and the gateway setting of the internet
 // library.
+#include "address.h"
+
 #include <gtest/gtest.h>
 
-#include "address.h"
 #include "test_support.h"
 #include "wininet_api.h"
 

@@ -3,8 +3,8 @@
 #include "wininet_api.h"
 
 extern "C" __attribute__((visibility("default"))) HINTERNET InternetOpenA(const char*, DWORD,
-                                                                         const char*, const char*,
-                                                                         DWORD) {
+                                                                          const char*, const char*,
+                                                                          DWORD) {
   return nullptr;
 }
 

@@ -27,7 +27,8 @@ TEST(ConnectTimeout, SilentServerFailsAfterTheConnectionWait) {
   EXPECT_EQ(DownloadCatalogueFile(destination.File("manufact.dwn").c_str()), -1);
   EXPECT_EQ(std::string(LastErrorText),
             "Error Unable to connect to FTP Server. The Server could be down or you may not have "
-            "an internet connection. FTP Server = " + server.Address());
+            "an internet connection. FTP Server = " +
+                server.Address());
   EXPECT_EQ(recorder.Count(STATUS_ERROR, "Error in FTPConnect"), 1);
   EXPECT_FALSE(testing::Exists(destination.File("manufact.dwn")));
   SetCatalogueServerForTesting(nullptr);

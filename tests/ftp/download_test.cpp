@@ -1,5 +1,7 @@
 // Daily downloads, the IGS navigation fallback and the catalogue download,
 // against the loopback FTP server and our internet library.
+#include "ftp/download.h"
+
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -16,7 +18,6 @@
 
 #include "api/library_state.h"
 #include "catalogue/catalogue.h"
-#include "ftp/download.h"
 #include "ftp/file_names.h"
 #include "ftp_fixture.h"
 #include "status_recorder.h"
@@ -95,17 +96,18 @@ class DownloadTest : public ::testing::Test {
         "\noFile: /pub/rinex/<YYYY>/<JJJ>/<XXXX><JJJ>0.<yy>o.Z"
         "\nnFile: /pub/rinex/<YYYY>/<JJJ>/<XXXX><JJJ>0.<yy>n.Z"
         "\ndFile: /pub/crx/<YYYY>/<JJJ>/<XXXX><JJJ>0.<yy>d.Z\nFtype: Z\n}\n"
-        "Service {\nServId: NOD\nftpAd: " + address +
+        "Service {\nServId: NOD\nftpAd: " +
+        address +
         "\noFile: /nod/<XXXX><JJJ>0.<yy>o.Z\nnFile: /nod/<XXXX><JJJ>0.<yy>n.Z\nFtype: Z\n}\n"
-        "Service {\nServId: BAD\nftpAd: " + address +
-        "\noFile: /nod/<XXXX><JJJ>0.<yy>o.Z\nnFile: /nod/<XXXX><JJJ>0.<yy>n.Z\ndFile: " +
+        "Service {\nServId: BAD\nftpAd: " +
+        address + "\noFile: /nod/<XXXX><JJJ>0.<yy>o.Z\nnFile: /nod/<XXXX><JJJ>0.<yy>n.Z\ndFile: " +
         badCompact + "\nFtype: Z\n}\n";
     if (withIgs)
       text += "Service {\nServId: igs\nftpAd: " + address +
               "\noFile: /igs/<XXXX><JJJ>0.<yy>o.Z\nnFile: /igs/nav/<XXXX><JJJ>0.<yy>n.Z"
               "\nFtype: gz\n}\n";
-    const char* stations[][2] = {{"abcd", "ABC"}, {"efgh", "NOD"}, {"ijkl", "BAD"},
-                                 {"igsx", "IGS"}};
+    const char* stations[][2] = {
+        {"abcd", "ABC"}, {"efgh", "NOD"}, {"ijkl", "BAD"}, {"igsx", "IGS"}};
     for (const auto& station : stations)
       text += std::string("Station {\nsName: ") + station[0] +
               "\nlat: 45 0 0 N\nlon: 75 0 0 W\nht: 100\nserv: " + station[1] + "\n}\n";
@@ -200,9 +202,10 @@ TEST_F(DownloadTest, MissingObservationWithoutCompactFileFailsTheDay) {
   StatusRecorder recorder;
   DayJob job = Job("efgh");
   EXPECT_EQ(DownloadDay(&job), 0);
-  EXPECT_STREQ(LastErrorText,
-               "Error unable to download file efgh0340.02o.Z.\n    the file does not exist on the FTP "
-               "server");
+  EXPECT_STREQ(
+      LastErrorText,
+      "Error unable to download file efgh0340.02o.Z.\n    the file does not exist on the FTP "
+      "server");
   EXPECT_EQ(recorder.Count(STATUS_ERROR, "Error in GetFile"), 1);
   EXPECT_FALSE(Exists(Local("efgh0340.02o.Z")));
   ExpectClosedOnce(2);
@@ -229,8 +232,8 @@ TEST_F(DownloadTest, MissingNavigationComesFromIgsOverASecondConnection) {
   ASSERT_EQ(DownloadDay(&job), 1) << LastErrorText;
   EXPECT_EQ(ReadFile(Local("abcd0340.02n.Z")), nav_);
   EXPECT_STREQ(job.navType, "gz") << "unpacked as the IGS service packs";
-  EXPECT_TRUE(recorder.Has(STATUS_TEXT,
-                           "Unable to get NAV File will now try getting igs auto NAV file"));
+  EXPECT_TRUE(
+      recorder.Has(STATUS_TEXT, "Unable to get NAV File will now try getting igs auto NAV file"));
   EXPECT_EQ(server_->CountLog("CONNECT"), 2);
   EXPECT_EQ(server_->CountLog("RETR /igs/nav/auto0340.02n.Z"), 0) << "refused by SIZE already";
   EXPECT_EQ(server_->CountLog("SIZE /igs/nav/auto0340.02n.Z"), 1);
@@ -292,8 +295,9 @@ TEST_F(DownloadTest, ConnectionCutMidTransferLeavesNoFile) {
   Serve(options);
   DayJob job = Job("efgh");
   EXPECT_EQ(DownloadDay(&job), 0);
-  EXPECT_STREQ(LastErrorText,
-               "Error unable to download file efgh0340.02o.Z.\n    The file may not exist for that day");
+  EXPECT_STREQ(
+      LastErrorText,
+      "Error unable to download file efgh0340.02o.Z.\n    The file may not exist for that day");
   EXPECT_FALSE(Exists(Local("efgh0340.02o.Z")));
   EXPECT_FALSE(Exists(Local("efgh0340.02o.Z.part")));
 }
@@ -351,8 +355,9 @@ TEST_F(DownloadTest, RequestRefusedAtOnceDoesNotWait) {
   std::strcpy(unreachable.ftpAd, server_->Address().c_str());
   job.service = &unreachable;
   EXPECT_EQ(DownloadDay(&job), 0);
-  EXPECT_STREQ(LastErrorText,
-               "Error unable to download file abcd0340.02o.Z.\n    The file may not exist for that day");
+  EXPECT_STREQ(
+      LastErrorText,
+      "Error unable to download file abcd0340.02o.Z.\n    The file may not exist for that day");
   EXPECT_EQ(server_->CountLog("RETR "), 0);
 }
 

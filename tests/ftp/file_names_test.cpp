@@ -1,4 +1,6 @@
 // Remote file-name templates and the names of one day.
+#include "ftp/file_names.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,7 +9,6 @@
 #include <string>
 
 #include "api/library_state.h"
-#include "ftp/file_names.h"
 #include "ftp/internet_binding.h"
 #include "status_recorder.h"
 
@@ -114,8 +115,7 @@ TEST_F(TemplateTest, MalformedTemplatesNeverReadPastTheirEnd) {
   std::memset(output, 0, sizeof output);
   EXPECT_EQ(InterprutFileFormat(day, output, "<JJJJJJJJJJJJ>", "abcd"), 0)
       << "a token longer than 9 characters";
-  EXPECT_STREQ(LastErrorText,
-               "JJJJJJJJJ is an invalid parameter in the string <JJJJJJJJJJJJ>");
+  EXPECT_STREQ(LastErrorText, "JJJJJJJJJ is an invalid parameter in the string <JJJJJJJJJJJJ>");
 
   auto short_station = exact("ab", true);
   std::memset(output, 0, sizeof output);

@@ -97,8 +97,8 @@ class WininetHostTest : public ::testing::Test {
                     const char* password = nullptr) {
     size_t before = seen_.completions.size();
     errno = 0;
-    HINTERNET answer = connect_(session_, address.c_str(), 0, user, password,
-                                INTERNET_SERVICE_FTP, 0, 1);
+    HINTERNET answer =
+        connect_(session_, address.c_str(), 0, user, password, INTERNET_SERVICE_FTP, 0, 1);
     EXPECT_EQ(answer, nullptr);
     EXPECT_EQ(errno, ERROR_IO_PENDING);
     EXPECT_TRUE(seen_.WaitForCompletions(before + 1));
@@ -183,7 +183,8 @@ TEST_F(WininetHostTest, FailedRequestsCarryTheirReasonInTheCompletion) {
   OpenSession();
   HINTERNET connection = Connect(server.Address(), "someone", "secret");
   EXPECT_EQ(connection, nullptr) << "unknown account";
-  EXPECT_EQ(seen_.completions.back().dwError, static_cast<DWORD>(ERROR_INTERNET_INCORRECT_PASSWORD));
+  EXPECT_EQ(seen_.completions.back().dwError,
+            static_cast<DWORD>(ERROR_INTERNET_INCORRECT_PASSWORD));
 
   connection = Connect(server.Address());
   ASSERT_NE(connection, nullptr);
@@ -210,7 +211,8 @@ TEST_F(WininetHostTest, RefusedLoginCompletesWithZero) {
   OpenSession();
   EXPECT_EQ(Connect(server.Address()), nullptr);
   EXPECT_EQ(seen_.completions.back().dwResult, 0u);
-  EXPECT_EQ(seen_.completions.back().dwError, static_cast<DWORD>(ERROR_INTERNET_INCORRECT_PASSWORD));
+  EXPECT_EQ(seen_.completions.back().dwError,
+            static_cast<DWORD>(ERROR_INTERNET_INCORRECT_PASSWORD));
 }
 
 TEST_F(WininetHostTest, ClosingTheConnectionCancelsItsTransferSilently) {
@@ -279,8 +281,8 @@ TEST_F(WininetHostTest, SecondRequestWhileOneRunsIsRefused) {
 
 TEST_F(WininetHostTest, FileAddressesAndSynchronousSessions) {
   OpenSession(0);
-  HINTERNET connection = connect_(session_, ("file://" + root_.path()).c_str(), 0, nullptr,
-                                  nullptr, INTERNET_SERVICE_FTP, 0, 1);
+  HINTERNET connection = connect_(session_, ("file://" + root_.path()).c_str(), 0, nullptr, nullptr,
+                                  INTERNET_SERVICE_FTP, 0, 1);
   ASSERT_NE(connection, nullptr) << "without the asynchronous flag the answer is direct";
   std::string local = local_.File("copy.Z");
   EXPECT_TRUE(get_(connection, "/pub/rinex/brdc2800.15n.Z", local.c_str(), 0, 0, 2, 2));
@@ -289,9 +291,9 @@ TEST_F(WininetHostTest, FileAddressesAndSynchronousSessions) {
   EXPECT_EQ(errno, ERROR_INTERNET_ITEM_NOT_FOUND);
   EXPECT_FALSE(get_(connection, "/pub/rinex/brdc2800.15n.Z", local.c_str(), 1, 0, 2, 2));
   EXPECT_EQ(errno, ERROR_FILE_EXISTS) << "fail-if-exists";
-  EXPECT_EQ(connect_(session_, "file:///no/such/dir", 0, nullptr, nullptr, INTERNET_SERVICE_FTP,
-                     0, 1),
-            nullptr);
+  EXPECT_EQ(
+      connect_(session_, "file:///no/such/dir", 0, nullptr, nullptr, INTERNET_SERVICE_FTP, 0, 1),
+      nullptr);
 }
 
 }  // namespace
