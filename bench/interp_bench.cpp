@@ -6,8 +6,8 @@
 // side by side with a baseline: a plain 4-point Lagrange polynomial over the
 // L1 phase that skips only stencils with a flagged loss of lock.
 //
-// Usage: interp_bench [observation navigation]   (default: the shared
-// highrate/glw1277m.18o with its .18n)
+// Usage: interp_bench [observation navigation | file.obn]   (default: the
+// shared highrate/glw1277m.18o with its .18n)
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -199,6 +199,10 @@ void PrintRow(const char* what, const Summary& ours, const Summary& base, double
   std::printf("%-28s %12zu %12zu\n", (std::string(what) + " pairs").c_str(), ours.count, base.count);
 }
 
+void WriteFile(const char* path) {
+  if (std::FILE* f = std::fopen(path, "wb")) std::fclose(f);
+}
+
 void CopyOrDie(const fs::path& from, const fs::path& to) {
   std::error_code error;
   fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
@@ -354,14 +358,20 @@ int main(int argc, char** argv) {
   fs::create_directories(work);
   const fs::path saved = fs::current_path();
   fs::current_path(work);
-  CopyOrDie(observation, "day.obs");
-  CopyOrDie(navigation, "day.nav");
-  char obn[kPathSize] = "";
-  if (ConvertRinexToObn("day.obs", "day.nav", obn, 0, 0) != 1) {
-    std::fprintf(stderr, "conversion failed: %s\n", LastErrorText);
-    return 1;
+  char obn[kPathSize] = "day.obn";
+  if (argc == 2) {  // an OBN file made elsewhere
+    CopyOrDie(fs::absolute(saved / argv[1]), "day.obn");
+    WriteFile("day.nvb");
+    WriteFile("day.sta");
+  } else {
+    CopyOrDie(observation, "day.obs");
+    CopyOrDie(navigation, "day.nav");
+    if (ConvertRinexToObn("day.obs", "day.nav", obn, 0, 0) != 1) {
+      std::fprintf(stderr, "conversion failed: %s\n", LastErrorText);
+      return 1;
+    }
   }
-  std::printf("input %s\n", observation.filename().c_str());
+  std::printf("input %s\n", argc == 2 ? argv[1] : observation.filename().c_str());
   const std::vector<Epoch> original = ReadAll(obn);
   RunScenario("as recorded", original, obn);
   long jumps = 0;

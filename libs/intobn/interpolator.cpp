@@ -15,7 +15,7 @@ constexpr int kMaxStencil = 8;
 constexpr double kTimeEpsilon = 1e-6;  // seconds: times closer than this coincide
 // Scatter, metres, of range minus phase about a straight line below which
 // ranges count as carrier-smoothed (raw code noise is decimetres).
-constexpr double kSmoothRangeScatter = 0.05;
+constexpr double kSmoothRangeScatter = 0.15;
 
 // The carried observables. Records are packed, so their doubles are read by
 // name (the compiler then knows they may be unaligned), never through
@@ -449,8 +449,8 @@ bool Interpolate(const std::vector<InputEpoch>& epochs, const Settings& settings
           gaps.InterpolateSatellites(static_cast<int>(i), stencil, times, satellites);
         for (size_t k = 0; k < times.size(); ++k) {
           std::vector<ObnMeasurementRecord>& list = satellites[k];
-          if (list.size() > static_cast<size_t>(stanvex::kObnWriterChannels))
-            list.resize(stanvex::kObnWriterChannels);
+          if (list.size() > static_cast<size_t>(settings.maxChannels))
+            list.resize(static_cast<size_t>(settings.maxChannels));
           if (list.empty()) {
             ++stats.emptyEpochs;
             continue;

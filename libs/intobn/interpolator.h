@@ -56,6 +56,7 @@ struct Settings {
   int stencilPoints = 4;        // 2..8
   double maxStencilSpan = 200.0;  // seconds, 0: no limit
   double maxStepGap = 180.0;      // seconds, 0: no limit
+  int maxChannels = stanvex::kObnWriterChannels;  // most satellites of a new epoch
   double minJumpThreshold = kMinJumpThreshold;
   double jumpThreshold = kJumpThreshold;
 };

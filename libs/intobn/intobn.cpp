@@ -84,7 +84,7 @@ Outcome CheckRequest(const InterpolationRequest* request, Settings& settings) {
   return Outcome{};
 }
 
-Outcome Run(const InterpolationRequest& request, const Settings& settings) {
+Outcome Run(const InterpolationRequest& request, Settings settings) {
   ProgressReporter progress(request.progress, request.progressStep);
   progress.Report(0.0);
   const char* input = request.inputName;
@@ -104,6 +104,7 @@ Outcome Run(const InterpolationRequest& request, const Settings& settings) {
   const int8_t channels = header.maxChannels > stanvex::kObnWriterChannels
                               ? header.maxChannels
                               : static_cast<int8_t>(stanvex::kObnWriterChannels);
+  settings.maxChannels = channels;
   Outcome created = writer.Create(temporary.c_str(), output, header.carriedByte, channels,
                                   static_cast<float>(settings.outputInterval));
   if (!created.ok) return created;
