@@ -215,6 +215,23 @@ TEST_F(WininetHostTest, RefusedLoginCompletesWithZero) {
             static_cast<DWORD>(ERROR_INTERNET_INCORRECT_PASSWORD));
 }
 
+// The loopback server speaks plain FTP only: both TLS schemes must refuse to
+// go on without TLS rather than fall back to clear text.
+TEST_F(WininetHostTest, TlsSchemesNeverFallBackToClearText) {
+  FtpServerOptions options;
+  options.root = root_.path();
+  FtpServer server(options);
+  ASSERT_TRUE(server.running()) << server.error();
+  OpenSession();
+  EXPECT_EQ(Connect("ftps://" + server.Address()), nullptr);
+  EXPECT_EQ(seen_.completions.back().dwError,
+            static_cast<DWORD>(ERROR_INTERNET_SECURITY_CHANNEL_ERROR));
+  EXPECT_EQ(server.CountLog("USER "), 0) << "no password sent in clear";
+  EXPECT_EQ(Connect("https://" + server.Address()), nullptr);
+  EXPECT_EQ(seen_.completions.back().dwError,
+            static_cast<DWORD>(ERROR_INTERNET_SECURITY_CHANNEL_ERROR));
+}
+
 TEST_F(WininetHostTest, ClosingTheConnectionCancelsItsTransferSilently) {
   FtpServerOptions options;
   options.root = root_.path();
