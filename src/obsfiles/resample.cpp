@@ -42,6 +42,30 @@ void Companion(const char* name, const char* extension, char* out) {
   ReplaceExtension(out, extension);
 }
 
+// True when a and b name the same file: the same name in the same directory
+// however the directory is written ("in.obn", "./in.obn").
+bool SameFile(const char* a, const char* b) {
+  if (platform::SameFileName(a, b)) return true;
+  auto split = [](const char* path, char* directory, const char*& name) {
+    const char* last = nullptr;
+    for (const char* p = path; *p != '\0'; ++p)
+      if (platform::IsPathSeparator(*p)) last = p;
+    name = last ? last + 1 : path;
+    if (last == nullptr) {
+      CopyText(directory, kPathSize, ".");
+    } else {
+      const size_t length = static_cast<size_t>(last - path) + 1;  // keeps "/" for the root
+      CopyText(directory, length + 1 < kPathSize ? length + 1 : kPathSize, path);
+    }
+  };
+  char directoryA[kPathSize], directoryB[kPathSize];
+  const char* nameA;
+  const char* nameB;
+  split(a, directoryA, nameA);
+  split(b, directoryB, nameB);
+  return platform::SameFileName(nameA, nameB) && platform::SameDirectory(directoryA, directoryB);
+}
+
 // Measures the file interval: the smallest positive step among the first
 // epochs. Returns false with LastErrorText set when the file cannot be read.
 bool MeasureInterval(const char* input, double& interval) {
@@ -68,11 +92,16 @@ bool MeasureInterval(const char* input, double& interval) {
 
 // Moves each of the three files of input to the output name.
 int MoveAll(const char* input, const char* output) {
-  for (const char* extension : {".obn", ".nvb", ".sta"}) {
+  for (const char* extension : {"", ".nvb", ".sta"}) {
     char from[kPathSize], to[kPathSize];
-    Companion(input, extension, from);
-    Companion(output, extension, to);
-    if (platform::SameFileName(from, to) || !platform::FileExists(from)) continue;
+    if (extension[0] == '\0') {  // the OBN file under its own names
+      CopyText(from, sizeof from, input);
+      CopyText(to, sizeof to, output);
+    } else {
+      Companion(input, extension, from);
+      Companion(output, extension, to);
+    }
+    if (SameFile(from, to) || !platform::FileExists(from)) continue;
     if (!platform::MoveFile(from, to)) {
       SetLastErrorText("Error unable to move file %s to %s", from, to);
       return -1;
@@ -260,7 +289,7 @@ int ResampleObn(const char* input, const char* output, double interval) {
   if (!(interval > 0.0) || !std::isfinite(interval)) return InvalidInterval(fileInterval);
   if (SameInterval(fileInterval, interval)) return MoveAll(input, output);
   // Thinning or interpolating into the input itself would destroy it.
-  if (platform::SameFileName(input, output)) {
+  if (SameFile(input, output)) {
     SetLastErrorText("Error input and output are the same file %s", input);
     return -1;
   }

@@ -140,11 +140,22 @@ TEST_F(ResampleTest, DamagedEpochWhileThinningLeavesNoOutput) {
   EXPECT_TRUE(Exists("in.obn") && Exists("in.nvb") && Exists("in.sta"));
 }
 
-TEST_F(ResampleTest, ThinningIntoItselfIsRefused) {
+TEST_F(ResampleTest, ResamplingIntoItselfIsRefused) {
   WriteInput(MakeSynthFile(0.0, 30.0, 10, {1}));
   const std::string original = ReadFile("in.obn");
   EXPECT_EQ(ResampleObn("in.obn", "in.obn", 60.0), -1);
+  EXPECT_EQ(ResampleObn("in.obn", "./in.obn", 60.0), -1);
+  EXPECT_EQ(ResampleObn("./in.obn", (dir_.path() + "/in.obn").c_str(), 10.0), -1);
   EXPECT_EQ(ReadFile("in.obn"), original);
+  EXPECT_TRUE(Exists("in.nvb") && Exists("in.sta"));
+}
+
+TEST_F(ResampleTest, EqualIntervalMovesAnInputWithAnotherExtension) {
+  WriteInput(MakeSynthFile(0.0, 30.0, 5, {1}));
+  ASSERT_TRUE(platform::MoveFile("in.obn", "in.dat"));
+  ASSERT_EQ(ResampleObn("in.dat", "out.obn", 30.0), 0) << LastErrorText;
+  EXPECT_TRUE(Exists("out.obn") && Exists("out.nvb") && Exists("out.sta"));
+  EXPECT_FALSE(Exists("in.dat"));
 }
 
 TEST_F(ResampleTest, LibraryFailureKeepsTheInput) {
