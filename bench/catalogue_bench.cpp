@@ -2,16 +2,16 @@
 // cost of the larger load against the smaller one (about 1.0 when loading is
 // linear), and the station sort against the quadratic exchange procedure it
 // reproduces, side by side.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <random>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "catalogue/catalogue.h"
 #include "stanvex.h"
@@ -40,9 +40,9 @@ std::string CatalogueText(int stations, unsigned seed) {
     char name[16];
     std::snprintf(name, sizeof name, "s%03x", id % 4096);
     text += "Station {\n sName: " + std::string(name) + "\n lat: " + std::to_string(random() % 90) +
-            " " + std::to_string(random() % 60) + " 12.5 N\n lon: " +
-            std::to_string(random() % 180) + " 30 1.25 W\n ht: 123.4\n serv: serv" +
-            std::to_string(random() % 8) + "\n}\n";
+            " " + std::to_string(random() % 60) +
+            " 12.5 N\n lon: " + std::to_string(random() % 180) +
+            " 30 1.25 W\n ht: 123.4\n serv: serv" + std::to_string(random() % 8) + "\n}\n";
   }
   return text;
 }

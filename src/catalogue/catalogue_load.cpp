@@ -108,13 +108,11 @@ int LoadCombined(const char* combined, Serv_Sta* catalogue) {
 Serv_Sta* RequireLoadedCatalogue() {
   Serv_Sta* catalogue = LoadedCatalogue;
   // The host's record must still describe the arrays this library made.
-  bool usable = CatalogueLoaded && catalogue != nullptr &&
-                catalogue->pStations == loaded_arrays.stations &&
-                catalogue->pServices == loaded_arrays.services &&
-                catalogue->iNumStations >= 0 &&
-                catalogue->iNumStations <= loaded_arrays.station_count &&
-                catalogue->iNumServices >= 0 &&
-                catalogue->iNumServices <= loaded_arrays.service_count;
+  bool usable =
+      CatalogueLoaded && catalogue != nullptr && catalogue->pStations == loaded_arrays.stations &&
+      catalogue->pServices == loaded_arrays.services && catalogue->iNumStations >= 0 &&
+      catalogue->iNumStations <= loaded_arrays.station_count && catalogue->iNumServices >= 0 &&
+      catalogue->iNumServices <= loaded_arrays.service_count;
   if (!usable) {
     SetLastErrorText("Error no station catalogue is loaded. Call iInitalizeNEW first");
     return nullptr;
@@ -134,7 +132,8 @@ ServiceRecord* FindService(const char* id) {
     return nullptr;
   int32_t count = std::min(catalogue->iNumServices, loaded_arrays.service_count);
   for (int32_t i = 0; i < count; ++i)
-    if (FoldedCompare(catalogue->pServices[i].ServId, id, sizeof catalogue->pServices[i].ServId) == 0)
+    if (FoldedCompare(catalogue->pServices[i].ServId, id, sizeof catalogue->pServices[i].ServId) ==
+        0)
       return &catalogue->pServices[i];
   return nullptr;
 }
@@ -146,8 +145,7 @@ using namespace stanvex;
 extern "C" {
 
 STANVEX_API int32_t STANVEX_CALL iInitalizeNEW(char* catalogueDirectory,
-                                               const char* workingDirectory,
-                                               Serv_Sta* catalogue) {
+                                               const char* workingDirectory, Serv_Sta* catalogue) {
   // The host's directory text is never written to: JoinPath works on copies.
   char directory[kPathSize];
   CopyText(directory, sizeof directory, catalogueDirectory);
@@ -208,4 +206,3 @@ STANVEX_API void STANVEX_CALL vClearMem(Serv_Sta* catalogue) {
 }
 
 }  // extern "C"
-

@@ -27,11 +27,11 @@ double Degrees(float degrees, float minutes, float seconds, char hemisphere, cha
 
 bool ParseStation(TextBlock* block, StationRecord* station) {
   if (GetBlockField("sName:", block, "%7s", station->sName) < 1) return false;
-  if (GetBlockField("lat:", block, "%f%f%f%c", &station->latDeg, &station->latMin,
-                    &station->latSec, &station->latHem) < 1)
+  if (GetBlockField("lat:", block, "%f%f%f%c", &station->latDeg, &station->latMin, &station->latSec,
+                    &station->latHem) < 1)
     return false;
-  if (GetBlockField("lon:", block, "%f%f%f%c", &station->lonDeg, &station->lonMin,
-                    &station->lonSec, &station->lonHem) < 1)
+  if (GetBlockField("lon:", block, "%f%f%f%c", &station->lonDeg, &station->lonMin, &station->lonSec,
+                    &station->lonHem) < 1)
     return false;
   if (GetBlockField("ht:", block, "%f", &station->ht) < 1) return false;
   if (GetBlockField("serv:", block, "%31s", station->serv) < 1) return false;
@@ -51,7 +51,8 @@ bool ParseService(TextBlock* block, ServiceRecord* service) {
   char color[kBlockValueSize];
   if (GetBlockField("color:", block, "%s", color) < 1) CopyText(color, sizeof color, "magenta");
   color[kMaxColorLength] = '\0';
-  for (char* c = color; *c != '\0'; ++c) *c = static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+  for (char* c = color; *c != '\0'; ++c)
+    *c = static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
   CopyText(service->color, sizeof service->color, color);
   CopyText(service->servIcon, sizeof service->servIcon, "dnld_");
   AppendText(service->servIcon, sizeof service->servIcon, color);
@@ -85,7 +86,8 @@ std::string Folded(const char* text, size_t size) {
 
 void Reorder(StationRecord* stations, const std::vector<int32_t>& order, size_t first) {
   std::vector<StationRecord> moved(order.size());
-  for (size_t i = 0; i < order.size(); ++i) moved[i] = stations[first + static_cast<size_t>(order[i])];
+  for (size_t i = 0; i < order.size(); ++i)
+    moved[i] = stations[first + static_cast<size_t>(order[i])];
   std::memcpy(stations + first, moved.data(), moved.size() * sizeof(StationRecord));
 }
 
@@ -119,8 +121,9 @@ void SortStations(Serv_Sta* catalogue) {
 
   std::vector<std::string> serv(n);
   for (size_t i = 0; i < n; ++i) serv[i] = Folded(stations[i].serv, sizeof stations[i].serv);
-  std::vector<int32_t> rank =
-      RanksOf(count, [&](int32_t a, int32_t b) { return serv[static_cast<size_t>(a)] < serv[static_cast<size_t>(b)]; });
+  std::vector<int32_t> rank = RanksOf(count, [&](int32_t a, int32_t b) {
+    return serv[static_cast<size_t>(a)] < serv[static_cast<size_t>(b)];
+  });
   std::vector<int32_t> order = ExchangeOrder(rank);
   Reorder(stations, order, 0);
 
@@ -133,9 +136,10 @@ void SortStations(Serv_Sta* catalogue) {
       std::vector<std::string> names(end - start);
       for (size_t i = start; i < end; ++i)
         names[i - start] = Folded(stations[i].sName, sizeof stations[i].sName);
-      std::vector<int32_t> name_rank = RanksOf(static_cast<int32_t>(end - start), [&](int32_t a, int32_t b) {
-        return names[static_cast<size_t>(a)] < names[static_cast<size_t>(b)];
-      });
+      std::vector<int32_t> name_rank =
+          RanksOf(static_cast<int32_t>(end - start), [&](int32_t a, int32_t b) {
+            return names[static_cast<size_t>(a)] < names[static_cast<size_t>(b)];
+          });
       Reorder(stations, ExchangeOrder(name_rank), start);
     }
     start = end;

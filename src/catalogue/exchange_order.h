@@ -15,8 +15,8 @@
 namespace stanvex {
 
 // rank[i]: the key of item i as a rank (equal keys, equal ranks; not
-// negative; the work grows with the largest rank). Returns the item numbers in the order the exchange sort
-// leaves them.
+// negative; the work grows with the largest rank). Returns the item numbers in the order the
+// exchange sort leaves them.
 std::vector<int32_t> ExchangeOrder(const std::vector<int32_t>& rank);
 
 // Ranks for items compared by less (a strict weak order over item numbers

@@ -1,5 +1,7 @@
 // iFindClosestStation: the stations of the loaded catalogue nearest to a
 // position.
+#include "catalogue/nearest.h"
+
 #include <cctype>
 #include <cmath>
 #include <vector>
@@ -7,7 +9,6 @@
 #include "api/library_state.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/exchange_order.h"
-#include "catalogue/nearest.h"
 
 namespace stanvex {
 
@@ -18,7 +19,8 @@ constexpr double kEarthRadius = 6371000.0;
 const double kPi = std::acos(-1.0);
 
 double Radians(float degrees, float minutes, float seconds, char hemisphere, char negative) {
-  double angle = (minutes * (1.0 / 60.0) + seconds * (1.0 / 3600.0) + degrees) * kPi * (1.0 / 180.0);
+  double angle =
+      (minutes * (1.0 / 60.0) + seconds * (1.0 / 3600.0) + degrees) * kPi * (1.0 / 180.0);
   return std::tolower(static_cast<unsigned char>(hemisphere)) == negative ? -angle : angle;
 }
 
@@ -89,8 +91,9 @@ extern "C" STANVEX_API int32_t STANVEX_CALL iFindClosestStation(double latitude,
 
   size_t room = static_cast<size_t>(wanted);
   std::vector<Candidate> list;
-  list.reserve(room < static_cast<size_t>(catalogue->iNumStations) ? room
-                                                                  : static_cast<size_t>(catalogue->iNumStations));
+  list.reserve(room < static_cast<size_t>(catalogue->iNumStations)
+                   ? room
+                   : static_cast<size_t>(catalogue->iNumStations));
   bool sorted = true;
   for (int32_t i = 0; i < catalogue->iNumStations; ++i) {
     StationRecord& station = catalogue->pStations[i];

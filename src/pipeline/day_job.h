@@ -22,19 +22,19 @@ constexpr size_t kDayJobNameSize = 128;
 constexpr size_t kDayJobTypeSize = 5;
 
 struct DayJob {
-  StationRecord* station;  // the requested station; its sName names the day's files
-  ServiceRecord* service;  // the station's service
-  char workDir[kDayJobDirSize];  // copy of WorkingDirectory
-  char destDir[kDayJobDirSize];  // copy of the destination directory
-  GpsTime windowStart;  // window start, whole seconds
-  GpsTime windowEnd;    // window end, whole seconds, less 120 seconds
-  GpsTime day;          // the day being handled
-  int32_t compactUsed;  // 1 when the compact RINEX file replaced the observation file
-  const char* userName;  // FTP user, or null for anonymous
-  const char* password;  // FTP password, or null for anonymous
-  char obnName[kDayJobNameSize];        // the day's OBN file name
-  char remoteObs[kDayJobNameSize];      // remote path of the observation file
-  char remoteNav[kDayJobNameSize];      // remote path of the navigation file
+  StationRecord* station;           // the requested station; its sName names the day's files
+  ServiceRecord* service;           // the station's service
+  char workDir[kDayJobDirSize];     // copy of WorkingDirectory
+  char destDir[kDayJobDirSize];     // copy of the destination directory
+  GpsTime windowStart;              // window start, whole seconds
+  GpsTime windowEnd;                // window end, whole seconds, less 120 seconds
+  GpsTime day;                      // the day being handled
+  int32_t compactUsed;              // 1 when the compact RINEX file replaced the observation file
+  const char* userName;             // FTP user, or null for anonymous
+  const char* password;             // FTP password, or null for anonymous
+  char obnName[kDayJobNameSize];    // the day's OBN file name
+  char remoteObs[kDayJobNameSize];  // remote path of the observation file
+  char remoteNav[kDayJobNameSize];  // remote path of the navigation file
   char remoteCompact[kDayJobNameSize];  // remote path of the compact RINEX file
   char localObs[kDayJobNameSize];       // downloaded observation file, still packed
   char localNav[kDayJobNameSize];       // downloaded navigation file
@@ -42,9 +42,9 @@ struct DayJob {
   char plainObs[kDayJobNameSize];       // unpacked observation file (RINEX)
   char plainNav[kDayJobNameSize];       // unpacked navigation file (RINEX)
   char plainCompact[kDayJobNameSize];   // unpacked compact RINEX file
-  char obsType[kDayJobTypeSize];      // compression type of the observation file
-  char navType[kDayJobTypeSize];      // compression type of the navigation file
-  char compactType[kDayJobTypeSize];  // compression type of the compact RINEX file
+  char obsType[kDayJobTypeSize];        // compression type of the observation file
+  char navType[kDayJobTypeSize];        // compression type of the navigation file
+  char compactType[kDayJobTypeSize];    // compression type of the compact RINEX file
 };
 
 }  // namespace stanvex

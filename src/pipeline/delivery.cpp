@@ -51,8 +51,9 @@ int MoveCompanions(DeliveryPaths* paths, const char* nvb_failure) {
   ReplaceExtension(paths->target, ".sta");
   ReplaceExtension(paths->source, ".sta");
   if (!Move(paths->source, paths->target)) {
-    SetLastErrorText("Error unable to .sta move file to destination directory. "
-                     " .obn and .nvb Files are in the destination directory");
+    SetLastErrorText(
+        "Error unable to .sta move file to destination directory. "
+        " .obn and .nvb Files are in the destination directory");
     return -1;
   }
   return 0;
@@ -64,8 +65,9 @@ int DeliverCopyOver(char* name, const char* destination, char* deliveredPath) {
   DeliveryPaths paths;
   if (PreparePaths(name, destination, &paths) != 0) return -1;
   if (!Move(paths.source, paths.target)) {
-    SetLastErrorText("Error unable to move files to destination directory. "
-                     "Files are still in the temp directory");
+    SetLastErrorText(
+        "Error unable to move files to destination directory. "
+        "Files are still in the temp directory");
     return -1;
   }
   if (deliveredPath != nullptr) CopyText(deliveredPath, kPathSize, paths.target);
@@ -79,21 +81,23 @@ int DeliverAppend(char* name, const char* destination, char* deliveredPath) {
   if (PreparePaths(name, destination, &paths) != 0) return -1;
   bool delivered = false;
   for (int attempt = 0; attempt < kAlternateNames && !delivered; ++attempt) {
-    if (!platform::FileExists(paths.target) && platform::CopyFile(paths.source, paths.target, false)) {
+    if (!platform::FileExists(paths.target) &&
+        platform::CopyFile(paths.source, paths.target, false)) {
       platform::DeleteFile(paths.source);
       delivered = true;
     } else if (!platform::FileExists(paths.target)) {
       // The name is free but the copy failed: another name will not help.
-      SetLastErrorText("Error unable to move files to destination directory. "
-                       "Files are still in the temp directory");
+      SetLastErrorText(
+          "Error unable to move files to destination directory. "
+          "Files are still in the temp directory");
       return -1;
     } else {
       MakeAlternateName(paths.target, attempt);
     }
   }
   if (!delivered) {
-    SetLastErrorText("Error unable to move files to destination directory. No free file name for %s",
-                     name);
+    SetLastErrorText(
+        "Error unable to move files to destination directory. No free file name for %s", name);
     return -1;
   }
   if (deliveredPath != nullptr) CopyText(deliveredPath, kPathSize, paths.target);

@@ -9,7 +9,9 @@ constexpr int64_t kEpochOffset = 5LL * kSecondsPerDay;
 
 int DaysInYear(int64_t year) { return year % 4 == 0 ? 366 : 365; }
 
-int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0 && (a < 0) != (b < 0)) ? 1 : 0); }
+int64_t FloorDiv(int64_t a, int64_t b) {
+  return a / b - ((a % b != 0 && (a < 0) != (b < 0)) ? 1 : 0);
+}
 
 }  // namespace
 

@@ -59,7 +59,9 @@ class CatalogueTest : public ::testing::Test {
   }
   void WriteUser(const std::string& text) { WriteFile(dir.File("user.dwn"), text); }
   void WriteMaker(const std::string& text) { WriteFile(dir.File("manufact.dwn"), text); }
-  int Load() { return iInitalizeNEW(const_cast<char*>(dir.path().c_str()), work.path().c_str(), &record); }
+  int Load() {
+    return iInitalizeNEW(const_cast<char*>(dir.path().c_str()), work.path().c_str(), &record);
+  }
   std::string Error() {
     char text[512];
     iGetLastError(text);

@@ -135,7 +135,8 @@ TEST_F(CatalogueTest, OverlongFieldTextsAreCut) {
   EXPECT_STREQ(record.pStations[0].sName, "abcdefg");
   EXPECT_EQ(std::string(record.pStations[0].serv), std::string(31, 's'));
   EXPECT_EQ(std::string(record.pServices[0].color), std::string(16, 'c'));
-  EXPECT_EQ(std::string(record.pServices[0].servIcon), "dnld_" + std::string(16, 'c') + "_serv_icon");
+  EXPECT_EQ(std::string(record.pServices[0].servIcon),
+            "dnld_" + std::string(16, 'c') + "_serv_icon");
   EXPECT_EQ(+record.pServices[0].stationCount, 1);
 }
 

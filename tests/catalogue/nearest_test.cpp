@@ -129,8 +129,8 @@ TEST_F(NearestTest, ManyReplacementsKeepTheNearest) {
   // last entry of a full list.
   std::string text = ServiceBlock("S");
   for (int i = 0; i < 300; ++i)
-    text += StationBlock("s" + std::to_string(1000 + i), "S", "0 0 " + std::to_string(400 - i) + " N",
-                         "0 0 0 E");
+    text += StationBlock("s" + std::to_string(1000 + i), "S",
+                         "0 0 " + std::to_string(400 - i) + " N", "0 0 0 E");
   WriteUser(text);
   ASSERT_EQ(Load(), 0) << Error();
   EXPECT_EQ(Find(1e9, 3), 0);

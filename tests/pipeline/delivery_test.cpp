@@ -46,7 +46,8 @@ class DeliveryTest : public ::testing::Test {
 
 TEST_F(DeliveryTest, CopyOverReplacesAllThreeAndEmptiesTheWorkingDirectory) {
   MakeResult("abcd0050");
-  for (const char* ext : {".obn", ".nvb", ".sta"}) WriteFile(dest.File(std::string("abcd0050") + ext), "old");
+  for (const char* ext : {".obn", ".nvb", ".sta"})
+    WriteFile(dest.File(std::string("abcd0050") + ext), "old");
   ASSERT_EQ(CopyOver("abcd0050.sta"), 0) << Error();  // any companion's name will do
   for (const char* ext : {".obn", ".nvb", ".sta"}) {
     EXPECT_EQ(ReadFile(dest.File(std::string("abcd0050") + ext)), std::string("new") + ext);
@@ -58,22 +59,25 @@ TEST_F(DeliveryTest, CopyOverReplacesAllThreeAndEmptiesTheWorkingDirectory) {
 
 TEST_F(DeliveryTest, CopyOverReportsEachMissingFile) {
   EXPECT_EQ(CopyOver("none.obn"), -1);
-  EXPECT_EQ(Error(),
-            "Error unable to move files to destination directory. Files are still in the temp directory");
+  EXPECT_EQ(
+      Error(),
+      "Error unable to move files to destination directory. Files are still in the temp directory");
 
   MakeResult("nonv");
   std::remove(work.File("nonv.nvb").c_str());
   EXPECT_EQ(CopyOver("nonv.obn"), -1);
-  EXPECT_EQ(Error(), "Error unable to move .nvb and .sta files to destination directory. "
-                     ".nvb and .sta Files are still in the temp directory");
+  EXPECT_EQ(Error(),
+            "Error unable to move .nvb and .sta files to destination directory. "
+            ".nvb and .sta Files are still in the temp directory");
   EXPECT_TRUE(Exists(dest.File("nonv.obn")));
   EXPECT_TRUE(Exists(work.File("nonv.sta")));
 
   MakeResult("nost");
   std::remove(work.File("nost.sta").c_str());
   EXPECT_EQ(CopyOver("nost.obn"), -1);
-  EXPECT_EQ(Error(), "Error unable to .sta move file to destination directory. "
-                     " .obn and .nvb Files are in the destination directory");
+  EXPECT_EQ(Error(),
+            "Error unable to .sta move file to destination directory. "
+            " .obn and .nvb Files are in the destination directory");
   EXPECT_TRUE(Exists(dest.File("nost.nvb")));
 }
 
@@ -108,8 +112,9 @@ TEST_F(DeliveryTest, AppendWithNoFreeNameLeavesEverythingInPlace) {
     WriteFile(dest.File(std::string("abcd0050") + letter + ".obn"), "taken");
   MakeResult("abcd0050");
   EXPECT_EQ(Append("abcd0050.obn"), -1);
-  EXPECT_EQ(Error(), "Error unable to move files to destination directory. "
-                     "No free file name for abcd0050.obn");
+  EXPECT_EQ(Error(),
+            "Error unable to move files to destination directory. "
+            "No free file name for abcd0050.obn");
   EXPECT_TRUE(Exists(work.File("abcd0050.obn")));
   EXPECT_TRUE(Exists(work.File("abcd0050.nvb")));
   EXPECT_FALSE(Exists(dest.File("abcd0050Z.obn")));
@@ -119,8 +124,9 @@ TEST_F(DeliveryTest, AppendWithNoFreeNameLeavesEverythingInPlace) {
 
 TEST_F(DeliveryTest, AppendOfAMissingFileFailsAtOnce) {
   EXPECT_EQ(Append("none.obn"), -1);
-  EXPECT_EQ(Error(),
-            "Error unable to move files to destination directory. Files are still in the temp directory");
+  EXPECT_EQ(
+      Error(),
+      "Error unable to move files to destination directory. Files are still in the temp directory");
   EXPECT_FALSE(Exists(dest.File("noneA.obn")));
 }
 
@@ -128,8 +134,9 @@ TEST_F(DeliveryTest, AppendCompanionFailures) {
   MakeResult("nonv");
   std::remove(work.File("nonv.nvb").c_str());
   EXPECT_EQ(Append("nonv.obn"), -1);
-  EXPECT_EQ(Error(), "Error unable to move .nvb file to destination directory. "
-                     " .obn File is in the destination directory");
+  EXPECT_EQ(Error(),
+            "Error unable to move .nvb file to destination directory. "
+            " .obn File is in the destination directory");
   EXPECT_TRUE(Exists(dest.File("nonv.obn")));
 }
 

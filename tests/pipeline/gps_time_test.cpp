@@ -30,7 +30,9 @@ int32_t NewYear(int year) {
 TEST(GpsTime, ClearZeroesEveryField) {
   GpsTime t = At(123456789);
   t.Clear();
-  EXPECT_EQ(t.dayOfYear + t.year + t.month + t.day + t.week + t.dayOfWeek + t.seconds + t.secondsOfWeek, 0);
+  EXPECT_EQ(
+      t.dayOfYear + t.year + t.month + t.day + t.week + t.dayOfWeek + t.seconds + t.secondsOfWeek,
+      0);
 }
 
 TEST(GpsTime, EpochIsSundaySixthOfJanuary1980) {
@@ -101,7 +103,8 @@ TEST(GpsSecondsAt, InvertsComputeFromSeconds) {
   for (int32_t s = -2 * kSecondsPerDay; s < 2000000000; s += 7777777) {
     GpsTime t = At(s);
     int32_t of_day = (t.secondsOfWeek % kSecondsPerDay);
-    EXPECT_EQ(GpsSecondsAt(t.year, t.month, t.day, of_day / 3600, of_day / 60 % 60, of_day % 60), s);
+    EXPECT_EQ(GpsSecondsAt(t.year, t.month, t.day, of_day / 3600, of_day / 60 % 60, of_day % 60),
+              s);
   }
 }
 

@@ -57,8 +57,8 @@ int64_t ParseTime(const std::string& text) {
 stanvex::cli::CommandRegistration reg([](CLI::App& app) {
   auto* command = app.add_subcommand("gpstime", "Convert between calendar time and GPS time");
   auto times = std::make_shared<std::vector<std::string>>();
-  command->add_option("TIME", *times,
-                      "\"YYYY-MM-DD[ HH:MM:SS]\", GPS seconds, WEEK:SOW or YYYY-DOY")
+  command
+      ->add_option("TIME", *times, "\"YYYY-MM-DD[ HH:MM:SS]\", GPS seconds, WEEK:SOW or YYYY-DOY")
       ->required();
   command->callback([times] {
     std::vector<int32_t> seconds;
@@ -72,8 +72,8 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
       t.ComputeFromSeconds();
       int of_day = t.secondsOfWeek % stanvex::kSecondsPerDay;
       std::printf("%04d-%02d-%02d %02d:%02d:%02d %11d %5d %7d %3d %3d\n", t.year, t.month, t.day,
-                  of_day / 3600, of_day / 60 % 60, of_day % 60, t.seconds, t.week,
-                  t.secondsOfWeek, t.dayOfWeek, t.dayOfYear);
+                  of_day / 3600, of_day / 60 % 60, of_day % 60, t.seconds, t.week, t.secondsOfWeek,
+                  t.dayOfWeek, t.dayOfYear);
     }
   });
 });

@@ -24,8 +24,10 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
   auto* command = app.add_subcommand("nearest", "List the stations nearest to a position");
   auto o = std::make_shared<NearestOptions>();
   command->add_option("DIR", o->directory, "folder of manufact.dwn and user.dwn")->required();
-  command->add_option("--lat", o->latitude, "latitude, decimal degrees, north positive")->required();
-  command->add_option("--lon", o->longitude, "longitude, decimal degrees, east positive")->required();
+  command->add_option("--lat", o->latitude, "latitude, decimal degrees, north positive")
+      ->required();
+  command->add_option("--lon", o->longitude, "longitude, decimal degrees, east positive")
+      ->required();
   command->add_option("--max-km", o->max_km, "largest distance, km")->capture_default_str();
   command->add_option("--count", o->count, "most stations listed")->capture_default_str();
   command->add_option("--work", o->work, "working directory given to the library");
