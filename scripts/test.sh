@@ -1,8 +1,75 @@
 #!/usr/bin/env bash
-# Builds stanvex with warnings as errors and runs every test.
-set -euo pipefail
+# Runs every test of stanvex, in stages:
+#   linux    build with warnings as errors, every unit and integration test
+#   asan     the same tests built with AddressSanitizer + UndefinedBehaviorSanitizer
+#   tsan     the tests that involve threads built with ThreadSanitizer
+#   fuzz     every libFuzzer target for a bounded time (FUZZ_SECONDS each)
+#   windows  the 32-bit Windows DLLs cross-built, their tests run under Wine
+# STANVEX_STAGES chooses them (default: all, in this order). The closing
+# line counts the stages that passed and failed.
+set -uo pipefail
 cd "$(dirname "$0")/.."
-BUILD=${BUILD:-build}
-cmake -S . -B "$BUILD" -G Ninja -DSTANVEX_WERROR=ON >/dev/null
-cmake --build "$BUILD"
-ctest --test-dir "$BUILD" --output-on-failure -j2 -LE slow
+root=$(pwd)
+stages=${STANVEX_STAGES:-linux asan tsan fuzz windows}
+export FUZZ_SECONDS=${FUZZ_SECONDS:-20}
+passed=0
+failed=0
+failed_names=""
+
+# Tests that start threads of their own or are called back from the
+# internet library's thread.
+thread_tests='Stop|Wininet|Internet|Download|Connect|GetFile|Transfer|Interpolat|Retrieval'
+
+configure_and_build() {  # build-dir, extra cmake arguments...
+  local dir=$1
+  shift
+  cmake -S "$root" -B "$dir" -G Ninja -DSTANVEX_WERROR=ON "$@" >"$dir.configure.log" 2>&1 ||
+    { cat "$dir.configure.log"; return 1; }
+  cmake --build "$dir" -j2
+}
+
+stage_linux() {
+  configure_and_build build-ci &&
+    ctest --test-dir build-ci --output-on-failure -j2 --timeout 600
+}
+
+stage_asan() {
+  configure_and_build build-asan -DSTANVEX_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug &&
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+      ctest --test-dir build-asan --output-on-failure -j2 --timeout 900 -LE host
+}
+
+stage_tsan() {
+  configure_and_build build-tsan -DSTANVEX_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug &&
+    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+      ctest --test-dir build-tsan --output-on-failure -j2 --timeout 900 -LE 'host|slow' \
+        -R "$thread_tests"
+}
+
+stage_fuzz() {
+  bash fuzz/run.sh
+}
+
+stage_windows() {
+  if [ -f scripts/windows-test.sh ]; then
+    bash scripts/windows-test.sh
+  else
+    echo "no Windows build in this tree"
+  fi
+}
+
+for stage in $stages; do
+  echo "==== stage $stage"
+  start=$(date +%s)
+  if "stage_$stage"; then
+    passed=$((passed + 1))
+    echo "==== stage $stage passed in $(( $(date +%s) - start )) s"
+  else
+    failed=$((failed + 1))
+    failed_names="$failed_names $stage"
+    echo "==== stage $stage FAILED after $(( $(date +%s) - start )) s"
+  fi
+done
+[ -n "$failed_names" ] && echo "failed stages:$failed_names"
+echo "stages: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
