@@ -125,9 +125,9 @@ TEST_F(Conversion, P1StandsInForAnAbsentC1AndIsMarked) {
   const real_data::Epoch& first = content.epochs.front();
   ASSERT_EQ(first.measurements.size(), 8u);
   EXPECT_NE(first.measurements[0].lockFlags & stanvex::kObnL1RangeIsP1, 0);
-  EXPECT_DOUBLE_EQ(first.measurements[0].l1Range, 24767686.375);
-  EXPECT_DOUBLE_EQ(first.measurements[0].l1Phase, 55923622.160);
-  EXPECT_DOUBLE_EQ(first.measurements[0].l2Range, 24767684.822);
+  EXPECT_DOUBLE_EQ(+first.measurements[0].l1Range, 24767686.375);
+  EXPECT_DOUBLE_EQ(+first.measurements[0].l1Phase, 55923622.160);
+  EXPECT_DOUBLE_EQ(+first.measurements[0].l2Range, 24767684.822);
 }
 
 TEST_F(Conversion, CycleSlipRecordsAreCarriedButNotSolved) {
@@ -151,9 +151,9 @@ TEST_F(Conversion, CycleSlipRecordsAreCarriedButNotSolved) {
   EXPECT_EQ(slips.position.epochFlag, 6);
   EXPECT_EQ(slips.position.flags & 1, 0);
   ASSERT_EQ(slips.position.count, 2);
-  EXPECT_DOUBLE_EQ(slips.measurements[0].l1Phase, 1.0);
+  EXPECT_DOUBLE_EQ(+slips.measurements[0].l1Phase, 1.0);
   EXPECT_EQ(content.epochs[2].position.flags & 1, 1);
-  EXPECT_FLOAT_EQ(content.header.interval, 30.0f);
+  EXPECT_FLOAT_EQ(+content.header.interval, 30.0f);
 }
 
 TEST_F(Conversion, StopRequestEndsTheConversionWithoutOutput) {
@@ -200,8 +200,8 @@ TEST_F(Conversion, EveryEpochWithFourSatellitesIsSolvedNearTheHeaderPosition) {
       double enu[3];
       real_data::LocalOffset(approx, e.position.position1, e.position.position2,
                              e.position.height, enu);
-      EXPECT_LT(std::hypot(enu[0], enu[1]), 3.0) << "epoch " << e.position.time;
-      EXPECT_LT(std::fabs(enu[2]), 6.0) << "epoch " << e.position.time;
+      EXPECT_LT(std::hypot(enu[0], enu[1]), 3.0) << "epoch " << +e.position.time;
+      EXPECT_LT(std::fabs(enu[2]), 6.0) << "epoch " << +e.position.time;
     }
   }
 }
@@ -213,14 +213,14 @@ TEST_F(Conversion, ObnRecordsCarryTheEpochAndTheTwelveHighestSatellites) {
   ASSERT_TRUE(content.wellFormed);
   EXPECT_EQ(content.header.size, 202);
   EXPECT_EQ(content.header.maxChannels, 12);
-  EXPECT_FLOAT_EQ(content.header.interval, 5.0f);
+  EXPECT_FLOAT_EQ(+content.header.interval, 5.0f);
   EXPECT_STREQ(content.header.fileName, obn.c_str());
   const real_data::Epoch& first = content.epochs.front();
   EXPECT_EQ(first.position.size, 68);
   EXPECT_EQ(first.position.week, 2021);  // 2018-10-04
-  EXPECT_DOUBLE_EQ(first.position.time, 4 * 86400.0 + 12 * 3600.0);
+  EXPECT_DOUBLE_EQ(+first.position.time, 4 * 86400.0 + 12 * 3600.0);
   EXPECT_EQ(first.position.epochFlag, 0);
-  EXPECT_GT(first.position.pdop, 0.5f);
+  EXPECT_GT(+first.position.pdop, 0.5f);
   EXPECT_LT(std::fabs(first.position.clockOffset), 1e-3);
   int full = 0;
   for (const real_data::Epoch& e : content.epochs) {
@@ -232,9 +232,9 @@ TEST_F(Conversion, ObnRecordsCarryTheEpochAndTheTwelveHighestSatellites) {
       ASSERT_LE(m.prn, 32);
       // This file has C1, L1, P2, L2, C2: no signal strengths, no P1.
       EXPECT_EQ(m.lockFlags & stanvex::kObnL1RangeIsP1, 0);
-      EXPECT_EQ(m.l1Snr, 0.0f);
+      EXPECT_EQ(+m.l1Snr, 0.0f);
       if ((m.lockFlags & stanvex::kObnL1RangeMissing) == 0) {
-        EXPECT_GT(m.l1Range, 1.5e7);
+        EXPECT_GT(+m.l1Range, 1.5e7);
       }
     }
   }
@@ -296,7 +296,7 @@ TEST_F(Conversion, IntervalIsMeasuredWhenTheHeaderGivesNone) {
   stanvex::testing::WriteFile(obs, text);
   const std::string obn = dir.File("nointerval.obn");
   ASSERT_TRUE(Convert(obs, SharedData("rinex/07590920.05n"), obn).ok);
-  EXPECT_FLOAT_EQ(real_data::ReadObn(obn).header.interval, 30.0f);
+  EXPECT_FLOAT_EQ(+real_data::ReadObn(obn).header.interval, 30.0f);
   EXPECT_NE(ReadFile(dir.File("nointerval.sta")).find("Interval: 30.000\n"), std::string::npos);
 }
 
