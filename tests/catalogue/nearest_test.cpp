@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -135,6 +136,54 @@ TEST_F(NearestTest, ManyReplacementsKeepTheNearest) {
   ASSERT_EQ(Load(), 0) << Error();
   EXPECT_EQ(Find(1e9, 3), 0);
   EXPECT_EQ(FoundNames(), (std::vector<std::string>{"s1299", "s1298", "s1297"}));
+}
+
+// The search exactly as the host contract describes it: append while there
+// is room, then replace the last entry of the full list, re-sorting the whole
+// list with the quadratic exchange sort after every change.
+std::vector<int32_t> LiteralSearch(const Serv_Sta& catalogue, double max, size_t wanted) {
+  std::vector<std::pair<int32_t, double>> list;
+  auto sort = [&] {
+    for (size_t j = 1; j < list.size(); ++j)
+      for (size_t k = 0; k < j; ++k)
+        if (list[k].second > list[j].second) std::swap(list[k], list[j]);
+  };
+  bool sorted = false;
+  for (int32_t i = 0; i < catalogue.iNumStations; ++i) {
+    double d = catalogue.pStations[i].distance;  // as set by the search under test
+    if (list.size() < wanted) {
+      if (d <= max) list.push_back({i, d}), sorted = false;
+      continue;
+    }
+    if (!sorted) sort(), sorted = true;
+    if (d < list.back().second) list.back() = {i, d}, sort();
+  }
+  if (!sorted) sort();
+  std::vector<int32_t> indices;
+  for (const auto& entry : list) indices.push_back(entry.first);
+  return indices;
+}
+
+TEST_F(NearestTest, MatchesTheLiteralSearchWithManyEqualDistances) {
+  std::mt19937 random(99);
+  std::string text = ServiceBlock("S");
+  // Few distinct positions, so that many stations share a distance.
+  for (int i = 0; i < 400; ++i)
+    text += StationBlock("s" + std::to_string(random() % 50), "S",
+                         "0 0 " + std::to_string(random() % 12) + " N",
+                         "0 0 " + std::to_string(random() % 12) + " W");
+  WriteUser(text);
+  ASSERT_EQ(Load(), 0) << Error();
+  std::vector<StationRecord*> results(400);
+  for (int round = 0; round < 40; ++round) {
+    int wanted = 1 + static_cast<int>(random() % 60);
+    double max = static_cast<double>(random() % 400);
+    ASSERT_EQ(iFindClosestStation(0.0, 0.0, max, results.data(), wanted, &count), 0);
+    std::vector<int32_t> got;
+    for (int i = 0; i < count; ++i)
+      got.push_back(static_cast<int32_t>(results[i] - record.pStations));
+    ASSERT_EQ(got, LiteralSearch(record, max, static_cast<size_t>(wanted))) << "round " << round;
+  }
 }
 
 }  // namespace
