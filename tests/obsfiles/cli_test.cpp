@@ -1,0 +1,62 @@
+// The command-line host's OBN commands, run as a program.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+#include "obn_test_util.h"
+#include "test_support.h"
+
+namespace stanvex {
+namespace {
+
+// Runs the stanvex program with arguments; returns its exit status and output.
+int RunStanvex(const std::string& arguments, std::string* output) {
+  const std::string command = "'" + testing::OutDir() + "/stanvex' " + arguments + " 2>&1";
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return -1;
+  char buffer[512];
+  size_t got;
+  output->clear();
+  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output->append(buffer, got);
+  const int status = pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ObnCommands, JoinSpliceInfoAndAveragePosition) {
+  if (!testing::Exists(testing::OutDir() + "/stanvex")) GTEST_SKIP() << "no stanvex program";
+  testing::ScratchDir dir;
+  const std::string a = dir.File("a.obn"), b = dir.File("b.obn"), joined = dir.File("j.obn");
+  std::vector<testing::TestEpoch> first, second;
+  for (int i = 0; i < 3; ++i) first.push_back(testing::MakeEpoch(100 + i, 5));
+  for (int i = 0; i < 5; ++i) second.push_back(testing::MakeEpoch(103 + i, 5));
+  ASSERT_TRUE(testing::WriteObnFile(a, first, 1.0f));
+  ASSERT_TRUE(testing::WriteObnFile(b, second, 1.0f));
+
+  std::string out;
+  ASSERT_EQ(RunStanvex("obn join '" + joined + "' '" + a + "' '" + b + "'", &out), 0) << out;
+  EXPECT_EQ(testing::EpochTimes(joined).size(), 8u);
+  EXPECT_TRUE(testing::Exists(a));  // the command keeps its inputs
+
+  ASSERT_EQ(RunStanvex("obn splice '" + joined + "' 102 104", &out), 0) << out;
+  EXPECT_EQ(testing::EpochTimes(dir.File("j1.obn")), (std::vector<double>{102, 103, 104}));
+
+  ASSERT_EQ(RunStanvex("obn info '" + joined + "'", &out), 0) << out;
+  EXPECT_NE(out.find("epochs:       8"), std::string::npos) << out;
+  EXPECT_NE(out.find("100.000 .. 107.000"), std::string::npos) << out;
+
+  ASSERT_EQ(RunStanvex("obn dump '" + a + "'", &out), 0) << out;
+  EXPECT_NE(out.find("epoch 102.000"), std::string::npos) << out;
+
+  testing::WriteFile(dir.File("j.nvb"), "1 2138\nx\nx\nx\n100\nx\n");
+  ASSERT_EQ(RunStanvex("avgpos '" + joined + "'", &out), 0) << out;
+  EXPECT_NE(out.find("valid: 1"), std::string::npos) << out;
+
+  EXPECT_EQ(RunStanvex("obn info '" + dir.File("missing.obn") + "'", &out), 1);
+  EXPECT_NE(out.find("Error: File"), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace stanvex
