@@ -400,12 +400,19 @@ ObnPositionRecord InterpolatePosition(const InputEpoch& left, const InputEpoch& 
   return p;
 }
 
-// The multiples of interval strictly between a and b.
+// The times strictly between a and b whose seconds of week are multiples of
+// interval (each week's grid starts again at its own second 0).
 std::vector<double> GridTimes(double a, double b, double interval) {
   std::vector<double> times;
-  double k = std::floor(a / interval) + 1.0;
-  for (double t = k * interval; t < b - kTimeEpsilon; t = (++k) * interval)
-    if (t > a + kTimeEpsilon) times.push_back(t);
+  for (double week = std::floor(a / kSecondsPerWeek) * kSecondsPerWeek; week < b;
+       week += kSecondsPerWeek) {
+    const double from = std::max(a, week) - week;
+    const double to = std::min(b, week + kSecondsPerWeek) - week;
+    for (double k = std::floor(from / interval); k * interval < to - kTimeEpsilon; ++k) {
+      const double t = k * interval;
+      if (week + t > a + kTimeEpsilon) times.push_back(week + t);
+    }
+  }
   return times;
 }
 

@@ -2,6 +2,7 @@
 // with known truth.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <set>
@@ -259,6 +260,16 @@ TEST_F(IntObnTest, WeekCrossoverKeepsTimesInTheWeek) {
   EXPECT_EQ(At(out, 604790.0)->position.week, 2021);
   ObnMeasurementRecord truth = SynthMeasurement(5, 604810.0);
   EXPECT_NEAR(Sat(next, 5)->l1Phase * kLambda1, truth.l1Phase * kLambda1, 0.002);
+
+  // An interval that does not divide the week: each week's grid starts at 0.
+  out = Interpolate(in, 11.0);
+  ASSERT_EQ(out.header.size, kObnHeaderSize);
+  std::vector<double> times;
+  for (const SynthEpoch& e : out.epochs)
+    if (std::fmod(e.position.time, 30.0) != 0.0) times.push_back(+e.position.time);
+  EXPECT_EQ(times.size(), 11u + 8u);  // 604681 .. 604791, then 11 .. 88
+  EXPECT_NE(std::find(times.begin(), times.end(), 604791.0), times.end());  // 54981 * 11
+  EXPECT_NE(std::find(times.begin(), times.end(), 11.0), times.end());
 }
 
 TEST_F(IntObnTest, ProgressRunsFromZeroToHundredAndEventsAreTold) {
