@@ -77,7 +77,9 @@ struct Stencil {
 class GapInterpolator {
  public:
   GapInterpolator(const std::vector<InputEpoch>& epochs, const Settings& settings, Stats& stats)
-      : epochs_(epochs), settings_(settings), stats_(stats) {}
+      : epochs_(epochs), settings_(settings), stats_(stats) {
+    for (double& threshold : thresholds_) threshold = settings.jumpThreshold;
+  }
 
   // Chooses the stencil for the gap after epoch i: the centred one when its
   // timing is acceptable, otherwise the nearest shifted one that still holds
