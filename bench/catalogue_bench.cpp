@@ -1,7 +1,8 @@
 // Catalogue load time for 1024 and 8192 generated stations: the per-station
 // cost of the larger load against the smaller one (about 1.0 when loading is
 // linear), and the station sort against the quadratic exchange procedure it
-// reproduces, side by side.
+// reproduces, and the closest-station search against the same search with
+// its list re-sorted in full after every change, side by side.
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/nearest.h"
 #include "stanvex.h"
 
 namespace {
@@ -78,10 +80,36 @@ void LiteralExchangeSort(std::vector<StationRecord>& s) {
         std::swap(s[k], s[i]);
 }
 
+// The closest-station search with the whole list re-sorted by the
+// quadratic exchange sort after every change, as the host contract reads.
+size_t LiteralSearch(std::vector<StationRecord>& stations, double max, size_t wanted) {
+  std::vector<std::pair<size_t, double>> list;
+  auto sort = [&] {
+    for (size_t j = 1; j < list.size(); ++j)
+      for (size_t k = 0; k < j; ++k)
+        if (list[k].second > list[j].second) std::swap(list[k], list[j]);
+  };
+  bool sorted = false;
+  for (size_t i = 0; i < stations.size(); ++i) {
+    double d = stanvex::StationDistance(stations[i], 45.0, -90.0);
+    stations[i].distance = d;
+    if (list.size() < wanted) {
+      if (d <= max) list.push_back({i, d}), sorted = false;
+      continue;
+    }
+    if (!sorted) sort(), sorted = true;
+    if (d < list.back().second) list.back() = {i, d}, sort();
+  }
+  if (!sorted) sort();
+  return list.size();
+}
+
 struct Result {
-  double load;          // seconds per load
-  double sort;          // seconds per SortStations
-  double literal_sort;  // seconds per literal exchange sort
+  double load;               // seconds per load
+  double sort;               // seconds per SortStations
+  double literal_sort;       // seconds per literal exchange sort
+  double search[2];          // seconds per iFindClosestStation, 10 and 256 wanted
+  double literal_search[2];  // the same with the literal list handling
 };
 
 Result Measure(const std::string& dir, int stations) {
@@ -104,6 +132,21 @@ Result Measure(const std::string& dir, int stations) {
     loaded.assign(record.pStations, record.pStations + record.iNumStations);
     vClearMem(&record);
   });
+
+  Serv_Sta catalogue{1041, 98, nullptr, nullptr, 0, 0};
+  iInitalizeNEW(const_cast<char*>(dir.c_str()), dir.c_str(), &catalogue);
+  const int wanted[2] = {10, 256};
+  std::vector<StationRecord*> found(256);
+  for (int w = 0; w < 2; ++w) {
+    int32_t count = 0;
+    result.search[w] =
+        Median(7, [&] { iFindClosestStation(45.0, -90.0, 1e8, found.data(), wanted[w], &count); });
+    std::vector<StationRecord> stations(catalogue.pStations,
+                                              catalogue.pStations + catalogue.iNumStations);
+    result.literal_search[w] =
+        Median(3, [&] { LiteralSearch(stations, 1e8, static_cast<size_t>(wanted[w])); });
+  }
+  vClearMem(&catalogue);
   // Sort the stations in their file order again: reshuffle deterministically.
   std::mt19937 random(7);
   std::shuffle(loaded.begin(), loaded.end(), random);
@@ -141,5 +184,12 @@ int main() {
               small.literal_sort * 1e3, small.literal_sort / small.sort);
   std::printf("  8192 stations                  %13.3f   %17.3f   %5.1f\n", large.sort * 1e3,
               large.literal_sort * 1e3, large.literal_sort / large.sort);
+  std::printf("closest stations, CPU ms         our list       literal list   ratio\n");
+  const char* labels[2] = {"10 wanted", "256 wanted"};
+  for (int w = 0; w < 2; ++w) {
+    std::printf("  8192 stations, %-10s     %13.3f   %13.3f   %5.1f\n", labels[w],
+                large.search[w] * 1e3, large.literal_search[w] * 1e3,
+                large.literal_search[w] / large.search[w]);
+  }
   return 0;
 }
