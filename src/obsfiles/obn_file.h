@@ -25,7 +25,6 @@ struct ObnFile {
   char* buffer;           // the stream's private buffer, or null
   int bufferSize;
   bool writing;
-  double lastTime;        // time of the last epoch written (for messages)
   char path[kObnPathSize];
 };
 

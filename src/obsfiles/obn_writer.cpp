@@ -106,7 +106,6 @@ int WriteObnEpoch(ObnFile* file, ObnPositionRecord* position, ObnMeasurementReco
                      position->time);
     return 1;
   }
-  file->lastTime = position->time;
   return 0;
 }
 
