@@ -141,10 +141,10 @@ Result Measure(const std::string& dir, int stations) {
     int32_t count = 0;
     result.search[w] =
         Median(7, [&] { iFindClosestStation(45.0, -90.0, 1e8, found.data(), wanted[w], &count); });
-    std::vector<StationRecord> stations(catalogue.pStations,
-                                              catalogue.pStations + catalogue.iNumStations);
+    std::vector<StationRecord> records(catalogue.pStations,
+                                       catalogue.pStations + catalogue.iNumStations);
     result.literal_search[w] =
-        Median(3, [&] { LiteralSearch(stations, 1e8, static_cast<size_t>(wanted[w])); });
+        Median(3, [&] { LiteralSearch(records, 1e8, static_cast<size_t>(wanted[w])); });
   }
   vClearMem(&catalogue);
   // Sort the stations in their file order again: reshuffle deterministically.
