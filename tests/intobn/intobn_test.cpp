@@ -311,6 +311,33 @@ TEST_F(IntObnTest, BadRequestsAndInputsFailWithReasonAndNoOutput) {
   EXPECT_FALSE(Exists(out + ".part"));
 }
 
+TEST_F(IntObnTest, DamagedRecordsFailNamingTheFile) {
+  ASSERT_TRUE(WriteSynthFile(dir_.File("good.obn"), MakeSynthFile(0.0, 30.0, 8, {1, 2})));
+  const std::string good = ReadFile(dir_.File("good.obn"));
+  const size_t third = 202 + 2 * (68 + 2 * 44);  // the third epoch's position record
+  const struct {
+    size_t offset;
+    char value;
+    const char* text;
+  } damages[] = {
+      {0, 0x10, "Invalid header size"},              // header size field
+      {third, 0x20, "Bad position record"},          // position record size field
+      {third + 2, 13, "Bad measurement count"},      // count above maxChannels 12
+      {third + 2, -1, "Bad measurement count"},      // negative count
+      {third + 68, 0x21, "Bad measurement record"},  // first measurement's size field
+  };
+  for (const auto& d : damages) {
+    std::string bytes = good;
+    bytes[d.offset] = d.value;
+    WriteFile(dir_.File("bad.obn"), bytes);
+    InterpolationRequest r = Request(dir_.File("bad.obn"), dir_.File("out.obn"), 10.0);
+    EXPECT_EQ(do_(&r), 0) << d.text;
+    EXPECT_NE(Error().find(d.text), std::string::npos) << Error();
+    EXPECT_NE(Error().find("bad.obn"), std::string::npos) << Error();
+    EXPECT_FALSE(Exists(dir_.File("out.obn")));
+  }
+}
+
 TEST_F(IntObnTest, StopFromAnotherThreadEndsTheRunWithoutOutput) {
   static StopInterpolationFunction stop;
   static std::atomic<bool> stopped;
