@@ -34,7 +34,8 @@
 
 #if defined(_WIN32)
 #define INTOBN_CALL __stdcall
-#define INTOBN_EXPORT __declspec(dllexport)
+/* intobn.def exports each function under its decorated name only. */
+#define INTOBN_EXPORT
 #else
 #define INTOBN_CALL
 #define INTOBN_EXPORT __attribute__((visibility("default")))
@@ -83,7 +84,11 @@ typedef struct InterpolationRequest {
 } InterpolationRequest;
 #pragma pack(pop)
 
+#ifdef __cplusplus
 #define INTOBN_CHECK(cond, what) static_assert(cond, what)
+#else
+#define INTOBN_CHECK(cond, what) _Static_assert(cond, what)
+#endif
 INTOBN_CHECK(offsetof(InterpolationRequest, workingDirectory) == 8, "workingDirectory");
 INTOBN_CHECK(offsetof(InterpolationRequest, inputFileCount) == 264, "inputFileCount");
 INTOBN_CHECK(offsetof(InterpolationRequest, inputName) == 268, "inputName");
