@@ -22,7 +22,8 @@
 #if defined(_WIN32)
 #define STANVEX_CALL __stdcall
 #if defined(STANVEX_BUILDING)
-#define STANVEX_API __declspec(dllexport)
+/* stanvex.def exports each function under its decorated name only. */
+#define STANVEX_API
 #else
 #define STANVEX_API __declspec(dllimport)
 #endif

@@ -10,7 +10,8 @@
 #include "rin2obn_api.h"
 
 #if defined(_WIN32)
-#define RIN2OBN_EXPORT extern "C" __declspec(dllexport)
+// rin2obn.def exports each function under its decorated name only.
+#define RIN2OBN_EXPORT extern "C"
 #else
 #define RIN2OBN_EXPORT extern "C" __attribute__((visibility("default")))
 #endif

@@ -7,6 +7,23 @@
 #include <cstddef>
 #include <cstdint>
 
+#if defined(_WIN32)
+// <windows.h> turns CopyFile, MoveFile and DeleteFile into macros. Include it
+// once here and drop those three, so the names below mean the same in every
+// file whichever of the two headers it includes first.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <winsock2.h>
+#include <windows.h>
+#undef CopyFile
+#undef MoveFile
+#undef DeleteFile
+#endif
+
 namespace stanvex::platform {
 
 // The separator of this platform's paths: '\\' on Windows, '/' elsewhere.
@@ -90,6 +107,12 @@ bool MakeTempDirectory(const char* prefix, char* out, size_t size);
 // The directory holding the stanvex library (with no trailing separator),
 // or "" when unknown.
 const char* LibraryDirectory();
+
+// True when the gateway host name can be used for a session. On Windows the
+// system's resolver is asked, since the system's internet library fails every
+// connection through a gateway that does not resolve. Elsewhere always true:
+// our own internet library drops such a gateway by itself.
+bool GatewayHostResolves(const char* host);
 
 }  // namespace stanvex::platform
 

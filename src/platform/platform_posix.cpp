@@ -225,6 +225,8 @@ bool MakeTempDirectory(const char* prefix, char* out, size_t size) {
   return ::mkdtemp(out) != nullptr;
 }
 
+bool GatewayHostResolves(const char* host) { return host != nullptr && host[0] != '\0'; }
+
 }  // namespace stanvex::platform
 
 #endif  // !_WIN32

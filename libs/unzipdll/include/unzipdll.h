@@ -14,7 +14,8 @@
 
 #if defined(_WIN32)
 #define UNZIPDLL_CALL __stdcall
-#define UNZIPDLL_API __declspec(dllexport)
+/* unzipdll.def exports each function under its decorated name only. */
+#define UNZIPDLL_API
 #else
 #define UNZIPDLL_CALL
 #define UNZIPDLL_API __attribute__((visibility("default")))

@@ -1,0 +1,111 @@
+// The companion DLLs as the core binds them on Windows: the converter and
+// the interpolation library loaded at run time by name, the zip library
+// loaded by name, UnZ.dll linked through its import library, and the
+// export table of stanvex.dll itself.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "api/library_state.h"
+#include "api/paths.h"
+#include "crinex/converter_binding.h"
+#include "extract/extract_file.h"
+#include "obsfiles/resample.h"
+#include "platform/platform.h"
+#include "stanvex.h"
+#include "test_support.h"
+
+namespace stanvex {
+namespace {
+
+using testing::ReadFile;
+using testing::SharedData;
+
+class WinCompanionsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!testing::HaveSharedData()) GTEST_SKIP() << "no shared data";
+    ResetLibraryStateForTesting();
+    ASSERT_TRUE(platform::SetCurrentDir(dir_.path().c_str()));
+  }
+
+  bool CopyShared(const std::string& relative, const std::string& name) {
+    return platform::CopyFile(SharedData(relative).c_str(), name.c_str(), true);
+  }
+
+  testing::CurrentDirGuard guard_;
+  testing::ScratchDir dir_;
+};
+
+TEST_F(WinCompanionsTest, ConverterDllTurnsARealHourIntoObnAndIntObnRefinesIt) {
+  ASSERT_TRUE(CopyShared("rinex/07590920.05o", "07590920.05o"));
+  ASSERT_TRUE(CopyShared("rinex/07590920.05n", "07590920.05n"));
+  char obn[kPathSize];
+  ASSERT_EQ(ConvertRinexToObn("07590920.05o", "07590920.05n", obn, 0, 0), 1) << LastErrorText;
+  ASSERT_TRUE(platform::FileExists("07590920.obn"));
+
+  AvgPosition average{};
+  double start = 0, end = 0;
+  int32_t valid = 0;
+  NewGetAvgOBNPos("07590920.obn", &average, &start, &end, &valid);
+  ASSERT_EQ(valid, 1);
+  // The station's approximate position is near 35.16 N, 139.61 E.
+  EXPECT_NEAR(+average.position1, 35.1609, 0.001);
+  EXPECT_NEAR(+average.position2, 139.61, 0.01);
+
+  // 30 s to 15 s goes through IntObn.dll; the input is consumed.
+  ASSERT_EQ(ResampleObn("07590920.obn", "fine.obn", 15.0), 0) << LastErrorText;
+  EXPECT_TRUE(platform::FileExists("fine.obn"));
+  EXPECT_GT(platform::FileSize("fine.obn"), platform::FileSize("07590920.obn"));
+}
+
+TEST_F(WinCompanionsTest, UnixCompressAndGzipDecodeToTheirPlainFiles) {
+  ASSERT_TRUE(CopyShared("compress/brdc2800.15n.Z", "brdc2800.15n.Z"));
+  char z[kCompressionTypeSize] = "Z";
+  ASSERT_EQ(ExtractFile(z, "brdc2800.15n.Z", "brdc2800.15n", dir_.path().c_str()), 1)
+      << LastErrorText;
+  EXPECT_EQ(ReadFile("brdc2800.15n"), ReadFile(SharedData("compress/brdc2800.15n")));
+  EXPECT_FALSE(platform::FileExists("brdc2800.15n.Z"));
+
+  ASSERT_TRUE(CopyShared("rinex/cbw10010.21n.gz", "cbw10010.21n.gz"));
+  char gz[kCompressionTypeSize] = "gz";
+  ASSERT_EQ(ExtractFile(gz, "cbw10010.21n.gz", "cbw10010.21n", dir_.path().c_str()), 1)
+      << LastErrorText;
+  const std::string plain = ReadFile("cbw10010.21n");
+  EXPECT_NE(plain.find("RINEX VERSION / TYPE"), std::string::npos);
+}
+
+TEST_F(WinCompanionsTest, ZipMembersLandInTheFolderThroughUnzipDll) {
+  const std::string archive = STANVEX_WIN_ZIP_FIXTURE;
+  if (!platform::FileExists(archive.c_str())) GTEST_SKIP() << "no zip fixture";
+  ASSERT_TRUE(platform::CopyFile(archive.c_str(), "day.zip", true));
+  const std::string unpacked = dir_.File("unpacked");
+  ASSERT_TRUE(platform::MakeDirectory(unpacked.c_str()));
+  char zip[kCompressionTypeSize] = "ZIP";
+  ASSERT_EQ(ExtractFile(zip, "day.zip", "", unpacked.c_str()), 1) << LastErrorText;
+  EXPECT_EQ(ReadFile(unpacked + "\\07590920.05o"), ReadFile(SharedData("rinex/07590920.05o")));
+  EXPECT_EQ(ReadFile(unpacked + "\\07590920.05n"), ReadFile(SharedData("rinex/07590920.05n")));
+}
+
+TEST(WinExportsTest, StanvexDllExportsExactlyTheDecoratedNames) {
+  platform::LibraryHandle library = platform::LoadLibraryByName("stanvex.dll");
+  ASSERT_NE(library, nullptr);
+  const char* const decorated[] = {
+      "_SetCallBack@4",       "_iGetLastError@4",        "_ChangeTempDir@4",
+      "_iInitalizeNEW@12",    "_vClearMem@4",            "_iFindClosestStation@36",
+      "_iFTP@56",             "_iGetManfactFile@4",      "_NewGetAvgOBNPos@20",
+      "_StopFtpProcessing@0", "_StopInerpolation@0"};
+  for (const char* name : decorated) {
+    EXPECT_NE(platform::FindFunction(library, name), nullptr) << name;
+    // Neither the plain nor the underscore-less form is exported as well.
+    std::string plain(name + 1);
+    EXPECT_EQ(platform::FindFunction(library, plain.c_str()), nullptr) << plain;
+    EXPECT_EQ(platform::FindFunction(library, plain.substr(0, plain.find('@')).c_str()), nullptr)
+        << plain;
+  }
+  platform::FreeLibrary(library);
+}
+
+}  // namespace
+}  // namespace stanvex
