@@ -65,8 +65,8 @@ void ResetConverterBindingForTesting() {
 }
 
 int ConvertRinexToObnWith(const char* libraryName, const char* observationName,
-                          const char* navigationName, char* obnName, int option,
-                          int removeRinex) {
+                          const char* navigationName, char* obnName, int option, int removeRinex,
+                          size_t obnNameSize) {
   converter_callback = GetCallBack();
   LoadedLibrary library(libraryName);
   if (!library.loaded()) {
@@ -87,7 +87,11 @@ int ConvertRinexToObnWith(const char* libraryName, const char* observationName,
   CopyText(output, sizeof output, observationName);
   ReplaceExtension(output, ".obn");
   CopyText(request.obnName, sizeof request.obnName, output);
-  CopyText(obnName, kPathSize, output);
+  if (std::strlen(output) >= obnNameSize) {
+    SetLastErrorText("The OBN file name %s is too long", output);
+    return 0;
+  }
+  CopyText(obnName, obnNameSize, output);
   request.word516 = rin2obn::kRequestWord516;
   request.option = option != 0 ? 1 : 0;
   request.word536 = rin2obn::kRequestWord536;
@@ -132,9 +136,9 @@ int ConvertRinexToObnWith(const char* libraryName, const char* observationName,
 }
 
 int ConvertRinexToObn(const char* observationName, const char* navigationName, char* obnName,
-                      int option, int removeRinex) {
+                      int option, int removeRinex, size_t obnNameSize) {
   return ConvertRinexToObnWith("RIN2OBN.DLL", observationName, navigationName, obnName, option,
-                               removeRinex);
+                               removeRinex, obnNameSize);
 }
 
 }  // namespace stanvex

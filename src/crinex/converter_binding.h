@@ -7,26 +7,30 @@
 #ifndef STANVEX_CRINEX_CONVERTER_BINDING_H
 #define STANVEX_CRINEX_CONVERTER_BINDING_H
 
+#include <cstddef>
 #include <cstdint>
 
+#include "api/paths.h"
 #include "../../libs/rin2obn/rin2obn_api.h"
 
 namespace stanvex {
 
-// observationName, navigationName: the RINEX files. obnName: out, a
-// kPathSize buffer that receives the OBN name (the observation name with
-// ".obn" for its extension) once the library is loaded. option: non-zero
+// observationName, navigationName: the RINEX files. obnName: out, a buffer
+// of obnNameSize bytes that receives the OBN name (the observation name with
+// ".obn" for its extension) once the library is loaded; a name that does not
+// fit fails the conversion rather than being cut. option: non-zero
 // asks the converter to leave out epochs without a position solution.
 // removeRinex: non-zero deletes both RINEX files after a successful
 // conversion. Returns 1 on success (status 130 sent with the four counts),
 // 0 on failure with the reason in LastErrorText; nothing is sent then.
 int ConvertRinexToObn(const char* observationName, const char* navigationName, char* obnName,
-                      int option, int removeRinex);
+                      int option, int removeRinex, size_t obnNameSize = kPathSize);
 
 // The same through the library of the given Windows name (tests use stand-in
 // libraries to reach the binding's failure paths).
 int ConvertRinexToObnWith(const char* libraryName, const char* observationName,
-                          const char* navigationName, char* obnName, int option, int removeRinex);
+                          const char* navigationName, char* obnName, int option, int removeRinex,
+                          size_t obnNameSize = kPathSize);
 
 // The library's message callback: sends code 128 with text and value (real).
 void RIN2OBN_CALL OnConverterMessage(double value, const char* text);

@@ -205,6 +205,18 @@ TEST_F(ScriptedConverter, ProgressIsSentInStepsOfFiveAndOnlyWhenItChanges) {
   EXPECT_EQ(WithCode(STATUS_CONVERT_PERCENT).front().value1, 0);
 }
 
+TEST_F(ScriptedConverter, OutputNameLongerThanTheCallersBufferFailsWithoutConverting) {
+  const int before = Calls("InitializeCalls");
+  char small[16] = "untouched";
+  EXPECT_EQ(ConvertRinexToObnWith("R2O_SCRIPTED.DLL", "/tmp/abcd0010.02o", "n", small, 0, 0,
+                                  sizeof small),
+            0);
+  EXPECT_STREQ(small, "untouched");
+  EXPECT_STREQ(stanvex::LastErrorText, "The OBN file name /tmp/abcd0010.obn is too long");
+  EXPECT_EQ(Calls("InitializeCalls"), before);
+  EXPECT_TRUE(received.empty());
+}
+
 TEST_F(ScriptedConverter, ScriptedFailureTextComesFromTheLibrary) {
   EXPECT_EQ(ConvertRinexToObnWith("R2O_SCRIPTED.DLL", "fail.o", "a.n", obn, 0, 0), 0);
   EXPECT_STREQ(stanvex::LastErrorText, "scripted failure");
