@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <limits.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -162,18 +163,36 @@ void UndecorateName(const char* decorated, char* out, size_t size) {
   out[length] = '\0';
 }
 
-const char* LibraryDirectory() {
-  static std::string directory = [] {
-    Dl_info info;
-    if (::dladdr(reinterpret_cast<void*>(&LibraryDirectory), &info) == 0 ||
-        info.dli_fname == nullptr)
-      return std::string();
-    std::string path(info.dli_fname);
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-  }();
-  return directory.c_str();
+namespace {
+
+// The folder of the module (shared library or program) holding this code, as
+// an absolute path: a relative name from the loader would change meaning
+// with the current directory.
+std::string ModuleDirectory() {
+  Dl_info info;
+  std::string path;
+  if (::dladdr(reinterpret_cast<void*>(&LibraryDirectory), &info) != 0 && info.dli_fname != nullptr)
+    path = info.dli_fname;
+  char resolved[PATH_MAX];
+  if (path.empty() || path.find('/') == std::string::npos ||
+      ::realpath(path.c_str(), resolved) == nullptr) {
+    // The main program is named as it was started; the kernel knows its path.
+    ssize_t n = ::readlink("/proc/self/exe", resolved, sizeof resolved - 1);
+    if (n <= 0) return std::string();
+    resolved[n] = '\0';
+  }
+  path = resolved;
+  size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
+
+// Computed when the module is loaded, before the host can change the
+// current directory.
+const std::string module_directory = ModuleDirectory();
+
+}  // namespace
+
+const char* LibraryDirectory() { return module_directory.c_str(); }
 
 LibraryHandle LoadLibraryByName(const char* windowsName) {
   char mapped[256];
