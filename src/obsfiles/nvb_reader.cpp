@@ -32,7 +32,7 @@ bool Accepted(int32_t week, int32_t seconds) {
 // A leading decimal integer of text, or false when there is none.
 bool LeadingInteger(const char* text, int32_t* value) {
   char* end = nullptr;
-  const long parsed = std::strtol(text, &end, 10);
+  const long long parsed = std::strtoll(text, &end, 10);
   if (end == text) return false;
   if (parsed < INT32_MIN || parsed > INT32_MAX) return false;
   *value = static_cast<int32_t>(parsed);
