@@ -1,0 +1,70 @@
+// Expands arbitrary remote-name templates for an arbitrary day and station,
+// alone and as a service's three templates. The input is laid out as
+//   4 bytes   GPS seconds of the day (made non-negative)
+//   8 bytes   the station's sName (not necessarily terminated)
+//   5 bytes   the service's Ftype (not necessarily terminated)
+//   1 byte    hasDFile
+//   the rest  observation, navigation and compact templates, split at '\n';
+//             each fills its 256-byte field, terminated only when shorter.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "ftp/file_names.h"
+#include "pipeline/day_job.h"
+#include "pipeline/gps_time.h"
+#include "stanvex.h"
+
+namespace {
+
+// Copies the next '\n'-separated piece of data into field (size bytes).
+void TakePiece(const uint8_t*& data, size_t& size, char* field, size_t fieldSize) {
+  const uint8_t* end = static_cast<const uint8_t*>(std::memchr(data, '\n', size));
+  size_t length = end ? static_cast<size_t>(end - data) : size;
+  std::memset(field, 0, fieldSize);
+  std::memcpy(field, data, length < fieldSize ? length : fieldSize);
+  size_t used = end ? length + 1 : length;
+  data += used;
+  size -= used;
+}
+
+// A name field must hold its terminator within its size.
+void CheckTerminated(const char* field, size_t size) {
+  if (strnlen(field, size) >= size) __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 18) return 0;
+  uint32_t raw;
+  std::memcpy(&raw, data, 4);
+  ServiceRecord service{};
+  StationRecord station{};
+  std::memcpy(station.sName, data + 4, sizeof station.sName);
+  std::memcpy(service.Ftype, data + 12, sizeof service.Ftype);
+  service.hasDFile = data[17] & 1;
+  data += 18;
+  size -= 18;
+  TakePiece(data, size, service.oFile, sizeof service.oFile);
+  TakePiece(data, size, service.nFile, sizeof service.nFile);
+  TakePiece(data, size, service.dFile, sizeof service.dFile);
+
+  stanvex::DayJob job{};
+  job.station = &station;
+  job.service = &service;
+  job.day.seconds = static_cast<int32_t>(raw & 0x7fffffff);
+  job.day.ComputeFromSeconds();
+
+  char output[stanvex::kTemplateSize] = {};
+  stanvex::InterprutFileFormat(job.day, output, service.oFile, station.sName);
+  CheckTerminated(output, sizeof output);
+
+  if (stanvex::BuildDayFileNames(&job) == 1) {
+    const char* fields[] = {job.obnName,   job.remoteObs, job.remoteNav, job.remoteCompact,
+                            job.localObs,  job.localNav,  job.localCompact, job.plainObs,
+                            job.plainNav,  job.plainCompact};
+    for (const char* field : fields) CheckTerminated(field, stanvex::kDayJobNameSize);
+  }
+  return 0;
+}
