@@ -12,7 +12,7 @@ constexpr double kLambda2 = kSpeedOfLight / kFrequencyL2;
 constexpr double kGamma1 = kFrequencyL1 * kFrequencyL1 /
                            (kFrequencyL1 * kFrequencyL1 - kFrequencyL2 * kFrequencyL2);
 constexpr double kGamma2 = 1.0 - kGamma1;
-constexpr double kIonoFreeWindow = 3600.0;  // seconds of smoothing at most
+constexpr double kIonoFreeWindow = 1800.0;  // seconds of smoothing at most
 constexpr double kL1Window = 100.0;
 constexpr double kMaxGap = 61.0;               // seconds without data that end an arc
 constexpr double kGeometryFreeJump = 0.15;     // metres between epochs: a cycle slip
