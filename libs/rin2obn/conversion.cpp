@@ -48,6 +48,12 @@ long long SizeOf(std::FILE* f) {
   return size < 0 ? 0 : size;
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error) && !error;
+}
+
 std::string Describe(const std::string& what, const std::string& path) {
   return what + " " + path + ": " + std::strerror(errno);
 }
@@ -344,6 +350,13 @@ ConversionResult Conversion::Run(const std::string& observationPath,
   counts_ = ConversionCounts();
   const std::string nvbPath = WithExtension(obnPath, ".nvb");
   const std::string staPath = WithExtension(obnPath, ".sta");
+  // An output that is one of the inputs would be truncated while it is read.
+  for (const std::string* output : {&obnPath, &nvbPath, &staPath})
+    for (const std::string* input : {&observationPath, &navigationPath})
+      if (SameFile(*output, *input)) {
+        Fail("the output " + *output + " would overwrite the input " + *input);
+        return result_;
+      }
   File observation(std::fopen(observationPath.c_str(), "rb"));
   if (!observation) {
     Fail(Describe("unable to open the observation file", observationPath));

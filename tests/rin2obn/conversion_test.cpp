@@ -333,11 +333,17 @@ TEST_F(Conversion, FailuresNameTheirCauseAndLeaveNoOutput) {
       {obs, dir.File("unhealthy.05n"), obn, "no usable GPS ephemerides"},
       {obs, nav, dir.File("no/such/dir/out.obn"), "unable to create"},
       {obs, nav, "/dev/full", "(disk full?)"},
+      {dir.File("out.obn"), nav, obn, "would overwrite the input"},
   };
   for (const Case& c : cases) {
+    if (c.expected == "would overwrite the input") stanvex::testing::WriteFile(c.obs, "keep");
     ConversionResult r = Convert(c.obs, c.nav, c.obn);
     EXPECT_FALSE(r.ok) << c.expected;
     EXPECT_NE(r.error.find(c.expected), std::string::npos) << r.error;
+    if (c.expected == "would overwrite the input") {
+      EXPECT_EQ(ReadFile(obn), "keep");
+      std::remove(obn.c_str());
+    }
     EXPECT_FALSE(stanvex::testing::Exists(obn));
     EXPECT_FALSE(stanvex::testing::Exists(dir.File("out.nvb")));
     EXPECT_FALSE(stanvex::testing::Exists(dir.File("out.sta")));
