@@ -135,6 +135,7 @@ void STANVEX_CALL ShowStatus(StatusRecord* record) {
       Line("", "request done");
       break;
     case STATUS_ERROR:
+      if (quiet) break;  // the request's own failure is printed at its end
       EndBar();
       std::fprintf(stderr, "error: %s\n", record->text);
       break;
