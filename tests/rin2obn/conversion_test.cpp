@@ -324,7 +324,8 @@ TEST_F(Conversion, FailuresNameTheirCauseAndLeaveNoOutput) {
 
   struct Case {
     std::string obs, nav, obn, expected;
-  } cases[] = {
+  };
+  std::vector<Case> cases = {
       {dir.File("missing.05o"), nav, obn, "unable to open the observation file"},
       {obs, dir.File("missing.05n"), obn, "unable to open the navigation file"},
       {obs, obs, obn, "not a RINEX GPS navigation file"},
@@ -332,9 +333,11 @@ TEST_F(Conversion, FailuresNameTheirCauseAndLeaveNoOutput) {
       {dir.File("glonass.05o"), nav, obn, "no GPS data"},
       {obs, dir.File("unhealthy.05n"), obn, "no usable GPS ephemerides"},
       {obs, nav, dir.File("no/such/dir/out.obn"), "unable to create"},
-      {obs, nav, "/dev/full", "(disk full?)"},
       {dir.File("out.obn"), nav, obn, "would overwrite the input"},
   };
+  // A device that accepts the open and refuses every write: a full disk.
+  const bool haveFullDevice = stanvex::testing::Exists("/dev/full");
+  if (haveFullDevice) cases.push_back({obs, nav, "/dev/full", "(disk full?)"});
   for (const Case& c : cases) {
     if (c.expected == "would overwrite the input") stanvex::testing::WriteFile(c.obs, "keep");
     ConversionResult r = Convert(c.obs, c.nav, c.obn);
@@ -348,7 +351,9 @@ TEST_F(Conversion, FailuresNameTheirCauseAndLeaveNoOutput) {
     EXPECT_FALSE(stanvex::testing::Exists(dir.File("out.nvb")));
     EXPECT_FALSE(stanvex::testing::Exists(dir.File("out.sta")));
   }
-  EXPECT_TRUE(stanvex::testing::Exists("/dev/full"));  // never removed as an output
+  if (haveFullDevice) {
+    EXPECT_TRUE(stanvex::testing::Exists("/dev/full"));  // never removed as an output
+  }
 }
 
 }  // namespace

@@ -65,7 +65,8 @@ inline ObnContent ReadObn(const std::string& path) {
 inline void LocalOffset(const double ref[3], double latitude, double longitude, double height,
                         double enu[3]) {
   const double a = 6378137.0, f = 1.0 / 298.257223563, e2 = f * (2.0 - f);
-  const double la = latitude * M_PI / 180.0, lo = longitude * M_PI / 180.0;
+  const double degree = 3.14159265358979323846 / 180.0;
+  const double la = latitude * degree, lo = longitude * degree;
   const double v = a / std::sqrt(1.0 - e2 * std::sin(la) * std::sin(la));
   const double xyz[3] = {(v + height) * std::cos(la) * std::cos(lo),
                          (v + height) * std::cos(la) * std::sin(lo),
