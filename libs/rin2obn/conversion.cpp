@@ -391,8 +391,10 @@ ConversionResult Conversion::Run(const std::string& observationPath,
       }
     }
   }
+  // The text companions are written with LF line ends on every platform, so
+  // a day's files are the same bytes wherever they were made.
   if (ok) {
-    File nvb(std::fopen(nvbPath.c_str(), "w"));
+    File nvb(std::fopen(nvbPath.c_str(), "wb"));
     if (!nvb) {
       ok = Fail(Describe("unable to create", nvbPath));
     } else {
@@ -403,7 +405,7 @@ ConversionResult Conversion::Run(const std::string& observationPath,
     }
   }
   if (ok) {
-    File sta(std::fopen(staPath.c_str(), "w"));
+    File sta(std::fopen(staPath.c_str(), "wb"));
     if (!sta) {
       ok = Fail(Describe("unable to create", staPath));
     } else {
