@@ -318,7 +318,7 @@ bool Conversion::ConvertEpochs(ObsReader& reader, FileLineSource& source, ObnOut
     if (solution.valid) {
       const Geodetic g = EcefToGeodetic(solution.position);
       position.flags = 1;
-      position.satellites = static_cast<uint8_t>(solution.satellitesUsed);
+      position.satellites = static_cast<uint8_t>(std::min(solution.satellitesUsed, 255));
       position.position1 = g.latitude * 180.0 / kPi;
       position.position2 = g.longitude * 180.0 / kPi;
       position.height = static_cast<float>(g.height);

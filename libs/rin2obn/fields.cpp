@@ -73,7 +73,11 @@ bool ParseReal(const std::string& line, size_t start, size_t width, double& valu
   else if (power != 0)
     result *= std::pow(10.0, power);
   value = negative ? -result : result;
-  return std::isfinite(value);
+  if (!std::isfinite(value)) {
+    value = 0.0;  // an exponent out of range is no number
+    return false;
+  }
+  return true;
 }
 
 bool ParseInt(const std::string& line, size_t start, size_t width, int& value) {

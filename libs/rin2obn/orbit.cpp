@@ -81,7 +81,8 @@ const Ephemeris* EphemerisStore::Select(int prn, double t) const {
   double bestDistance = 0.0;
   for (size_t index : byPrn_[static_cast<size_t>(prn)]) {
     const Ephemeris& eph = all_[index];
-    if (eph.health != 0.0 || eph.sqrtA < 1000.0) continue;
+    // Unhealthy satellites and elements no GPS orbit has are never used.
+    if (eph.health != 0.0 || eph.sqrtA < 1000.0 || eph.e < 0.0 || eph.e >= 0.5) continue;
     // The fit interval is given in hours (0 means the standard four hours);
     // an ephemeris is valid for half of it on either side of toe.
     const double fitHours = eph.fitInterval > 0.0 ? eph.fitInterval : 4.0;

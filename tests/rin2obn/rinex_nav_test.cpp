@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "fields.h"
 #include "gnss_time.h"
 #include "rinex_text.h"
 
@@ -105,6 +106,38 @@ TEST(RinexNavReader, RejectsObservationAndGlonassFiles) {
     NavReader reader(source);
     EXPECT_FALSE(reader.ReadHeader()) << type;
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RinexFields, RealFieldsParseOnlyWithinTheirColumns) {
+  struct Case {
+    const char* text;
+    bool ok;
+    double value;
+  } cases[] = {
+      {"  1.5D+02", true, 150.0},      {"-.5e-1", true, -0.05},
+      {"+7", true, 7.0},               {"0.125000000000d-01", true, 0.0125},
+      {"1.0D+999", false, 0.0},        {"1.0D", false, 0.0},
+      {"abc", false, 0.0},             {"      ", false, 0.0},
+      {"12 4", false, 0.0},
+  };
+  for (const Case& c : cases) {
+    double value = -1.0;
+    EXPECT_EQ(rin2obn::ParseReal(c.text, 0, 40, value), c.ok) << c.text;
+    EXPECT_DOUBLE_EQ(value, c.value) << c.text;
+  }
+  double value = 0.0;
+  // Columns past the line's end read as blank; the field stops at its width.
+  EXPECT_FALSE(rin2obn::ParseReal("12", 5, 3, value));
+  EXPECT_TRUE(rin2obn::ParseReal("123456", 1, 3, value));
+  EXPECT_DOUBLE_EQ(value, 234.0);
+  int integer = 0;
+  EXPECT_TRUE(rin2obn::ParseInt(" -12", 0, 4, integer));
+  EXPECT_EQ(integer, -12);
+  EXPECT_FALSE(rin2obn::ParseInt(" 1.2", 0, 4, integer));
 }
 
 }  // namespace
