@@ -67,7 +67,8 @@ int ProcessDay(DayJob& job, int converterOption, int removeRinex) {
   FrameSend(STATUS_FILE_NAME, job.localNav);
   if (!ExtractFile(job.navType, job.localNav, job.plainNav, job.workDir))
     return FailStep("Error in unzip");
-  if (!ConvertRinexToObn(job.plainObs, job.plainNav, job.obnName, converterOption, removeRinex))
+  if (!ConvertRinexToObn(job.plainObs, job.plainNav, job.obnName, converterOption, removeRinex,
+                         sizeof job.obnName))
     return FailStep("Error in Conversion from Rinex to OBN");
   return 0;
 }
