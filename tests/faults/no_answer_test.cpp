@@ -16,10 +16,11 @@ TEST_F(NoAnswerTest, SilentServerFailsAfterTheConnectionWait) {
   BeforeRequest();
   EXPECT_EQ(Fetch("sima"), -1);
   ASSERT_FALSE(recorder.Headings().empty());
-  EXPECT_EQ(recorder.Headings().back(), "Error in FTP Connect");
+  EXPECT_EQ(recorder.Headings().back(), "Error in FTPConnect");
   EXPECT_EQ(LastError(),
-            "Error Unable to connect to FTP Server. Server could be down or you may not have an "
-            "internet connection");
+            "Error Unable to connect to FTP Server. The Server could be down or you may not have "
+            "an internet connection. FTP Server = ftp://" +
+                server_->Address() + "/simz");
   ExpectNothingLeaked();
 }
 
