@@ -17,7 +17,7 @@ const std::vector<std::string> kTenTypes = {"C1", "L1", "S1", "C2", "L2",
 std::vector<std::string> Satellites(int count) {
   std::vector<std::string> list;
   for (int i = 1; i <= count; ++i) {
-    char id[4];
+    char id[16];
     std::snprintf(id, sizeof id, "G%02d", i);
     list.push_back(id);
   }
