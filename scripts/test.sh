@@ -18,7 +18,7 @@ failed_names=""
 
 # Tests that start threads of their own or are called back from the
 # internet library's thread.
-thread_tests='Stop|Wininet|Internet|Download|Connect|GetFile|Transfer|Interpolat|Retrieval'
+thread_tests='Stop|Wininet|Internet|Download|Connect|GetFile|Transfer|Interpolat|Retrieval|ServerFault'
 
 configure_and_build() {  # build-dir, extra cmake arguments...
   local dir=$1
