@@ -63,7 +63,7 @@ TEST(SimSampleArchive, CatalogueLoadsAndPointsAtEveryPublishedFile) {
       if (candidate.id == record.ServId) service = &candidate;
     ASSERT_NE(service, nullptr) << record.ServId;
     EXPECT_STREQ(record.Ftype, service->ftype.c_str());
-    EXPECT_EQ(record.hasDFile, service->compact_template.empty() ? 0 : 1);
+    EXPECT_EQ(static_cast<int>(record.hasDFile), service->compact_template.empty() ? 0 : 1);
     const std::string root = Strip(record.ftpAd);
     for (int64_t day : {GpsSecondsOfDate(2020, 12, 31), GpsSecondsOfDate(2021, 1, 1)}) {
       if (service->id == "IGS") {
