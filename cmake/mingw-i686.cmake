@@ -24,9 +24,10 @@ set(ZLIB_LIBRARY /usr/${STANVEX_MINGW_PREFIX}/lib/libz.a CACHE FILEPATH "")
 
 # printf and friends follow C99 (%zu, %lld) as on Linux. GCC still checks
 # format attributes against the older Microsoft rules, which reject these,
-# so the format checks are left to the Linux build.
-set(CMAKE_C_FLAGS_INIT "-D__USE_MINGW_ANSI_STDIO=1 -Wno-format")
-set(CMAKE_CXX_FLAGS_INIT "-D__USE_MINGW_ANSI_STDIO=1 -Wno-format")
+# so the format checks are left to the Linux build. M_PI and friends come
+# with _USE_MATH_DEFINES, as in strict C++ mode they are not declared.
+set(CMAKE_C_FLAGS_INIT "-D__USE_MINGW_ANSI_STDIO=1 -D_USE_MATH_DEFINES -Wno-format")
+set(CMAKE_CXX_FLAGS_INIT "-D__USE_MINGW_ANSI_STDIO=1 -D_USE_MATH_DEFINES -Wno-format")
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
