@@ -49,14 +49,14 @@ int AppendTextFile(FILE* input, FILE* output) {
 }
 
 int ConcatenateTwoASCIIFiles(const char* first, const char* second, const char* output) {
-  FILE* in1 = std::fopen(first, "r");
-  FILE* in2 = std::fopen(second, "r");
+  FILE* in1 = std::fopen(first, "rb");
+  FILE* in2 = std::fopen(second, "rb");
   if (in1 == nullptr && in2 == nullptr) return 0;
   auto close_inputs = [&] {
     if (in1 != nullptr) std::fclose(in1);
     if (in2 != nullptr) std::fclose(in2);
   };
-  FILE* out = std::fopen(output, "w");
+  FILE* out = std::fopen(output, "wb");
   if (out == nullptr) {
     close_inputs();
     return -1;

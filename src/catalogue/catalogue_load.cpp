@@ -52,7 +52,7 @@ void Release(StationRecord* stations, ServiceRecord* services) {
 
 // Steps after the record is cleared: open, count, check, make and fill.
 int LoadCombined(const char* combined, Serv_Sta* catalogue) {
-  FILE* file = std::fopen(combined, "r");
+  FILE* file = std::fopen(combined, "rb");
   if (file == nullptr) {
     FrameError(kInitHeading);
     SetLastErrorText("Error Unable to OPEN Input File %s", combined);

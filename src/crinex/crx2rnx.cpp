@@ -163,7 +163,7 @@ int32_t Crx2Rnx(const char* compactName, const char* rinexName) {
   // before it is read.
   FILE* output = nullptr;
   if (!compactName || !rinexName || std::strcmp(compactName, rinexName) != 0)
-    output = std::fopen(rinexName ? rinexName : "", "w");
+    output = std::fopen(rinexName ? rinexName : "", "wb");
   if (!output) {
     SetLastErrorText("Error unable to open output for crx2rnx conversion. Output file : %s",
                      rinexName ? rinexName : "");

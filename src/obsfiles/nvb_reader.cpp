@@ -60,7 +60,7 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 int ReadNvbTagged(const char* path, EphemerisTime* table) {
   if (path == nullptr || table == nullptr) return -1;
-  FilePtr file(std::fopen(path, "r"));
+  FilePtr file(std::fopen(path, "rb"));
   if (!file) return -1;
   char firstLine[250];
   if (std::fgets(firstLine, sizeof firstLine, file.get()) == nullptr) return -1;
@@ -98,7 +98,7 @@ int ReadNvbTagged(const char* path, EphemerisTime* table) {
 
 int ReadNvbPlain(const char* path, EphemerisTime* table) {
   if (path == nullptr || table == nullptr) return -1;
-  FilePtr file(std::fopen(path, "r"));
+  FilePtr file(std::fopen(path, "rb"));
   if (!file) return -1;
   char line[200];
   int accepted = 0;
