@@ -89,7 +89,16 @@ bool MoveFile(const char* source, const char* target) {
   return ::MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
 }
 
-bool DeleteFile(const char* path) { return ::DeleteFileA(path) != 0; }
+// A read-only file is deleted too, as unlink does on POSIX: the library only
+// deletes its own work files.
+bool DeleteFile(const char* path) {
+  if (::DeleteFileA(path) != 0) return true;
+  DWORD attributes = ::GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY))
+    return false;
+  ::SetFileAttributesA(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  return ::DeleteFileA(path) != 0;
+}
 
 int64_t FileSize(const char* path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
