@@ -62,18 +62,20 @@ int FTPConnect(FtpSession* session, const char* host, HINTERNET* connection, con
   if (!answered_at_once) {
     int waited = WaitForCompletion(Transfer.completions, kConnectTimeoutMs);
     if (waited == 2) {
+      // The session is closed first: that ends the library's thread before
+      // the heading goes through the module's record.
+      CloseInternetHandleOnce(&session->session);
       TransferError("Program Stopped in FTPConnect");
       SetLastErrorText("User requested to shutdown.  Datacollator has been stopped");
-      CloseInternetHandleOnce(&session->session);
       return 0;
     }
     if (waited == 1) {
+      CloseInternetHandleOnce(&session->session);
       TransferError("Error in FTPConnect");
       SetLastErrorText(
           "Error Unable to connect to FTP Server. The Server could be down or you may not have an "
           "internet connection. FTP Server = %s",
           host != nullptr ? host : "");
-      CloseInternetHandleOnce(&session->session);
       return 0;
     }
     *connection = reinterpret_cast<HINTERNET>(Transfer.result.load());

@@ -96,9 +96,11 @@ int GetFile(HINTERNET* connection, const char* remotePath, const char* localPath
   if (!answered_at_once) {
     if (WaitForCompletion(Transfer.completions, 0) == 2) {
       Transfer.transferStart = 0;
+      // Closing cancels the transfer and waits for the library's thread, so
+      // no progress report shares the module's record with the heading.
+      CloseInternetHandleOnce(connection);
       TransferError("Program Stopped in GetFile");
       SetLastErrorText("FTPGETFILE ended at the user's request");
-      CloseInternetHandleOnce(connection);
       return 0;
     }
     arrived = Transfer.result.load() != 0;
