@@ -14,21 +14,14 @@ namespace stanvex::testing {
 
 int64_t ArchiveFirstDay() { return GpsSecondsAt(2022, 12, 31, 0, 0, 0); }
 
-std::string SampleArchive() {
-  fs::path final_dir = fs::path(OutDir()).parent_path() / "test-data" / "retrieval-archive-v1";
+std::string CachedArchive(const std::string& name, sim::ArchiveOptions options) {
+  fs::path final_dir = fs::path(OutDir()).parent_path() / "test-data" / name;
   if (fs::exists(final_dir / "done")) return final_dir.string();
   fs::create_directories(final_dir.parent_path());
   // Made beside its final place and renamed, so concurrent test processes
   // never see a half-written archive.
   fs::path temp = final_dir.string() + ".tmp" + std::to_string(::getpid());
-  sim::ArchiveOptions options;
   options.out_dir = temp.string();
-  options.start_gps = ArchiveFirstDay();
-  options.days = 3;
-  options.interval = 30;
-  options.seed = 7;
-  for (const sim::ArchiveStation& station : sim::DefaultStations())
-    if (station.station.name != "simb") options.stations.push_back(station);
   std::string error;
   if (!sim::WriteSampleArchive(options, nullptr, &error)) return std::string();
   WriteFile((temp / "done").string(), "ok\n");
@@ -36,6 +29,17 @@ std::string SampleArchive() {
   fs::rename(temp, final_dir, ignored);
   if (ignored) fs::remove_all(temp, ignored);
   return fs::exists(final_dir / "done") ? final_dir.string() : std::string();
+}
+
+std::string SampleArchive() {
+  sim::ArchiveOptions options;
+  options.start_gps = ArchiveFirstDay();
+  options.days = 3;
+  options.interval = 30;
+  options.seed = 7;
+  for (const sim::ArchiveStation& station : sim::DefaultStations())
+    if (station.station.name != "simb") options.stations.push_back(station);
+  return CachedArchive("retrieval-archive-v1", options);
 }
 
 }  // namespace stanvex::testing

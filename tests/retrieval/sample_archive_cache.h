@@ -6,7 +6,14 @@
 #include <cstdint>
 #include <string>
 
+#include "sample_archive.h"
+
 namespace stanvex::testing {
+
+// The simulated archive of options (its out_dir is ignored) under
+// <build>/test-data/<name>: made on first use by any test process, renamed
+// into place when complete, reused afterwards. Empty when it cannot be made.
+std::string CachedArchive(const std::string& name, sim::ArchiveOptions options);
 
 // The archive's days: 2022-12-31 (a Saturday, the last day of a GPS week and
 // of a year), 2023-01-01 and 2023-01-02, at 30 s.
