@@ -6,6 +6,8 @@
 
 namespace stanvex {
 
+thread_local bool onRequestingThread = false;
+
 void CloseInternetHandleOnce(HINTERNET* handle) {
   if (*handle == nullptr) return;
   if (Internet.InternetCloseHandle != nullptr) Internet.InternetCloseHandle(*handle);
@@ -36,10 +38,7 @@ int OpenInternetSession(FtpSession* session) {
 
 int FTPConnect(FtpSession* session, const char* host, HINTERNET* connection, const char* user,
                const char* password) {
-  Transfer.completions = 0;
-  Transfer.result = 0;
-  Transfer.lastError = 0;
-  Transfer.bytesReceived = 0;
+  ResetTransferState();
   TransferSend(STATUS_CONNECTING, host);
   if (user == nullptr) user = "anonymous";
   if (password == nullptr) password = "anonymous@";
@@ -95,6 +94,24 @@ int FTPConnect(FtpSession* session, const char* host, HINTERNET* connection, con
   return 0;
 }
 
+void ResetTransferState() {
+  Transfer.completions = 0;
+  Transfer.libraryThreadNotifications = 0;
+  Transfer.result = 0;
+  Transfer.lastError = 0;
+  Transfer.bytesReceived = 0;
+}
+
+bool LibraryStillWorking(uint32_t quiet) {
+  uint32_t start = platform::TickCount();
+  while (Transfer.libraryThreadNotifications.load() == 0) {
+    if (FtpStopCount.load() != 0) return true;
+    if (static_cast<uint32_t>(platform::TickCount() - start) > quiet) return false;
+    platform::SleepMilliseconds(5);
+  }
+  return true;
+}
+
 int WaitForCompletion(const std::atomic<int32_t>& counter, uint32_t timeout) {
   uint32_t start = platform::TickCount();
   while (counter.load() == 0) {
@@ -107,6 +124,7 @@ int WaitForCompletion(const std::atomic<int32_t>& counter, uint32_t timeout) {
 
 void WININET_CALL InternetStatusHandler(HINTERNET, DWORD_PTR, DWORD status, LPVOID info,
                                         DWORD infoLength) {
+  if (!onRequestingThread) Transfer.libraryThreadNotifications.fetch_add(1);
   if (status == INTERNET_STATUS_REQUEST_COMPLETE) {
     uintptr_t result = 0;
     uint32_t error = 0;

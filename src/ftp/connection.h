@@ -42,6 +42,25 @@ int WaitForCompletion(const std::atomic<int32_t>& counter, uint32_t timeout);
 void WININET_CALL InternetStatusHandler(HINTERNET handle, DWORD_PTR context, DWORD status,
                                         LPVOID info, DWORD infoLength);
 
+// Clears the values the status handler shares, before a connection or a
+// transfer.
+void ResetTransferState();
+
+// Set on each thread that issues transfers (the library's own threads never
+// do): the status handler tells a notification sent inside a call, on the
+// caller's thread, from one sent from the library's own thread.
+extern thread_local bool onRequestingThread;
+
+// After a request was answered with success at once: true when the library
+// shows it is still carrying the request out (a notification from its own
+// thread since the request, or a stop raised), false when it stayed silent
+// for quiet milliseconds, which means the answer was final.
+bool LibraryStillWorking(uint32_t quiet);
+
+// How long a library that answered a transfer with success at once may stay
+// silent before that answer counts as final.
+constexpr uint32_t kLateCompletionQuietMs = 5000;
+
 // Connection wait in milliseconds.
 constexpr uint32_t kConnectTimeoutMs = 90000;
 

@@ -67,10 +67,8 @@ int FetchIgsNavigation(HINTERNET* connection, const ServiceRecord* igs, DayJob* 
 
 int GetFile(HINTERNET* connection, const char* remotePath, const char* localPath,
             DWORD_PTR context) {
-  Transfer.bytesReceived = 0;
-  Transfer.completions = 0;
-  Transfer.result = 0;
-  Transfer.lastError = 0;
+  onRequestingThread = true;
+  ResetTransferState();
   TransferSend(STATUS_FILE_REQUEST, remotePath);
 
   // The transfer is timed from its request; a tick of 0 would read as "no
@@ -85,7 +83,11 @@ int GetFile(HINTERNET* connection, const char* remotePath, const char* localPath
                                           FILE_ATTRIBUTE_NORMAL, FTP_TRANSFER_TYPE_BINARY, context);
     int system_error = platform::LastSystemError();
     if (requested) {
-      arrived = true;
+      // A library may answer an asynchronous request with success at once
+      // and still carry it out on its own thread, its completion following
+      // (Wine's wininet does). The file is there only after that completion.
+      answered_at_once = !LibraryStillWorking(kLateCompletionQuietMs);
+      arrived = answered_at_once;
     } else if (system_error == ERROR_IO_PENDING) {
       answered_at_once = false;
     } else {

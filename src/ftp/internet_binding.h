@@ -37,6 +37,9 @@ int BindInternetLibrary(const char* name, InternetBinding* binding);
 // one side.
 struct TransferState {
   std::atomic<int32_t> completions{0};  // completion notifications since the request
+  // Notifications of any kind since the request that came from a thread of
+  // the library's own (never those it sends inside a call, on the caller's).
+  std::atomic<int32_t> libraryThreadNotifications{0};
   // The result word of the last completion: the connection handle for a
   // connection (pointer-sized), non-zero for a transfer that succeeded.
   std::atomic<uintptr_t> result{0};
