@@ -57,6 +57,9 @@ int ProcessDay(DayJob& job, int converterOption, int removeRinex) {
     if (Crx2Rnx(job.plainCompact, job.plainObs) != 0)
       return FailStep("Error in conversion compact rinex to rinex");
     platform::DeleteFile(job.localCompact);
+    // The decoded compact file is the day's RINEX too: it goes with the
+    // others when they are removed.
+    if (removeRinex != 0) platform::DeleteFile(job.plainCompact);
   } else {
     FrameSend(STATUS_TEXT, "Unzipping OBS File");
     FrameSend(STATUS_FILE_NAME, job.localObs);

@@ -232,6 +232,8 @@ TEST_F(RetrievalTest, CompactOnlyServiceIsDecoded) {
   EXPECT_TRUE(recorder.HasText("Unzipping Compressed Rinex File"));
   EXPECT_FALSE(recorder.HasText("Unzipping OBS File"));
   EXPECT_TRUE(testing::Exists(dest_.File("sime0010.obn")));
+  // With the RINEX removed, the decoded compact file goes too.
+  EXPECT_TRUE(std::filesystem::is_empty(work_.path()));
 }
 
 TEST_F(RetrievalTest, NavigationComesFromIgsWhenTheServiceHasNone) {
