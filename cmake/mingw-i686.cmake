@@ -1,7 +1,6 @@
 # Cross-compiling for 32-bit x86 Windows with MinGW-w64 (Debian's
 # g++-mingw-w64-i686). The posix thread model gives std::thread and
-# std::mutex; winpthread is linked statically so the DLLs need only system
-# libraries.
+# std::mutex.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
@@ -26,12 +25,21 @@ set(ZLIB_LIBRARY /usr/${STANVEX_MINGW_PREFIX}/lib/libz.a CACHE FILEPATH "")
 # format attributes against the older Microsoft rules, which reject these,
 # so the format checks are left to the Linux build. M_PI and friends come
 # with _USE_MATH_DEFINES, as in strict C++ mode they are not declared.
-set(CMAKE_C_FLAGS_INIT "-D__USE_MINGW_ANSI_STDIO=1 -D_USE_MATH_DEFINES -Wno-format")
-set(CMAKE_CXX_FLAGS_INIT "-D__USE_MINGW_ANSI_STDIO=1 -D_USE_MATH_DEFINES -Wno-format")
+# Floating point runs on SSE2, as on x86-64: the x87 unit's 80-bit
+# intermediates would round some results differently from the Linux build
+# (the last printed digit of an observation, now and then).
+set(CMAKE_C_FLAGS_INIT "-D__USE_MINGW_ANSI_STDIO=1 -D_USE_MATH_DEFINES -Wno-format -msse2 -mfpmath=sse")
+set(CMAKE_CXX_FLAGS_INIT "-D__USE_MINGW_ANSI_STDIO=1 -D_USE_MATH_DEFINES -Wno-format -msse2 -mfpmath=sse")
 
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# The C++ library is linked into each module; the unwinder is the one shared
+# libgcc_s_dw2-1.dll. An exception thrown in one DLL and caught in another
+# (UnZ.dll's error codes reach stanvex.dll that way) needs a single unwinder
+# that knows the frames of both: with a static unwinder per module the throw
+# finds no handler and the process ends. The shared unwinder brings
+# libwinpthread-1.dll with it; both are copied beside the build's output.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static-libstdc++ -shared-libgcc")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libstdc++ -shared-libgcc")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static-libstdc++ -shared-libgcc")
 
 # Test programs run under Wine.
 find_program(STANVEX_WINE wine)

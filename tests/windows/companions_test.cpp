@@ -76,6 +76,17 @@ TEST_F(WinCompanionsTest, UnixCompressAndGzipDecodeToTheirPlainFiles) {
   EXPECT_NE(plain.find("RINEX VERSION / TYPE"), std::string::npos);
 }
 
+// UnZ.dll reports a damaged file by throwing its code, which the caller in
+// another module catches: both must share one unwinder.
+TEST_F(WinCompanionsTest, DamagedCompressFileFailsWithItsCodeAcrossTheDll) {
+  testing::WriteFile("bad.Z", std::string("\x1f\x9d\x90\xff\xff\xff\xff", 7));  // first code 511
+  char z[kCompressionTypeSize] = "Z";
+  EXPECT_EQ(ExtractFile(z, "bad.Z", "bad", dir_.path().c_str()), 0);
+  EXPECT_EQ(std::string(LastErrorText), "The input file appears to be corrupt bad.Z");
+  EXPECT_TRUE(platform::FileExists("bad.Z"));
+  EXPECT_FALSE(platform::FileExists("bad"));
+}
+
 TEST_F(WinCompanionsTest, ZipMembersLandInTheFolderThroughUnzipDll) {
   const std::string archive = STANVEX_WIN_ZIP_FIXTURE;
   if (!platform::FileExists(archive.c_str())) GTEST_SKIP() << "no zip fixture";

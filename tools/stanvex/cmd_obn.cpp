@@ -4,7 +4,6 @@
 // through the library's export.
 #include <cinttypes>
 #include <cstdio>
-#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "command.h"
 #include "obsfiles/obn_file.h"
 #include "obsfiles/splice.h"
+#include "pipeline/gps_time.h"
 #include "platform/platform.h"
 #include "stanvex.h"
 
@@ -37,15 +37,15 @@ ObnPtr OpenOrFail(const std::string& path) {
 
 // GPS seconds as a calendar time of the GPS time scale (no leap seconds).
 std::string GpsCalendar(double gpsSeconds) {
-  constexpr int64_t kGpsEpochUnix = 315964800;  // 1980-01-06 00:00:00
-  const double whole = static_cast<double>(static_cast<int64_t>(gpsSeconds));
-  const std::time_t unixTime = static_cast<std::time_t>(kGpsEpochUnix + static_cast<int64_t>(whole));
-  std::tm parts{};
-  if (gmtime_r(&unixTime, &parts) == nullptr) return "?";
+  if (!(gpsSeconds >= 0.0 && gpsSeconds < 2147483647.0)) return "?";
+  stanvex::GpsTime t;
+  t.Clear();
+  t.seconds = static_cast<int32_t>(gpsSeconds);
+  t.ComputeFromSeconds();
+  const int32_t ofDay = t.secondsOfWeek % stanvex::kSecondsPerDay;
   char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%06.3f GPS", parts.tm_year + 1900,
-                parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min,
-                parts.tm_sec + (gpsSeconds - whole));
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%06.3f GPS", t.year, t.month, t.day,
+                ofDay / 3600, ofDay / 60 % 60, ofDay % 60 + (gpsSeconds - t.seconds));
   return text;
 }
 
