@@ -18,7 +18,7 @@ failed_names=""
 
 # Tests that start threads of their own or are called back from the
 # internet library's thread.
-thread_tests='Stop|Wininet|Internet|Download|Connect|GetFile|Transfer|Interpolat|Retrieval|ServerFault'
+thread_tests='Stop|Immediate|Wininet|Internet|Download|Connect|GetFile|Transfer|Interpolat|Retrieval|ServerFault'
 
 # LeakSanitizer's tracer itself crashes at the exit of the command-line
 # program run by this test (a tool fault, not a finding); the same request

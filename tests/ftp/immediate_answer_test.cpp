@@ -3,6 +3,7 @@
 // of its own and completes it later, and one whose answer was final.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -32,6 +33,7 @@ struct LateWork {
   uint32_t error = 0;          // the completion's error
   std::string content;         // written to the local file on success
   uint32_t dataPhaseMs = 0;    // silence between the first notification and the end
+  std::atomic<bool> cancelled{false};
   std::thread worker;
 };
 LateWork late;
@@ -52,7 +54,11 @@ BOOL WININET_CALL AnswerAtOnce(HINTERNET, const char*, const char* local, BOOL, 
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     DWORD bytes = 20;
     InternetStatusHandler(nullptr, 1, INTERNET_STATUS_RESPONSE_RECEIVED, &bytes, sizeof bytes);
-    std::this_thread::sleep_for(std::chrono::milliseconds(late.dataPhaseMs));
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(late.dataPhaseMs);
+    while (std::chrono::steady_clock::now() < end) {
+      if (late.cancelled) return;  // closed: no completion follows
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     if (late.succeed) WriteFile(path, late.content);
     SendStatus(INTERNET_STATUS_REQUEST_COMPLETE, late.succeed ? 1 : 0, late.error);
   });
@@ -71,6 +77,7 @@ class ImmediateAnswerTest : public ::testing::Test {
     late.error = 0;
     late.content = "day file";
     late.dataPhaseMs = 100;
+    late.cancelled = false;
   }
   void TearDown() override {
     if (late.worker.joinable()) late.worker.join();
@@ -125,7 +132,12 @@ TEST_F(ImmediateAnswerTest, StopEndsTheWaitForALateCompletion) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     StopFtpProcessing();
   });
-  Internet.InternetCloseHandle = [](HINTERNET) -> BOOL { return 1; };
+  // Closing cancels the request and waits for the library's thread.
+  Internet.InternetCloseHandle = [](HINTERNET) -> BOOL {
+    late.cancelled = true;
+    if (late.worker.joinable()) late.worker.join();
+    return 1;
+  };
   EXPECT_EQ(Get(local), 0);
   stopper.join();
   EXPECT_EQ(std::string(LastErrorText), "FTPGETFILE ended at the user's request");
