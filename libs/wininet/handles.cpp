@@ -8,10 +8,14 @@ ConnectionObject::~ConnectionObject() {
   EndWorker();
   if (easy != nullptr) {
     // Saying goodbye (QUIT) to a server that stopped answering must not
-    // hold up the close for long.
+    // hold up the close for long. The multi handle closes its connections
+    // with the time-outs of the last handle added to it.
     curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, 2L);
+    if (multi != nullptr && curl_multi_add_handle(multi, easy) == CURLM_OK)
+      curl_multi_remove_handle(multi, easy);
     curl_easy_cleanup(easy);
   }
+  if (multi != nullptr) curl_multi_cleanup(multi);
 }
 
 void ConnectionObject::EndWorker() {

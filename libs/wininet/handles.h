@@ -53,9 +53,10 @@ struct ConnectionObject : InternetObject {
   // nothing more.
   std::atomic<bool> cancelled{false};
 
-  // Guards easy, worker and busy.
+  // Guards easy, multi, worker and busy.
   std::mutex request_mutex;
   CURL* easy = nullptr;  // kept across requests so the FTP login is reused
+  CURLM* multi = nullptr;  // runs easy's requests and keeps its connection between them
   std::thread worker;
   bool busy = false;
 

@@ -112,6 +112,50 @@ void DetachCallbacks(CURL* easy) {
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, nullptr);
 }
 
+// Longest wait between two turns of a request. curl_easy_perform sometimes
+// sleeps a whole second before it opens a passive FTP data connection (its
+// wait has no timer for that step); turns at least this often go on at once.
+constexpr long kTurnMs = 20;
+
+CURLcode MultiFailure(CURLMcode code) {
+  return code == CURLM_OUT_OF_MEMORY ? CURLE_OUT_OF_MEMORY : CURLE_FAILED_INIT;
+}
+
+// Runs easy's request to its end on the connection's multi handle, which
+// keeps the connection (and the FTP login) for the next request.
+CURLcode Perform(ConnectionObject& connection, CURL* easy) {
+  if (connection.multi == nullptr) connection.multi = curl_multi_init();
+  if (connection.multi == nullptr) return CURLE_OUT_OF_MEMORY;
+  CURLM* multi = connection.multi;
+  CURLMcode added = curl_multi_add_handle(multi, easy);
+  if (added != CURLM_OK) return MultiFailure(added);
+  CURLcode result = CURLE_GOT_NOTHING;
+  for (;;) {
+    int running = 0;
+    CURLMcode turned = curl_multi_perform(multi, &running);
+    if (turned != CURLM_OK) {
+      result = MultiFailure(turned);
+      break;
+    }
+    bool done = false;
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+      if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
+        result = message->data.result;
+        done = true;
+      }
+    }
+    if (done || running == 0) break;
+    CURLMcode waited = curl_multi_poll(multi, nullptr, 0, kTurnMs, nullptr);
+    if (waited != CURLM_OK) {
+      result = MultiFailure(waited);
+      break;
+    }
+  }
+  curl_multi_remove_handle(multi, easy);
+  return result;
+}
+
 long HttpStatus(CURL* easy) {
   long status = 0;
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
@@ -214,7 +258,7 @@ RequestOutcome RunConnect(ConnectionObject& connection, DWORD_PTR context) {
       ApplyCommonOptions(connection.easy, connection, &transfer);
       curl_easy_setopt(connection.easy, CURLOPT_URL, (connection.address.base + "/").c_str());
       curl_easy_setopt(connection.easy, CURLOPT_NOBODY, 1L);
-      code = curl_easy_perform(connection.easy);
+      code = Perform(connection, connection.easy);
       DetachCallbacks(connection.easy);
       break;
     case Scheme::kHttps: {
@@ -276,7 +320,7 @@ RequestOutcome RunGetFile(ConnectionObject& connection, const std::string& remot
     curl_easy_setopt(easy, CURLOPT_TRANSFERTEXT, ascii ? 1L : 0L);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnData);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
-    code = curl_easy_perform(easy);
+    code = Perform(connection, easy);
     status = HttpStatus(easy);
     DetachCallbacks(easy);
   }
