@@ -149,20 +149,6 @@ void MapLibraryName(const char* windowsName, char* out, size_t size) {
   std::snprintf(out, size, "%s", name.c_str());
 }
 
-void UndecorateName(const char* decorated, char* out, size_t size) {
-  if (size == 0) return;
-  const char* begin = decorated;
-  size_t length = std::strlen(decorated);
-  const char* at = std::strrchr(decorated, '@');
-  if (decorated[0] == '_' && at != nullptr && at > decorated + 1) {
-    begin = decorated + 1;  // "_Fn@12" -> "Fn"
-    length = static_cast<size_t>(at - begin);
-  }
-  if (length >= size) length = size - 1;
-  std::memcpy(out, begin, length);
-  out[length] = '\0';
-}
-
 namespace {
 
 // The folder of the module (shared library or program) holding this code, as
