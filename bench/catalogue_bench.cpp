@@ -16,6 +16,7 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/nearest.h"
+#include "literal_catalogue.h"
 #include "stanvex.h"
 
 namespace {
@@ -62,46 +63,16 @@ double Median(int runs, Fn fn) {
   return times[times.size() / 2];
 }
 
-int CompareNoCase(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    int ca = std::tolower(static_cast<unsigned char>(*a));
-    int cb = std::tolower(static_cast<unsigned char>(*b));
-    if (ca != cb || ca == 0) return ca - cb;
-  }
-}
-
-void LiteralExchangeSort(std::vector<StationRecord>& s) {
-  for (size_t i = 0; i < s.size(); ++i)
-    for (size_t k = 0; k < i; ++k)
-      if (CompareNoCase(s[k].serv, s[i].serv) > 0) std::swap(s[k], s[i]);
-  for (size_t i = 0; i < s.size(); ++i)
-    for (size_t k = 0; k < i; ++k)
-      if (CompareNoCase(s[k].serv, s[i].serv) == 0 && CompareNoCase(s[k].sName, s[i].sName) > 0)
-        std::swap(s[k], s[i]);
-}
+using stanvex::testing::LiteralExchangeSort;
 
 // The closest-station search with the whole list re-sorted by the
 // quadratic exchange sort after every change, as the host contract reads.
 size_t LiteralSearch(std::vector<StationRecord>& stations, double max, size_t wanted) {
-  std::vector<std::pair<size_t, double>> list;
-  auto sort = [&] {
-    for (size_t j = 1; j < list.size(); ++j)
-      for (size_t k = 0; k < j; ++k)
-        if (list[k].second > list[j].second) std::swap(list[k], list[j]);
+  auto distanceOf = [&](size_t i) {
+    stations[i].distance = stanvex::StationDistance(stations[i], 45.0, -90.0);
+    return stations[i].distance;
   };
-  bool sorted = false;
-  for (size_t i = 0; i < stations.size(); ++i) {
-    double d = stanvex::StationDistance(stations[i], 45.0, -90.0);
-    stations[i].distance = d;
-    if (list.size() < wanted) {
-      if (d <= max) list.push_back({i, d}), sorted = false;
-      continue;
-    }
-    if (!sorted) sort(), sorted = true;
-    if (d < list.back().second) list.back() = {i, d}, sort();
-  }
-  if (!sorted) sort();
-  return list.size();
+  return stanvex::testing::LiteralSearch(stations.size(), distanceOf, max, wanted).size();
 }
 
 struct Result {

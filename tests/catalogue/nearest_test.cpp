@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "catalogue_fixture.h"
+#include "literal_catalogue.h"
 
 namespace stanvex {
 namespace {
@@ -138,29 +139,13 @@ TEST_F(NearestTest, ManyReplacementsKeepTheNearest) {
   EXPECT_EQ(FoundNames(), (std::vector<std::string>{"s1299", "s1298", "s1297"}));
 }
 
-// The search exactly as the host contract describes it: append while there
-// is room, then replace the last entry of the full list, re-sorting the whole
-// list with the quadratic exchange sort after every change.
+// The literal search over the distances the search under test has set.
 std::vector<int32_t> LiteralSearch(const Serv_Sta& catalogue, double max, size_t wanted) {
-  std::vector<std::pair<int32_t, double>> list;
-  auto sort = [&] {
-    for (size_t j = 1; j < list.size(); ++j)
-      for (size_t k = 0; k < j; ++k)
-        if (list[k].second > list[j].second) std::swap(list[k], list[j]);
-  };
-  bool sorted = false;
-  for (int32_t i = 0; i < catalogue.iNumStations; ++i) {
-    double d = catalogue.pStations[i].distance;  // as set by the search under test
-    if (list.size() < wanted) {
-      if (d <= max) list.push_back({i, d}), sorted = false;
-      continue;
-    }
-    if (!sorted) sort(), sorted = true;
-    if (d < list.back().second) list.back() = {i, d}, sort();
-  }
-  if (!sorted) sort();
+  auto list = testing::LiteralSearch(
+      static_cast<size_t>(catalogue.iNumStations),
+      [&](size_t i) { return catalogue.pStations[i].distance; }, max, wanted);
   std::vector<int32_t> indices;
-  for (const auto& entry : list) indices.push_back(entry.first);
+  for (const auto& entry : list) indices.push_back(static_cast<int32_t>(entry.first));
   return indices;
 }
 

@@ -8,29 +8,12 @@
 #include "api/library_state.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/exchange_order.h"
+#include "literal_catalogue.h"
 
 namespace stanvex {
 namespace {
 
-int CompareNoCase(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    int ca = std::tolower(static_cast<unsigned char>(*a));
-    int cb = std::tolower(static_cast<unsigned char>(*b));
-    if (ca != cb || ca == 0) return ca - cb;
-  }
-}
-
-// The catalogue's exchange procedure, exactly as written: two quadratic
-// passes that exchange whole records.
-void LiteralExchangeSort(std::vector<StationRecord>& s) {
-  for (size_t i = 0; i < s.size(); ++i)
-    for (size_t k = 0; k < i; ++k)
-      if (CompareNoCase(s[k].serv, s[i].serv) > 0) std::swap(s[k], s[i]);
-  for (size_t i = 0; i < s.size(); ++i)
-    for (size_t k = 0; k < i; ++k)
-      if (CompareNoCase(s[k].serv, s[i].serv) == 0 && CompareNoCase(s[k].sName, s[i].sName) > 0)
-        std::swap(s[k], s[i]);
-}
+using testing::LiteralExchangeSort;
 
 StationRecord Station(const std::string& name, const std::string& serv, float tag) {
   StationRecord r{};
