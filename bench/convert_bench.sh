@@ -3,9 +3,10 @@
 # rnx2rtkp in single-point mode on the same files, side by side, and prints
 # the time ratio and the accuracy of both against the precise coordinates.
 #
-# usage: bench/convert_bench.sh BUILD_DIR [RUNS]
+# usage: bench/convert_bench.sh [BUILD_DIR [RUNS]]
+#   BUILD_DIR defaults to $STANVEX_BUILD (set by bench/run.sh), else <repo>/build
 set -eu
-build=$(cd "${1:?usage: convert_bench.sh BUILD_DIR [RUNS]}" && pwd)
+build=$(cd "${1:-${STANVEX_BUILD:-$(dirname "$0")/../build}}" && pwd)
 runs=${2:-5}
 here=$(cd "$(dirname "$0")" && pwd)
 data=${STANVEX_SHARED_DATA:-$here/../../shared/data}
