@@ -157,6 +157,54 @@ TEST_F(Conversion, CycleSlipRecordsAreCarriedButNotSolved) {
   EXPECT_FLOAT_EQ(+content.header.interval, 30.0f);
 }
 
+TEST_F(Conversion, MixedEpochsOfMoreThanThirtySatellitesConvertWithTheirGpsSatellites) {
+  // Every epoch of a GPS hour gains GLONASS satellites up to 32 and more
+  // (a mixed RINEX 2.11 file), listed on continuation lines after the GPS ones.
+  std::istringstream in(ReadFile(SharedData("rinex/07590920.05o")));
+  std::string text;
+  std::string line;
+  bool data = false;
+  int epochs = 0;
+  while (std::getline(in, line)) {
+    const bool epochLine = data && line.rfind(" 05  4  2", 0) == 0 && line.size() > 32;
+    if (!epochLine) {
+      text += line + "\n";
+      data = data || line.find("END OF HEADER") != std::string::npos;
+      continue;
+    }
+    const int gps = std::stoi(line.substr(29, 3));
+    ASSERT_LE(gps, 12);
+    const int glonass = epochs % 2 == 0 ? 24 : 74 - gps;  // 32 or so, or 74 in all
+    std::vector<std::string> ids;
+    for (int i = 0; i < gps; ++i) ids.push_back(line.substr(32 + 3 * static_cast<size_t>(i), 3));
+    for (int i = 1; i <= glonass; ++i) ids.push_back((i < 10 ? "R0" : "R") + std::to_string(i));
+    char count[8];
+    std::snprintf(count, sizeof count, "%3zu", ids.size());
+    std::string epoch = line.substr(0, 29) + count;
+    for (size_t i = 0; i < ids.size(); ++i) {
+      if (i > 0 && i % 12 == 0) epoch += "\n" + std::string(32, ' ');
+      epoch += ids[i];
+    }
+    text += epoch + "\n";
+    for (int i = 0; i < gps && std::getline(in, line); ++i) text += line + "\n";
+    for (int i = 0; i < glonass; ++i) text += "  10000000.000    20000000.000    10000000.000    20000000.000\n";
+    ++epochs;
+  }
+  ASSERT_EQ(epochs, 120);
+  const std::string obs = dir.File("mixed.05o");
+  stanvex::testing::WriteFile(obs, text);
+  const std::string obn = dir.File("mixed.obn");
+  ConversionResult r = Convert(obs, SharedData("rinex/07590920.05n"), obn);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(counts.epochsRead, 120);
+  EXPECT_EQ(counts.epochsSolved, 120);
+  const real_data::ObnContent content = real_data::ReadObn(obn);
+  ASSERT_EQ(content.epochs.size(), 120u);
+  ASSERT_EQ(content.epochs[0].measurements.size(), 8u);
+  EXPECT_DOUBLE_EQ(+content.epochs[0].measurements[0].l1Phase, 55923622.160);
+  EXPECT_EQ(content.epochs[1].measurements.back().prn, 28);
+}
+
 TEST_F(Conversion, StopRequestEndsTheConversionWithoutOutput) {
   std::atomic<bool> stop{true};
   ConversionSettings settings;
