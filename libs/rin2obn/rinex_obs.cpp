@@ -101,6 +101,7 @@ bool ObsReader::ReadHeader() {
         error_ = "the header lists no observation types";
         return false;
       }
+      if (header_.IsVersion3()) SetTimeSystemOffset();
       return true;
     }
   }
@@ -144,6 +145,11 @@ bool ObsReader::ApplyHeaderLine(const std::string& line, bool inData) {
     }
   } else if (label == "SYS / # / OBS TYPES") {
     ApplySystemTypes(line);
+  } else if (label == "TIME OF FIRST OBS") {
+    header_.timeSystem = FieldText(line, 48, 3);
+  } else if (label == "LEAP SECONDS") {
+    int leap = 0;
+    if (ParseInt(line, 0, 6, leap) && leap >= 0) header_.leapSeconds = leap;
   } else if (label == "INTERVAL") {
     ParseReal(line, 0, 10, header_.interval);
   } else {
@@ -151,6 +157,22 @@ bool ObsReader::ApplyHeaderLine(const std::string& line, bool inData) {
   }
   if (inData && known) Event("header record inside the data: " + label);
   return true;
+}
+
+// A file's epochs may be in another system's time: BeiDou time runs 14 s
+// behind GPS time; GLONASS time is UTC(SU) + 3 h, which needs the leap
+// seconds. Galileo and QZSS time follow GPS time.
+void ObsReader::SetTimeSystemOffset() {
+  if (header_.timeSystem == "BDT") {
+    header_.toGpsTime = 14.0;
+  } else if (header_.timeSystem == "GLO") {
+    int leap = header_.leapSeconds;
+    if (leap < 0) {
+      leap = 18;
+      Event("epochs in GLONASS time without LEAP SECONDS: 18 s assumed");
+    }
+    header_.toGpsTime = leap - 3.0 * 3600.0;
+  }
 }
 
 void ObsReader::ApplySystemTypes(const std::string& line) {
@@ -276,7 +298,8 @@ bool ObsReader::ParseEpochLine3(const std::string& line, ObsEpoch& epoch) {
                          epoch.second))
     return false;
   epoch.gpsSeconds = GpsSecondsFromCalendar(epoch.year, epoch.month, epoch.day, epoch.hour,
-                                            epoch.minute, epoch.second);
+                                            epoch.minute, epoch.second) +
+                     header_.toGpsTime;
   epoch.clockOffset = 0.0;
   ParseReal(line, 41, 15, epoch.clockOffset);
   return true;

@@ -31,6 +31,12 @@ struct ObsHeader {
   // indexed by the system letter minus 'A'.
   std::vector<std::string> systemTypes[26];
   double interval = 0.0;                 // seconds, 0 when not given
+  // Versions 3 and 4: the time system of the epochs ("GPS", "GAL", "BDT",
+  // "GLO", ... from TIME OF FIRST OBS), the LEAP SECONDS value (-1 when not
+  // given), and the seconds added to an epoch to make it GPS time.
+  std::string timeSystem;
+  int leapSeconds = -1;
+  double toGpsTime = 0.0;
 
   bool IsVersion3() const { return version >= 3.0; }
   // Position of an observation type in types, or -1.
@@ -43,7 +49,8 @@ struct ObsHeader {
   int IndexOf(char satelliteSystem, const std::string& type) const;
 };
 
-// One data epoch (event flag 0, 1 or 6). Values are per satellite in the
+// One data epoch (event flag 0, 1 or 6). gpsSeconds is in GPS time whatever
+// the file's time system; the calendar fields are as written. Values are per satellite in the
 // order of header().TypesOf(its system) at the time the epoch was read;
 // typeCount is the longest of those lists, and a satellite of a shorter list
 // has zeros after its own values.
@@ -97,6 +104,7 @@ class ObsReader {
   bool ApplyHeaderLine(const std::string& line, bool inData);
   // A "SYS / # / OBS TYPES" record (versions 3 and 4).
   void ApplySystemTypes(const std::string& line);
+  void SetTimeSystemOffset();
   bool ParseEpochLine(const std::string& line, ObsEpoch& epoch, int& count);
   Result NextEpochVersion3(ObsEpoch& epoch);
   bool ParseEpochLine3(const std::string& line, ObsEpoch& epoch);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "gnss_time.h"
 #include "real_data.h"
 #include "rinex_text.h"
 #include "test_support.h"
@@ -259,6 +260,34 @@ TEST(RinexObsReader, VersionThreeEventRecordsChangeTypesAndShortEpochsLeaveTheNe
   EXPECT_EQ(reader.NextEpoch(epoch), ObsReader::kEnd);
   EXPECT_EQ(reader.skippedLines(), 2);
   EXPECT_GE(events.size(), 4u);
+}
+
+TEST(RinexObsReader, VersionThreeEpochsInBeidouOrGlonassTimeBecomeGpsTime) {
+  const double written = rin2obn::GpsSecondsFromCalendar(2022, 1, 1, 0, 0, 0.0);
+  const struct {
+    const char* records;
+    double gps;
+  } cases[] = {
+      {"", written},
+      {"  2022     1     1     0     0    0.0000000     GAL         TIME OF FIRST OBS\n", written},
+      {"  2022     1     1     0     0    0.0000000     BDT         TIME OF FIRST OBS\n",
+       written + 14.0},
+      {"  2022     1     1     0     0    0.0000000     GLO         TIME OF FIRST OBS\n"
+       "    18                                                      LEAP SECONDS\n",
+       written - 3 * 3600.0 + 18.0},
+  };
+  for (const auto& c : cases) {
+    std::string text = Obs3HeaderText({{'G', {"C1C"}}});
+    text.insert(text.find(Header("", "END OF HEADER")), c.records);
+    text += Epoch3Line(0, 0.0, 0, 1) + Satellite3Line("G01", {{1.0, ' ', ' '}});
+    TextLineSource source(text);
+    ObsReader reader(source);
+    ASSERT_TRUE(reader.ReadHeader()) << reader.error();
+    ObsEpoch epoch;
+    ASSERT_EQ(reader.NextEpoch(epoch), ObsReader::kEpoch);
+    EXPECT_DOUBLE_EQ(epoch.gpsSeconds, c.gps) << c.records;
+    EXPECT_EQ(epoch.hour, 0);
+  }
 }
 
 TEST(RinexObsReader, RinexFourObservationsOfARealFileRead) {
