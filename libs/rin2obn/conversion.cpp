@@ -288,26 +288,15 @@ bool Conversion::ChooseSignals(std::FILE* file, const std::string& path) {
     if (reader.ReadHeader() && reader.header().IsVersion3()) {
       ObsEpoch epoch;
       while (reader.NextEpoch(epoch) == ObsReader::kEpoch) {
-        if (settings_.abort != nullptr && settings_.abort->load()) return Fail("conversion aborted");
+        if (settings_.abort != nullptr && settings_.abort->load())
+          return Fail("conversion aborted");
         signals_.Count(reader.header(), epoch);
       }
       if (source.Failed()) return Fail(Describe("unable to read the observation file", path));
       signals_.Choose();
       std::string chosen;
       for (int slot = 0; slot < SignalChoice::kSlots; ++slot) {
-        // The choice of most satellites, for the record.
-        std::string code;
-        int most = 0;
-        for (int prn = 1; prn <= SignalChoice::kMaxPrn; ++prn) {
-          const std::string candidate = signals_.ChosenCode(prn, slot);
-          int n = 0;
-          for (int other = 1; other <= SignalChoice::kMaxPrn && !candidate.empty(); ++other)
-            n += signals_.ChosenCode(other, slot) == candidate ? 1 : 0;
-          if (n > most) {
-            most = n;
-            code = candidate;
-          }
-        }
+        const std::string code = signals_.MostChosenCode(slot);
         chosen += " " + (code.empty() ? std::string("-") : code);
       }
       Message(0.0, "RINEX " + FieldText(std::to_string(reader.header().version), 0, 4) +

@@ -74,6 +74,17 @@ std::string SignalChoice::ChosenCode(int prn, int slot) const {
   return c < 0 ? std::string() : std::string(kCandidateCodes[slot][c]);
 }
 
+std::string SignalChoice::MostChosenCode(int slot) const {
+  if (!haveChoice_ || slot < 0 || slot >= kSlots) return std::string();
+  int satellites[kCandidates] = {};
+  for (int prn = 1; prn <= kMaxPrn; ++prn)
+    if (chosen_[prn][slot] >= 0) ++satellites[chosen_[prn][slot]];
+  int best = -1;
+  for (int c = 0; c < kCandidates; ++c)
+    if (satellites[c] > 0 && (best < 0 || satellites[c] > satellites[best])) best = c;
+  return best < 0 ? std::string() : std::string(kCandidateCodes[slot][best]);
+}
+
 SlotSignals SignalChoice::For(const ObsHeader& header, int prn) {
   SlotSignals signals;
   if (!haveChoice_ || prn < 1 || prn > kMaxPrn) return signals;

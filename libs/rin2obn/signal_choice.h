@@ -42,6 +42,8 @@ class SignalChoice {
 
   // The code chosen for prn and slot (0-3 as above), empty when none.
   std::string ChosenCode(int prn, int slot) const;
+  // The code chosen for the most satellites in slot, empty when none.
+  std::string MostChosenCode(int slot) const;
 
  private:
   // Positions of every candidate in the header's GPS list, kept while the

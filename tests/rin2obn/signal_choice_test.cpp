@@ -58,6 +58,7 @@ TEST(SignalChoice, EachSlotTakesThePreferredSignalThatIsTrackedMostOfTheFile) {
   EXPECT_EQ(g05.l1Strength, 7);  // S1C
   EXPECT_EQ(g05.l2Strength, 8);  // S2W
   EXPECT_EQ(choice.ChosenCode(5, 1), "L2W");
+  EXPECT_EQ(choice.MostChosenCode(0), "L1C");  // G06 has none
 
   const SlotSignals g06 = choice.For(reader.header(), 6);
   EXPECT_EQ(g06.l1Phase, -1);
