@@ -13,6 +13,7 @@
 
 #include "carrier_smoothing.h"
 #include "companion_files.h"
+#include "fields.h"
 #include "geodesy.h"
 #include "gnss_time.h"
 #include "line_source.h"
@@ -21,6 +22,7 @@
 #include "point_solution.h"
 #include "rinex_nav.h"
 #include "rinex_obs.h"
+#include "signal_choice.h"
 
 namespace rin2obn {
 namespace {
@@ -72,42 +74,82 @@ struct Tracked {
   RangeObservation range;
 };
 
-void FillMeasurement(const ObsEpoch& epoch, int s, const TypeIndexes& t, Tracked& out,
-                     SmoothingInput& smoothing) {
+// The values of one GPS satellite for the OBN slots, from either layout.
+struct SlotValues {
+  double l1Phase = 0, l2Phase = 0, l1Range = 0, l2Range = 0;
+  double l1Snr = 0, l2Snr = 0;
+  bool l1LossOfLock = false, l2LossOfLock = false;
+  bool l1RangeIsP1 = false;
+  // The L2 range the solver combines with the L1 range: P2 in RINEX 2, the
+  // chosen L2 range in RINEX 3 and 4.
+  double ionoFreeL2 = 0;
+};
+
+// RINEX 2: C1, or P1 when C1 is missing in the epoch; P2, else C2.
+SlotValues Version2Values(const ObsEpoch& epoch, int s, const TypeIndexes& t) {
+  SlotValues v;
+  v.l1Range = epoch.Value(s, t.c1);
+  if (v.l1Range == 0.0) {
+    v.l1Range = epoch.Value(s, t.p1);
+    v.l1RangeIsP1 = v.l1Range != 0.0;
+  }
+  const double p2 = epoch.Value(s, t.p2);
+  v.l2Range = p2 != 0.0 ? p2 : epoch.Value(s, t.c2);
+  v.ionoFreeL2 = p2;
+  v.l1Phase = epoch.Value(s, t.l1);
+  v.l2Phase = epoch.Value(s, t.l2);
+  v.l1Snr = epoch.Value(s, t.s1);
+  v.l2Snr = epoch.Value(s, t.s2);
+  v.l1LossOfLock = (epoch.Lli(s, t.l1) & 1) != 0;
+  v.l2LossOfLock = (epoch.Lli(s, t.l2) & 1) != 0;
+  return v;
+}
+
+// RINEX 3 and 4: the signals chosen for the satellite for the whole file.
+SlotValues Version3Values(const ObsEpoch& epoch, int s, const SlotSignals& g) {
+  SlotValues v;
+  v.l1Range = epoch.Value(s, g.l1Range);
+  v.l1RangeIsP1 = g.l1RangeIsP && v.l1Range != 0.0;
+  v.l2Range = epoch.Value(s, g.l2Range);
+  v.ionoFreeL2 = v.l2Range;
+  v.l1Phase = epoch.Value(s, g.l1Phase);
+  v.l2Phase = epoch.Value(s, g.l2Phase);
+  v.l1Snr = epoch.Value(s, g.l1Strength);
+  v.l2Snr = epoch.Value(s, g.l2Strength);
+  v.l1LossOfLock = (epoch.Lli(s, g.l1Phase) & 1) != 0;
+  v.l2LossOfLock = (epoch.Lli(s, g.l2Phase) & 1) != 0;
+  return v;
+}
+
+void FillMeasurement(int prn, const SlotValues& v, Tracked& out, SmoothingInput& smoothing) {
   ObnMeasurementRecord& m = out.record;
   std::memset(&m, 0, sizeof m);
   m.size = stanvex::kObnMeasurementSize;
-  m.prn = static_cast<uint8_t>(epoch.prns[static_cast<size_t>(s)]);
-  double l1Range = epoch.Value(s, t.c1);
-  if (l1Range == 0.0) {
-    l1Range = epoch.Value(s, t.p1);
-    if (l1Range != 0.0) m.lockFlags |= stanvex::kObnL1RangeIsP1;
-  }
-  double p2 = epoch.Value(s, t.p2);
-  double l2Range = p2 != 0.0 ? p2 : epoch.Value(s, t.c2);
-  m.l1Phase = epoch.Value(s, t.l1);
-  m.l2Phase = epoch.Value(s, t.l2);
-  m.l1Range = l1Range;
-  m.l2Range = l2Range;
-  m.l1Snr = static_cast<float>(epoch.Value(s, t.s1));
-  m.l2Snr = static_cast<float>(epoch.Value(s, t.s2));
-  if (epoch.Lli(s, t.l1) & 1) m.lockFlags |= stanvex::kObnL1LossOfLock;
-  if (epoch.Lli(s, t.l2) & 1) m.lockFlags |= stanvex::kObnL2LossOfLock;
+  m.prn = static_cast<uint8_t>(prn);
+  if (v.l1RangeIsP1) m.lockFlags |= stanvex::kObnL1RangeIsP1;
+  m.l1Phase = v.l1Phase;
+  m.l2Phase = v.l2Phase;
+  m.l1Range = v.l1Range;
+  m.l2Range = v.l2Range;
+  m.l1Snr = static_cast<float>(v.l1Snr);
+  m.l2Snr = static_cast<float>(v.l2Snr);
+  if (v.l1LossOfLock) m.lockFlags |= stanvex::kObnL1LossOfLock;
+  if (v.l2LossOfLock) m.lockFlags |= stanvex::kObnL2LossOfLock;
   if (m.l1Phase == 0.0) m.lockFlags |= stanvex::kObnL1PhaseMissing;
   if (m.l2Phase == 0.0) m.lockFlags |= stanvex::kObnL2PhaseMissing;
   if (m.l1Range == 0.0) m.lockFlags |= stanvex::kObnL1RangeMissing;
   if (m.l2Range == 0.0) m.lockFlags |= stanvex::kObnL2RangeMissing;
   out.range = RangeObservation();
   out.range.prn = m.prn;
-  out.range.l1Range = l1Range;
-  out.range.p2Range = p2;
+  out.range.l1Range = v.l1Range;
+  out.range.p2Range = v.ionoFreeL2;
   smoothing.prn = m.prn;
-  smoothing.p1 = l1Range;
-  smoothing.p2 = p2;
+  smoothing.p1 = v.l1Range;
+  smoothing.p2 = v.ionoFreeL2;
   smoothing.l1 = m.l1Phase;
   smoothing.l2 = m.l2Phase;
-  smoothing.l1Slip = (m.lockFlags & stanvex::kObnL1LossOfLock) != 0;
-  smoothing.l2Slip = (m.lockFlags & stanvex::kObnL2LossOfLock) != 0;
+  smoothing.l1Slip = v.l1LossOfLock;
+  smoothing.l2Slip = v.l2LossOfLock;
 }
 
 // The OBN output: header at creation, epochs appended, interval fixed at the end.
@@ -183,6 +225,7 @@ class Conversion {
 
  private:
   bool ReadNavigation(const std::string& path);
+  bool ChooseSignals(std::FILE* file, const std::string& path);
   bool ConvertEpochs(ObsReader& reader, FileLineSource& source, ObnOutput& output,
                      const std::string& observationPath, const std::string& obnPath);
   void Message(double value, const std::string& text) {
@@ -198,6 +241,7 @@ class Conversion {
   ConversionResult result_;
   EphemerisStore store_;
   CarrierSmoother smoother_;
+  SignalChoice signals_;
   std::vector<Ephemeris> navigationRecords_;
   SolverSettings solver_;
   StationSummary summary_;
@@ -230,6 +274,36 @@ bool Conversion::ReadNavigation(const std::string& path) {
   std::memcpy(solver_.ionBeta, reader.header().ionBeta, sizeof solver_.ionBeta);
   Message(counts_.ephemeridesRead,
           "Read " + std::to_string(counts_.ephemeridesRead) + " GPS ephemerides from " + path);
+  return true;
+}
+
+// RINEX 3 and 4 files are read twice: the first reading counts the signals
+// of every GPS satellite so that each OBN slot keeps one signal per
+// satellite for the whole file.
+bool Conversion::ChooseSignals(std::FILE* file, const std::string& path) {
+  {
+    FileLineSource source(file, 0);
+    ObsReader reader(source);
+    // A header that cannot be read is reported by the conversion's reading.
+    if (reader.ReadHeader() && reader.header().IsVersion3()) {
+      ObsEpoch epoch;
+      while (reader.NextEpoch(epoch) == ObsReader::kEpoch) {
+        if (settings_.abort != nullptr && settings_.abort->load())
+          return Fail("conversion aborted");
+        signals_.Count(reader.header(), epoch);
+      }
+      if (source.Failed()) return Fail(Describe("unable to read the observation file", path));
+      signals_.Choose();
+      std::string chosen;
+      for (int slot = 0; slot < SignalChoice::kSlots; ++slot) {
+        const std::string code = signals_.MostChosenCode(slot);
+        chosen += " " + (code.empty() ? std::string("-") : code);
+      }
+      Message(0.0, "RINEX " + FieldText(std::to_string(reader.header().version), 0, 4) +
+                       " GPS signals (L1 phase, L2 phase, L1 range, L2 range):" + chosen);
+    }
+  }
+  std::rewind(file);
   return true;
 }
 
@@ -269,14 +343,18 @@ bool Conversion::ConvertEpochs(ObsReader& reader, FileLineSource& source, ObnOut
     // epoch of flag 6 reports cycle slips in the observation layout: it is
     // carried as it stands but neither smoothed nor solved.
     const bool slipRecords = epoch.flag == 6;
-    const TypeIndexes types(reader.header());
+    const ObsHeader& header = reader.header();
+    const TypeIndexes types(header);
     tracked.clear();
     for (int s = 0; s < epoch.SatelliteCount(); ++s) {
       const int prn = epoch.prns[static_cast<size_t>(s)];
       if (epoch.systems[static_cast<size_t>(s)] != 'G' || prn < 1 || prn > kMaxGpsPrn) continue;
       tracked.emplace_back();
       SmoothingInput smoothing;
-      FillMeasurement(epoch, s, types, tracked.back(), smoothing);
+      const SlotValues values = header.IsVersion3()
+                                    ? Version3Values(epoch, s, signals_.For(header, prn))
+                                    : Version2Values(epoch, s, types);
+      FillMeasurement(prn, values, tracked.back(), smoothing);
       if (!slipRecords) {
         const SmoothedRanges smoothed = smoother_.Update(epoch.gpsSeconds, smoothing);
         tracked.back().range.smoothedIonoFree = smoothed.ionoFree;
@@ -362,7 +440,8 @@ ConversionResult Conversion::Run(const std::string& observationPath,
     Fail(Describe("unable to open the observation file", observationPath));
     return result_;
   }
-  if (!ReadNavigation(navigationPath)) return result_;
+  if (!ReadNavigation(navigationPath) || !ChooseSignals(observation.get(), observationPath))
+    return result_;
   FileLineSource source(observation.get(), SizeOf(observation.get()));
   ObsReader reader(source, [this](const std::string& text) { Message(0.0, text); });
   if (!reader.ReadHeader()) {

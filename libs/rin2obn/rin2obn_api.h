@@ -4,6 +4,30 @@
 //
 // Records are byte-exact on 32-bit builds. On 64-bit builds the two callback
 // addresses are pointer-sized and every other field keeps its width and order.
+//
+// What the library reads: observation files RINEX 2.10/2.11, 3.0x and 4.0x;
+// navigation files RINEX 2 (GPS), 3.0x (GPS or mixed) and 4.0x (the "> EPH
+// Gnn LNAV" records and the first GPS LNAV ionosphere record; other message
+// types and systems are skipped). Only GPS satellites go into the OBN file
+// and the position solution.
+//
+// The OBN measurement slots of a RINEX 3 or 4 file take one signal each per
+// satellite, chosen once for the whole file: the first signal of the slot's
+// list that carries at least half as many values as the slot's most frequent
+// signal for that satellite. A receiver that switches signals then leaves a
+// slot empty for a while instead of showing a jump that reads as a slip.
+//
+//   slot               RINEX 3 signals, in order of preference
+//   L1 carrier phase   L1C, L1W, L1P
+//   L1 pseudorange     C1C, C1W, C1P  (C1W and C1P set the "L1 range is P1" bit)
+//   L2 carrier phase   L2W, L2P, L2Y (semi-codeless and P code), L2L, L2S, L2X, L2D, L2C
+//   L2 pseudorange     C2W, C2P, C2Y, C2L, C2S, C2X, C2D, C2C
+//   L1 / L2 strength   the S code of the chosen phase signal (S1C for L1C),
+//                      else of the chosen range signal
+//
+// Loss-of-lock bits come from the chosen phase signals. The solution forms
+// the ionosphere-free combination from the chosen L1 and L2 ranges (RINEX 2:
+// C1 or P1 with P2 only).
 #ifndef STANVEX_RIN2OBN_API_H
 #define STANVEX_RIN2OBN_API_H
 

@@ -1,4 +1,7 @@
-// Reader of RINEX 2 GPS navigation files and the broadcast ephemeris record.
+// Reader of GPS navigation files and the broadcast ephemeris record: RINEX 2
+// GPS files, RINEX 3.0x GPS or mixed files and RINEX 4.0x files ("> EPH Gnn
+// LNAV" records). Only GPS legacy ephemerides are returned; the records of
+// other systems and other message types are skipped.
 #ifndef STANVEX_RIN2OBN_RINEX_NAV_H
 #define STANVEX_RIN2OBN_RINEX_NAV_H
 
@@ -45,11 +48,13 @@ class NavReader {
       : source_(source), events_(std::move(events)) {}
 
   // Reads the header. False, with error(), when the text is not a RINEX 2
-  // GPS navigation file.
+  // GPS, RINEX 3 GPS or mixed, or RINEX 4 navigation file.
   bool ReadHeader();
 
-  // Reads the next ephemeris. False at the end of the text. Records whose
-  // first line cannot be read are skipped (reported as an event).
+  // Reads the next GPS ephemeris. False at the end of the text. Records whose
+  // first line cannot be read are skipped (reported as an event). In a
+  // RINEX 4 file, the first GPS LNAV ionosphere record fills the header's
+  // ionAlpha and ionBeta as it is passed.
   bool Next(Ephemeris& ephemeris);
 
   const NavHeader& header() const { return header_; }
@@ -57,12 +62,22 @@ class NavReader {
 
  private:
   void Event(const std::string& text);
+  void Skipped(const char* what);
+  bool NextLine();
+  void PutBack() { putBack_ = true; }
+  bool NextVersion3(Ephemeris& ephemeris);
+  // Reads the rest of a GPS record whose first line is in line_.
+  bool ReadGpsRecord3(Ephemeris& ephemeris);
+  // Skips the continuation lines of a record of another system.
+  void SkipContinuation(bool version4);
+  void ReadIonosphereRecord4();
   LineSource& source_;
   EventSink events_;
   NavHeader header_;
   std::string error_;
   std::string line_;
   int skipped_ = 0;
+  bool putBack_ = false;  // line_ is to be returned again by NextLine
 };
 
 // Sets fullWeek, toeSeconds and tocSeconds from the record's fields: the

@@ -8,10 +8,23 @@
 namespace rin2obn {
 namespace {
 
-constexpr size_t kMaxTypes = 99;        // more than any RINEX 2 receiver writes
+constexpr size_t kMaxTypes = 99;        // more than any receiver writes
 constexpr int kSatellitesPerLine = 12;  // satellite list on an epoch line
 constexpr int kValuesPerLine = 5;       // observations per data line
 constexpr int kMaxReportedSkips = 10;
+constexpr int kSystemTypesPerLine = 13;  // "SYS / # / OBS TYPES" codes per line
+constexpr size_t kValueWidth = 16;       // version 3: value, loss of lock, strength
+
+const std::vector<std::string> kNoTypes;
+
+int SystemSlot(char system) { return system >= 'A' && system <= 'Z' ? system - 'A' : -1; }
+
+// The one-digit flag at column, 0 when blank or not a digit.
+uint8_t FlagDigit(const std::string& line, size_t column) {
+  return column < line.size() && line[column] >= '0' && line[column] <= '9'
+             ? static_cast<uint8_t>(line[column] - '0')
+             : 0;
+}
 
 }  // namespace
 
@@ -19,6 +32,32 @@ int ObsHeader::IndexOf(const char* type) const {
   for (size_t i = 0; i < types.size(); ++i)
     if (types[i] == type) return static_cast<int>(i);
   return -1;
+}
+
+const std::vector<std::string>& ObsHeader::TypesOf(char satelliteSystem) const {
+  if (!IsVersion3()) return types;
+  const int slot = SystemSlot(satelliteSystem);
+  return slot < 0 ? kNoTypes : systemTypes[slot];
+}
+
+int ObsHeader::IndexOf(char satelliteSystem, const std::string& type) const {
+  const std::vector<std::string>& list = TypesOf(satelliteSystem);
+  for (size_t i = 0; i < list.size(); ++i)
+    if (list[i] == type) return static_cast<int>(i);
+  return -1;
+}
+
+bool ObsReader::NextLine() {
+  if (putBack_) {
+    putBack_ = false;
+    return true;
+  }
+  return source_.Next(line_);
+}
+
+void ObsReader::Skipped(const char* why) {
+  if (++skipped_ <= kMaxReportedSkips)
+    Event("line " + std::to_string(source_.LineNumber()) + " skipped: " + why);
 }
 
 void ObsReader::Event(const std::string& text) {
@@ -46,18 +85,23 @@ bool ObsReader::ReadHeader() {
     error_ += "')";
     return false;
   }
-  if (header_.version < 1.0 || header_.version >= 3.0) {
-    error_ = "unsupported RINEX version " + FieldText(line_, 0, 9) + " (2.10 or 2.11 expected)";
+  if (header_.version < 1.0 || header_.version >= 5.0) {
+    error_ = "unsupported RINEX version " + FieldText(line_, 0, 9) +
+             " (2.10, 2.11, 3.0x or 4.0x expected)";
     return false;
   }
   char system = line_.size() > 40 ? line_[40] : ' ';
   header_.system = system == ' ' ? 'G' : system;
   while (source_.Next(line_)) {
     if (!ApplyHeaderLine(line_, false)) {
-      if (header_.types.empty()) {
+      bool anyTypes = !header_.types.empty();
+      for (const std::vector<std::string>& list : header_.systemTypes)
+        anyTypes = anyTypes || !list.empty();
+      if (!anyTypes) {
         error_ = "the header lists no observation types";
         return false;
       }
+      if (header_.IsVersion3()) SetTimeSystemOffset();
       return true;
     }
   }
@@ -99,6 +143,13 @@ bool ObsReader::ApplyHeaderLine(const std::string& line, bool inData) {
       if (type.empty()) break;
       header_.types.push_back(type);
     }
+  } else if (label == "SYS / # / OBS TYPES") {
+    ApplySystemTypes(line);
+  } else if (label == "TIME OF FIRST OBS") {
+    header_.timeSystem = FieldText(line, 48, 3);
+  } else if (label == "LEAP SECONDS") {
+    int leap = 0;
+    if (ParseInt(line, 0, 6, leap) && leap >= 0) header_.leapSeconds = leap;
   } else if (label == "INTERVAL") {
     ParseReal(line, 0, 10, header_.interval);
   } else {
@@ -106,6 +157,46 @@ bool ObsReader::ApplyHeaderLine(const std::string& line, bool inData) {
   }
   if (inData && known) Event("header record inside the data: " + label);
   return true;
+}
+
+// A file's epochs may be in another system's time: BeiDou time runs 14 s
+// behind GPS time; GLONASS time is UTC(SU) + 3 h, which needs the leap
+// seconds. Galileo and QZSS time follow GPS time.
+void ObsReader::SetTimeSystemOffset() {
+  if (header_.timeSystem == "BDT") {
+    header_.toGpsTime = 14.0;
+  } else if (header_.timeSystem == "GLO") {
+    int leap = header_.leapSeconds;
+    if (leap < 0) {
+      leap = 18;
+      Event("epochs in GLONASS time without LEAP SECONDS: 18 s assumed");
+    }
+    header_.toGpsTime = leap - 3.0 * 3600.0;
+  }
+}
+
+void ObsReader::ApplySystemTypes(const std::string& line) {
+  // A record naming its system starts that system's list; continuation
+  // records leave the letter and the count blank.
+  const char system = line.empty() ? ' ' : line[0];
+  int count = 0;
+  if (system != ' ') {
+    if (SystemSlot(system) < 0 || !ParseInt(line, 3, 3, count)) {
+      pendingSystem_ = 0;
+      return;
+    }
+    pendingSystem_ = system;
+    pendingTypeCount_ = count < 0 ? 0 : count;
+    header_.systemTypes[SystemSlot(system)].clear();
+  }
+  if (pendingSystem_ == 0) return;
+  std::vector<std::string>& list = header_.systemTypes[SystemSlot(pendingSystem_)];
+  for (int k = 0; k < kSystemTypesPerLine; ++k) {
+    if (list.size() >= static_cast<size_t>(pendingTypeCount_) || list.size() >= kMaxTypes) break;
+    std::string type = FieldText(line, static_cast<size_t>(7 + 4 * k), 3);
+    if (type.empty()) break;
+    list.push_back(type);
+  }
 }
 
 bool ObsReader::ParseEpochLine(const std::string& line, ObsEpoch& epoch, int& count) {
@@ -128,6 +219,7 @@ bool ObsReader::ParseEpochLine(const std::string& line, ObsEpoch& epoch, int& co
 }
 
 ObsReader::Result ObsReader::NextEpoch(ObsEpoch& epoch) {
+  if (header_.IsVersion3()) return NextEpochVersion3(epoch);
   while (source_.Next(line_)) {
     if (line_.empty()) continue;
     int flag = -1;
@@ -186,6 +278,91 @@ ObsReader::Result ObsReader::NextEpoch(ObsEpoch& epoch) {
           epoch.lli[cell] = static_cast<uint8_t>(line_[column + 14] - '0');
         if (column + 15 < line_.size() && line_[column + 15] >= '0' && line_[column + 15] <= '9')
           epoch.ssi[cell] = static_cast<uint8_t>(line_[column + 15] - '0');
+      }
+    }
+    return kEpoch;
+  }
+  return kEnd;
+}
+
+// Version 3 and 4 epoch record: ">", year, month, day, hour, minute in
+// columns 3-18, seconds F11.7 from column 19, the flag in column 32, the
+// satellite (or special record) count in 33-35 and the receiver clock offset
+// F15.12 from column 42.
+bool ObsReader::ParseEpochLine3(const std::string& line, ObsEpoch& epoch) {
+  if (!ParseInt(line, 2, 4, epoch.year) || !ParseInt(line, 7, 2, epoch.month) ||
+      !ParseInt(line, 10, 2, epoch.day) || !ParseInt(line, 13, 2, epoch.hour) ||
+      !ParseInt(line, 16, 2, epoch.minute) || !ParseReal(line, 18, 11, epoch.second))
+    return false;
+  if (!PlausibleCalendar(epoch.year, epoch.month, epoch.day, epoch.hour, epoch.minute,
+                         epoch.second))
+    return false;
+  epoch.gpsSeconds = GpsSecondsFromCalendar(epoch.year, epoch.month, epoch.day, epoch.hour,
+                                            epoch.minute, epoch.second) +
+                     header_.toGpsTime;
+  epoch.clockOffset = 0.0;
+  ParseReal(line, 41, 15, epoch.clockOffset);
+  return true;
+}
+
+ObsReader::Result ObsReader::NextEpochVersion3(ObsEpoch& epoch) {
+  while (NextLine()) {
+    if (line_.empty()) continue;
+    int flag = -1;
+    int count = 0;
+    if (line_[0] != '>' || !ParseInt(line_, 31, 1, flag) || flag < 0 || flag > 6 ||
+        !ParseInt(line_, 32, 3, count) || count < 0) {
+      Skipped("not an epoch record");
+      continue;
+    }
+    if (flag >= 2 && flag <= 5) {
+      // Special records follow; the epoch fields may be blank.
+      for (int i = 0; i < count && NextLine(); ++i) ApplyHeaderLine(line_, true);
+      continue;
+    }
+    if (!ParseEpochLine3(line_, epoch)) {
+      Skipped("damaged epoch record");
+      continue;
+    }
+    epoch.flag = flag;
+    size_t types = 0;
+    for (const std::vector<std::string>& list : header_.systemTypes)
+      types = list.size() > types ? list.size() : types;
+    epoch.typeCount = static_cast<int>(types);
+    epoch.systems.clear();
+    epoch.prns.clear();
+    epoch.values.clear();
+    epoch.lli.clear();
+    epoch.ssi.clear();
+    // One line per satellite: its identifier, then 16 columns per type.
+    for (int s = 0; s < count; ++s) {
+      if (!NextLine()) {
+        Event("the last epoch is cut short");
+        break;
+      }
+      if (!line_.empty() && line_[0] == '>') {
+        // Fewer satellite lines than announced: the next epoch begins here.
+        Event("line " + std::to_string(source_.LineNumber()) +
+              ": an epoch record has fewer satellites than its count");
+        PutBack();
+        break;
+      }
+      const char system = line_.empty() || line_[0] == ' ' ? 'G' : line_[0];
+      int prn = 0;
+      if (!ParseInt(line_, 1, 2, prn)) prn = 0;
+      epoch.systems.push_back(system);
+      epoch.prns.push_back(prn);
+      const size_t first = epoch.values.size();
+      epoch.values.resize(first + types, 0.0);
+      epoch.lli.resize(first + types, 0);
+      epoch.ssi.resize(first + types, 0);
+      const size_t own = header_.TypesOf(system).size();
+      for (size_t t = 0; t < own; ++t) {
+        const size_t column = 3 + kValueWidth * t;
+        if (column >= line_.size()) break;
+        ParseReal(line_, column, 14, epoch.values[first + t]);
+        epoch.lli[first + t] = FlagDigit(line_, column + 14);
+        epoch.ssi[first + t] = FlagDigit(line_, column + 15);
       }
     }
     return kEpoch;

@@ -1,4 +1,6 @@
-// Reader of RINEX 2.10/2.11 observation files.
+// Reader of RINEX observation files: versions 2.10/2.11, and 3.0x and 4.0x
+// (a "SYS / # / OBS TYPES" list per satellite system, ">" epoch records, one
+// line per satellite).
 //
 // Usage: construct over a LineSource, call ReadHeader() once, then NextEpoch()
 // until it returns kEnd. Header records that arrive inside the data (event
@@ -24,15 +26,34 @@ struct ObsHeader {
   std::string antennaNumber, antennaType;
   double approxPosition[3] = {0, 0, 0};  // ECEF metres, 0 when unknown
   double antennaDelta[3] = {0, 0, 0};    // height, east, north, metres
-  std::vector<std::string> types;        // observation types, "C1", "L1", ...
+  std::vector<std::string> types;        // version 2: observation types, "C1", "L1", ...
+  // Version 3 and 4: the observation types of each system ("C1C", "L2W", ...),
+  // indexed by the system letter minus 'A'.
+  std::vector<std::string> systemTypes[26];
   double interval = 0.0;                 // seconds, 0 when not given
+  // Versions 3 and 4: the time system of the epochs ("GPS", "GAL", "BDT",
+  // "GLO", ... from TIME OF FIRST OBS), the LEAP SECONDS value (-1 when not
+  // given), and the seconds added to an epoch to make it GPS time.
+  std::string timeSystem;
+  int leapSeconds = -1;
+  double toGpsTime = 0.0;
 
+  bool IsVersion3() const { return version >= 3.0; }
   // Position of an observation type in types, or -1.
   int IndexOf(const char* type) const;
+  // The observation types of a satellite of system ('G', 'R', ...): types
+  // for version 2, the system's own list for versions 3 and 4 (empty for a
+  // system the header does not list).
+  const std::vector<std::string>& TypesOf(char satelliteSystem) const;
+  // Position of an observation type in TypesOf(system), or -1.
+  int IndexOf(char satelliteSystem, const std::string& type) const;
 };
 
-// One data epoch (event flag 0, 1 or 6). Values are per satellite in the
-// order of header().types at the time the epoch was read.
+// One data epoch (event flag 0, 1 or 6). gpsSeconds is in GPS time whatever
+// the file's time system; the calendar fields are as written. Values are per satellite in the
+// order of header().TypesOf(its system) at the time the epoch was read;
+// typeCount is the longest of those lists, and a satellite of a shorter list
+// has zeros after its own values.
 struct ObsEpoch {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0;
   double second = 0.0;
@@ -65,7 +86,7 @@ class ObsReader {
       : source_(source), events_(std::move(events)) {}
 
   // Reads the header up to END OF HEADER. False, with error(), when the text
-  // is not a RINEX 2 observation file or the header is unusable.
+  // is not a RINEX 2, 3 or 4 observation file or the header is unusable.
   bool ReadHeader();
 
   // Reads the next data epoch. kEnd at the end of the text. A damaged epoch
@@ -81,7 +102,16 @@ class ObsReader {
  private:
   // Applies one header record; returns false for END OF HEADER.
   bool ApplyHeaderLine(const std::string& line, bool inData);
+  // A "SYS / # / OBS TYPES" record (versions 3 and 4).
+  void ApplySystemTypes(const std::string& line);
+  void SetTimeSystemOffset();
   bool ParseEpochLine(const std::string& line, ObsEpoch& epoch, int& count);
+  Result NextEpochVersion3(ObsEpoch& epoch);
+  bool ParseEpochLine3(const std::string& line, ObsEpoch& epoch);
+  // The next line, the one put back by PutBack first.
+  bool NextLine();
+  void PutBack() { putBack_ = true; }
+  void Skipped(const char* why);
   void Event(const std::string& text);
 
   LineSource& source_;
@@ -91,6 +121,8 @@ class ObsReader {
   std::string line_;
   long skipped_ = 0;
   int pendingTypeCount_ = 0;  // types announced by a "# / TYPES OF OBSERV" record
+  char pendingSystem_ = 0;    // system of the last "SYS / # / OBS TYPES" record
+  bool putBack_ = false;      // line_ is to be returned again by NextLine
 };
 
 }  // namespace rin2obn

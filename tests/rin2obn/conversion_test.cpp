@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "crinex/crx2rnx.h"
 #include "real_data.h"
 #include "test_support.h"
 
@@ -154,6 +155,54 @@ TEST_F(Conversion, CycleSlipRecordsAreCarriedButNotSolved) {
   EXPECT_DOUBLE_EQ(+slips.measurements[0].l1Phase, 1.0);
   EXPECT_EQ(content.epochs[2].position.flags & 1, 1);
   EXPECT_FLOAT_EQ(+content.header.interval, 30.0f);
+}
+
+TEST_F(Conversion, MixedEpochsOfMoreThanThirtySatellitesConvertWithTheirGpsSatellites) {
+  // Every epoch of a GPS hour gains GLONASS satellites up to 32 and more
+  // (a mixed RINEX 2.11 file), listed on continuation lines after the GPS ones.
+  std::istringstream in(ReadFile(SharedData("rinex/07590920.05o")));
+  std::string text;
+  std::string line;
+  bool data = false;
+  int epochs = 0;
+  while (std::getline(in, line)) {
+    const bool epochLine = data && line.rfind(" 05  4  2", 0) == 0 && line.size() > 32;
+    if (!epochLine) {
+      text += line + "\n";
+      data = data || line.find("END OF HEADER") != std::string::npos;
+      continue;
+    }
+    const int gps = std::stoi(line.substr(29, 3));
+    ASSERT_LE(gps, 12);
+    const int glonass = epochs % 2 == 0 ? 24 : 74 - gps;  // 32 or so, or 74 in all
+    std::vector<std::string> ids;
+    for (int i = 0; i < gps; ++i) ids.push_back(line.substr(32 + 3 * static_cast<size_t>(i), 3));
+    for (int i = 1; i <= glonass; ++i) ids.push_back((i < 10 ? "R0" : "R") + std::to_string(i));
+    char count[8];
+    std::snprintf(count, sizeof count, "%3zu", ids.size());
+    std::string epoch = line.substr(0, 29) + count;
+    for (size_t i = 0; i < ids.size(); ++i) {
+      if (i > 0 && i % 12 == 0) epoch += "\n" + std::string(32, ' ');
+      epoch += ids[i];
+    }
+    text += epoch + "\n";
+    for (int i = 0; i < gps && std::getline(in, line); ++i) text += line + "\n";
+    for (int i = 0; i < glonass; ++i) text += "  10000000.000    20000000.000    10000000.000    20000000.000\n";
+    ++epochs;
+  }
+  ASSERT_EQ(epochs, 120);
+  const std::string obs = dir.File("mixed.05o");
+  stanvex::testing::WriteFile(obs, text);
+  const std::string obn = dir.File("mixed.obn");
+  ConversionResult r = Convert(obs, SharedData("rinex/07590920.05n"), obn);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(counts.epochsRead, 120);
+  EXPECT_EQ(counts.epochsSolved, 120);
+  const real_data::ObnContent content = real_data::ReadObn(obn);
+  ASSERT_EQ(content.epochs.size(), 120u);
+  ASSERT_EQ(content.epochs[0].measurements.size(), 8u);
+  EXPECT_DOUBLE_EQ(+content.epochs[0].measurements[0].l1Phase, 55923622.160);
+  EXPECT_EQ(content.epochs[1].measurements.back().prn, 28);
 }
 
 TEST_F(Conversion, StopRequestEndsTheConversionWithoutOutput) {
@@ -354,6 +403,133 @@ TEST_F(Conversion, FailuresNameTheirCauseAndLeaveNoOutput) {
   if (haveFullDevice) {
     EXPECT_TRUE(stanvex::testing::Exists("/dev/full"));  // never removed as an output
   }
+}
+
+// Solved epochs, and the mean horizontal offset and per-epoch horizontal RMS
+// (metres) of the solutions from ref.
+struct Accuracy {
+  int solved = 0;
+  double meanHorizontal = 0.0;
+  double rmsHorizontal = 0.0;
+};
+
+Accuracy AccuracyOf(const real_data::ObnContent& content, const double ref[3]) {
+  Accuracy a;
+  double mean[3] = {0, 0, 0};
+  double squares = 0.0;
+  for (const real_data::Epoch& e : content.epochs) {
+    if ((e.position.flags & 1) == 0) continue;
+    double enu[3];
+    real_data::LocalOffset(ref, e.position.position1, e.position.position2, e.position.height,
+                           enu);
+    for (int k = 0; k < 3; ++k) mean[k] += enu[k];
+    squares += enu[0] * enu[0] + enu[1] * enu[1];
+    ++a.solved;
+  }
+  if (a.solved == 0) return a;
+  a.meanHorizontal = std::hypot(mean[0], mean[1]) / a.solved;
+  a.rmsHorizontal = std::sqrt(squares / a.solved);
+  return a;
+}
+
+TEST_F(Conversion, RinexThreeGpsDayIsSolvedEveryEpochNearItsHeaderPosition) {
+  // TLSE's header position lies 0.23 m from a dual-frequency solution of
+  // the day; the reference solver solves all 2880 epochs with a per-epoch
+  // horizontal RMS of 1.2 m (broadcast ionosphere) and 1.4 m (iono-free).
+  const std::string obs = dir.File("TLSE00FRA_R_20220010000_01D_30S_GO.rnx");
+  const std::string nav = dir.File("BRDC00IGS_R_20220010000_01D_MN.rnx");
+  ASSERT_TRUE(real_data::Gunzip(SharedData("rinex3/TLSE00FRA_R_20220010000_01D_30S_GO.rnx.gz"), obs));
+  ASSERT_TRUE(real_data::Gunzip(SharedData("rinex3/BRDC00IGS_R_20220010000_01D_MN.rnx.gz"), nav));
+  const std::string obn = dir.File("tlse.obn");
+  ConversionResult r = Convert(obs, nav, obn);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(counts.epochsRead, 2880);
+  EXPECT_EQ(counts.epochsWritten, 2880);
+  EXPECT_EQ(counts.ephemeridesRead, 422);
+  bool told = false;
+  for (const std::string& m : messages)
+    told = told || m.find("GPS signals (L1 phase, L2 phase, L1 range, L2 range): L1C L2W C1C C2W") !=
+                       std::string::npos;
+  EXPECT_TRUE(told);
+
+  const real_data::ObnContent content = real_data::ReadObn(obn);
+  ASSERT_TRUE(content.wellFormed);
+  const double header[3] = {4627853.3468, 119640.2373, 4372995.2492};
+  const Accuracy a = AccuracyOf(content, header);
+  EXPECT_EQ(a.solved, 2880);
+  EXPECT_LT(a.meanHorizontal, 0.3);
+  EXPECT_LT(a.rmsHorizontal, 1.2);
+
+  // The first epoch: G01 with every slot, G07 with L1 only.
+  ASSERT_FALSE(content.epochs.empty());
+  const real_data::Epoch& first = content.epochs.front();
+  ASSERT_EQ(first.measurements.size(), 12u);
+  const stanvex::ObnMeasurementRecord& g01 = first.measurements[0];
+  EXPECT_EQ(g01.prn, 1);
+  EXPECT_DOUBLE_EQ(+g01.l1Phase, 123967008.572);  // L1C
+  EXPECT_DOUBLE_EQ(+g01.l2Phase, 96597711.760);   // L2W, not L2X
+  EXPECT_DOUBLE_EQ(+g01.l1Range, 23590139.203);   // C1C
+  EXPECT_DOUBLE_EQ(+g01.l2Range, 23590148.227);   // C2W
+  EXPECT_FLOAT_EQ(+g01.l1Snr, 38.6f);             // S1C
+  EXPECT_FLOAT_EQ(+g01.l2Snr, 22.0f);             // S2W
+  EXPECT_EQ(g01.lockFlags, 0);
+  const stanvex::ObnMeasurementRecord& g07 = first.measurements[1];
+  EXPECT_EQ(g07.prn, 7);
+  EXPECT_EQ(g07.lockFlags, stanvex::kObnL2PhaseMissing | stanvex::kObnL2RangeMissing);
+}
+
+TEST_F(Conversion, RinexFourObservationsWithRinexFourNavigationConvert) {
+  // The observations (2022) and the navigation (2023) are of different days:
+  // every epoch is written, none can be solved.
+  const std::string nav = dir.File("BRD400DLR_S_20230710000_01D_MN.rnx");
+  ASSERT_TRUE(real_data::Gunzip(SharedData("rinex3/BRD400DLR_S_20230710000_01D_MN.rnx.gz"), nav));
+  const std::string obn = dir.File("kms3.obn");
+  ConversionResult r =
+      Convert(SharedData("rinex3/KMS300DNK_R_20221591000_01H_30S_MO.rnx"), nav, obn);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(counts.epochsRead, 19);
+  EXPECT_EQ(counts.epochsWritten, 19);
+  EXPECT_EQ(counts.epochsSolved, 0);
+  EXPECT_EQ(counts.ephemeridesRead, 428);
+  const real_data::ObnContent content = real_data::ReadObn(obn);
+  ASSERT_EQ(content.epochs.size(), 19u);
+  // Only GPS satellites are carried, at most twelve.
+  for (const real_data::Epoch& e : content.epochs) {
+    ASSERT_GT(e.measurements.size(), 0u);
+    for (const stanvex::ObnMeasurementRecord& m : e.measurements) {
+      EXPECT_GE(m.prn, 1);
+      EXPECT_LE(m.prn, 32);
+    }
+  }
+  const std::string nvb = ReadFile(rin2obn::WithExtension(obn, ".nvb"));
+  EXPECT_EQ(nvb.rfind("$EPHREC GPS broadcast ephemerides: 428\n", 0), 0u);
+}
+
+TEST_F(Conversion, CompactRinexThreeDayDecodedByTheProjectConvertsNearItsHeaderPosition) {
+  const std::string compact = dir.File("NIST00USA_R_20230010000_01D_30S_MO.crx");
+  const std::string obs = dir.File("NIST00USA_R_20230010000_01D_30S_MO.rnx");
+  const std::string nav = dir.File("BRDC00IGS_R_20230010000_01D_MN.rnx");
+  ASSERT_TRUE(real_data::Gunzip(SharedData("rinex3/NIST00USA_R_20230010000_01D_30S_MO.crx.gz"), compact));
+  if (stanvex::Crx2Rnx(compact.c_str(), obs.c_str()) != 0)
+    GTEST_SKIP() << "this build's decoder does not read compact RINEX 3";
+  ASSERT_TRUE(real_data::Gunzip(SharedData("rinex3/BRDC00IGS_R_20230010000_01D_MN.rnx.gz"), nav));
+  const std::string obn = dir.File("nist.obn");
+  ConversionResult r = Convert(obs, nav, obn);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_GE(counts.epochsRead, 2800);  // a day at 30 s, a few epochs may be missing
+  EXPECT_GE(counts.epochsSolved, counts.epochsRead * 97 / 100);
+  std::istringstream text(ReadFile(obs));
+  std::string line;
+  double approx[3] = {0, 0, 0};
+  while (std::getline(text, line))
+    if (line.find("APPROX POSITION XYZ") != std::string::npos) {
+      std::istringstream(line) >> approx[0] >> approx[1] >> approx[2];
+      break;
+    }
+  // The header position agrees with the IGS station list to 0.25 m.
+  const Accuracy a = AccuracyOf(real_data::ReadObn(obn), approx);
+  EXPECT_LT(a.meanHorizontal, 1.0);
+  EXPECT_LT(a.rmsHorizontal, 2.0);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace rinex_text {
@@ -68,6 +69,58 @@ inline std::string ObservationLines(const std::vector<Value>& values) {
     if (i % 5 == 4 || i + 1 == values.size()) text += "\n";
   }
   return text;
+}
+
+// A RINEX 3 or 4 observation header with one "SYS / # / OBS TYPES" list per
+// system (13 codes a line).
+inline std::string Obs3HeaderText(
+    const std::vector<std::pair<char, std::vector<std::string>>>& systems,
+    const std::string& version = "3.04") {
+  std::string text = Header("     " + version + "           OBSERVATION DATA    M",
+                            "RINEX VERSION / TYPE");
+  text += Header("TEST", "MARKER NAME");
+  text += Header("  4627853.3468   119640.2373  4372995.2492", "APPROX POSITION XYZ");
+  for (const auto& system : systems) {
+    const std::vector<std::string>& types = system.second;
+    for (size_t i = 0; i < types.size(); i += 13) {
+      char count[24];
+      std::snprintf(count, sizeof count, "%c  %3zu", system.first, types.size());
+      std::string line = i == 0 ? count : "      ";
+      for (size_t k = i; k < types.size() && k < i + 13; ++k) line += " " + types[k];
+      text += Header(line, "SYS / # / OBS TYPES");
+    }
+  }
+  text += Header("    30.000", "INTERVAL");
+  text += Header("", "END OF HEADER");
+  return text;
+}
+
+// A RINEX 3 epoch record with the receiver clock offset when not 0.
+inline std::string Epoch3Line(int minute, double second, int flag, int count,
+                              double clock = 0.0) {
+  char line[80];
+  std::snprintf(line, sizeof line, "> 2022 01 01 00 %02d%11.7f  %d%3d", minute, second, flag,
+                count);
+  std::string text = line;
+  if (clock != 0.0) {
+    std::snprintf(line, sizeof line, "      %15.12f", clock);
+    text += line;
+  }
+  return text + "\n";
+}
+
+// One RINEX 3 satellite line: its identifier, then 16 columns per value.
+inline std::string Satellite3Line(const std::string& id, const std::vector<Value>& values) {
+  std::string text = id;
+  for (const Value& v : values) {
+    char field[20];
+    if (v.value == 0.0)
+      std::snprintf(field, sizeof field, "%14s%c%c", "", v.lli, v.ssi);
+    else
+      std::snprintf(field, sizeof field, "%14.3f%c%c", v.value, v.lli, v.ssi);
+    text += field;
+  }
+  return text + "\n";
 }
 
 }  // namespace rinex_text

@@ -35,8 +35,8 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
   auto observation = std::make_shared<std::string>();
   auto navigation = std::make_shared<std::string>();
   auto dropUnsolved = std::make_shared<bool>(false);
-  command->add_option("OBS", *observation, "RINEX 2 observation file")->required();
-  command->add_option("NAV", *navigation, "RINEX 2 GPS navigation file")->required();
+  command->add_option("OBS", *observation, "RINEX observation file (version 2, 3 or 4)")->required();
+  command->add_option("NAV", *navigation, "RINEX navigation file (GPS or mixed; version 2, 3 or 4)")->required();
   command->add_flag("--drop-unsolved", *dropUnsolved,
                     "leave epochs without a position solution out of the OBN file");
   command->callback([observation, navigation, dropUnsolved] {
