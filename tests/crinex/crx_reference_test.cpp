@@ -1,8 +1,10 @@
 // Real compact RINEX files against their known decodings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "api/library_state.h"
@@ -65,6 +67,41 @@ TEST(CrxReference, WholeDayDecodesEveryEpoch) {
   // one decoding into the next.
   ScratchDir again;
   EXPECT_TRUE(DecodeShared("york0440.15d", again) == decoded);
+}
+
+// Compact RINEX 3.0 files and their decodings by the reference decoder, byte
+// for byte: mixed G/R/E/C, a clock offset on every epoch, a malformed
+// satellite count (sample), RINEX 4.00 observations and an event record.
+TEST(CrxReference, CompactRinex3FilesDecodeByteForByte) {
+  if (!HaveSharedData()) GTEST_SKIP() << "no shared data";
+  const std::pair<const char*, const char*> pairs[] = {
+      {"ACOR00ESP_R_20213550000_01D_30S_MO.crx", "ACOR00ESP_R_20213550000_01D_30S_MO.rnx"},
+      {"VLNS0010.22D", "VLNS0010.22O"},
+      {"flrs0010.12d", "flrs0010.12o"},
+      {"sample.crx", "sample.rnx"},
+      {"KMS300DNK_R_20221591000_01H_30S_MO.crx", "KMS300DNK_R_20221591000_01H_30S_MO.rnx"},
+      {"kais329w.18d", "kais329w.18o"},
+  };
+  for (const auto& [compact, rinex] : pairs) {
+    std::string expected = ReadFile(SharedData(std::string("rinex3/") + rinex));
+    if (expected.empty()) continue;  // not in this copy of the data
+    ScratchDir dir;
+    std::string output = dir.File("out.rnx");
+    ASSERT_EQ(Crx2Rnx(SharedData(std::string("rinex3/") + compact).c_str(), output.c_str()), 0)
+        << compact << ": " << LastErrorText;
+    std::string decoded = ReadFile(output);
+    if (decoded == expected) continue;
+    // Name the first line that differs.
+    size_t at = 0;
+    while (at < decoded.size() && at < expected.size() && decoded[at] == expected[at]) ++at;
+    size_t lineStart = decoded.rfind('\n', at == 0 ? 0 : at - 1);
+    lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
+    size_t lineNumber = 1 + static_cast<size_t>(std::count(decoded.begin(), decoded.begin() + static_cast<long>(lineStart), '\n'));
+    ADD_FAILURE() << compact << " differs at line " << lineNumber << ":\n  ours: "
+                  << decoded.substr(lineStart, decoded.find('\n', lineStart) - lineStart)
+                  << "\n  ref:  "
+                  << expected.substr(lineStart, expected.find('\n', lineStart) - lineStart);
+  }
 }
 
 }  // namespace
