@@ -394,10 +394,18 @@ int DecodeSatellites(CrxDecoder& decoder) {
     for (int32_t j = 0; j < types; ++j) {
       DiffArc& arc = current[j];
       if (arc.arcOrder < 0) {
-        // RINEX 2 flags go with their value; RINEX 3 flags are kept for the
-        // next epoch's difference, and a blank value prints without them.
-        AppendBlanks(decoder, 16);
-        if (!rinex3) flags[2 * j] = flags[2 * j + 1] = ' ';
+        // RINEX 2 flags go with their value: a blank value clears them.
+        // RINEX 3 flags are a text of their own, kept and printed whatever
+        // the value, so that a flag beside a blank value survives.
+        AppendBlanks(decoder, 14);
+        if (rinex3) {
+          decoder.cursor[0] = flags[2 * j];
+          decoder.cursor[1] = flags[2 * j + 1];
+          decoder.cursor += 2;
+        } else {
+          AppendBlanks(decoder, 2);
+          flags[2 * j] = flags[2 * j + 1] = ' ';
+        }
       } else {
         // Only a continued arc (which has a previous row) integrates.
         static const DiffArc kNoArc{};
