@@ -6,8 +6,8 @@
 # `zcat` of it, producing the same bytes, is the baseline. Each side runs as a
 # whole process writing a file, best of several runs; a ratio below 1 means the
 # decoder is faster. The goal is at most 1.0.
-# Peak memory is printed for a small file and for the whole day of each
-# version: it must not grow with the file.
+# Peak memory (GNU time, package "time") is printed for a small file and for
+# the whole day of each version: it must not grow with the file.
 #
 # Environment:
 #   STANVEX_BUILD / BENCH_BUILD  build folder holding out/stanvex (default <repo>/build)
@@ -47,7 +47,8 @@ cases = [sys.argv[i:i + 3] for i in range(4, len(sys.argv), 3)]
 
 
 def run(command, stdout_path):
-    """Runs one process; gives its wall time and peak resident set (KB)."""
+    """Runs one process; gives its wall time and its processor time (user and
+    system), the steadier figure on a loaded machine."""
     with open(stdout_path, "wb") as out:
         start = time.perf_counter()
         child = subprocess.Popen(command, stdout=out)
@@ -55,7 +56,17 @@ def run(command, stdout_path):
         elapsed = time.perf_counter() - start
     if status != 0:
         sys.exit("crinex_bench: %s failed" % command[0])
-    return elapsed, usage.ru_maxrss
+    return elapsed, usage.ru_utime + usage.ru_stime
+
+
+def peak_kb(command):
+    """Peak resident set of one process (KB), measured by GNU time: a child
+    forked from this Python process would count Python's own pages."""
+    report = os.path.join(work, "peak.txt")
+    subprocess.run(["/usr/bin/time", "-o", report, "-f", "%M"] + command, check=True,
+                   stdout=subprocess.DEVNULL)
+    with open(report) as text:
+        return int(text.read().split()[-1])
 
 
 for name, day, small in cases:
@@ -69,8 +80,10 @@ for name, day, small in cases:
     # Alternate the two sides so that both see the same machine load.
     ours, zcat = [], []
     for _ in range(runs):
-        ours.append(run([program, "crx2rnx", day, ours_out], os.devnull)[0])
-        zcat.append(run(["zcat", packed], zcat_out)[0])
+        ours.append(run([program, "crx2rnx", day, ours_out], os.devnull))
+        zcat.append(run(["zcat", packed], zcat_out))
+    cpu_ours, cpu_zcat = min(c for _, c in ours), min(c for _, c in zcat)
+    ours, zcat = [w for w, _ in ours], [w for w, _ in zcat]
     with open(ours_out, "rb") as a, open(zcat_out, "rb") as b:
         if a.read() != b.read():
             sys.exit("crinex_bench: zcat and the decoder disagree")
@@ -79,8 +92,10 @@ for name, day, small in cases:
     print("crx2rnx  %s -> %.1f MB RINEX: ours %.1f ms (%.0f MB/s), zcat %.1f ms (%.0f MB/s), "
           "ratio %.2f (goal <= 1.0)" % (name, size_mb, t_ours * 1e3, size_mb / t_ours,
                                        t_zcat * 1e3, size_mb / t_zcat, t_ours / t_zcat))
-    _, rss_small = run([program, "crx2rnx", small, os.path.join(work, "small.o")], os.devnull)
-    _, rss_day = run([program, "crx2rnx", day, ours_out], os.devnull)
+    print("         processor time: ours %.1f ms, zcat %.1f ms, ratio %.2f"
+          % (cpu_ours * 1e3, cpu_zcat * 1e3, cpu_ours / cpu_zcat))
+    rss_small = peak_kb([program, "crx2rnx", small, os.path.join(work, "small.o")])
+    rss_day = peak_kb([program, "crx2rnx", day, ours_out])
     print("peak memory: %d KB for %s (%d KB), %d KB for %s (%d KB)"
           % (rss_small, os.path.basename(small), os.path.getsize(small) // 1024, rss_day, name,
              os.path.getsize(day) // 1024))
