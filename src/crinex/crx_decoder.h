@@ -44,7 +44,8 @@ constexpr size_t kCrx3SatelliteColumn = 42;
 // A compact RINEX 1.0 epoch line holds at most 255 characters: 74 satellites.
 constexpr int kCrx1MaxSatellites =
     static_cast<int>((kCrxPlainReadLength - (kCrx1SatelliteColumn - 1)) / 3);
-// Every system in view of a multi-GNSS receiver stays well below this.
+// The satellites of every system in view of a multi-GNSS receiver stay well
+// below this.
 constexpr int kCrxMaxSatellites = 128;
 // Per system (RINEX 3) or per file (RINEX 2); receivers that record every
 // signal of a system write about 40.
@@ -137,8 +138,9 @@ void ResetEpochState(CrxDecoder& decoder);
 // trimmed, setting the type counts.
 int CopyCrxHeader(CrxDecoder& decoder);
 
-// line: the event epoch line (first character already a blank), NUL-ended.
-// Writes it and the special records it announces straight to the output.
+// line: the event epoch line (1.0: its "&" already a blank; 3.0: as read,
+// starting with ">"), NUL-ended. Writes it and the special records it
+// announces straight to the output.
 int CopyEventRecords(CrxDecoder& decoder, const char* line);
 
 // Sets typeCount from a "# / TYPES OF OBSERV" line. A line whose count field
