@@ -43,7 +43,8 @@ TEST(Crx3, RecordsFollowTheTypesOfEachSatellitesSystem) {
   Decoded decoded = Decode(compact);
   ASSERT_EQ(decoded.result, 0) << decoded.error;
   std::vector<std::string> gps;
-  for (int i = 1; i <= 15; ++i) gps.push_back(i < 10 ? ".00" + std::to_string(i) : ".0" + std::to_string(i));
+  for (int i = 1; i <= 15; ++i)
+    gps.push_back((i < 10 ? ".00" : ".0") + std::to_string(i));
   EXPECT_EQ(decoded.output, RinexHeader3(types) + Written(epoch) + Record3("G01", gps) +
                                 Record3("R01", {"-.500", "123456.789"}));
 

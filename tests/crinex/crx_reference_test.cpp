@@ -110,7 +110,9 @@ TEST(CrxReference, CompactRinex3FilesDecodeByteForByte) {
     while (at < decoded.size() && at < expected.size() && decoded[at] == expected[at]) ++at;
     size_t lineStart = decoded.rfind('\n', at == 0 ? 0 : at - 1);
     lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
-    size_t lineNumber = 1 + static_cast<size_t>(std::count(decoded.begin(), decoded.begin() + static_cast<long>(lineStart), '\n'));
+    size_t lineNumber =
+        1 + static_cast<size_t>(std::count(decoded.begin(),
+                                           decoded.begin() + static_cast<long>(lineStart), '\n'));
     ADD_FAILURE() << compact << " differs at line " << lineNumber << ":\n  ours: "
                   << decoded.substr(lineStart, decoded.find('\n', lineStart) - lineStart)
                   << "\n  ref:  "
