@@ -119,14 +119,12 @@ void ResetEpochState(CrxDecoder& decoder) {
   decoder.clockOrder = -1;
   decoder.clockArcOrder = -1;
   decoder.currentTable = 0;
-  for (auto& table : decoder.arcTables)
-    for (auto& row : table)
-      for (DiffArc& arc : row) arc = DiffArc{{}, {}, -1, -1};
-  std::memset(decoder.flagTables, ' ', sizeof decoder.flagTables);
-  for (auto& table : decoder.flagTables)
-    for (auto& slot : table) slot[kCrxFlagSlotSize - 1] = '\0';
+  // The arc and flag tables are read only where this decoding has written
+  // them (see previousRowTypes): leaving them as they are keeps a decoding
+  // from touching the whole of them.
   for (int32_t& slot : decoder.slotMap) slot = -1;
   for (int32_t& types : decoder.rowTypes) types = 0;
+  for (int32_t& types : decoder.previousRowTypes) types = 0;
 }
 
 namespace {

@@ -114,13 +114,18 @@ struct CrxDecoder {
   int32_t clockArcOrder = -1;
 
   // Two tables each of arcs and flag slots; after every epoch the current
-  // ones become the previous ones (row i belongs to the i-th satellite).
+  // ones become the previous ones (row i belongs to the i-th satellite). Only
+  // the first rowTypes entries of a row hold its epoch's arcs: the tables are
+  // never cleared, and what lies beyond is not read.
   DiffArc arcTables[2][kCrxMaxSatellites][kCrxMaxTypes];
   char flagTables[2][kCrxMaxSatellites][kCrxFlagSlotSize];
   int currentTable = 0;
   int32_t slotMap[kCrxMaxSatellites];
-  // Types of each satellite of the current epoch (RINEX 3: by its system).
+  // Types of each satellite of the current epoch (RINEX 3: by its system),
+  // and of the previous epoch by its rows; they differ after an event record
+  // changed the types.
   int32_t rowTypes[kCrxMaxSatellites];
+  int32_t previousRowTypes[kCrxMaxSatellites];
 
   DiffArc* CurrentArcs(int row) { return arcTables[currentTable][row]; }
   DiffArc* PreviousArcs(int row) { return arcTables[1 - currentTable][row]; }
@@ -128,7 +133,7 @@ struct CrxDecoder {
   char* PreviousFlags(int row) { return flagTables[1 - currentTable][row]; }
 };
 
-// Clears every per-epoch table: no satellites, no clock arc.
+// Starts the per-epoch state afresh: no satellites, no clock arc.
 void ResetEpochState(CrxDecoder& decoder);
 
 // ---- header and records --------------------------------------------------

@@ -149,6 +149,8 @@ void SaveEpochState(CrxDecoder& decoder) {
   decoder.previousClock = decoder.clock;
   std::memcpy(decoder.previousSatellites, SatelliteList(decoder),
               3 * static_cast<size_t>(decoder.satelliteCount));
+  std::memcpy(decoder.previousRowTypes, decoder.rowTypes,
+              sizeof(int32_t) * static_cast<size_t>(decoder.satelliteCount));
   // The current tables become the previous ones, rows in this epoch's order.
   decoder.currentTable = 1 - decoder.currentTable;
 }
@@ -283,6 +285,9 @@ int ReadDataLine(CrxDecoder& decoder, int row, int slot, char* line, const char*
   if (!end) return -1;
   DiffArc* current = decoder.CurrentArcs(row);
   const DiffArc* previous = slot >= 0 ? decoder.PreviousArcs(slot) : nullptr;
+  // Types the satellite had in the previous epoch: a type an event record
+  // added since has no arc to continue.
+  const int32_t previousTypes = slot >= 0 ? decoder.previousRowTypes[slot] : 0;
   const char* next = line;
   bool ended = false;
   const int32_t types = decoder.rowTypes[row];
@@ -319,7 +324,7 @@ int ReadDataLine(CrxDecoder& decoder, int row, int slot, char* line, const char*
       SetLastErrorText(
           "ERROR in compressed rinex file: New satellite, but data arc is not initialized");
       return -1;
-    } else if (previous[j].arcOrder < 0) {
+    } else if (j >= previousTypes || previous[j].arcOrder < 0) {
       SetLastErrorText(
           "ERROR in compressed rinex file: The data feild in previous epoch is blank, but the "
           "arc is not initialized");
@@ -351,14 +356,15 @@ void RebuildFlags(CrxDecoder& decoder, int32_t row, int slot, const char* flagTe
     flags[width] = '\0';
     return;
   }
-  if (slot < 0) {
-    std::memset(flags, ' ', width);
-  } else {
-    std::memcpy(flags, decoder.PreviousFlags(slot), width);
-    // A slot written when the satellite had fewer types ends early.
-    for (char* gap; (gap = static_cast<char*>(std::memchr(flags, '\0', width))) != nullptr;)
-      *gap = ' ';
+  // A satellite that had fewer types in the previous epoch (an event record
+  // added some) has blank flags for the new ones.
+  size_t kept = 0;
+  if (slot >= 0) {
+    kept = 2 * static_cast<size_t>(decoder.previousRowTypes[slot]);
+    if (kept > width) kept = width;
+    std::memcpy(flags, decoder.PreviousFlags(slot), kept);
   }
+  std::memset(flags + kept, ' ', width - kept);
   flags[width] = '\0';
   RepairText(flags, width + 1, flagText);
 }

@@ -129,6 +129,20 @@ TEST(Crx3, EventRecordsAreCopiedAndMayChangeTheTypes) {
                 Labelled("TWO TYPES FROM NOW ON", "COMMENT") + "\n" + SystemTypes('G', 2) +
                 Written(later) + Record3("G01", {".005", ".002"}));
 
+  // A type the event added has no arc to continue in the next epoch, and no
+  // flags from before.
+  Decoded uncontinued = Decode(CompactHeader3(SystemTypes('G', 1)) + first + "\n\n0&1 7\n" +
+                               event + "\n" + records + Difference(first, later) + "\n\n5 2\n");
+  EXPECT_EQ(uncontinued.result, -1);
+  EXPECT_EQ(uncontinued.error,
+            "ERROR in compressed rinex file: The data feild in previous epoch is blank, but the "
+            "arc is not initialized");
+  Decoded flagged = Decode(CompactHeader3(SystemTypes('G', 1)) + first + "\n\n0&1 7\n" + event +
+                           "\n" + records + Difference(first, later) + "\n\n5 0&2 \n");
+  ASSERT_EQ(flagged.result, 0) << flagged.error;
+  EXPECT_NE(flagged.output.find(Record3("G01", {".005", ".002"}, "7   ")), std::string::npos)
+      << flagged.output;
+
   // A file ending inside the records is cut short.
   Decoded cut = Decode(CompactHeader3(SystemTypes('G', 1)) + first + "\n\n0&1\n" + event + "\n" +
                        Labelled("", "COMMENT") + "\n");
