@@ -1,5 +1,6 @@
-// Decodes arbitrary bytes as a compact RINEX file. The input goes through a
-// real file, as the decoder reads only files; the output is discarded.
+// Decodes arbitrary bytes as a compact RINEX file, version 1.0 or 3.0 as its
+// first line says. The input goes through a real file, as the decoder reads
+// only files; the output is discarded.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

@@ -1,5 +1,5 @@
-// The decoding as a whole: files, header, the loop over records and the event
-// epochs that are copied unchanged.
+// The decoding as a whole: files, header with the version, the loop over
+// records and the event epochs that are copied unchanged.
 #include "crinex/crx2rnx.h"
 
 #include <cstdlib>
@@ -30,18 +30,52 @@ int WriteLine(FILE* output, const char* line, size_t length) {
 }
 
 // Reads and writes one header or special record line, trimmed, and takes the
-// type count from a "# / TYPES OF OBSERV" line.
+// type counts from a "# / TYPES OF OBSERV" (RINEX 2) or "SYS / # / OBS TYPES"
+// (RINEX 3) line.
 int CopyRecordLine(CrxDecoder& decoder, char* line) {
   char* end = ReadCrxLine(decoder.input, line);
   if (!end) return -1;
   end = TrimTrailingBlanks(line, end);
   if (WriteLine(decoder.output, line, static_cast<size_t>(end - line)) != 0) return -1;
-  if (HasLabel(line, "# / TYPES OF OBSERV")) return SetTypeCountFrom(decoder, line);
+  if (decoder.version == 1 && HasLabel(line, "# / TYPES OF OBSERV"))
+    return SetTypeCountFrom(decoder, line);
+  if (decoder.version == 3 && HasLabel(line, "SYS / # / OBS TYPES"))
+    return SetSystemTypeCountFrom(decoder, line);
   return 0;
 }
 
-// The loop over the records that follow the header; returns 0 at the end of
-// the input or at the end-of-file mark.
+// The event flag of a RINEX 3 epoch line (column 32); 0 when it isn't a digit.
+int32_t EventFlag3(const char* line, size_t length) {
+  return length >= 32 && line[31] >= '0' && line[31] <= '9' ? line[31] - '0' : 0;
+}
+
+// The records of a compact RINEX 3.0 file. A line starting with ">" is a
+// whole epoch line: an initialization epoch (flag 0 or 1), whose satellites
+// are all new, or an event (flag above 1) copied with its special records.
+// A line starting with "&" is an escape line, skipped. Any other line is the
+// text difference of the next epoch line against the stored one.
+int DecodeRecords3(CrxDecoder& decoder) {
+  char line[kCrxLineSize];
+  size_t length = 0;
+  std::memset(line, 0, sizeof line);
+  while (decoder.input.ReadPlainLine(line, &length)) {
+    if (line[0] == kEndOfFileMark) return 0;
+    if (line[0] == '&') continue;
+    if (line[0] == '>') {
+      if (EventFlag3(line, length) > 1) {
+        if (CopyEventRecords(decoder, line) != 0) return -1;
+        continue;
+      }
+      std::memset(decoder.storedEpochLine, 0, sizeof decoder.storedEpochLine);
+      decoder.previousSatelliteCount = 0;
+    }
+    if (DecodeEpoch(decoder, line) != 0) return -1;
+  }
+  return 0;
+}
+
+// The records of a compact RINEX 1.0 file; returns 0 at the end of the input
+// or at the end-of-file mark.
 int DecodeRecords(CrxDecoder& decoder) {
   char line[kCrxLineSize];
   size_t length = 0;
@@ -85,13 +119,46 @@ void ResetEpochState(CrxDecoder& decoder) {
   decoder.clockOrder = -1;
   decoder.clockArcOrder = -1;
   decoder.currentTable = 0;
-  for (auto& table : decoder.arcTables)
-    for (auto& row : table)
-      for (DiffArc& arc : row) arc = DiffArc{{}, {}, -1, -1};
-  std::memset(decoder.flagTables, ' ', sizeof decoder.flagTables);
-  for (auto& table : decoder.flagTables)
-    for (auto& slot : table) slot[kCrxFlagSlotSize - 1] = '\0';
+  // The arc and flag tables are read only where this decoding has written
+  // them (see previousRowTypes): leaving them as they are keeps a decoding
+  // from touching the whole of them.
   for (int32_t& slot : decoder.slotMap) slot = -1;
+  for (int32_t& types : decoder.rowTypes) types = 0;
+  for (int32_t& types : decoder.previousRowTypes) types = 0;
+}
+
+namespace {
+
+// The type count opening at text, at most kCrxMaxTypes.
+int ReadTypeCount(const char* text, const char* end, int32_t* count) {
+  ReadDecimal(text, end, count);
+  if (*count < 0) {
+    SetLastErrorText("ERROR in compressed rinex file: invalid number of observation types");
+    return -1;
+  }
+  if (*count > kCrxMaxTypes) {
+    SetLastErrorText("ERROR in compressed rinex file: exceed maximum number of observation types");
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int SetSystemTypeCountFrom(CrxDecoder& decoder, const char* line) {
+  // Column 1 names the system; a blank one marks the continuation line of a
+  // list of more than 13 types.
+  if (line[0] == ' ') return 0;
+  unsigned char system = static_cast<unsigned char>(line[0]);
+  if (system >= 128) {
+    SetLastErrorText("ERROR in compressed rinex file: invalid satellite system");
+    return -1;
+  }
+  size_t length = strnlen(line, 6);
+  int32_t count = 0;
+  if (ReadTypeCount(line + 1, line + length, &count) != 0) return -1;
+  decoder.systemTypeCounts[system] = count;
+  return 0;
 }
 
 int SetTypeCountFrom(CrxDecoder& decoder, const char* line) {
@@ -102,15 +169,7 @@ int SetTypeCountFrom(CrxDecoder& decoder, const char* line) {
   for (size_t i = 0; i < field; ++i) blank = blank && line[i] == ' ';
   if (blank) return 0;
   int32_t count = 0;
-  ReadDecimal(line, line + std::strlen(line), &count);
-  if (count < 0) {
-    SetLastErrorText("ERROR in compressed rinex file: invalid number of observation types");
-    return -1;
-  }
-  if (count > kCrxMaxTypes) {
-    SetLastErrorText("ERROR in compressed rinex file: exceed maximum number of observation types");
-    return -1;
-  }
+  if (ReadTypeCount(line, line + std::strlen(line), &count) != 0) return -1;
   decoder.typeCount = count;
   return 0;
 }
@@ -118,14 +177,25 @@ int SetTypeCountFrom(CrxDecoder& decoder, const char* line) {
 int CopyCrxHeader(CrxDecoder& decoder) {
   char line[kCrxLineSize];
   size_t length = 0;
-  if (!decoder.input.ReadPlainLine(line, &length) || std::strncmp(line, "1.0", 3) != 0 ||
-      !HasLabel(line, "CRINEX VERS   / TYP")) {
+  if (!decoder.input.ReadPlainLine(line, &length) || !HasLabel(line, "CRINEX VERS   / TYP")) {
+    SetLastErrorText("%s", kNotCompact);
+    return -1;
+  }
+  if (std::strncmp(line, "1.0", 3) == 0) {
+    decoder.version = 1;
+  } else if (std::strncmp(line, "3.0", 3) == 0) {
+    decoder.version = 3;
+  } else {
     SetLastErrorText("%s", kNotCompact);
     return -1;
   }
   if (!decoder.input.ReadPlainLine(line, &length)) {
     SetLastErrorText("ERROR : The compressed rinex file seems to be trancated in the middle");
     return -1;
+  }
+  if (decoder.version == 3) {
+    decoder.input.SetMaxLineLength(kCrx3MaxLineLength);
+    decoder.storedLineSize = kCrxLineSize;
   }
   for (;;) {
     if (CopyRecordLine(decoder, line) != 0) return -1;
@@ -136,8 +206,11 @@ int CopyCrxHeader(CrxDecoder& decoder) {
 int CopyEventRecords(CrxDecoder& decoder, const char* line) {
   size_t length = std::strlen(line);
   if (WriteLine(decoder.output, line, length) != 0) return -1;
-  if (length < 30) return 0;
-  int32_t records = IntegerAtColumn(line, 30);
+  // The number of special records: columns 30-32 of a RINEX 2 event line,
+  // 33-35 of a RINEX 3 one.
+  const size_t column = decoder.version == 3 ? 33 : 30;
+  if (length < column) return 0;
+  int32_t records = IntegerAtColumn(line, column);
   char record[kCrxLineSize];
   for (int32_t i = 0; i < records; ++i)
     if (CopyRecordLine(decoder, record) != 0) return -1;
@@ -175,11 +248,14 @@ int32_t Crx2Rnx(const char* compactName, const char* rinexName) {
   decoder.input.Attach(input);
   decoder.output = output;
   decoder.epochText = decoder.cursor = epochText.get();
+  decoder.version = 1;
   decoder.typeCount = 0;
+  for (int32_t& count : decoder.systemTypeCounts) count = -1;
+  decoder.storedLineSize = kCrxPlainReadLength + 1;
   ResetEpochState(decoder);
 
   int result = CopyCrxHeader(decoder);
-  if (result == 0) result = DecodeRecords(decoder);
+  if (result == 0) result = decoder.version == 3 ? DecodeRecords3(decoder) : DecodeRecords(decoder);
 
   decoder.input.Detach();
   decoder.output = nullptr;

@@ -1,6 +1,6 @@
 // Reconstruction of one normal epoch: the epoch line by text differencing,
 // the clock offset and the observations by integer differencing, and their
-// RINEX 2 formatting into the epoch text.
+// RINEX 2 or RINEX 3 formatting into the epoch text.
 #include <cstring>
 
 #include "api/library_state.h"
@@ -14,6 +14,7 @@ namespace {
 constexpr int32_t kDataBase = 1000;        // thousandths in a data lower part
 constexpr int32_t kClockBase = 100000000;  // nanoseconds in a clock lower part
 constexpr size_t kEpochLineColumns = 68;   // epoch line text before the clock offset
+constexpr size_t kEpoch3LineColumns = 41;  // the same in a RINEX 3 epoch line
 constexpr size_t kSatellitesPerLine = 12;
 constexpr int kFieldsPerLine = 5;
 constexpr char kOutOfRange[] = "ERROR in compressed rinex file: value out of range";
@@ -91,9 +92,30 @@ void AppendBlanks(CrxDecoder& decoder, size_t count) {
   decoder.cursor += count;
 }
 
+// The RINEX 3 epoch line: its first 41 columns, without trailing blanks when
+// no clock offset follows them; the satellites go on their record lines.
+void FormatEpoch3Line(CrxDecoder& decoder) {
+  const char* stored = decoder.storedEpochLine;
+  size_t length = strnlen(stored, kEpoch3LineColumns);
+  if (decoder.clockOrder < 0) {
+    while (length > 0 && stored[length - 1] == ' ') --length;
+    Append(decoder, stored, length);
+    *decoder.cursor++ = '\n';
+  } else {
+    Append(decoder, stored, length);
+    AppendBlanks(decoder, kEpoch3LineColumns - length);
+    FormatClock3Value(decoder, decoder.clock.upper[decoder.clockOrder],
+                      decoder.clock.lower[decoder.clockOrder]);
+  }
+}
+
 // The epoch line (its first 68 columns, then the clock offset when there is
 // one) and the continuation lines of the satellites beyond the first 12.
 void FormatEpochLines(CrxDecoder& decoder) {
+  if (decoder.version == 3) {
+    FormatEpoch3Line(decoder);
+    return;
+  }
   const char* stored = decoder.storedEpochLine;
   size_t length = std::strlen(stored);
   size_t head = length < kEpochLineColumns ? length : kEpochLineColumns;
@@ -117,11 +139,18 @@ void FormatEpochLines(CrxDecoder& decoder) {
   }
 }
 
+const char* SatelliteList(const CrxDecoder& decoder) {
+  return decoder.storedEpochLine +
+         (decoder.version == 3 ? kCrx3SatelliteColumn : kCrx1SatelliteColumn) - 1;
+}
+
 void SaveEpochState(CrxDecoder& decoder) {
   decoder.previousSatelliteCount = decoder.satelliteCount;
   decoder.previousClock = decoder.clock;
-  std::memcpy(decoder.previousSatellites, decoder.storedEpochLine + 32,
+  std::memcpy(decoder.previousSatellites, SatelliteList(decoder),
               3 * static_cast<size_t>(decoder.satelliteCount));
+  std::memcpy(decoder.previousRowTypes, decoder.rowTypes,
+              sizeof(int32_t) * static_cast<size_t>(decoder.satelliteCount));
   // The current tables become the previous ones, rows in this epoch's order.
   decoder.currentTable = 1 - decoder.currentTable;
 }
@@ -143,8 +172,19 @@ void RepairText(char* stored, size_t size, const char* difference) {
 }
 
 int MatchSatellites(CrxDecoder& decoder) {
-  int32_t count = IntegerAtColumn(decoder.storedEpochLine, 30);
-  if (count > kCrxMaxSatellites) {
+  const char* stored = decoder.storedEpochLine;
+  int32_t count = 0;
+  int32_t limit = kCrx1MaxSatellites;
+  if (decoder.version == 3) {
+    // Columns 33-35, read up to the satellite list: some writers leave the
+    // count one column early.
+    size_t length = strnlen(stored, kCrx3SatelliteColumn - 1);
+    if (length >= 33) ReadDecimal(stored + 32, stored + length, &count);
+    limit = kCrxMaxSatellites;
+  } else {
+    count = IntegerAtColumn(stored, 30);
+  }
+  if (count > limit) {
     SetLastErrorText("ERROR in compressed rinex file: exceed maximum number of satellites");
     return -1;
   }
@@ -155,8 +195,23 @@ int MatchSatellites(CrxDecoder& decoder) {
   decoder.satelliteCount = count;
   // Identifiers past the line's end read as zeros (the stored line is
   // zero-filled) and match nothing a real identifier can be.
-  const char* identifier = decoder.storedEpochLine + 32;
+  const char* identifier = SatelliteList(decoder);
   for (int32_t i = 0; i < count; ++i, identifier += 3) {
+    if (decoder.version == 3) {
+      // The satellite's system gives its observation types.
+      unsigned char system = static_cast<unsigned char>(identifier[0]);
+      int32_t types = system < 128 ? decoder.systemTypeCounts[system] : -1;
+      if (types < 0) {
+        SetLastErrorText(
+            "ERROR in compressed rinex file: no observation types for the satellite system of "
+            "%.3s",
+            identifier);
+        return -1;
+      }
+      decoder.rowTypes[i] = types;
+    } else {
+      decoder.rowTypes[i] = decoder.typeCount;
+    }
     decoder.slotMap[i] = -1;
     for (int32_t k = 0; k < decoder.previousSatelliteCount; ++k) {
       if (std::memcmp(identifier, decoder.previousSatellites + 3 * k, 3) == 0) {
@@ -230,9 +285,13 @@ int ReadDataLine(CrxDecoder& decoder, int row, int slot, char* line, const char*
   if (!end) return -1;
   DiffArc* current = decoder.CurrentArcs(row);
   const DiffArc* previous = slot >= 0 ? decoder.PreviousArcs(slot) : nullptr;
+  // Types the satellite had in the previous epoch: a type an event record
+  // added since has no arc to continue.
+  const int32_t previousTypes = slot >= 0 ? decoder.previousRowTypes[slot] : 0;
   const char* next = line;
   bool ended = false;
-  for (int32_t j = 0; j < decoder.typeCount; ++j) {
+  const int32_t types = decoder.rowTypes[row];
+  for (int32_t j = 0; j < types; ++j) {
     DiffArc& arc = current[j];
     const char* field = next;
     const char* fieldEnd = next;
@@ -265,7 +324,7 @@ int ReadDataLine(CrxDecoder& decoder, int row, int slot, char* line, const char*
       SetLastErrorText(
           "ERROR in compressed rinex file: New satellite, but data arc is not initialized");
       return -1;
-    } else if (previous[j].arcOrder < 0) {
+    } else if (j >= previousTypes || previous[j].arcOrder < 0) {
       SetLastErrorText(
           "ERROR in compressed rinex file: The data feild in previous epoch is blank, but the "
           "arc is not initialized");
@@ -282,34 +341,77 @@ int ReadDataLine(CrxDecoder& decoder, int row, int slot, char* line, const char*
   return 0;
 }
 
+namespace {
+
+// The flag slot of satellite row i from its flag text: a new satellite's
+// text stands alone (1.0: padded with blanks; 3.0: its "&" are blanks too),
+// a known satellite's text is a difference against its previous slot.
+void RebuildFlags(CrxDecoder& decoder, int32_t row, int slot, const char* flagText,
+                  size_t width) {
+  char* flags = decoder.CurrentFlags(row);
+  if (slot < 0 && decoder.version == 1) {
+    size_t length = strnlen(flagText, width);
+    std::memcpy(flags, flagText, length);
+    std::memset(flags + length, ' ', width - length);
+    flags[width] = '\0';
+    return;
+  }
+  // A satellite that had fewer types in the previous epoch (an event record
+  // added some) has blank flags for the new ones.
+  size_t kept = 0;
+  if (slot >= 0) {
+    kept = 2 * static_cast<size_t>(decoder.previousRowTypes[slot]);
+    if (kept > width) kept = width;
+    std::memcpy(flags, decoder.PreviousFlags(slot), kept);
+  }
+  std::memset(flags + kept, ' ', width - kept);
+  flags[width] = '\0';
+  RepairText(flags, width + 1, flagText);
+}
+
+// Cuts the blanks at the end of the epoch text back to from, then ends the
+// line.
+void EndRecordLine(CrxDecoder& decoder, const char* from) {
+  while (decoder.cursor > from && decoder.cursor[-1] == ' ') --decoder.cursor;
+  *decoder.cursor++ = '\n';
+}
+
+}  // namespace
+
 int DecodeSatellites(CrxDecoder& decoder) {
   char line[kCrxLineSize];
-  const size_t width = 2 * static_cast<size_t>(decoder.typeCount);
+  const bool rinex3 = decoder.version == 3;
+  const char* identifiers = SatelliteList(decoder);
   for (int32_t i = 0; i < decoder.satelliteCount; ++i) {
     const int slot = decoder.slotMap[i];
+    const int32_t types = decoder.rowTypes[i];
+    const size_t width = 2 * static_cast<size_t>(types);
     const char* flagText = nullptr;
     if (ReadDataLine(decoder, i, slot, line, &flagText) != 0) return -1;
-
     // Flag text beyond two characters per type has no field to belong to.
+    RebuildFlags(decoder, i, slot, flagText, width);
     char* flags = decoder.CurrentFlags(i);
-    if (slot < 0) {
-      size_t length = strnlen(flagText, width);
-      std::memcpy(flags, flagText, length);
-      std::memset(flags + length, ' ', width - length);
-      flags[width] = '\0';
-    } else {
-      std::memcpy(flags, decoder.PreviousFlags(slot), width);
-      flags[width] = '\0';
-      RepairText(flags, width + 1, flagText);
-    }
 
+    // A RINEX 3 record is one line: the satellite, then every field.
+    const char* lineStart = decoder.cursor;
+    if (rinex3) Append(decoder, identifiers + 3 * i, 3);
     DiffArc* current = decoder.CurrentArcs(i);
     const DiffArc* previous = slot >= 0 ? decoder.PreviousArcs(slot) : nullptr;
-    for (int32_t j = 0; j < decoder.typeCount; ++j) {
+    for (int32_t j = 0; j < types; ++j) {
       DiffArc& arc = current[j];
       if (arc.arcOrder < 0) {
-        AppendBlanks(decoder, 16);
-        flags[2 * j] = flags[2 * j + 1] = ' ';
+        // RINEX 2 flags go with their value: a blank value clears them.
+        // RINEX 3 flags are a text of their own, kept and printed whatever
+        // the value, so that a flag beside a blank value survives.
+        AppendBlanks(decoder, 14);
+        if (rinex3) {
+          decoder.cursor[0] = flags[2 * j];
+          decoder.cursor[1] = flags[2 * j + 1];
+          decoder.cursor += 2;
+        } else {
+          AppendBlanks(decoder, 2);
+          flags[2 * j] = flags[2 * j + 1] = ' ';
+        }
       } else {
         // Only a continued arc (which has a previous row) integrates.
         static const DiffArc kNoArc{};
@@ -322,11 +424,10 @@ int DecodeSatellites(CrxDecoder& decoder) {
         }
         FormatDataValue(decoder, arc, flags[2 * j], flags[2 * j + 1]);
       }
-      if ((j + 1) % kFieldsPerLine == 0 || j + 1 == decoder.typeCount) {
-        while (decoder.cursor > decoder.epochText && decoder.cursor[-1] == ' ') --decoder.cursor;
-        *decoder.cursor++ = '\n';
-      }
+      if (!rinex3 && ((j + 1) % kFieldsPerLine == 0 || j + 1 == types))
+        EndRecordLine(decoder, decoder.epochText);
     }
+    if (rinex3) EndRecordLine(decoder, lineStart);
   }
   return 0;
 }
@@ -338,8 +439,10 @@ bool DataValueFits(const DiffArc& arc) {
   return upper >= -999999999;
 }
 
-bool ClockValueFits(int32_t upper, int32_t lower) {
+bool ClockValueFits(int version, int32_t upper, int32_t lower) {
   Normalize(&upper, &lower, kClockBase);
+  // RINEX 2: upper counts 0.1 s; RINEX 3: 0.0001 s.
+  if (version == 3) return upper >= -99999 && upper <= 999999;
   return upper >= -99 && upper <= 999;
 }
 
@@ -381,16 +484,39 @@ void FormatClockValue(CrxDecoder& decoder, int32_t upper, int32_t lower) {
   decoder.cursor += 13;
 }
 
+void FormatClock3Value(CrxDecoder& decoder, int32_t upper, int32_t lower) {
+  Normalize(&upper, &lower, kClockBase);
+  const bool negative = upper < 0 || (upper == 0 && lower < 0);
+  const uint32_t magnitude = Magnitude(upper);
+  const uint32_t seconds = magnitude / 10000;
+  char* field = decoder.cursor;
+  // Whole seconds in two columns, without a leading zero: "  .", " -.",
+  // " 1.", "-1.", "12.".
+  field[0] = field[1] = ' ';
+  if (seconds == 0) {
+    if (negative) field[1] = '-';
+  } else {
+    char* first = WriteDigitsBackward(field + 2, seconds);
+    if (negative) first[-1] = '-';
+  }
+  field[2] = '.';
+  WriteFixedDigits(field + 3, magnitude % 10000, 4);
+  WriteFixedDigits(field + 7, Magnitude(lower), 8);
+  field[15] = '\n';
+  decoder.cursor += 16;
+}
+
 int DecodeEpoch(CrxDecoder& decoder, const char* line) {
   char* stored = decoder.storedEpochLine;
-  RepairText(stored, kCrxLineSize, line);
+  RepairText(stored, decoder.storedLineSize, line);
   char* storedEnd = stored + std::strlen(stored);
   char* trimmed = TrimTrailingBlanks(stored, storedEnd);
   std::memset(trimmed, 0, static_cast<size_t>(storedEnd - trimmed));
 
   if (MatchSatellites(decoder) != 0 || ReadClockLine(decoder) != 0) return -1;
-  if (decoder.clockOrder >= 0 && !ClockValueFits(decoder.clock.upper[decoder.clockOrder],
-                                                 decoder.clock.lower[decoder.clockOrder])) {
+  if (decoder.clockOrder >= 0 &&
+      !ClockValueFits(decoder.version, decoder.clock.upper[decoder.clockOrder],
+                      decoder.clock.lower[decoder.clockOrder])) {
     SetLastErrorText("%s", kOutOfRange);
     return -1;
   }

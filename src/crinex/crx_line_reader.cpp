@@ -6,17 +6,10 @@
 
 namespace stanvex {
 
-namespace {
-
-// A line of 255 characters, an optional carriage return and the line feed:
-// anything that decides a line's fate lies within these bytes.
-constexpr size_t kLookahead = kCrxPlainReadLength + 2;
-
-}  // namespace
-
 void CrxInput::Attach(FILE* file) {
   file_ = file;
   ended_ = false;
+  maxLine_ = kCrxMaxLineLength;
   next_ = 0;
   end_ = 0;
 }
@@ -25,6 +18,10 @@ void CrxInput::Detach() {
   file_ = nullptr;
   ended_ = true;
   next_ = end_ = 0;
+}
+
+void CrxInput::SetMaxLineLength(size_t maxLength) {
+  maxLine_ = maxLength < kCrx3MaxLineLength ? maxLength : kCrx3MaxLineLength;
 }
 
 void CrxInput::Fill(size_t want) {
@@ -43,8 +40,12 @@ void CrxInput::Fill(size_t want) {
 }
 
 bool CrxInput::ReadPlainLine(char* line, size_t* length) {
-  Fill(kLookahead);
-  size_t window = Available() < kLookahead ? Available() : kLookahead;
+  // The longest plain line, an optional carriage return and the line feed:
+  // anything that decides a line's fate lies within these bytes.
+  const size_t plain = maxLine_ + 1;
+  const size_t lookahead = plain + 2;
+  Fill(lookahead);
+  size_t window = Available() < lookahead ? Available() : lookahead;
   if (window == 0) return false;
   const char* start = block_ + next_;
   const char* feed = static_cast<const char*>(std::memchr(start, '\n', window));
@@ -53,14 +54,14 @@ bool CrxInput::ReadPlainLine(char* line, size_t* length) {
   if (feed) {
     size_t physical = static_cast<size_t>(feed - start);
     size_t text = (physical > 0 && start[physical - 1] == '\r') ? physical - 1 : physical;
-    if (text <= kCrxPlainReadLength - 1) {
+    if (text <= plain - 1) {
       taken = text;
       consumed = physical + 1;
     } else {
-      taken = consumed = kCrxPlainReadLength;
+      taken = consumed = plain;
     }
   } else {
-    taken = consumed = window < kCrxPlainReadLength ? window : kCrxPlainReadLength;
+    taken = consumed = window < plain ? window : plain;
   }
   std::memcpy(line, start, taken);
   line[taken] = '\0';
@@ -71,19 +72,21 @@ bool CrxInput::ReadPlainLine(char* line, size_t* length) {
 }
 
 CrxInput::LineResult CrxInput::ReadLine(char* line, size_t* length) {
-  Fill(kLookahead);
-  size_t window = Available() < kLookahead ? Available() : kLookahead;
+  const size_t plain = maxLine_ + 1;
+  const size_t lookahead = plain + 2;
+  Fill(lookahead);
+  size_t window = Available() < lookahead ? Available() : lookahead;
   const char* start = block_ + next_;
   const char* feed =
       window ? static_cast<const char*>(std::memchr(start, '\n', window)) : nullptr;
   if (!feed) {
     // Without a line feed the input either ends within 255 characters or the
     // line runs on past what a line may hold.
-    return window <= kCrxPlainReadLength ? LineResult::kTruncated : LineResult::kTooLong;
+    return window <= plain ? LineResult::kTruncated : LineResult::kTooLong;
   }
   size_t physical = static_cast<size_t>(feed - start);
   size_t text = (physical > 0 && start[physical - 1] == '\r') ? physical - 1 : physical;
-  if (text > kCrxMaxLineLength) return LineResult::kTooLong;
+  if (text > maxLine_) return LineResult::kTooLong;
   next_ += physical + 1;
   if (text > 0 && start[text - 1] == '\r') --text;
   std::memcpy(line, start, text);

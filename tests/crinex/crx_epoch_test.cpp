@@ -2,6 +2,7 @@
 // flags, satellite matching and the limits of the tables.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -107,7 +108,7 @@ TEST(CrxEpoch, DifferenceOrderAboveFiveIsRefused) {
   EXPECT_EQ(fifth.result, 0) << fifth.error;
 }
 
-TEST(CrxEpoch, ThirtySatellitesTakeTwoContinuationLinesAndThirtyOneFail) {
+TEST(CrxEpoch, ThirtySatellitesTakeTwoContinuationLinesAndSeventyFiveFail) {
   std::vector<std::string> thirty = Satellites(30);
   std::string compact = CompactHeader(1) + EpochLine(thirty, 0, '&') + "\n\n";
   for (int i = 0; i < 30; ++i) compact += "0&" + std::to_string(i) + "\n";
@@ -125,7 +126,28 @@ TEST(CrxEpoch, ThirtySatellitesTakeTwoContinuationLinesAndThirtyOneFail) {
   }
   EXPECT_EQ(Body(decoded, 1), expected);
 
-  Decoded tooMany = Decode(CompactHeader(1) + EpochLine(Satellites(31), 0, '&') + "\n\n");
+  // Mixed RINEX 2.11 files carry more than 30 satellites: as many as the
+  // 255-character epoch line holds are taken, 74, on six continuation lines.
+  std::vector<std::string> most = Satellites(74);
+  compact = CompactHeader(1) + EpochLine(most, 0, '&') + "\n\n";
+  for (int i = 0; i < 74; ++i) compact += "0&" + std::to_string(i) + "\n";
+  // The next epoch drops the first satellite: every other one keeps its arc.
+  std::string shifted = EpochLine(Satellites(74)).substr(35);  // G02 onward
+  compact += std::string(30, ' ') + "73" + shifted + "&&&\n\n";
+  for (int i = 1; i < 74; ++i) compact += "0&" + std::to_string(i + 1000) + "\n";
+  decoded = Decode(compact);
+  ASSERT_EQ(decoded.result, 0) << decoded.error;
+  line = EpochLine(most);
+  ASSERT_EQ(line.size(), 254u);
+  expected = line.substr(0, 68) + "\n";
+  for (size_t from = 68; from < line.size(); from += 36)
+    expected += std::string(32, ' ') + line.substr(from, 36) + "\n";
+  EXPECT_EQ(std::count(expected.begin(), expected.end(), '\n'), 7);
+  std::string body = Body(decoded, 1);
+  EXPECT_EQ(body.compare(0, expected.size(), expected), 0) << body.substr(0, expected.size());
+  EXPECT_NE(body.find("\n         1.073\n"), std::string::npos);  // G74 in the second epoch
+
+  Decoded tooMany = Decode(CompactHeader(1) + EpochLine(Satellites(75), 0, '&') + "\n\n");
   EXPECT_EQ(tooMany.result, -1);
   EXPECT_EQ(tooMany.error, "ERROR in compressed rinex file: exceed maximum number of satellites");
 }

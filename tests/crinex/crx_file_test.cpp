@@ -180,7 +180,7 @@ TEST(CrxFile, TypeListsOfMoreThanNineTypesKeepTheirCount) {
                 Fields({".001", ".002", ".003", ".004", ".005", ".006", ".007", ".008", ".009",
                         ".010", ".011"}));
 
-  Decoded tooMany = Decode(CompactHeader(41));
+  Decoded tooMany = Decode(CompactHeader(65));
   EXPECT_EQ(tooMany.result, -1);
   EXPECT_EQ(tooMany.error,
             "ERROR in compressed rinex file: exceed maximum number of observation types");

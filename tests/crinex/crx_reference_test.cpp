@@ -1,9 +1,13 @@
 // Real compact RINEX files against their known decodings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include <zlib.h>
 
 #include "api/library_state.h"
 #include "crinex/crx2rnx.h"
@@ -21,6 +25,18 @@ std::vector<std::string> TrimmedLines(const std::string& text) {
     lines.push_back(end == std::string::npos ? std::string() : line.substr(0, end + 1));
   }
   return lines;
+}
+
+// The content of a gzip file, as the retrieval unpacks it before decoding.
+std::string Gunzip(const std::string& path) {
+  std::string content;
+  gzFile file = gzopen(path.c_str(), "rb");
+  if (!file) return content;
+  char block[65536];
+  for (int got; (got = gzread(file, block, sizeof block)) > 0;)
+    content.append(block, static_cast<size_t>(got));
+  gzclose(file);
+  return content;
 }
 
 std::string DecodeShared(const std::string& name, const ScratchDir& dir) {
@@ -65,6 +81,90 @@ TEST(CrxReference, WholeDayDecodesEveryEpoch) {
   // one decoding into the next.
   ScratchDir again;
   EXPECT_TRUE(DecodeShared("york0440.15d", again) == decoded);
+}
+
+// Compact RINEX 3.0 files and their decodings by the reference decoder, byte
+// for byte: mixed G/R/E/C, a clock offset on every epoch, a malformed
+// satellite count (sample), RINEX 4.00 observations and an event record.
+TEST(CrxReference, CompactRinex3FilesDecodeByteForByte) {
+  if (!HaveSharedData()) GTEST_SKIP() << "no shared data";
+  const std::pair<const char*, const char*> pairs[] = {
+      {"ACOR00ESP_R_20213550000_01D_30S_MO.crx", "ACOR00ESP_R_20213550000_01D_30S_MO.rnx"},
+      {"VLNS0010.22D", "VLNS0010.22O"},
+      {"flrs0010.12d", "flrs0010.12o"},
+      {"sample.crx", "sample.rnx"},
+      {"KMS300DNK_R_20221591000_01H_30S_MO.crx", "KMS300DNK_R_20221591000_01H_30S_MO.rnx"},
+      {"kais329w.18d", "kais329w.18o"},
+  };
+  for (const auto& [compact, rinex] : pairs) {
+    std::string expected = ReadFile(SharedData(std::string("rinex3/") + rinex));
+    if (expected.empty()) continue;  // not in this copy of the data
+    ScratchDir dir;
+    std::string output = dir.File("out.rnx");
+    ASSERT_EQ(Crx2Rnx(SharedData(std::string("rinex3/") + compact).c_str(), output.c_str()), 0)
+        << compact << ": " << LastErrorText;
+    std::string decoded = ReadFile(output);
+    if (decoded == expected) continue;
+    // Name the first line that differs.
+    size_t at = 0;
+    while (at < decoded.size() && at < expected.size() && decoded[at] == expected[at]) ++at;
+    size_t lineStart = decoded.rfind('\n', at == 0 ? 0 : at - 1);
+    lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
+    size_t lineNumber =
+        1 + static_cast<size_t>(std::count(decoded.begin(),
+                                           decoded.begin() + static_cast<long>(lineStart), '\n'));
+    ADD_FAILURE() << compact << " differs at line " << lineNumber << ":\n  ours: "
+                  << decoded.substr(lineStart, decoded.find('\n', lineStart) - lineStart)
+                  << "\n  ref:  "
+                  << expected.substr(lineStart, expected.find('\n', lineStart) - lineStart);
+  }
+}
+
+TEST(CrxReference, GzippedCompactRinex3DecodesOnceUnpacked) {
+  if (!HaveSharedData()) GTEST_SKIP() << "no shared data";
+  std::string compact = Gunzip(SharedData("rinex3/sample.crx.gz"));
+  if (compact.empty()) GTEST_SKIP() << "no sample.crx.gz";
+  ScratchDir dir;
+  WriteFile(dir.File("sample.crx"), compact);
+  ASSERT_EQ(Crx2Rnx(dir.File("sample.crx").c_str(), dir.File("sample.rnx").c_str()), 0)
+      << LastErrorText;
+  EXPECT_TRUE(ReadFile(dir.File("sample.rnx")) == ReadFile(SharedData("rinex3/sample.rnx")));
+}
+
+// A whole multi-GNSS day: every epoch carries as many record lines as its
+// line announces, each of a satellite of a system the header lists.
+TEST(CrxReference, CompactRinex3WholeDayDecodesEveryEpoch) {
+  if (!HaveSharedData()) GTEST_SKIP() << "no shared data";
+  std::string compact = Gunzip(SharedData("rinex3/NIST00USA_R_20230010000_01D_30S_MO.crx.gz"));
+  if (compact.empty()) GTEST_SKIP() << "no NIST00USA day";
+  ScratchDir dir;
+  WriteFile(dir.File("day.crx"), compact);
+  ASSERT_EQ(Crx2Rnx(dir.File("day.crx").c_str(), dir.File("day.rnx").c_str()), 0)
+      << LastErrorText;
+  std::string decoded = ReadFile(dir.File("day.rnx"));
+  std::istringstream lines(decoded.substr(decoded.find("END OF HEADER\n") + 14));
+  std::string line, last;
+  size_t epochs = 0, records = 0, mostSatellites = 0;
+  int expecting = 0;
+  while (std::getline(lines, line)) {
+    if (line[0] == '>') {
+      ASSERT_EQ(expecting, 0) << last;
+      ASSERT_EQ(line.size(), 35u) << line;  // no clock offset in this file
+      expecting = std::stoi(line.substr(32, 3));
+      mostSatellites = std::max(mostSatellites, static_cast<size_t>(expecting));
+      ++epochs;
+      last = line;
+      continue;
+    }
+    ASSERT_GT(expecting--, 0) << line;
+    ASSERT_NE(std::string("CEGRS").find(line[0]), std::string::npos) << line;
+    ++records;
+  }
+  EXPECT_EQ(expecting, 0);
+  EXPECT_EQ(epochs, 2880u);
+  EXPECT_EQ(last, "> 2023 01 01 23 59 30.0000000  0 38");
+  EXPECT_GT(mostSatellites, 30u);
+  EXPECT_GT(records, 2880u * 30);
 }
 
 }  // namespace

@@ -66,6 +66,53 @@ std::string Fields(const std::vector<std::string>& values) {
   return lines;
 }
 
+std::string SystemTypes(char system, int types) {
+  std::string lines;
+  for (int first = 0; first < types || (types == 0 && first == 0); first += 13) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%c  %3d", first == 0 ? system : ' ', types);
+    std::string line = first == 0 ? text : "      ";
+    for (int i = first; i < types && i < first + 13; ++i) {
+      std::snprintf(text, sizeof text, " C%02d", i + 1);
+      line += text;
+    }
+    lines += Labelled(line, "SYS / # / OBS TYPES") + "\n";
+  }
+  return lines;
+}
+
+std::string RinexHeader3(const std::string& typeLines) {
+  return Labelled("     3.04           OBSERVATION DATA    M (MIXED)", "RINEX VERSION / TYPE") +
+         "\n" + typeLines + Labelled("", "END OF HEADER") + "\n";
+}
+
+std::string CompactHeader3(const std::string& typeLines) {
+  return Labelled("3.0                 COMPACT RINEX FORMAT", "CRINEX VERS   / TYPE") + "\n" +
+         Labelled("RNX2CRX ver.4.1.0                       02-Jan-22 00:02",
+                  "CRINEX PROG / DATE") +
+         "\n" + RinexHeader3(typeLines);
+}
+
+std::string Epoch3Line(const std::vector<std::string>& satellites, int flag, int seconds) {
+  char text[64];
+  std::snprintf(text, sizeof text, "> 2022 01 01  0  0 %2d.0000000  %d%3d      ", seconds, flag,
+                static_cast<int>(satellites.size()));
+  std::string line = text;
+  for (const std::string& satellite : satellites) line += satellite;
+  return line;
+}
+
+std::string Record3(const std::string& satellite, const std::vector<std::string>& values,
+                    const std::string& flags) {
+  std::string line = satellite;
+  for (size_t i = 0; i < values.size(); ++i) {
+    std::string pair = 2 * i + 2 <= flags.size() ? flags.substr(2 * i, 2) : "  ";
+    line += std::string(14 - values[i].size(), ' ') + values[i] + pair;
+  }
+  line.erase(line.find_last_not_of(' ') + 1);
+  return line + "\n";
+}
+
 Decoded Decode(const std::string& compact) {
   ScratchDir dir;
   WriteFile(dir.File("in.21d"), compact);
@@ -81,6 +128,12 @@ std::string Body(const Decoded& decoded, int types) {
   std::string header = RinexHeader(types);
   if (decoded.output.compare(0, header.size(), header) != 0) return "<header differs>";
   return decoded.output.substr(header.size());
+}
+
+std::string BodyAfterHeader(const Decoded& decoded) {
+  std::string end = Labelled("", "END OF HEADER") + "\n";
+  size_t at = decoded.output.find(end);
+  return at == std::string::npos ? "<no header>" : decoded.output.substr(at + end.size());
 }
 
 }  // namespace stanvex::testing
