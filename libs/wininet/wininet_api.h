@@ -15,8 +15,17 @@
  *    INTERNET_STATUS_REQUEST_COMPLETE (100) with an INTERNET_ASYNC_RESULT
  *    whose dwResult is the connection handle (InternetConnectA) or TRUE
  *    (FtpGetFileA) on success and 0 on failure, and whose dwError carries the
- *    reason of a failure (ERROR_INTERNET_ITEM_NOT_FOUND when the server
- *    reports the file missing, ERROR_DISK_FULL when the local disk is full).
+ *    reason of a failure: ERROR_INTERNET_ITEM_NOT_FOUND (FTP 550, HTTP 404
+ *    or 410), ERROR_INTERNET_INCORRECT_PASSWORD (FTP 530, HTTP 401),
+ *    ERROR_ACCESS_DENIED (HTTP 403, or the local file may not be written),
+ *    ERROR_INTERNET_INVALID_CA (certificate not trusted),
+ *    ERROR_INTERNET_SEC_CERT_CN_INVALID (certificate for another host),
+ *    ERROR_HTTP_INVALID_SERVER_RESPONSE (an HTML page where a file was asked),
+ *    ERROR_DISK_FULL; and, for causes that may pass, ERROR_INTERNET_CANNOT_CONNECT,
+ *    ERROR_INTERNET_CONNECTION_ABORTED, ERROR_INTERNET_TIMEOUT (also a
+ *    transfer that moves too little for too long),
+ *    ERROR_INTERNET_SECURITY_CHANNEL_ERROR (TLS handshake cut) and
+ *    ERROR_INTERNET_EXTENDED_ERROR (FTP 4xx reply, HTTP 5xx).
  *  - A request the library refuses at once (bad handle, bad argument, a
  *    request already running on the connection) returns NULL / FALSE with
  *    another last error and sends no notification.
@@ -114,7 +123,12 @@ typedef void(WININET_CALL *INTERNET_STATUS_CALLBACK)(HINTERNET hInternet, DWORD_
 #define ERROR_INTERNET_ITEM_NOT_FOUND 12028
 #define ERROR_INTERNET_CANNOT_CONNECT 12029
 #define ERROR_INTERNET_CONNECTION_ABORTED 12030
+#define ERROR_INTERNET_SEC_CERT_CN_INVALID 12038
+#define ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR 12040
+#define ERROR_INTERNET_INVALID_CA 12045
 #define ERROR_FTP_TRANSFER_IN_PROGRESS 12110
+#define ERROR_HTTP_INVALID_SERVER_RESPONSE 12152
+#define ERROR_HTTP_REDIRECT_FAILED 12156
 #define ERROR_INTERNET_SECURITY_CHANNEL_ERROR 12157
 
 #if defined(STANVEX_WININET_BUILDING)
