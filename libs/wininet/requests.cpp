@@ -169,8 +169,11 @@ void ApplyCommonOptions(CURL* easy, ConnectionObject& connection, TransferContex
   curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, stall.bytesPerSecond);
   curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, stall.seconds);
   ApplyTrustSettings(easy);
-  // Logins are chosen here, per host; libcurl's own netrc reading is off.
+  // Logins are chosen here, per host; libcurl's own netrc reading is off,
+  // and an address with a login written into it (a redirect's, say) is
+  // refused rather than used.
   curl_easy_setopt(easy, CURLOPT_NETRC, static_cast<long>(CURL_NETRC_IGNORED));
+  curl_easy_setopt(easy, CURLOPT_DISALLOW_USERNAME_IN_URL, 1L);
   // An empty proxy also keeps libcurl from taking one from the environment.
   curl_easy_setopt(easy, CURLOPT_PROXY, connection.proxy.c_str());
   switch (connection.address.scheme) {

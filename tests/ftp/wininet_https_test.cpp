@@ -229,6 +229,34 @@ TEST_F(WininetHttpsTest, AnswersCarryTheirCauseAndLeaveNoFile) {
   EXPECT_EQ(Get(wrong, "/pub/a.Z", local), static_cast<DWORD>(ERROR_INTERNET_INCORRECT_PASSWORD));
 }
 
+TEST_F(WininetHttpsTest, RedirectsStayWithinHttpsAndNeverTakeALoginFromTheAddress) {
+  HttpsServerOptions options;
+  options.root = root_.path();
+  HttpsServer probe(options);  // only for a free port to name in the redirects
+  ASSERT_TRUE(probe.running()) << probe.error();
+  std::string self = "127.0.0.1:" + std::to_string(probe.port());
+  probe.Stop();
+  options.bind = self;
+  options.redirects = {{"/pub/plain*", "http://" + self + "/pub/a.Z"},
+                       {"/pub/inline*", "https://mallory:pw@" + self + "/pub/a.Z"},
+                       {"/pub/loop*", "/pub/loop.Z"},
+                       {"/pub/moved*", "https://" + self + "/pub/a.Z"}};
+  HttpsServer server(options);
+  ASSERT_TRUE(server.running()) << server.error();
+  HINTERNET connection = Connect(server.Url());
+  ASSERT_NE(connection, nullptr);
+  std::string local = local_.File("x.Z");
+  EXPECT_EQ(Get(connection, "/pub/plain.Z", local),
+            static_cast<DWORD>(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR));
+  EXPECT_EQ(Get(connection, "/pub/inline.Z", local),
+            static_cast<DWORD>(ERROR_INTERNET_INCORRECT_PASSWORD));
+  EXPECT_EQ(Get(connection, "/pub/loop.Z", local), static_cast<DWORD>(ERROR_HTTP_REDIRECT_FAILED));
+  EXPECT_FALSE(Exists(local));
+  EXPECT_EQ(server.CountLog("GET /pub/a.Z"), 0);
+  ASSERT_EQ(Get(connection, "/pub/moved.Z", local), 0u);
+  EXPECT_EQ(ReadFile(local), content_) << "the redirect's own text is not kept";
+}
+
 // The pattern of single sign-on archives: the data host (127.0.0.1) sends
 // the client to a login host (127.0.0.2) that wants basic authentication,
 // sets a cookie and sends it back; the data host sets its session cookie.
