@@ -67,6 +67,37 @@ bool UrlHostPort(const std::string& url, std::string* host, std::string* port) {
   return ok;
 }
 
+// reference resolved against base (RFC 3986, section 5); "" when either
+// does not parse.
+std::string ResolveUrl(const std::string& base, const char* reference) {
+  CURLU* parsed = curl_url();
+  if (parsed == nullptr) return "";
+  std::string resolved;
+  char* text = nullptr;
+  if (curl_url_set(parsed, CURLUPART_URL, base.c_str(), 0) == CURLUE_OK &&
+      curl_url_set(parsed, CURLUPART_URL, reference, 0) == CURLUE_OK &&
+      curl_url_get(parsed, CURLUPART_URL, &text, 0) == CURLUE_OK)
+    resolved = text;
+  curl_free(text);
+  curl_url_cleanup(parsed);
+  return resolved;
+}
+
+// True when url carries a user name or password.
+bool UrlHasLogin(const char* url) {
+  CURLU* parsed = curl_url();
+  if (parsed == nullptr) return true;
+  char* user = nullptr;
+  char* password = nullptr;
+  bool login = curl_url_set(parsed, CURLUPART_URL, url, 0) != CURLUE_OK ||
+               curl_url_get(parsed, CURLUPART_USER, &user, 0) == CURLUE_OK ||
+               curl_url_get(parsed, CURLUPART_PASSWORD, &password, 0) == CURLUE_OK;
+  curl_free(user);
+  curl_free(password);
+  curl_url_cleanup(parsed);
+  return login;
+}
+
 // True when the connection was given a real account (not anonymous).
 bool HasOwnAccount(const ConnectionObject& connection) {
   return !connection.user.empty() && !EqualNoCase(connection.user, "anonymous");
@@ -169,11 +200,8 @@ void ApplyCommonOptions(CURL* easy, ConnectionObject& connection, TransferContex
   curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, stall.bytesPerSecond);
   curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, stall.seconds);
   ApplyTrustSettings(easy);
-  // Logins are chosen here, per host; libcurl's own netrc reading is off,
-  // and an address with a login written into it (a redirect's, say) is
-  // refused rather than used.
+  // Logins are chosen here, per host; libcurl's own netrc reading is off.
   curl_easy_setopt(easy, CURLOPT_NETRC, static_cast<long>(CURL_NETRC_IGNORED));
-  curl_easy_setopt(easy, CURLOPT_DISALLOW_USERNAME_IN_URL, 1L);
   // An empty proxy also keeps libcurl from taking one from the environment.
   curl_easy_setopt(easy, CURLOPT_PROXY, connection.proxy.c_str());
   switch (connection.address.scheme) {
@@ -310,15 +338,24 @@ CURLcode PerformHttps(ConnectionObject& connection, CURL* easy, std::string url,
     curl_easy_setopt(easy, CURLOPT_PASSWORD, nullptr);
     long status = HttpStatus(easy);
     if (code != CURLE_OK || status < 300 || status > 399) return code;
-    char* location = nullptr;
-    curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &location);
-    if (location == nullptr) {
+    // The Location as the server sent it, resolved against the address of
+    // this request (libcurl's own resolved form would carry the login).
+    curl_header* header = nullptr;
+    std::string location;
+    if (curl_easy_header(easy, "Location", 0, CURLH_HEADER, -1, &header) == CURLHE_OK)
+      location = ResolveUrl(url, header->value);
+    if (location.empty()) {
       transfer->own_error = ERROR_INTERNET_EXTENDED_ERROR;
       return CURLE_HTTP_RETURNED_ERROR;
     }
-    if (!StartsWithNoCase(location, "https://")) {
+    if (!StartsWithNoCase(location.c_str(), "https://")) {
       transfer->own_error = ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR;
       return CURLE_UNSUPPORTED_PROTOCOL;
+    }
+    // A login written into the address is refused rather than used.
+    if (UrlHasLogin(location.c_str())) {
+      transfer->own_error = ERROR_INTERNET_INCORRECT_PASSWORD;
+      return CURLE_LOGIN_DENIED;
     }
     if (hop == kMaxRedirects) {
       transfer->own_error = ERROR_HTTP_REDIRECT_FAILED;
