@@ -37,6 +37,27 @@
  *    after it returns. Closing a session also closes its connections.
  *    Handle values are never reused, so closing a stale handle is harmless.
  *
+ * Logins: an account given to InternetConnectA (any user but "anonymous")
+ * goes to that server only: over FTP/FTPS as USER/PASS, over HTTPS as basic
+ * authentication on requests to its own host and port. A host that was
+ * given no account gets the entry of the user's netrc file for it (the file
+ * named by NETRC, else ~/.netrc; %USERPROFILE%\_netrc on Windows), else
+ * FTP logs in anonymously and HTTPS sends none. HTTPS redirects are followed
+ * to https:// addresses only (ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR), each
+ * request carrying its own host's login and no other's; an address with a
+ * login written into it is refused. Cookies live in memory for the length
+ * of the session handle (InternetOpenA). An HTTPS answer whose body begins
+ * as a web page ("<!DOCTYPE html" or "<html") fails with
+ * ERROR_HTTP_INVALID_SERVER_RESPONSE.
+ *
+ * Trust: certificate and host-name checks are always on. The system's
+ * authorities are trusted unless CURL_CA_BUNDLE, or SSL_CERT_FILE and
+ * SSL_CERT_DIR, name others (a private certificate authority).
+ *
+ * Stalls: a transfer that moves fewer than 300 bytes a second for 60
+ * seconds fails with ERROR_INTERNET_TIMEOUT (STANVEX_STALL_SECONDS and
+ * STANVEX_STALL_BYTES_PER_SECOND change the limit).
+ *
  * Server addresses given to InternetConnectA: a bare host ("ftp.example.org",
  * FTP on nPort, 21 when nPort is 0), "host:port", or an address with a scheme:
  * "ftp://host[:port][/base]", "ftps://host[:port][/base]" (FTP with explicit
