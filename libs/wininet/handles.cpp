@@ -4,6 +4,30 @@
 
 namespace stanvex::wininet {
 
+SessionObject::~SessionObject() {
+  if (share_ != nullptr) curl_share_cleanup(share_);
+}
+
+void SessionObject::Lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
+  static_cast<SessionObject*>(self)->locks_[data].lock();
+}
+
+void SessionObject::Unlock(CURL*, curl_lock_data data, void* self) {
+  static_cast<SessionObject*>(self)->locks_[data].unlock();
+}
+
+CURLSH* SessionObject::SharedCookies() {
+  std::lock_guard<std::mutex> lock(share_mutex_);
+  if (share_ != nullptr) return share_;
+  share_ = curl_share_init();
+  if (share_ == nullptr) return nullptr;
+  curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, &SessionObject::Lock);
+  curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, &SessionObject::Unlock);
+  curl_share_setopt(share_, CURLSHOPT_USERDATA, this);
+  curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+  return share_;
+}
+
 ConnectionObject::~ConnectionObject() {
   EndWorker();
   if (easy != nullptr) {

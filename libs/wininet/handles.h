@@ -32,11 +32,23 @@ struct InternetObject {
 
 struct SessionObject : InternetObject {
   SessionObject() : InternetObject(Kind::kSession) {}
+  ~SessionObject() override;
   bool async = false;
   // "" for a direct connection, else the gateway URL (see GatewayProxy).
   std::string proxy;
+  // The cookies every HTTPS request of the session shares (a login host's
+  // session cookie, say), kept in memory and gone with the session. Made on
+  // first use; the connections that use it keep the session alive.
+  CURLSH* SharedCookies();
   std::mutex children_mutex;
   std::vector<HINTERNET> children;
+
+ private:
+  static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* self);
+  static void Unlock(CURL*, curl_lock_data data, void* self);
+  std::mutex share_mutex_;
+  CURLSH* share_ = nullptr;
+  std::mutex locks_[CURL_LOCK_DATA_LAST];
 };
 
 struct ConnectionObject : InternetObject {

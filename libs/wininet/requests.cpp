@@ -4,8 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <strings.h>
+
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+
+#include "netrc.h"
+#include "transfer_settings.h"
 
 namespace stanvex::wininet {
 namespace {
@@ -14,16 +20,105 @@ namespace {
 // the caller's time-out is the one that applies.
 constexpr long kConnectTimeoutSeconds = 120;
 constexpr long kResponseTimeoutSeconds = 120;
-// A data connection that delivers nothing for this long is dead.
-constexpr long kStallSeconds = 600;
+// Redirects an HTTPS request may take (a single sign-on login takes three).
+constexpr int kMaxRedirects = 8;
+// The start of a body that is held back until it is known not to be a web
+// page; a body that is still undecided after this many bytes is data.
+constexpr size_t kSniffBytes = 512;
 
 struct TransferContext {
   ConnectionObject* connection = nullptr;
+  CURL* easy = nullptr;
   DWORD_PTR context = 0;
   bool report_replies = false;  // count server replies (login)
   int fd = -1;
   int write_errno = 0;
+  // HTTPS: bodies of answers other than 2xx (redirects) are dropped, and the
+  // first bytes of the file are checked for a web page before any is written.
+  bool https = false;
+  bool sniffing = false;
+  std::string held;
+  bool web_page = false;
+  // A cause found by this library rather than by libcurl (0 when none).
+  DWORD own_error = 0;
 };
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+// The host and port of a URL; false when it does not parse.
+bool UrlHostPort(const std::string& url, std::string* host, std::string* port) {
+  CURLU* parsed = curl_url();
+  if (parsed == nullptr) return false;
+  bool ok = false;
+  char* host_part = nullptr;
+  char* port_part = nullptr;
+  if (curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
+      curl_url_get(parsed, CURLUPART_HOST, &host_part, 0) == CURLUE_OK &&
+      curl_url_get(parsed, CURLUPART_PORT, &port_part, CURLU_DEFAULT_PORT) == CURLUE_OK) {
+    *host = host_part;
+    *port = port_part;
+    ok = true;
+  }
+  curl_free(host_part);
+  curl_free(port_part);
+  curl_url_cleanup(parsed);
+  return ok;
+}
+
+// reference resolved against base (RFC 3986, section 5); "" when either
+// does not parse.
+std::string ResolveUrl(const std::string& base, const char* reference) {
+  CURLU* parsed = curl_url();
+  if (parsed == nullptr) return "";
+  std::string resolved;
+  char* text = nullptr;
+  if (curl_url_set(parsed, CURLUPART_URL, base.c_str(), 0) == CURLUE_OK &&
+      curl_url_set(parsed, CURLUPART_URL, reference, 0) == CURLUE_OK &&
+      curl_url_get(parsed, CURLUPART_URL, &text, 0) == CURLUE_OK)
+    resolved = text;
+  curl_free(text);
+  curl_url_cleanup(parsed);
+  return resolved;
+}
+
+// True when url carries a user name or password.
+bool UrlHasLogin(const char* url) {
+  CURLU* parsed = curl_url();
+  if (parsed == nullptr) return true;
+  char* user = nullptr;
+  char* password = nullptr;
+  bool login = curl_url_set(parsed, CURLUPART_URL, url, 0) != CURLUE_OK ||
+               curl_url_get(parsed, CURLUPART_USER, &user, 0) == CURLUE_OK ||
+               curl_url_get(parsed, CURLUPART_PASSWORD, &password, 0) == CURLUE_OK;
+  curl_free(user);
+  curl_free(password);
+  curl_url_cleanup(parsed);
+  return login;
+}
+
+// True when the connection was given a real account (not anonymous).
+bool HasOwnAccount(const ConnectionObject& connection) {
+  return !connection.user.empty() && !EqualNoCase(connection.user, "anonymous");
+}
+
+// The login for a request to url: the connection's own account on its own
+// host and port only; otherwise the netrc entry of the request's host.
+bool LoginFor(const ConnectionObject& connection, const std::string& url, NetrcLogin* login) {
+  std::string host, port;
+  if (!UrlHostPort(url, &host, &port)) return false;
+  if (HasOwnAccount(connection)) {
+    std::string own_host, own_port;
+    if (UrlHostPort(connection.address.base, &own_host, &own_port) && EqualNoCase(host, own_host) &&
+        port == own_port) {
+      login->login = connection.user;
+      login->password = connection.password;
+      return true;
+    }
+  }
+  return LookupNetrc(host, login);
+}
 
 int AbortWhenCancelled(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   auto* transfer = static_cast<TransferContext*>(data);
@@ -41,18 +136,48 @@ size_t OnReply(char*, size_t size, size_t count, void* data) {
   return bytes;
 }
 
-size_t OnData(char* buffer, size_t size, size_t count, void* data) {
-  auto* transfer = static_cast<TransferContext*>(data);
-  size_t bytes = size * count;
+bool WriteAll(TransferContext* transfer, const char* buffer, size_t bytes) {
   size_t written = 0;
   while (written < bytes) {
     ssize_t n = ::write(transfer->fd, buffer + written, bytes - written);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       transfer->write_errno = n < 0 ? errno : ENOSPC;
-      return 0;  // makes libcurl end the transfer with CURLE_WRITE_ERROR
+      return false;
     }
     written += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Decides on the held start of an HTTPS body: false when it is a web page
+// (the transfer then ends) or cannot be written. atEnd: the body is complete.
+bool ReleaseHeld(TransferContext* transfer, bool atEnd) {
+  BodyStart kind = ClassifyBodyStart(transfer->held.data(), transfer->held.size());
+  if (kind == BodyStart::kWebPage) {
+    transfer->web_page = true;
+    return false;
+  }
+  if (kind == BodyStart::kUndecided && !atEnd && transfer->held.size() < kSniffBytes) return true;
+  transfer->sniffing = false;
+  bool written = WriteAll(transfer, transfer->held.data(), transfer->held.size());
+  transfer->held.clear();
+  return written;
+}
+
+size_t OnData(char* buffer, size_t size, size_t count, void* data) {
+  auto* transfer = static_cast<TransferContext*>(data);
+  size_t bytes = size * count;
+  if (transfer->https) {
+    long status = 0;
+    curl_easy_getinfo(transfer->easy, CURLINFO_RESPONSE_CODE, &status);
+    if (status < 200 || status > 299) return bytes;  // a redirect's own text
+  }
+  if (transfer->sniffing) {
+    transfer->held.append(buffer, bytes);
+    if (!ReleaseHeld(transfer, false)) return 0;
+  } else if (!WriteAll(transfer, buffer, bytes)) {
+    return 0;  // makes libcurl end the transfer with CURLE_WRITE_ERROR
   }
   if (bytes > 0) {
     DWORD received = static_cast<DWORD>(bytes);
@@ -71,28 +196,46 @@ void ApplyCommonOptions(CURL* easy, ConnectionObject& connection, TransferContex
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, transfer);
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
   curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, kResponseTimeoutSeconds);
-  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+  StallLimit stall = StallLimitFromEnvironment();
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, stall.bytesPerSecond);
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, stall.seconds);
+  ApplyTrustSettings(easy);
+  // Logins are chosen here, per host; libcurl's own netrc reading is off.
+  curl_easy_setopt(easy, CURLOPT_NETRC, static_cast<long>(CURL_NETRC_IGNORED));
   // An empty proxy also keeps libcurl from taking one from the environment.
   curl_easy_setopt(easy, CURLOPT_PROXY, connection.proxy.c_str());
   switch (connection.address.scheme) {
     case Scheme::kFtp:
-    case Scheme::kFtps:
+    case Scheme::kFtps: {
       curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
-      curl_easy_setopt(easy, CURLOPT_USERNAME, connection.user.c_str());
-      curl_easy_setopt(easy, CURLOPT_PASSWORD, connection.password.c_str());
+      NetrcLogin login;
+      if (!HasOwnAccount(connection) && LoginFor(connection, connection.address.base, &login)) {
+        curl_easy_setopt(easy, CURLOPT_USERNAME, login.login.c_str());
+        curl_easy_setopt(easy, CURLOPT_PASSWORD, login.password.c_str());
+      } else {
+        curl_easy_setopt(easy, CURLOPT_USERNAME, connection.user.c_str());
+        curl_easy_setopt(easy, CURLOPT_PASSWORD, connection.password.c_str());
+      }
       // One RETR with the whole path, as the path was given: a missing
       // directory then reads as a missing file (550), not as a refused CWD.
       curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
       if (connection.address.scheme == Scheme::kFtps)
         curl_easy_setopt(easy, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
       break;
+    }
     case Scheme::kHttps:
       curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "https");
       curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
-      curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-      curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
-      curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "https");
+      // Redirects are followed here, one request at a time, so that each
+      // host gets its own login and no other (see PerformHttps).
+      curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+      curl_easy_setopt(easy, CURLOPT_UNRESTRICTED_AUTH, 0L);
+      curl_easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+      if (connection.session) {
+        if (CURLSH* cookies = connection.session->SharedCookies())
+          curl_easy_setopt(easy, CURLOPT_SHARE, cookies);
+      }
+      curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");  // the cookie engine, in memory
       break;
     case Scheme::kFile:
       curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "file");
@@ -162,6 +305,66 @@ long HttpStatus(CURL* easy) {
   return status;
 }
 
+long VerifyResult(CURL* easy) {
+  long result = 0;
+  curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &result);
+  return result;
+}
+
+bool StartsWithNoCase(const char* text, const char* prefix) {
+  return strncasecmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+// Fetches url over HTTPS, following redirects to HTTPS addresses only. Each
+// request carries the login of its own host (LoginFor) and nothing else;
+// cookies set on the way go back to the hosts that set them. A cause this
+// library finds itself (a redirect to plain HTTP, too many redirects) is
+// left in transfer->own_error.
+CURLcode PerformHttps(ConnectionObject& connection, CURL* easy, std::string url,
+                      TransferContext* transfer) {
+  for (int hop = 0;; ++hop) {
+    NetrcLogin login;
+    if (LoginFor(connection, url, &login)) {
+      curl_easy_setopt(easy, CURLOPT_USERNAME, login.login.c_str());
+      curl_easy_setopt(easy, CURLOPT_PASSWORD, login.password.c_str());
+    } else {
+      curl_easy_setopt(easy, CURLOPT_USERNAME, nullptr);
+      curl_easy_setopt(easy, CURLOPT_PASSWORD, nullptr);
+    }
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    CURLcode code = Perform(connection, easy);
+    // The login is not kept on the handle past its request.
+    curl_easy_setopt(easy, CURLOPT_USERNAME, nullptr);
+    curl_easy_setopt(easy, CURLOPT_PASSWORD, nullptr);
+    long status = HttpStatus(easy);
+    if (code != CURLE_OK || status < 300 || status > 399) return code;
+    // The Location as the server sent it, resolved against the address of
+    // this request (libcurl's own resolved form would carry the login).
+    curl_header* header = nullptr;
+    std::string location;
+    if (curl_easy_header(easy, "Location", 0, CURLH_HEADER, -1, &header) == CURLHE_OK)
+      location = ResolveUrl(url, header->value);
+    if (location.empty()) {
+      transfer->own_error = ERROR_INTERNET_EXTENDED_ERROR;
+      return CURLE_HTTP_RETURNED_ERROR;
+    }
+    if (!StartsWithNoCase(location.c_str(), "https://")) {
+      transfer->own_error = ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR;
+      return CURLE_UNSUPPORTED_PROTOCOL;
+    }
+    // A login written into the address is refused rather than used.
+    if (UrlHasLogin(location.c_str())) {
+      transfer->own_error = ERROR_INTERNET_INCORRECT_PASSWORD;
+      return CURLE_LOGIN_DENIED;
+    }
+    if (hop == kMaxRedirects) {
+      transfer->own_error = ERROR_HTTP_REDIRECT_FAILED;
+      return CURLE_TOO_MANY_REDIRECTS;
+    }
+    url = location;
+  }
+}
+
 }  // namespace
 
 void Notify(ConnectionObject& connection, DWORD_PTR context, DWORD status, void* info,
@@ -193,7 +396,26 @@ DWORD WindowsErrorForErrno(int error) {
   }
 }
 
-DWORD WindowsErrorFor(CURLcode code, long httpStatus, int writeErrno) {
+BodyStart ClassifyBodyStart(const char* data, size_t length) {
+  static const char* const kPageStarts[] = {"<!doctype html", "<html"};
+  size_t i = 0;
+  if (length >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) i = 3;  // a UTF-8 byte order mark
+  while (i < length && (data[i] == ' ' || data[i] == '\t' || data[i] == '\r' || data[i] == '\n' ||
+                        data[i] == '\f'))
+    ++i;
+  if (i == length) return BodyStart::kUndecided;
+  bool undecided = false;
+  for (const char* start : kPageStarts) {
+    size_t wanted = std::strlen(start);
+    size_t available = length - i < wanted ? length - i : wanted;
+    if (strncasecmp(data + i, start, available) != 0) continue;
+    if (available == wanted) return BodyStart::kWebPage;
+    undecided = true;
+  }
+  return undecided ? BodyStart::kUndecided : BodyStart::kData;
+}
+
+DWORD WindowsErrorFor(CURLcode code, long httpStatus, int writeErrno, long verifyResult) {
   switch (code) {
     case CURLE_OK:
       return 0;
@@ -201,8 +423,10 @@ DWORD WindowsErrorFor(CURLcode code, long httpStatus, int writeErrno) {
     case CURLE_FILE_COULDNT_READ_FILE:
       return ERROR_INTERNET_ITEM_NOT_FOUND;
     case CURLE_HTTP_RETURNED_ERROR:
-      return (httpStatus == 404 || httpStatus == 410) ? ERROR_INTERNET_ITEM_NOT_FOUND
-                                                      : ERROR_INTERNET_EXTENDED_ERROR;
+      if (httpStatus == 404 || httpStatus == 410) return ERROR_INTERNET_ITEM_NOT_FOUND;
+      if (httpStatus == 401) return ERROR_INTERNET_INCORRECT_PASSWORD;
+      if (httpStatus == 403) return ERROR_ACCESS_DENIED;
+      return ERROR_INTERNET_EXTENDED_ERROR;
     case CURLE_WRITE_ERROR:
       return WindowsErrorForErrno(writeErrno);
     case CURLE_LOGIN_DENIED:
@@ -221,10 +445,18 @@ DWORD WindowsErrorFor(CURLcode code, long httpStatus, int writeErrno) {
     case CURLE_SEND_ERROR:
     case CURLE_GOT_NOTHING:
       return ERROR_INTERNET_CONNECTION_ABORTED;
-    case CURLE_SSL_CONNECT_ERROR:
     case CURLE_PEER_FAILED_VERIFICATION:
-    case CURLE_USE_SSL_FAILED:
+      // An untrusted chain fails the handshake and leaves OpenSSL's verdict
+      // (20 unknown issuer, 19 self-signed, 10 expired, ...). libcurl checks
+      // the host name itself, before it reads that verdict, so a mismatch
+      // leaves its "not verified yet" value 1 (or 0).
+      return verifyResult > 1 ? ERROR_INTERNET_INVALID_CA : ERROR_INTERNET_SEC_CERT_CN_INVALID;
     case CURLE_SSL_CACERT_BADFILE:
+      // The authorities named by SSL_CERT_FILE or CURL_CA_BUNDLE cannot be
+      // read: nothing can be trusted.
+      return ERROR_INTERNET_INVALID_CA;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_USE_SSL_FAILED:
       return ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
     case CURLE_UNSUPPORTED_PROTOCOL:
       return ERROR_INTERNET_UNRECOGNIZED_SCHEME;
@@ -245,6 +477,7 @@ RequestOutcome RunConnect(ConnectionObject& connection, DWORD_PTR context) {
   transfer.report_replies = true;
   CURLcode code = CURLE_OK;
   long status = 0;
+  long verify = 0;
   switch (connection.address.scheme) {
     case Scheme::kFtp:
     case Scheme::kFtps: {
@@ -259,6 +492,7 @@ RequestOutcome RunConnect(ConnectionObject& connection, DWORD_PTR context) {
       curl_easy_setopt(connection.easy, CURLOPT_URL, (connection.address.base + "/").c_str());
       curl_easy_setopt(connection.easy, CURLOPT_NOBODY, 1L);
       code = Perform(connection, connection.easy);
+      verify = VerifyResult(connection.easy);
       DetachCallbacks(connection.easy);
       break;
     case Scheme::kHttps: {
@@ -271,6 +505,7 @@ RequestOutcome RunConnect(ConnectionObject& connection, DWORD_PTR context) {
       curl_easy_setopt(easy, CURLOPT_URL, connection.address.base.c_str());
       curl_easy_setopt(easy, CURLOPT_CONNECT_ONLY, 1L);
       code = curl_easy_perform(easy);
+      verify = VerifyResult(easy);
       curl_easy_cleanup(easy);
       break;
     }
@@ -285,7 +520,7 @@ RequestOutcome RunConnect(ConnectionObject& connection, DWORD_PTR context) {
     }
   }
   if (code != CURLE_OK) {
-    outcome.error = WindowsErrorFor(code, status, 0);
+    outcome.error = WindowsErrorFor(code, status, 0, verify);
     return outcome;
   }
   outcome.result = reinterpret_cast<DWORD_PTR>(connection.handle);
@@ -298,11 +533,19 @@ RequestOutcome RunGetFile(ConnectionObject& connection, const std::string& remot
   TransferContext transfer;
   transfer.connection = &connection;
   transfer.context = context;
+  transfer.https = connection.address.scheme == Scheme::kHttps;
+  transfer.sniffing = transfer.https;
 
   // Written beside the target and renamed at the end, so that a transfer cut
-  // short never leaves a partial file under the final name.
+  // short never leaves a partial file under the final name. The partial file
+  // is always a new file of our own: a stale one (or a link planted under
+  // its name) is removed, never followed.
   std::string partial = localPath + ".part";
-  transfer.fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (::unlink(partial.c_str()) != 0 && errno != ENOENT) {
+    outcome.error = WindowsErrorForErrno(errno);
+    return outcome;
+  }
+  transfer.fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (transfer.fd < 0) {
     outcome.error = WindowsErrorForErrno(errno);
     return outcome;
@@ -310,20 +553,30 @@ RequestOutcome RunGetFile(ConnectionObject& connection, const std::string& remot
 
   if (connection.easy == nullptr) connection.easy = curl_easy_init();
   CURL* easy = connection.easy;
+  transfer.easy = easy;
   CURLcode code = CURLE_OUT_OF_MEMORY;
   long status = 0;
+  long verify = 0;
   if (easy != nullptr) {
     ApplyCommonOptions(easy, connection, &transfer);
     std::string url = RemoteUrl(connection.address, remotePath.c_str());
-    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
     curl_easy_setopt(easy, CURLOPT_NOBODY, 0L);
     curl_easy_setopt(easy, CURLOPT_TRANSFERTEXT, ascii ? 1L : 0L);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnData);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
-    code = Perform(connection, easy);
+    if (transfer.https) {
+      code = PerformHttps(connection, easy, url, &transfer);
+    } else {
+      curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+      code = Perform(connection, easy);
+    }
     status = HttpStatus(easy);
+    verify = VerifyResult(easy);
     DetachCallbacks(easy);
   }
+  // A body shorter than the check's window is decided on what came.
+  if (code == CURLE_OK && transfer.sniffing && !ReleaseHeld(&transfer, true))
+    code = CURLE_WRITE_ERROR;
   if (::close(transfer.fd) != 0 && code == CURLE_OK) {
     code = CURLE_WRITE_ERROR;
     transfer.write_errno = errno;
@@ -335,7 +588,13 @@ RequestOutcome RunGetFile(ConnectionObject& connection, const std::string& remot
   }
   if (code != CURLE_OK) {
     ::unlink(partial.c_str());
-    outcome.error = WindowsErrorFor(code, status, transfer.write_errno);
+    if (transfer.web_page) {
+      outcome.error = ERROR_HTTP_INVALID_SERVER_RESPONSE;
+    } else if (transfer.own_error != 0) {
+      outcome.error = transfer.own_error;
+    } else {
+      outcome.error = WindowsErrorFor(code, status, transfer.write_errno, verify);
+    }
     return outcome;
   }
   outcome.result = 1;

@@ -21,7 +21,11 @@ struct RequestOutcome {
 RequestOutcome RunConnect(ConnectionObject& connection, DWORD_PTR context);
 
 // Fetches remotePath into localPath (created or replaced; a failed transfer
-// leaves localPath as it was). Data bytes are reported as they arrive.
+// leaves localPath as it was). Data bytes are reported as they arrive. The
+// data go to localPath + ".part", made new (any entry of that name, a link
+// included, is removed first, and the file is never opened through a link),
+// then renamed over localPath. Over HTTPS an answer that is a web page
+// fails with ERROR_HTTP_INVALID_SERVER_RESPONSE and writes nothing.
 RequestOutcome RunGetFile(ConnectionObject& connection, const std::string& remotePath,
                           const std::string& localPath, bool ascii, DWORD_PTR context);
 
@@ -30,8 +34,15 @@ void Notify(ConnectionObject& connection, DWORD_PTR context, DWORD status, void*
             DWORD length);
 
 // The Windows error code for a libcurl result; httpStatus is the response
-// code of an https request, writeErrno the errno of a failed local write.
-DWORD WindowsErrorFor(CURLcode code, long httpStatus, int writeErrno);
+// code of an https request, writeErrno the errno of a failed local write,
+// verifyResult the certificate chain's verification result (0 when it
+// verified).
+DWORD WindowsErrorFor(CURLcode code, long httpStatus, int writeErrno, long verifyResult = 0);
+
+// What the first bytes of an HTTPS answer show: a web page (after blanks,
+// "<!DOCTYPE html" or "<html", any case), data, or not yet known.
+enum class BodyStart { kUndecided, kWebPage, kData };
+BodyStart ClassifyBodyStart(const char* data, size_t length);
 
 // The Windows error code for an errno of a local file operation.
 DWORD WindowsErrorForErrno(int error);

@@ -15,8 +15,17 @@
  *    INTERNET_STATUS_REQUEST_COMPLETE (100) with an INTERNET_ASYNC_RESULT
  *    whose dwResult is the connection handle (InternetConnectA) or TRUE
  *    (FtpGetFileA) on success and 0 on failure, and whose dwError carries the
- *    reason of a failure (ERROR_INTERNET_ITEM_NOT_FOUND when the server
- *    reports the file missing, ERROR_DISK_FULL when the local disk is full).
+ *    reason of a failure: ERROR_INTERNET_ITEM_NOT_FOUND (FTP 550, HTTP 404
+ *    or 410), ERROR_INTERNET_INCORRECT_PASSWORD (FTP 530, HTTP 401),
+ *    ERROR_ACCESS_DENIED (HTTP 403, or the local file may not be written),
+ *    ERROR_INTERNET_INVALID_CA (certificate not trusted),
+ *    ERROR_INTERNET_SEC_CERT_CN_INVALID (certificate for another host),
+ *    ERROR_HTTP_INVALID_SERVER_RESPONSE (an HTML page where a file was asked),
+ *    ERROR_DISK_FULL; and, for causes that may pass, ERROR_INTERNET_CANNOT_CONNECT,
+ *    ERROR_INTERNET_CONNECTION_ABORTED, ERROR_INTERNET_TIMEOUT (also a
+ *    transfer that moves too little for too long),
+ *    ERROR_INTERNET_SECURITY_CHANNEL_ERROR (TLS handshake cut) and
+ *    ERROR_INTERNET_EXTENDED_ERROR (FTP 4xx reply, HTTP 5xx).
  *  - A request the library refuses at once (bad handle, bad argument, a
  *    request already running on the connection) returns NULL / FALSE with
  *    another last error and sends no notification.
@@ -27,6 +36,27 @@
  *    after its thread has ended: no notification for that handle arrives
  *    after it returns. Closing a session also closes its connections.
  *    Handle values are never reused, so closing a stale handle is harmless.
+ *
+ * Logins: an account given to InternetConnectA (any user but "anonymous")
+ * goes to that server only: over FTP/FTPS as USER/PASS, over HTTPS as basic
+ * authentication on requests to its own host and port. A host that was
+ * given no account gets the entry of the user's netrc file for it (the file
+ * named by NETRC, else ~/.netrc; %USERPROFILE%\_netrc on Windows), else
+ * FTP logs in anonymously and HTTPS sends none. HTTPS redirects are followed
+ * to https:// addresses only (ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR), each
+ * request carrying its own host's login and no other's; an address with a
+ * login written into it is refused. Cookies live in memory for the length
+ * of the session handle (InternetOpenA). An HTTPS answer whose body begins
+ * as a web page ("<!DOCTYPE html" or "<html") fails with
+ * ERROR_HTTP_INVALID_SERVER_RESPONSE.
+ *
+ * Trust: certificate and host-name checks are always on. The system's
+ * authorities are trusted unless CURL_CA_BUNDLE, or SSL_CERT_FILE and
+ * SSL_CERT_DIR, name others (a private certificate authority).
+ *
+ * Stalls: a transfer that moves fewer than 300 bytes a second for 60
+ * seconds fails with ERROR_INTERNET_TIMEOUT (STANVEX_STALL_SECONDS and
+ * STANVEX_STALL_BYTES_PER_SECOND change the limit).
  *
  * Server addresses given to InternetConnectA: a bare host ("ftp.example.org",
  * FTP on nPort, 21 when nPort is 0), "host:port", or an address with a scheme:
@@ -114,7 +144,12 @@ typedef void(WININET_CALL *INTERNET_STATUS_CALLBACK)(HINTERNET hInternet, DWORD_
 #define ERROR_INTERNET_ITEM_NOT_FOUND 12028
 #define ERROR_INTERNET_CANNOT_CONNECT 12029
 #define ERROR_INTERNET_CONNECTION_ABORTED 12030
+#define ERROR_INTERNET_SEC_CERT_CN_INVALID 12038
+#define ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR 12040
+#define ERROR_INTERNET_INVALID_CA 12045
 #define ERROR_FTP_TRANSFER_IN_PROGRESS 12110
+#define ERROR_HTTP_INVALID_SERVER_RESPONSE 12152
+#define ERROR_HTTP_REDIRECT_FAILED 12156
 #define ERROR_INTERNET_SECURITY_CHANNEL_ERROR 12157
 
 #if defined(STANVEX_WININET_BUILDING)

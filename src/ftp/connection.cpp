@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "ftp/transfer_errors.h"
 #include "platform/platform.h"
 
 namespace stanvex {
@@ -39,7 +40,10 @@ int OpenInternetSession(FtpSession* session) {
 int FTPConnect(FtpSession* session, const char* host, HINTERNET* connection, const char* user,
                const char* password) {
   ResetTransferState();
-  TransferSend(STATUS_CONNECTING, host);
+  // A login written into the address never reaches a status text.
+  char shown[kTextSize];
+  AddressWithoutLogin(host, shown, sizeof shown);
+  TransferSend(STATUS_CONNECTING, shown);
   if (user == nullptr) user = "anonymous";
   if (password == nullptr) password = "anonymous@";
 
@@ -74,23 +78,25 @@ int FTPConnect(FtpSession* session, const char* host, HINTERNET* connection, con
       SetLastErrorText(
           "Error Unable to connect to FTP Server. The Server could be down or you may not have an "
           "internet connection. FTP Server = %s",
-          host != nullptr ? host : "");
+          shown);
       return 0;
     }
     *connection = reinterpret_cast<HINTERNET>(Transfer.result.load());
   }
 
   if (*connection != nullptr) {
+    RememberConnectionHost(*connection, host);
     char text[kTextSize];
     CopyText(text, sizeof text, "Connected to FTP Server ");
-    AppendText(text, sizeof text, host);
+    AppendText(text, sizeof text, shown);
     TransferSend(STATUS_TEXT, text);
     return 1;
   }
   TransferError("Error in FTP Connect");
-  SetLastErrorText(
-      "Error Unable to connect to FTP Server. Server could be down or you may not have an internet "
-      "connection");
+  if (!SetConnectionFailureText(Transfer.lastError.load(), host))
+    SetLastErrorText(
+        "Error Unable to connect to FTP Server. Server could be down or you may not have an "
+        "internet connection");
   return 0;
 }
 

@@ -6,6 +6,7 @@
 #include "api/paths.h"
 #include "catalogue/catalogue.h"
 #include "ftp/file_names.h"
+#include "ftp/transfer_errors.h"
 
 namespace stanvex {
 namespace {
@@ -121,7 +122,7 @@ int GetFile(HINTERNET* connection, const char* remotePath, const char* localPath
         "Error unable to download file %s.\n    the file does not exist on the FTP server", path);
   } else if (error == ERROR_DISK_FULL) {
     SetLastErrorText("Error disk full!");
-  } else {
+  } else if (!SetTransferFailureText(error, *connection, path)) {
     SetLastErrorText("Error unable to download file %s.\n    The file may not exist for that day",
                      path);
   }

@@ -283,8 +283,8 @@ TEST_F(DownloadTest, RefusedLoginFailsTheConnection) {
   EXPECT_EQ(DownloadDay(&job), 0);
   EXPECT_EQ(recorder.Count(STATUS_ERROR, "Error in FTP Connect"), 1);
   EXPECT_STREQ(LastErrorText,
-               "Error Unable to connect to FTP Server. Server could be down or you may not have an "
-               "internet connection");
+               "Error the server 127.0.0.1 refused the login. Check the user name and password "
+               "(given with the request, in the catalogue or in the netrc file)");
   ExpectClosedOnce(1);
 }
 

@@ -1,0 +1,182 @@
+#include "ftp/transfer_errors.h"
+
+#include <cstring>
+
+#include "api/library_state.h"
+
+namespace stanvex {
+namespace {
+
+constexpr size_t kHostSize = 128;
+
+struct RememberedHost {
+  HINTERNET connection = nullptr;
+  char host[kHostSize] = {};
+};
+RememberedHost remembered[4];
+size_t next_slot = 0;
+
+// The authority of an address ("user:pw@host:21" of "ftp://user:pw@host:21/x"):
+// its start and length.
+void Authority(const char* address, const char** start, size_t* length) {
+  const char* scheme_end = std::strstr(address, "://");
+  const char* begin = scheme_end != nullptr ? scheme_end + 3 : address;
+  size_t n = std::strcspn(begin, "/?#");
+  *start = begin;
+  *length = n;
+}
+
+bool HasLogin(const char* address) {
+  if (address == nullptr) return false;
+  const char* authority = nullptr;
+  size_t length = 0;
+  Authority(address, &authority, &length);
+  return std::memchr(authority, '@', length) != nullptr;
+}
+
+const char* KnownHost(HINTERNET connection) {
+  if (connection == nullptr) return "";
+  for (const RememberedHost& entry : remembered)
+    if (entry.connection == connection) return entry.host;
+  return "";
+}
+
+}  // namespace
+
+void AddressWithoutLogin(const char* address, char* out, size_t size) {
+  if (size == 0) return;
+  out[0] = '\0';
+  if (address == nullptr) return;
+  const char* authority = nullptr;
+  size_t length = 0;
+  Authority(address, &authority, &length);
+  const char* at = nullptr;
+  for (size_t i = 0; i < length; ++i)
+    if (authority[i] == '@') at = authority + i;
+  if (at == nullptr) {
+    CopyText(out, size, address);
+    return;
+  }
+  size_t prefix = static_cast<size_t>(authority - address);
+  if (prefix >= size) prefix = size - 1;
+  std::memcpy(out, address, prefix);
+  out[prefix] = '\0';
+  AppendText(out, size, at + 1);
+}
+
+void HostOfAddress(const char* address, char* out, size_t size) {
+  if (size == 0) return;
+  out[0] = '\0';
+  if (address == nullptr) return;
+  const char* authority = nullptr;
+  size_t length = 0;
+  Authority(address, &authority, &length);
+  for (size_t i = 0; i < length; ++i) {
+    if (authority[i] == '@') {
+      length -= i + 1;
+      authority += i + 1;
+      i = static_cast<size_t>(-1);
+    }
+  }
+  size_t host_length = 0;
+  while (host_length < length && authority[host_length] != ':') ++host_length;
+  if (host_length >= size) host_length = size - 1;
+  std::memcpy(out, authority, host_length);
+  out[host_length] = '\0';
+}
+
+void RememberConnectionHost(HINTERNET connection, const char* address) {
+  RememberedHost& entry = remembered[next_slot];
+  next_slot = (next_slot + 1) % (sizeof remembered / sizeof remembered[0]);
+  entry.connection = connection;
+  HostOfAddress(address, entry.host, sizeof entry.host);
+}
+
+bool SetConnectionFailureText(uint32_t error, const char* address) {
+  char host[kHostSize];
+  HostOfAddress(address, host, sizeof host);
+  switch (error) {
+    case ERROR_INTERNET_INCORRECT_PASSWORD:
+      SetLastErrorText(
+          "Error the server %s refused the login. Check the user name and password (given with "
+          "the request, in the catalogue or in the netrc file)",
+          host);
+      return true;
+    case ERROR_INTERNET_INVALID_CA:
+      SetLastErrorText(
+          "Error the certificate of the server %s is not trusted. A private certificate "
+          "authority can be named with SSL_CERT_FILE or SSL_CERT_DIR",
+          host);
+      return true;
+    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+      SetLastErrorText("Error the certificate of the server %s was issued for another host name",
+                       host);
+      return true;
+    case ERROR_INTERNET_SECURITY_CHANNEL_ERROR:
+      SetLastErrorText(
+          "Error the secure connection to the server %s failed: TLS was refused or cut short",
+          host);
+      return true;
+    case ERROR_INTERNET_INVALID_URL:
+      if (!HasLogin(address)) return false;
+      // The address is not repeated: it carries a password.
+      SetLastErrorText(
+          "Error the server address of the service carries a login, which is never used: give "
+          "the login with the request or in the netrc file");
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool SetTransferFailureText(uint32_t error, HINTERNET connection, const char* localPath) {
+  const char* host = KnownHost(connection);
+  const char* path = localPath != nullptr ? localPath : "";
+  switch (error) {
+    case ERROR_HTTP_INVALID_SERVER_RESPONSE:
+      SetLastErrorText(
+          "the server answered with a web page, not the file; a login may be needed for %s", host);
+      return true;
+    case ERROR_INTERNET_INCORRECT_PASSWORD:
+      SetLastErrorText(
+          "Error unable to download file %s.\n    the server %s refused the login (HTTP 401 or "
+          "FTP 530): check the user name and password or the netrc file",
+          path, host);
+      return true;
+    case ERROR_ACCESS_DENIED:
+      SetLastErrorText(
+          "Error unable to download file %s.\n    access was denied by the server %s (HTTP 403) "
+          "or to the working folder",
+          path, host);
+      return true;
+    case ERROR_INTERNET_INVALID_CA:
+    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+      return SetConnectionFailureText(error, host);
+    case ERROR_INTERNET_TIMEOUT:
+      SetLastErrorText(
+          "Error unable to download file %s.\n    the transfer from %s stalled: the server sent "
+          "too little for too long",
+          path, host);
+      return true;
+    case ERROR_INTERNET_CANNOT_CONNECT:
+    case ERROR_INTERNET_NAME_NOT_RESOLVED:
+      SetLastErrorText("Error unable to download file %s.\n    the server %s could not be reached",
+                       path, host);
+      return true;
+    case ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR:
+      SetLastErrorText(
+          "Error unable to download file %s.\n    the server %s redirected to an address that is "
+          "not HTTPS, which is never followed",
+          path, host);
+      return true;
+    case ERROR_HTTP_REDIRECT_FAILED:
+      SetLastErrorText(
+          "Error unable to download file %s.\n    the server %s redirected too many times", path,
+          host);
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace stanvex

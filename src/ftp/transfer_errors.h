@@ -1,0 +1,41 @@
+// The texts of failed connections and transfers whose cause the internet
+// library reports in its completion's error code: a login refused, access
+// denied, a certificate not trusted or for another host, a web page where a
+// file was asked, a stalled transfer, a server that cannot be reached.
+//
+// Threads: the requesting thread only.
+#ifndef STANVEX_FTP_TRANSFER_ERRORS_H
+#define STANVEX_FTP_TRANSFER_ERRORS_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "ftp/internet_binding.h"
+
+namespace stanvex {
+
+// address with any login written into it ("user:password@") left out, for
+// status texts; at most size-1 characters.
+void AddressWithoutLogin(const char* address, char* out, size_t size);
+
+// The host name alone of a server address: no scheme, login, port or path.
+void HostOfAddress(const char* address, char* out, size_t size);
+
+// Remembers the server a connection leads to, so that a failed transfer's
+// text can name it. A few connections are remembered; the oldest is
+// forgotten first.
+void RememberConnectionHost(HINTERNET connection, const char* address);
+
+// Sets LastErrorText for a connection to address that failed with error.
+// False when the error has no text of its own (the caller sets the general
+// connection text).
+bool SetConnectionFailureText(uint32_t error, const char* address);
+
+// Sets LastErrorText for a transfer into localPath over connection that
+// failed with error. False when the error has no text of its own (the
+// caller sets the texts of a missing file, a full disk or any other cause).
+bool SetTransferFailureText(uint32_t error, HINTERNET connection, const char* localPath);
+
+}  // namespace stanvex
+
+#endif  // STANVEX_FTP_TRANSFER_ERRORS_H
