@@ -9,5 +9,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   build-essential cmake ninja-build pkg-config \
   zlib1g-dev libminizip-dev libcurl4-openssl-dev libcli11-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
-  python3 python3-pyftpdlib ncompress gzip zip unzip time \
+  python3 python3-pyftpdlib python3-openssl openssl ncompress gzip zip unzip time \
   clang libclang-rt-14-dev rtklib >/dev/null
