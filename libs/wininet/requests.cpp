@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform_shim.h"
+
 namespace stanvex::wininet {
 namespace {
 
@@ -275,7 +277,8 @@ RequestOutcome RunConnect(ConnectionObject& connection, DWORD_PTR context) {
       break;
     }
     case Scheme::kFile: {
-      std::string directory = connection.address.base.substr(std::string("file://").size());
+      std::string directory =
+          LocalPathOfFileUrl(connection.address.base.substr(std::string("file://").size()));
       struct stat info;
       if (::stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
         outcome.error = ERROR_INTERNET_CANNOT_CONNECT;
@@ -328,7 +331,7 @@ RequestOutcome RunGetFile(ConnectionObject& connection, const std::string& remot
     code = CURLE_WRITE_ERROR;
     transfer.write_errno = errno;
   }
-  if (code == CURLE_OK && ::rename(partial.c_str(), localPath.c_str()) != 0) {
+  if (code == CURLE_OK && ReplaceFileByRename(partial.c_str(), localPath.c_str()) != 0) {
     outcome.error = WindowsErrorForErrno(errno);
     ::unlink(partial.c_str());
     return outcome;
