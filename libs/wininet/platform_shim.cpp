@@ -3,6 +3,11 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
+
+#if defined(_WIN32)
+#include <wincrypt.h>
+#endif
 
 namespace stanvex::wininet {
 
@@ -32,7 +37,50 @@ const char* HostsFilePath() {
   return path.c_str();
 }
 
+namespace {
+
+// The certificates of the current user's "ROOT" store (which includes the
+// machine's) in PEM, read once.
+const std::string& RootAuthoritiesPem() {
+  static std::once_flag once;
+  static std::string pem;
+  std::call_once(once, [] {
+    HCERTSTORE store = ::CertOpenSystemStoreA(0, "ROOT");
+    if (store == nullptr) return;
+    PCCERT_CONTEXT certificate = nullptr;
+    while ((certificate = ::CertEnumCertificatesInStore(store, certificate)) != nullptr) {
+      DWORD length = 0;
+      if (!::CryptBinaryToStringA(certificate->pbCertEncoded, certificate->cbCertEncoded,
+                                  CRYPT_STRING_BASE64HEADER, nullptr, &length))
+        continue;
+      std::string text(length, '\0');
+      if (!::CryptBinaryToStringA(certificate->pbCertEncoded, certificate->cbCertEncoded,
+                                  CRYPT_STRING_BASE64HEADER, &text[0], &length))
+        continue;
+      text.resize(length);
+      pem += text;
+    }
+    ::CertCloseStore(store, 0);
+  });
+  return pem;
+}
+
+}  // namespace
+
+void ApplyPlatformTlsOptions(CURL* easy) {
+  const std::string& pem = RootAuthoritiesPem();
+  // An empty store gives an empty list: every server is then refused.
+  struct curl_blob authorities;
+  authorities.data = const_cast<char*>(pem.data());
+  authorities.len = pem.size();
+  authorities.flags = CURL_BLOB_COPY;
+  curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &authorities);
+  curl_easy_setopt(easy, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
+}
+
 #else
+
+void ApplyPlatformTlsOptions(CURL*) {}
 
 int ReplaceFileByRename(const char* from, const char* to) { return std::rename(from, to); }
 

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <string>
 
+#include <curl/curl.h>
+
 #include "wininet_api.h"
 
 #if defined(_WIN32)
@@ -61,6 +63,15 @@ std::string LocalPathOfFileUrl(const std::string& urlPath);
 
 // The hosts file that decides whether a gateway name resolves.
 const char* HostsFilePath();
+
+// TLS settings that differ by system, for every easy handle. On Windows
+// curl's Schannel back end leaves the server's certificate to Schannel's
+// automatic check, which some Schannel implementations skip (Wine's
+// accepts any certificate). The authorities of the Windows "ROOT" store
+// are handed to curl instead, whose own check then verifies the chain and
+// the host name against them; a revocation list that cannot be reached
+// does not fail the check. Nothing to do elsewhere.
+void ApplyPlatformTlsOptions(CURL* easy);
 
 }  // namespace stanvex::wininet
 

@@ -77,6 +77,7 @@ void ApplyCommonOptions(CURL* easy, ConnectionObject& connection, TransferContex
   curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
   // An empty proxy also keeps libcurl from taking one from the environment.
   curl_easy_setopt(easy, CURLOPT_PROXY, connection.proxy.c_str());
+  ApplyPlatformTlsOptions(easy);
   switch (connection.address.scheme) {
     case Scheme::kFtp:
     case Scheme::kFtps:
