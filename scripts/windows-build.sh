@@ -1,9 +1,11 @@
 #!/bin/bash
 # Cross-builds the 32-bit Windows DLLs (stanvex.dll, RIN2OBN.DLL, IntObn.dll,
-# UNZIPDLL.DLL, UnZ.dll) and the Windows test programs with MinGW-w64 on a
-# Debian 12 machine. Installs the cross toolchain, zlib for MinGW and Wine
-# when missing, and fetches minizip's sources from Debian's zlib source
-# package into the build folder. Safe to run again: nothing is fetched twice.
+# UNZIPDLL.DLL, UnZ.dll, svinet.dll) and the Windows test programs with
+# MinGW-w64 on a Debian 12 machine. Installs the cross toolchain, zlib for
+# MinGW, Wine and the test servers' Python modules when missing, fetches
+# minizip's sources from Debian's zlib source package and curl's from its
+# curl source package into the build folder, and builds a static libcurl
+# once. Safe to run again: nothing is fetched or built twice.
 #
 #   scripts/windows-build.sh [BUILD_DIR]     (default: build-windows)
 #
@@ -28,7 +30,8 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO apt-get update
 fi
 for pkg in cmake ninja-build make dpkg-dev g++-mingw-w64-i686 gcc-mingw-w64-i686 libz-mingw-w64-dev \
-           wine wine32:i386 libgtest-dev googletest; do
+           wine wine32:i386 libgnutls30:i386 libgtest-dev googletest openssl python3-openssl \
+           python3-pyftpdlib; do
   have "$pkg" || missing+=("$pkg")
 done
 if [ ${#missing[@]} -gt 0 ]; then
