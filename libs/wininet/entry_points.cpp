@@ -85,7 +85,8 @@ WININET_API HINTERNET WININET_CALL InternetOpenA(const char* lpszAgent, DWORD dw
   (void)lpszAgent;
   auto session = std::make_shared<SessionObject>();
   session->async = (dwFlags & INTERNET_FLAG_ASYNC) != 0;
-  if (dwAccessType == INTERNET_OPEN_TYPE_PROXY) session->proxy = GatewayProxy(lpszProxy, HostsFilePath());
+  if (dwAccessType == INTERNET_OPEN_TYPE_PROXY)
+    session->proxy = GatewayProxy(lpszProxy, HostsFilePath());
   return HandleTable::Instance().Add(session);
 }
 
