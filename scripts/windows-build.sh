@@ -1,9 +1,11 @@
 #!/bin/bash
 # Cross-builds the 32-bit Windows DLLs (stanvex.dll, RIN2OBN.DLL, IntObn.dll,
-# UNZIPDLL.DLL, UnZ.dll) and the Windows test programs with MinGW-w64 on a
-# Debian 12 machine. Installs the cross toolchain, zlib for MinGW and Wine
-# when missing, and fetches minizip's sources from Debian's zlib source
-# package into the build folder. Safe to run again: nothing is fetched twice.
+# UNZIPDLL.DLL, UnZ.dll, svinet.dll) and the Windows test programs with
+# MinGW-w64 on a Debian 12 machine. Installs the cross toolchain, zlib for
+# MinGW, Wine and the test servers' Python modules when missing, fetches
+# minizip's sources from Debian's zlib source package and curl's from its
+# curl source package into the build folder, and builds a static libcurl
+# once. Safe to run again: nothing is fetched or built twice.
 #
 #   scripts/windows-build.sh [BUILD_DIR]     (default: build-windows)
 #
@@ -27,8 +29,9 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
   $SUDO apt-get update
 fi
-for pkg in cmake ninja-build dpkg-dev g++-mingw-w64-i686 gcc-mingw-w64-i686 libz-mingw-w64-dev \
-           wine wine32:i386 libgtest-dev googletest; do
+for pkg in cmake ninja-build make dpkg-dev g++-mingw-w64-i686 gcc-mingw-w64-i686 libz-mingw-w64-dev \
+           wine wine32:i386 libgnutls30:i386 libgtest-dev googletest openssl python3-openssl \
+           python3-pyftpdlib; do
   have "$pkg" || missing+=("$pkg")
 done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -65,12 +68,52 @@ for f in unzip.c unzip.h ioapi.c ioapi.h iowin32.c iowin32.h crypt.h; do
   [ -f "$MINIZIP/$f" ] || { echo "windows-build: $MINIZIP/$f missing" >&2; exit 1; }
 done
 
+# ---- libcurl for svinet.dll, from Debian's curl source package ------------------
+# Built once into BUILD/curl as a static library with the Schannel back end
+# (Windows' own TLS and certificate store) and only the schemes our internet
+# library speaks: http(s), ftp(s) and file. curl's own makefile for MinGW
+# (lib/Makefile.mk, with its fixed Windows configuration) needs no configure
+# step, whose hundreds of cross-compiled checks cost many minutes. A stamp
+# holds the source version and the options; a change of either builds it
+# again.
+CURL_PREFIX="$BUILD/curl"
+curl_cppflags="-DCURL_STATICLIB -DCURL_DISABLE_DICT -DCURL_DISABLE_GOPHER -DCURL_DISABLE_IMAP \
+-DCURL_DISABLE_LDAP -DCURL_DISABLE_LDAPS -DCURL_DISABLE_MQTT -DCURL_DISABLE_POP3 -DCURL_DISABLE_RTSP \
+-DCURL_DISABLE_SMB -DCURL_DISABLE_SMTP -DCURL_DISABLE_TELNET -DCURL_DISABLE_TFTP \
+-DCURL_DISABLE_ALTSVC -DCURL_DISABLE_HSTS -DCURL_DISABLE_COOKIES -DCURL_DISABLE_DOH \
+-DCURL_DISABLE_NTLM -DCURL_DISABLE_MIME"
+curl_features="-schannel-sspi-ipv6"
+CURL_SRC="$(ls -d "$SRC"/curl-*/ 2>/dev/null | head -n1 || true)"
+if [ -z "$CURL_SRC" ] || [ ! -f "$CURL_SRC/lib/Makefile.mk" ]; then
+  (cd "$SRC" && { apt-get source --download-only curl || apt-get source --download-only curl/bookworm; } &&
+     dpkg-source -x "$(ls curl_*.dsc | head -n1)")
+  CURL_SRC="$(ls -d "$SRC"/curl-*/ | head -n1)"
+fi
+CURL_SRC="${CURL_SRC%/}"
+curl_stamp="$(basename "$CURL_SRC") $curl_features $curl_cppflags"
+if [ ! -f "$CURL_PREFIX/lib/libcurl.a" ] || [ "$(cat "$CURL_PREFIX/stamp" 2>/dev/null)" != "$curl_stamp" ]; then
+  echo "windows-build: building libcurl ($(basename "$CURL_SRC"), Schannel) into $CURL_PREFIX"
+  curl_start=$(date +%s)
+  rm -rf "$CURL_PREFIX" "$CURL_SRC/lib/i686-w64-mingw32" "$CURL_SRC/lib/libcurl.a"
+  mkdir -p "$CURL_SRC/lib/i686-w64-mingw32" "$CURL_PREFIX/lib" "$CURL_PREFIX/include"
+  # Flags go through the environment: the makefile adds its own to them.
+  CPPFLAGS="$curl_cppflags" CFLAGS="-O2" \
+    make -C "$CURL_SRC/lib" -f Makefile.mk -j"$JOBS" TRIPLET=i686-w64-mingw32 \
+      CROSSPREFIX=i686-w64-mingw32- CFG="$curl_features" libcurl.a >"$BUILD/curl-build.log" 2>&1 ||
+    { tail -n 50 "$BUILD/curl-build.log"; exit 1; }
+  cp "$CURL_SRC/lib/libcurl.a" "$CURL_PREFIX/lib/"
+  cp -r "$CURL_SRC/include/curl" "$CURL_PREFIX/include/"
+  echo "$curl_stamp" >"$CURL_PREFIX/stamp"
+  echo "windows-build: libcurl built in $(( $(date +%s) - curl_start )) s"
+fi
+
 # ---- configure and build ------------------------------------------------------
 cmake -S "$ROOT" -B "$BUILD" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DSTANVEX_WERROR="$WERROR" \
   -DSTANVEX_MINIZIP_SOURCE="$MINIZIP" \
+  -DSTANVEX_WIN_CURL_PREFIX="$CURL_PREFIX" \
   -DSTANVEX_GTEST_SOURCE=/usr/src/googletest
 cmake --build "$BUILD" -j"$JOBS"
 

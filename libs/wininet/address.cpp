@@ -1,12 +1,12 @@
 #include "address.h"
 
-#include <arpa/inet.h>
 #include <strings.h>
 
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 
+#include "platform_shim.h"
 #include "wininet_api.h"
 
 namespace stanvex::wininet {

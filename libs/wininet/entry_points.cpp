@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "handles.h"
+#include "platform_shim.h"
 #include "requests.h"
 
 using namespace stanvex::wininet;
@@ -14,7 +15,7 @@ namespace {
 
 template <typename T>
 T Fail(DWORD error, T value) {
-  errno = static_cast<int>(error);
+  SetLastErrorCode(error);
   return value;
 }
 
@@ -84,7 +85,8 @@ WININET_API HINTERNET WININET_CALL InternetOpenA(const char* lpszAgent, DWORD dw
   (void)lpszAgent;
   auto session = std::make_shared<SessionObject>();
   session->async = (dwFlags & INTERNET_FLAG_ASYNC) != 0;
-  if (dwAccessType == INTERNET_OPEN_TYPE_PROXY) session->proxy = GatewayProxy(lpszProxy);
+  if (dwAccessType == INTERNET_OPEN_TYPE_PROXY)
+    session->proxy = GatewayProxy(lpszProxy, HostsFilePath());
   return HandleTable::Instance().Add(session);
 }
 

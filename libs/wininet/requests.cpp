@@ -13,6 +13,8 @@
 #include "netrc.h"
 #include "transfer_settings.h"
 
+#include "platform_shim.h"
+
 namespace stanvex::wininet {
 namespace {
 
@@ -204,6 +206,7 @@ void ApplyCommonOptions(CURL* easy, ConnectionObject& connection, TransferContex
   curl_easy_setopt(easy, CURLOPT_NETRC, static_cast<long>(CURL_NETRC_IGNORED));
   // An empty proxy also keeps libcurl from taking one from the environment.
   curl_easy_setopt(easy, CURLOPT_PROXY, connection.proxy.c_str());
+  ApplyPlatformTlsOptions(easy);
   switch (connection.address.scheme) {
     case Scheme::kFtp:
     case Scheme::kFtps: {
@@ -510,7 +513,8 @@ RequestOutcome RunConnect(ConnectionObject& connection, DWORD_PTR context) {
       break;
     }
     case Scheme::kFile: {
-      std::string directory = connection.address.base.substr(std::string("file://").size());
+      std::string directory =
+          LocalPathOfFileUrl(connection.address.base.substr(std::string("file://").size()));
       struct stat info;
       if (::stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
         outcome.error = ERROR_INTERNET_CANNOT_CONNECT;
@@ -581,7 +585,7 @@ RequestOutcome RunGetFile(ConnectionObject& connection, const std::string& remot
     code = CURLE_WRITE_ERROR;
     transfer.write_errno = errno;
   }
-  if (code == CURLE_OK && ::rename(partial.c_str(), localPath.c_str()) != 0) {
+  if (code == CURLE_OK && ReplaceFileByRename(partial.c_str(), localPath.c_str()) != 0) {
     outcome.error = WindowsErrorForErrno(errno);
     ::unlink(partial.c_str());
     return outcome;

@@ -78,8 +78,20 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#if defined(STANVEX_WININET_BUILDING)
+/* Our svinet.dll defines the entry points that <wininet.h> declares as
+ * imports from the system's library: the declarations are taken without
+ * the import attribute. */
+#pragma push_macro("DECLSPEC_IMPORT")
+#undef DECLSPEC_IMPORT
+#define DECLSPEC_IMPORT
 #include <wininet.h>
+#pragma pop_macro("DECLSPEC_IMPORT")
+#else
+#include <wininet.h>
+#endif
 #define WININET_CALL __stdcall
+#define WININET_API
 
 #else
 

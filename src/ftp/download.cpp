@@ -11,7 +11,6 @@
 namespace stanvex {
 namespace {
 
-constexpr const char* kInternetLibrary = "wininet.dll";
 constexpr const char* kIgsFallbackTemplate = "/pub/rinex/<YYYY>/<JJJ>/<XXXX><JJJ>0.<yy>n.Z";
 constexpr const char* kIgsStation = "auto";
 constexpr const char* kCatalogueUser = "download";
@@ -134,7 +133,7 @@ int DownloadDay(DayJob* job) {
     SetLastErrorText("Error no station or service given for the download");
     return 0;
   }
-  if (BindInternetLibrary(kInternetLibrary, &Internet) != 0) return 0;
+  if (BindInternetLibraryFor(job->service->ftpAd) != 0) return 0;
   TransferChannelScope channel;
   job->day.ComputeFromSeconds();
   if (!BuildDayFileNames(job)) return 0;
@@ -194,7 +193,7 @@ int GetIgsNavFile(FtpSession* session, HINTERNET* connection, DayJob* job) {
 }
 
 int DownloadCatalogueFile(const char* localPath) {
-  if (BindInternetLibrary(kInternetLibrary, &Internet) != 0) return -1;
+  if (BindInternetLibraryFor(catalogue_server) != 0) return -1;
   TransferChannelScope channel;
   TransferSend(STATUS_TEXT, "FTP Starting");
   FtpSession session;

@@ -1,5 +1,8 @@
 #include "ftp/internet_binding.h"
 
+#include <cctype>
+#include <cstring>
+
 namespace stanvex {
 
 InternetBinding Internet;
@@ -7,6 +10,7 @@ TransferState Transfer;
 
 int BindInternetLibrary(const char* name, InternetBinding* binding) {
   if (binding->module != nullptr && binding->InternetSetStatusCallback != nullptr) return 0;
+  CopyText(binding->name, sizeof binding->name, name);
   platform::LibraryHandle module = platform::LoadLibraryByName(name);
   if (module == nullptr) {
     SetLastErrorText("Error loading library %s", name);
@@ -31,6 +35,39 @@ int BindInternetLibrary(const char* name, InternetBinding* binding) {
   binding->InternetCloseHandle = reinterpret_cast<InternetCloseHandle_fn>(found[3]);
   binding->InternetSetStatusCallback = reinterpret_cast<InternetSetStatusCallback_fn>(found[4]);
   return 0;
+}
+
+const char* InternetLibraryFor(const char* address) {
+#if defined(_WIN32)
+  static const char* const kOwnSchemes[] = {"https://", "ftps://", "file://"};
+  if (address != nullptr) {
+    for (const char* scheme : kOwnSchemes) {
+      size_t i = 0;
+      while (scheme[i] != '\0' && address[i] != '\0' &&
+             std::tolower(static_cast<unsigned char>(address[i])) == scheme[i])
+        ++i;
+      if (scheme[i] == '\0') return kOwnInternetLibrary;
+    }
+  }
+#else
+  (void)address;
+#endif
+  return kSystemInternetLibrary;
+}
+
+int BindInternetLibraryFor(const char* address) {
+  const char* name = InternetLibraryFor(address);
+  if (Internet.module != nullptr && Internet.InternetSetStatusCallback != nullptr &&
+      std::strcmp(Internet.name, name) == 0)
+    return 0;
+  // One binding per library, so that switching back and forth loads each
+  // library once.
+  static InternetBinding bindings[2];
+  InternetBinding& binding =
+      bindings[std::strcmp(name, kOwnInternetLibrary) == 0 ? 1 : 0];
+  int result = BindInternetLibrary(name, &binding);
+  if (result == 0) Internet = binding;
+  return result;
 }
 
 void TransferSend(int32_t code, const char* text, int32_t value1, double real) {

@@ -15,6 +15,7 @@ namespace stanvex {
 // The library's module and its five entry points, in binding order.
 struct InternetBinding {
   platform::LibraryHandle module = nullptr;
+  char name[16] = {};  // the Windows name it was bound by
   InternetOpenA_fn InternetOpenA = nullptr;
   InternetConnectA_fn InternetConnectA = nullptr;
   FtpGetFileA_fn FtpGetFileA = nullptr;
@@ -31,6 +32,22 @@ extern InternetBinding Internet;
 // point (the library is then released and binding cleared). Sets
 // LastErrorText on failure; sends nothing.
 int BindInternetLibrary(const char* name, InternetBinding* binding);
+
+// The Windows names of the internet libraries.
+constexpr const char* kSystemInternetLibrary = "wininet.dll";
+constexpr const char* kOwnInternetLibrary = "svinet.dll";
+
+// The internet library that serves a service address. On Windows the
+// system's wininet.dll serves bare hosts and ftp:// addresses; its FTP client
+// speaks plain FTP only, so https://, ftps:// and file:// addresses go to our
+// own svinet.dll. Elsewhere our library, under the system's name (mapped to
+// libwininet.so), serves every address.
+const char* InternetLibraryFor(const char* address);
+
+// Binds Internet to the library that serves address, as BindInternetLibrary
+// does (same results and texts). A binding to that library is kept; one to
+// the other library is replaced, and both libraries stay loaded.
+int BindInternetLibraryFor(const char* address);
 
 // Values shared between the requesting thread and the status handler, which
 // runs on the internet library's thread. Each is one word written whole by

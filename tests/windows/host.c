@@ -4,12 +4,15 @@
  * way a host application does: catalogue load, nearest-station search, a
  * full retrieval and the average position of the delivered file.
  *
- *   host.exe CATALOGUE_DIR WORK_DIR DEST_DIR LAT LON START END INTERVAL NAME
+ *   host.exe CATALOGUE_DIR WORK_DIR DEST_DIR LAT LON START END INTERVAL NAME [MODE]
  *
  * START and END are GPS seconds, INTERVAL the output interval in seconds
- * (0 keeps the input's), NAME the station the search must find first. The
- * program prints what it did, one fact per line, and exits with 0 only when
- * every check held.
+ * (0 keeps the input's), NAME the station the search must find first. MODE
+ * "refused" expects the retrieval to fail; MODE "stop" calls
+ * StopFtpProcessing from the status callback once file data flows and
+ * expects the retrieval to end within two seconds. The program prints what
+ * it did, one fact per line ("last error" of a failed request included),
+ * and exits with 0 only when every check held.
  */
 #include <stdio.h>
 #include <stdlib.h>
@@ -43,6 +46,10 @@ static int32_t report_codes[kMaxReports];
 static int report_count;
 static int reports_dirty; /* a record with non-zero bytes where none belong */
 static int failures;
+/* The stop mode: StopFtpProcessing, called once from the callback. */
+static StopFn stop_on_data;
+static volatile LONG stop_sent;
+static volatile DWORD stop_tick;
 
 static void Check(int condition, const char *what) {
   printf("%s: %s\n", condition ? "ok" : "FAILED", what);
@@ -62,6 +69,11 @@ static void __stdcall OnStatus(StatusRecord *record) {
     if (record->reserved2[i] != 0) reports_dirty = 1;
   if (length != 0) printf("report %d: %.100s\n", (int)record->code, record->text);
   if (report_count < kMaxReports) report_codes[report_count++] = record->code;
+  if (stop_on_data != NULL && record->code == STATUS_FTP_RECEIVED_RATE &&
+      InterlockedExchange(&stop_sent, 1) == 0) {
+    stop_tick = GetTickCount();
+    stop_on_data();
+  }
 }
 
 static int Reported(int32_t code) {
@@ -96,8 +108,10 @@ int main(int argc, char **argv) {
   HMODULE library;
   int i;
   setvbuf(stdout, NULL, _IONBF, 0); /* every line out before a crash */
-  if (argc != 10) {
-    fprintf(stderr, "usage: host CATALOGUE_DIR WORK_DIR DEST_DIR LAT LON START END INTERVAL NAME\n");
+  const char *mode = argc == 11 ? argv[10] : "";
+  if (argc != 10 && argc != 11) {
+    fprintf(stderr,
+            "usage: host CATALOGUE_DIR WORK_DIR DEST_DIR LAT LON START END INTERVAL NAME [MODE]\n");
     return 2;
   }
   Check(sizeof(StatusRecord) == 560 && sizeof(StationRecord) == 98 &&
@@ -171,8 +185,22 @@ int main(int argc, char **argv) {
     Check(strcmp(found[0]->sName, wanted_name) == 0, "the nearest station is the one asked for");
 
     report_count = 0;
+    if (strcmp(mode, "stop") == 0) stop_on_data = stop_ftp;
     result = ftp(start, end, found[0], dest_dir, interval, delivered, NULL, NULL, 1, 0, 1);
     if (result != 0) PrintLastError(get_last_error, "iFTP");
+    if (mode[0] != '\0') {
+      if (strcmp(mode, "stop") == 0) {
+        DWORD took = GetTickCount() - stop_tick;
+        Check(stop_sent != 0, "the stop was sent while file data flowed");
+        printf("stopped after %lu ms\n", (unsigned long)took);
+        Check(stop_sent != 0 && took < 2000, "the retrieval ends within 2 s of the stop");
+      }
+      Check(result == -1, "iFTP fails");
+      clear_mem(&catalogue);
+      FreeLibrary(library);
+      printf("%s\n", failures == 0 ? "host: passed" : "host: FAILED");
+      return failures == 0 ? 0 : 1;
+    }
     Check(result == 0, "iFTP delivers the request");
     printf("delivered: %s\n", delivered);
     printf("reports: %d\n", report_count);

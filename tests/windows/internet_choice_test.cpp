@@ -1,0 +1,41 @@
+// The internet library the core binds for each kind of service address on
+// Windows: the system's wininet.dll for plain FTP, our svinet.dll for the
+// schemes the system's FTP client cannot serve.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "api/library_state.h"
+#include "ftp/internet_binding.h"
+
+namespace stanvex {
+namespace {
+
+TEST(InternetLibraryChoice, SchemesTheSystemLibraryCannotServeGoToOurs) {
+  for (const char* address : {"ftp.example.org", "127.0.0.2", "ftp://ftp.example.org/pub",
+                              "FTP://host", "", "httpsx.example.org"})
+    EXPECT_STREQ(InternetLibraryFor(address), "wininet.dll") << address;
+  EXPECT_STREQ(InternetLibraryFor(nullptr), "wininet.dll");
+  for (const char* address : {"https://data.example.gov/cors", "HTTPS://host:8443", "ftps://host",
+                              "FtpS://host/base", "file:///Z:/archive/blue"})
+    EXPECT_STREQ(InternetLibraryFor(address), "svinet.dll") << address;
+}
+
+TEST(InternetLibraryChoice, BindingFollowsTheAddressAndLoadsEachLibraryOnce) {
+  InternetBinding saved = Internet;
+  Internet = InternetBinding{};
+  ASSERT_EQ(BindInternetLibraryFor("https://localhost:8443/blue"), 0) << LastErrorText;
+  EXPECT_STREQ(Internet.name, "svinet.dll");
+  platform::LibraryHandle own = Internet.module;
+  ASSERT_NE(own, nullptr);
+  ASSERT_EQ(BindInternetLibraryFor("ftp.example.org"), 0) << LastErrorText;
+  EXPECT_STREQ(Internet.name, "wininet.dll");
+  EXPECT_NE(Internet.module, own);
+  EXPECT_NE(Internet.InternetOpenA, nullptr);
+  ASSERT_EQ(BindInternetLibraryFor("ftps://localhost:2121"), 0);
+  EXPECT_EQ(Internet.module, own);
+  Internet = saved;
+}
+
+}  // namespace
+}  // namespace stanvex
