@@ -252,6 +252,27 @@ TEST(SimSampleArchive, Rinex3ServiceLaidOutLikeTheIgsArchive) {
   const std::string z = "archive/simz/pub/rinex/2021/004/sima0040.21o.Z";
   EXPECT_TRUE(ReadFile(dir.File(z)) == ReadFile(without.File(z)));
 
+  // Today's IGS layout: the merged file under the IGS service's own root,
+  // none under the RINEX 3 service, whose retrievals take the fallback.
+  ScratchDir today;
+  options.out_dir = today.path();
+  options.rinex3 = true;
+  options.igs_long_names = true;
+  options.days = 1;
+  ASSERT_TRUE(WriteSampleArchive(options, nullptr, &error)) << error;
+  const std::string brdc = "/IGS/BRDC/2021/003/BRDC00IGS_R_20210030000_01D_MN.rnx.gz";
+  EXPECT_TRUE(testing::Exists(today.File("archive/igs" + brdc)));
+  EXPECT_FALSE(testing::Exists(today.File("archive/simrx3" + brdc)));
+  EXPECT_TRUE(testing::Exists(
+      today.File("archive/simrx3/IGS/obs/2021/003/SIMF00CHE_R_20210030000_01D_05M_MO.crx.gz")));
+  const std::string igs_block = ReadFile(today.File("catalogue/manufact.dwn"));
+  EXPECT_NE(igs_block.find("  ServId: IGS\n  ftpAd: " + std::string("file://") +
+                           today.File("archive/igs") +
+                           "\n  oFile: /IGS/obs/"),
+            std::string::npos);
+  options.igs_long_names = false;
+  options.days = 2;
+
   // A station of the service needs a proper long name.
   options.stations = {{{"abcd", 1, 2, 3}, "SIMRX3"}};
   options.rinex3 = true;

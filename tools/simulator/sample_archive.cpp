@@ -122,6 +122,13 @@ ArchiveService Rinex3Service(double interval) {
   return s;
 }
 
+ArchiveService IgsLongNameService(double interval) {
+  ArchiveService s = Rinex3Service(interval);
+  s.id = "IGS";
+  s.color = "yellow";
+  return s;
+}
+
 std::vector<ArchiveStation> Rinex3Stations() {
   return {
       {{"simf", FromDms(47, 4, 1.3411), FromDms(8, 15, 40.5530), 612.774}, "SIMRX3", "SIMF00CHE",
@@ -291,6 +298,10 @@ bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>*
       options.stations.empty() ? DefaultStations() : options.stations;
   if (options.rinex3) {
     services.insert(services.end() - 1, Rinex3Service(options.interval));
+    if (options.igs_long_names) {
+      services.back() = IgsLongNameService(options.interval);
+      services[services.size() - 2].publishes_nav = false;
+    }
     if (options.stations.empty())
       for (const ArchiveStation& a : Rinex3Stations()) stations.push_back(a);
   }
@@ -348,10 +359,15 @@ bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>*
     const int64_t day_gps = options.start_gps + day * kSecondsPerDay;
     const SimTime stamp{day_gps, 0};
     const std::string nav = NavigationHeader(stamp) + NavigationBody(day_gps, kSecondsPerDay);
-    if (!writer.Put(igs, ExpandTemplate(igs.nav_template, "auto", day_gps), nav, stamp) ||
-        !writer.Put(igs, ExpandTemplate(SampleServices()[0].nav_template, "auto", day_gps), nav,
-                    stamp))
+    if (igs.rinex3) {
+      if (!writer.Put(igs, ExpandTemplate(igs.nav_template, "auto", day_gps),
+                      Rinex3NavigationFile(day_gps, kSecondsPerDay), stamp))
+        return false;
+    } else if (!writer.Put(igs, ExpandTemplate(igs.nav_template, "auto", day_gps), nav, stamp) ||
+               !writer.Put(igs, ExpandTemplate(SampleServices()[0].nav_template, "auto", day_gps),
+                           nav, stamp)) {
       return false;
+    }
     std::set<std::string> merged;  // RINEX 3 services: one file for all stations
     for (const ArchiveStation& a : stations) {
       const ArchiveService& s = *FindService(services, a.service);

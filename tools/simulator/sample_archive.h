@@ -60,6 +60,10 @@ struct ArchiveOptions {
   // Adds the RINEX-3-only service (Rinex3Service) to the catalogue and, when
   // stations is empty, its stations (Rinex3Stations).
   bool rinex3 = false;
+  // With rinex3: the IGS service too is laid out as today (IgsLongNameService),
+  // and the RINEX 3 service publishes no navigation files of its own, so its
+  // retrievals take the merged file through the IGS fallback.
+  bool igs_long_names = false;
 };
 
 // The services of the sample catalogue, IGS last.
@@ -73,6 +77,9 @@ std::vector<ArchiveStation> DefaultStations();
 // BRDC00IGS_R_YYYYDDD0000_01D_MN.rnx.gz; gzip throughout. The interval
 // (seconds) gives the names' data-frequency field.
 ArchiveService Rinex3Service(double interval);
+// The IGS service of today: the same long-name layout under its own root,
+// whose merged navigation file serves every service's fallback.
+ArchiveService IgsLongNameService(double interval);
 // Its stations, with long names; the second one alternates _R_ and _S_.
 std::vector<ArchiveStation> Rinex3Stations();
 

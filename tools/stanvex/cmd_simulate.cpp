@@ -86,6 +86,7 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
     double outages = 0.05;
     bool list = false;
     bool rinex3 = false;
+    bool igs_long_names = false;
   };
   auto options = std::make_shared<Options>();
   CLI::App* c = app.add_subcommand(
@@ -108,6 +109,10 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
   c->add_flag("--rinex3", options->rinex3,
               "Add the RINEX-3-only service SIMRX3 (long names, compact RINEX 3, merged RINEX 3 "
               "navigation, gzip) and its stations simf simg");
+  c->add_flag("--igs-long-names", options->igs_long_names,
+              "With --rinex3: the IGS service publishes long names and merged RINEX 3 navigation "
+              "too, and SIMRX3 takes its navigation through the IGS fallback")
+      ->needs("--rinex3");
   c->callback([options] {
     sim::ArchiveOptions archive;
     archive.out_dir = options->out;
@@ -118,6 +123,7 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
     archive.slips.slips_per_satellite_hour = options->slips;
     archive.slips.outages_per_satellite_hour = options->outages;
     archive.rinex3 = options->rinex3;
+    archive.igs_long_names = options->igs_long_names;
     for (const std::string& s : options->stations) archive.stations.push_back(ParseStation(s));
     std::vector<std::string> written;
     std::string error;
