@@ -70,6 +70,7 @@ bool ParseFixed(const std::string& field, int decimals, int64_t* value) {
   for (; fraction_digits < decimals; ++fraction_digits) fraction *= 10;
   int64_t scale = 1;
   for (int k = 0; k < decimals; ++k) scale *= 10;
+  if (whole > (INT64_MAX - fraction) / scale) return false;
   *value = whole * scale + fraction;
   if (negative) *value = -*value;
   return true;
@@ -410,7 +411,9 @@ bool EncodeEpoch3(Encoder3& e, LineReader& reader, const std::string& line) {
   const std::string clock_text = Column(line, kEpochColumns3, 15);
   int64_t clock_value = 0;
   const bool has_clock = !IsBlank(clock_text);
-  if (has_clock && !ParseFixed(clock_text, 12, &clock_value))
+  // The format's field holds less than 1000 s.
+  if (has_clock && (!ParseFixed(clock_text, 12, &clock_value) ||
+                    clock_value >= 1000000000000000LL || clock_value <= -1000000000000000LL))
     return e.Fail(reader, "unreadable receiver clock offset");
 
   std::string text;
