@@ -6,7 +6,14 @@
 # the average position beside the true one.
 #
 #   scripts/sample.sh [BUILD_DIR]      (default: build)
+#
+# With rinex3=1 (below, or STANVEX_SAMPLE_RINEX3=1 in the environment) the
+# archive also holds a service that publishes RINEX 3 only, as the IGS
+# archives do today (long names, compact RINEX 3, gzip, merged RINEX 3
+# navigation files), and one of its stations is retrieved too.
 set -euo pipefail
+
+rinex3="${STANVEX_SAMPLE_RINEX3:-0}"
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$root/build}"
@@ -24,7 +31,14 @@ echo "== simulating the sample archive into $sample"
 rm -rf "$sample/archive" "$sample/catalogue" "$sample/delivered" "$sample/stations.txt"
 # Three days inside one GPS week (Sunday to Tuesday): a window that crossed the
 # end of a week would be cut at the crossover.
-"$stanvex" simulate --out "$sample" --start 2021-01-03 --days 3 --interval 30 --seed 1
+simulate_rinex3=()
+stations=(sima sime)
+if [ "$rinex3" = 1 ]; then
+  simulate_rinex3=(--rinex3)
+  stations+=(simg)
+fi
+"$stanvex" simulate --out "$sample" --start 2021-01-03 --days 3 --interval 30 --seed 1 \
+  "${simulate_rinex3[@]}"
 
 echo "== the archive"
 (cd "$sample/archive" && find . -type f | sort | sed 's|^\./|  |')
@@ -44,15 +58,20 @@ truth() {
 # ---- retrieval ---------------------------------------------------------------
 # One station of a service that publishes .Z observation files, across all
 # three days; one compact-RINEX-only station whose navigation files come
-# from the IGS service.
+# from the IGS service; with rinex3=1 one station of the RINEX 3 service.
 status=0
-for station in sima sime; do
+for station in "${stations[@]}"; do
   dest="$sample/delivered/$station"
   mkdir -p "$dest"
   echo "== stanvex fetch $station"
   if [ "$station" = sime ]; then
     echo "   (its service publishes neither plain observation nor navigation files: each day"
     echo "    the fetch reports the two misses, then takes the compact file and the IGS file)"
+  fi
+  if [ "$station" = simg ]; then
+    echo "   (RINEX 3 only: each day the fetch misses the plain file, then takes the compact"
+    echo "    RINEX 3 file under its long name, _R_ or on 4 January _S_, and the merged"
+    echo "    RINEX 3 navigation file)"
   fi
   report="$sample/delivered/$station.txt"
   if "$stanvex" fetch --catalogue "$sample/catalogue" --station "$station" \

@@ -2,6 +2,7 @@
 // catalogue our own loader reads, true positions that match the simulation,
 // and refusals of what the catalogue could not describe.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cmath>
 #include <cstring>
@@ -181,12 +182,121 @@ TEST(SimSampleArchive, RefusesWhatTheCatalogueCannotDescribe) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("archive")));
 }
 
+std::string Gunzip(const std::string& path) {
+  gzFile file = gzopen(path.c_str(), "rb");
+  if (!file) return std::string();
+  std::string text;
+  char buffer[65536];
+  int n = 0;
+  while ((n = gzread(file, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
+  gzclose(file);
+  return text;
+}
+
+TEST(SimSampleArchive, Rinex3ServiceLaidOutLikeTheIgsArchive) {
+  ScratchDir dir;
+  ArchiveOptions options = TwoDays(dir.path());
+  options.start_gps = GpsSecondsOfDate(2021, 1, 3);
+  options.rinex3 = true;
+  std::string error;
+  ASSERT_TRUE(WriteSampleArchive(options, nullptr, &error)) << error;
+
+  // The catalogue stays one our loader reads, the long names beside.
+  ResetLibraryStateForTesting();
+  testing::CurrentDirGuard guard;
+  Serv_Sta catalogue{};
+  catalogue.iServiceSize = sizeof(ServiceRecord);
+  catalogue.iStationSize = sizeof(StationRecord);
+  std::string catalogue_dir = dir.File("catalogue");
+  ASSERT_EQ(iInitalizeNEW(catalogue_dir.data(), dir.path().c_str(), &catalogue), 0)
+      << LastErrorText;
+  EXPECT_EQ(catalogue.iNumServices, 6);
+  EXPECT_EQ(catalogue.iNumStations, 7);
+  vClearMem(&catalogue);
+  const std::string text = ReadFile(dir.File("catalogue/manufact.dwn"));
+  EXPECT_NE(text.find("  sName: simg\n  lName: SIMG00DEU\n"), std::string::npos);
+  EXPECT_NE(text.find("  dFile: /IGS/obs/<YYYY>/<JJJ>/<XXXXMRCCC>_R_<YYYY><JJJ>0000_01D_05M_MO.crx.gz|"
+                      "/IGS/obs/<YYYY>/<JJJ>/<XXXXMRCCC>_S_<YYYY><JJJ>0000_01D_05M_MO.crx.gz\n"),
+            std::string::npos);
+
+  // simf under _R_ both days; simg under _R_, then _S_ on its second day.
+  const std::string obs = dir.File("archive/simrx3/IGS/obs/2021/");
+  for (const char* name :
+       {"003/SIMF00CHE_R_20210030000_01D_05M_MO.crx.gz", "004/SIMF00CHE_R_20210040000_01D_05M_MO.crx.gz",
+        "003/SIMG00DEU_R_20210030000_01D_05M_MO.crx.gz", "004/SIMG00DEU_S_20210040000_01D_05M_MO.crx.gz"})
+    EXPECT_TRUE(testing::Exists(obs + name)) << name;
+  EXPECT_FALSE(testing::Exists(obs + "004/SIMG00DEU_R_20210040000_01D_05M_MO.crx.gz"));
+  EXPECT_FALSE(testing::Exists(obs + "003/SIMF00CHE_R_20210030000_01D_05M_MO.rnx.gz"));
+
+  // Compact RINEX 3 of one day of RINEX 3.04, every epoch of that day.
+  const std::string compact = Gunzip(obs + "004/SIMG00DEU_S_20210040000_01D_05M_MO.crx.gz");
+  EXPECT_EQ(compact.compare(0, 20, "3.0                 "), 0);
+  EXPECT_NE(compact.find("     3.04           OBSERVATION DATA    G: GPS"), std::string::npos);
+  EXPECT_NE(compact.find("G    8 C1C L1C D1C S1C C2W L2W D2W S2W"), std::string::npos);
+  EXPECT_NE(compact.find("\n> 2021 01 04 00 00  0.0000000  0"), std::string::npos);
+  EXPECT_EQ(compact.find("> 2021 01 03"), std::string::npos);
+
+  // One merged navigation file a day, GPS among other systems.
+  const std::string nav =
+      Gunzip(dir.File("archive/simrx3/IGS/BRDC/2021/004/BRDC00IGS_R_20210040000_01D_MN.rnx.gz"));
+  EXPECT_EQ(nav.compare(0, 41, "     3.04           N: GNSS NAV DATA    M"), 0);
+  EXPECT_NE(nav.find("\nG01 2021 01 04 00 00 00"), std::string::npos);
+  EXPECT_NE(nav.find("\nE01 "), std::string::npos);
+  EXPECT_NE(nav.find("\nR01 "), std::string::npos);
+
+  // The RINEX 2 services keep their files whether or not the service is there.
+  ScratchDir without;
+  options.out_dir = without.path();
+  options.rinex3 = false;
+  ASSERT_TRUE(WriteSampleArchive(options, nullptr, &error)) << error;
+  const std::string z = "archive/simz/pub/rinex/2021/004/sima0040.21o.Z";
+  EXPECT_TRUE(ReadFile(dir.File(z)) == ReadFile(without.File(z)));
+
+  // Today's IGS layout: the merged file under the IGS service's own root,
+  // none under the RINEX 3 service, whose retrievals take the fallback.
+  ScratchDir today;
+  options.out_dir = today.path();
+  options.rinex3 = true;
+  options.igs_long_names = true;
+  options.days = 1;
+  ASSERT_TRUE(WriteSampleArchive(options, nullptr, &error)) << error;
+  const std::string brdc = "/IGS/BRDC/2021/003/BRDC00IGS_R_20210030000_01D_MN.rnx.gz";
+  EXPECT_TRUE(testing::Exists(today.File("archive/igs" + brdc)));
+  EXPECT_FALSE(testing::Exists(today.File("archive/simrx3" + brdc)));
+  EXPECT_TRUE(testing::Exists(
+      today.File("archive/simrx3/IGS/obs/2021/003/SIMF00CHE_R_20210030000_01D_05M_MO.crx.gz")));
+  const std::string igs_block = ReadFile(today.File("catalogue/manufact.dwn"));
+  EXPECT_NE(igs_block.find("  ServId: IGS\n  ftpAd: " + std::string("file://") +
+                           today.File("archive/igs") +
+                           "\n  oFile: /IGS/obs/"),
+            std::string::npos);
+  options.igs_long_names = false;
+  options.days = 2;
+
+  // A station of the service needs a proper long name.
+  options.stations = {{{"abcd", 1, 2, 3}, "SIMRX3"}};
+  options.rinex3 = true;
+  EXPECT_FALSE(WriteSampleArchive(options, nullptr, &error));
+  EXPECT_NE(error.find("long name"), std::string::npos) << error;
+  options.stations = {{{"abcd", 1, 2, 3}, "SIMRX3", "ABCD0XCHE"}};
+  EXPECT_FALSE(WriteSampleArchive(options, nullptr, &error));
+  options.stations = {{{"abcd", 1, 2, 3}, "SIMRX3", "ABCD00CHE"}};
+  options.rinex3 = false;
+  EXPECT_FALSE(WriteSampleArchive(options, nullptr, &error));
+}
+
 TEST(SimSampleArchive, TemplatesExpandLikeTheCatalogueReader) {
   const int64_t day = GpsSecondsOfDate(2002, 2, 3);
   EXPECT_EQ(ExpandTemplate("/pub/rinex/<YYYY>/<JJJ>/<XXXX><JJJ>0.<yy>o.Z", "abcd", day),
             "/pub/rinex/2002/034/abcd0340.02o.Z");
   EXPECT_EQ(ExpandTemplate("/data/<YYYY>/<MN>/<DM>/<WEEK><D>/<XXXX><JJJ>0.<yy>d.Z", "abcd", day),
             "/data/2002/02/03/11520/abcd0340.02d.Z");
+  const std::string alternatives = "/a/<XXXXMRCCC>_R_<YYYY><JJJ>.crx|/b/<XXXXMRCCC>_S_<JJJ>.crx";
+  EXPECT_EQ(ExpandTemplate(alternatives, "abcd", day, "ABCD00CHE"),
+            "/a/ABCD00CHE_R_2002034.crx|/b/ABCD00CHE_S_034.crx");
+  EXPECT_EQ(Alternative(alternatives, 1), "/b/<XXXXMRCCC>_S_<JJJ>.crx");
+  EXPECT_EQ(Alternative(alternatives, 5), "/b/<XXXXMRCCC>_S_<JJJ>.crx");
+  EXPECT_EQ(Alternative("/only", 1), "/only");
 }
 
 }  // namespace

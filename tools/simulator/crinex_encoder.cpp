@@ -70,6 +70,7 @@ bool ParseFixed(const std::string& field, int decimals, int64_t* value) {
   for (; fraction_digits < decimals; ++fraction_digits) fraction *= 10;
   int64_t scale = 1;
   for (int k = 0; k < decimals; ++k) scale *= 10;
+  if (whole > (INT64_MAX - fraction) / scale) return false;
   *value = whole * scale + fraction;
   if (negative) *value = -*value;
   return true;
@@ -99,8 +100,16 @@ struct Arc {
   int level = 0;                    // differences built so far
   int64_t diff[kMaxOrder + 1] = {};  // diff[k]: k-th difference of the latest value
 
-  // The field text for value, continuing or starting the arc.
-  std::string Encode(int64_t value, int order) {
+  // The field text for value, continuing or starting the arc. A difference
+  // of limit or more in magnitude (0: no limit) starts the arc again.
+  std::string Encode(int64_t value, int order, int64_t limit = 0) {
+    if (active && limit > 0) {
+      const int next_level = level < order ? level + 1 : order;
+      int64_t d[kMaxOrder + 1];
+      d[0] = value;
+      for (int k = 1; k <= next_level; ++k) d[k] = d[k - 1] - diff[k - 1];
+      if (d[next_level] >= limit || d[next_level] <= -limit) active = false;
+    }
     if (!active) {
       active = true;
       level = 0;
@@ -287,7 +296,216 @@ bool EncodeEpoch(Encoder& e, LineReader& reader, const std::string& line) {
   return true;
 }
 
+// ---- compact RINEX 3.0 --------------------------------------------------------
+
+constexpr size_t kEpochColumns3 = 41;  // epoch line before the clock offset / satellite list
+constexpr int kMaxTypes3 = 99;
+// Observation differences stay below ten digits: a larger one (a new
+// ambiguity, a jump of the clock) starts the value's arc again, as today's
+// compact RINEX 3 files do.
+constexpr int64_t kDifferenceLimit3 = 10000000000LL;
+
+struct SatelliteState3 {
+  std::vector<Arc> arcs;
+  std::string flags;
+};
+
+struct Encoder3 {
+  Encoder3(const CrinexOptions& o, std::string* compact, std::string* message)
+      : options(o), out(compact), error(message) {}
+  const CrinexOptions& options;
+  std::string* out;
+  std::string* error;
+  std::map<char, int> types;  // observation types per satellite system
+  std::string previous_line;
+  bool reinitialize = true;
+  Arc clock;
+  std::map<std::string, SatelliteState3> previous;
+
+  bool Fail(const LineReader& reader, const std::string& what) {
+    *error = "line " + std::to_string(reader.number()) + ": " + what;
+    return false;
+  }
+};
+
+// Reads a "SYS / # / OBS TYPES" line into the type counts; continuation
+// lines (blank system) add nothing.
+bool CountTypes(Encoder3& e, const LineReader& reader, const std::string& line) {
+  const char system = line.empty() ? ' ' : line[0];
+  if (system == ' ') return true;
+  const int count = std::atoi(Column(line, 3, 3).c_str());
+  if (count < 1 || count > kMaxTypes3)
+    return e.Fail(reader, std::string("system ") + system + ": 1 to 99 observation types");
+  e.types[system] = count;
+  return true;
+}
+
+bool EncodeHeader3(Encoder3& e, LineReader& reader) {
+  *e.out += HeaderLine("3.0                 COMPACT RINEX FORMAT", "CRINEX VERS   / TYPE");
+  std::string program = "stanvex simulate";
+  program.resize(40, ' ');
+  *e.out += HeaderLine(program + e.options.date, "CRINEX PROG / DATE");
+  std::string line;
+  bool first = true;
+  while (reader.Next(&line)) {
+    const std::string label = Column(line, 60, 20);
+    if (first) {
+      const std::string version = Column(line, 5, 1);
+      if (label.compare(0, 20, "RINEX VERSION / TYPE") != 0 ||
+          (version != "3" && version != "4") || Column(line, 20, 1) != "O")
+        return e.Fail(reader, "not a RINEX 3 or 4 observation file");
+      first = false;
+    }
+    if (line.size() > 254) return e.Fail(reader, "header line longer than 254 characters");
+    TrimRight(&line);
+    *e.out += line + "\n";
+    if (label.compare(0, 19, "SYS / # / OBS TYPES") == 0 && !CountTypes(e, reader, line))
+      return false;
+    if (label.compare(0, 13, "END OF HEADER") == 0) {
+      if (e.types.empty()) return e.Fail(reader, "no SYS / # / OBS TYPES line");
+      return true;
+    }
+  }
+  return e.Fail(reader, "no END OF HEADER");
+}
+
+// An event epoch (flag 2 to 5) and its special records are copied; the
+// next epoch starts afresh.
+bool EncodeEvent3(Encoder3& e, LineReader& reader, std::string line, int records) {
+  TrimRight(&line);
+  *e.out += line + "\n";
+  for (int i = 0; i < records; ++i) {
+    std::string record;
+    if (!reader.Next(&record)) return e.Fail(reader, "event epoch ends early");
+    TrimRight(&record);
+    *e.out += record + "\n";
+    if (Column(record, 60, 19) == "SYS / # / OBS TYPES" && !CountTypes(e, reader, record))
+      return false;
+  }
+  e.reinitialize = true;
+  return true;
+}
+
+bool EncodeEpoch3(Encoder3& e, LineReader& reader, const std::string& line) {
+  if (line[0] != '>') return e.Fail(reader, "an epoch line starts with '>'");
+  const std::string flag_text = Column(line, 31, 1);
+  const int flag = std::atoi(flag_text.c_str());
+  const int count = std::atoi(Column(line, 32, 3).c_str());
+  if (flag_text.empty() || flag_text[0] < '0' || flag_text[0] > '6' || count < 0)
+    return e.Fail(reader, "unreadable epoch line");
+  if (flag >= 2 && flag <= 5) return EncodeEvent3(e, reader, line, count);
+  if (flag == 6) return e.Fail(reader, "cycle slip records (epoch flag 6) are not carried");
+
+  std::string compact_line = Column(line, 0, kEpochColumns3);
+  compact_line.resize(kEpochColumns3, ' ');
+  std::vector<std::string> records;
+  for (int i = 0; i < count; ++i) {
+    std::string record;
+    if (!reader.Next(&record)) return e.Fail(reader, "epoch ends inside its data records");
+    if (record.size() < 3) return e.Fail(reader, "satellite record without its satellite");
+    compact_line += record.substr(0, 3);
+    records.push_back(record);
+  }
+  TrimRight(&compact_line);
+
+  const std::string clock_text = Column(line, kEpochColumns3, 15);
+  int64_t clock_value = 0;
+  const bool has_clock = !IsBlank(clock_text);
+  // The format's field holds less than 1000 s.
+  if (has_clock && (!ParseFixed(clock_text, 12, &clock_value) ||
+                    clock_value >= 1000000000000000LL || clock_value <= -1000000000000000LL))
+    return e.Fail(reader, "unreadable receiver clock offset");
+
+  std::string text;
+  if (e.reinitialize) {
+    text = compact_line + "\n";
+    e.previous.clear();
+    e.clock.active = false;
+    e.reinitialize = false;
+  } else {
+    text = TextDifference(e.previous_line, compact_line) + "\n";
+  }
+  e.previous_line = compact_line;
+  if (has_clock) {
+    text += e.clock.Encode(clock_value, e.options.clock_order) + "\n";
+  } else {
+    e.clock.active = false;
+    text += "\n";
+  }
+
+  std::map<std::string, SatelliteState3> now;
+  for (std::string& record : records) {
+    const std::string id = record.substr(0, 3);
+    const auto type_count = e.types.find(id[0]);
+    if (type_count == e.types.end())
+      return e.Fail(reader, "satellite " + id + " of a system without observation types");
+    const int types = type_count->second;
+    if (now.count(id)) return e.Fail(reader, "satellite " + id + " twice in one epoch");
+    record.resize(3 + static_cast<size_t>(types) * 16, ' ');
+    auto found = e.previous.find(id);
+    const bool known = found != e.previous.end();
+    SatelliteState3 state = known ? found->second : SatelliteState3();
+    state.arcs.resize(static_cast<size_t>(types));
+
+    std::string fields, flags;
+    for (int j = 0; j < types; ++j) {
+      const std::string field = record.substr(3 + static_cast<size_t>(j) * 16, 16);
+      const std::string number = field.substr(0, 14);
+      if (j > 0) fields += ' ';
+      if (IsBlank(number)) {
+        state.arcs[j].active = false;
+        flags += "  ";
+        continue;
+      }
+      int64_t value = 0;
+      if (!ParseFixed(number, 3, &value) || value > kLargestValue || value < -kLargestValue)
+        return e.Fail(reader, "unreadable observation of " + id);
+      fields += state.arcs[j].Encode(value, e.options.data_order, kDifferenceLimit3);
+      flags += field.substr(14, 2);
+    }
+    std::string data = fields + " ";
+    if (known) {
+      data += TextDifference(state.flags, flags);
+    } else {
+      // A new satellite's flags, every blank written as '&' as today's
+      // compact RINEX 3 files do.
+      std::string marked = flags;
+      for (char& c : marked)
+        if (c == ' ') c = '&';
+      data += marked;
+    }
+    TrimRight(&data);
+    state.flags = flags;
+    text += data + "\n";
+    now[id] = state;
+  }
+  e.previous.swap(now);
+  *e.out += text;
+  return true;
+}
+
 }  // namespace
+
+bool EncodeCompactRinex3(const std::string& rinex, std::string* compact, std::string* error,
+                         const CrinexOptions& options) {
+  std::string scratch;
+  if (!error) error = &scratch;
+  if (options.data_order < 0 || options.data_order > kMaxOrder || options.clock_order < 0 ||
+      options.clock_order > kMaxOrder) {
+    *error = "difference orders are 0 to 5";
+    return false;
+  }
+  compact->clear();
+  Encoder3 e(options, compact, error);
+  LineReader reader(rinex);
+  if (!EncodeHeader3(e, reader)) return false;
+  std::string line;
+  while (reader.Next(&line)) {
+    if (IsBlank(line)) continue;
+    if (!EncodeEpoch3(e, reader, line)) return false;
+  }
+  return true;
+}
 
 bool EncodeCompactRinex(const std::string& rinex, std::string* compact, std::string* error,
                         const CrinexOptions& options) {

@@ -1,6 +1,9 @@
-// Compact RINEX 1.0 encoder: turns a RINEX 2 observation file into its
-// compact form (text differences of epoch lines and flags, integer
-// differences of the clock offset and of every observation value).
+// Compact RINEX encoders: version 1.0 turns a RINEX 2 observation file into
+// its compact form (text differences of epoch lines and flags, integer
+// differences of the clock offset and of every observation value); version
+// 3.0 does the same for RINEX 3 and 4 observation files, whose epoch line
+// carries the satellite list from column 42 and whose satellites have as
+// many observation types as their system's SYS / # / OBS TYPES lines say.
 #ifndef STANVEX_SIM_CRINEX_ENCODER_H
 #define STANVEX_SIM_CRINEX_ENCODER_H
 
@@ -21,6 +24,14 @@ struct CrinexOptions {
 // 9 observation types, a value outside the format's range).
 bool EncodeCompactRinex(const std::string& rinex, std::string* compact, std::string* error,
                         const CrinexOptions& options = CrinexOptions());
+
+// Encodes rinex (a whole RINEX 3 or 4 observation file) into compact RINEX
+// 3.0. The clock offset is differenced in units of 10^-12 s. False with
+// *error naming the line for input the format cannot carry (a satellite of
+// a system without observation types, cycle slip records, a value outside
+// the format's range).
+bool EncodeCompactRinex3(const std::string& rinex, std::string* compact, std::string* error,
+                         const CrinexOptions& options = CrinexOptions());
 
 }  // namespace stanvex::sim
 

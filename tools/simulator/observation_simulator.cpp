@@ -16,6 +16,7 @@ constexpr double kCodeNoiseP = 0.25;   // metres, P1 and P2
 constexpr double kCodeNoiseC1 = 0.40;  // metres
 constexpr double kPhaseNoise = 0.003;  // cycles
 constexpr double kSignalNoise = 0.4;   // dB-Hz
+constexpr double kDopplerNoise = 0.02;  // Hz
 
 double Round3(double v) {
   const double r = std::round(v * 1000.0) / 1000.0;
@@ -45,7 +46,8 @@ ObservationSimulator::ObservationSimulator(const Station& station,
       position_(StationPosition(station)),
       tracks_(kMaxPrn + 1),
       ephemerides_(kMaxPrn + 1),
-      random_(MixSeed(options.seed, station.name)) {
+      random_(MixSeed(options.seed, station.name)),
+      doppler_random_(MixSeed(options.seed, station.name + " doppler")) {
   clock_bias_ = random_.Uniform(-4e-4, 4e-4);
   clock_drift_ = random_.Uniform(-1.5e-9, 1.5e-9);
 }
@@ -206,6 +208,26 @@ void ObservationSimulator::Observe(int prn, const SimTime& receive_time, double 
     out->ssi[kL2] = out->ssi[kP2] = ssi2;
     out->lli[kL2] = track->l2_lost_lock ? 1 : 0;
     track->l2_lost_lock = false;
+  }
+  if (options_.doppler) {
+    // Range rate by a central difference over one second of transmit time,
+    // the satellite clock drift included, then the receiver clock drift.
+    const SimTime t_tx = t_rx.Plus(-tau);
+    const SatelliteState before = EvaluateEphemeris(eph, t_tx.Plus(-0.5));
+    const SatelliteState after = EvaluateEphemeris(eph, t_tx.Plus(0.5));
+    const double theta = kEarthRotationRate * tau;
+    auto rotated = [theta](const Vec3& p) {
+      return Vec3{p.x * std::cos(theta) + p.y * std::sin(theta),
+                  -p.x * std::sin(theta) + p.y * std::cos(theta), p.z};
+    };
+    const double range_rate = Norm(rotated(after.position) - position_) -
+                              Norm(rotated(before.position) - position_) -
+                              kSpeedOfLight * (after.clock - before.clock) +
+                              kSpeedOfLight * clock_drift_;
+    out->doppler_l1 = Round3(-range_rate / kL1Wavelength + kDopplerNoise * doppler_random_.Gaussian());
+    if (l2)
+      out->doppler_l2 =
+          Round3(-range_rate / kL2Wavelength + kDopplerNoise * doppler_random_.Gaussian());
   }
   track->lost_lock = false;
   *visible = true;

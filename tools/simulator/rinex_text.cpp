@@ -1,6 +1,7 @@
 #include "rinex_text.h"
 
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 
 namespace stanvex::sim {
@@ -26,6 +27,15 @@ std::string FortranFixed(double value, int width, int decimals) {
   else if (s.compare(0, 3, "-0.") == 0) s.erase(1, 1);
   if (static_cast<int>(s.size()) < width) s.insert(0, static_cast<size_t>(width) - s.size(), ' ');
   return s;
+}
+
+std::string FormatText(const char* format, ...) {
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  return text;
 }
 
 void TrimRight(std::string* line) {

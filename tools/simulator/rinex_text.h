@@ -14,6 +14,9 @@ std::string HeaderLine(const std::string& content, const char* label);
 // (".500", "-.500"). Values that round to zero print as positive zero.
 std::string FortranFixed(double value, int width, int decimals);
 
+// printf into a string (at most 255 characters).
+std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // Removes trailing blanks.
 void TrimRight(std::string* line);
 

@@ -5,9 +5,11 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 
 #include "crinex_encoder.h"
 #include "gps_constants.h"
+#include "rinex3.h"
 
 namespace stanvex::sim {
 namespace fs = std::filesystem;
@@ -49,6 +51,18 @@ std::string Dms(double degrees, char positive, char negative) {
 
 double FromDms(int d, int m, double s) { return d + m / 60.0 + s / 3600.0; }
 
+// Four characters of the station code, two digits (monument, receiver),
+// three letters of the country code.
+bool IsLongName(const std::string& name) {
+  if (name.size() != 9) return false;
+  for (size_t i = 0; i < 9; ++i) {
+    const char c = name[i];
+    const bool digit = c >= '0' && c <= '9', upper = c >= 'A' && c <= 'Z';
+    if (i < 4 ? !(digit || upper) : i < 6 ? !digit : !upper) return false;
+  }
+  return true;
+}
+
 bool SafeForCatalogue(const std::string& text) {
   for (char c : text)
     if (c == ' ' || c == '\t' || c == '"' || c == ';' || c == '{' || c == '}' || c < 32)
@@ -67,18 +81,18 @@ std::string FileAddress(const fs::path& dir) {
 std::vector<ArchiveService> SampleServices() {
   const std::string rinex = "/pub/rinex/<YYYY>/<JJJ>/<XXXX><JJJ>0.<yy>";
   return {
-      {"SIMZ", "Z", Packing::kZ, "blue", rinex + "o.Z", rinex + "n.Z", "", true, true},
+      {"SIMZ", "Z", Packing::kZ, "blue", rinex + "o.Z", rinex + "n.Z", "", true, true, false},
       {"SIMGZ", "gz", Packing::kGzip, "green",
        "/data/<YYYY>/<MN>/<DM>/<XXXX><JJJ>0.<yy>o.gz",
-       "/data/<YYYY>/<MN>/<DM>/<XXXX><JJJ>0.<yy>n.gz", "", true, true},
+       "/data/<YYYY>/<MN>/<DM>/<XXXX><JJJ>0.<yy>n.gz", "", true, true, false},
       {"SIMZIP", "zip", Packing::kZip, "red", "/gps/<WEEK>/<D>/<XXXX><JJJ>0.<yy>o.zip",
-       "/gps/<WEEK>/<D>/<XXXX><JJJ>0.<yy>n.zip", "", true, true},
+       "/gps/<WEEK>/<D>/<XXXX><JJJ>0.<yy>n.zip", "", true, true, false},
       // Compact RINEX only, and no navigation files of its own: a retrieval
       // falls back to the compact file and to the IGS navigation file.
       {"SIMCRX", "Z", Packing::kZ, "cyan", rinex + "o.Z", rinex + "n.Z", rinex + "d.Z", false,
-       false},
+       false, false},
       {"IGS", "Z", Packing::kZ, "yellow", rinex + "o.Z",
-       "/pub/gps/data/daily/<YYYY>/<JJJ>/brdc<JJJ>0.<yy>n.Z", "", false, true},
+       "/pub/gps/data/daily/<YYYY>/<JJJ>/brdc<JJJ>0.<yy>n.Z", "", false, true, false},
   };
 }
 
@@ -92,8 +106,50 @@ std::vector<ArchiveStation> DefaultStations() {
   };
 }
 
+ArchiveService Rinex3Service(double interval) {
+  const std::string obs = "/IGS/obs/<YYYY>/<JJJ>/<XXXXMRCCC>_";
+  const std::string name = "_<YYYY><JJJ>0000_01D_" + LongNameInterval(interval) + "_MO.";
+  ArchiveService s{"SIMRX3",
+                   "gz",
+                   Packing::kGzip,
+                   "magenta",
+                   obs + "R" + name + "rnx.gz",
+                   "/IGS/BRDC/<YYYY>/<JJJ>/BRDC00IGS_R_<YYYY><JJJ>0000_01D_MN.rnx.gz",
+                   obs + "R" + name + "crx.gz|" + obs + "S" + name + "crx.gz",
+                   false,
+                   true,
+                   true};
+  return s;
+}
+
+ArchiveService IgsLongNameService(double interval) {
+  ArchiveService s = Rinex3Service(interval);
+  s.id = "IGS";
+  s.color = "yellow";
+  return s;
+}
+
+std::vector<ArchiveStation> Rinex3Stations() {
+  return {
+      {{"simf", FromDms(47, 4, 1.3411), FromDms(8, 15, 40.5530), 612.774}, "SIMRX3", "SIMF00CHE",
+       false},
+      {{"simg", FromDms(52, 22, 46.0912), FromDms(13, 3, 57.2118), 144.305}, "SIMRX3",
+       "SIMG00DEU", true},
+  };
+}
+
+std::string Alternative(const std::string& path_template, size_t index) {
+  size_t start = 0;
+  for (size_t k = 0; k < index; ++k) {
+    const size_t bar = path_template.find('|', start);
+    if (bar == std::string::npos) break;
+    start = bar + 1;
+  }
+  return path_template.substr(start, path_template.find('|', start) - start);
+}
+
 std::string ExpandTemplate(const std::string& path_template, const std::string& station,
-                           int64_t day_gps) {
+                           int64_t day_gps, const std::string& long_name) {
   const CalendarTime c = ToCalendar(SimTime{day_gps, 0});
   const int week_day = static_cast<int>(c.seconds_of_week / 86400.0);
   std::string out;
@@ -105,7 +161,8 @@ std::string ExpandTemplate(const std::string& path_template, const std::string& 
     const size_t end = path_template.find('>', i);
     if (end == std::string::npos) break;
     const std::string token = path_template.substr(i + 1, end - i - 1);
-    if (token == "YYYY") out += Digits(c.year, 4);
+    if (token == "XXXXMRCCC") out += long_name;
+    else if (token == "YYYY") out += Digits(c.year, 4);
     else if (token == "yy") out += Digits(c.year % 100, 2);
     else if (token == "JJJ") out += Digits(c.day_of_year, 3);
     else if (token == "XXXX") out += station.substr(0, 4);
@@ -173,6 +230,7 @@ std::string Catalogue(const std::vector<ArchiveService>& services,
     std::snprintf(height, sizeof height, "%.3f", a.station.height_m);
     text += "Station {\n";
     text += "  sName: " + a.station.name + "\n";
+    if (!a.long_name.empty()) text += "  lName: " + a.long_name + "\n";
     text += "  lat: " + Dms(a.station.lat_deg, 'N', 'S') + "\n";
     text += "  lon: " + Dms(a.station.lon_deg, 'E', 'W') + "\n";
     text += "  ht: " + std::string(height) + "\n";
@@ -235,9 +293,18 @@ bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>*
     *error = "the archive starts at 00:00:00 of a day";
     return false;
   }
-  const std::vector<ArchiveService> services = SampleServices();
-  const std::vector<ArchiveStation> stations =
+  std::vector<ArchiveService> services = SampleServices();
+  std::vector<ArchiveStation> stations =
       options.stations.empty() ? DefaultStations() : options.stations;
+  if (options.rinex3) {
+    services.insert(services.end() - 1, Rinex3Service(options.interval));
+    if (options.igs_long_names) {
+      services.back() = IgsLongNameService(options.interval);
+      services[services.size() - 2].publishes_nav = false;
+    }
+    if (options.stations.empty())
+      for (const ArchiveStation& a : Rinex3Stations()) stations.push_back(a);
+  }
   std::map<std::string, int> seen;
   for (const ArchiveStation& a : stations) {
     if (a.station.name.size() != 4 || !SafeForCatalogue(a.station.name)) {
@@ -251,6 +318,11 @@ bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>*
     const ArchiveService* s = FindService(services, a.service);
     if (!s || s->id == "IGS") {
       *error = "station " + a.station.name + ": no such data service " + a.service;
+      return false;
+    }
+    if (s->rinex3 && !IsLongName(a.long_name)) {
+      *error = "station " + a.station.name + " of " + s->id +
+               " needs a long name of nine letters and digits: '" + a.long_name + "'";
       return false;
     }
     if (std::fabs(a.station.lat_deg) > 90 || std::fabs(a.station.lon_deg) > 180 ||
@@ -287,15 +359,28 @@ bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>*
     const int64_t day_gps = options.start_gps + day * kSecondsPerDay;
     const SimTime stamp{day_gps, 0};
     const std::string nav = NavigationHeader(stamp) + NavigationBody(day_gps, kSecondsPerDay);
-    if (!writer.Put(igs, ExpandTemplate(igs.nav_template, "auto", day_gps), nav, stamp) ||
-        !writer.Put(igs, ExpandTemplate(SampleServices()[0].nav_template, "auto", day_gps), nav,
-                    stamp))
+    if (igs.rinex3) {
+      if (!writer.Put(igs, ExpandTemplate(igs.nav_template, "auto", day_gps),
+                      Rinex3NavigationFile(day_gps, kSecondsPerDay), stamp))
+        return false;
+    } else if (!writer.Put(igs, ExpandTemplate(igs.nav_template, "auto", day_gps), nav, stamp) ||
+               !writer.Put(igs, ExpandTemplate(SampleServices()[0].nav_template, "auto", day_gps),
+                           nav, stamp)) {
       return false;
+    }
+    std::set<std::string> merged;  // RINEX 3 services: one file for all stations
     for (const ArchiveStation& a : stations) {
       const ArchiveService& s = *FindService(services, a.service);
-      if (s.publishes_nav &&
-          !writer.Put(s, ExpandTemplate(s.nav_template, a.station.name, day_gps), nav, stamp))
+      if (!s.publishes_nav) continue;
+      if (s.rinex3) {
+        if (merged.insert(s.id).second &&
+            !writer.Put(s, ExpandTemplate(s.nav_template, "auto", day_gps),
+                        Rinex3NavigationFile(day_gps, kSecondsPerDay), stamp))
+          return false;
+      } else if (!writer.Put(s, ExpandTemplate(s.nav_template, a.station.name, day_gps), nav,
+                             stamp)) {
         return false;
+      }
     }
   }
 
@@ -308,6 +393,7 @@ bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>*
     obs.interval = options.interval;
     obs.seed = options.seed;
     obs.slips = options.slips;
+    obs.doppler = s.rinex3;
     ObservationSimulator simulator(a.station, obs);
     Epoch epoch;
     bool more = simulator.Next(&epoch);
@@ -318,23 +404,31 @@ bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>*
       ObservationOptions day_options = obs;
       day_options.start_gps = day_gps;
       std::string text =
-          ObservationHeader(a.station, day_options, simulator.TruePosition(), epoch.time);
+          s.rinex3 ? Rinex3ObservationHeader(a.station, a.long_name, day_options,
+                                             simulator.TruePosition(), epoch.time)
+                   : ObservationHeader(a.station, day_options, simulator.TruePosition(),
+                                       epoch.time);
       while (more && epoch.time.whole < next_day) {
-        text += FormatEpoch(epoch, obs.write_receiver_clock);
+        text += s.rinex3 ? FormatEpoch3(epoch, obs.write_receiver_clock)
+                         : FormatEpoch(epoch, obs.write_receiver_clock);
         more = simulator.Next(&epoch);
       }
       const SimTime stamp{day_gps, 0};
-      if (s.publishes_obs &&
-          !writer.Put(s, ExpandTemplate(s.obs_template, a.station.name, day_gps), text, stamp))
-        return false;
+      // Which of the templates' alternatives names this day's files.
+      const size_t alternative = a.alternate && day % 2 == 1 ? 1 : 0;
+      auto remote = [&](const std::string& path_template) {
+        return ExpandTemplate(Alternative(path_template, alternative), a.station.name, day_gps,
+                              a.long_name);
+      };
+      if (s.publishes_obs && !writer.Put(s, remote(s.obs_template), text, stamp)) return false;
       if (!s.compact_template.empty()) {
         CrinexOptions crx;
         crx.date = CrinexDate(day_gps);
         std::string compact;
-        if (!EncodeCompactRinex(text, &compact, error, crx)) return false;
-        if (!writer.Put(s, ExpandTemplate(s.compact_template, a.station.name, day_gps), compact,
-                        stamp))
+        if (!(s.rinex3 ? EncodeCompactRinex3(text, &compact, error, crx)
+                       : EncodeCompactRinex(text, &compact, error, crx)))
           return false;
+        if (!writer.Put(s, remote(s.compact_template), compact, stamp)) return false;
       }
     }
   }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "packing.h"
@@ -25,11 +26,27 @@ struct ArchiveService {
   std::string compact_template;  // dFile, empty for none
   bool publishes_obs = true;     // plain observation files exist
   bool publishes_nav = true;     // navigation files exist
+  // RINEX 3 files under long names: observation files as compact RINEX 3,
+  // one merged RINEX 3 navigation file per day for all its stations.
+  bool rinex3 = false;
 };
 
 struct ArchiveStation {
+  ArchiveStation() = default;
+  ArchiveStation(Station s, std::string service_id, std::string long_name_ = std::string(),
+                 bool alternate_ = false)
+      : station(std::move(s)),
+        service(std::move(service_id)),
+        long_name(std::move(long_name_)),
+        alternate(alternate_) {}
   Station station;
   std::string service;  // ServId
+  // The nine-character RINEX 3 name (catalogue key lName:), for stations of
+  // a RINEX 3 service.
+  std::string long_name;
+  // Odd days of the archive are published under the second alternative of
+  // the service's templates (a station that switched from _R_ to _S_ names).
+  bool alternate = false;
 };
 
 struct ArchiveOptions {
@@ -40,12 +57,31 @@ struct ArchiveOptions {
   uint64_t seed = 1;
   SlipOptions slips;
   std::vector<ArchiveStation> stations;  // empty: DefaultStations()
+  // Adds the RINEX-3-only service (Rinex3Service) to the catalogue and, when
+  // stations is empty, its stations (Rinex3Stations).
+  bool rinex3 = false;
+  // With rinex3: the IGS service too is laid out as today (IgsLongNameService),
+  // and the RINEX 3 service publishes no navigation files of its own, so its
+  // retrievals take the merged file through the IGS fallback.
+  bool igs_long_names = false;
 };
 
 // The services of the sample catalogue, IGS last.
 std::vector<ArchiveService> SampleServices();
 // The default stations, one or two per service.
 std::vector<ArchiveStation> DefaultStations();
+// The RINEX-3-only service, laid out like the IGS archive at a data centre
+// today: /IGS/obs/<YYYY>/<JJJ>/ holds compact RINEX 3 files under long names
+// (SSSSMRCCC_R_YYYYDDD0000_01D_30S_MO.crx.gz, or _S_ for streamed data: the
+// template names both), /IGS/BRDC/<YYYY>/<JJJ>/ the merged navigation file
+// BRDC00IGS_R_YYYYDDD0000_01D_MN.rnx.gz; gzip throughout. The interval
+// (seconds) gives the names' data-frequency field.
+ArchiveService Rinex3Service(double interval);
+// The IGS service of today: the same long-name layout under its own root,
+// whose merged navigation file serves every service's fallback.
+ArchiveService IgsLongNameService(double interval);
+// Its stations, with long names; the second one alternates _R_ and _S_.
+std::vector<ArchiveStation> Rinex3Stations();
 
 // Layout below out_dir:
 //   catalogue/manufact.dwn   the catalogue
@@ -59,9 +95,13 @@ bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>*
 
 // The remote path of template for a station and day (the subset of the
 // catalogue tokens the sample templates use: <YYYY> <yy> <JJJ> <XXXX>
-// <MN> <DM> <WEEK> <D>).
+// <XXXXMRCCC> (the long name) <MN> <DM> <WEEK> <D>). Alternatives separated
+// by '|' are expanded each and kept apart by '|'.
 std::string ExpandTemplate(const std::string& path_template, const std::string& station,
-                           int64_t day_gps);
+                           int64_t day_gps, const std::string& long_name = std::string());
+// The alternative of a template (or of an expanded path) at index (0 for
+// the first); the last one when there are fewer.
+std::string Alternative(const std::string& path_template, size_t index);
 
 }  // namespace stanvex::sim
 

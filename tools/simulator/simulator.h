@@ -76,6 +76,10 @@ struct ObservationOptions {
   // along each axis (the default is a few metres, as a receiver's own
   // estimate would be).
   Vec3 approx_position_offset{2.1, -1.7, 3.2};
+  // Fill the Doppler values (RINEX 3 files carry them). Their noise comes
+  // from a generator of its own, so the other observations are the same
+  // with and without them.
+  bool doppler = false;
 };
 
 // Observation types in file order.
@@ -89,6 +93,9 @@ struct SatelliteObservation {
   bool present[kObsTypeCount] = {};
   int lli[kObsTypeCount] = {};  // 0 or 1 (loss of lock), phases only
   int ssi[kObsTypeCount] = {};  // 0 (blank) or 1-9
+  // Doppler shifts in Hz (positive while the satellite approaches), when
+  // ObservationOptions::doppler is set; the L2 one only with L2 present.
+  double doppler_l1 = 0, doppler_l2 = 0;
 };
 
 struct Epoch {
@@ -130,6 +137,7 @@ class ObservationSimulator {
   std::vector<Track> tracks_;  // by PRN, 0..32
   std::vector<Ephemeris> ephemerides_;  // by PRN: the last one used
   Random random_;
+  Random doppler_random_;
 };
 
 // ---- RINEX text -------------------------------------------------------------

@@ -2,6 +2,8 @@
 // RINEX observation and navigation files of a few stations, packed per data
 // service, compact RINEX for one service, IGS merged navigation files), its
 // catalogue with file:// addresses, and the stations' true coordinates.
+// --rinex3 adds a service publishing RINEX 3 only: compact RINEX 3 under
+// long names and merged RINEX 3 navigation files, gzip-packed.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -34,9 +36,11 @@ int64_t ParseDate(const std::string& text) {
 }
 
 // "name" picks a default station; "name:lat:lon:height[:service]" defines one
-// (decimal degrees, south and west negative; the service defaults to SIMZ).
+// (decimal degrees, south and west negative; the service defaults to SIMZ; a
+// station of the RINEX 3 service is given the long name NAME00SIM).
 sim::ArchiveStation ParseStation(const std::string& text) {
-  const std::vector<sim::ArchiveStation> defaults = sim::DefaultStations();
+  std::vector<sim::ArchiveStation> defaults = sim::DefaultStations();
+  for (const sim::ArchiveStation& a : sim::Rinex3Stations()) defaults.push_back(a);
   if (text.find(':') == std::string::npos) {
     for (const sim::ArchiveStation& a : defaults)
       if (a.station.name == text) return a;
@@ -62,6 +66,11 @@ sim::ArchiveStation ParseStation(const std::string& text) {
     if (parts[i + 1].empty() || *end != '\0') Fail("cannot read the station '" + text + "'");
   }
   a.service = parts.size() == 5 ? parts[4] : "SIMZ";
+  if (a.service == sim::Rinex3Service(30).id) {
+    a.long_name = a.station.name + "00SIM";
+    for (char& c : a.long_name)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
   return a;
 }
 
@@ -76,6 +85,8 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
     double slips = 0.1;
     double outages = 0.05;
     bool list = false;
+    bool rinex3 = false;
+    bool igs_long_names = false;
   };
   auto options = std::make_shared<Options>();
   CLI::App* c = app.add_subcommand(
@@ -88,13 +99,20 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
       ->check(CLI::Range(0.05, 3600.0));
   c->add_option("--seed", options->seed, "Seed of the noise, clocks and slips");
   c->add_option("--stations", options->stations,
-                "Stations: default names (sima simb simc simd sime) or "
+                "Stations: default names (sima simb simc simd sime; simf simg with --rinex3) or "
                 "name:lat:lon:height[:service]");
   c->add_option("--slips", options->slips, "Cycle slips per satellite and hour")
       ->check(CLI::Range(0.0, 100.0));
   c->add_option("--outages", options->outages, "Tracking losses per satellite and hour")
       ->check(CLI::Range(0.0, 100.0));
   c->add_flag("--list", options->list, "List every file written");
+  c->add_flag("--rinex3", options->rinex3,
+              "Add the RINEX-3-only service SIMRX3 (long names, compact RINEX 3, merged RINEX 3 "
+              "navigation, gzip) and its stations simf simg");
+  c->add_flag("--igs-long-names", options->igs_long_names,
+              "With --rinex3: the IGS service publishes long names and merged RINEX 3 navigation "
+              "too, and SIMRX3 takes its navigation through the IGS fallback")
+      ->needs("--rinex3");
   c->callback([options] {
     sim::ArchiveOptions archive;
     archive.out_dir = options->out;
@@ -104,6 +122,8 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
     archive.seed = options->seed;
     archive.slips.slips_per_satellite_hour = options->slips;
     archive.slips.outages_per_satellite_hour = options->outages;
+    archive.rinex3 = options->rinex3;
+    archive.igs_long_names = options->igs_long_names;
     for (const std::string& s : options->stations) archive.stations.push_back(ParseStation(s));
     std::vector<std::string> written;
     std::string error;
