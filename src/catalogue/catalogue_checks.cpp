@@ -31,7 +31,7 @@ void ReportOverlongAddress(const ServiceRecord& service) {
 
 const char* UnusableServiceReason(const ServiceRecord& service) {
   if (service.ftpAd[0] != '\0') return nullptr;
-  return "its address (ftpAd) is missing or longer than 127 characters";
+  return "its address (ftpAd) is longer than 127 characters";
 }
 
 void ReportDuplicateStations(const Serv_Sta* catalogue) {
