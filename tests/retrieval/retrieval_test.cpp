@@ -306,7 +306,8 @@ TEST_F(RetrievalTest, StationNamedLikeAPathIsRefused) {
   options.root = root.path();
   Serve(options);
   fs::path work = fs::path(parent.path()) / "a" / "b" / "work";
-  fs::path dest = fs::path(parent.path()) / "a" / "b" / "dest";
+  // Different depths, so that "../../" from each leads to a different folder.
+  fs::path dest = fs::path(parent.path()) / "c" / "d" / "e" / "dest";
   fs::create_directories(work);
   fs::create_directories(dest);
   ASSERT_EQ(ChangeTempDir(work.string().c_str()), 0);
