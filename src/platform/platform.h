@@ -59,8 +59,9 @@ bool MoveFile(const char* source, const char* target);
 bool RenameNoReplace(const char* source, const char* target);
 
 // Creates path as a new empty file and returns it open for binary writing,
-// or null with the system error. A stale entry of that name is removed first
-// (a link is removed itself, never its target); the file is then created
+// or null with the system error. A stale file or link of that name is
+// removed first (a link itself, never its target; a device such as
+// /dev/null is opened as it is, never removed); the file is then created
 // exclusively and never through a link (O_CREAT|O_EXCL|O_NOFOLLOW on POSIX,
 // CREATE_NEW on Windows), so a link planted under the name, or one planted
 // between the removal and the creation, cannot redirect the write.

@@ -81,7 +81,13 @@ int OpenNewFile(const char* path) {
     errno = ENOSPC;
     return -1;
   }
-  // unlink removes a link itself; a directory stays and makes open fail.
+  struct stat st;
+  if (::lstat(path, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+    // A device or pipe named as the output ("/dev/null") is written into,
+    // never removed; a directory makes the open fail.
+    return ::open(path, O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  }
+  // unlink removes a link itself, never the file it points to.
   ::unlink(path);
   return ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
 }
