@@ -1,4 +1,5 @@
 #include "obn_stream.h"
+#include "new_file.h"
 
 #include <cmath>
 #include <cstring>
@@ -74,7 +75,7 @@ ObnWriter::~ObnWriter() { Discard(); }
 Outcome ObnWriter::Create(const char* path, const char* headerName, int8_t carriedByte,
                           int8_t maxChannels, float interval) {
   Discard();
-  stream_ = std::fopen(path, "wb");
+  stream_ = stanvex_companion::CreateNewFile(path);
   if (!stream_) return Outcome::Failure(std::string("Error: Unable to open ") + path + " for writing");
   path_ = path;
   maxChannels_ = maxChannels;
@@ -146,7 +147,7 @@ Outcome CopyWholeFile(const char* source, const char* target) {
   FilePtr in(std::fopen(source, "rb"));
   if (!in) return Outcome::Failure(std::string("Error: File ") + source + " not found");
   const std::string temporary = std::string(target) + ".part";
-  FilePtr out(std::fopen(temporary.c_str(), "wb"));
+  FilePtr out(stanvex_companion::CreateNewFile(temporary.c_str()));
   if (!out) return Outcome::Failure(std::string("Error: Unable to open ") + target + " for writing");
   char buffer[16384];
   size_t got;

@@ -22,6 +22,7 @@
 #include "point_solution.h"
 #include "rinex_nav.h"
 #include "rinex_obs.h"
+#include "new_file.h"
 #include "signal_choice.h"
 
 namespace rin2obn {
@@ -156,7 +157,7 @@ void FillMeasurement(int prn, const SlotValues& v, Tracked& out, SmoothingInput&
 class ObnOutput {
  public:
   bool Open(const std::string& path, float interval, std::string& error) {
-    file_.reset(std::fopen(path.c_str(), "wb"));
+    file_.reset(stanvex_companion::CreateNewFile(path.c_str()));
     if (!file_) {
       error = Describe("unable to create", path);
       return false;
@@ -473,7 +474,7 @@ ConversionResult Conversion::Run(const std::string& observationPath,
   // The text companions are written with LF line ends on every platform, so
   // a day's files are the same bytes wherever they were made.
   if (ok) {
-    File nvb(std::fopen(nvbPath.c_str(), "wb"));
+    File nvb(stanvex_companion::CreateNewFile(nvbPath.c_str()));
     if (!nvb) {
       ok = Fail(Describe("unable to create", nvbPath));
     } else {
@@ -484,7 +485,7 @@ ConversionResult Conversion::Run(const std::string& observationPath,
     }
   }
   if (ok) {
-    File sta(std::fopen(staPath.c_str(), "wb"));
+    File sta(stanvex_companion::CreateNewFile(staPath.c_str()));
     if (!sta) {
       ok = Fail(Describe("unable to create", staPath));
     } else {

@@ -65,6 +65,18 @@ void ReplaceExtension(char* name, const char* extension) {
   AppendText(name, kPathSize, extension);
 }
 
+bool IsPlainFileName(const char* name, size_t size) {
+  if (name == nullptr) return false;
+  size_t length = strnlen(name, size);
+  if (length == 0 || length == size) return false;
+  if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) return false;
+  for (size_t i = 0; i < length; ++i) {
+    unsigned char c = static_cast<unsigned char>(name[i]);
+    if (c < 0x20 || c == 0x7f || c == '/' || c == '\\' || c == ':') return false;
+  }
+  return true;
+}
+
 }  // namespace stanvex
 
 using namespace stanvex;

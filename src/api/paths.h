@@ -31,6 +31,12 @@ void StripTrailingBackslash(char* text);
 // includes its dot), or appends extension when the last component has no dot.
 void ReplaceExtension(char* name, const char* extension);
 
+// True when name (at most size bytes looked at) can only name a file in the
+// current directory: not empty, no '/', '\\' or ':', no control character,
+// and not "." or "..". Names formed from catalogue values (which arrive by
+// plain FTP) are checked with it before any file is made under them.
+bool IsPlainFileName(const char* name, size_t size = kPathSize);
+
 }  // namespace stanvex
 
 #endif  // STANVEX_API_PATHS_H

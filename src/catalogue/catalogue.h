@@ -40,6 +40,18 @@ int CountBlocks(FILE* file, const char* keyword);
 void ParseStations(FILE* file, Serv_Sta* catalogue);
 void ParseServices(FILE* file, Serv_Sta* catalogue);
 
+// Load reports (STATUS_TEXT through the frame record) of catalogue entries
+// that cannot be used as written: a service whose first address is longer
+// than its 127-character field (the service keeps an empty ftpAd), and
+// stations that share a name (compared without regard to case; the first in
+// the sorted array is the one a lookup by name finds).
+void ReportOverlongAddress(const ServiceRecord& service);
+void ReportDuplicateStations(const Serv_Sta* catalogue);
+
+// The text a request through service gets when the service has no usable
+// address; null when it has one.
+const char* UnusableServiceReason(const ServiceRecord& service);
+
 // Orders the stations by serv, then sName, both without regard to case,
 // ascending. Stations with equal keys keep their file order.
 void SortStations(Serv_Sta* catalogue);

@@ -2,6 +2,7 @@
 #include <cstdlib>
 
 #include "catalogue/catalogue.h"
+#include "platform/platform.h"
 
 namespace stanvex {
 
@@ -56,7 +57,7 @@ int ConcatenateTwoASCIIFiles(const char* first, const char* second, const char* 
     if (in1 != nullptr) std::fclose(in1);
     if (in2 != nullptr) std::fclose(in2);
   };
-  FILE* out = std::fopen(output, "wb");
+  FILE* out = platform::CreateNewFile(output);
   if (out == nullptr) {
     close_inputs();
     return -1;

@@ -87,6 +87,7 @@ int LoadCombined(const char* combined, Serv_Sta* catalogue) {
       ParseServices(file, catalogue);
       SortStations(catalogue);
       LinkServices(catalogue);
+      ReportDuplicateStations(catalogue);
       loaded_arrays = made;
       CatalogueLoaded = true;
     }

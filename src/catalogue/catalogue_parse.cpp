@@ -43,7 +43,14 @@ bool ParseStation(TextBlock* block, StationRecord* station) {
 
 bool ParseService(TextBlock* block, ServiceRecord* service) {
   if (GetBlockField("ServId:", block, "%31s", service->ServId) < 1) return false;
-  if (GetBlockField("ftpAd:", block, "%127s", service->ftpAd) < 1) return false;
+  char address[kBlockValueSize];
+  if (GetBlockField("ftpAd:", block, "%s", address) < 1) return false;
+  // A cut address would name another server: an address that does not fit
+  // leaves the service without one, and a request through it is refused.
+  if (strnlen(address, sizeof address) < sizeof service->ftpAd)
+    CopyText(service->ftpAd, sizeof service->ftpAd, address);
+  else
+    ReportOverlongAddress(*service);
   if (GetBlockField("oFile:", block, "%255s", service->oFile) < 1) return false;
   if (GetBlockField("nFile:", block, "%255s", service->nFile) < 1) return false;
   service->hasDFile = GetBlockField("dFile:", block, "%255s", service->dFile) > 0 ? 1 : 0;

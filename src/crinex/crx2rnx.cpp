@@ -9,6 +9,7 @@
 #include "api/library_state.h"
 #include "crinex/crx_decoder.h"
 #include "crinex/crx_text.h"
+#include "platform/platform.h"
 
 namespace stanvex {
 
@@ -236,7 +237,7 @@ int32_t Crx2Rnx(const char* compactName, const char* rinexName) {
   // before it is read.
   FILE* output = nullptr;
   if (!compactName || !rinexName || std::strcmp(compactName, rinexName) != 0)
-    output = std::fopen(rinexName ? rinexName : "", "wb");
+    output = platform::CreateNewFile(rinexName ? rinexName : "");
   if (!output) {
     SetLastErrorText("Error unable to open output for crx2rnx conversion. Output file : %s",
                      rinexName ? rinexName : "");

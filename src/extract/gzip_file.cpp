@@ -64,7 +64,7 @@ int GunzipFile(const char* input, const char* output) {
     return 0;
   }
   // Opening the output over the input would destroy it before it is read.
-  std::FILE* out = platform::SameFileName(input, output) ? nullptr : std::fopen(output, "wb");
+  std::FILE* out = platform::SameFileName(input, output) ? nullptr : platform::CreateNewFile(output);
   if (out == nullptr) {
     gzclose(gz);
     SetLastErrorText("Error unable to open the output file %s", output);

@@ -183,7 +183,10 @@ int GetIgsNavFile(FtpSession* session, HINTERNET* connection, DayJob* job) {
   std::memcpy(type, igs->Ftype, strnlen(igs->Ftype, kDayJobTypeSize - 1));
   std::memcpy(job->navType, type, sizeof type);
   HINTERNET igs_connection = nullptr;
-  if (!FTPConnect(session, igs->ftpAd, &igs_connection, job->userName, job->password)) {
+  // The job's login belongs to the station's service: the IGS server is a
+  // third party and is logged in to anonymously (an account written into the
+  // IGS service's own address is still used by the internet library).
+  if (!FTPConnect(session, igs->ftpAd, &igs_connection, nullptr, nullptr)) {
     SetLastErrorText("Failed to connect to IGS site%s", job->localNav);
     return 0;
   }

@@ -2,8 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "api/library_state.h"
+#include "api/paths.h"
 #include "ftp/internet_binding.h"
 
 namespace stanvex {
@@ -163,6 +165,16 @@ int BuildDayFileNames(DayJob* job) {
   if (service->hasDFile == 1) {
     std::snprintf(job->localCompact, kDayJobNameSize, "%s%sd.%s", stem, year, extension);
     std::snprintf(job->plainCompact, kDayJobNameSize, "%s%sd", stem, year);
+  }
+  // The station name and the type letters come from the catalogue: every
+  // local name made of them must name a file in the working directory.
+  for (const char* local : {job->obnName, job->localObs, job->localNav, job->plainObs,
+                            job->plainNav, job->localCompact, job->plainCompact}) {
+    if (local[0] != '\0' && !IsPlainFileName(local, kDayJobNameSize)) {
+      TransferError("Error in BuildDayFileNames");
+      SetLastErrorText("Error the local file name %s is not a plain file name", local);
+      return 0;
+    }
   }
   char types[kDayJobTypeSize] = {};
   std::memcpy(types, type, type_length < kDayJobTypeSize ? type_length : kDayJobTypeSize - 1);

@@ -96,7 +96,7 @@ int ConcatenateTextFiles(const char* outputName, const char (*names)[kDailyNameS
   }
   // Binary streams: the CR LF line ends are written by the copier itself, the
   // same on every platform.
-  std::FILE* output = std::fopen(outputCompanion, "wb");
+  std::FILE* output = platform::CreateNewFile(outputCompanion);
   if (output == nullptr) {
     SetLastErrorText("Unable to open %s for writing", outputCompanion);
     return -1;

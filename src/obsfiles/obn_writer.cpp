@@ -4,6 +4,7 @@
 
 #include "api/library_state.h"
 #include "obsfiles/obn_file.h"
+#include "platform/platform.h"
 
 namespace stanvex {
 
@@ -53,7 +54,7 @@ ObnFile* CreateObn(const char* path, int8_t carriedByte, float interval, int16_t
   }
   CopyText(file->path, sizeof file->path, path);
   file->writing = true;
-  file->stream = std::fopen(path, "wb");
+  file->stream = platform::CreateNewFile(path);
   if (file->stream == nullptr) {
     SetLastErrorText("Error: Unable to open %s for writing", path);
     delete file;

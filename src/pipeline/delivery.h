@@ -1,8 +1,10 @@
 // Delivery of a request's result (an OBN file and its ".nvb" and ".sta"
 // companions with the same base name) from the working directory to the
-// host's destination directory. Each file is copied, then deleted from the
-// working directory. Nothing is rolled back on failure: files already copied
-// stay in the destination, the others stay in the working directory.
+// host's destination directory. A delivery places all three files or none:
+// on any failure the destination is left as it was and the three files stay
+// in the working directory, whose path the failure text names ("Error unable
+// to move files to destination directory. Files are still in the temp
+// directory " + directory + " (" + what failed + ")").
 #ifndef STANVEX_PIPELINE_DELIVERY_H
 #define STANVEX_PIPELINE_DELIVERY_H
 
@@ -19,9 +21,9 @@ namespace stanvex {
 int DeliverCopyOver(char* name, const char* destination, char* deliveredPath);
 
 // Keeps existing files: the OBN file takes the first free name of name,
-// nameA, nameB, ... nameY (before the extension); its companions take the
-// same base name and replace existing files. When none of the 26 names is
-// free, nothing is moved and -1 is returned.
+// nameA, nameB, ... nameY (before the extension) and never replaces a file;
+// its companions take the same base name and replace existing files. When
+// none of the 26 names is free, nothing is moved and -1 is returned.
 int DeliverAppend(char* name, const char* destination, char* deliveredPath);
 
 // name: in/out, a text of at most 254 characters with an extension. Attempt

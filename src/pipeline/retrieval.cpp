@@ -117,12 +117,28 @@ int CheckRequest(const Request& request, ServiceRecord** service, Window* window
         "Error Serv_Sta struct has not been initalized.  Try running the program again");
   if (request.station == nullptr)
     return FailValidation("Error the station pointer has not been initalized");
+  char name[sizeof request.station->sName + 1];
+  CopyText(name, sizeof name, request.station->sName);
+  if (!IsPlainFileName(name, sizeof name)) {
+    // Catalogues arrive by plain FTP: a name such as "../../x" would put the
+    // day's files outside the working and destination folders.
+    for (char* c = name; *c != '\0'; ++c)
+      if (static_cast<unsigned char>(*c) < 0x20 || *c == 0x7f) *c = '?';
+    FrameError(kRequestHeading);
+    SetLastErrorText("Error the station name \"%s\" can not be used as a file name", name);
+    return -1;
+  }
   char serv[sizeof request.station->serv + 1];
   CopyText(serv, sizeof serv, request.station->serv);
   *service = FindService(serv);
   if (*service == nullptr) {
     FrameError(kRequestHeading);
     SetLastErrorText("Error can not find the stations service %s in the station file", serv);
+    return -1;
+  }
+  if (const char* reason = UnusableServiceReason(**service)) {
+    FrameError(kRequestHeading);
+    SetLastErrorText("Error the service %s can not be used: %s", serv, reason);
     return -1;
   }
   if (request.start > request.end)

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #if defined(_WIN32)
 // <windows.h> turns CopyFile, MoveFile and DeleteFile into macros. Include it
@@ -44,12 +45,41 @@ bool FileExists(const char* path);
 bool IsDirectory(const char* path);
 
 // Copies source to target. With replace false the copy fails when target
-// exists. The target is written to a temporary name beside it and renamed, so
-// a failed copy never leaves a partial target. Returns true on success.
+// exists. The target is written to a temporary name beside it (target +
+// ".part", created as CreateNewFile does) and renamed, so a failed copy never
+// leaves a partial target and a link under either name is never followed. Returns true on success.
 bool CopyFile(const char* source, const char* target, bool replace);
 
-// Renames source to target, replacing target. True on success.
+// Renames source to target, replacing target (a link under the target's
+// name is replaced itself, never the file it points to). True on success.
 bool MoveFile(const char* source, const char* target);
+
+// Renames source to target only when no entry of the target's name exists
+// (a link, even a broken one, counts). True on success.
+bool RenameNoReplace(const char* source, const char* target);
+
+// Creates path as a new empty file and returns it open for binary writing,
+// or null with the system error. A stale file or link of that name is
+// removed first (a link itself, never its target; a device such as
+// /dev/null is opened as it is, never removed); the file is then created
+// exclusively and never through a link (O_CREAT|O_EXCL|O_NOFOLLOW on POSIX,
+// CREATE_NEW on Windows), so a link planted under the name, or one planted
+// between the removal and the creation, cannot redirect the write.
+std::FILE* CreateNewFile(const char* path);
+
+// Copies source into a new file target created as CreateNewFile does. A
+// failed copy removes target. True on success.
+bool CopyToNewFile(const char* source, const char* target);
+
+// Test seam: the next `count` file writes (CreateNewFile, CopyToNewFile,
+// CopyFile, MoveFile, RenameNoReplace) whose target path ends with suffix
+// fail as on a full disk. Null or count 0 clears it. For tests only, called
+// from the thread that runs the request.
+void FailFileWritesForTesting(const char* suffix, int count = 1);
+
+// True (and one failure used up) when the seam above makes a write to
+// target fail.
+bool InjectedWriteFailure(const char* target);
 
 // Deletes a file. True on success (false also when it did not exist).
 bool DeleteFile(const char* path);

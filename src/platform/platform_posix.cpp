@@ -72,15 +72,45 @@ bool CopyContent(int in, int out) {
 
 }  // namespace
 
-bool CopyFile(const char* source, const char* target, bool replace) {
-  if (!replace && ::access(target, F_OK) == 0) {
-    errno = EEXIST;
-    return false;
+namespace {
+
+// Removes a stale entry of path's name, then creates path exclusively without
+// following a link: a descriptor open for writing, or -1 with errno.
+int OpenNewFile(const char* path) {
+  if (InjectedWriteFailure(path)) {
+    errno = ENOSPC;
+    return -1;
   }
+  struct stat st;
+  if (::lstat(path, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+    // A device or pipe named as the output ("/dev/null") is written into,
+    // never removed; a directory makes the open fail.
+    return ::open(path, O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  }
+  // unlink removes a link itself, never the file it points to.
+  ::unlink(path);
+  return ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+}
+
+}  // namespace
+
+std::FILE* CreateNewFile(const char* path) {
+  int fd = OpenNewFile(path);
+  if (fd < 0) return nullptr;
+  std::FILE* file = ::fdopen(fd, "wb");
+  if (file == nullptr) {
+    int saved = errno;
+    ::close(fd);
+    ::unlink(path);
+    errno = saved;
+  }
+  return file;
+}
+
+bool CopyToNewFile(const char* source, const char* target) {
   int in = ::open(source, O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
-  std::string temp = std::string(target) + ".part";
-  int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int out = OpenNewFile(target);
   if (out < 0) {
     int saved = errno;
     ::close(in);
@@ -94,25 +124,55 @@ bool CopyFile(const char* source, const char* target, bool replace) {
     ok = false;
     saved = errno;
   }
-  if (ok) {
-    if (replace) {
-      ok = ::rename(temp.c_str(), target) == 0;
-    } else {
-      // link() fails when the target appeared meanwhile: no silent overwrite.
-      ok = ::link(temp.c_str(), target) == 0;
-    }
-    if (!ok) saved = errno;
+  if (!ok) ::unlink(target);
+  errno = saved;
+  return ok;
+}
+
+bool CopyFile(const char* source, const char* target, bool replace) {
+  if (!replace && ::access(target, F_OK) == 0) {
+    errno = EEXIST;
+    return false;
   }
+  std::string temp = std::string(target) + ".part";
+  if (!CopyToNewFile(source, temp.c_str())) return false;
+  bool ok;
+  if (InjectedWriteFailure(target)) {
+    ok = false;
+    errno = ENOSPC;
+  } else if (replace) {
+    // rename replaces a link under the target's name itself.
+    ok = ::rename(temp.c_str(), target) == 0;
+  } else {
+    // link() fails when the target appeared meanwhile: no silent overwrite.
+    ok = ::link(temp.c_str(), target) == 0;
+  }
+  int saved = errno;
   ::unlink(temp.c_str());
   errno = saved;
   return ok;
 }
 
 bool MoveFile(const char* source, const char* target) {
+  if (InjectedWriteFailure(target)) {
+    errno = ENOSPC;
+    return false;
+  }
   if (::rename(source, target) == 0) return true;
   if (errno != EXDEV) return false;
   if (!CopyFile(source, target, true)) return false;
   return ::unlink(source) == 0;
+}
+
+bool RenameNoReplace(const char* source, const char* target) {
+  if (InjectedWriteFailure(target)) {
+    errno = ENOSPC;
+    return false;
+  }
+  // A hard link fails when any entry of the target's name exists.
+  if (::link(source, target) != 0) return false;
+  ::unlink(source);
+  return true;
 }
 
 bool DeleteFile(const char* path) { return ::unlink(path) == 0; }

@@ -10,6 +10,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
+#include <fcntl.h>
 #include <io.h>
 
 #include <cstdio>
@@ -61,6 +62,45 @@ bool IsDirectory(const char* path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+std::FILE* CreateNewFile(const char* path) {
+  if (InjectedWriteFailure(path)) {
+    ::SetLastError(ERROR_DISK_FULL);
+    return nullptr;
+  }
+  // DeleteFile removes a link itself; CREATE_NEW then fails on any entry of
+  // the name, a link planted meanwhile included.
+  DeleteFile(path);
+  HANDLE handle = ::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+  if (fd < 0) {
+    ::CloseHandle(handle);
+    ::DeleteFileA(path);
+    return nullptr;
+  }
+  std::FILE* file = ::_fdopen(fd, "wb");
+  if (file == nullptr) {
+    ::_close(fd);
+    ::DeleteFileA(path);
+  }
+  return file;
+}
+
+bool CopyToNewFile(const char* source, const char* target) {
+  if (InjectedWriteFailure(target)) {
+    ::SetLastError(ERROR_DISK_FULL);
+    return false;
+  }
+  DeleteFile(target);
+  // With bFailIfExists the copy creates its target as CREATE_NEW does.
+  if (::CopyFileA(source, target, TRUE)) return true;
+  DWORD saved = ::GetLastError();
+  if (saved != ERROR_FILE_EXISTS) ::DeleteFileA(target);
+  ::SetLastError(saved);
+  return false;
+}
+
 bool CopyFile(const char* source, const char* target, bool replace) {
   if (!replace && ::GetFileAttributesA(target) != INVALID_FILE_ATTRIBUTES) {
     ::SetLastError(ERROR_FILE_EXISTS);
@@ -69,15 +109,11 @@ bool CopyFile(const char* source, const char* target, bool replace) {
   // Copy to a temporary name beside the target first, so that a failed copy
   // (disk full, source gone) never leaves a partial target behind.
   std::string temp = std::string(target) + ".part";
-  if (!::CopyFileA(source, temp.c_str(), FALSE)) {
-    DWORD saved = ::GetLastError();
-    ::DeleteFileA(temp.c_str());
-    ::SetLastError(saved);
-    return false;
-  }
+  if (!CopyToNewFile(source, temp.c_str())) return false;
   DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-  if (!::MoveFileExA(temp.c_str(), target, flags)) {
-    DWORD saved = ::GetLastError();
+  bool injected = InjectedWriteFailure(target);
+  if (injected || !::MoveFileExA(temp.c_str(), target, flags)) {
+    DWORD saved = injected ? ERROR_DISK_FULL : ::GetLastError();
     ::DeleteFileA(temp.c_str());
     ::SetLastError(saved);
     return false;
@@ -86,7 +122,19 @@ bool CopyFile(const char* source, const char* target, bool replace) {
 }
 
 bool MoveFile(const char* source, const char* target) {
+  if (InjectedWriteFailure(target)) {
+    ::SetLastError(ERROR_DISK_FULL);
+    return false;
+  }
   return ::MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
+}
+
+bool RenameNoReplace(const char* source, const char* target) {
+  if (InjectedWriteFailure(target)) {
+    ::SetLastError(ERROR_DISK_FULL);
+    return false;
+  }
+  return ::MoveFileExA(source, target, 0) != 0;
 }
 
 // A read-only file is deleted too, as unlink does on POSIX: the library only

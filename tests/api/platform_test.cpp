@@ -1,4 +1,9 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "platform/platform.h"
 #include "test_support.h"
@@ -48,6 +53,37 @@ TEST(PlatformFilesTest, MoveDeleteAndDirectories) {
   EXPECT_TRUE(MakeDirectory(dir.File("sub").c_str()));
   EXPECT_TRUE(SameDirectory(dir.path().c_str(), (dir.File("sub") + "/..").c_str()));
   EXPECT_FALSE(SameDirectory(dir.path().c_str(), dir.File("sub").c_str()));
+}
+
+// A link planted under an output's name is replaced, never written through;
+// a device or pipe named as the output is written into and stays what it is.
+TEST(PlatformFilesTest, NewFilesReplaceLinksAndKeepDevices) {
+  testing::ScratchDir dir;
+  testing::WriteFile(dir.File("victim"), "victim");
+  ASSERT_EQ(::symlink(dir.File("victim").c_str(), dir.File("out").c_str()), 0);
+  std::FILE* out = CreateNewFile(dir.File("out").c_str());
+  ASSERT_NE(out, nullptr);
+  std::fputs("data", out);
+  std::fclose(out);
+  EXPECT_EQ(testing::ReadFile(dir.File("victim")), "victim");
+  EXPECT_EQ(testing::ReadFile(dir.File("out")), "data");
+
+  ASSERT_EQ(::symlink(dir.File("victim").c_str(), dir.File("copy.part").c_str()), 0);
+  EXPECT_TRUE(CopyFile(dir.File("out").c_str(), dir.File("copy").c_str(), true));
+  EXPECT_EQ(testing::ReadFile(dir.File("victim")), "victim");
+
+  // A pipe stands for a device here (a fault must not remove a real one).
+  const std::string pipe = dir.File("pipe");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  std::FILE* device = CreateNewFile(pipe.c_str());
+  ASSERT_NE(device, nullptr);
+  std::fclose(device);
+  ::close(reader);
+  struct stat st;
+  ASSERT_EQ(::lstat(pipe.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST(PlatformTicksTest, SleepAdvancesTicks) {

@@ -55,7 +55,11 @@ TEST_F(FaultCaseTest, FullDestinationFailsTheDeliveryAndKeepsNoPartialFile) {
   EXPECT_EQ(recorder.Headings().back(), "Error in Moving Files Copyover");
   EXPECT_EQ(LastError(),
             "Error unable to move files to destination directory. Files are still in the temp "
-            "directory");
+            "directory " +
+                Work() + " (unable to write: " + Dest() + "/sima0010.obn.part)");
+  // The text is true: all three files wait in the working folder.
+  for (const char* name : {"sima0010.obn", "sima0010.nvb", "sima0010.sta"})
+    EXPECT_TRUE(fs::is_regular_file(fs::path(Work()) / name)) << name;
   ExpectNothingLeaked(false);
   for (const auto& entry : fs::directory_iterator(Dest()))
     EXPECT_NE(entry.path().extension(), ".obn") << "a cut OBN file was delivered";

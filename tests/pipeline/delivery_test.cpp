@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <set>
 #include <string>
 
 #include "api/library_state.h"
 #include "api/paths.h"
+#include "platform/platform.h"
 #include "test_support.h"
 
 namespace stanvex {
@@ -16,6 +19,9 @@ using testing::Exists;
 using testing::ReadFile;
 using testing::ScratchDir;
 using testing::WriteFile;
+
+constexpr char kStillInWork[] =
+    "Error unable to move files to destination directory. Files are still in the temp directory ";
 
 class DeliveryTest : public ::testing::Test {
  protected:
@@ -29,6 +35,13 @@ class DeliveryTest : public ::testing::Test {
     for (const char* ext : {".obn", ".nvb", ".sta"}) WriteFile(work.File(base + ext), tag + ext);
   }
   std::string Error() { return LastErrorText; }
+  // True when the destination holds exactly these names (no temporary left).
+  bool DestinationHolds(std::set<std::string> names) {
+    std::set<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(dest.path()))
+      found.insert(entry.path().filename().string());
+    return found == names;
+  }
   int CopyOver(const std::string& name) {
     CopyText(buffer, sizeof buffer, name.c_str());
     return DeliverCopyOver(buffer, dest.path().c_str(), delivered);
@@ -57,28 +70,49 @@ TEST_F(DeliveryTest, CopyOverReplacesAllThreeAndEmptiesTheWorkingDirectory) {
   EXPECT_STREQ(buffer, "abcd0050.obn");
 }
 
-TEST_F(DeliveryTest, CopyOverReportsEachMissingFile) {
+TEST_F(DeliveryTest, CopyOverOfAMissingFileDeliversNothing) {
   EXPECT_EQ(CopyOver("none.obn"), -1);
-  EXPECT_EQ(
-      Error(),
-      "Error unable to move files to destination directory. Files are still in the temp directory");
+  EXPECT_EQ(Error(), std::string(kStillInWork) + work.path() + " (missing: " +
+                         work.File("none.obn") + ")");
 
+  // A missing companion keeps the OBN file back too: a delivery is whole.
   MakeResult("nonv");
   std::remove(work.File("nonv.nvb").c_str());
   EXPECT_EQ(CopyOver("nonv.obn"), -1);
-  EXPECT_EQ(Error(),
-            "Error unable to move .nvb and .sta files to destination directory. "
-            ".nvb and .sta Files are still in the temp directory");
-  EXPECT_TRUE(Exists(dest.File("nonv.obn")));
+  EXPECT_EQ(Error(), std::string(kStillInWork) + work.path() + " (missing: " +
+                         work.File("nonv.nvb") + ")");
+  EXPECT_TRUE(DestinationHolds({}));
+  EXPECT_TRUE(Exists(work.File("nonv.obn")));
   EXPECT_TRUE(Exists(work.File("nonv.sta")));
+}
 
-  MakeResult("nost");
-  std::remove(work.File("nost.sta").c_str());
-  EXPECT_EQ(CopyOver("nost.obn"), -1);
-  EXPECT_EQ(Error(),
-            "Error unable to .sta move file to destination directory. "
-            " .obn and .nvb Files are in the destination directory");
-  EXPECT_TRUE(Exists(dest.File("nost.nvb")));
+// A delivery that fails at any step leaves the destination as it was and all
+// three files in the working directory, and says so.
+TEST_F(DeliveryTest, FailedDeliveryIsUndoneWhole) {
+  for (const char* failing : {"abcd0050.sta.part", "abcd0050.nvb.old.part", "abcd0050.sta"}) {
+    SCOPED_TRACE(failing);
+    MakeResult("abcd0050");
+    for (const char* ext : {".obn", ".nvb", ".sta"})
+      WriteFile(dest.File(std::string("abcd0050") + ext), "old");
+    platform::FailFileWritesForTesting(failing);
+    EXPECT_EQ(CopyOver("abcd0050.obn"), -1);
+    platform::FailFileWritesForTesting(nullptr);
+    EXPECT_EQ(Error().rfind(std::string(kStillInWork) + work.path() + " (", 0), 0u) << Error();
+    for (const char* ext : {".obn", ".nvb", ".sta"}) {
+      EXPECT_EQ(ReadFile(dest.File(std::string("abcd0050") + ext)), "old");
+      EXPECT_EQ(ReadFile(work.File(std::string("abcd0050") + ext)), std::string("new") + ext);
+    }
+    EXPECT_TRUE(DestinationHolds({"abcd0050.obn", "abcd0050.nvb", "abcd0050.sta"}));
+    EXPECT_STREQ(delivered, "");
+  }
+
+  // An append whose OBN name is free: nothing of it stays in the destination.
+  MakeResult("efgh0050");
+  platform::FailFileWritesForTesting("efgh0050.sta");
+  EXPECT_EQ(Append("efgh0050.obn"), -1);
+  platform::FailFileWritesForTesting(nullptr);
+  EXPECT_FALSE(Exists(dest.File("efgh0050.obn")));
+  EXPECT_TRUE(Exists(work.File("efgh0050.obn")));
 }
 
 TEST_F(DeliveryTest, AppendTakesTheFirstFreeLetteredName) {
@@ -122,22 +156,17 @@ TEST_F(DeliveryTest, AppendWithNoFreeNameLeavesEverythingInPlace) {
   EXPECT_STREQ(delivered, "");
 }
 
-TEST_F(DeliveryTest, AppendOfAMissingFileFailsAtOnce) {
+TEST_F(DeliveryTest, AppendOfAMissingFileDeliversNothing) {
   EXPECT_EQ(Append("none.obn"), -1);
-  EXPECT_EQ(
-      Error(),
-      "Error unable to move files to destination directory. Files are still in the temp directory");
+  EXPECT_EQ(Error(), std::string(kStillInWork) + work.path() + " (missing: " +
+                         work.File("none.obn") + ")");
   EXPECT_FALSE(Exists(dest.File("noneA.obn")));
-}
 
-TEST_F(DeliveryTest, AppendCompanionFailures) {
   MakeResult("nonv");
   std::remove(work.File("nonv.nvb").c_str());
   EXPECT_EQ(Append("nonv.obn"), -1);
-  EXPECT_EQ(Error(),
-            "Error unable to move .nvb file to destination directory. "
-            " .obn File is in the destination directory");
-  EXPECT_TRUE(Exists(dest.File("nonv.obn")));
+  EXPECT_TRUE(DestinationHolds({}));
+  EXPECT_TRUE(Exists(work.File("nonv.obn")));
 }
 
 TEST(MakeAlternateName, LettersBeforeTheDot) {

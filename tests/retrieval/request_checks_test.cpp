@@ -140,6 +140,49 @@ TEST_F(RequestChecksTest, StopBeforeTheRequestIsForgotten) {
   EXPECT_EQ(LastError().find("User requested to shutdown"), std::string::npos);
 }
 
+// A catalogue entry that cannot be used as written is reported at load: a
+// station name given twice, and an address too long for its field (judged up
+// to its first blank, after which mirrors may follow), which would otherwise
+// be cut into another server's name.
+TEST_F(RequestChecksTest, DuplicateNamesAndOverlongAddressesAreReportedAtLoad) {
+  auto station = [](const std::string& name, const std::string& serv) {
+    return "Station {\n sName: " + name + "\n lat: 46 0 0 N\n lon: 7 0 0 E\n ht: 500\n serv: " +
+           serv + "\n}\n";
+  };
+  auto service = [](const std::string& id, const std::string& address) {
+    return "Service {\n ServId: " + id + "\n ftpAd: " + address +
+           "\n oFile: /<XXXX>o.Z\n nFile: /<XXXX>n.Z\n Ftype: Z\n}\n";
+  };
+  const std::string longHost = "ftp://" + std::string(125, 'a') + ".net";
+  testing::WriteFile(catalogue_dir_.File("user.dwn"),
+                     service("LONG", longHost + " 127.0.0.1:1") +
+                         service("MIRR", "127.0.0.1:1 " + longHost) + station("ABCD", "LONG") +
+                         station("far", "LONG") + station("mirr", "MIRR"));
+  StatusRecorder recorder;
+  catalogue_.iServiceSize = sizeof(ServiceRecord);
+  catalogue_.iStationSize = sizeof(StationRecord);
+  std::string dir = catalogue_dir_.path();
+  ASSERT_EQ(iInitalizeNEW(dir.data(), work_.path().c_str(), &catalogue_), 0) << LastError();
+  EXPECT_TRUE(recorder.HasText("Station ABCD appears twice in the catalogue (services LONG and "
+                               "TEST); the first, of service LONG, is used"));
+  EXPECT_TRUE(recorder.HasText(
+      "Service LONG: its address (ftpAd) is longer than 127 characters; the service can not be "
+      "used"));
+  EXPECT_FALSE(recorder.HasText(
+      "Service MIRR: its address (ftpAd) is longer than 127 characters; the service can not be "
+      "used"));
+
+  StationRecord* far = nullptr;
+  for (int i = 0; i < catalogue_.iNumStations; ++i)
+    if (std::strncmp(catalogue_.pStations[i].sName, "far", 8) == 0) far = &catalogue_.pStations[i];
+  ASSERT_NE(far, nullptr);
+  EXPECT_EQ(Fetch(day34_, day34_ + 60, far, dest_dir_.path()), -1);
+  EXPECT_EQ(LastError(),
+            "Error the service LONG can not be used: its address (ftpAd) is longer than 127 "
+            "characters");
+  EXPECT_EQ(recorder.Headings().back(), "Error in iFTP");
+}
+
 TEST(RetrievalNamesTest, WindowDayCountKeepsTwoMinutesOfGrace) {
   const int32_t day = 34 * 86400;
   EXPECT_EQ(ExtraDaysOfWindow(day, day + 86399), 0);

@@ -288,5 +288,96 @@ TEST_F(RetrievalTest, StopDuringATransferEndsTheRequest) {
   EXPECT_EQ(recorder.Headings().back(), "Program Stopped in GetFile");
 }
 
+// Catalogues arrive by plain FTP: a station whose name is a path must not
+// put files outside the working and destination folders, even when the
+// archive serves the files its name leads to.
+TEST_F(RetrievalTest, StationNamedLikeAPathIsRefused) {
+  ScratchDir root, parent;
+  fs::path served = fs::path(root.path()) / "simz" / "pub" / "rinex" / "2023";
+  fs::create_directories(served / "001");
+  fs::path day = fs::path(archive_) / "archive" / "simz" / "pub" / "rinex" / "2023" / "001";
+  // "<XXXX><JJJ>" of "../../x" gives "../.001": the file ".0010.23o.Z" one folder up.
+  fs::copy_file(day / "sima0010.23o.Z", served / ".0010.23o.Z");
+  fs::copy_file(day / "sima0010.23n.Z", served / ".0010.23n.Z");
+  testing::WriteFile(catalogue_dir_.File("user.dwn"),
+                     "Station {\n sName: ../../x\n lat: 46 0 0 N\n lon: 7 0 0 E\n ht: 500\n"
+                     " serv: SIMZ\n}\n");
+  FtpServerOptions options;
+  options.root = root.path();
+  Serve(options);
+  fs::path work = fs::path(parent.path()) / "a" / "b" / "work";
+  // Different depths, so that "../../" from each leads to a different folder.
+  fs::path dest = fs::path(parent.path()) / "c" / "d" / "e" / "dest";
+  fs::create_directories(work);
+  fs::create_directories(dest);
+  ASSERT_EQ(ChangeTempDir(work.string().c_str()), 0);
+  StationRecord* station = StationNamed("../../x");
+  ASSERT_NE(station, nullptr);
+  std::strncpy(dest_text_, dest.string().c_str(), sizeof dest_text_ - 1);
+
+  StatusRecorder recorder;
+  EXPECT_EQ(iFTP(static_cast<double>(day2_), static_cast<double>(day2_ + 3600), station,
+                 dest_text_, 0, delivered_, nullptr, nullptr, 1, 0, 1),
+            -1);
+  EXPECT_EQ(LastError(), "Error the station name \"../../x\" can not be used as a file name");
+  EXPECT_EQ(recorder.Headings(), std::vector<std::string>{"Error in iFTP"});
+  for (const auto& entry : fs::recursive_directory_iterator(parent.path()))
+    EXPECT_FALSE(entry.is_regular_file()) << entry.path() << " was made";
+}
+
+// A link planted under a name the request writes (in the working folder or
+// the destination) is replaced, never written through.
+TEST_F(RetrievalTest, PlantedLinksAreNeverWrittenThrough) {
+  Serve();
+  ScratchDir elsewhere;
+  const std::string victim = elsewhere.File("victim");
+  testing::WriteFile(victim, "victim");
+  std::vector<std::string> planted;
+  for (const char* name : {"sima0010.obn.part", "sima0010.nvb.part", "sima0010.sta.part",
+                           "sima0010.obn", "sima0010.sta"})
+    planted.push_back(dest_.File(name));
+  for (const char* name : {"sima0010.23o", "sima0010.23n", "sima0010.obn", "sima0010.nvb",
+                           "sima0010.sta", "sima00101.obn", "sima00101.nvb", "sima00101.sta",
+                           "sima0010.obn.part"})
+    planted.push_back(work_.File(name));
+  for (const std::string& link : planted) fs::create_symlink(victim, link);
+
+  ASSERT_EQ(Fetch("sima", day2_, day2_ + 3600), 0) << LastError();
+  EXPECT_EQ(testing::ReadFile(victim), "victim");
+  for (const char* name : {"sima0010.obn", "sima0010.nvb", "sima0010.sta"}) {
+    EXPECT_FALSE(fs::is_symlink(dest_.File(name))) << name;
+    EXPECT_TRUE(fs::is_regular_file(dest_.File(name))) << name;
+  }
+
+  // Resampling writes its output under a temporary name of its own.
+  for (const std::string& link : planted) {
+    fs::remove(link);
+    fs::create_symlink(victim, link);
+  }
+  ASSERT_EQ(Fetch("sima", day2_, day2_ + 3600, 60), 0) << LastError();
+  EXPECT_EQ(testing::ReadFile(victim), "victim");
+  EXPECT_FALSE(fs::is_symlink(dest_.File("sima0010.obn")));
+}
+
+// The IGS server is a third party: the job's login is for the station's own
+// service only.
+TEST_F(RetrievalTest, IgsFallbackNeverSeesTheJobsLogin) {
+  FtpServerOptions options;
+  options.missing = {"*sima*n.Z"};
+  options.users = {"alice:s3cretPW"};
+  Serve(options);
+  std::strncpy(dest_text_, dest_.path().c_str(), sizeof dest_text_ - 1);
+  char user[] = "alice";
+  char password[] = "s3cretPW";
+  ASSERT_EQ(iFTP(static_cast<double>(day2_), static_cast<double>(day2_ + 3600),
+                 StationNamed("sima"), dest_text_, 0, delivered_, user, password, 1, 0, 1),
+            0)
+      << LastError();
+  // One login each: the service's with the job's account, IGS's anonymous.
+  EXPECT_EQ(server_->CountLog("USER alice"), 1);
+  EXPECT_EQ(server_->CountLog("PASS s3cretPW"), 1);
+  EXPECT_EQ(server_->CountLog("USER anonymous"), 1);
+}
+
 }  // namespace
 }  // namespace stanvex

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "unz.h"
+#include "new_file.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ extern "C" UNZ_API void QvUnZ_Extract(const char* input, const char* output) {
     throw static_cast<int>(UNZ_NOT_Z_FILE);
   if (std::fseek(files.input, 0, SEEK_SET) != 0) throw static_cast<int>(UNZ_INPUT_NOT_OPENED);
 
-  files.output = std::fopen(output, "wb");
+  files.output = stanvex_companion::CreateNewFile(output);
   if (files.output == nullptr) throw static_cast<int>(UNZ_OUTPUT_NOT_OPENED);
   const int result = UnzDecompressStream(files.input, files.output);
   if (result != 0) throw result;

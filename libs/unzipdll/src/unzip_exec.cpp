@@ -9,6 +9,7 @@
 #include "member_names.h"
 #include "platform/platform.h"
 #include "unzipdll.h"
+#include "new_file.h"
 
 namespace {
 
@@ -85,7 +86,7 @@ int32_t Extraction::ExtractMember(unzFile zip, const char* name, const unz_file_
   if (unzOpenCurrentFile(zip) != UNZ_OK) return UNZIP_MESSAGE_OPEN;
 
   const std::string local = LocalName(name);
-  std::FILE* out = std::fopen(local.c_str(), "wb");
+  std::FILE* out = stanvex_companion::CreateNewFile(local.c_str());
   if (out == nullptr) {
     unzCloseCurrentFile(zip);
     return UNZIP_MESSAGE_WRITE;

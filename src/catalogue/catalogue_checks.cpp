@@ -1,0 +1,60 @@
+// Reports of catalogue entries that load but cannot be used as written.
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "api/library_state.h"
+#include "catalogue/catalogue.h"
+
+namespace stanvex {
+
+namespace {
+
+// A fixed field as a text (it may fill its field without a terminator).
+template <size_t N>
+std::string FieldText(const char (&field)[N]) {
+  return std::string(field, strnlen(field, N));
+}
+
+}  // namespace
+
+void ReportOverlongAddress(const ServiceRecord& service) {
+  char text[kTextSize];
+  std::snprintf(text, sizeof text,
+                "Service %s: its address (ftpAd) is longer than %zu characters; the service "
+                "can not be used",
+                FieldText(service.ServId).c_str(), sizeof service.ftpAd - 1);
+  FrameSend(STATUS_TEXT, text);
+}
+
+const char* UnusableServiceReason(const ServiceRecord& service) {
+  if (service.ftpAd[0] != '\0') return nullptr;
+  return "its address (ftpAd) is longer than 127 characters";
+}
+
+void ReportDuplicateStations(const Serv_Sta* catalogue) {
+  if (catalogue == nullptr || catalogue->pStations == nullptr) return;
+  std::map<std::string, int32_t> first;
+  for (int32_t i = 0; i < catalogue->iNumStations; ++i) {
+    const StationRecord& station = catalogue->pStations[i];
+    std::string name = FieldText(station.sName);
+    if (name.empty()) continue;  // an unfilled slot
+    std::string folded = name;
+    for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    auto found = first.emplace(folded, i);
+    if (found.second) continue;
+    const StationRecord& earlier = catalogue->pStations[found.first->second];
+    std::string earlierServ = FieldText(earlier.serv);
+    char text[kTextSize];
+    std::snprintf(text, sizeof text,
+                  "Station %s appears twice in the catalogue (services %s and %s); the first, "
+                  "of service %s, is used",
+                  FieldText(earlier.sName).c_str(), earlierServ.c_str(),
+                  FieldText(station.serv).c_str(), earlierServ.c_str());
+    FrameSend(STATUS_TEXT, text);
+  }
+}
+
+}  // namespace stanvex
