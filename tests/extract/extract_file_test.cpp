@@ -116,6 +116,24 @@ TEST_F(ExtractFileTest, GzipFailuresDeleteTheDownloadAndLeaveNoOutput) {
   EXPECT_EQ(Error(), "Error unzipping the file " + dir_.File("missing.gz"));
 }
 
+// 24 MiB of zeros in a gzip file of a few kilobytes, unpacked with a limit
+// of 1 MiB: stopped with its own text and no plain file left.
+TEST_F(ExtractFileTest, GzipBombStopsAtTheLimit) {
+  WriteFile(dir_.File("zeros"), std::string(24u << 20, '\0'));
+  ASSERT_TRUE(GzipFile(dir_.File("zeros"), dir_.File("bomb.gz")));
+  bool tooLarge = false;
+  EXPECT_EQ(GunzipFile(dir_.File("bomb.gz").c_str(), dir_.File("x").c_str(), 1u << 20, &tooLarge),
+            0);
+  EXPECT_TRUE(tooLarge);
+  EXPECT_EQ(Error(), "Error gzip failed unzipping " + dir_.File("bomb.gz") +
+                         ": it unpacks to more than 1048576 bytes");
+  EXPECT_FALSE(Exists(dir_.File("x")));
+  tooLarge = false;
+  EXPECT_EQ(GunzipFile(dir_.File("bomb.gz").c_str(), dir_.File("x").c_str(), 24u << 20, &tooLarge),
+            1);
+  EXPECT_FALSE(tooLarge);
+}
+
 TEST_F(ExtractFileTest, GunzipFileNamesTheStepThatFailed) {
   EXPECT_EQ(GunzipFile(dir_.File("missing.gz").c_str(), dir_.File("x").c_str()), 0);
   EXPECT_EQ(Error(), "Error unable to open the input file " + dir_.File("missing.gz"));
