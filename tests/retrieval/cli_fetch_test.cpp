@@ -216,6 +216,13 @@ TEST_F(FetchCommandTest, PasswordComesFromAFileTheEnvironmentOrTheTerminal) {
   EXPECT_EQ(Stanvex(fetch + " --password-file " + Quote(temp_.File("wrong"))), 1) << output_;
   EXPECT_EQ(Stanvex(fetch + " --password-file " + Quote(temp_.File("missing"))), 1);
   EXPECT_NE(output_.find("cannot read the password file"), std::string::npos) << output_;
+  // The variable serves a named user only: an anonymous login never sends it.
+  const int sent = server.CountLog("PASS s3cretPW");
+  EXPECT_EQ(Stanvex(Fetch("2022-12-31 01:00", "2022-12-31 02:00", catalogue),
+                    "STANVEX_PASSWORD=s3cretPW"),
+            1);
+  EXPECT_GT(server.CountLog("USER anonymous"), 0);
+  EXPECT_EQ(server.CountLog("PASS s3cretPW"), sent);
 
   // On a terminal: the prompt appears, the typed password is not echoed.
   const std::string script =

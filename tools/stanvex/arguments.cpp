@@ -87,8 +87,14 @@ std::string ResolvePassword(const PasswordSources& sources, bool* present) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;
   }
+  // The variable and the terminal serve a named user only: an anonymous
+  // login must not carry a password meant for a private archive.
+  if (sources.user.empty()) {
+    *present = false;
+    return std::string();
+  }
   if (const char* variable = std::getenv("STANVEX_PASSWORD")) return variable;
-  if (!sources.user.empty() && platform::IsTerminal(0)) {
+  if (platform::IsTerminal(0)) {
     char typed[256];
     const std::string prompt = "FTP password for " + sources.user + ": ";
     if (platform::ReadHiddenLine(prompt.c_str(), typed, sizeof typed)) return typed;

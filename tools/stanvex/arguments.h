@@ -31,8 +31,8 @@ struct PasswordSources {
 };
 
 // The password to log in with: --password, else the first line of
-// --password-file, else the variable STANVEX_PASSWORD, else, when a user is
-// named and standard input is a terminal, one typed there without echo.
+// --password-file, else, when a user is named, the variable STANVEX_PASSWORD
+// or, when standard input is a terminal, one typed there without echo.
 // *present is false when there is none (anonymous login or none asked).
 std::string ResolvePassword(const PasswordSources& sources, bool* present);
 

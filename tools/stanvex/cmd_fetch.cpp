@@ -308,7 +308,7 @@ void RunFetch(const FetchOptions& options) {
   if (result != 0) ReportFailure(work, private_work, options.keepRinex, &folder);
   if (private_work && options.keepRinex) {
     folder.Keep();
-    Line("working files kept in ", work.c_str());
+    std::fprintf(stderr, "working files kept in %s\n", work.c_str());
   }
   PrintSummary(delivered, start, end);
 }
