@@ -34,7 +34,8 @@ int CopyGzipStream(gzFile& gz, std::FILE*& out, uint64_t limit, bool* tooLarge) 
     total += static_cast<uint64_t>(count);
     if (total > limit) {
       if (tooLarge != nullptr) *tooLarge = true;
-      SetLastErrorText("Error gzip output passes %llu bytes", static_cast<unsigned long long>(limit));
+      SetLastErrorText("Error gzip output passes %llu bytes",
+                       static_cast<unsigned long long>(limit));
       return 0;
     }
     if (std::fwrite(buffer.get(), 1, static_cast<size_t>(count), out) !=

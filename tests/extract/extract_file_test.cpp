@@ -272,7 +272,8 @@ TEST_F(ExtractFileTest, ZipMemberWhoseStreamEndsEarlyNeverPasses) {
       "open(sys.argv[3], 'wb').write(archive[:at] + short + archive[at + len(full):])\n"
       "print(at, len(full))\n";
   const std::string positions = dir_.File("positions");
-  ASSERT_TRUE(RunTool("/usr/bin/python3 -c " + Quote(script) + " " + Quote(dir_.File("member.txt")) +
+  ASSERT_TRUE(RunTool("/usr/bin/python3 -c " + Quote(script) + " " +
+                      Quote(dir_.File("member.txt")) +
                       " " + Quote(dir_.File("good.zip")) + " " + Quote(dir_.File("short.zip")) +
                       " > " + Quote(positions)));
   size_t at = 0, length = 0;

@@ -79,7 +79,8 @@ class FetchCommandTest : public ::testing::Test {
   std::string CatalogueWithGzipServiceAt(const std::string& address) {
     std::string text = ReadFile(archive_ + "/catalogue/manufact.dwn");
     if (!address.empty())
-      text = std::regex_replace(text, std::regex("ftpAd: [^\\n]*/archive/simgz"), "ftpAd: " + address);
+      text = std::regex_replace(text, std::regex("ftpAd: [^\\n]*/archive/simgz"),
+                                "ftpAd: " + address);
     text = std::regex_replace(text, std::regex("ftpAd: file://[^\\n]*/archive/"),
                               "ftpAd: file://" + archive_ + "/archive/");
     const std::string folder = temp_.File(address.empty() ? "catalogue" : "catalogue2");
@@ -207,7 +208,8 @@ TEST_F(FetchCommandTest, PasswordComesFromAFileTheEnvironmentOrTheTerminal) {
   ASSERT_TRUE(server.running()) << server.error();
   const std::string catalogue =
       CatalogueWithGzipServiceAt("ftp://" + server.Address() + "/simgz");
-  const std::string fetch = Fetch("2022-12-31 01:00", "2022-12-31 02:00", catalogue) + " --user alice";
+  const std::string fetch =
+      Fetch("2022-12-31 01:00", "2022-12-31 02:00", catalogue) + " --user alice";
   WriteFile(temp_.File("password"), "s3cretPW\n");
   WriteFile(temp_.File("wrong"), "guess\n");
 
@@ -246,7 +248,8 @@ TEST_F(FetchCommandTest, PasswordComesFromAFileTheEnvironmentOrTheTerminal) {
       "sys.stdout.write(seen.decode(errors='replace'))\n"
       "sys.exit(os.waitstatus_to_exitcode(status))\n";
   const std::string arguments = Quote(program_) + " fetch --quiet --catalogue " + Quote(catalogue) +
-                                " --station simc --from '2022-12-31 01:00' --to '2022-12-31 02:00'" +
+                                " --station simc --from '2022-12-31 01:00'" +
+                                " --to '2022-12-31 02:00'" +
                                 " --dest " + Quote(dest_.path()) + " --user alice";
   const std::string command = "env -u STANVEX_PASSWORD TMPDIR=" + Quote(temp_.File("tmp")) +
                               " timeout 60 /usr/bin/python3 -c " + Quote(script) + " " + arguments;

@@ -61,8 +61,8 @@ double ParseTime(const std::string& text) {
   if (seconds < 0)
     throw CommandFailure{"invalid time: " + text + " is before the start of GPS time (1980-01-06)"};
   if (seconds > kLastGpsSeconds)
-    throw CommandFailure{"invalid time: " + text +
-                         " is after 2048-01-24 03:14:07 GPS, the last time 32-bit GPS seconds hold"};
+    throw CommandFailure{"invalid time: " + text + " is after 2048-01-24 03:14:07 GPS, " +
+                         "the last time 32-bit GPS seconds hold"};
   return seconds;
 }
 

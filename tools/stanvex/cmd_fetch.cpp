@@ -211,8 +211,8 @@ void PrintSummary(const char* delivered, double start, double end) {
               last, CalendarText(last).c_str());
   const double interval = HeaderInterval(delivered);
   const double slack = interval + 0.5;
-  const double endSlack =
-      slack + (std::fmod(end, stanvex::kSecondsPerDay) < stanvex::kEndMargin ? stanvex::kEndMargin : 0);
+  const bool endInDaysFirstMinutes = std::fmod(end, stanvex::kSecondsPerDay) < stanvex::kEndMargin;
+  const double endSlack = slack + (endInDaysFirstMinutes ? stanvex::kEndMargin : 0);
   if (first > start + slack || last < end - endSlack) {
     EndBar();
     std::fprintf(stderr,
@@ -275,8 +275,9 @@ void RunFetch(const FetchOptions& options) {
   if (private_work && !stanvex::platform::MakeDirectory(work.c_str()))
     throw stanvex::cli::CommandFailure{"cannot make the working folder " + work};
   const std::string catalogue_dir =
-      options.catalogue.empty() ? (fs::path(stanvex::cli::ProgramDirectory()) / "catalogue").string()
-                                : options.catalogue;
+      options.catalogue.empty()
+          ? (fs::path(stanvex::cli::ProgramDirectory()) / "catalogue").string()
+          : options.catalogue;
   const std::string staged = stanvex::cli::StageCatalogue(Absolute(catalogue_dir), folder);
 
   SetCallBack(&ShowStatus);
@@ -298,8 +299,9 @@ void RunFetch(const FetchOptions& options) {
   char delivered[256] = "";
 
   std::signal(SIGINT, OnInterrupt);
-  const int32_t result = iFTP(start, end, station, dest_text.data(), options.intervalGiven ? options.interval : 0,
-                              delivered, options.user.empty() ? nullptr : user.data(),
+  const double interval = options.intervalGiven ? options.interval : 0;
+  const int32_t result = iFTP(start, end, station, dest_text.data(), interval, delivered,
+                              options.user.empty() ? nullptr : user.data(),
                               hasPassword ? password_text.data() : nullptr,
                               options.append ? 0 : 1, options.dropUnsolved ? 1 : 0,
                               options.keepRinex ? 0 : 1);
