@@ -23,10 +23,15 @@ bool LowerCaseType(char* type) {
 
 int ExtractGzip(StatusChannel& status, const char* input, const char* output) {
   status.Text("GZIP Function Called");
-  const int result = GunzipFile(input, output);
+  bool tooLarge = false;
+  const int result = GunzipFile(input, output, kMaxUnpackedSize, &tooLarge);
   platform::DeleteFile(input);
   if (result != 1) {
-    SetLastErrorText("Error unzipping the file %s", input);
+    if (tooLarge)
+      SetLastErrorText("Error unzipping the file %s: it unpacks to more than 4 GiB, far more than "
+                       "a daily file", input);
+    else
+      SetLastErrorText("Error unzipping the file %s", input);
     return 0;
   }
   return 1;
@@ -51,6 +56,10 @@ int ExtractCompress(const char* input, const char* output) {
         break;
       case UNZ_CORRUPT:
         SetLastErrorText("The input file appears to be corrupt %s", input);
+        break;
+      case UNZ_TOO_LARGE:
+        SetLastErrorText("The input file unpacks to more than 4 GiB, far more than a daily file %s",
+                         input);
         break;
       default:
         // An extractor that fails in a way it does not name has still

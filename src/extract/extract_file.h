@@ -9,6 +9,7 @@
 #include <zlib.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 namespace stanvex {
@@ -17,6 +18,10 @@ namespace stanvex {
 constexpr size_t kCompressionTypeSize = 5;
 // Chunk of the gzip copy.
 constexpr size_t kGzipCopySize = 16384;
+// Largest plain file a gzip download may unpack to. A day of observations
+// stays far below; a small damaged or hostile download could otherwise fill
+// the disk (1 MB of gzip can unpack to 1 GB).
+constexpr uint64_t kMaxUnpackedSize = uint64_t{4} << 30;
 
 // type: in/out, the compression type, lower-cased in place (at most
 // kCompressionTypeSize bytes are looked at). input: the downloaded file;
@@ -32,15 +37,19 @@ int ExtractFile(char* type, const char* input, const char* output, const char* d
 
 // Decompresses the gzip file input into output (created or replaced). A file
 // that does not start with the gzip magic is refused rather than copied as
-// plain data. On failure the partial output is removed. Returns 1 or 0 with
-// LastErrorText set.
-int GunzipFile(const char* input, const char* output);
+// plain data, and one that unpacks to more than limit bytes is stopped there
+// (*tooLarge is then set when given). On failure the partial output is
+// removed. Returns 1 or 0 with LastErrorText set.
+int GunzipFile(const char* input, const char* output, uint64_t limit = kMaxUnpackedSize,
+               bool* tooLarge = nullptr);
 
 // Copies the whole open gzip stream gz to the open file out, then closes
 // both (out first). A handle that was closed is set to null, so the caller
 // closes only what is still open. Returns 1, or 0 with LastErrorText set
-// (a read error or damaged stream, a short write, a failed close).
-int CopyGzipStream(gzFile& gz, std::FILE*& out);
+// (a read error or damaged stream, a short write, a failed close, or more
+// than limit bytes, which also sets *tooLarge when given).
+int CopyGzipStream(gzFile& gz, std::FILE*& out, uint64_t limit = kMaxUnpackedSize,
+                   bool* tooLarge = nullptr);
 
 }  // namespace stanvex
 

@@ -24,12 +24,20 @@ bool HasGzipMagic(const char* path) {
 
 }  // namespace
 
-int CopyGzipStream(gzFile& gz, std::FILE*& out) {
+int CopyGzipStream(gzFile& gz, std::FILE*& out, uint64_t limit, bool* tooLarge) {
   std::unique_ptr<char[]> buffer(new char[kGzipCopySize]);
+  uint64_t total = 0;
   for (;;) {
     const int count = gzread(gz, buffer.get(), static_cast<unsigned>(kGzipCopySize));
     if (count < 0) return 0;
     if (count == 0) break;
+    total += static_cast<uint64_t>(count);
+    if (total > limit) {
+      if (tooLarge != nullptr) *tooLarge = true;
+      SetLastErrorText("Error gzip output passes %llu bytes",
+                       static_cast<unsigned long long>(limit));
+      return 0;
+    }
     if (std::fwrite(buffer.get(), 1, static_cast<size_t>(count), out) !=
         static_cast<size_t>(count)) {
       SetLastErrorText("Error in gzip fwrite failed");
@@ -52,7 +60,7 @@ int CopyGzipStream(gzFile& gz, std::FILE*& out) {
   return 1;
 }
 
-int GunzipFile(const char* input, const char* output) {
+int GunzipFile(const char* input, const char* output, uint64_t limit, bool* tooLarge) {
   gzFile gz = gzopen(input, "rb");
   if (gz == nullptr) {
     SetLastErrorText("Error unable to open the input file %s", input);
@@ -70,13 +78,20 @@ int GunzipFile(const char* input, const char* output) {
     SetLastErrorText("Error unable to open the output file %s", output);
     return 0;
   }
-  const int copied = CopyGzipStream(gz, out);
+  bool overLimit = false;
+  const int copied = CopyGzipStream(gz, out, limit, &overLimit);
   if (out != nullptr) std::fclose(out);
   if (gz != nullptr) gzclose(gz);
   if (copied != 1) {
     // A half-written plain file must not pass for the real one.
     platform::DeleteFile(output);
-    SetLastErrorText("Error gzip failed unzipping %s", input);
+    if (overLimit) {
+      if (tooLarge != nullptr) *tooLarge = true;
+      SetLastErrorText("Error gzip failed unzipping %s: it unpacks to more than %llu bytes", input,
+                       static_cast<unsigned long long>(limit));
+    } else {
+      SetLastErrorText("Error gzip failed unzipping %s", input);
+    }
     return 0;
   }
   return 1;

@@ -130,6 +130,12 @@ int LastSystemError();
 // True when the standard stream fd (1 out, 2 error) is a terminal.
 bool IsTerminal(int fd);
 
+// Writes prompt to standard error and reads one line from the terminal on
+// standard input without echoing it (a password). At most size-1 bytes are
+// kept; the line end is not. False when standard input is not a terminal or
+// cannot be read.
+bool ReadHiddenLine(const char* prompt, char* out, size_t size);
+
 // Makes a new private directory under the system's temporary folder whose
 // name starts with prefix; writes its path into out. False on failure.
 bool MakeTempDirectory(const char* prefix, char* out, size_t size);

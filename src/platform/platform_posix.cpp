@@ -7,6 +7,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <time.h>
 #include <limits.h>
 #include <unistd.h>
@@ -280,6 +281,35 @@ void SleepMilliseconds(uint32_t milliseconds) {
 int LastSystemError() { return errno; }
 
 bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
+
+bool ReadHiddenLine(const char* prompt, char* out, size_t size) {
+  if (size == 0 || ::isatty(0) != 1) return false;
+  out[0] = '\0';
+  termios saved;
+  if (::tcgetattr(0, &saved) != 0) return false;
+  termios quiet = saved;
+  quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+  quiet.c_lflag |= ECHONL;
+  std::fputs(prompt, stderr);
+  std::fflush(stderr);
+  if (::tcsetattr(0, TCSAFLUSH, &quiet) != 0) return false;
+  std::string line;
+  char c;
+  bool ended = false;
+  ssize_t got;
+  while ((got = ::read(0, &c, 1)) == 1) {
+    if (c == '\n') {
+      ended = true;
+      break;
+    }
+    line += c;
+  }
+  ::tcsetattr(0, TCSAFLUSH, &saved);
+  if (!ended && line.empty()) return false;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  std::snprintf(out, size, "%s", line.c_str());
+  return true;
+}
 
 bool MakeTempDirectory(const char* prefix, char* out, size_t size) {
   const char* base = std::getenv("TMPDIR");

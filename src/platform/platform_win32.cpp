@@ -226,6 +226,34 @@ int LastSystemError() { return static_cast<int>(::GetLastError()); }
 
 bool IsTerminal(int fd) { return ::_isatty(fd) != 0; }
 
+bool ReadHiddenLine(const char* prompt, char* out, size_t size) {
+  if (size == 0 || ::_isatty(0) == 0) return false;
+  out[0] = '\0';
+  HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+  DWORD saved = 0;
+  if (!::GetConsoleMode(input, &saved)) return false;
+  std::fputs(prompt, stderr);
+  std::fflush(stderr);
+  ::SetConsoleMode(input, saved & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+  std::string line;
+  char c;
+  DWORD got = 0;
+  bool ended = false;
+  while (::ReadFile(input, &c, 1, &got, nullptr) && got == 1) {
+    if (c == '\n') {
+      ended = true;
+      break;
+    }
+    line += c;
+  }
+  ::SetConsoleMode(input, saved);
+  std::fputs("\n", stderr);
+  if (!ended && line.empty()) return false;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  std::snprintf(out, size, "%s", line.c_str());
+  return true;
+}
+
 bool MakeTempDirectory(const char* prefix, char* out, size_t size) {
   char base[MAX_PATH + 1];
   DWORD length = ::GetTempPathA(sizeof base, base);

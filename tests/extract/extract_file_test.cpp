@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -114,6 +116,24 @@ TEST_F(ExtractFileTest, GzipFailuresDeleteTheDownloadAndLeaveNoOutput) {
   EXPECT_EQ(Error(), "Error unzipping the file " + dir_.File("missing.gz"));
 }
 
+// 24 MiB of zeros in a gzip file of a few kilobytes, unpacked with a limit
+// of 1 MiB: stopped with its own text and no plain file left.
+TEST_F(ExtractFileTest, GzipBombStopsAtTheLimit) {
+  WriteFile(dir_.File("zeros"), std::string(24u << 20, '\0'));
+  ASSERT_TRUE(GzipFile(dir_.File("zeros"), dir_.File("bomb.gz")));
+  bool tooLarge = false;
+  EXPECT_EQ(GunzipFile(dir_.File("bomb.gz").c_str(), dir_.File("x").c_str(), 1u << 20, &tooLarge),
+            0);
+  EXPECT_TRUE(tooLarge);
+  EXPECT_EQ(Error(), "Error gzip failed unzipping " + dir_.File("bomb.gz") +
+                         ": it unpacks to more than 1048576 bytes");
+  EXPECT_FALSE(Exists(dir_.File("x")));
+  tooLarge = false;
+  EXPECT_EQ(GunzipFile(dir_.File("bomb.gz").c_str(), dir_.File("x").c_str(), 24u << 20, &tooLarge),
+            1);
+  EXPECT_FALSE(tooLarge);
+}
+
 TEST_F(ExtractFileTest, GunzipFileNamesTheStepThatFailed) {
   EXPECT_EQ(GunzipFile(dir_.File("missing.gz").c_str(), dir_.File("x").c_str()), 0);
   EXPECT_EQ(Error(), "Error unable to open the input file " + dir_.File("missing.gz"));
@@ -218,6 +238,68 @@ TEST_F(ExtractFileTest, ZipMemberWithBadCrcFailsAndIsRemoved) {
   EXPECT_EQ(Error(), "Error UnZip was unable unzip the file " + dir_.File("crc.zip"));
   EXPECT_FALSE(Exists(dir_.File("member.txt")));
   EXPECT_TRUE(Exists(dir_.File("crc.zip")));
+}
+
+// The member's deflate stream is damaged so that it ends before the stated
+// size: once cleanly (a shorter valid stream in its place, CRC and size of the
+// whole text left in the headers) and by single bit flips spread over the
+// stream. Each must fail and keep the download, or unpack to the exact text.
+TEST_F(ExtractFileTest, ZipMemberWhoseStreamEndsEarlyNeverPasses) {
+  std::string text;
+  uint32_t seed = 12345;
+  for (int line = 0; line < 1500; ++line) {
+    seed = seed * 1103515245u + 12345u;
+    text += " 21  1  3  0 " + std::to_string(line % 60) + " 0.0000000  0 " +
+            std::to_string(seed % 12 + 4) + "G" + std::to_string(seed % 32) + "  " +
+            std::to_string(seed) + ".125 8\n";
+  }
+  WriteFile(dir_.File("member.txt"), text);
+  // zipfile and zlib.compressobj with the same settings write the same raw
+  // stream, so the stream can be found in the archive and replaced in place.
+  const std::string script =
+      "import sys, zipfile, zlib\n"
+      "data = open(sys.argv[1], 'rb').read()\n"
+      "def raw(d):\n"
+      "    c = zlib.compressobj(zlib.Z_DEFAULT_COMPRESSION, zlib.DEFLATED, -15)\n"
+      "    return c.compress(d) + c.flush()\n"
+      "with zipfile.ZipFile(sys.argv[2], 'w', zipfile.ZIP_DEFLATED) as z:\n"
+      "    z.writestr('member.txt', data)\n"
+      "archive = open(sys.argv[2], 'rb').read()\n"
+      "full = raw(data)\n"
+      "at = archive.index(full)\n"
+      "short = raw(data[:len(data) // 2])\n"
+      "short += bytes(len(full) - len(short))\n"
+      "open(sys.argv[3], 'wb').write(archive[:at] + short + archive[at + len(full):])\n"
+      "print(at, len(full))\n";
+  const std::string positions = dir_.File("positions");
+  ASSERT_TRUE(RunTool("/usr/bin/python3 -c " + Quote(script) + " " +
+                      Quote(dir_.File("member.txt")) +
+                      " " + Quote(dir_.File("good.zip")) + " " + Quote(dir_.File("short.zip")) +
+                      " > " + Quote(positions)));
+  size_t at = 0, length = 0;
+  ASSERT_EQ(std::sscanf(ReadFile(positions).c_str(), "%zu %zu", &at, &length), 2);
+
+  EXPECT_EQ(Run("zip", dir_.File("short.zip"), "unused"), 0);
+  EXPECT_EQ(Error(), "Error UnZip was unable unzip the file " + dir_.File("short.zip"));
+  EXPECT_TRUE(Exists(dir_.File("short.zip")));
+  EXPECT_FALSE(Exists(dir_.File("member.txt")));
+
+  const std::string good = ReadFile(dir_.File("good.zip"));
+  int failed = 0;
+  for (size_t flip = 0; flip < 60; ++flip) {
+    std::string damaged = good;
+    const size_t bit = flip * 8 * length / 60 + flip % 8;
+    damaged[at + bit / 8] = static_cast<char>(damaged[at + bit / 8] ^ (1 << (bit % 8)));
+    WriteFile(dir_.File("flip.zip"), damaged);
+    if (Run("zip", dir_.File("flip.zip"), "unused") == 1) {
+      EXPECT_EQ(ReadFile(dir_.File("member.txt")), text) << "bit " << bit;
+      continue;
+    }
+    ++failed;
+    EXPECT_TRUE(Exists(dir_.File("flip.zip"))) << "bit " << bit;
+    EXPECT_FALSE(Exists(dir_.File("member.txt"))) << "bit " << bit;
+  }
+  EXPECT_GT(failed, 50);
 }
 
 TEST_F(ExtractFileTest, NotAZipArchiveFails) {

@@ -187,5 +187,25 @@ TEST_F(UnzTest, CutStreamGivesPrefixOrCodeFive) {
   EXPECT_GT(corrupt, 0);
 }
 
+// 24 MiB of zeros pack into a few kilobytes: with a limit of 1 MiB the
+// decoder stops before writing more, and with room enough it unpacks all.
+TEST_F(UnzTest, BombStopsAtTheOutputLimit) {
+  WriteFile(dir_.File("zeros"), std::string(24u << 20, '\0'));
+  ASSERT_TRUE(CompressFile(dir_.File("zeros"), dir_.File("bomb.Z")));
+  ASSERT_LT(ReadFile(dir_.File("bomb.Z")).size(), 1u << 20);
+  const auto decode = [&](unsigned long long limit) {
+    std::FILE* in = std::fopen(dir_.File("bomb.Z").c_str(), "rb");
+    std::FILE* out = std::fopen(dir_.File("out").c_str(), "wb");
+    const int code = UnzDecompressStreamLimited(in, out, limit);
+    std::fclose(in);
+    std::fclose(out);
+    return code;
+  };
+  EXPECT_EQ(decode(1u << 20), UNZ_TOO_LARGE);
+  EXPECT_LE(ReadFile(dir_.File("out")).size(), 1u << 20);
+  EXPECT_EQ(decode(24u << 20), 0);
+  EXPECT_EQ(ReadFile(dir_.File("out")).size(), 24u << 20);
+}
+
 }  // namespace
 }  // namespace stanvex::testing

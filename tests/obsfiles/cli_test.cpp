@@ -58,5 +58,52 @@ TEST(ObnCommands, JoinSpliceInfoAndAveragePosition) {
   EXPECT_NE(out.find("Error: File"), std::string::npos) << out;
 }
 
+// Commands that take an OBN file keep it with its companions, and the file
+// each writes gets the companions beside it.
+TEST(ObnCommands, InputsAreKeptAndOutputsGetTheirCompanions) {
+  if (!testing::Exists(testing::OutDir() + "/stanvex")) GTEST_SKIP() << "no stanvex program";
+  testing::ScratchDir dir;
+  std::vector<testing::TestEpoch> first, second;
+  for (int i = 0; i < 10; ++i) first.push_back(testing::MakeEpoch(100 + i, 5));
+  for (int i = 0; i < 4; ++i) second.push_back(testing::MakeEpoch(110 + i, 5));
+  ASSERT_TRUE(testing::WriteObnFile(dir.File("a.obn"), first, 1.0f));
+  ASSERT_TRUE(testing::WriteObnFile(dir.File("b.obn"), second, 1.0f));
+  const std::string nvb = "$EPHREC\r\nGpsEph { El1: 2138 }\r\n";
+  testing::WriteFile(dir.File("a.nvb"), nvb);
+  testing::WriteFile(dir.File("a.sta"), "Marker: SIMA\r\n");
+  testing::WriteFile(dir.File("b.sta"), "Marker: SIMA\r\n");
+  const std::string a = "'" + dir.File("a.obn") + "' ";
+
+  std::string out;
+  ASSERT_EQ(RunStanvex("obn resample " + a + "'" + dir.File("r.obn") + "' 2", &out), 0) << out;
+  EXPECT_EQ(testing::EpochTimes(dir.File("r.obn")),
+            (std::vector<double>{100, 102, 104, 106, 108}));
+  EXPECT_EQ(testing::ReadFile(dir.File("r.nvb")), nvb);
+  EXPECT_TRUE(testing::Exists(dir.File("r.sta")));
+  // The interval it already has: a copy, not a move.
+  ASSERT_EQ(RunStanvex("obn resample " + a + "'" + dir.File("same.obn") + "' 1", &out), 0) << out;
+  EXPECT_EQ(testing::EpochTimes(dir.File("same.obn")).size(), 10u);
+  EXPECT_TRUE(testing::Exists(dir.File("same.nvb")));
+  EXPECT_EQ(testing::EpochTimes(dir.File("a.obn")).size(), 10u);
+  EXPECT_EQ(testing::ReadFile(dir.File("a.nvb")), nvb);
+  EXPECT_TRUE(testing::Exists(dir.File("a.sta")));
+  EXPECT_EQ(RunStanvex("obn resample " + a + "'" + dir.File("n.obn") + "' nan", &out), 1);
+  EXPECT_NE(out.find("invalid INTERVAL nan"), std::string::npos) << out;
+
+  ASSERT_EQ(RunStanvex("obn splice " + a + "102 104 -o '" + dir.File("cut.obn") + "'", &out), 0)
+      << out;
+  EXPECT_EQ(testing::EpochTimes(dir.File("cut.obn")), (std::vector<double>{102, 103, 104}));
+  EXPECT_EQ(testing::ReadFile(dir.File("cut.nvb")), nvb);
+  EXPECT_EQ(testing::ReadFile(dir.File("cut.sta")), "Marker: SIMA\r\n");
+  EXPECT_EQ(testing::EpochTimes(dir.File("a.obn")).size(), 10u);
+
+  ASSERT_EQ(RunStanvex("obn join '" + dir.File("j.obn") + "' " + a + "'" + dir.File("b.obn") + "'",
+                       &out),
+            0)
+      << out;
+  EXPECT_EQ(testing::ReadFile(dir.File("j.nvb")), nvb);
+  EXPECT_EQ(testing::ReadFile(dir.File("j.sta")), "Marker: SIMA\r\nMarker: SIMA\r\n");
+}
+
 }  // namespace
 }  // namespace stanvex

@@ -1,11 +1,12 @@
 // stanvex catalogue DIR [--work DIR]: loads the catalogue of DIR (manufact.dwn
-// and user.dwn, joined into combined.dwn) through the library's exports and
-// lists its services and stations.
+// and user.dwn, joined into combined.dwn in a private folder) through the
+// library's exports and lists its services and stations.
 #include <cstdio>
 #include <memory>
 #include <string>
 
 #include "command.h"
+#include "private_folder.h"
 #include "stanvex.h"
 
 namespace {
@@ -36,10 +37,13 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
   command->add_option("DIR", *directory, "folder of manufact.dwn and user.dwn")->required();
   command->add_option("--work", *work, "working directory given to the library");
   command->callback([directory, work] {
+    // Joined in a private folder: the catalogue folder may be read-only or shared.
+    stanvex::cli::PrivateFolder folder("stanvex-catalogue-");
+    std::string staged = stanvex::cli::StageCatalogue(*directory, folder);
     Serv_Sta catalogue{};
     catalogue.iServiceSize = sizeof(ServiceRecord);
     catalogue.iStationSize = sizeof(StationRecord);
-    if (iInitalizeNEW(directory->data(), work->c_str(), &catalogue) != 0)
+    if (iInitalizeNEW(staged.data(), work->c_str(), &catalogue) != 0)
       throw stanvex::cli::CommandFailure{stanvex::cli::LibraryError()};
     PrintCatalogue(catalogue);
     vClearMem(&catalogue);

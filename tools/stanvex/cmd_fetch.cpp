@@ -1,6 +1,7 @@
 // stanvex fetch: one retrieval request through the library's exports, with
 // progress on the terminal and Ctrl-C to stop it.
 #include <atomic>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -8,10 +9,15 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "arguments.h"
 #include "command.h"
+#include "obsfiles/obn_file.h"
 #include "pipeline/gps_time.h"
+#include "pipeline/retrieval.h"
 #include "platform/platform.h"
+#include "private_folder.h"
 #include "stanvex.h"
 
 namespace fs = std::filesystem;
@@ -26,9 +32,12 @@ struct FetchOptions {
   std::string destination = ".";
   std::string work;
   double interval = 0;
+  bool intervalGiven = false;
   bool append = false;
   std::string user;
   std::string password;
+  bool passwordGiven = false;
+  std::string passwordFile;
   bool keepRinex = false;
   bool dropUnsolved = false;
   bool quiet = false;
@@ -144,49 +153,10 @@ void STANVEX_CALL ShowStatus(StatusRecord* record) {
   }
 }
 
-// GPS seconds from "YYYY-MM-DD[ T]HH:MM[:SS]", "YYYY-MM-DD" or a number of
-// GPS seconds.
-double ParseTime(const std::string& text) {
-  int year, month, day, hour = 0, minute = 0, second = 0;
-  char separator;
-  int fields = std::sscanf(text.c_str(), "%d-%d-%d%c%d:%d:%d", &year, &month, &day, &separator,
-                           &hour, &minute, &second);
-  if (fields == 3 || fields >= 6) {
-    if (year < 1980 || year > 2099 || month < 1 || month > 12 || day < 1 || day > 31 ||
-        hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 60)
-      throw stanvex::cli::CommandFailure{"invalid time: " + text};
-    return static_cast<double>(stanvex::GpsSecondsAt(year, month, day, hour, minute, second));
-  }
-  char* end = nullptr;
-  double seconds = std::strtod(text.c_str(), &end);
-  if (end == text.c_str() || *end != '\0')
-    throw stanvex::cli::CommandFailure{"invalid time (calendar time or GPS seconds): " + text};
-  return seconds;
-}
-
 std::string Absolute(const std::string& path) {
   std::error_code error;
   fs::path absolute = fs::absolute(path, error);
   return error ? path : absolute.lexically_normal().string();
-}
-
-// The catalogue files are copied into a private folder, because loading
-// writes combined.dwn beside them and the bundled folder may be read-only.
-std::string StageCatalogue(const std::string& source, const std::string& work) {
-  std::string staged = (fs::path(work) / "catalogue").string();
-  std::error_code error;
-  fs::create_directories(staged, error);
-  bool found = false;
-  for (const char* name : {"manufact.dwn", "user.dwn"}) {
-    fs::path file = fs::path(source) / name;
-    if (!fs::exists(file)) continue;
-    fs::copy_file(file, fs::path(staged) / name, fs::copy_options::overwrite_existing, error);
-    if (error) throw stanvex::cli::CommandFailure{"cannot copy " + file.string()};
-    found = true;
-  }
-  if (!found)
-    throw stanvex::cli::CommandFailure{"no manufact.dwn or user.dwn in " + source};
-  return staged;
 }
 
 StationRecord* FindStation(const Serv_Sta& catalogue, const std::string& name) {
@@ -198,99 +168,151 @@ StationRecord* FindStation(const Serv_Sta& catalogue, const std::string& name) {
   return nullptr;
 }
 
-void PrintSummary(const char* delivered) {
+// "2021-01-03 01:00:00" for GPS seconds.
+std::string CalendarText(double seconds) {
+  stanvex::GpsTime time{};
+  time.seconds = static_cast<int32_t>(seconds);
+  time.ComputeFromSeconds();
+  const long ofDay = static_cast<long>(seconds) % 86400;
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02ld:%02ld:%02ld", time.year, time.month,
+                time.day, ofDay / 3600, ofDay / 60 % 60, ofDay % 60);
+  return text;
+}
+
+// The interval in the header of an OBN file, 0 when it cannot be read.
+double HeaderInterval(const char* path) {
+  stanvex::ObnFile* file = stanvex::OpenObnForRead(path, stanvex::kObnBufferSize);
+  if (file == nullptr) return 0;
+  const double interval = file->header.interval;
+  stanvex::CloseObn(file);
+  return interval > 0 && std::isfinite(interval) ? interval : 0;
+}
+
+// Prints the delivered file's average position and span, and warns when the
+// span falls short of the window asked for (a daily file that ends early, a
+// cut download). An end counts as short when more than one interval of data
+// is missing there; a window that reaches less than two minutes into a day
+// does not fetch that day, so those minutes do not count either.
+void PrintSummary(const char* delivered, double start, double end) {
   AvgPosition average{};
-  double start = 0, end = 0;
+  double first = 0, last = 0;
   int32_t valid = 0;
-  NewGetAvgOBNPos(delivered, &average, &start, &end, &valid);
+  NewGetAvgOBNPos(delivered, &average, &first, &last, &valid);
   std::printf("delivered %s\n", delivered);
   std::printf("average position %.8f %.8f\n", average.position1, average.position2);
-  if (valid) {
-    stanvex::GpsTime first{}, last{};
-    first.seconds = static_cast<int32_t>(start);
-    last.seconds = static_cast<int32_t>(end);
-    first.ComputeFromSeconds();
-    last.ComputeFromSeconds();
-    auto clock = [](double seconds) {
-      long s = static_cast<long>(seconds) % 86400;
-      char text[16];
-      std::snprintf(text, sizeof text, "%02ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
-      return std::string(text);
-    };
-    std::printf("data from %.0f (%04d-%02d-%02d %s) to %.0f (%04d-%02d-%02d %s) GPS seconds\n",
-                start, first.year, first.month, first.day, clock(start).c_str(), end, last.year,
-                last.month, last.day, clock(end).c_str());
-  } else {
+  if (!valid) {
     std::printf("no span of usable data found\n");
+    EndBar();
+    std::fprintf(stderr, "warning: the delivered file holds no usable data for the window\n");
+    return;
+  }
+  std::printf("data from %.0f (%s) to %.0f (%s) GPS seconds\n", first, CalendarText(first).c_str(),
+              last, CalendarText(last).c_str());
+  const double interval = HeaderInterval(delivered);
+  const double slack = interval + 0.5;
+  const bool endInDaysFirstMinutes = std::fmod(end, stanvex::kSecondsPerDay) < stanvex::kEndMargin;
+  const double endSlack = slack + (endInDaysFirstMinutes ? stanvex::kEndMargin : 0);
+  if (first > start + slack || last < end - endSlack) {
+    EndBar();
+    std::fprintf(stderr,
+                 "warning: the data cover only %s to %s of the window %s to %s asked for\n",
+                 CalendarText(first).c_str(), CalendarText(last).c_str(),
+                 CalendarText(start).c_str(), CalendarText(end).c_str());
   }
 }
+
+// The request's own failure: the library's reason, and where the data are
+// when the delivery could not place them.
+void ReportFailure(const std::string& work, bool privateWork, bool keepRinex,
+                   stanvex::cli::PrivateFolder* folder) {
+  std::string reason = stanvex::cli::LibraryError();
+  if (stanvex::cli::HoldsObservationFiles(work)) {
+    if (privateWork) folder->Keep();
+    reason += "\nthe files that were not delivered are in " + work;
+  } else if (!privateWork || keepRinex) {
+    reason += "\n(working files kept in " + work + ")";
+  }
+  throw stanvex::cli::CommandFailure{(interrupted ? "stopped: " : "") + reason};
+}
+
+// Loads the catalogue on construction and releases it on every way out.
+class LoadedCatalogue {
+ public:
+  LoadedCatalogue(const std::string& staged, const std::string& work) {
+    catalogue_.iServiceSize = sizeof(ServiceRecord);
+    catalogue_.iStationSize = sizeof(StationRecord);
+    std::vector<char> text(staged.begin(), staged.end());
+    text.push_back('\0');
+    if (iInitalizeNEW(text.data(), work.c_str(), &catalogue_) != 0)
+      throw stanvex::cli::CommandFailure{stanvex::cli::LibraryError()};
+  }
+  ~LoadedCatalogue() { vClearMem(&catalogue_); }
+  LoadedCatalogue(const LoadedCatalogue&) = delete;
+  LoadedCatalogue& operator=(const LoadedCatalogue&) = delete;
+  const Serv_Sta& records() const { return catalogue_; }
+
+ private:
+  Serv_Sta catalogue_{};
+};
 
 void RunFetch(const FetchOptions& options) {
   quiet = options.quiet;
   on_terminal = stanvex::platform::IsTerminal(2);
-  double start = ParseTime(options.from);
-  double end = ParseTime(options.to);
+  const double start = stanvex::cli::ParseTime(options.from);
+  const double end = stanvex::cli::ParseTime(options.to);
+  if (options.intervalGiven) stanvex::cli::CheckInterval(options.interval, "--interval");
+  bool hasPassword = false;
+  const std::string password = stanvex::cli::ResolvePassword(
+      {options.user, options.passwordGiven, options.password, options.passwordFile},
+      &hasPassword);
 
-  std::string work = options.work;
-  bool private_work = work.empty();
-  if (private_work) {
-    char made[256];
-    if (!stanvex::platform::MakeTempDirectory("stanvex-fetch-", made, sizeof made))
-      throw stanvex::cli::CommandFailure{"cannot make a working directory"};
-    work = made;
-  }
-  work = Absolute(work);
-  std::string catalogue_dir = options.catalogue.empty()
-                                  ? (fs::path(stanvex::cli::ProgramDirectory()) / "catalogue").string()
-                                  : options.catalogue;
-  std::string staged = StageCatalogue(Absolute(catalogue_dir), work);
-  std::string obs_work = (fs::path(work) / "work").string();
-  std::error_code error;
-  fs::create_directories(obs_work, error);
+  // The catalogue is staged in the private folder, which is also the
+  // working folder unless one was named.
+  stanvex::cli::PrivateFolder folder("stanvex-fetch-");
+  const bool private_work = options.work.empty();
+  const std::string work = private_work ? folder.File("work") : Absolute(options.work);
+  if (private_work && !stanvex::platform::MakeDirectory(work.c_str()))
+    throw stanvex::cli::CommandFailure{"cannot make the working folder " + work};
+  const std::string catalogue_dir =
+      options.catalogue.empty()
+          ? (fs::path(stanvex::cli::ProgramDirectory()) / "catalogue").string()
+          : options.catalogue;
+  const std::string staged = stanvex::cli::StageCatalogue(Absolute(catalogue_dir), folder);
 
   SetCallBack(&ShowStatus);
-  Serv_Sta catalogue{};
-  catalogue.iServiceSize = sizeof(ServiceRecord);
-  catalogue.iStationSize = sizeof(StationRecord);
-  std::vector<char> staged_text(staged.begin(), staged.end());
-  staged_text.push_back('\0');
-  if (iInitalizeNEW(staged_text.data(), obs_work.c_str(), &catalogue) != 0)
-    throw stanvex::cli::CommandFailure{stanvex::cli::LibraryError()};
-  StationRecord* station = FindStation(catalogue, options.station);
-  if (station == nullptr) {
-    vClearMem(&catalogue);
+  struct CallBackReset {
+    ~CallBackReset() { SetCallBack(nullptr); }
+  } reset_callback;
+  LoadedCatalogue catalogue(staged, work);
+  StationRecord* station = FindStation(catalogue.records(), options.station);
+  if (station == nullptr)
     throw stanvex::cli::CommandFailure{"station " + options.station + " is not in the catalogue"};
-  }
 
   std::string destination = Absolute(options.destination);
   std::vector<char> dest_text(destination.begin(), destination.end());
   dest_text.resize(dest_text.size() + 2, '\0');
   std::vector<char> user(options.user.begin(), options.user.end());
   user.push_back('\0');
-  std::vector<char> password(options.password.begin(), options.password.end());
-  password.push_back('\0');
+  std::vector<char> password_text(password.begin(), password.end());
+  password_text.push_back('\0');
   char delivered[256] = "";
 
   std::signal(SIGINT, OnInterrupt);
-  int32_t result = iFTP(start, end, station, dest_text.data(), options.interval, delivered,
-                        options.user.empty() ? nullptr : user.data(),
-                        options.password.empty() ? nullptr : password.data(),
-                        options.append ? 0 : 1, options.dropUnsolved ? 1 : 0,
-                        options.keepRinex ? 0 : 1);
+  const double interval = options.intervalGiven ? options.interval : 0;
+  const int32_t result = iFTP(start, end, station, dest_text.data(), interval, delivered,
+                              options.user.empty() ? nullptr : user.data(),
+                              hasPassword ? password_text.data() : nullptr,
+                              options.append ? 0 : 1, options.dropUnsolved ? 1 : 0,
+                              options.keepRinex ? 0 : 1);
   std::signal(SIGINT, SIG_DFL);
   EndBar();
-  vClearMem(&catalogue);
-  SetCallBack(nullptr);
-  if (result != 0) {
-    std::string reason = stanvex::cli::LibraryError();
-    if (!private_work || options.keepRinex)
-      reason += "\n(working files kept in " + obs_work + ")";
-    else
-      fs::remove_all(work, error);
-    throw stanvex::cli::CommandFailure{(interrupted ? "stopped: " : "") + reason};
+  if (result != 0) ReportFailure(work, private_work, options.keepRinex, &folder);
+  if (private_work && options.keepRinex) {
+    folder.Keep();
+    std::fprintf(stderr, "working files kept in %s\n", work.c_str());
   }
-  if (private_work && !options.keepRinex) fs::remove_all(work, error);
-  PrintSummary(delivered);
+  PrintSummary(delivered, start, end);
 }
 
 stanvex::cli::CommandRegistration reg([](CLI::App& app) {
@@ -306,15 +328,28 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
       ->required();
   command->add_option("--dest", options->destination, "destination folder");
   command->add_option("--work", options->work, "working folder (default: a private temporary one)");
-  command->add_option("--interval", options->interval, "resample to this interval, seconds");
+  CLI::Option* interval =
+      command->add_option("--interval", options->interval, "resample to this interval, seconds");
   command->add_flag("--append", options->append, "keep existing files: deliver under a new name");
   command->add_option("--user", options->user, "FTP user (default anonymous)");
-  command->add_option("--password", options->password, "FTP password");
+  CLI::Option* password = command->add_option(
+      "--password", options->password,
+      "FTP password; other users of this computer can see it in the process list: prefer "
+      "--password-file, STANVEX_PASSWORD or typing it when asked");
+  command->add_option("--password-file", options->passwordFile,
+                      "file whose first line is the FTP password");
   command->add_flag("--keep-rinex", options->keepRinex, "keep the RINEX and working files");
   command->add_flag("--drop-unsolved", options->dropUnsolved,
                     "leave out epochs without a position solution");
   command->add_flag("--quiet", options->quiet, "no progress reports");
-  command->callback([options] { RunFetch(*options); });
+  command->footer(
+      "The password is taken from --password, --password-file or the variable STANVEX_PASSWORD; "
+      "with --user and none of these it is asked for on the terminal.");
+  command->callback([options, interval, password] {
+    options->intervalGiven = interval->count() > 0;
+    options->passwordGiven = password->count() > 0;
+    RunFetch(*options);
+  });
 });
 
 }  // namespace

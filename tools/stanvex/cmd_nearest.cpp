@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "command.h"
+#include "private_folder.h"
 #include "stanvex.h"
 
 namespace {
@@ -32,10 +33,13 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
   command->add_option("--count", o->count, "most stations listed")->capture_default_str();
   command->add_option("--work", o->work, "working directory given to the library");
   command->callback([o] {
+    // Joined in a private folder: the catalogue folder may be read-only or shared.
+    stanvex::cli::PrivateFolder folder("stanvex-catalogue-");
+    std::string staged = stanvex::cli::StageCatalogue(o->directory, folder);
     Serv_Sta catalogue{};
     catalogue.iServiceSize = sizeof(ServiceRecord);
     catalogue.iStationSize = sizeof(StationRecord);
-    if (iInitalizeNEW(o->directory.data(), o->work.c_str(), &catalogue) != 0)
+    if (iInitalizeNEW(staged.data(), o->work.c_str(), &catalogue) != 0)
       throw stanvex::cli::CommandFailure{stanvex::cli::LibraryError()};
     std::vector<StationRecord*> found(o->count > 0 ? static_cast<size_t>(o->count) : 1);
     int32_t number = 0;

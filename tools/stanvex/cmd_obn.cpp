@@ -10,6 +10,7 @@
 
 #include "api/library_state.h"
 #include "command.h"
+#include "companions.h"
 #include "obsfiles/obn_file.h"
 #include "obsfiles/splice.h"
 #include "pipeline/gps_time.h"
@@ -134,6 +135,7 @@ void Join(const std::string& output, const std::vector<std::string>& inputs) {
     total += copied;
   }
   if (stanvex::CloseObn(out) != 0) Fail();
+  stanvex::cli::WriteCompanions(inputs, output);
   std::printf("%s: %ld epochs\n", output.c_str(), total);
 }
 
@@ -159,6 +161,8 @@ void Splice(const std::string& input, std::string output, double start, double e
     throw stanvex::cli::CommandFailure{reason};
   }
   if (stanvex::CloseObn(out) != 0) Fail();
+  // The ephemerides and the station file are not cut: they go along whole.
+  stanvex::cli::WriteCompanions({input}, output);
   std::printf("%s: %ld epochs\n", output.c_str(), kept);
 }
 
@@ -176,7 +180,8 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
 
   auto output = std::make_shared<std::string>();
   auto inputs = std::make_shared<std::vector<std::string>>();
-  auto* join = group->add_subcommand("join", "Copy the epochs of several files into one");
+  auto* join = group->add_subcommand(
+      "join", "Copy the epochs of several files into one (their .nvb and .sta are joined too)");
   join->add_option("OUT", *output, "OBN file to write")->required();
   join->add_option("IN", *inputs, "OBN files in order")->required();
   join->callback([output, inputs] { Join(*output, *inputs); });
@@ -184,7 +189,9 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
   auto window = std::make_shared<std::pair<double, double>>();
   auto spliced = std::make_shared<std::string>();
   auto* splice = group->add_subcommand(
-      "splice", "Keep the epochs of a window of seconds of week (the input is kept)");
+      "splice",
+      "Keep the epochs of a window of seconds of week (the input is kept; its .nvb and .sta "
+      "are copied beside the output)");
   splice->add_option("IN", *path, "OBN file")->required();
   splice->add_option("START", window->first, "window start, seconds of week")->required();
   splice->add_option("END", window->second, "window end, seconds of week")->required();

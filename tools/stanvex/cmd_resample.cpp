@@ -1,15 +1,21 @@
 // stanvex obn resample INPUT OUTPUT INTERVAL: resamples an OBN file (with its
-// NVB and STA companions) to INTERVAL seconds: renamed when the interval is
+// NVB and STA companions) to INTERVAL seconds: copied when the interval is
 // already that, thinned when it is coarser, interpolated by the interpolation
-// library when it is finer. Ctrl-C stops a running interpolation.
+// library when it is finer. The input files are kept. Ctrl-C stops a running
+// interpolation.
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "api/library_state.h"
+#include "arguments.h"
 #include "command.h"
+#include "companions.h"
 #include "obsfiles/resample.h"
+#include "platform/platform.h"
+#include "private_folder.h"
 #include "stanvex.h"
 
 namespace {
@@ -53,14 +59,27 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
   auto args = std::make_shared<ResampleArguments>();
   command->add_option("INPUT", args->input, "OBN file to resample")->required();
   command->add_option("OUTPUT", args->output, "OBN file to write")->required();
-  command->add_option("INTERVAL", args->interval, "interval in seconds")
-      ->required()
-      ->check(CLI::PositiveNumber);
+  command->add_option("INTERVAL", args->interval, "interval in seconds")->required();
   command->callback([args] {
+    stanvex::cli::CheckInterval(args->interval, "INTERVAL");
+    // Resampling consumes its input (it moves or deletes the files), so it
+    // works on copies in a private folder and the user's files stay.
+    stanvex::cli::PrivateFolder folder("stanvex-resample-");
+    const std::string copy = folder.File(std::filesystem::path(args->input).filename().string());
+    if (!stanvex::platform::FileExists(args->input.c_str()))
+      throw stanvex::cli::CommandFailure{"Error: File " + args->input + " not found"};
+    if (!stanvex::platform::CopyFile(args->input.c_str(), copy.c_str(), false))
+      throw stanvex::cli::CommandFailure{"cannot copy " + args->input + " to " + copy};
+    for (const char* extension : stanvex::cli::kCompanionExtensions) {
+      const std::string companion = stanvex::cli::CompanionOf(args->input, extension);
+      const std::string companionCopy = stanvex::cli::CompanionOf(copy, extension);
+      if (stanvex::platform::FileExists(companion.c_str()) &&
+          !stanvex::platform::CopyFile(companion.c_str(), companionCopy.c_str(), false))
+        throw stanvex::cli::CommandFailure{"cannot copy " + companion + " to " + companionCopy};
+    }
     StatusCallback previous = stanvex::RegisteredCallBack.exchange(PrintResampleStatus);
     void (*previous_handler)(int) = std::signal(SIGINT, StopResampleOnInterrupt);
-    const int result = stanvex::ResampleObn(args->input.c_str(), args->output.c_str(),
-                                            args->interval);
+    const int result = stanvex::ResampleObn(copy.c_str(), args->output.c_str(), args->interval);
     std::signal(SIGINT, previous_handler);
     stanvex::RegisteredCallBack.store(previous);
     if (progress_line_open) std::printf("\n");

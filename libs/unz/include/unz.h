@@ -24,8 +24,13 @@ enum UnzFailure {
   UNZ_OUTPUT_NOT_OPENED = 2,  // the output cannot be opened for writing
   UNZ_WRITE_FAILED = 3,       // writing (or closing) the output failed
   UNZ_NOT_Z_FILE = 4,         // the input does not start with the compress magic
-  UNZ_CORRUPT = 5             // the input is damaged: a bad header or code
+  UNZ_CORRUPT = 5,            // the input is damaged: a bad header or code
+  UNZ_TOO_LARGE = 6           // the output would pass the size limit
 };
+
+// Largest output QvUnZ_Extract makes. A day of observations stays far
+// below; a small damaged or hostile file could otherwise fill the disk.
+#define UNZ_MAX_OUTPUT (4ull << 30)
 
 extern "C" {
 
@@ -37,10 +42,17 @@ extern "C" {
 // streams do not interfere.
 UNZ_API int UnzDecompressStream(std::FILE* input, std::FILE* output);
 
+// UnzDecompressStream that stops with UNZ_TOO_LARGE before its output would
+// pass limit bytes (UnzDecompressStream's limit is UNZ_MAX_OUTPUT); what was
+// written up to then stays in output.
+UNZ_API int UnzDecompressStreamLimited(std::FILE* input, std::FILE* output,
+                                       unsigned long long limit);
+
 // Decompresses the .Z file input (a path) into the file output, which is
 // created or replaced. Returns normally on success. On failure it throws an
-// int from UnzFailure; an output that was begun is removed then, so a failed
-// call never leaves a partial plain file behind. The input is never changed.
+// int from UnzFailure (UNZ_TOO_LARGE past UNZ_MAX_OUTPUT bytes); an output
+// that was begun is removed then, so a failed call never leaves a partial
+// plain file behind. The input is never changed.
 UNZ_API void QvUnZ_Extract(const char* input, const char* output);
 }
 

@@ -40,14 +40,16 @@ struct Table {
 
 class Decoder {
  public:
-  Decoder(std::FILE* input, std::FILE* output) : input_(input), output_(output) {}
+  Decoder(std::FILE* input, std::FILE* output, uint64_t limit)
+      : input_(input), output_(output), limit_(limit) {}
   int Run();
 
  private:
   // Makes at least 3 bytes from the byte holding bit position_ available in
   // the buffer unless the input has ended. False on a read error.
   bool Fill();
-  bool Flush();
+  // Writes the buffered output; 0, UNZ_WRITE_FAILED or UNZ_TOO_LARGE.
+  int Flush();
   // Bits of input not yet consumed (valid once the input has ended).
   uint64_t BitsLeft() const { return total_bits_ > position_ ? total_bits_ - position_ : 0; }
   // Moves position_ to the next group boundary of the current width.
@@ -60,6 +62,8 @@ class Decoder {
 
   std::FILE* input_;
   std::FILE* output_;
+  uint64_t limit_;          // most bytes written
+  uint64_t written_ = 0;    // bytes written so far
   std::unique_ptr<uint8_t[]> in_{new uint8_t[kInputChunk * 2 + 16 + kInputSlack]};
   size_t in_size_ = 0;        // bytes held in in_
   uint64_t in_first_ = 0;     // stream offset (bytes) of in_[0]
@@ -103,10 +107,13 @@ bool Decoder::Fill() {
   return true;
 }
 
-bool Decoder::Flush() {
-  if (out_size_ > 0 && std::fwrite(out_.get(), 1, out_size_, output_) != out_size_) return false;
+int Decoder::Flush() {
+  if (out_size_ > limit_ - written_) return UNZ_TOO_LARGE;
+  if (out_size_ > 0 && std::fwrite(out_.get(), 1, out_size_, output_) != out_size_)
+    return UNZ_WRITE_FAILED;
+  written_ += out_size_;
   out_size_ = 0;
-  return true;
+  return 0;
 }
 
 int Decoder::Run() {
@@ -162,7 +169,9 @@ int Decoder::Run() {
 
     if (previous < 0) {
       if (code >= 256) return UNZ_CORRUPT;
-      if (out_size_ == kOutputSize && !Flush()) return UNZ_WRITE_FAILED;
+      if (out_size_ == kOutputSize) {
+        if (const int flushed = Flush()) return flushed;
+      }
       out_[out_size_++] = static_cast<uint8_t>(code);
       previous = static_cast<int32_t>(code);
       first_byte = static_cast<uint8_t>(code);
@@ -189,7 +198,9 @@ int Decoder::Run() {
     } else {
       length = table->length[code];
     }
-    if (kOutputSize - out_size_ < length && !Flush()) return UNZ_WRITE_FAILED;
+    if (kOutputSize - out_size_ < length) {
+      if (const int flushed = Flush()) return flushed;
+    }
     uint8_t* start = out_.get() + out_size_;
     uint8_t* q = start + length - 1;
     if (repeat_first) *q-- = first_byte;
@@ -209,14 +220,19 @@ int Decoder::Run() {
     }
     previous = static_cast<int32_t>(this_code);
   }
-  return Flush() ? 0 : UNZ_WRITE_FAILED;
+  return Flush();
 }
 
 }  // namespace
 
-extern "C" UNZ_API int UnzDecompressStream(std::FILE* input, std::FILE* output) {
+extern "C" UNZ_API int UnzDecompressStreamLimited(std::FILE* input, std::FILE* output,
+                                                  unsigned long long limit) {
   if (input == nullptr) return UNZ_INPUT_NOT_OPENED;
   if (output == nullptr) return UNZ_OUTPUT_NOT_OPENED;
-  Decoder decoder(input, output);
+  Decoder decoder(input, output, limit);
   return decoder.Run();
+}
+
+extern "C" UNZ_API int UnzDecompressStream(std::FILE* input, std::FILE* output) {
+  return UnzDecompressStreamLimited(input, output, UNZ_MAX_OUTPUT);
 }

@@ -96,8 +96,9 @@ UNZIPDLL_API int32_t UNZIPDLL_CALL GetUnzDllVersion();
 // Extracts the members of command->archive that match a file specification
 // into the current directory, each under its stored name (subdirectories are
 // made as needed; existing files are replaced). A member whose name is
-// absolute or climbs out with ".." is never written. Each member's CRC is
-// checked; a member that fails is removed. Returns 0 when every matching
+// absolute or climbs out with ".." is never written. Each member's CRC and
+// uncompressed size are checked against what was written, however its data
+// ended; a member that fails is removed. Returns 0 when every matching
 // member was extracted, the number of members that failed when some did, and
 // -1 when the command is invalid or the archive cannot be opened or read.
 UNZIPDLL_API int32_t UNZIPDLL_CALL UnzDllExec(UnzipCommand* command);

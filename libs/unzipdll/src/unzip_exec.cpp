@@ -1,6 +1,8 @@
 // The two entry points of the zip extraction library, over minizip.
 #include <unzip.h>
+#include <zlib.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -93,6 +95,8 @@ int32_t Extraction::ExtractMember(unzFile zip, const char* name, const unz_file_
   }
   std::unique_ptr<char[]> buffer(new char[kCopyChunk]);
   int32_t result = UNZIP_MESSAGE_OK;
+  uLong crc = crc32(0L, Z_NULL, 0);
+  uint64_t size = 0;
   for (;;) {
     const int got = unzReadCurrentFile(zip, buffer.get(), static_cast<unsigned>(kCopyChunk));
     if (got == 0) break;
@@ -100,14 +104,20 @@ int32_t Extraction::ExtractMember(unzFile zip, const char* name, const unz_file_
       result = UNZIP_MESSAGE_DATA;
       break;
     }
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer.get()), static_cast<uInt>(got));
+    size += static_cast<uint64_t>(got);
     if (std::fwrite(buffer.get(), 1, static_cast<size_t>(got), out) != static_cast<size_t>(got)) {
       result = UNZIP_MESSAGE_WRITE;
       break;
     }
   }
-  // Closing the member checks its CRC once all of it was read.
+  // minizip checks the CRC at closing only when the member's whole stated
+  // size was read; a damaged deflate stream that ends early would pass. Both
+  // the size and the CRC of what was written are compared here, always.
   const int closed = unzCloseCurrentFile(zip);
-  if (result == UNZIP_MESSAGE_OK && closed != UNZ_OK) result = UNZIP_MESSAGE_DATA;
+  if (result == UNZIP_MESSAGE_OK &&
+      (closed != UNZ_OK || size != info.uncompressed_size || crc != info.crc))
+    result = UNZIP_MESSAGE_DATA;
   if (std::fclose(out) != 0 && result == UNZIP_MESSAGE_OK) result = UNZIP_MESSAGE_WRITE;
   if (result != UNZIP_MESSAGE_OK) platform::DeleteFile(local.c_str());
   return result;

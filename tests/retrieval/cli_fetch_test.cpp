@@ -1,0 +1,274 @@
+// The command-line host's retrieval and catalogue commands, run as a program
+// against the simulated archive (file:// addresses, or a loopback FTP server
+// where a login is needed). Every run gets a TMPDIR of its own, so the test
+// sees each temporary folder the program makes and leaves.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "ftp_fixture.h"
+#include "sample_archive_cache.h"
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace stanvex::testing {
+namespace {
+
+std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += (c == '\'') ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+  return names;
+}
+
+class FetchCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    program_ = OutDir() + "/stanvex";
+    if (!Exists(program_)) GTEST_SKIP() << "the stanvex program is not built";
+    archive_ = SampleArchive();
+    ASSERT_FALSE(archive_.empty()) << "the simulated archive could not be made";
+    fs::create_directories(temp_.File("tmp"));
+    fs::create_directories(dest_.path());
+    catalogue_ = CatalogueWithGzipServiceAt("");
+  }
+
+  // Runs stanvex with arguments (and environment settings before it);
+  // returns its exit status, output (both streams) in output_.
+  int Stanvex(const std::string& arguments, const std::string& environment = "") {
+    const std::string command = "env -u STANVEX_PASSWORD TMPDIR=" + Quote(temp_.File("tmp")) +
+                                " " + environment + " " + Quote(program_) + " " + arguments +
+                                " < /dev/null 2>&1";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return -1;
+    char buffer[512];
+    size_t got;
+    output_.clear();
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output_.append(buffer, got);
+    const int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  // "fetch" with the archive's catalogue (or catalogue), station simc and a
+  // window, into the destination folder.
+  std::string Fetch(const std::string& from, const std::string& to,
+                    const std::string& catalogue = "", const std::string& station = "simc") {
+    return "fetch --catalogue " + Quote(catalogue.empty() ? catalogue_ : catalogue) +
+           " --station " + station + " --from " + Quote(from) + " --to " + Quote(to) +
+           " --dest " + Quote(dest_.path());
+  }
+
+  // Folders the program left in its TMPDIR.
+  std::vector<std::string> LeftInTemp() { return Entries(temp_.File("tmp")); }
+
+  // A copy of the archive's catalogue with its addresses in the archive's
+  // folder (it was made under another name), but service SIMGZ at address
+  // when one is given.
+  std::string CatalogueWithGzipServiceAt(const std::string& address) {
+    std::string text = ReadFile(archive_ + "/catalogue/manufact.dwn");
+    if (!address.empty())
+      text = std::regex_replace(text, std::regex("ftpAd: [^\\n]*/archive/simgz"),
+                                "ftpAd: " + address);
+    text = std::regex_replace(text, std::regex("ftpAd: file://[^\\n]*/archive/"),
+                              "ftpAd: file://" + archive_ + "/archive/");
+    const std::string folder = temp_.File(address.empty() ? "catalogue" : "catalogue2");
+    fs::create_directories(folder);
+    WriteFile(folder + "/manufact.dwn", text);
+    return folder;
+  }
+
+  std::string program_, archive_, catalogue_, output_;
+  ScratchDir temp_, dest_;
+};
+
+TEST_F(FetchCommandTest, RefusesBadTimesAndIntervalsBeforeAnyWork) {
+  const struct {
+    const char* from;
+    const char* to;
+    const char* more;
+    const char* message;
+  } cases[] = {
+      {"2022-12-31", "nan", "", "invalid time (calendar time or GPS seconds): nan"},
+      {"2022-12-31", "inf", "", "invalid time (calendar time or GPS seconds): inf"},
+      {"2021-02-31", "2021-03-01", "", "invalid time: 2021-02-31 (no such date or time)"},
+      {"2022-12-31 10:00:00junk", "2023-01-01", "", "invalid time: 2022-12-31 10:00:00junk"},
+      {"2022-12-31", "2050-01-01", "",
+       "2050-01-01 is after 2048-01-24 03:14:07 GPS, the last time 32-bit GPS seconds hold"},
+      {"-100", "2022-12-31", "", "-100 is before the start of GPS time (1980-01-06)"},
+      {"2022-12-31 01:00", "2022-12-31 02:00", "--interval 0.001",
+       "invalid --interval 0.001: give a number of seconds of at least 0.05"},
+      {"2022-12-31 01:00", "2022-12-31 02:00", "--interval -5", "invalid --interval -5"},
+      {"2022-12-31 01:00", "2022-12-31 02:00", "--interval nan", "invalid --interval nan"},
+      {"2022-12-31 01:00", "2022-12-31 02:00", "--interval 0", "invalid --interval 0"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Stanvex(Fetch(c.from, c.to) + " " + c.more), 1) << c.message;
+    EXPECT_NE(output_.find(c.message), std::string::npos) << output_;
+  }
+  EXPECT_TRUE(LeftInTemp().empty());
+  EXPECT_TRUE(Entries(dest_.path()).empty());
+  // 29 February of a leap year is a date.
+  EXPECT_EQ(Stanvex(Fetch("2024-02-29", "2024-02-29 01:00", "", "nosuch")), 1);
+  EXPECT_NE(output_.find("station nosuch is not in the catalogue"), std::string::npos) << output_;
+}
+
+// Whatever the way out, the program's temporary folders are gone, and the
+// user's catalogue folder receives nothing (catalogue files are joined in a
+// private folder).
+TEST_F(FetchCommandTest, LeavesNoTemporaryFolderAndWritesNothingBesideTheCatalogue) {
+  const std::string catalogue = catalogue_;
+  const std::vector<std::string> before = Entries(catalogue);
+
+  EXPECT_EQ(Stanvex(Fetch("2022-12-31 01:00", "2022-12-31 02:00", "", "nosuch")), 1);
+  EXPECT_NE(output_.find("is not in the catalogue"), std::string::npos) << output_;
+  EXPECT_TRUE(LeftInTemp().empty());
+
+  const std::string broken = temp_.File("broken");
+  fs::create_directories(broken);
+  WriteFile(broken + "/manufact.dwn", "Station {\n sName: simc\n}\n");
+  EXPECT_EQ(Stanvex(Fetch("2022-12-31 01:00", "2022-12-31 02:00", broken)), 1);
+  EXPECT_NE(output_.find("NO services found"), std::string::npos) << output_;
+  EXPECT_TRUE(LeftInTemp().empty());
+
+  ASSERT_EQ(Stanvex(Fetch("2022-12-31 01:00", "2022-12-31 02:00")), 0) << output_;
+  EXPECT_EQ(output_.find("warning"), std::string::npos) << output_;
+  EXPECT_TRUE(Exists(dest_.File("simc3650.obn")));
+  EXPECT_TRUE(LeftInTemp().empty());
+
+  ASSERT_EQ(Stanvex("catalogue " + Quote(catalogue)), 0) << output_;
+  EXPECT_NE(output_.find("simc"), std::string::npos) << output_;
+  ASSERT_EQ(Stanvex("nearest " + Quote(catalogue) + " --lat 45.47 --lon 9.19"), 0) << output_;
+  EXPECT_NE(output_.find("simc"), std::string::npos) << output_;
+  EXPECT_TRUE(LeftInTemp().empty());
+  EXPECT_EQ(Entries(catalogue), before);
+}
+
+// A delivery that cannot place the companions (a folder stands where the
+// NVB file goes) leaves the files in the working folder: the program keeps
+// that folder and names it.
+TEST_F(FetchCommandTest, UndeliveredFilesAreKeptAndNamed) {
+  fs::create_directories(dest_.File("simc3650.nvb"));
+  EXPECT_EQ(Stanvex(Fetch("2022-12-31 01:00", "2022-12-31 02:00")), 1);
+  std::smatch found;
+  ASSERT_TRUE(std::regex_search(output_, found,
+                                std::regex("the files that were not delivered are in (\\S+)")))
+      << output_;
+  const std::string kept = found[1];
+  EXPECT_EQ(kept.rfind(temp_.File("tmp"), 0), 0u) << kept;
+  EXPECT_TRUE(Exists(kept + "/simc3650.sta")) << output_;
+  EXPECT_TRUE(Exists(kept + "/simc3650.obn") || Exists(dest_.File("simc3650.obn")));
+}
+
+// A day file that ends at noon: the fetch of 06:00 to 18:00 succeeds and
+// warns with the span it got.
+TEST_F(FetchCommandTest, DataShorterThanTheWindowAreWarnedAbout) {
+  const std::string service = temp_.File("simgz");
+  fs::copy(archive_ + "/archive/simgz", service, fs::copy_options::recursive);
+  const std::string day = service + "/data/2022/12/31/simc3650.22o.gz";
+  ASSERT_TRUE(Exists(day));
+  const std::string plain = temp_.File("plain.22o");
+  ASSERT_EQ(std::system(("gzip -dc " + Quote(day) + " > " + Quote(plain)).c_str()), 0);
+  std::string text = ReadFile(plain);
+  const size_t noon = text.find("\n 22 12 31 12  0  0.0000000");
+  ASSERT_NE(noon, std::string::npos);
+  WriteFile(plain, text.substr(0, noon + 1));
+  ASSERT_EQ(std::system(("gzip -c " + Quote(plain) + " > " + Quote(day)).c_str()), 0);
+  const std::string catalogue = CatalogueWithGzipServiceAt("file://" + service);
+
+  ASSERT_EQ(Stanvex(Fetch("2022-12-31 06:00", "2022-12-31 18:00", catalogue)), 0) << output_;
+  EXPECT_NE(output_.find("warning: the data cover only 2022-12-31 06:00:00 to 2022-12-31 "
+                         "11:59:30 of the window 2022-12-31 06:00:00 to 2022-12-31 18:00:00"),
+            std::string::npos)
+      << output_;
+  ASSERT_EQ(Stanvex(Fetch("2022-12-31 06:00", "2022-12-31 11:00", catalogue)), 0) << output_;
+  EXPECT_EQ(output_.find("warning"), std::string::npos) << output_;
+}
+
+// The password reaches a server that admits only alice from a file, from
+// STANVEX_PASSWORD or typed on a terminal (without echo); --help warns about
+// --password.
+TEST_F(FetchCommandTest, PasswordComesFromAFileTheEnvironmentOrTheTerminal) {
+  FtpServerOptions options;
+  options.root = archive_ + "/archive";
+  options.users = {"alice:s3cretPW"};
+  options.noAnonymous = true;
+  FtpServer server(options);
+  ASSERT_TRUE(server.running()) << server.error();
+  const std::string catalogue =
+      CatalogueWithGzipServiceAt("ftp://" + server.Address() + "/simgz");
+  const std::string fetch =
+      Fetch("2022-12-31 01:00", "2022-12-31 02:00", catalogue) + " --user alice";
+  WriteFile(temp_.File("password"), "s3cretPW\n");
+  WriteFile(temp_.File("wrong"), "guess\n");
+
+  EXPECT_EQ(Stanvex(fetch + " --password-file " + Quote(temp_.File("password"))), 0) << output_;
+  EXPECT_EQ(Stanvex(fetch, "STANVEX_PASSWORD=s3cretPW"), 0) << output_;
+  EXPECT_EQ(Stanvex(fetch + " --password-file " + Quote(temp_.File("wrong"))), 1) << output_;
+  EXPECT_EQ(Stanvex(fetch + " --password-file " + Quote(temp_.File("missing"))), 1);
+  EXPECT_NE(output_.find("cannot read the password file"), std::string::npos) << output_;
+  // The variable serves a named user only: an anonymous login never sends it.
+  const int sent = server.CountLog("PASS s3cretPW");
+  EXPECT_EQ(Stanvex(Fetch("2022-12-31 01:00", "2022-12-31 02:00", catalogue),
+                    "STANVEX_PASSWORD=s3cretPW"),
+            1);
+  EXPECT_GT(server.CountLog("USER anonymous"), 0);
+  EXPECT_EQ(server.CountLog("PASS s3cretPW"), sent);
+
+  // On a terminal: the prompt appears, the typed password is not echoed.
+  const std::string script =
+      "import os, pty, sys\n"
+      "pid, fd = pty.fork()\n"
+      "if pid == 0:\n"
+      "    os.execv(sys.argv[1], sys.argv[1:])\n"
+      "seen = b''\n"
+      "while b'password for alice' not in seen:\n"
+      "    seen += os.read(fd, 1024)\n"
+      "os.write(fd, b's3cretPW\\n')\n"
+      "while True:\n"
+      "    try:\n"
+      "        chunk = os.read(fd, 4096)\n"
+      "    except OSError:\n"
+      "        break\n"
+      "    if not chunk:\n"
+      "        break\n"
+      "    seen += chunk\n"
+      "status = os.waitpid(pid, 0)[1]\n"
+      "sys.stdout.write(seen.decode(errors='replace'))\n"
+      "sys.exit(os.waitstatus_to_exitcode(status))\n";
+  const std::string arguments = Quote(program_) + " fetch --quiet --catalogue " + Quote(catalogue) +
+                                " --station simc --from '2022-12-31 01:00'" +
+                                " --to '2022-12-31 02:00'" +
+                                " --dest " + Quote(dest_.path()) + " --user alice";
+  const std::string command = "env -u STANVEX_PASSWORD TMPDIR=" + Quote(temp_.File("tmp")) +
+                              " timeout 60 /usr/bin/python3 -c " + Quote(script) + " " + arguments;
+  std::FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string typed;
+  char buffer[512];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) typed.append(buffer, got);
+  EXPECT_EQ(pclose(pipe), 0) << typed;
+  EXPECT_NE(typed.find("FTP password for alice: "), std::string::npos) << typed;
+  EXPECT_EQ(typed.find("s3cretPW"), std::string::npos) << typed;
+  EXPECT_NE(typed.find("delivered"), std::string::npos) << typed;
+  EXPECT_TRUE(LeftInTemp().empty());
+
+  EXPECT_EQ(Stanvex("fetch --help"), 0);
+  EXPECT_NE(output_.find("process list"), std::string::npos) << output_;
+  EXPECT_NE(output_.find("--password-file"), std::string::npos) << output_;
+}
+
+}  // namespace
+}  // namespace stanvex::testing
