@@ -6,6 +6,7 @@
 #include "api/library_state.h"
 #include "api/paths.h"
 #include "obsfiles/obn_file.h"
+#include "obsfiles/obn_file_set.h"
 #include "obsfiles/obs_status.h"
 #include "platform/platform.h"
 
@@ -17,13 +18,6 @@ namespace {
 bool SlotName(const char* slot, char* name, size_t size) {
   if (std::memchr(slot, '\0', kDailyNameSize) == nullptr) return false;
   CopyText(name, size, slot);
-  return true;
-}
-
-bool CompanionName(const char* name, const char* extension, char* out) {
-  if (std::strlen(name) + std::strlen(extension) >= kPathSize) return false;
-  CopyText(out, kPathSize, name);
-  ReplaceExtension(out, extension);
   return true;
 }
 
@@ -90,7 +84,7 @@ int ConcatenateTextFiles(const char* outputName, const char (*names)[kDailyNameS
                          const char* extension) {
   if (outputName == nullptr || names == nullptr || extension == nullptr) return -1;
   char outputCompanion[kPathSize];
-  if (!CompanionName(outputName, extension, outputCompanion)) {
+  if (!ObnCompanionName(outputName, extension, outputCompanion)) {
     SetLastErrorText("Unable to open %s for writing", outputName);
     return -1;
   }
@@ -106,7 +100,7 @@ int ConcatenateTextFiles(const char* outputName, const char (*names)[kDailyNameS
     char dailyName[kDailyNameSize];
     char dailyCompanion[kPathSize];
     if (!SlotName(names[day], dailyName, sizeof dailyName) ||
-        !CompanionName(dailyName, extension, dailyCompanion))
+        !ObnCompanionName(dailyName, extension, dailyCompanion))
       continue;
     std::FILE* input = std::fopen(dailyCompanion, "rb");
     if (input == nullptr) continue;
@@ -189,10 +183,11 @@ int ConcatenateDailyFiles(const char (*names)[kDailyNameSize], const char* outpu
   const bool staJoined = ConcatenateTextFiles(outputName, dailyNames, days, ".sta") == 0;
 
   for (int day = 0; day < days; ++day) {
-    char companion[kPathSize];
-    platform::DeleteFile(dailyNames[day]);
-    if (nvbJoined && CompanionName(dailyNames[day], ".nvb", companion)) platform::DeleteFile(companion);
-    if (staJoined && CompanionName(dailyNames[day], ".sta", companion)) platform::DeleteFile(companion);
+    ObnFileSet daily;
+    daily.Assign(dailyNames[day]);  // a slot's name always fits
+    daily.DeleteMember(ObnMember::kObn);
+    if (nvbJoined) daily.DeleteMember(ObnMember::kNvb);
+    if (staJoined) daily.DeleteMember(ObnMember::kSta);
   }
   return 0;
 }

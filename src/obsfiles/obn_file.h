@@ -17,27 +17,35 @@
 namespace stanvex {
 
 constexpr int kObnPathSize = 260;  // longest path a handle keeps, with its NUL
+// The smallest private stream buffer a handle gets when it asks for one. The
+// buffer size passed to CreateObn (kObnBufferSize) is what the file's header
+// records; the stream itself is given at least this much.
+constexpr int kObnStreamBufferSize = 64 * 1024;
 
 // The handle of one open OBN file. Valid while header.size is 202.
 struct ObnFile {
   ObnHeader header;       // as read (fileName replaced by the path) or as written
   std::FILE* stream;
   char* buffer;           // the stream's private buffer, or null
-  int bufferSize;
+  int bufferSize;         // size of buffer (at least kObnStreamBufferSize)
   bool writing;
   char path[kObnPathSize];
 };
 
 // Creates path (truncating it) and writes a fresh header: size 202, version
 // 1.01, the given carriedByte, maxChannels and interval, fileName = path and
-// the current local time. bufferSize 0 leaves the stream's own buffering.
+// the current local time; bufferSize is recorded in the header's run-time
+// area. A bufferSize above 0 gives the stream a private buffer of at least
+// kObnStreamBufferSize bytes; 0 leaves the stream's own buffering.
 // Returns a handle the caller owns until CloseObn, or null with the reason
 // in LastErrorText.
 ObnFile* CreateObn(const char* path, int8_t carriedByte, float interval, int16_t bufferSize,
                    int8_t maxChannels);
 
 // Opens path and reads its header, which must have size 202 (the version is
-// not checked). The in-memory fileName becomes path. Returns a handle the
+// not checked). The in-memory fileName becomes path. A bufferSize above 0
+// gives the stream a private buffer of at least kObnStreamBufferSize bytes.
+// Returns a handle the
 // caller owns until CloseObn, or null with the reason in LastErrorText.
 ObnFile* OpenObnForRead(const char* path, int bufferSize);
 

@@ -1,61 +1,33 @@
 #include <cstring>
-#include <new>
 
 #include "api/library_state.h"
 #include "obsfiles/obn_file.h"
+#include "obsfiles/obn_open.h"
 
 namespace stanvex {
 
+namespace {
+
+std::FILE* OpenForReading(const char* path) { return std::fopen(path, "rb"); }
+
+}  // namespace
+
 ObnFile* OpenObnForRead(const char* path, int bufferSize) {
   if (path == nullptr) path = "";
-  ObnFile* file = new (std::nothrow) ObnFile{};
-  if (file == nullptr) {
-    SetLastErrorText("Error: Not enough memory in header");
-    return nullptr;
-  }
-  if (std::strlen(path) >= sizeof file->path) {
-    SetLastErrorText("Error: File %s not found", path);
-    delete file;
-    return nullptr;
-  }
-  CopyText(file->path, sizeof file->path, path);
-  file->stream = std::fopen(path, "rb");
-  if (file->stream == nullptr) {
-    SetLastErrorText("Error: File %s not found", path);
-    delete file;
-    return nullptr;
-  }
-  if (bufferSize > 0) {
-    file->buffer = new (std::nothrow) char[static_cast<size_t>(bufferSize)];
-    if (file->buffer == nullptr) {
-      SetLastErrorText("Error: Not enough memory vbuf alloc");
-      std::fclose(file->stream);
-      delete file;
-      return nullptr;
-    }
-    file->bufferSize = bufferSize;
-    if (std::setvbuf(file->stream, file->buffer, _IOFBF, static_cast<size_t>(bufferSize)) != 0) {
-      SetLastErrorText("Error: Unable to initialize file buffer");
-      std::fclose(file->stream);
-      delete[] file->buffer;
-      delete file;
-      return nullptr;
-    }
-  }
+  static const ObnOpenTexts kTexts = {"Error: File %s not found",
+                                      "Error: Not enough memory vbuf alloc"};
+  ObnFile* file = OpenObnStream(path, OpenForReading, bufferSize, false, kTexts);
+  if (file == nullptr) return nullptr;
   ObnHeader& header = file->header;
   if (std::fread(&header, sizeof header, 1, file->stream) != 1) {
     SetLastErrorText("Error: Unable to read header from %s", path);
-    std::fclose(file->stream);
-    delete[] file->buffer;
-    delete file;
+    DiscardObnStream(file);
     return nullptr;
   }
   if (header.size != kObnHeaderSize) {
     SetLastErrorText("Error: Invalid header size in %s  Size: %d   Hsize: %d", path,
                      static_cast<int>(header.size), static_cast<int>(kObnHeaderSize));
-    std::fclose(file->stream);
-    delete[] file->buffer;
-    delete file;
+    DiscardObnStream(file);
     return nullptr;
   }
   // Messages about the file name the path it was opened by.

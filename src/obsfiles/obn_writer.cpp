@@ -1,9 +1,9 @@
 #include <cstring>
 #include <ctime>
-#include <new>
 
 #include "api/library_state.h"
 #include "obsfiles/obn_file.h"
+#include "obsfiles/obn_open.h"
 #include "platform/platform.h"
 
 namespace stanvex {
@@ -23,16 +23,19 @@ void StampCreationTime(ObnHeader* header) {
   header->second = static_cast<int16_t>(local.tm_sec);
 }
 
+// Creates path new for binary writing, never through a link planted under its
+// name.
+std::FILE* CreateForWriting(const char* path) { return platform::CreateNewFile(path); }
+
 }  // namespace
 
 ObnFile* CreateObn(const char* path, int8_t carriedByte, float interval, int16_t bufferSize,
                    int8_t maxChannels) {
   if (path == nullptr) path = "";
-  ObnFile* file = new (std::nothrow) ObnFile{};
-  if (file == nullptr) {
-    SetLastErrorText("Error: Not enough memory in header");
-    return nullptr;
-  }
+  static const ObnOpenTexts kTexts = {"Error: Unable to open %s for writing",
+                                      "Error: Not enough memory in buffer"};
+  ObnFile* file = OpenObnStream(path, CreateForWriting, bufferSize, true, kTexts);
+  if (file == nullptr) return nullptr;
   ObnHeader& header = file->header;
   header.size = kObnHeaderSize;
   std::memcpy(&header.version, &kObnVersionBits, sizeof header.version);
@@ -41,47 +44,12 @@ ObnFile* CreateObn(const char* path, int8_t carriedByte, float interval, int16_t
   header.interval = interval;
   CopyText(header.fileName, sizeof header.fileName, path);
   StampCreationTime(&header);
-  // The run-time area holds nothing of meaning; only the buffer size is kept
-  // where the int16 of that area stands.
+  // The run-time area holds nothing of meaning; only the buffer size asked
+  // for is kept where the int16 of that area stands.
   std::memcpy(header.runtime + 4, &bufferSize, sizeof bufferSize);
-
-  // A path the handle cannot hold whole is refused rather than cut: a cut
-  // path would name another file.
-  if (std::strlen(path) >= sizeof file->path) {
-    SetLastErrorText("Error: Unable to open %s for writing", path);
-    delete file;
-    return nullptr;
-  }
-  CopyText(file->path, sizeof file->path, path);
-  file->writing = true;
-  file->stream = platform::CreateNewFile(path);
-  if (file->stream == nullptr) {
-    SetLastErrorText("Error: Unable to open %s for writing", path);
-    delete file;
-    return nullptr;
-  }
-  if (bufferSize > 0) {
-    file->buffer = new (std::nothrow) char[static_cast<size_t>(bufferSize)];
-    if (file->buffer == nullptr) {
-      SetLastErrorText("Error: Not enough memory in buffer");
-      std::fclose(file->stream);
-      delete file;
-      return nullptr;
-    }
-    file->bufferSize = bufferSize;
-    if (std::setvbuf(file->stream, file->buffer, _IOFBF, static_cast<size_t>(bufferSize)) != 0) {
-      SetLastErrorText("Error: Unable to initialize file buffer");
-      std::fclose(file->stream);
-      delete[] file->buffer;
-      delete file;
-      return nullptr;
-    }
-  }
   if (std::fwrite(&header, sizeof header, 1, file->stream) != 1) {
     SetLastErrorText("Error: Unable to write to %s", path);
-    std::fclose(file->stream);
-    delete[] file->buffer;
-    delete file;
+    DiscardObnStream(file);
     return nullptr;
   }
   return file;

@@ -9,6 +9,7 @@
 #include "api/library_state.h"
 #include "api/paths.h"
 #include "obsfiles/obn_file.h"
+#include "obsfiles/obn_file_set.h"
 #include "obsfiles/obs_status.h"
 #include "platform/platform.h"
 
@@ -36,36 +37,6 @@ int InvalidInterval(double fileInterval) {
   return -1;
 }
 
-// The companion of name with another extension (".nvb", ".sta").
-void Companion(const char* name, const char* extension, char* out) {
-  CopyText(out, kPathSize, name);
-  ReplaceExtension(out, extension);
-}
-
-// True when a and b name the same file: the same name in the same directory
-// however the directory is written ("in.obn", "./in.obn").
-bool SameFile(const char* a, const char* b) {
-  if (platform::SameFileName(a, b)) return true;
-  auto split = [](const char* path, char* directory, const char*& name) {
-    const char* last = nullptr;
-    for (const char* p = path; *p != '\0'; ++p)
-      if (platform::IsPathSeparator(*p)) last = p;
-    name = last ? last + 1 : path;
-    if (last == nullptr) {
-      CopyText(directory, kPathSize, ".");
-    } else {
-      const size_t length = static_cast<size_t>(last - path) + 1;  // keeps "/" for the root
-      CopyText(directory, length + 1 < kPathSize ? length + 1 : kPathSize, path);
-    }
-  };
-  char directoryA[kPathSize], directoryB[kPathSize];
-  const char* nameA;
-  const char* nameB;
-  split(a, directoryA, nameA);
-  split(b, directoryB, nameB);
-  return platform::SameFileName(nameA, nameB) && platform::SameDirectory(directoryA, directoryB);
-}
-
 // Measures the file interval: the smallest positive step among the first
 // epochs. Returns false with LastErrorText set when the file cannot be read.
 bool MeasureInterval(const char* input, double& interval) {
@@ -91,19 +62,14 @@ bool MeasureInterval(const char* input, double& interval) {
 }
 
 // Moves each of the three files of input to the output name.
-int MoveAll(const char* input, const char* output) {
-  for (const char* extension : {"", ".nvb", ".sta"}) {
-    char from[kPathSize], to[kPathSize];
-    if (extension[0] == '\0') {  // the OBN file under its own names
-      CopyText(from, sizeof from, input);
-      CopyText(to, sizeof to, output);
-    } else {
-      Companion(input, extension, from);
-      Companion(output, extension, to);
-    }
-    if (SameFile(from, to) || !platform::FileExists(from)) continue;
-    if (!platform::MoveFile(from, to)) {
-      SetLastErrorText("Error unable to move file %s to %s", from, to);
+int MoveAll(const ObnFileSet& input, const ObnFileSet& output) {
+  for (ObnMember member : {ObnMember::kObn, ObnMember::kNvb, ObnMember::kSta}) {
+    if (SameFilePath(input.Name(member), output.Name(member)) ||
+        !platform::FileExists(input.Name(member)))
+      continue;
+    if (!input.MoveMember(member, output)) {
+      SetLastErrorText("Error unable to move file %s to %s", input.Name(member),
+                       output.Name(member));
       return -1;
     }
   }
@@ -111,7 +77,9 @@ int MoveAll(const char* input, const char* output) {
 }
 
 // Thins input into output, keeping the epochs on multiples of interval.
-int Thin(const char* input, const char* output, double interval) {
+int Thin(const ObnFileSet& files, const ObnFileSet& outputs, double interval) {
+  const char* input = files.Obn();
+  const char* output = outputs.Obn();
   const long long step = std::llround(interval * 100.0);
   if (step < 1) return InvalidInterval(interval);
   ObnFile* in = OpenObnForRead(input, kObnBufferSize);
@@ -162,13 +130,9 @@ int Thin(const char* input, const char* output, double interval) {
     platform::DeleteFile(output);  // an incomplete output is never left behind
     return -1;
   }
-  platform::DeleteFile(input);
-  char from[kPathSize], to[kPathSize];
-  for (const char* extension : {".nvb", ".sta"}) {
-    Companion(input, extension, from);
-    Companion(output, extension, to);
-    platform::MoveFile(from, to);
-  }
+  files.DeleteMember(ObnMember::kObn);
+  files.MoveMember(ObnMember::kNvb, outputs);
+  files.MoveMember(ObnMember::kSta, outputs);
   return 0;
 }
 
@@ -186,7 +150,10 @@ class PublishedStop {
   PublishedStop& operator=(const PublishedStop&) = delete;
 };
 
-int CallLibrary(const char* input, const char* output, double fileInterval, double interval) {
+int CallLibrary(const ObnFileSet& files, const ObnFileSet& outputs, double fileInterval,
+                double interval) {
+  const char* input = files.Obn();
+  const char* output = outputs.Obn();
   InterpolationRequest request;
   std::memset(&request, 0, sizeof request);
   if (std::strlen(input) >= sizeof request.inputName ||
@@ -255,17 +222,12 @@ int CallLibrary(const char* input, const char* output, double fileInterval, doub
     SetLastErrorText("Error interpolation wrote no file %s", output);
     return -1;
   }
-  platform::DeleteFile(input);
-  char from[kPathSize], to[kPathSize];
-  Companion(input, ".nvb", from);
-  Companion(output, ".nvb", to);
+  files.DeleteMember(ObnMember::kObn);
   // The navigation data must survive under the output name: when the
   // library did not write it, the input's moves there.
-  if (platform::FileExists(to)) platform::DeleteFile(from);
-  else platform::MoveFile(from, to);
-  Companion(input, ".sta", from);
-  Companion(output, ".sta", to);
-  platform::MoveFile(from, to);
+  if (platform::FileExists(outputs.Name(ObnMember::kNvb))) files.DeleteMember(ObnMember::kNvb);
+  else files.MoveMember(ObnMember::kNvb, outputs);
+  files.MoveMember(ObnMember::kSta, outputs);
   return 0;
 }
 
@@ -287,9 +249,14 @@ int ResampleObn(const char* input, const char* output, double interval) {
   ObsStatusSend(STATUS_INTERVAL, nullptr, 0, 0, fileInterval);
 
   if (!(interval > 0.0) || !std::isfinite(interval)) return InvalidInterval(fileInterval);
-  if (SameInterval(fileInterval, interval)) return MoveAll(input, output);
+  ObnFileSet inputs, outputs;
+  if (!inputs.Assign(input) || !outputs.Assign(output)) {
+    SetLastErrorText("Error file name too long %s", output);
+    return -1;
+  }
+  if (SameInterval(fileInterval, interval)) return MoveAll(inputs, outputs);
   // Thinning or interpolating into the input itself would destroy it.
-  if (SameFile(input, output)) {
+  if (SameFilePath(input, output)) {
     SetLastErrorText("Error input and output are the same file %s", input);
     return -1;
   }
@@ -297,9 +264,9 @@ int ResampleObn(const char* input, const char* output, double interval) {
     const double divisions = std::round(fileInterval / interval);
     if (divisions < 1 || !SameInterval(divisions * interval, fileInterval))
       return InvalidInterval(fileInterval);
-    return CallLibrary(input, output, fileInterval, interval);
+    return CallLibrary(inputs, outputs, fileInterval, interval);
   }
-  return Thin(input, output, interval);
+  return Thin(inputs, outputs, interval);
 }
 
 }  // namespace stanvex

@@ -4,6 +4,7 @@
 
 #include "api/library_state.h"
 #include "api/paths.h"
+#include "obsfiles/obn_file_set.h"
 #include "obsfiles/obs_status.h"
 #include "platform/platform.h"
 
@@ -12,17 +13,6 @@ namespace stanvex {
 const char kWeekCrossoverText[] =
     "Only Data from before the week crossover will be obtained.You will have to run the program "
     "again to get data after the week crossover!";
-
-namespace {
-
-bool CompanionName(const char* name, const char* extension, char* out) {
-  if (std::strlen(name) + std::strlen(extension) >= kPathSize) return false;
-  CopyText(out, kPathSize, name);
-  ReplaceExtension(out, extension);
-  return true;
-}
-
-}  // namespace
 
 bool SpliceOutputName(const char* inputName, char* outputName, size_t outputSize) {
   if (outputName == nullptr || outputSize == 0) return false;
@@ -72,16 +62,15 @@ int SpliceToWindow(const char* inputName, char* outputName, size_t outputSize, d
   ObsStatusSend(STATUS_SPLICE_START);
   if (inputName == nullptr) inputName = "";
 
-  char inputNvb[kPathSize], outputNvb[kPathSize], inputSta[kPathSize], outputSta[kPathSize];
-  if (!SpliceOutputName(inputName, outputName, outputSize) ||
-      !CompanionName(inputName, ".nvb", inputNvb) || !CompanionName(outputName, ".nvb", outputNvb) ||
-      !CompanionName(inputName, ".sta", inputSta) || !CompanionName(outputName, ".sta", outputSta)) {
+  ObnFileSet input, output;
+  if (!SpliceOutputName(inputName, outputName, outputSize) || !input.Assign(inputName) ||
+      !output.Assign(outputName)) {
     SetLastErrorText("Error Unable to open binary file %s", inputName);
     return -1;
   }
 
-  platform::DeleteFile(outputNvb);
-  if (!platform::MoveFile(inputNvb, outputNvb)) {
+  // The ephemeris file is not cut: it takes the output name as it is.
+  if (!input.MoveMember(ObnMember::kNvb, output)) {
     SetLastErrorText("Error creating file cFileOutNVB");
     return -1;
   }
@@ -91,37 +80,36 @@ int SpliceToWindow(const char* inputName, char* outputName, size_t outputSize, d
     end = kWeekEndSeconds;
   }
 
-  ObnFile* input = OpenObnForRead(inputName, kObnBufferSize);
-  if (input == nullptr) {
+  ObnFile* in = OpenObnForRead(inputName, kObnBufferSize);
+  if (in == nullptr) {
     SetLastErrorText("Error Unable to open binary file %s", inputName);
     return -1;
   }
-  ObnFile* output = CreateObn(outputName, input->header.carriedByte, input->header.interval,
-                              kObnBufferSize, kObnWriterChannels);
-  if (output == nullptr) {
-    CloseObn(input);
+  ObnFile* out = CreateObn(outputName, in->header.carriedByte, in->header.interval,
+                           kObnBufferSize, kObnWriterChannels);
+  if (out == nullptr) {
+    CloseObn(in);
     SetLastErrorText("Error Unable to open binary file %s", outputName);
     return -1;
   }
-  if (CopyObnWindow(input, output, start, end) != 0) {
+  if (CopyObnWindow(in, out, start, end) != 0) {
     char reason[kTextSize];
     CopyText(reason, sizeof reason, LastErrorText);
-    CloseObn(input);
-    CloseObn(output);
+    CloseObn(in);
+    CloseObn(out);
     CopyText(LastErrorText, kTextSize, reason);
     return -1;
   }
-  CloseObn(input);
+  CloseObn(in);
   // The output is complete only once its buffer is flushed; the input is
   // kept when that fails.
-  if (CloseObn(output) != 0) return -1;
+  if (CloseObn(out) != 0) return -1;
 
-  platform::DeleteFile(inputName);
-  platform::DeleteFile(inputNvb);
-  platform::DeleteFile(outputSta);
+  input.DeleteMember(ObnMember::kObn);
+  input.DeleteMember(ObnMember::kNvb);
   // A station file that cannot be moved stays under its input name rather
   // than being lost.
-  if (platform::MoveFile(inputSta, outputSta)) platform::DeleteFile(inputSta);
+  input.MoveMember(ObnMember::kSta, output);
   return 0;
 }
 

@@ -46,6 +46,31 @@ TEST(ObnWriter, WrittenFileHasHeaderThenEachEpochAndCarriedBytesReadBack) {
   EXPECT_EQ(bytes.substr(202), expected);
 }
 
+TEST(ObnWriter, HeaderRecordsBufferSizeAskedForWhileStreamsGetLargeBuffers) {
+  ScratchDir dir;
+  const std::string path = dir.File("b.obn");
+  ObnFile* out = CreateObn(path.c_str(), 0, 1.0f, kObnBufferSize, 12);
+  ASSERT_NE(out, nullptr);
+  EXPECT_GE(out->bufferSize, kObnStreamBufferSize);
+  ASSERT_EQ(CloseObn(out), 0);
+  // The int16 of the run-time area (offset 172) holds what the caller asked for.
+  const std::string bytes = ReadFile(path);
+  ASSERT_EQ(bytes.size(), 202u);
+  int16_t recorded;
+  std::memcpy(&recorded, bytes.data() + 172, sizeof recorded);
+  EXPECT_EQ(recorded, 2048);
+
+  ObnFile* in = OpenObnForRead(path.c_str(), kObnBufferSize);
+  ASSERT_NE(in, nullptr);
+  EXPECT_GE(in->bufferSize, kObnStreamBufferSize);
+  CloseObn(in);
+  // Asking for no buffer leaves the stream's own buffering.
+  in = OpenObnForRead(path.c_str(), 0);
+  ASSERT_NE(in, nullptr);
+  EXPECT_EQ(in->buffer, nullptr);
+  CloseObn(in);
+}
+
 TEST(ObnWriter, SizeFieldsAreStampedInCallerMemory) {
   ScratchDir dir;
   ObnFile* file = CreateObn(dir.File("s.obn").c_str(), 0, 1.0f, kObnBufferSize, 12);
@@ -101,12 +126,13 @@ TEST(ObnWriter, DiskFullIsReportedByWriteAndByClose) {
   EXPECT_EQ(CloseObn(file), 1);
   EXPECT_STREQ(LastErrorText, "Error: Unable to write to /dev/full (disk full)");
 
-  // More than the buffer holds: a write itself fails.
+  // More than the stream buffer holds: a write itself fails.
   file = CreateObn("/dev/full", 0, 1.0f, kObnBufferSize, 12);
   ASSERT_NE(file, nullptr);
   int result = 0;
   double time = 0;
-  for (int i = 0; i < 20 && result == 0; ++i) {
+  const int epochsBeyondBuffer = kObnStreamBufferSize / (68 + 12 * 44) + 2;
+  for (int i = 0; i < epochsBeyondBuffer && result == 0; ++i) {
     epoch = MakeEpoch(time = i, 12);
     result = WriteObnEpoch(file, &epoch.position, epoch.measurements.data());
   }

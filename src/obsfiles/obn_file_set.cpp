@@ -1,0 +1,69 @@
+#include "obsfiles/obn_file_set.h"
+
+#include <cstddef>
+#include <cstring>
+
+#include "api/library_state.h"
+#include "platform/platform.h"
+
+namespace stanvex {
+
+bool ObnCompanionName(const char* obnName, const char* extension, char* out) {
+  out[0] = '\0';
+  if (obnName == nullptr || extension == nullptr) return false;
+  if (std::strlen(obnName) + std::strlen(extension) >= kPathSize) return false;
+  CopyText(out, kPathSize, obnName);
+  ReplaceExtension(out, extension);
+  return true;
+}
+
+bool ObnFileSet::Assign(const char* obnName) {
+  char* obn = names_[static_cast<int>(ObnMember::kObn)];
+  if (obnName != nullptr && std::strlen(obnName) < kPathSize &&
+      ObnCompanionName(obnName, ".nvb", names_[static_cast<int>(ObnMember::kNvb)]) &&
+      ObnCompanionName(obnName, ".sta", names_[static_cast<int>(ObnMember::kSta)])) {
+    CopyText(obn, kPathSize, obnName);
+    return true;
+  }
+  for (char* name : names_) name[0] = '\0';
+  return false;
+}
+
+bool SameFilePath(const char* a, const char* b) {
+  if (platform::SameFileName(a, b)) return true;
+  auto split = [](const char* path, char* directory, const char*& name) {
+    const char* last = nullptr;
+    for (const char* p = path; *p != '\0'; ++p)
+      if (platform::IsPathSeparator(*p)) last = p;
+    name = last ? last + 1 : path;
+    if (last == nullptr) {
+      CopyText(directory, kPathSize, ".");
+    } else {
+      const size_t length = static_cast<size_t>(last - path) + 1;  // keeps "/" for the root
+      CopyText(directory, length + 1 < kPathSize ? length + 1 : kPathSize, path);
+    }
+  };
+  char directoryA[kPathSize], directoryB[kPathSize];
+  const char* nameA;
+  const char* nameB;
+  split(a, directoryA, nameA);
+  split(b, directoryB, nameB);
+  return platform::SameFileName(nameA, nameB) && platform::SameDirectory(directoryA, directoryB);
+}
+
+bool ObnFileSet::MoveMember(ObnMember member, const ObnFileSet& target) const {
+  const char* from = Name(member);
+  const char* to = target.Name(member);
+  // Deleting the target first would delete the source itself.
+  if (SameFilePath(from, to)) return platform::FileExists(from);
+  target.DeleteMember(member);
+  // A successful move (a rename, or a copy and delete across devices) leaves
+  // nothing under the source name.
+  return platform::MoveFile(from, to);
+}
+
+void ObnFileSet::DeleteMember(ObnMember member) const {
+  if (Name(member)[0] != '\0') platform::DeleteFile(Name(member));
+}
+
+}  // namespace stanvex

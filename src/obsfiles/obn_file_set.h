@@ -1,0 +1,50 @@
+// The files of one OBN data set: the OBN file and its ephemeris (".nvb") and
+// station (".sta") companions, which share its name and differ in extension
+// only. Joining, splicing and resampling derive, move and remove the three
+// together through this one type.
+#ifndef STANVEX_OBSFILES_OBN_FILE_SET_H
+#define STANVEX_OBSFILES_OBN_FILE_SET_H
+
+#include "api/paths.h"
+
+namespace stanvex {
+
+// One file of a set.
+enum class ObnMember { kObn, kNvb, kSta };
+
+// The name of obnName's companion with another extension (".nvb", ".sta"):
+// obnName with its extension replaced (ReplaceExtension). out: kPathSize
+// bytes. Returns false (out "") when the name would not fit.
+bool ObnCompanionName(const char* obnName, const char* extension, char* out);
+
+// True when a and b name the same file: the same name in the same directory
+// however the directory is written ("in.obn", "./in.obn").
+bool SameFilePath(const char* a, const char* b);
+
+class ObnFileSet {
+ public:
+  // Names the set of obnName: the OBN member is obnName as given, the
+  // companions are derived with ObnCompanionName. Returns false, leaving
+  // every name "", when one does not fit kPathSize bytes.
+  bool Assign(const char* obnName);
+
+  const char* Name(ObnMember member) const { return names_[static_cast<int>(member)]; }
+  const char* Obn() const { return Name(ObnMember::kObn); }
+
+  // Moves this set's member to the same member of target: any file under the
+  // target name is deleted first, then the file is renamed. Returns true
+  // when the file now exists under the target name only (or both names are
+  // the same file, which is left alone); false leaves the source where it
+  // was.
+  bool MoveMember(ObnMember member, const ObnFileSet& target) const;
+
+  // Deletes the member's file; a missing file is no failure.
+  void DeleteMember(ObnMember member) const;
+
+ private:
+  char names_[3][kPathSize] = {};
+};
+
+}  // namespace stanvex
+
+#endif  // STANVEX_OBSFILES_OBN_FILE_SET_H

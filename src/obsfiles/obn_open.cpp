@@ -1,0 +1,64 @@
+#include "obsfiles/obn_open.h"
+
+#include <cstring>
+#include <new>
+
+#include "api/library_state.h"
+
+namespace stanvex {
+
+int StreamBufferSize(int requested) {
+  // The requested size is what the file's header records for its readers;
+  // the stream itself moves data in blocks of at least kObnStreamBufferSize,
+  // which keeps a day of 1-second data to a few thousand system calls.
+  return requested > kObnStreamBufferSize ? requested : kObnStreamBufferSize;
+}
+
+ObnFile* OpenObnStream(const char* path, ObnStreamOpener open, int bufferSize, bool writing,
+                       const ObnOpenTexts& texts) {
+  ObnFile* file = new (std::nothrow) ObnFile{};
+  if (file == nullptr) {
+    SetLastErrorText("Error: Not enough memory in header");
+    return nullptr;
+  }
+  file->writing = writing;
+  // A path the handle cannot hold whole is refused rather than cut: a cut
+  // path would name another file.
+  if (std::strlen(path) >= sizeof file->path) {
+    SetLastErrorText(texts.cannotOpen, path);
+    delete file;
+    return nullptr;
+  }
+  CopyText(file->path, sizeof file->path, path);
+  file->stream = open(path);
+  if (file->stream == nullptr) {
+    SetLastErrorText(texts.cannotOpen, path);
+    delete file;
+    return nullptr;
+  }
+  if (bufferSize > 0) {
+    const int size = StreamBufferSize(bufferSize);
+    file->buffer = new (std::nothrow) char[static_cast<size_t>(size)];
+    if (file->buffer == nullptr) {
+      SetLastErrorText("%s", texts.noBufferMemory);
+      DiscardObnStream(file);
+      return nullptr;
+    }
+    file->bufferSize = size;
+    if (std::setvbuf(file->stream, file->buffer, _IOFBF, static_cast<size_t>(size)) != 0) {
+      SetLastErrorText("Error: Unable to initialize file buffer");
+      DiscardObnStream(file);
+      return nullptr;
+    }
+  }
+  return file;
+}
+
+void DiscardObnStream(ObnFile* file) {
+  if (file == nullptr) return;
+  if (file->stream != nullptr) std::fclose(file->stream);
+  delete[] file->buffer;
+  delete file;
+}
+
+}  // namespace stanvex

@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "obsfiles/obn_file_set.h"
+#include "platform/platform.h"
+#include "test_support.h"
+
+namespace stanvex {
+namespace {
+
+using testing::Exists;
+using testing::ReadFile;
+using testing::WriteFile;
+
+TEST(ObnFileSet, CompanionsShareTheNameAndTooLongANameLeavesTheSetEmpty) {
+  ObnFileSet set;
+  ASSERT_TRUE(set.Assign("dir.d/abcd0010tmp1.obn"));
+  EXPECT_STREQ(set.Obn(), "dir.d/abcd0010tmp1.obn");
+  EXPECT_STREQ(set.Name(ObnMember::kNvb), "dir.d/abcd0010tmp1.nvb");
+  EXPECT_STREQ(set.Name(ObnMember::kSta), "dir.d/abcd0010tmp1.sta");
+
+  // The OBN member keeps the name as given, whatever its extension.
+  ASSERT_TRUE(set.Assign("day.dat"));
+  EXPECT_STREQ(set.Obn(), "day.dat");
+  EXPECT_STREQ(set.Name(ObnMember::kSta), "day.sta");
+
+  // A name whose companion would not fit is refused, not cut to another name.
+  const std::string longName(kPathSize - 4, 'a');
+  EXPECT_FALSE(set.Assign(longName.c_str()));
+  EXPECT_STREQ(set.Obn(), "");
+  EXPECT_STREQ(set.Name(ObnMember::kNvb), "");
+}
+
+TEST(ObnFileSet, MoveReplacesTheTargetAndNeverDeletesTheSourceUnderAnotherSpelling) {
+  testing::ScratchDir dir;
+  testing::CurrentDirGuard guard;
+  ASSERT_TRUE(platform::SetCurrentDir(dir.path().c_str()));
+  WriteFile("in.nvb", "ephemeris\r\n");
+  WriteFile("out.nvb", "stale\r\n");
+  ObnFileSet in, out, sameIn;
+  ASSERT_TRUE(in.Assign("in.obn"));
+  ASSERT_TRUE(out.Assign("out.obn"));
+  ASSERT_TRUE(sameIn.Assign("./in.obn"));
+
+  ASSERT_TRUE(in.MoveMember(ObnMember::kNvb, out));
+  EXPECT_FALSE(Exists("in.nvb"));
+  EXPECT_EQ(ReadFile("out.nvb"), "ephemeris\r\n");
+
+  // "./out.nvb" is out.nvb itself: deleting the target first would lose it.
+  ObnFileSet sameOut;
+  ASSERT_TRUE(sameOut.Assign("./out.obn"));
+  EXPECT_TRUE(out.MoveMember(ObnMember::kNvb, sameOut));
+  EXPECT_EQ(ReadFile("out.nvb"), "ephemeris\r\n");
+
+  // A missing source fails, also when both names are one file.
+  EXPECT_FALSE(in.MoveMember(ObnMember::kSta, out));
+  EXPECT_FALSE(in.MoveMember(ObnMember::kSta, sameIn));
+  EXPECT_FALSE(Exists("out.sta"));
+
+  out.DeleteMember(ObnMember::kNvb);
+  EXPECT_FALSE(Exists("out.nvb"));
+  out.DeleteMember(ObnMember::kNvb);  // already gone: no failure
+}
+
+}  // namespace
+}  // namespace stanvex
