@@ -181,9 +181,11 @@ std::string Sexagesimal(double degrees, char positive, char negative) {
   long long units = std::llround(std::fabs(degrees) * 3600.0 * 1e5);
   long long whole_seconds = units / 100000;
   long long fraction = units % 100000;
+  // Every part fits an int (degrees below 400, fraction below 100000).
   char text[64];
-  std::snprintf(text, sizeof text, "%lld %lld %lld.%05lld %c", whole_seconds / 3600,
-                (whole_seconds / 60) % 60, whole_seconds % 60, fraction, hemisphere);
+  std::snprintf(text, sizeof text, "%d %d %d.%05d %c", static_cast<int>(whole_seconds / 3600),
+                static_cast<int>((whole_seconds / 60) % 60), static_cast<int>(whole_seconds % 60),
+                static_cast<int>(fraction), hemisphere);
   return text;
 }
 

@@ -55,7 +55,7 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
     if (std::fwrite(blocks.data(), 1, blocks.size(), stdout) != blocks.size() ||
         std::fflush(stdout) != 0)
       throw stanvex::cli::CommandFailure{"cannot write the blocks to standard output"};
-    std::fprintf(stderr, "%zu stations imported\n", list.stations.size());
+    std::fprintf(stderr, "%s stations imported\n", std::to_string(list.stations.size()).c_str());
   });
 });
 
