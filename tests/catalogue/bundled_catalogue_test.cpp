@@ -31,14 +31,14 @@ class BundledCatalogueTest : public CatalogueTest {
 TEST_F(BundledCatalogueTest, IgsNetworkIsCompleteWithLongNamesAndMirrors) {
   ServiceRecord* igs = FindService("IGS");
   ASSERT_NE(igs, nullptr);
-  EXPECT_EQ(igs->stationCount, 513);
+  EXPECT_EQ(static_cast<int>(igs->stationCount), 513);
   for (int32_t i = igs->firstStation; i < igs->firstStation + igs->stationCount; ++i)
     EXPECT_NE(StationLongName(&record.pStations[i]), nullptr) << record.pStations[i].sName;
   EXPECT_EQ(ServiceAddressCount(igs), 3);
   EXPECT_GE(ServiceAddressCount(FindService("EUREF")), 2);
   ASSERT_NE(FindService("CDDIS"), nullptr);
   ASSERT_NE(FindService("NOAA"), nullptr);
-  EXPECT_EQ(FindService("NOAA")->stationCount, 2) << "the NOAA stations are kept";
+  EXPECT_EQ(static_cast<int>(FindService("NOAA")->stationCount), 2) << "the NOAA stations are kept";
 }
 
 TEST_F(BundledCatalogueTest, EveryTemplateExpandsForEveryStation) {
@@ -52,7 +52,7 @@ TEST_F(BundledCatalogueTest, EveryTemplateExpandsForEveryStation) {
     ASSERT_NE(job.service, nullptr) << job.station->sName;
     job.day = day;
     ASSERT_EQ(BuildDayFileNames(&job), 1) << job.station->sName << ": " << LastErrorText;
-    EXPECT_EQ(job.service->hasDFile, 1) << job.service->ServId;
+    EXPECT_EQ(static_cast<int>(job.service->hasDFile), 1) << job.service->ServId;
     // Long-name archives have _R_/_S_ alternatives; NOAA has per-station
     // and per-day navigation files.
     bool noaa = std::string(job.service->ServId) == "NOAA";
