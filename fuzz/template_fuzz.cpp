@@ -3,7 +3,7 @@
 //   4 bytes   GPS seconds of the day (made non-negative)
 //   8 bytes   the station's sName (not necessarily terminated)
 //   5 bytes   the service's Ftype (not necessarily terminated)
-//   1 byte    hasDFile
+//   1 byte    hasDFile (bit 0), the station has a long name (bit 1)
 //   the rest  observation, navigation and compact templates, split at '\n';
 //             each fills its 256-byte field, terminated only when shorter.
 #include <cstddef>
@@ -59,6 +59,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   char output[stanvex::kTemplateSize] = {};
   stanvex::InterprutFileFormat(job.day, output, service.oFile, station.sName);
   CheckTerminated(output, sizeof output);
+
+  // Long names and '|' alternatives: every choice fits its name field.
+  stanvex::PathChoices choices;
+  const char* long_name = (data[-1] & 2) != 0 ? "ABCD00XYZ" : nullptr;
+  if (stanvex::ExpandChoices(job.day, service.nFile, station.sName, long_name, &choices) == 1) {
+    if (choices.count < 1 || choices.count > stanvex::kMaxAlternatives) __builtin_trap();
+    for (int i = 0; i < choices.count; ++i)
+      CheckTerminated(choices.paths[i], stanvex::kDayJobNameSize);
+  }
 
   if (stanvex::BuildDayFileNames(&job) == 1) {
     const char* fields[] = {job.obnName,   job.remoteObs, job.remoteNav, job.remoteCompact,

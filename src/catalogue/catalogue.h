@@ -6,8 +6,10 @@
 #ifndef STANVEX_CATALOGUE_CATALOGUE_H
 #define STANVEX_CATALOGUE_CATALOGUE_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "stanvex.h"
 
@@ -17,6 +19,27 @@ constexpr int32_t kMaxStations = 8192;
 constexpr int32_t kMaxServices = 32;
 constexpr int32_t kServiceRecordSize = 1041;
 constexpr int32_t kStationRecordSize = 98;
+
+// What the library keeps beside the host's records (whose layouts stay as
+// they are): a station's 9-character long name ("lName:", RINEX 3 style
+// ZIMM00CHE) and a service's further addresses (the values of "ftpAd:" after
+// the first, tried in order when the first fails).
+constexpr size_t kLongNameLength = 9;
+constexpr int32_t kMaxServiceAddresses = 8;  // the first address and seven mirrors
+constexpr size_t kAddressSize = 128;         // 127 characters and a NUL
+
+struct StationExtras {
+  char longName[kLongNameLength + 1];  // empty when the block gave none (or a bad one)
+};
+
+struct ServiceExtras {
+  int32_t mirrorCount;
+  char mirrors[kMaxServiceAddresses - 1][kAddressSize];
+};
+
+// True when text is a usable long name: exactly 9 upper-case letters or
+// digits, so that it can never form more than a plain file name.
+bool IsValidLongName(const char* text);
 
 // Joins first and second into output (either input may be missing).
 // Returns 3 both joined, 1 only first, 2 only second, 0 neither exists
@@ -37,8 +60,13 @@ int CountBlocks(FILE* file, const char* keyword);
 // iNumServices) from every block of file that gives all required keys; a
 // block missing one leaves its slot for the next block. Unfilled slots at
 // the end are zeroed. Both rewind the file.
-void ParseStations(FILE* file, Serv_Sta* catalogue);
-void ParseServices(FILE* file, Serv_Sta* catalogue);
+// extras, when given, receive one entry per record, in record order: the
+// long name ("lName:", upper-cased; a value that is not 9 letters or digits
+// is dropped with a status text) and the addresses after the first of
+// "ftpAd:" (one of more than 127 characters, or beyond the eighth address,
+// is dropped with a status text).
+void ParseStations(FILE* file, Serv_Sta* catalogue, std::vector<StationExtras>* extras = nullptr);
+void ParseServices(FILE* file, Serv_Sta* catalogue, std::vector<ServiceExtras>* extras = nullptr);
 
 // Load reports (STATUS_TEXT through the frame record) of catalogue entries
 // that cannot be used as written: a service whose first address is longer
@@ -53,8 +81,9 @@ void ReportDuplicateStations(const Serv_Sta* catalogue);
 const char* UnusableServiceReason(const ServiceRecord& service);
 
 // Orders the stations by serv, then sName, both without regard to case,
-// ascending. Stations with equal keys keep their file order.
-void SortStations(Serv_Sta* catalogue);
+// ascending. Stations with equal keys keep their file order. extras, when
+// given (one per station), are moved with their stations.
+void SortStations(Serv_Sta* catalogue, std::vector<StationExtras>* extras = nullptr);
 
 // Sets each service's stationCount and firstStation (stations sorted).
 void LinkServices(Serv_Sta* catalogue);
@@ -62,6 +91,17 @@ void LinkServices(Serv_Sta* catalogue);
 // The first service of the loaded catalogue whose ServId equals id (no
 // case); null when none or when no catalogue is loaded.
 ServiceRecord* FindService(const char* id);
+
+// The long name of station, an element of the loaded catalogue's pStations
+// (found by its place there); null when it has none or is not such an
+// element.
+const char* StationLongName(const StationRecord* station);
+
+// The addresses of service: 1 + its mirrors when it is an element of the
+// loaded catalogue's pServices, else 1. Index 0 is service->ftpAd itself;
+// an index out of range gives null.
+int32_t ServiceAddressCount(const ServiceRecord* service);
+const char* ServiceAddress(const ServiceRecord* service, int32_t index);
 
 // The loaded catalogue, or null with "Error no station catalogue is loaded.
 // Call iInitalizeNEW first" in LastErrorText when there is none (before the

@@ -32,15 +32,23 @@ std::vector<Arrays>& LiveArrays() {
 
 // The arrays of the catalogue in LoadedCatalogue while CatalogueLoaded.
 Arrays loaded_arrays{};
+// What the library keeps beside them, one entry per record, in the arrays'
+// order; released and replaced with them.
+std::vector<StationExtras> loaded_station_extras;
+std::vector<ServiceExtras> loaded_service_extras;
+
+void ForgetLoaded() {
+  CatalogueLoaded = false;
+  loaded_arrays = Arrays{};
+  std::vector<StationExtras>().swap(loaded_station_extras);
+  std::vector<ServiceExtras>().swap(loaded_service_extras);
+}
 
 void Release(StationRecord* stations, ServiceRecord* services) {
   auto& live = LiveArrays();
   for (auto it = live.begin(); it != live.end();) {
     if (it->stations == stations && it->services == services) {
-      if (CatalogueLoaded && loaded_arrays.stations == stations) {
-        CatalogueLoaded = false;
-        loaded_arrays = Arrays{};
-      }
+      if (CatalogueLoaded && loaded_arrays.stations == stations) ForgetLoaded();
       delete[] it->stations;
       delete[] it->services;
       it = live.erase(it);
@@ -83,12 +91,16 @@ int LoadCombined(const char* combined, Serv_Sta* catalogue) {
       catalogue->pStations = made.stations;
       catalogue->pServices = made.services;
       LiveArrays().push_back(made);
-      ParseStations(file, catalogue);
-      ParseServices(file, catalogue);
-      SortStations(catalogue);
+      std::vector<StationExtras> station_extras;
+      std::vector<ServiceExtras> service_extras;
+      ParseStations(file, catalogue, &station_extras);
+      ParseServices(file, catalogue, &service_extras);
+      SortStations(catalogue, &station_extras);
       LinkServices(catalogue);
       ReportDuplicateStations(catalogue);
       loaded_arrays = made;
+      loaded_station_extras.swap(station_extras);
+      loaded_service_extras.swap(service_extras);
       CatalogueLoaded = true;
     }
   } else {
@@ -123,7 +135,51 @@ Serv_Sta* RequireLoadedCatalogue() {
 
 void ReleaseLoadedCatalogue() {
   if (CatalogueLoaded) Release(loaded_arrays.stations, loaded_arrays.services);
-  CatalogueLoaded = false;
+  ForgetLoaded();
+}
+
+const char* StationLongName(const StationRecord* station) {
+  if (station == nullptr || !CatalogueLoaded || loaded_arrays.stations == nullptr) return nullptr;
+  // The place in the array, found by comparing addresses as integers: a
+  // pointer from elsewhere is never subtracted from the array's.
+  uintptr_t first = reinterpret_cast<uintptr_t>(loaded_arrays.stations);
+  uintptr_t at = reinterpret_cast<uintptr_t>(station);
+  if (at < first) return nullptr;
+  uintptr_t offset = at - first;
+  if (offset % sizeof(StationRecord) != 0) return nullptr;
+  size_t index = offset / sizeof(StationRecord);
+  if (index >= loaded_station_extras.size()) return nullptr;
+  const char* name = loaded_station_extras[index].longName;
+  return name[0] != '\0' ? name : nullptr;
+}
+
+namespace {
+
+const ServiceExtras* ExtrasOf(const ServiceRecord* service) {
+  if (service == nullptr || !CatalogueLoaded || loaded_arrays.services == nullptr) return nullptr;
+  uintptr_t first = reinterpret_cast<uintptr_t>(loaded_arrays.services);
+  uintptr_t at = reinterpret_cast<uintptr_t>(service);
+  if (at < first) return nullptr;
+  uintptr_t offset = at - first;
+  if (offset % sizeof(ServiceRecord) != 0) return nullptr;
+  size_t index = offset / sizeof(ServiceRecord);
+  if (index >= loaded_service_extras.size()) return nullptr;
+  return &loaded_service_extras[index];
+}
+
+}  // namespace
+
+int32_t ServiceAddressCount(const ServiceRecord* service) {
+  const ServiceExtras* extras = ExtrasOf(service);
+  return 1 + (extras != nullptr ? extras->mirrorCount : 0);
+}
+
+const char* ServiceAddress(const ServiceRecord* service, int32_t index) {
+  if (service == nullptr || index < 0) return nullptr;
+  if (index == 0) return service->ftpAd;
+  const ServiceExtras* extras = ExtrasOf(service);
+  if (extras == nullptr || index > extras->mirrorCount) return nullptr;
+  return extras->mirrors[index - 1];
 }
 
 ServiceRecord* FindService(const char* id) {
@@ -194,7 +250,7 @@ STANVEX_API int32_t STANVEX_CALL iInitalizeNEW(char* catalogueDirectory,
   // cleared, so they are released now.
   Release(catalogue->pStations, catalogue->pServices);
   if (CatalogueLoaded && LoadedCatalogue == catalogue) ReleaseLoadedCatalogue();
-  CatalogueLoaded = false;
+  ForgetLoaded();
   LoadedCatalogue = catalogue;
   CopyText(WorkingDirectory, sizeof WorkingDirectory, workingDirectory);
   std::memset(catalogue, 0, sizeof *catalogue);

@@ -1,5 +1,6 @@
 // Parsing of combined.dwn into station and service records, their order and
 // their links.
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <memory>
@@ -23,6 +24,59 @@ double Degrees(float degrees, float minutes, float seconds, char hemisphere, cha
   double value = seconds * (1.0 / 3600.0) + minutes * (1.0 / 60.0) + degrees;
   if (std::tolower(static_cast<unsigned char>(hemisphere)) == negative) value = -value;
   return value;
+}
+
+// The values of the first entry whose key equals key (no case), read
+// straight from the block so that GetBlockField's fetch of the same entry is
+// not disturbed; null when the block has none.
+const BlockEntry* FindEntry(const TextBlock* block, const char* key) {
+  for (int32_t i = 0; i < block->count && i < kBlockMaxEntries; ++i)
+    if (FoldedCompare(block->entries[i].key, key, kBlockKeySize) == 0) return &block->entries[i];
+  return nullptr;
+}
+
+// A value as the reader stores it, without the quotes GetBlockField removes.
+std::string Unquoted(const char* value) {
+  std::string text(value, strnlen(value, kBlockValueSize));
+  text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
+  return text;
+}
+
+void Report(const std::string& text) { FrameSend(STATUS_TEXT, text.c_str()); }
+
+void ReadLongName(const TextBlock* block, const StationRecord* station, StationExtras* extras) {
+  std::memset(extras, 0, sizeof *extras);
+  const BlockEntry* entry = FindEntry(block, "lName:");
+  if (entry == nullptr || entry->valueCount < 1) return;
+  std::string name = Unquoted(entry->values[0]);
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (!IsValidLongName(name.c_str())) {
+    Report("Station " + std::string(station->sName, strnlen(station->sName, sizeof station->sName)) +
+           ": long name ignored, 9 letters or digits expected: " + name.substr(0, 64));
+    return;
+  }
+  CopyText(extras->longName, sizeof extras->longName, name.c_str());
+}
+
+void ReadMirrors(const TextBlock* block, const ServiceRecord* service, ServiceExtras* extras) {
+  std::memset(extras, 0, sizeof *extras);
+  const BlockEntry* entry = FindEntry(block, "ftpAd:");
+  if (entry == nullptr) return;
+  std::string id(service->ServId, strnlen(service->ServId, sizeof service->ServId));
+  for (int32_t i = 1; i < entry->valueCount && i < kBlockMaxValues; ++i) {
+    std::string address = Unquoted(entry->values[i]);
+    if (address.empty()) continue;
+    if (address.size() >= kAddressSize) {
+      Report("Service " + id + ": address longer than 127 characters ignored: " +
+             address.substr(0, 64) + "...");
+      continue;
+    }
+    if (extras->mirrorCount == kMaxServiceAddresses - 1) {
+      Report("Service " + id + ": more than 8 addresses, ignored: " + address);
+      continue;
+    }
+    CopyText(extras->mirrors[extras->mirrorCount++], kAddressSize, address.c_str());
+  }
 }
 
 bool ParseStation(TextBlock* block, StationRecord* station) {
@@ -73,13 +127,21 @@ bool ParseService(TextBlock* block, ServiceRecord* service) {
 // Reads every block of file into the records of array (count slots). A
 // block that lacks a required key leaves its slot to the next block; a slot
 // is cleared before each block so that nothing of a skipped block remains.
-template <typename Record, typename Parse>
-void ParseAll(FILE* file, Record* array, int32_t count, Parse parse) {
+// extras, when given, get one entry per slot from readExtras(block, record,
+// entry) for each filled record, zeroed for the rest.
+template <typename Record, typename Parse, typename Extras, typename ReadExtras>
+void ParseAll(FILE* file, Record* array, int32_t count, Parse parse, std::vector<Extras>* extras,
+              ReadExtras readExtras) {
   std::unique_ptr<TextBlock> block(new TextBlock);
+  if (extras != nullptr) extras->assign(static_cast<size_t>(count < 0 ? 0 : count), Extras{});
   int32_t filled = 0;
   while (filled < count && ReadBlock(file, block.get()) == 0) {
     std::memset(&array[filled], 0, sizeof(Record));
-    if (parse(block.get(), &array[filled])) ++filled;
+    if (parse(block.get(), &array[filled])) {
+      if (extras != nullptr)
+        readExtras(block.get(), &array[filled], &(*extras)[static_cast<size_t>(filled)]);
+      ++filled;
+    }
   }
   for (int32_t i = filled; i < count; ++i) std::memset(&array[i], 0, sizeof(Record));
   std::rewind(file);
@@ -91,14 +153,24 @@ std::string Folded(const char* text, size_t size) {
   return folded;
 }
 
-void Reorder(StationRecord* stations, const std::vector<int32_t>& order, size_t first) {
-  std::vector<StationRecord> moved(order.size());
+template <typename Record>
+void Reorder(Record* records, const std::vector<int32_t>& order, size_t first) {
+  std::vector<Record> moved(order.size());
   for (size_t i = 0; i < order.size(); ++i)
-    moved[i] = stations[first + static_cast<size_t>(order[i])];
-  std::memcpy(stations + first, moved.data(), moved.size() * sizeof(StationRecord));
+    moved[i] = records[first + static_cast<size_t>(order[i])];
+  std::memcpy(records + first, moved.data(), moved.size() * sizeof(Record));
 }
 
 }  // namespace
+
+bool IsValidLongName(const char* text) {
+  if (text == nullptr) return false;
+  for (size_t i = 0; i < kLongNameLength; ++i) {
+    char c = text[i];
+    if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+  }
+  return text[kLongNameLength] == '\0';
+}
 
 int CountBlocks(FILE* file, const char* keyword) {
   std::unique_ptr<TextBlock> block(new TextBlock);
@@ -109,22 +181,26 @@ int CountBlocks(FILE* file, const char* keyword) {
   return count;
 }
 
-void ParseStations(FILE* file, Serv_Sta* catalogue) {
-  ParseAll(file, catalogue->pStations, catalogue->iNumStations, ParseStation);
+void ParseStations(FILE* file, Serv_Sta* catalogue, std::vector<StationExtras>* extras) {
+  ParseAll(file, catalogue->pStations, catalogue->iNumStations, ParseStation, extras,
+           ReadLongName);
 }
 
-void ParseServices(FILE* file, Serv_Sta* catalogue) {
-  ParseAll(file, catalogue->pServices, catalogue->iNumServices, ParseService);
+void ParseServices(FILE* file, Serv_Sta* catalogue, std::vector<ServiceExtras>* extras) {
+  ParseAll(file, catalogue->pServices, catalogue->iNumServices, ParseService, extras,
+           ReadMirrors);
 }
 
 // Two exchange sorts: by serv over all stations, then by sName among the
 // stations of one serv (contiguous after the first). Keys are folded once;
 // records move once per pass.
-void SortStations(Serv_Sta* catalogue) {
+void SortStations(Serv_Sta* catalogue, std::vector<StationExtras>* extras) {
   StationRecord* stations = catalogue->pStations;
   int32_t count = catalogue->iNumStations;
   if (stations == nullptr || count < 2) return;
   size_t n = static_cast<size_t>(count);
+  StationExtras* companions =
+      extras != nullptr && extras->size() == n ? extras->data() : nullptr;
 
   std::vector<std::string> serv(n);
   for (size_t i = 0; i < n; ++i) serv[i] = Folded(stations[i].serv, sizeof stations[i].serv);
@@ -133,6 +209,7 @@ void SortStations(Serv_Sta* catalogue) {
   });
   std::vector<int32_t> order = ExchangeOrder(rank);
   Reorder(stations, order, 0);
+  if (companions != nullptr) Reorder(companions, order, 0);
 
   size_t start = 0;
   while (start < n) {
@@ -147,7 +224,9 @@ void SortStations(Serv_Sta* catalogue) {
           RanksOf(static_cast<int32_t>(end - start), [&](int32_t a, int32_t b) {
             return names[static_cast<size_t>(a)] < names[static_cast<size_t>(b)];
           });
-      Reorder(stations, ExchangeOrder(name_rank), start);
+      std::vector<int32_t> name_order = ExchangeOrder(name_rank);
+      Reorder(stations, name_order, start);
+      if (companions != nullptr) Reorder(companions, name_order, start);
     }
     start = end;
   }

@@ -1,11 +1,13 @@
 #include "ftp/download.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "api/library_state.h"
 #include "api/paths.h"
 #include "catalogue/catalogue.h"
 #include "ftp/file_names.h"
+#include "ftp/retry_policy.h"
 #include "ftp/transfer_errors.h"
 
 namespace stanvex {
@@ -44,23 +46,218 @@ class SessionCloser {
   FtpSession* session_;
 };
 
-// Tries the IGS service's navigation template, then the fixed fallback, over
-// connection. A template that does not expand is a failed attempt. A stop
-// (connection closed) ends the attempts at once and keeps its text.
-int FetchIgsNavigation(HINTERNET* connection, const ServiceRecord* igs, DayJob* job,
-                       DWORD_PTR context) {
-  const char* templates[] = {igs->nFile, kIgsFallbackTemplate};
-  char path[kTemplateSize] = {};
-  for (const char* path_template : templates) {
-    std::memset(path, 0, sizeof path);
-    if (InterprutFileFormat(job->day, path, path_template, kIgsStation)) {
-      if (GetFile(connection, path, job->localNav, context)) return 1;
-      if (*connection == nullptr) return 0;
+bool Stopped() { return FtpStopCount.load() != 0; }
+
+// Ordinal words for the retry texts.
+const char* const kAttemptWords[] = {"first", "second", "third"};
+
+// Runs attempt (a connection or a transfer, which reports its own failure)
+// again while it fails for a passing cause, at most kMaxRetries more times,
+// announcing each retry and pausing before it. A stop during a pause ends
+// the tries with stopHeading and stopText. Returns true when an attempt
+// succeeded; after false, Stopped() tells a stop and Transfer.lastError the
+// cause of the last failure.
+template <typename Attempt>
+bool WithRetries(Attempt attempt, const char* what, const char* stopHeading,
+                 const char* stopText) {
+  for (int retry = 1;; ++retry) {
+    if (attempt()) return true;
+    if (Stopped()) return false;
+    if (retry > kMaxRetries || !IsTransientFailure(Transfer.lastError.load())) return false;
+    uint32_t pause = RetryPauseMs(retry);
+    char text[kTextSize];
+    std::snprintf(text, sizeof text, "Trying again in %d s (%s attempt of %d): %s",
+                  retry == 1 ? 1 : 4, kAttemptWords[retry], kMaxRetries + 1, what);
+    TransferSend(STATUS_TEXT, text);
+    if (!PauseBeforeRetry(pause)) {
+      TransferError(stopHeading);
+      SetLastErrorText("%s", stopText);
+      return false;
     }
   }
+}
+
+// The connections of one service for one download: one per address, made
+// when first needed. The first address gets the given login; further
+// addresses (mirrors, other organisations' servers) log in anonymously, so a
+// private account is never sent to them.
+class ServiceConnections {
+ public:
+  ServiceConnections(FtpSession* session, const ServiceRecord* service, const char* user,
+                     const char* password)
+      : session_(session), service_(service), user_(user), password_(password) {
+    count_ = ServiceAddressCount(service);
+    if (count_ > kMaxServiceAddresses) count_ = kMaxServiceAddresses;
+  }
+  ~ServiceConnections() {
+    for (int32_t i = 0; i < count_; ++i) CloseInternetHandleOnce(&owned_[i]);
+  }
+  ServiceConnections(const ServiceConnections&) = delete;
+  ServiceConnections& operator=(const ServiceConnections&) = delete;
+
+  int32_t count() const { return count_; }
+  const char* Address(int32_t i) const {
+    const char* address = ServiceAddress(service_, i);
+    return address != nullptr ? address : "";
+  }
+  // Address 0 uses *handle, owned (and closed) by the caller.
+  void BorrowFirst(HINTERNET* handle) { borrowed_first_ = handle; }
+  // True when some address was connected at least once.
+  bool AnyConnected() const { return any_connected_; }
+
+  // The connection to address i, made now (with retries) when needed; null
+  // when the address cannot be reached or a stop was raised.
+  HINTERNET* Open(int32_t i) {
+    HINTERNET* slot = i == 0 && borrowed_first_ != nullptr ? borrowed_first_ : &owned_[i];
+    if (*slot != nullptr) return slot;
+    if (unreachable_[i]) return nullptr;
+    if (session_->session == nullptr) {
+      // A connection time-out closed the session: every connection made over
+      // it is gone with it.
+      for (int32_t k = 0; k < count_; ++k) CloseInternetHandleOnce(&owned_[k]);
+      if (borrowed_first_ != nullptr) CloseInternetHandleOnce(borrowed_first_);
+      if (!OpenInternetSession(session_)) return nullptr;
+    }
+    const char* host = Address(i);
+    const char* user = i == 0 ? user_ : nullptr;
+    const char* password = i == 0 ? password_ : nullptr;
+    bool connected = WithRetries(
+        [&] {
+          // A time-out closed the session: the next try needs a new one.
+          if (session_->session == nullptr && !OpenInternetSession(session_)) return false;
+          return FTPConnect(session_, host, slot, user, password) == 1;
+        },
+        host, "Program Stopped in FTPConnect",
+        "User requested to shutdown.  Datacollator has been stopped");
+    if (!connected) {
+      unreachable_[i] = true;
+      return nullptr;
+    }
+    any_connected_ = true;
+    return slot;
+  }
+
+ private:
+  FtpSession* session_;
+  const ServiceRecord* service_;
+  const char* user_;
+  const char* password_;
+  int32_t count_ = 1;
+  HINTERNET* borrowed_first_ = nullptr;
+  HINTERNET owned_[kMaxServiceAddresses] = {};
+  bool unreachable_[kMaxServiceAddresses] = {};
+  bool any_connected_ = false;
+};
+
+// One file of the day as the download tries it: its remote choices, the job
+// field that shows the path being tried, the local name and the context.
+struct FileChoices {
+  const PathChoices* choices;
+  char* remoteField;  // kDayJobNameSize bytes, or null
+  const char* localPath;
+  DWORD_PTR context;
+};
+
+enum class Fetched { kArrived, kFailed, kStopped, kLocalFailure };
+
+// Tries the files in order (an observation file, then its compact form) at
+// each address of connections in turn, each file's alternatives in order over
+// that address's connection, each transfer with its retries. A missing
+// alternative leads to the next one; any other failure leaves the address
+// for the next. *file and *address tell which file arrived from where.
+Fetched FetchFromAddresses(ServiceConnections* connections, const FileChoices* files,
+                           int fileCount, int* file, int32_t* address) {
+  for (int32_t a = 0; a < connections->count(); ++a) {
+    if (a > 0) {
+      char text[kTextSize];
+      CopyText(text, sizeof text, "Trying the next address of the service: ");
+      AppendText(text, sizeof text, connections->Address(a));
+      TransferSend(STATUS_TEXT, text);
+    }
+    HINTERNET* connection = connections->Open(a);
+    if (Stopped()) return Fetched::kStopped;
+    if (connection == nullptr) continue;
+    bool leave_address = false;
+    for (int f = 0; f < fileCount && !leave_address; ++f) {
+      const FileChoices& wanted = files[f];
+      for (int c = 0; c < wanted.choices->count && !leave_address; ++c) {
+        const char* path = wanted.choices->paths[c];
+        if (wanted.remoteField != nullptr) CopyText(wanted.remoteField, kDayJobNameSize, path);
+        bool arrived = WithRetries(
+            [&] { return GetFile(connection, path, wanted.localPath, wanted.context) == 1; }, path,
+            "Program Stopped in GetFile", "FTPGETFILE ended at the user's request");
+        if (arrived) {
+          *file = f;
+          *address = a;
+          if (connections->count() > 1) {
+            char text[kTextSize];
+            CopyText(text, sizeof text, "File served by ");
+            AppendText(text, sizeof text, connections->Address(a));
+            TransferSend(STATUS_TEXT, text);
+          }
+          return Fetched::kArrived;
+        }
+        if (Stopped()) return Fetched::kStopped;
+        uint32_t cause = Transfer.lastError.load();
+        if (IsLocalFileFailure(cause)) return Fetched::kLocalFailure;
+        if (cause != ERROR_INTERNET_ITEM_NOT_FOUND || *connection == nullptr) leave_address = true;
+      }
+    }
+  }
+  return Fetched::kFailed;
+}
+
+// Fetches the day's navigation file from the IGS service: at each of its
+// addresses, its navigation template's alternatives, then the fixed fallback.
+// A template that does not expand is a failed attempt without a transfer.
+int FetchIgsNavigation(ServiceConnections* connections, const ServiceRecord* igs, DayJob* job,
+                       DWORD_PTR context) {
+  // Expansion reports go through the module's channel: a template the
+  // "auto" station cannot fill (a long-name token) only skips that attempt.
+  PathChoices service_choices;
+  PathChoices fallback_choices;
+  bool have_service =
+      ExpandChoices(job->day, igs->nFile, kIgsStation, nullptr, &service_choices) == 1;
+  bool have_fallback =
+      ExpandChoices(job->day, kIgsFallbackTemplate, kIgsStation, nullptr, &fallback_choices) == 1;
+  FileChoices files[2];
+  int count = 0;
+  if (have_service) files[count++] = {&service_choices, nullptr, job->localNav, context};
+  if (have_fallback) files[count++] = {&fallback_choices, nullptr, job->localNav, context};
+  int file = 0;
+  int32_t address = 0;
+  Fetched fetched = FetchFromAddresses(connections, files, count, &file, &address);
+  if (fetched == Fetched::kArrived) return 1;
+  if (fetched != Fetched::kFailed) return 0;
+  if (!connections->AnyConnected()) {
+    SetLastErrorText("Failed to connect to IGS site%s", job->localNav);
+    return 0;
+  }
+  const char* last = count > 0 ? files[count - 1].choices->paths[files[count - 1].choices->count - 1]
+                               : "";
   SetLastErrorText("Error unable to Download File %s. The file may not exist for that time period",
-                   path);
+                   last);
   return 0;
+}
+
+// The navigation fallback over connections of the IGS service. When the
+// job's service is the IGS one, dayConnections (the day's own) are used.
+int IgsNavigation(FtpSession* session, ServiceConnections* dayConnections, DayJob* job) {
+  ServiceRecord* igs = FindService("IGS");
+  if (igs == nullptr) {
+    SetLastErrorText("IGS not found in service list");
+    return 0;
+  }
+  if (IsIgs(job->service->ServId))
+    return FetchIgsNavigation(dayConnections, igs, job, kContextIgsSameConnection);
+
+  char type[kDayJobTypeSize] = {};
+  std::memcpy(type, igs->Ftype, strnlen(igs->Ftype, kDayJobTypeSize - 1));
+  std::memcpy(job->navType, type, sizeof type);
+  // The IGS archive is a third party: it gets the anonymous login, never
+  // the account given for the station's own service.
+  ServiceConnections igs_connections(session, igs, nullptr, nullptr);
+  return FetchIgsNavigation(&igs_connections, igs, job, kContextIgsOwnConnection);
 }
 
 }  // namespace
@@ -114,6 +311,8 @@ int GetFile(HINTERNET* connection, const char* remotePath, const char* localPath
     return 1;
   }
 
+  // The cause stays readable for the retry and mirror decisions.
+  Transfer.lastError = error;
   TransferError("Error in GetFile");
   const char* path = localPath != nullptr ? localPath : "";
   if (error == ERROR_INTERNET_ITEM_NOT_FOUND) {
@@ -137,62 +336,50 @@ int DownloadDay(DayJob* job) {
   TransferChannelScope channel;
   job->day.ComputeFromSeconds();
   if (!BuildDayFileNames(job)) return 0;
+  // The alternatives of each template (BuildDayFileNames has expanded them
+  // once already, so these expansions succeed and report nothing).
+  ServiceRecord* service = job->service;
+  PathChoices observation, compact, navigation;
+  if (!DayPathChoices(*job, service->oFile, &observation)) return 0;
+  if (!DayPathChoices(*job, service->nFile, &navigation)) return 0;
+  bool with_compact = service->hasDFile == 1 && DayPathChoices(*job, service->dFile, &compact);
   TransferSend(STATUS_TEXT, "FTP Starting");
 
-  ServiceRecord* service = job->service;
   FtpSession session;
   SessionCloser closer(&session);
   if (!OpenInternetSession(&session)) return 0;
-  if (!FTPConnect(&session, service->ftpAd, &session.connection, job->userName, job->password))
-    return 0;
+  ServiceConnections connections(&session, service, job->userName, job->password);
+  connections.BorrowFirst(&session.connection);
 
-  if (GetFile(&session.connection, job->remoteObs, job->localObs, kContextObservation)) {
-    job->compactUsed = 0;
+  FileChoices observation_files[] = {
+      {&observation, job->remoteObs, job->localObs, kContextObservation},
+      {&compact, job->remoteCompact, job->localCompact, kContextCompact}};
+  int file = 0;
+  int32_t address = 0;
+  Fetched fetched = FetchFromAddresses(&connections, observation_files, with_compact ? 2 : 1,
+                                       &file, &address);
+  job->compactUsed = with_compact && (fetched != Fetched::kArrived || file == 1) ? 1 : 0;
+  if (fetched != Fetched::kArrived) return 0;
+  if (file == 0) {
     char text[kTextSize];
     CopyText(text, sizeof text, "Finished Downloading File: ");
     AppendText(text, sizeof text, job->localObs);
     TransferSend(STATUS_TEXT, text);
-  } else {
-    // A stop closed the connection: nothing more is tried.
-    if (session.connection == nullptr) return 0;
-    if (service->hasDFile == 0) return 0;
-    int fetched =
-        GetFile(&session.connection, job->remoteCompact, job->localCompact, kContextCompact);
-    job->compactUsed = 1;
-    if (!fetched) return 0;
   }
 
-  if (!GetFile(&session.connection, job->remoteNav, job->localNav, kContextNavigation)) {
-    if (session.connection == nullptr) return 0;
-    TransferSend(STATUS_TEXT, "Unable to get NAV File will now try getting igs auto NAV file");
-    if (!GetIgsNavFile(&session, &session.connection, job)) return 0;
-  }
-  return 1;
+  FileChoices navigation_file[] = {
+      {&navigation, job->remoteNav, job->localNav, kContextNavigation}};
+  fetched = FetchFromAddresses(&connections, navigation_file, 1, &file, &address);
+  if (fetched == Fetched::kArrived) return 1;
+  if (fetched != Fetched::kFailed) return 0;
+  TransferSend(STATUS_TEXT, "Unable to get NAV File will now try getting igs auto NAV file");
+  return IgsNavigation(&session, &connections, job);
 }
 
 int GetIgsNavFile(FtpSession* session, HINTERNET* connection, DayJob* job) {
-  ServiceRecord* igs = FindService("IGS");
-  if (igs == nullptr) {
-    SetLastErrorText("IGS not found in service list");
-    return 0;
-  }
-  if (IsIgs(job->service->ServId))
-    return FetchIgsNavigation(connection, igs, job, kContextIgsSameConnection);
-
-  char type[kDayJobTypeSize] = {};
-  std::memcpy(type, igs->Ftype, strnlen(igs->Ftype, kDayJobTypeSize - 1));
-  std::memcpy(job->navType, type, sizeof type);
-  HINTERNET igs_connection = nullptr;
-  // The job's login belongs to the station's service: the IGS server is a
-  // third party and is logged in to anonymously (an account written into the
-  // IGS service's own address is still used by the internet library).
-  if (!FTPConnect(session, igs->ftpAd, &igs_connection, nullptr, nullptr)) {
-    SetLastErrorText("Failed to connect to IGS site%s", job->localNav);
-    return 0;
-  }
-  int fetched = FetchIgsNavigation(&igs_connection, igs, job, kContextIgsOwnConnection);
-  CloseInternetHandleOnce(&igs_connection);
-  return fetched;
+  ServiceConnections connections(session, job->service, job->userName, job->password);
+  connections.BorrowFirst(connection);
+  return IgsNavigation(session, &connections, job);
 }
 
 int DownloadCatalogueFile(const char* localPath) {

@@ -6,6 +6,7 @@
 
 #include "api/library_state.h"
 #include "api/paths.h"
+#include "catalogue/catalogue.h"
 #include "ftp/internet_binding.h"
 
 namespace stanvex {
@@ -22,13 +23,29 @@ void Field(char* out, size_t size, int value, int width) {
 
 int TwoDigitYear(int year) { return year >= 2000 ? year - 2000 : year - 1900; }
 
-// The replacement of a token, or false when it matches no rule. The rules
-// are tested in this order and look at the first four characters only.
-bool Replace(const char* token, const GpsTime& day, const char* station, char* out, size_t size) {
+// True for the whole token XXXXMRCCC (station code, monument and receiver
+// digits, country code), each letter in either case.
+bool IsLongNameToken(const char* token) {
+  static const char kLetters[] = "xxxxmrccc";
+  for (size_t i = 0; i < kMaxTokenLength; ++i)
+    if (!Is(token[i], kLetters[i])) return false;
+  return token[kMaxTokenLength] == '\0';
+}
+
+enum class Replaced { kDone, kUnknown, kNoLongName };
+
+// The replacement of a token. The rules are tested in this order and look at
+// the first four characters only, except the long name, which is the whole
+// token and so is tested before <XXXX>.
+Replaced Replace(const char* token, const GpsTime& day, const char* station,
+                 const char* longName, char* out, size_t size) {
   if (Is(token[0], 'j') && Is(token[1], 'j') && Is(token[2], 'j')) {
     Field(out, size, day.dayOfYear, 3);
   } else if (std::strncmp(token, "YYYY", 4) == 0) {
     Field(out, size, day.year, 4);
+  } else if (IsLongNameToken(token)) {
+    if (longName == nullptr || longName[0] == '\0') return Replaced::kNoLongName;
+    CopyText(out, size, longName);
   } else if (Is(token[0], 'x') && Is(token[1], 'x') && Is(token[2], 'x') && Is(token[3], 'x')) {
     size_t length = strnlen(station, 4);
     if (length >= size) length = size - 1;
@@ -47,9 +64,9 @@ bool Replace(const char* token, const GpsTime& day, const char* station, char* o
   } else if (Is(token[0], 'd') && Is(token[1], 'm')) {
     Field(out, size, day.day, 2);
   } else {
-    return false;
+    return Replaced::kUnknown;
   }
-  return true;
+  return Replaced::kDone;
 }
 
 int InvalidToken(const char* token, const char* pathTemplate) {
@@ -64,10 +81,24 @@ int TooLarge(const char* pathTemplate) {
   return 0;
 }
 
+int NoLongName(const char* station, const char* pathTemplate) {
+  TransferError("Error in InterprutFileFormat");
+  SetLastErrorText(
+      "Error the station %.7s has no long name (lName:) for <XXXXMRCCC> in the string %.256s",
+      station, pathTemplate);
+  return 0;
+}
+
 }  // namespace
 
 int InterprutFileFormat(const GpsTime& day, char* output, const char* pathTemplate,
                         const char* station) {
+  return ExpandTemplate(day, output, pathTemplate, station, nullptr);
+}
+
+int ExpandTemplate(const GpsTime& day, char* output, const char* pathTemplate,
+                   const char* station, const char* longName, bool* longNameMissing) {
+  if (longNameMissing != nullptr) *longNameMissing = false;
   if (pathTemplate == nullptr || pathTemplate[0] == '\0') return 1;
   if (station == nullptr) station = "";
   size_t consumed = 0;
@@ -102,22 +133,26 @@ int InterprutFileFormat(const GpsTime& day, char* output, const char* pathTempla
       token[length++] = t;
     }
     char replacement[32];
-    if (!Replace(token, day, station, replacement, sizeof replacement))
-      return InvalidToken(token, pathTemplate);
+    Replaced replaced = Replace(token, day, station, longName, replacement, sizeof replacement);
+    if (replaced == Replaced::kUnknown) return InvalidToken(token, pathTemplate);
+    if (replaced == Replaced::kNoLongName) {
+      if (longNameMissing != nullptr) *longNameMissing = true;
+      return NoLongName(station, pathTemplate);
+    }
     for (const char* p = replacement; *p != '\0' && written < room; ++p) output[written++] = *p;
   }
 }
 
 namespace {
 
-// Expands pathTemplate into field (kDayJobNameSize bytes). A result that
-// does not fit the field fails like an over-long template, so that a cut
-// path is never requested.
-int ExpandInto(const GpsTime& day, const char* pathTemplate, const char* station, char* field) {
-  char buffer[kTemplateSize] = {};
-  if (!InterprutFileFormat(day, buffer, pathTemplate, station)) return 0;
-  if (strnlen(buffer, kTemplateSize) >= kDayJobNameSize) return TooLarge(pathTemplate);
-  CopyText(field, kDayJobNameSize, buffer);
+// Expands one of the job's templates and puts its first choice into field.
+int ExpandInto(const DayJob& job, const char* pathTemplate, char* field, bool* longNameMissing) {
+  PathChoices choices;
+  const char* longName = StationLongName(job.station);
+  if (!ExpandChoices(job.day, pathTemplate, job.station->sName, longName, &choices,
+                     longNameMissing))
+    return 0;
+  CopyText(field, kDayJobNameSize, choices.paths[0]);
   return 1;
 }
 
@@ -128,15 +163,52 @@ bool InExtensionRange(char c) {
 
 }  // namespace
 
+int ExpandChoices(const GpsTime& day, const char* pathTemplate, const char* station,
+                  const char* longName, PathChoices* choices, bool* longNameMissing) {
+  std::memset(choices, 0, sizeof *choices);
+  char buffer[kTemplateSize] = {};
+  if (!ExpandTemplate(day, buffer, pathTemplate, station, longName, longNameMissing)) return 0;
+  // Expansion never lengthens the text, so buffer holds at most 255
+  // characters and its terminator.
+  const char* start = buffer;
+  for (;;) {
+    const char* end = std::strchr(start, kAlternativeSeparator);
+    size_t length = end != nullptr ? static_cast<size_t>(end - start) : std::strlen(start);
+    if (length > 0) {
+      if (length >= kDayJobNameSize) return TooLarge(pathTemplate);
+      if (choices->count == kMaxAlternatives) {
+        TransferError("Error in InterprutFileFormat");
+        SetLastErrorText("Error more than %d alternatives in the string %.256s", kMaxAlternatives,
+                         pathTemplate);
+        return 0;
+      }
+      std::memcpy(choices->paths[choices->count++], start, length);
+    }
+    if (end == nullptr) break;
+    start = end + 1;
+  }
+  if (choices->count == 0) choices->count = 1;  // an empty template: one empty path
+  return 1;
+}
+
+int DayPathChoices(const DayJob& job, const char* pathTemplate, PathChoices* choices) {
+  return ExpandChoices(job.day, pathTemplate, job.station->sName, StationLongName(job.station),
+                       choices);
+}
+
 int BuildDayFileNames(DayJob* job) {
   ServiceRecord* service = job->service;
   const char* station = job->station->sName;
   job->remoteObs[0] = job->remoteNav[0] = job->remoteCompact[0] = '\0';
   job->localCompact[0] = job->plainCompact[0] = '\0';
-  if (!ExpandInto(job->day, service->oFile, station, job->remoteObs)) return 0;
-  if (!ExpandInto(job->day, service->nFile, station, job->remoteNav)) return 0;
+  bool no_long_name = false;
+  if (!ExpandInto(*job, service->oFile, job->remoteObs, &no_long_name)) return 0;
+  if (!ExpandInto(*job, service->nFile, job->remoteNav, &no_long_name)) return 0;
   if (service->hasDFile == 1 &&
-      !ExpandInto(job->day, service->dFile, station, job->remoteCompact)) {
+      !ExpandInto(*job, service->dFile, job->remoteCompact, &no_long_name)) {
+    // A station without its long name fails the day; only a faulty template
+    // switches the service's compact files off.
+    if (no_long_name) return 0;
     service->hasDFile = 0;
     job->remoteCompact[0] = '\0';
   }

@@ -14,6 +14,9 @@ namespace stanvex {
 constexpr size_t kTemplateSize = 256;
 // Longest token between angle brackets.
 constexpr size_t kMaxTokenLength = 9;
+// Alternatives of one template ("a|b|c"), tried in order for the same file.
+constexpr int kMaxAlternatives = 8;
+constexpr char kAlternativeSeparator = '|';
 
 // day: in, broken down; output: out, a kTemplateSize buffer the caller has
 // cleared (the expander writes no terminator); pathTemplate: in, read at most
@@ -28,9 +31,40 @@ constexpr size_t kMaxTokenLength = 9;
 int InterprutFileFormat(const GpsTime& day, char* output, const char* pathTemplate,
                         const char* station);
 
+// The same, with the station's 9-character long name for the token
+// <XXXXMRCCC> (longName null or empty: the station has none, and a template
+// that uses the token fails with "Error the station <station> has no long
+// name (lName:) for <XXXXMRCCC> in the string <template>"). '|' is copied
+// like any other character. longNameMissing, when given, tells that failure
+// apart from a faulty template.
+int ExpandTemplate(const GpsTime& day, char* output, const char* pathTemplate,
+                   const char* station, const char* longName, bool* longNameMissing = nullptr);
+
+// The remote paths one template names for one station and day, in the
+// order they are tried.
+struct PathChoices {
+  int count;  // 1..kMaxAlternatives after a successful expansion
+  char paths[kMaxAlternatives][kDayJobNameSize];
+};
+
+// Expands pathTemplate and splits the result at '|' into choices (empty
+// alternatives left out; an empty template gives one empty path). Fails (0,
+// heading and LastErrorText as the expander's) when the template does not
+// expand, when an alternative is longer than 127 characters ("Input string
+// too large <template>") or when it names more than kMaxAlternatives.
+int ExpandChoices(const GpsTime& day, const char* pathTemplate, const char* station,
+                  const char* longName, PathChoices* choices, bool* longNameMissing = nullptr);
+
+// The choices of one of the job's templates (the service's oFile, nFile or
+// dFile) for its station (short and long name) and day.
+int DayPathChoices(const DayJob& job, const char* pathTemplate, PathChoices* choices);
+
 // job: in/out, with station, service and a broken-down day. Fills every name
-// field of the day. Returns 0 when the observation or navigation template does
-// not expand or expands to more than 127 characters. A compact template that
+// field of the day; a remote field holds the first alternative of its
+// template. Returns 0 when the observation or navigation template does not
+// expand or an alternative is longer than 127 characters, and when any of
+// the three templates needs the station's long name and it has none (that
+// is the station's fault, not the template's: compact files stay on). A compact template that
 // does not expand clears the service's hasDFile in the catalogue itself, so
 // compact files are not tried again until the catalogue is reloaded. Without
 // a compact template the three compact name fields stay empty.

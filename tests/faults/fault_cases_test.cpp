@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <regex>
 #include <string>
 
 #include "api/library_state.h"
@@ -160,6 +161,32 @@ TEST_F(FaultCaseTest, CatalogueOf8193StationsIsRefusedAndLeavesNoneLoaded) {
   EXPECT_EQ(LastError(),
             "Error Serv_Sta struct has not been initalized.  Try running the program again");
   EXPECT_EQ(OpenDescriptorCount(), fds_before_);
+}
+
+}  // namespace
+}  // namespace stanvex::testing
+
+namespace stanvex::testing {
+namespace {
+
+// Every service gets a first address where nothing listens, with the real
+// server as its mirror: the whole request is served by the mirror.
+TEST_F(FaultCaseTest, PrimaryDownMirrorServesTheWholeRequest) {
+  Serve();
+  std::string down = "127.0.0.2:" + std::to_string(UnusedLoopbackPort());
+  std::string text = ReadFile(CatalogueDir() + "/manufact.dwn");
+  std::regex address("ftpAd: ftp://([0-9.:]+)/([a-z]+)");
+  text = std::regex_replace(text, address, "ftpAd: ftp://" + down + "/$2 ftp://$1/$2");
+  vClearMem(&catalogue_);
+  ASSERT_EQ(LoadCatalogue(text), 0) << LastError();
+  StatusRecorder recorder;
+  BeforeRequest();
+  ASSERT_EQ(Fetch("sima"), 0) << LastError();
+  EXPECT_TRUE(fs::exists(delivered_)) << delivered_;
+  EXPECT_TRUE(recorder.HasText("File served by ftp://" + server_->Address() + "/simz"));
+  EXPECT_TRUE(recorder.HasText("Trying again in 1 s (second attempt of 3): ftp://" + down +
+                               "/simz"));
+  ExpectNothingLeaked(false);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "api/library_state.h"
+#include "ftp/retry_policy.h"
 #include "small_archive.h"
 
 namespace fs = std::filesystem;
@@ -65,6 +66,8 @@ void FaultTest::SetUpTestSuite() { archive_ = SmallArchive(); }
 void FaultTest::SetUp() {
   ASSERT_FALSE(archive_.empty()) << "the simulated archive could not be made";
   ResetLibraryStateForTesting();
+  // Retries keep their order and texts with pauses of 10 and 40 ms.
+  SetRetryPauseDivisorForTesting(100);
   day1_ = SmallArchiveFirstDay();
   fs::create_directories(Work());
   fs::create_directories(Dest());
@@ -76,6 +79,7 @@ void FaultTest::SetUp() {
 void FaultTest::TearDown() {
   if (catalogue_.pStations != nullptr) vClearMem(&catalogue_);
   if (server_) server_->Stop();
+  SetRetryPauseDivisorForTesting(1);
   ::chdir("/");
 }
 

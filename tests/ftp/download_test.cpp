@@ -19,6 +19,7 @@
 #include "api/library_state.h"
 #include "catalogue/catalogue.h"
 #include "ftp/file_names.h"
+#include "ftp/retry_policy.h"
 #include "ftp_fixture.h"
 #include "status_recorder.h"
 #include "test_support.h"
@@ -57,6 +58,7 @@ class DownloadTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetLibraryStateForTesting();
+    SetRetryPauseDivisorForTesting(100);
     ASSERT_TRUE(testing::HaveSharedData());
     obs_ = Compressed(SharedData("rinex/07590920.05o"));
     compact_ = Compressed(SharedData("crinex/wsra0010.21d"));
@@ -75,6 +77,7 @@ class DownloadTest : public ::testing::Test {
     if (real_close != nullptr) Internet.InternetCloseHandle = real_close;
     if (catalogue_.pServices != nullptr) vClearMem(&catalogue_);
     SetCatalogueServerForTesting(nullptr);
+    SetRetryPauseDivisorForTesting(1);
   }
 
   void Put(const std::string& remote, const std::string& content) {

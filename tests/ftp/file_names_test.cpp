@@ -123,6 +123,69 @@ TEST_F(TemplateTest, MalformedTemplatesNeverReadPastTheirEnd) {
   EXPECT_STREQ(output, "ab");
 }
 
+// Expands with station "zimm" and the given long name; the choices joined
+// by newlines, or "FAILED".
+std::string Choices(const char* pathTemplate, const char* longName = "ZIMM00CHE") {
+  PathChoices choices;
+  if (!ExpandChoices(Day(kFeb3rd2002), pathTemplate, "zimm", longName, &choices)) return "FAILED";
+  std::string joined;
+  for (int i = 0; i < choices.count; ++i) joined += (i > 0 ? "\n" : "") + std::string(choices.paths[i]);
+  return joined;
+}
+
+TEST_F(TemplateTest, LongNameTokenIsTheWholeTokenInEitherCase) {
+  EXPECT_EQ(Choices("/IGS/obs/<YYYY>/<JJJ>/<XXXXMRCCC>_R_<YYYY><JJJ>0000_01D_30S_MO.crx.gz"),
+            "/IGS/obs/2002/034/ZIMM00CHE_R_20020340000_01D_30S_MO.crx.gz");
+  EXPECT_EQ(Choices("<xxxxmrccc>"), "ZIMM00CHE");
+  // Four letters are the short name whatever follows them.
+  EXPECT_EQ(Choices("<XXXXM>|<XXXXMRCC>"), "zimm\nzimm");
+  EXPECT_EQ(Choices("<XXXXMRCCD>"), "zimm") << "not the long-name token: read by its first four";
+}
+
+TEST_F(TemplateTest, LongNameTokenWithoutALongNameNamesTheStation) {
+  testing::StatusRecorder recorder;
+  bool missing = false;
+  char output[kTemplateSize] = {};
+  EXPECT_EQ(ExpandTemplate(Day(kFeb3rd2002), output, "/o/<XXXXMRCCC>.crx", "zimm", "", &missing),
+            0);
+  EXPECT_TRUE(missing);
+  EXPECT_STREQ(LastErrorText,
+               "Error the station zimm has no long name (lName:) for <XXXXMRCCC> in the string "
+               "/o/<XXXXMRCCC>.crx");
+  EXPECT_EQ(recorder.Count(STATUS_ERROR, "Error in InterprutFileFormat"), 0)
+      << "no channel outside a download";
+  EXPECT_EQ(InterprutFileFormat(Day(kFeb3rd2002), output, "<XXXXMRCCC>", "zimm"), 0);
+  missing = true;
+  EXPECT_EQ(ExpandTemplate(Day(kFeb3rd2002), output, "<HH>", "zimm", "ZIMM00CHE", &missing), 0);
+  EXPECT_FALSE(missing) << "a faulty token is not a missing long name";
+}
+
+TEST_F(TemplateTest, AlternativesAreSplitAfterExpansion) {
+  EXPECT_EQ(Choices("/a/<XXXXMRCCC>_R_.crx.gz|/a/<XXXXMRCCC>_S_.crx.gz"),
+            "/a/ZIMM00CHE_R_.crx.gz\n/a/ZIMM00CHE_S_.crx.gz");
+  EXPECT_EQ(Choices("|/a||/b|"), "/a\n/b") << "empty alternatives are left out";
+  EXPECT_EQ(Choices(""), "") << "one empty path";
+  EXPECT_EQ(Choices("/<XXXX>/<XXXX><JJJ>0.<yy>n.gz|/brdc<JJJ>0.<yy>n.gz"),
+            "/zimm/zimm0340.02n.gz\n/brdc0340.02n.gz");
+  EXPECT_EQ(Choices("a|b|c|d|e|f|g|h"), "a\nb\nc\nd\ne\nf\ng\nh");
+  EXPECT_EQ(Choices("a|b|c|d|e|f|g|h|i"), "FAILED");
+  EXPECT_STREQ(LastErrorText, "Error more than 8 alternatives in the string a|b|c|d|e|f|g|h|i");
+}
+
+TEST_F(TemplateTest, EachAlternativeKeepsThe127CharacterLimit) {
+  // Two alternatives of 127 characters: the template (255) fits, each path fits.
+  std::string a(127, 'a'), b(127, 'b');
+  EXPECT_EQ(Choices((a + "|" + b).c_str()), a + "\n" + b);
+  std::string c(128, 'c');
+  EXPECT_EQ(Choices(("/x|" + c).c_str()), "FAILED");
+  EXPECT_EQ(std::string(LastErrorText), "Input string too large /x|" + c);
+  // Long names shorten their token, so a 255-character template stays in bounds.
+  std::string tokens;
+  while (tokens.size() + 11 <= 255) tokens += "<XXXXMRCCC>";
+  std::string expanded = Choices((tokens + std::string(255 - tokens.size(), '|')).c_str());
+  EXPECT_EQ(expanded, "FAILED") << "one alternative of 207 characters";
+}
+
 class DayNamesTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -197,6 +260,27 @@ TEST_F(DayNamesTest, BadObservationOrNavigationTemplateFails) {
   std::strcpy(service_.oFile, "/ok");
   std::strcpy(service_.nFile, "/x/<HH>");
   EXPECT_EQ(BuildDayFileNames(&job_), 0);
+}
+
+TEST_F(DayNamesTest, RemoteFieldsHoldTheFirstAlternativeAndLocalNamesStayShort) {
+  service_.hasDFile = 1;
+  std::strcpy(service_.Ftype, "gz");
+  std::strcpy(service_.oFile, "/o/<XXXX><JJJ>0.<yy>o.gz|/o2/<XXXX><JJJ>0.<yy>o.gz");
+  std::strcpy(service_.dFile, "/d/<XXXX>_R_<YYYY><JJJ>.crx.gz|/d/<XXXX>_S_<YYYY><JJJ>.crx.gz");
+  ASSERT_EQ(BuildDayFileNames(&job_), 1);
+  EXPECT_STREQ(job_.remoteObs, "/o/abcd0340.02o.gz");
+  EXPECT_STREQ(job_.remoteCompact, "/d/abcd_R_2002034.crx.gz");
+  EXPECT_STREQ(job_.localCompact, "abcd0340.02d.gz");
+}
+
+TEST_F(DayNamesTest, StationWithoutLongNameFailsTheDayButKeepsCompactFilesOn) {
+  // The station is not in a loaded catalogue, so it has no long name.
+  service_.hasDFile = 1;
+  std::strcpy(service_.dFile, "/d/<XXXXMRCCC>_R_<YYYY><JJJ>0000_01D_30S_MO.crx.gz");
+  EXPECT_EQ(BuildDayFileNames(&job_), 0);
+  EXPECT_EQ(static_cast<int>(service_.hasDFile), 1) << "the template is not at fault";
+  EXPECT_EQ(std::string(LastErrorText).rfind("Error the station abcd has no long name", 0), 0u)
+      << LastErrorText;
 }
 
 TEST_F(DayNamesTest, PathTooLongForItsFieldFails) {

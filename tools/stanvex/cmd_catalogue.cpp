@@ -31,12 +31,16 @@ void PrintCatalogue(const Serv_Sta& catalogue) {
 }
 
 stanvex::cli::CommandRegistration reg([](CLI::App& app) {
-  auto* command = app.add_subcommand("catalogue", "List the services and stations of a catalogue");
+  auto* command = stanvex::cli::FindOrAddSubcommand(
+      app, "catalogue", "List the services and stations of a catalogue");
   auto directory = std::make_shared<std::string>();
   auto work = std::make_shared<std::string>(".");
-  command->add_option("DIR", *directory, "folder of manufact.dwn and user.dwn")->required();
+  // Not required: `catalogue import` needs none.
+  command->add_option("DIR", *directory, "folder of manufact.dwn and user.dwn");
   command->add_option("--work", *work, "working directory given to the library");
-  command->callback([directory, work] {
+  command->callback([command, directory, work] {
+    if (!command->get_subcommands().empty()) return;  // a subcommand ran instead
+    if (directory->empty()) throw stanvex::cli::CommandFailure{"catalogue: DIR is required"};
     // Joined in a private folder: the catalogue folder may be read-only or shared.
     stanvex::cli::PrivateFolder folder("stanvex-catalogue-");
     std::string staged = stanvex::cli::StageCatalogue(*directory, folder);

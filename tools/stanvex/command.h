@@ -33,6 +33,16 @@ inline CLI::App* SubcommandGroup(CLI::App& app, const std::string& name,
   return group;
 }
 
+// The subcommand name of app, made (with description) on first use, so that
+// a command and its own subcommands may live in different files.
+inline CLI::App* FindOrAddSubcommand(CLI::App& app, const std::string& name,
+                                     const std::string& description) {
+  for (CLI::App* existing : app.get_subcommands(
+           [&](CLI::App* sub) { return sub->get_name() == name; }))
+    return existing;
+  return app.add_subcommand(name, description);
+}
+
 // Thrown by a command to end with exit code 1 after printing message to stderr.
 struct CommandFailure {
   std::string message;

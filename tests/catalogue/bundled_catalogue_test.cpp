@@ -1,0 +1,92 @@
+// The catalogue shipped with the program: it loads, every template of every
+// service expands for its stations, the IGS network is complete, and the
+// nearest stations to Bern include ZIMM (through the exports and through
+// `stanvex nearest`).
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "catalogue/catalogue.h"
+#include "catalogue_fixture.h"
+#include "ftp/file_names.h"
+
+namespace stanvex::testing {
+namespace {
+
+constexpr double kBernLatitude = 46.948;
+constexpr double kBernLongitude = 7.447;
+
+class BundledCatalogueTest : public CatalogueTest {
+ protected:
+  void SetUp() override {
+    CatalogueTest::SetUp();
+    WriteMaker(ReadFile(SourceDir() + "/catalogue/manufact.dwn"));
+    ASSERT_EQ(Load(), 0) << Error();
+  }
+};
+
+TEST_F(BundledCatalogueTest, IgsNetworkIsCompleteWithLongNamesAndMirrors) {
+  ServiceRecord* igs = FindService("IGS");
+  ASSERT_NE(igs, nullptr);
+  EXPECT_EQ(static_cast<int>(igs->stationCount), 513);
+  for (int32_t i = igs->firstStation; i < igs->firstStation + igs->stationCount; ++i)
+    EXPECT_NE(StationLongName(&record.pStations[i]), nullptr) << record.pStations[i].sName;
+  EXPECT_EQ(ServiceAddressCount(igs), 3);
+  EXPECT_GE(ServiceAddressCount(FindService("EUREF")), 2);
+  ASSERT_NE(FindService("CDDIS"), nullptr);
+  ASSERT_NE(FindService("NOAA"), nullptr);
+  EXPECT_EQ(static_cast<int>(FindService("NOAA")->stationCount), 2) << "the NOAA stations are kept";
+}
+
+TEST_F(BundledCatalogueTest, EveryTemplateExpandsForEveryStation) {
+  GpsTime day{};
+  day.seconds = 1419 * 604800 + 3 * 86400;  // a day of 2027, four-digit everything
+  day.ComputeFromSeconds();
+  for (int32_t i = 0; i < record.iNumStations; ++i) {
+    DayJob job{};
+    job.station = &record.pStations[i];
+    job.service = FindService(job.station->serv);
+    ASSERT_NE(job.service, nullptr) << job.station->sName;
+    job.day = day;
+    ASSERT_EQ(BuildDayFileNames(&job), 1) << job.station->sName << ": " << LastErrorText;
+    EXPECT_EQ(static_cast<int>(job.service->hasDFile), 1) << job.service->ServId;
+    // Long-name archives have _R_/_S_ alternatives; NOAA has per-station
+    // and per-day navigation files.
+    bool noaa = std::string(job.service->ServId) == "NOAA";
+    PathChoices choices;
+    ASSERT_EQ(DayPathChoices(job, noaa ? job.service->nFile : job.service->dFile, &choices), 1);
+    EXPECT_GE(choices.count, 2) << job.service->ServId;
+  }
+}
+
+TEST_F(BundledCatalogueTest, NearestToBernIncludesZimm) {
+  std::vector<StationRecord*> found(5);
+  int32_t number = 0;
+  ASSERT_EQ(iFindClosestStation(kBernLatitude, kBernLongitude, 100000.0, found.data(), 5,
+                                &number),
+            0)
+      << Error();
+  bool zimm = false;
+  for (int32_t i = 0; i < number; ++i) zimm = zimm || std::string(found[i]->sName) == "zimm";
+  EXPECT_TRUE(zimm);
+
+  // The command-line host over a copy of the bundled catalogue.
+  std::string program = OutDir() + "/stanvex";
+  if (std::FILE* exists = std::fopen(program.c_str(), "rb")) {
+    std::fclose(exists);
+  } else {
+    GTEST_SKIP() << "the command-line host is not built";
+  }
+  std::string listing = work.File("nearest.txt");
+  std::string command = "'" + program + "' nearest '" + dir.path() + "' --lat 46.948 --lon 7.447" +
+                        " --count 5 --work '" + work.path() + "' > '" + listing + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  std::string text = ReadFile(listing);
+  EXPECT_NE(text.find(" zimm "), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace stanvex::testing
