@@ -7,13 +7,13 @@
 #
 #   scripts/sample.sh [BUILD_DIR]      (default: build)
 #
-# With rinex3=1 (below, or STANVEX_SAMPLE_RINEX3=1 in the environment) the
-# archive also holds a service that publishes RINEX 3 only, as the IGS
+# The archive also holds a service that publishes RINEX 3 only, as the IGS
 # archives do today (long names, compact RINEX 3, gzip, merged RINEX 3
-# navigation files), and one of its stations is retrieved too.
+# navigation files), and one of its stations is retrieved too
+# (STANVEX_SAMPLE_RINEX3=0 leaves it out).
 set -euo pipefail
 
-rinex3="${STANVEX_SAMPLE_RINEX3:-0}"
+rinex3="${STANVEX_SAMPLE_RINEX3:-1}"
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$root/build}"

@@ -53,17 +53,12 @@ TEST(SimSampleRetrieval, EveryServiceDeliversTheTruePosition) {
   }
 }
 
-// Set once the library takes long names and template alternatives, decodes
-// compact RINEX 3 and converts RINEX 3 files.
-constexpr bool kRinex3ChainAvailable = false;
-
 // An archive laid out like a data centre's today: the IGS service and a
 // second service publish compact RINEX 3 under long names (one station
 // switching to _S_ names on the second day), the second service has no
 // navigation files, so each day's merged RINEX 3 navigation file comes
 // through the IGS fallback.
 TEST(SimSampleRetrieval, TodaysLongNameArchiveDeliversTheTruePosition) {
-  if (!kRinex3ChainAvailable) GTEST_SKIP() << "the RINEX 3 chain is not in this build";
   const std::string program = testing::OutDir() + "/stanvex";
   if (!testing::Exists(program)) GTEST_SKIP() << "the stanvex program is not built";
   testing::ScratchDir dir;
