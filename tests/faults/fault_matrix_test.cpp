@@ -54,7 +54,9 @@ const ServerFault kServerFaults[] = {
      [](FaultTest&, FtpServerOptions& options, std::string&, std::string&) {
        options.refuseLogin = true;
      },
-     -1, "Error in FTP Connect", kCannotConnect},
+     -1, "Error in FTP Connect",
+     "Error the server 127.0.0.1 refused the login. Check the user name and password (given with "
+     "the request, in the catalogue or in the netrc file)"},
     {"ObservationMissingWithoutCompactFile", "sima",
      [](FaultTest&, FtpServerOptions& options, std::string&, std::string&) {
        options.missing = {"*sima*o.Z"};
