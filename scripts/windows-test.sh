@@ -15,8 +15,8 @@ bash "$ROOT/scripts/windows-build.sh" "$BUILD"
 # program. A kernel built or booted without 32-bit support (ia32_emulation=off)
 # cannot start it: the cross build above still proves the DLLs compile and
 # link with warnings as errors, but no test can run. Exit 77 says "skipped".
-loader=$(dpkg -L wine32 2>/dev/null | grep -E '/wine$' | head -n1 || true)
-if [ -n "$loader" ] && ! "$loader" --version >/dev/null 2>&1; then
+loader=$(dpkg -L wine32 2>/dev/null | grep -E '/wine/wine$' | head -n1 || true)
+if [ -f "$loader" ] && ! "$loader" --version >/dev/null 2>&1; then
   echo "windows-test: this kernel cannot run 32-bit programs ($loader --version fails;"
   echo "windows-test: 32-bit emulation disabled?): the Windows tests are skipped, the cross build passed"
   exit 77
