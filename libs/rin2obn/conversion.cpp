@@ -86,6 +86,18 @@ struct SlotValues {
   double ionoFreeL2 = 0;
 };
 
+// Both carriers' phases, signal strengths and losses of lock of satellite
+// slot s, from the observation type indexes given.
+void SetCarrierValues(const ObsEpoch& epoch, int s, int l1Phase, int l2Phase, int l1Strength,
+                      int l2Strength, SlotValues& v) {
+  v.l1Phase = epoch.Value(s, l1Phase);
+  v.l2Phase = epoch.Value(s, l2Phase);
+  v.l1Snr = epoch.Value(s, l1Strength);
+  v.l2Snr = epoch.Value(s, l2Strength);
+  v.l1LossOfLock = (epoch.Lli(s, l1Phase) & 1) != 0;
+  v.l2LossOfLock = (epoch.Lli(s, l2Phase) & 1) != 0;
+}
+
 // RINEX 2: C1, or P1 when C1 is missing in the epoch; P2, else C2.
 SlotValues Version2Values(const ObsEpoch& epoch, int s, const TypeIndexes& t) {
   SlotValues v;
@@ -97,12 +109,7 @@ SlotValues Version2Values(const ObsEpoch& epoch, int s, const TypeIndexes& t) {
   const double p2 = epoch.Value(s, t.p2);
   v.l2Range = p2 != 0.0 ? p2 : epoch.Value(s, t.c2);
   v.ionoFreeL2 = p2;
-  v.l1Phase = epoch.Value(s, t.l1);
-  v.l2Phase = epoch.Value(s, t.l2);
-  v.l1Snr = epoch.Value(s, t.s1);
-  v.l2Snr = epoch.Value(s, t.s2);
-  v.l1LossOfLock = (epoch.Lli(s, t.l1) & 1) != 0;
-  v.l2LossOfLock = (epoch.Lli(s, t.l2) & 1) != 0;
+  SetCarrierValues(epoch, s, t.l1, t.l2, t.s1, t.s2, v);
   return v;
 }
 
@@ -113,12 +120,7 @@ SlotValues Version3Values(const ObsEpoch& epoch, int s, const SlotSignals& g) {
   v.l1RangeIsP1 = g.l1RangeIsP && v.l1Range != 0.0;
   v.l2Range = epoch.Value(s, g.l2Range);
   v.ionoFreeL2 = v.l2Range;
-  v.l1Phase = epoch.Value(s, g.l1Phase);
-  v.l2Phase = epoch.Value(s, g.l2Phase);
-  v.l1Snr = epoch.Value(s, g.l1Strength);
-  v.l2Snr = epoch.Value(s, g.l2Strength);
-  v.l1LossOfLock = (epoch.Lli(s, g.l1Phase) & 1) != 0;
-  v.l2LossOfLock = (epoch.Lli(s, g.l2Phase) & 1) != 0;
+  SetCarrierValues(epoch, s, g.l1Phase, g.l2Phase, g.l1Strength, g.l2Strength, v);
   return v;
 }
 

@@ -12,6 +12,36 @@ constexpr size_t kFieldWidth = 19;
 constexpr int kOrbitLines = 7;
 constexpr int kMaxReportedSkips = 10;
 
+// Four broadcast ionosphere coefficients of 12 columns from column into
+// target; true when all four were read.
+bool ParseIonosphere(const std::string& line, size_t column, double* target) {
+  bool all = true;
+  for (int i = 0; i < 4; ++i)
+    all = ParseReal(line, column + 12 * static_cast<size_t>(i), 12, target[i]) && all;
+  return all;
+}
+
+// The clock terms on an ephemeris' first line: three values from column.
+void ParseClockTerms(const std::string& line, size_t column, Ephemeris& eph) {
+  ParseReal(line, column, kFieldWidth, eph.af0);
+  ParseReal(line, column + kFieldWidth, kFieldWidth, eph.af1);
+  ParseReal(line, column + 2 * kFieldWidth, kFieldWidth, eph.af2);
+}
+
+// Broadcast orbit line l (0 to 6) of an ephemeris: four values from column.
+void ParseOrbitLine(const std::string& line, size_t column, int l, Ephemeris& eph) {
+  double* const orbit[kOrbitLines][4] = {
+      {&eph.iode, &eph.crs, &eph.deltaN, &eph.m0},
+      {&eph.cuc, &eph.e, &eph.cus, &eph.sqrtA},
+      {&eph.toe, &eph.cic, &eph.omega0, &eph.cis},
+      {&eph.i0, &eph.crc, &eph.omega, &eph.omegaDot},
+      {&eph.idot, &eph.codesOnL2, &eph.week, &eph.l2pFlag},
+      {&eph.accuracy, &eph.health, &eph.tgd, &eph.iodc},
+      {&eph.transmitTime, &eph.fitInterval, &eph.spare1, &eph.spare2}};
+  for (int k = 0; k < 4; ++k)
+    ParseReal(line, column + kFieldWidth * static_cast<size_t>(k), kFieldWidth, *orbit[l][k]);
+}
+
 }  // namespace
 
 void NavReader::Event(const std::string& text) {
@@ -67,19 +97,13 @@ bool NavReader::ReadHeader() {
     }
     if (label == "ION ALPHA" || label == "ION BETA") {
       double* target = label == "ION ALPHA" ? header_.ionAlpha : header_.ionBeta;
-      bool all = true;
-      for (int i = 0; i < 4; ++i)
-        all = ParseReal(line_, static_cast<size_t>(2 + 12 * i), 12, target[i]) && all;
-      (label == "ION ALPHA" ? alpha : beta) = all;
+      (label == "ION ALPHA" ? alpha : beta) = ParseIonosphere(line_, 2, target);
     } else if (label == "IONOSPHERIC CORR") {
       // Versions 3 and 4: the correction's kind, then four values.
       const std::string kind = FieldText(line_, 0, 4);
       if (kind == "GPSA" || kind == "GPSB") {
         double* target = kind == "GPSA" ? header_.ionAlpha : header_.ionBeta;
-        bool all = true;
-        for (int i = 0; i < 4; ++i)
-          all = ParseReal(line_, static_cast<size_t>(5 + 12 * i), 12, target[i]) && all;
-        (kind == "GPSA" ? alpha : beta) = all;
+        (kind == "GPSA" ? alpha : beta) = ParseIonosphere(line_, 5, target);
       }
     }
   }
@@ -106,17 +130,7 @@ bool NavReader::Next(Ephemeris& eph) {
               " skipped: not the start of an ephemeris");
       continue;
     }
-    ParseReal(line_, 22, kFieldWidth, eph.af0);
-    ParseReal(line_, 22 + kFieldWidth, kFieldWidth, eph.af1);
-    ParseReal(line_, 22 + 2 * kFieldWidth, kFieldWidth, eph.af2);
-    double* orbit[kOrbitLines][4] = {
-        {&eph.iode, &eph.crs, &eph.deltaN, &eph.m0},
-        {&eph.cuc, &eph.e, &eph.cus, &eph.sqrtA},
-        {&eph.toe, &eph.cic, &eph.omega0, &eph.cis},
-        {&eph.i0, &eph.crc, &eph.omega, &eph.omegaDot},
-        {&eph.idot, &eph.codesOnL2, &eph.week, &eph.l2pFlag},
-        {&eph.accuracy, &eph.health, &eph.tgd, &eph.iodc},
-        {&eph.transmitTime, &eph.fitInterval, &eph.spare1, &eph.spare2}};
+    ParseClockTerms(line_, 22, eph);
     for (int l = 0; l < kOrbitLines; ++l) {
       if (!source_.Next(line_)) {
         // The last line may be short or missing entirely; six complete
@@ -127,7 +141,7 @@ bool NavReader::Next(Ephemeris& eph) {
         }
         line_.clear();
       }
-      for (int k = 0; k < 4; ++k) ParseReal(line_, 3 + kFieldWidth * static_cast<size_t>(k), kFieldWidth, *orbit[l][k]);
+      ParseOrbitLine(line_, 3, l, eph);
     }
     ResolveEphemerisTimes(eph);
     return true;
@@ -197,17 +211,7 @@ bool NavReader::ReadGpsRecord3(Ephemeris& eph) {
     SkipContinuation(header_.version >= 4.0);
     return false;
   }
-  ParseReal(line_, 23, kFieldWidth, eph.af0);
-  ParseReal(line_, 23 + kFieldWidth, kFieldWidth, eph.af1);
-  ParseReal(line_, 23 + 2 * kFieldWidth, kFieldWidth, eph.af2);
-  double* orbit[kOrbitLines][4] = {
-      {&eph.iode, &eph.crs, &eph.deltaN, &eph.m0},
-      {&eph.cuc, &eph.e, &eph.cus, &eph.sqrtA},
-      {&eph.toe, &eph.cic, &eph.omega0, &eph.cis},
-      {&eph.i0, &eph.crc, &eph.omega, &eph.omegaDot},
-      {&eph.idot, &eph.codesOnL2, &eph.week, &eph.l2pFlag},
-      {&eph.accuracy, &eph.health, &eph.tgd, &eph.iodc},
-      {&eph.transmitTime, &eph.fitInterval, &eph.spare1, &eph.spare2}};
+  ParseClockTerms(line_, 23, eph);
   for (int l = 0; l < kOrbitLines; ++l) {
     const bool more = NextLine();
     const bool nextRecord = more && !line_.empty() && line_[0] != ' ';
@@ -221,8 +225,7 @@ bool NavReader::ReadGpsRecord3(Ephemeris& eph) {
       }
       break;
     }
-    for (int k = 0; k < 4; ++k)
-      ParseReal(line_, 4 + kFieldWidth * static_cast<size_t>(k), kFieldWidth, *orbit[l][k]);
+    ParseOrbitLine(line_, 4, l, eph);
   }
   ResolveEphemerisTimes(eph);
   return true;

@@ -34,6 +34,17 @@ bool HasLogin(const char* address) {
   return std::memchr(authority, '@', length) != nullptr;
 }
 
+// Empties out and finds the authority of address; false when there is no
+// room to write into or no address.
+bool StartAuthority(const char* address, char* out, size_t size, const char** authority,
+                    size_t* length) {
+  if (size == 0) return false;
+  out[0] = '\0';
+  if (address == nullptr) return false;
+  Authority(address, authority, length);
+  return true;
+}
+
 const char* KnownHost(HINTERNET connection) {
   if (connection == nullptr) return "";
   for (const RememberedHost& entry : remembered)
@@ -44,12 +55,9 @@ const char* KnownHost(HINTERNET connection) {
 }  // namespace
 
 void AddressWithoutLogin(const char* address, char* out, size_t size) {
-  if (size == 0) return;
-  out[0] = '\0';
-  if (address == nullptr) return;
   const char* authority = nullptr;
   size_t length = 0;
-  Authority(address, &authority, &length);
+  if (!StartAuthority(address, out, size, &authority, &length)) return;
   const char* at = nullptr;
   for (size_t i = 0; i < length; ++i)
     if (authority[i] == '@') at = authority + i;
@@ -65,12 +73,9 @@ void AddressWithoutLogin(const char* address, char* out, size_t size) {
 }
 
 void HostOfAddress(const char* address, char* out, size_t size) {
-  if (size == 0) return;
-  out[0] = '\0';
-  if (address == nullptr) return;
   const char* authority = nullptr;
   size_t length = 0;
-  Authority(address, &authority, &length);
+  if (!StartAuthority(address, out, size, &authority, &length)) return;
   for (size_t i = 0; i < length; ++i) {
     if (authority[i] == '@') {
       length -= i + 1;

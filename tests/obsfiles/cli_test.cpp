@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "obn_test_util.h"
@@ -103,6 +104,31 @@ TEST(ObnCommands, InputsAreKeptAndOutputsGetTheirCompanions) {
       << out;
   EXPECT_EQ(testing::ReadFile(dir.File("j.nvb")), nvb);
   EXPECT_EQ(testing::ReadFile(dir.File("j.sta")), "Marker: SIMA\r\nMarker: SIMA\r\n");
+}
+
+// A link planted under the temporary name of a joined companion is replaced,
+// never written through.
+TEST(ObnCommands, JoinedCompanionIsNotWrittenThroughAPlantedLink) {
+  if (!testing::Exists(testing::OutDir() + "/stanvex")) GTEST_SKIP() << "no stanvex program";
+  testing::ScratchDir dir;
+  ASSERT_TRUE(testing::WriteObnFile(dir.File("a.obn"), {testing::MakeEpoch(100, 5)}, 1.0f));
+  ASSERT_TRUE(testing::WriteObnFile(dir.File("b.obn"), {testing::MakeEpoch(101, 5)}, 1.0f));
+  testing::WriteFile(dir.File("a.sta"), "Marker: SIMA\r\n");
+  testing::WriteFile(dir.File("b.sta"), "Marker: SIMA\r\n");
+  testing::WriteFile(dir.File("victim.txt"), "keep");
+  std::error_code error;
+  std::filesystem::create_symlink(dir.File("victim.txt"), dir.File("j.sta.part"), error);
+  if (error) GTEST_SKIP() << "no symbolic links here";
+
+  std::string out;
+  ASSERT_EQ(RunStanvex("obn join '" + dir.File("j.obn") + "' '" + dir.File("a.obn") + "' '" +
+                           dir.File("b.obn") + "'",
+                       &out),
+            0)
+      << out;
+  EXPECT_EQ(testing::ReadFile(dir.File("j.sta")), "Marker: SIMA\r\nMarker: SIMA\r\n");
+  EXPECT_EQ(testing::ReadFile(dir.File("victim.txt")), "keep");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir.File("j.sta"), error));
 }
 
 }  // namespace

@@ -19,12 +19,16 @@ import argparse
 import functools
 import http.server
 import os
-import select
 import ssl
 import subprocess
 import sys
-import threading
 import time
+
+# The servers' shared lifetime handling lives with the test fixtures; no
+# compiled files are left in the source tree.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "fixtures"))
+from server_lifetime import stop_when_orphaned  # noqa: E402
 
 
 def make_certificates(folder):
@@ -55,19 +59,6 @@ def make_certificates(folder):
     leaf("server", "ca")
     leaf("untrusted", "rogue-ca")
     run("x509", "-in", "ca.pem", "-outform", "DER", "-out", "ca.der")
-
-
-def stop_when_orphaned(lifetime):
-    deadline = time.monotonic() + lifetime
-
-    def watch():
-        while time.monotonic() < deadline:
-            readable, _, _ = select.select([sys.stdin], [], [], 0.5)
-            if readable and not os.read(sys.stdin.fileno(), 4096):
-                break
-        os._exit(0)
-
-    threading.Thread(target=watch, daemon=True).start()
 
 
 def log_line(path, line):

@@ -126,34 +126,116 @@ struct Arc {
   }
 };
 
-struct SatelliteState {
-  Arc arcs[kMaxTypes];
-  std::string flags;
-};
-
-struct Encoder {
-  Encoder(const CrinexOptions& o, std::string* compact, std::string* message)
+// What both versions' encoders keep between epochs.
+template <typename SatelliteStateT>
+struct EncoderState {
+  EncoderState(const CrinexOptions& o, std::string* compact, std::string* message)
       : options(o), out(compact), error(message) {}
   const CrinexOptions& options;
   std::string* out;
   std::string* error;
-  int types = 0;
   std::string previous_line;  // compact epoch line of the previous epoch
-  bool reinitialize = true;   // next epoch starts with '&'
+  bool reinitialize = true;   // next epoch starts afresh
   Arc clock;
-  std::map<std::string, SatelliteState> previous;  // satellites of the previous epoch
+  std::map<std::string, SatelliteStateT> previous;  // satellites of the previous epoch
 
   bool Fail(const LineReader& reader, const std::string& what) {
     *error = "line " + std::to_string(reader.number()) + ": " + what;
     return false;
   }
+
+  // The epoch's compact line (fresh_line when the epoch starts afresh, else
+  // its difference from the previous one) and its clock line.
+  std::string EpochHead(const std::string& compact_line, const std::string& fresh_line,
+                        bool has_clock, int64_t clock_value) {
+    std::string text;
+    if (reinitialize) {
+      text = fresh_line + "\n";
+      previous.clear();
+      clock.active = false;
+      reinitialize = false;
+    } else {
+      text = TextDifference(previous_line, compact_line) + "\n";
+    }
+    previous_line = compact_line;
+    if (has_clock) {
+      text += clock.Encode(clock_value, options.clock_order) + "\n";
+    } else {
+      clock.active = false;
+      text += "\n";
+    }
+    return text;
+  }
+
+  // Copies an event epoch's line (as event_line) and its special records,
+  // handing each record labelled types_label to read_types; the next epoch
+  // starts afresh.
+  template <typename ReadTypes>
+  bool CopyEvent(LineReader& reader, const std::string& event_line, int records,
+                 const char* types_label, ReadTypes read_types) {
+    *out += event_line + "\n";
+    for (int i = 0; i < records; ++i) {
+      std::string record;
+      if (!reader.Next(&record)) return Fail(reader, "event epoch ends early");
+      TrimRight(&record);
+      *out += record + "\n";
+      if (Column(record, 60, 19) == types_label && !read_types(record)) return false;
+    }
+    reinitialize = true;
+    return true;
+  }
+
+  // Adds one observation field (a 14-column value and 2 flag columns) of
+  // satellite id to fields and flags, continuing arc. False for an
+  // unreadable value.
+  bool EncodeField(const LineReader& reader, const std::string& id, const std::string& field,
+                   bool first, Arc& arc, int64_t limit, std::string* fields, std::string* flags) {
+    const std::string number = field.substr(0, 14);
+    if (!first) *fields += ' ';
+    if (IsBlank(number)) {
+      arc.active = false;
+      *flags += "  ";
+      return true;
+    }
+    int64_t value = 0;
+    if (!ParseFixed(number, 3, &value) || value > kLargestValue || value < -kLargestValue)
+      return Fail(reader, "unreadable observation of " + id);
+    *fields += arc.Encode(value, options.data_order, limit);
+    *flags += field.substr(14, 2);
+    return true;
+  }
+};
+
+// A satellite's data line: its fields, then its flags as a difference from
+// the previous epoch's (known) or as new_flags.
+std::string SatelliteLine(const std::string& fields, bool known, const std::string& old_flags,
+                          const std::string& flags, const std::string& new_flags) {
+  std::string data = fields + " ";
+  data += known ? TextDifference(old_flags, flags) : new_flags;
+  TrimRight(&data);
+  return data + "\n";
+}
+
+// The two header lines the compact format puts before the RINEX header.
+std::string CompactHeaderLines(const char* version_line, const CrinexOptions& options) {
+  std::string program = "stanvex simulate";
+  program.resize(40, ' ');
+  return HeaderLine(version_line, "CRINEX VERS   / TYPE") +
+         HeaderLine(program + options.date, "CRINEX PROG / DATE");
+}
+
+struct SatelliteState {
+  Arc arcs[kMaxTypes];
+  std::string flags;
+};
+
+struct Encoder : EncoderState<SatelliteState> {
+  using EncoderState::EncoderState;
+  int types = 0;
 };
 
 bool EncodeHeader(Encoder& e, LineReader& reader) {
-  *e.out += HeaderLine("1.0                 COMPACT RINEX FORMAT", "CRINEX VERS   / TYPE");
-  std::string program = "stanvex simulate";
-  program.resize(40, ' ');
-  *e.out += HeaderLine(program + e.options.date, "CRINEX PROG / DATE");
+  *e.out += CompactHeaderLines("1.0                 COMPACT RINEX FORMAT", e.options);
   std::string line;
   bool first = true;
   while (reader.Next(&line)) {
@@ -185,20 +267,14 @@ bool EncodeHeader(Encoder& e, LineReader& reader) {
 // epoch starts afresh.
 bool EncodeEvent(Encoder& e, LineReader& reader, std::string line, int records) {
   TrimRight(&line);
-  *e.out += "&" + line.substr(1) + "\n";
-  for (int i = 0; i < records; ++i) {
-    std::string record;
-    if (!reader.Next(&record)) return e.Fail(reader, "event epoch ends early");
-    TrimRight(&record);
-    *e.out += record + "\n";
-    if (Column(record, 60, 19) == "# / TYPES OF OBSERV" && !IsBlank(Column(record, 0, 6))) {
-      e.types = std::atoi(Column(record, 0, 6).c_str());
-      if (e.types < 1 || e.types > kMaxTypes)
-        return e.Fail(reader, "the format carries 1 to 9 observation types");
-    }
-  }
-  e.reinitialize = true;
-  return true;
+  return e.CopyEvent(reader, "&" + line.substr(1), records, "# / TYPES OF OBSERV",
+                     [&](const std::string& record) {
+                       if (IsBlank(Column(record, 0, 6))) return true;
+                       e.types = std::atoi(Column(record, 0, 6).c_str());
+                       if (e.types < 1 || e.types > kMaxTypes)
+                         return e.Fail(reader, "the format carries 1 to 9 observation types");
+                       return true;
+                     });
 }
 
 bool EncodeEpoch(Encoder& e, LineReader& reader, const std::string& line) {
@@ -230,22 +306,8 @@ bool EncodeEpoch(Encoder& e, LineReader& reader, const std::string& line) {
   if (has_clock && !ParseFixed(clock_text, 9, &clock_value))
     return e.Fail(reader, "unreadable receiver clock offset");
 
-  std::string text;
-  if (e.reinitialize) {
-    text = "&" + compact_line.substr(1) + "\n";
-    e.previous.clear();
-    e.clock.active = false;
-    e.reinitialize = false;
-  } else {
-    text = TextDifference(e.previous_line, compact_line) + "\n";
-  }
-  e.previous_line = compact_line;
-  if (has_clock) {
-    text += e.clock.Encode(clock_value, e.options.clock_order) + "\n";
-  } else {
-    e.clock.active = false;
-    text += "\n";
-  }
+  std::string text =
+      e.EpochHead(compact_line, "&" + compact_line.substr(1), has_clock, clock_value);
 
   std::map<std::string, SatelliteState> now;
   const int lines_per_satellite = (e.types + 4) / 5;
@@ -265,30 +327,13 @@ bool EncodeEpoch(Encoder& e, LineReader& reader, const std::string& line) {
     std::string fields, flags;
     for (int j = 0; j < e.types; ++j) {
       const std::string field = record.substr(static_cast<size_t>(j / 5) * 80 + (j % 5) * 16, 16);
-      const std::string number = field.substr(0, 14);
-      if (j > 0) fields += ' ';
-      if (IsBlank(number)) {
-        state.arcs[j].active = false;
-        flags += "  ";
-        continue;
-      }
-      int64_t value = 0;
-      if (!ParseFixed(number, 3, &value) || value > kLargestValue || value < -kLargestValue)
-        return e.Fail(reader, "unreadable observation of " + id);
-      fields += state.arcs[j].Encode(value, e.options.data_order);
-      flags += field.substr(14, 2);
+      if (!e.EncodeField(reader, id, field, j == 0, state.arcs[j], 0, &fields, &flags))
+        return false;
     }
-    std::string data = fields + " ";
-    if (known) {
-      data += TextDifference(state.flags, flags);
-    } else {
-      std::string trimmed = flags;
-      TrimRight(&trimmed);
-      data += trimmed;
-    }
-    TrimRight(&data);
+    std::string trimmed = flags;
+    TrimRight(&trimmed);
+    text += SatelliteLine(fields, known, state.flags, flags, trimmed);
     state.flags = flags;
-    text += data + "\n";
     now[id] = state;
   }
   e.previous.swap(now);
@@ -310,22 +355,9 @@ struct SatelliteState3 {
   std::string flags;
 };
 
-struct Encoder3 {
-  Encoder3(const CrinexOptions& o, std::string* compact, std::string* message)
-      : options(o), out(compact), error(message) {}
-  const CrinexOptions& options;
-  std::string* out;
-  std::string* error;
+struct Encoder3 : EncoderState<SatelliteState3> {
+  using EncoderState::EncoderState;
   std::map<char, int> types;  // observation types per satellite system
-  std::string previous_line;
-  bool reinitialize = true;
-  Arc clock;
-  std::map<std::string, SatelliteState3> previous;
-
-  bool Fail(const LineReader& reader, const std::string& what) {
-    *error = "line " + std::to_string(reader.number()) + ": " + what;
-    return false;
-  }
 };
 
 // Reads a "SYS / # / OBS TYPES" line into the type counts; continuation
@@ -341,10 +373,7 @@ bool CountTypes(Encoder3& e, const LineReader& reader, const std::string& line) 
 }
 
 bool EncodeHeader3(Encoder3& e, LineReader& reader) {
-  *e.out += HeaderLine("3.0                 COMPACT RINEX FORMAT", "CRINEX VERS   / TYPE");
-  std::string program = "stanvex simulate";
-  program.resize(40, ' ');
-  *e.out += HeaderLine(program + e.options.date, "CRINEX PROG / DATE");
+  *e.out += CompactHeaderLines("3.0                 COMPACT RINEX FORMAT", e.options);
   std::string line;
   bool first = true;
   while (reader.Next(&line)) {
@@ -373,17 +402,8 @@ bool EncodeHeader3(Encoder3& e, LineReader& reader) {
 // next epoch starts afresh.
 bool EncodeEvent3(Encoder3& e, LineReader& reader, std::string line, int records) {
   TrimRight(&line);
-  *e.out += line + "\n";
-  for (int i = 0; i < records; ++i) {
-    std::string record;
-    if (!reader.Next(&record)) return e.Fail(reader, "event epoch ends early");
-    TrimRight(&record);
-    *e.out += record + "\n";
-    if (Column(record, 60, 19) == "SYS / # / OBS TYPES" && !CountTypes(e, reader, record))
-      return false;
-  }
-  e.reinitialize = true;
-  return true;
+  return e.CopyEvent(reader, line, records, "SYS / # / OBS TYPES",
+                     [&](const std::string& record) { return CountTypes(e, reader, record); });
 }
 
 bool EncodeEpoch3(Encoder3& e, LineReader& reader, const std::string& line) {
@@ -416,22 +436,7 @@ bool EncodeEpoch3(Encoder3& e, LineReader& reader, const std::string& line) {
                     clock_value >= 1000000000000000LL || clock_value <= -1000000000000000LL))
     return e.Fail(reader, "unreadable receiver clock offset");
 
-  std::string text;
-  if (e.reinitialize) {
-    text = compact_line + "\n";
-    e.previous.clear();
-    e.clock.active = false;
-    e.reinitialize = false;
-  } else {
-    text = TextDifference(e.previous_line, compact_line) + "\n";
-  }
-  e.previous_line = compact_line;
-  if (has_clock) {
-    text += e.clock.Encode(clock_value, e.options.clock_order) + "\n";
-  } else {
-    e.clock.active = false;
-    text += "\n";
-  }
+  std::string text = e.EpochHead(compact_line, compact_line, has_clock, clock_value);
 
   std::map<std::string, SatelliteState3> now;
   for (std::string& record : records) {
@@ -450,33 +455,17 @@ bool EncodeEpoch3(Encoder3& e, LineReader& reader, const std::string& line) {
     std::string fields, flags;
     for (int j = 0; j < types; ++j) {
       const std::string field = record.substr(3 + static_cast<size_t>(j) * 16, 16);
-      const std::string number = field.substr(0, 14);
-      if (j > 0) fields += ' ';
-      if (IsBlank(number)) {
-        state.arcs[j].active = false;
-        flags += "  ";
-        continue;
-      }
-      int64_t value = 0;
-      if (!ParseFixed(number, 3, &value) || value > kLargestValue || value < -kLargestValue)
-        return e.Fail(reader, "unreadable observation of " + id);
-      fields += state.arcs[j].Encode(value, e.options.data_order, kDifferenceLimit3);
-      flags += field.substr(14, 2);
+      if (!e.EncodeField(reader, id, field, j == 0, state.arcs[j], kDifferenceLimit3, &fields,
+                         &flags))
+        return false;
     }
-    std::string data = fields + " ";
-    if (known) {
-      data += TextDifference(state.flags, flags);
-    } else {
-      // A new satellite's flags, every blank written as '&' as today's
-      // compact RINEX 3 files do.
-      std::string marked = flags;
-      for (char& c : marked)
-        if (c == ' ') c = '&';
-      data += marked;
-    }
-    TrimRight(&data);
+    // A new satellite's flags, every blank written as '&' as today's
+    // compact RINEX 3 files do.
+    std::string marked = flags;
+    for (char& c : marked)
+      if (c == ' ') c = '&';
+    text += SatelliteLine(fields, known, state.flags, flags, marked);
     state.flags = flags;
-    text += data + "\n";
     now[id] = state;
   }
   e.previous.swap(now);
@@ -484,10 +473,13 @@ bool EncodeEpoch3(Encoder3& e, LineReader& reader, const std::string& line) {
   return true;
 }
 
-}  // namespace
 
-bool EncodeCompactRinex3(const std::string& rinex, std::string* compact, std::string* error,
-                         const CrinexOptions& options) {
+// Checks the options, then encodes the header and every epoch of rinex.
+template <typename EncoderT>
+bool EncodeWith(bool (*encode_header)(EncoderT&, LineReader&),
+                bool (*encode_epoch)(EncoderT&, LineReader&, const std::string&),
+                const std::string& rinex, std::string* compact, std::string* error,
+                const CrinexOptions& options) {
   std::string scratch;
   if (!error) error = &scratch;
   if (options.data_order < 0 || options.data_order > kMaxOrder || options.clock_order < 0 ||
@@ -496,36 +488,27 @@ bool EncodeCompactRinex3(const std::string& rinex, std::string* compact, std::st
     return false;
   }
   compact->clear();
-  Encoder3 e(options, compact, error);
+  EncoderT e(options, compact, error);
   LineReader reader(rinex);
-  if (!EncodeHeader3(e, reader)) return false;
+  if (!encode_header(e, reader)) return false;
   std::string line;
   while (reader.Next(&line)) {
     if (IsBlank(line)) continue;
-    if (!EncodeEpoch3(e, reader, line)) return false;
+    if (!encode_epoch(e, reader, line)) return false;
   }
   return true;
 }
 
+}  // namespace
+
+bool EncodeCompactRinex3(const std::string& rinex, std::string* compact, std::string* error,
+                         const CrinexOptions& options) {
+  return EncodeWith<Encoder3>(EncodeHeader3, EncodeEpoch3, rinex, compact, error, options);
+}
+
 bool EncodeCompactRinex(const std::string& rinex, std::string* compact, std::string* error,
                         const CrinexOptions& options) {
-  std::string scratch;
-  if (!error) error = &scratch;
-  if (options.data_order < 0 || options.data_order > kMaxOrder || options.clock_order < 0 ||
-      options.clock_order > kMaxOrder) {
-    *error = "difference orders are 0 to 5";
-    return false;
-  }
-  compact->clear();
-  Encoder e(options, compact, error);
-  LineReader reader(rinex);
-  if (!EncodeHeader(e, reader)) return false;
-  std::string line;
-  while (reader.Next(&line)) {
-    if (IsBlank(line)) continue;
-    if (!EncodeEpoch(e, reader, line)) return false;
-  }
-  return true;
+  return EncodeWith<Encoder>(EncodeHeader, EncodeEpoch, rinex, compact, error, options);
 }
 
 }  // namespace stanvex::sim

@@ -4,19 +4,11 @@
 #include "constellation.h"
 #include "gps_constants.h"
 #include "rinex3.h"
+#include "rinex_common.h"
 #include "rinex_text.h"
 
 namespace stanvex::sim {
 namespace {
-
-std::string ProgramLine(const SimTime& first_epoch) {
-  const CalendarTime c = ToCalendar(first_epoch);
-  return HeaderLine(FormatText("%-20s%-20s%04d%02d%02d %02d%02d%02d UTC", "stanvex simulate",
-                               "stanvex", c.year, c.month, c.day, 0, 0, 0),
-                    "PGM / RUN BY / DATE");
-}
-
-std::string D19(double v) { return FormatText("%19.12E", v); }
 
 std::string Upper(std::string s) {
   for (char& c : s)
@@ -94,22 +86,10 @@ std::string Rinex3ObservationHeader(const Station& station, const std::string& l
   h += HeaderLine(Upper(station.name), "MARKER NAME");
   h += HeaderLine(long_name + " SIM", "MARKER NUMBER");
   h += HeaderLine("GEODETIC", "MARKER TYPE");
-  h += HeaderLine(FormatText("%-20s%-40s", "simulator", "stanvex"), "OBSERVER / AGENCY");
-  h += HeaderLine(FormatText("%-20s%-20s%-20s", "SIM0001", "STANVEX SIMULATOR", "1.0"),
-                  "REC # / TYPE / VERS");
-  h += HeaderLine(FormatText("%-20s%-20s", "SIM0001", "STANVEX SIM ANTENNA"), "ANT # / TYPE");
-  const Vec3& d = options.approx_position_offset;
-  h += HeaderLine(FormatText("%14.4f%14.4f%14.4f", true_position.x + d.x, true_position.y + d.y,
-                             true_position.z + d.z),
-                  "APPROX POSITION XYZ");
-  h += HeaderLine(FormatText("%14.4f%14.4f%14.4f", 0.0, 0.0, 0.0), "ANTENNA: DELTA H/E/N");
+  h += ReceiverLines(options, true_position);
   h += HeaderLine("G    8 C1C L1C D1C S1C C2W L2W D2W S2W", "SYS / # / OBS TYPES");
   h += HeaderLine("DBHZ", "SIGNAL STRENGTH UNIT");
-  h += HeaderLine(FormatText("%10.3f", options.interval), "INTERVAL");
-  const CalendarTime c = ToCalendar(first_epoch);
-  h += HeaderLine(FormatText("%6d%6d%6d%6d%6d%13.7f     GPS", c.year, c.month, c.day, c.hour,
-                             c.minute, c.second),
-                  "TIME OF FIRST OBS");
+  h += IntervalLines(options, first_epoch);
   h += HeaderLine("     0", "RCV CLOCK OFFS APPL");
   h += HeaderLine("G L1C  0.00000", "SYS / PHASE SHIFT");
   h += HeaderLine("G L2W  0.00000", "SYS / PHASE SHIFT");
@@ -152,12 +132,8 @@ std::string Rinex3NavigationFile(int64_t start_gps, double duration) {
   out += HeaderLine("     3.04           N: GNSS NAV DATA    M: MIXED", "RINEX VERSION / TYPE");
   out += ProgramLine(first);
   out += HeaderLine("Simulated ephemerides of the stanvex constellation", "COMMENT");
-  out += HeaderLine(FormatText("GPSA %12.4E%12.4E%12.4E%12.4E", ion.alpha[0], ion.alpha[1],
-                               ion.alpha[2], ion.alpha[3]),
-                    "IONOSPHERIC CORR");
-  out += HeaderLine(FormatText("GPSB %12.4E%12.4E%12.4E%12.4E", ion.beta[0], ion.beta[1],
-                               ion.beta[2], ion.beta[3]),
-                    "IONOSPHERIC CORR");
+  out += IonosphereLine("GPSA ", ion.alpha, "IONOSPHERIC CORR");
+  out += IonosphereLine("GPSB ", ion.beta, "IONOSPHERIC CORR");
   out += HeaderLine(FormatText("GPUT %17.10E%16.9E %6d %4d", 0.0, 0.0, 0, first_c.gps_week),
                     "TIME SYSTEM CORR");
   out += HeaderLine(FormatText("%6d", LeapSecondsAt(start_gps)), "LEAP SECONDS");
@@ -175,14 +151,7 @@ std::string Rinex3NavigationFile(int64_t start_gps, double duration) {
       const Ephemeris e = constellation.EphemerisAt(prn, toe);
       out += FormatText("G%02d ", prn) + EpochFields(c) + D19(e.af0) + D19(e.af1) + D19(e.af2) +
              "\n";
-      out += "    " + D19(e.iode) + D19(e.crs) + D19(e.delta_n) + D19(e.m0) + "\n";
-      out += "    " + D19(e.cuc) + D19(e.e) + D19(e.cus) + D19(e.sqrt_a) + "\n";
-      out += "    " + D19(e.toe) + D19(e.cic) + D19(e.omega0) + D19(e.cis) + "\n";
-      out += "    " + D19(e.i0) + D19(e.crc) + D19(e.omega) + D19(e.omega_dot) + "\n";
-      out += "    " + D19(e.idot) + D19(e.l2_codes) + D19(static_cast<double>(e.week)) +
-             D19(e.l2p_flag) + "\n";
-      out += "    " + D19(e.accuracy) + D19(e.health) + D19(e.tgd) + D19(e.iodc) + "\n";
-      out += "    " + D19(e.transmission_time) + D19(e.fit_interval) + "\n";
+      out += BroadcastOrbitLines(e, "    ");
     }
   }
   out += others.substr(others.find("R01"));

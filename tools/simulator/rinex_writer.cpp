@@ -1,38 +1,13 @@
 // RINEX 2.11 observation and navigation text of the simulator.
 #include <cmath>
-#include <cstdarg>
-#include <cstdio>
 #include <fstream>
 
 #include "constellation.h"
+#include "rinex_common.h"
 #include "rinex_text.h"
 #include "simulator.h"
 
 namespace stanvex::sim {
-namespace {
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-  char text[256];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  return text;
-}
-
-std::string ProgramLine(const SimTime& first_epoch) {
-  // The file date is the data's own first day, so output depends only on
-  // the inputs.
-  const CalendarTime c = ToCalendar(first_epoch);
-  return HeaderLine(Format("%-20s%-20s%04d%02d%02d %02d%02d%02d UTC", "stanvex simulate",
-                           "stanvex", c.year, c.month, c.day, 0, 0, 0),
-                    "PGM / RUN BY / DATE");
-}
-
-std::string D19(double v) { return Format("%19.12E", v); }
-
-}  // namespace
 
 std::string ObservationHeader(const Station& station, const ObservationOptions& options,
                               const Vec3& true_position, const SimTime& first_epoch) {
@@ -42,33 +17,21 @@ std::string ObservationHeader(const Station& station, const ObservationOptions& 
   h += HeaderLine("Simulated data, true position listed beside the archive", "COMMENT");
   h += HeaderLine(station.name, "MARKER NAME");
   h += HeaderLine(station.name + " SIM", "MARKER NUMBER");
-  h += HeaderLine(Format("%-20s%-40s", "simulator", "stanvex"), "OBSERVER / AGENCY");
-  h += HeaderLine(Format("%-20s%-20s%-20s", "SIM0001", "STANVEX SIMULATOR", "1.0"),
-                  "REC # / TYPE / VERS");
-  h += HeaderLine(Format("%-20s%-20s", "SIM0001", "STANVEX SIM ANTENNA"), "ANT # / TYPE");
-  const Vec3& d = options.approx_position_offset;
-  h += HeaderLine(Format("%14.4f%14.4f%14.4f", true_position.x + d.x, true_position.y + d.y,
-                         true_position.z + d.z),
-                  "APPROX POSITION XYZ");
-  h += HeaderLine(Format("%14.4f%14.4f%14.4f", 0.0, 0.0, 0.0), "ANTENNA: DELTA H/E/N");
+  h += ReceiverLines(options, true_position);
   h += HeaderLine("     1     1", "WAVELENGTH FACT L1/2");
-  std::string types = Format("%6d", static_cast<int>(kObsTypeCount));
-  for (const char* name : kObsTypeNames) types += Format("    %s", name);
+  std::string types = FormatText("%6d", static_cast<int>(kObsTypeCount));
+  for (const char* name : kObsTypeNames) types += FormatText("    %s", name);
   h += HeaderLine(types, "# / TYPES OF OBSERV");
-  h += HeaderLine(Format("%10.3f", options.interval), "INTERVAL");
-  const CalendarTime c = ToCalendar(first_epoch);
-  h += HeaderLine(Format("%6d%6d%6d%6d%6d%13.7f     GPS", c.year, c.month, c.day, c.hour,
-                         c.minute, c.second),
-                  "TIME OF FIRST OBS");
+  h += IntervalLines(options, first_epoch);
   h += HeaderLine("", "END OF HEADER");
   return h;
 }
 
 std::string FormatEpoch(const Epoch& epoch, bool with_clock) {
   const CalendarTime c = ToCalendar(epoch.time);
-  std::string line = Format(" %02d %2d %2d %2d %2d%11.7f  %d%3d", c.year % 100, c.month, c.day,
-                            c.hour, c.minute, c.second, epoch.flag,
-                            static_cast<int>(epoch.satellites.size()));
+  std::string line =
+      FormatText(" %02d %2d %2d %2d %2d%11.7f  %d%3d", c.year % 100, c.month, c.day, c.hour,
+                 c.minute, c.second, epoch.flag, static_cast<int>(epoch.satellites.size()));
   std::string out;
   size_t count = 0;
   for (const SatelliteObservation& sat : epoch.satellites) {
@@ -80,7 +43,7 @@ std::string FormatEpoch(const Epoch& epoch, bool with_clock) {
       out += line + "\n";
       line.assign(32, ' ');
     }
-    line += Format("G%02d", sat.prn);
+    line += FormatText("G%02d", sat.prn);
     ++count;
   }
   if (with_clock && count <= 12) {
@@ -115,16 +78,12 @@ std::string NavigationHeader(const SimTime& first_epoch) {
   h += HeaderLine("     2.11           N: GPS NAV DATA", "RINEX VERSION / TYPE");
   h += ProgramLine(first_epoch);
   h += HeaderLine("Simulated ephemerides of the stanvex constellation", "COMMENT");
-  h += HeaderLine(Format("  %12.4E%12.4E%12.4E%12.4E", ion.alpha[0], ion.alpha[1], ion.alpha[2],
-                         ion.alpha[3]),
-                  "ION ALPHA");
-  h += HeaderLine(Format("  %12.4E%12.4E%12.4E%12.4E", ion.beta[0], ion.beta[1], ion.beta[2],
-                         ion.beta[3]),
-                  "ION BETA");
+  h += IonosphereLine("  ", ion.alpha, "ION ALPHA");
+  h += IonosphereLine("  ", ion.beta, "ION BETA");
   const CalendarTime c = ToCalendar(first_epoch);
-  h += HeaderLine(Format("   %19.12E%19.12E%9d%9d", 0.0, 0.0, 0, c.gps_week),
+  h += HeaderLine(FormatText("   %19.12E%19.12E%9d%9d", 0.0, 0.0, 0, c.gps_week),
                   "DELTA-UTC: A0,A1,T,W");
-  h += HeaderLine(Format("%6d", LeapSecondsAt(first_epoch.whole)), "LEAP SECONDS");
+  h += HeaderLine(FormatText("%6d", LeapSecondsAt(first_epoch.whole)), "LEAP SECONDS");
   h += HeaderLine("", "END OF HEADER");
   return h;
 }
@@ -137,17 +96,10 @@ std::string NavigationBody(int64_t start_gps, double duration) {
     const CalendarTime c = ToCalendar(SimTime{toe, 0});
     for (int prn : constellation.Prns()) {
       const Ephemeris e = constellation.EphemerisAt(prn, toe);
-      out += Format("%2d %02d %2d %2d %2d %2d%5.1f", prn, c.year % 100, c.month, c.day, c.hour,
-                    c.minute, c.second) +
+      out += FormatText("%2d %02d %2d %2d %2d %2d%5.1f", prn, c.year % 100, c.month, c.day,
+                        c.hour, c.minute, c.second) +
              D19(e.af0) + D19(e.af1) + D19(e.af2) + "\n";
-      out += "   " + D19(e.iode) + D19(e.crs) + D19(e.delta_n) + D19(e.m0) + "\n";
-      out += "   " + D19(e.cuc) + D19(e.e) + D19(e.cus) + D19(e.sqrt_a) + "\n";
-      out += "   " + D19(e.toe) + D19(e.cic) + D19(e.omega0) + D19(e.cis) + "\n";
-      out += "   " + D19(e.i0) + D19(e.crc) + D19(e.omega) + D19(e.omega_dot) + "\n";
-      out += "   " + D19(e.idot) + D19(e.l2_codes) + D19(static_cast<double>(e.week)) +
-             D19(e.l2p_flag) + "\n";
-      out += "   " + D19(e.accuracy) + D19(e.health) + D19(e.tgd) + D19(e.iodc) + "\n";
-      out += "   " + D19(e.transmission_time) + D19(e.fit_interval) + "\n";
+      out += BroadcastOrbitLines(e, "   ");
     }
   }
   return out;

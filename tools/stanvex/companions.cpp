@@ -42,13 +42,18 @@ void WriteCompanions(const std::vector<std::string>& inputs, const std::string& 
       joined += text.str();
       if (!joined.empty() && joined.back() != '\n') joined += "\r\n";
     }
+    // Written under a temporary name created exclusively and never through a
+    // link, then renamed over the target: a failed write leaves the target
+    // as it was.
     const std::string temporary = target + ".part";
-    platform::DeleteFile(temporary.c_str());
-    std::ofstream out(temporary, std::ios::binary);
-    out << joined;
-    out.close();
-    if (!out || !platform::MoveFile(temporary.c_str(), target.c_str())) {
-      platform::DeleteFile(temporary.c_str());
+    std::FILE* out = platform::CreateNewFile(temporary.c_str());
+    bool written = out != nullptr;
+    if (out != nullptr) {
+      written = std::fwrite(joined.data(), 1, joined.size(), out) == joined.size();
+      written = std::fclose(out) == 0 && written;
+    }
+    if (!written || !platform::MoveFile(temporary.c_str(), target.c_str())) {
+      if (out != nullptr) platform::DeleteFile(temporary.c_str());
       throw CommandFailure{"cannot write " + target};
     }
   }
