@@ -65,8 +65,12 @@ bool NameFiles(const DeliveryFile& obn, Delivery* delivery) {
     CopyText(file.target, sizeof file.target, obn.target);
     ReplaceExtension(file.source, kExtensions[i]);
     ReplaceExtension(file.target, kExtensions[i]);
-    int staged = std::snprintf(file.staged, sizeof file.staged, "%s.part", file.target);
-    int aside = std::snprintf(file.setAside, sizeof file.setAside, "%s.old.part", file.target);
+    // Formatted from a copy: the compiler cannot tell the target apart from
+    // the names written beside it in the same record.
+    char target[sizeof file.target];
+    CopyText(target, sizeof target, file.target);
+    int staged = std::snprintf(file.staged, sizeof file.staged, "%s.part", target);
+    int aside = std::snprintf(file.setAside, sizeof file.setAside, "%s.old.part", target);
     if (staged < 0 || aside < 0 || static_cast<size_t>(aside) >= sizeof file.setAside) {
       SetLastErrorText("%s (the path %s is too long)", kMoveFailure, file.target);
       return false;

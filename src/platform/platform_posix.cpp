@@ -290,9 +290,11 @@ bool ReadHiddenLine(const char* prompt, char* out, size_t size) {
   termios quiet = saved;
   quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
   quiet.c_lflag |= ECHONL;
+  // Echo goes off before the prompt shows, and without flushing: a password
+  // typed as soon as the prompt appears is neither echoed nor thrown away.
+  if (::tcsetattr(0, TCSANOW, &quiet) != 0) return false;
   std::fputs(prompt, stderr);
   std::fflush(stderr);
-  if (::tcsetattr(0, TCSAFLUSH, &quiet) != 0) return false;
   std::string line;
   char c;
   bool ended = false;
@@ -304,7 +306,7 @@ bool ReadHiddenLine(const char* prompt, char* out, size_t size) {
     }
     line += c;
   }
-  ::tcsetattr(0, TCSAFLUSH, &saved);
+  ::tcsetattr(0, TCSANOW, &saved);
   if (!ended && line.empty()) return false;
   if (!line.empty() && line.back() == '\r') line.pop_back();
   std::snprintf(out, size, "%s", line.c_str());
