@@ -12,7 +12,8 @@
 #       (default: i686 into build-windows; x86_64 into build-windows64)
 #
 # Environment: WIN_ARCH (as --arch, default i686), JOBS (default 2),
-# STANVEX_WERROR (default ON).
+# STANVEX_WERROR (default ON), STANVEX_SHARED_DATA (the test data folder, when
+# not ../shared/data beside the sources).
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -128,7 +129,8 @@ cmake -S "$ROOT" -B "$BUILD" -G Ninja \
   -DSTANVEX_WERROR="$WERROR" \
   -DSTANVEX_MINIZIP_SOURCE="$MINIZIP" \
   -DSTANVEX_WIN_CURL_PREFIX="$CURL_PREFIX" \
-  -DSTANVEX_GTEST_SOURCE=/usr/src/googletest
+  -DSTANVEX_GTEST_SOURCE=/usr/src/googletest \
+  ${STANVEX_SHARED_DATA:+-DSTANVEX_SHARED_DATA="$STANVEX_SHARED_DATA"}
 cmake --build "$BUILD" -j"$JOBS"
 
 echo "windows-build: DLLs in $BUILD/out:"
