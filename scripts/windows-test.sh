@@ -21,12 +21,19 @@ bash "$ROOT/scripts/windows-build.sh" "$BUILD"
 # Windows (a test build, never shipped) and the tests run on that build under
 # wine64, so the Windows code paths are tested all the same. Without a working
 # wine64 either, exit 77 says "skipped".
+# The loaders among a package's files (dpkg -L lists the folder /usr/lib/wine
+# too, which no --version can start).
+package_program() {
+  dpkg -L "$1" 2>/dev/null | grep -E "$2" | while read -r f; do
+    if [ -f "$f" ] && [ -x "$f" ]; then echo "$f"; fi
+  done | head -n1
+}
 WINE=wine
-loader=$(dpkg -L wine32 2>/dev/null | grep -E '/wine$' | head -n1 || true)
+loader=$(package_program wine32 '/wine$' || true)
 if [ -n "$loader" ] && ! "$loader" --version >/dev/null 2>&1; then
   echo "windows-test: this kernel cannot run 32-bit programs ($loader --version fails;"
   echo "windows-test: 32-bit emulation disabled?): the 32-bit cross build passed"
-  wine64=$(dpkg -L wine64 2>/dev/null | grep -E '/wine/wine64$' | head -n1 || true)
+  wine64=$(package_program wine64 '/wine64$' || true)
   if [ -z "$wine64" ] || ! "$wine64" --version >/dev/null 2>&1; then
     echo "windows-test: no working wine64 either: the Windows tests are skipped"
     exit 77
