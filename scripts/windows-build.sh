@@ -1,19 +1,31 @@
 #!/bin/bash
 # Cross-builds the 32-bit Windows DLLs (stanvex.dll, RIN2OBN.DLL, IntObn.dll,
 # UNZIPDLL.DLL, UnZ.dll, svinet.dll) and the Windows test programs with
-# MinGW-w64 on a Debian 12 machine. Installs the cross toolchain, zlib for
+# MinGW-w64 on a Debian 12 machine; with WIN_ARCH=x86_64 the same project as
+# 64-bit Windows, a test build for kernels that cannot run 32-bit programs. Installs the cross toolchain, zlib for
 # MinGW, Wine and the test servers' Python modules when missing, fetches
 # minizip's sources from Debian's zlib source package and curl's from its
 # curl source package into the build folder, and builds a static libcurl
 # once. Safe to run again: nothing is fetched or built twice.
 #
-#   scripts/windows-build.sh [BUILD_DIR]     (default: build-windows)
+#   scripts/windows-build.sh [--arch i686|x86_64] [BUILD_DIR]
+#       (default: i686 into build-windows; x86_64 into build-windows64)
 #
-# Environment: JOBS (default 2), STANVEX_WERROR (default ON).
+# Environment: WIN_ARCH (as --arch, default i686), JOBS (default 2),
+# STANVEX_WERROR (default ON), STANVEX_SHARED_DATA (the test data folder, when
+# not ../shared/data beside the sources).
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-BUILD="${1:-$ROOT/build-windows}"
+ARCH="${WIN_ARCH:-i686}"
+if [ "${1:-}" = "--arch" ]; then ARCH="${2:?--arch needs i686 or x86_64}"; shift 2; fi
+case "$ARCH" in
+  i686) DEFAULT_BUILD="$ROOT/build-windows"; MINGW_PKG=i686 ;;
+  x86_64) DEFAULT_BUILD="$ROOT/build-windows64"; MINGW_PKG=x86-64 ;;
+  *) echo "windows-build: unknown architecture $ARCH (i686 or x86_64)" >&2; exit 2 ;;
+esac
+TRIPLET="$ARCH-w64-mingw32"
+BUILD="${1:-$DEFAULT_BUILD}"
 case "$BUILD" in /*) ;; *) BUILD="$PWD/$BUILD" ;; esac
 JOBS="${JOBS:-2}"
 WERROR="${STANVEX_WERROR:-ON}"
@@ -29,7 +41,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
   $SUDO apt-get update
 fi
-for pkg in cmake ninja-build make dpkg-dev g++-mingw-w64-i686 gcc-mingw-w64-i686 libz-mingw-w64-dev \
+for pkg in cmake ninja-build make dpkg-dev g++-mingw-w64-$MINGW_PKG gcc-mingw-w64-$MINGW_PKG libz-mingw-w64-dev \
            wine wine32:i386 libgnutls30:i386 libgtest-dev googletest openssl python3-openssl \
            python3-pyftpdlib; do
   have "$pkg" || missing+=("$pkg")
@@ -75,7 +87,8 @@ done
 # (lib/Makefile.mk, with its fixed Windows configuration) needs no configure
 # step, whose hundreds of cross-compiled checks cost many minutes. A stamp
 # holds the source version and the options; a change of either builds it
-# again.
+# again. Each architecture builds in its own folder, so the sources' lib/
+# holds one architecture's objects at a time.
 CURL_PREFIX="$BUILD/curl"
 curl_cppflags="-DCURL_STATICLIB -DCURL_DISABLE_DICT -DCURL_DISABLE_GOPHER -DCURL_DISABLE_IMAP \
 -DCURL_DISABLE_LDAP -DCURL_DISABLE_LDAPS -DCURL_DISABLE_MQTT -DCURL_DISABLE_POP3 -DCURL_DISABLE_RTSP \
@@ -91,15 +104,17 @@ if [ -z "$CURL_SRC" ] || [ ! -f "$CURL_SRC/lib/Makefile.mk" ]; then
 fi
 CURL_SRC="${CURL_SRC%/}"
 curl_stamp="$(basename "$CURL_SRC") $curl_features $curl_cppflags"
+# The 32-bit stamp keeps its old form, so existing builds are not rebuilt.
+[ "$ARCH" = i686 ] || curl_stamp="$curl_stamp $TRIPLET"
 if [ ! -f "$CURL_PREFIX/lib/libcurl.a" ] || [ "$(cat "$CURL_PREFIX/stamp" 2>/dev/null)" != "$curl_stamp" ]; then
   echo "windows-build: building libcurl ($(basename "$CURL_SRC"), Schannel) into $CURL_PREFIX"
   curl_start=$(date +%s)
-  rm -rf "$CURL_PREFIX" "$CURL_SRC/lib/i686-w64-mingw32" "$CURL_SRC/lib/libcurl.a"
-  mkdir -p "$CURL_SRC/lib/i686-w64-mingw32" "$CURL_PREFIX/lib" "$CURL_PREFIX/include"
+  rm -rf "$CURL_PREFIX" "$CURL_SRC"/lib/*-w64-mingw32 "$CURL_SRC/lib/libcurl.a"
+  mkdir -p "$CURL_SRC/lib/$TRIPLET" "$CURL_PREFIX/lib" "$CURL_PREFIX/include"
   # Flags go through the environment: the makefile adds its own to them.
   CPPFLAGS="$curl_cppflags" CFLAGS="-O2" \
-    make -C "$CURL_SRC/lib" -f Makefile.mk -j"$JOBS" TRIPLET=i686-w64-mingw32 \
-      CROSSPREFIX=i686-w64-mingw32- CFG="$curl_features" libcurl.a >"$BUILD/curl-build.log" 2>&1 ||
+    make -C "$CURL_SRC/lib" -f Makefile.mk -j"$JOBS" TRIPLET="$TRIPLET" \
+      CROSSPREFIX="$TRIPLET-" CFG="$curl_features" libcurl.a >"$BUILD/curl-build.log" 2>&1 ||
     { tail -n 50 "$BUILD/curl-build.log"; exit 1; }
   cp "$CURL_SRC/lib/libcurl.a" "$CURL_PREFIX/lib/"
   cp -r "$CURL_SRC/include/curl" "$CURL_PREFIX/include/"
@@ -109,12 +124,13 @@ fi
 
 # ---- configure and build ------------------------------------------------------
 cmake -S "$ROOT" -B "$BUILD" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
+  -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$ARCH.cmake" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DSTANVEX_WERROR="$WERROR" \
   -DSTANVEX_MINIZIP_SOURCE="$MINIZIP" \
   -DSTANVEX_WIN_CURL_PREFIX="$CURL_PREFIX" \
-  -DSTANVEX_GTEST_SOURCE=/usr/src/googletest
+  -DSTANVEX_GTEST_SOURCE=/usr/src/googletest \
+  ${STANVEX_SHARED_DATA:+-DSTANVEX_SHARED_DATA="$STANVEX_SHARED_DATA"}
 cmake --build "$BUILD" -j"$JOBS"
 
 echo "windows-build: DLLs in $BUILD/out:"

@@ -70,6 +70,13 @@ bool ParseReal(const std::string& line, size_t start, size_t width, double& valu
   // the field come back unchanged.
   if (power < 0 && power >= -22)
     result /= std::pow(10.0, -power);
+#if defined(_WIN64)
+  // MinGW-w64's x86-64 pow() is several units in the last place off for
+  // negative exponents (pow(10, -24) gives 1.0000000000000025e-24) and exact
+  // for positive ones: divide there too.
+  else if (power < 0 && power >= -308)
+    result /= std::pow(10.0, -power);
+#endif
   else if (power != 0)
     result *= std::pow(10.0, power);
   value = negative ? -result : result;

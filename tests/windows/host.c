@@ -114,9 +114,12 @@ int main(int argc, char **argv) {
             "usage: host CATALOGUE_DIR WORK_DIR DEST_DIR LAT LON START END INTERVAL NAME [MODE]\n");
     return 2;
   }
+  /* Serv_Sta holds the two array addresses, pointer-sized: 24 bytes on 32-bit
+   * Windows, 32 on the 64-bit test build. */
   Check(sizeof(StatusRecord) == 560 && sizeof(StationRecord) == 98 &&
-            sizeof(ServiceRecord) == 1041 && sizeof(Serv_Sta) == 24 && sizeof(AvgPosition) == 20,
-        "record sizes 560, 98, 1041, 24, 20");
+            sizeof(ServiceRecord) == 1041 && sizeof(Serv_Sta) == 16 + 2 * sizeof(void *) &&
+            sizeof(AvgPosition) == 20,
+        "record sizes 560, 98, 1041, 16 + two addresses, 20");
 
   library = LoadLibraryA("stanvex.dll");
   if (library == NULL) {

@@ -61,7 +61,10 @@ def port_21_free(address):
 
 
 def wine(environment, out_dir, *arguments):
-    return subprocess.run(["wine", os.path.join(out_dir, arguments[0])] + list(arguments[1:]),
+    # STANVEX_WINE names the loader the build's programs need (wine64 for
+    # the 64-bit test build).
+    loader = environment.get("STANVEX_WINE") or "wine"
+    return subprocess.run([loader, os.path.join(out_dir, arguments[0])] + list(arguments[1:]),
                           cwd=out_dir, env=environment, stdout=subprocess.PIPE,
                           stderr=subprocess.STDOUT, text=True, errors="replace", timeout=300)
 
