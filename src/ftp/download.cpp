@@ -48,6 +48,22 @@ class SessionCloser {
 
 bool Stopped() { return FtpStopCount.load() != 0; }
 
+// The cause of the last failed transfer, for the retry and alternative
+// decisions. The system's wininet on Windows reports every refusal of an FTP
+// server, a missing file among them, as ERROR_INTERNET_EXTENDED_ERROR (the
+// reply itself is read separately); from that library such a failure counts
+// as a missing file: it is not retried, and the next alternative or the
+// compact file is tried. Our own library reports a missing file by its code.
+uint32_t FailureCause() {
+  uint32_t error = Transfer.lastError.load();
+#if defined(_WIN32)
+  if (error == ERROR_INTERNET_EXTENDED_ERROR &&
+      std::strcmp(Internet.name, kSystemInternetLibrary) == 0)
+    return ERROR_INTERNET_ITEM_NOT_FOUND;
+#endif
+  return error;
+}
+
 // Ordinal words for the retry texts.
 const char* const kAttemptWords[] = {"first", "second", "third"};
 
@@ -63,7 +79,7 @@ bool WithRetries(Attempt attempt, const char* what, const char* stopHeading,
   for (int retry = 1;; ++retry) {
     if (attempt()) return true;
     if (Stopped()) return false;
-    if (retry > kMaxRetries || !IsTransientFailure(Transfer.lastError.load())) return false;
+    if (retry > kMaxRetries || !IsTransientFailure(FailureCause())) return false;
     uint32_t pause = RetryPauseMs(retry);
     char text[kTextSize];
     std::snprintf(text, sizeof text, "Trying again in %d s (%s attempt of %d): %s",
@@ -198,7 +214,7 @@ Fetched FetchFromAddresses(ServiceConnections* connections, const FileChoices* f
           return Fetched::kArrived;
         }
         if (Stopped()) return Fetched::kStopped;
-        uint32_t cause = Transfer.lastError.load();
+        uint32_t cause = FailureCause();
         if (IsLocalFileFailure(cause)) return Fetched::kLocalFailure;
         if (cause != ERROR_INTERNET_ITEM_NOT_FOUND || *connection == nullptr) leave_address = true;
       }
