@@ -42,7 +42,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO apt-get update
 fi
 for pkg in cmake ninja-build make dpkg-dev g++-mingw-w64-$MINGW_PKG gcc-mingw-w64-$MINGW_PKG libz-mingw-w64-dev \
-           wine wine32:i386 libgnutls30:i386 libgtest-dev googletest openssl python3-openssl \
+           wine wine32:i386 wine64 libgnutls30:i386 libgnutls30 libgtest-dev googletest openssl python3-openssl \
            python3-pyftpdlib; do
   have "$pkg" || missing+=("$pkg")
 done
