@@ -12,7 +12,9 @@
 #       (default: i686 into build-windows; x86_64 into build-windows64)
 #
 # Environment: WIN_ARCH (as --arch, default i686), JOBS (default 2),
-# STANVEX_WERROR (default ON), STANVEX_SHARED_DATA (the test data folder, when
+# STANVEX_WERROR (default ON), STANVEX_WIN_TESTS (default ON; OFF builds only
+# the shipped DLLs and programs), STANVEX_WIN_SETUP_ONLY (1: install the
+# packages and stop), STANVEX_SHARED_DATA (the test data folder, when
 # not ../shared/data beside the sources).
 set -euo pipefail
 
@@ -51,6 +53,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
 fi
+
+[ "${STANVEX_WIN_SETUP_ONLY:-0}" = 1 ] && exit 0
 
 # ---- minizip sources from Debian's zlib source package -----------------------
 SRC="$BUILD/sources"
@@ -127,6 +131,7 @@ cmake -S "$ROOT" -B "$BUILD" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$ARCH.cmake" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DSTANVEX_WERROR="$WERROR" \
+  -DSTANVEX_TESTS="${STANVEX_WIN_TESTS:-ON}" \
   -DSTANVEX_MINIZIP_SOURCE="$MINIZIP" \
   -DSTANVEX_WIN_CURL_PREFIX="$CURL_PREFIX" \
   -DSTANVEX_GTEST_SOURCE=/usr/src/googletest \

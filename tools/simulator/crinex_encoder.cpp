@@ -298,6 +298,7 @@ bool EncodeEpoch(Encoder& e, LineReader& reader, const std::string& line) {
   std::string compact_line = Column(line, 0, 32);
   for (const std::string& id : satellites) compact_line += id;
   TrimRight(&compact_line);
+  if (compact_line.empty()) return e.Fail(reader, "blank epoch line");
 
   // Receiver clock offset in nanoseconds, when given.
   const std::string clock_text = Column(line, 68, 12);
