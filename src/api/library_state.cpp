@@ -91,25 +91,3 @@ void ResetLibraryStateForTesting() {
 }
 
 }  // namespace stanvex
-
-using namespace stanvex;
-
-extern "C" {
-
-STANVEX_API StatusCallback STANVEX_CALL SetCallBack(StatusCallback callback) {
-  RegisteredCallBack.store(callback);
-  return callback;
-}
-
-STANVEX_API int32_t STANVEX_CALL iGetLastError(char* buffer) {
-  if (buffer == nullptr) return -1;
-  CopyText(buffer, kTextSize, LastErrorText);
-  return 0;
-}
-
-STANVEX_API int32_t STANVEX_CALL StopFtpProcessing(void) {
-  FtpStopCount.fetch_add(1);
-  return 0;
-}
-
-}  // extern "C"

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "api/library_state.h"
+#include "api/result.h"
 #include "platform/platform.h"
 #include "stanvex.h"
 
@@ -77,20 +78,12 @@ bool IsPlainFileName(const char* name, size_t size) {
   return true;
 }
 
-}  // namespace stanvex
-
-using namespace stanvex;
-
-extern "C" STANVEX_API int32_t STANVEX_CALL ChangeTempDir(const char* directory) {
-  if (directory == nullptr) {
-    SetLastErrorText("Error: the directory %s does not exist", "");
-    return -1;
-  }
-  if (CheckDirectory(directory) != 0) return -1;
-  if (std::strlen(directory) >= kDirectorySize) {
-    SetLastErrorText("Error: the directory %s is too long", directory);
-    return -1;
-  }
+Result SetWorkingDirectory(const char* directory) {
+  if (CheckDirectory(directory) != 0) return Result::FailureFromLastError();
+  if (std::strlen(directory) >= kDirectorySize)
+    return Result::Failure(nullptr, "Error: the directory %s is too long", directory);
   CopyText(WorkingDirectory, sizeof WorkingDirectory, directory);
-  return 0;
+  return Result::Success();
 }
+
+}  // namespace stanvex

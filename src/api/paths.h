@@ -5,6 +5,8 @@
 
 #include <cstddef>
 
+#include "api/result.h"
+
 namespace stanvex {
 
 constexpr size_t kPathSize = 256;     // name buffers given to JoinPath
@@ -36,6 +38,12 @@ void ReplaceExtension(char* name, const char* extension);
 // and not "." or "..". Names formed from catalogue values (which arrive by
 // plain FTP) are checked with it before any file is made under them.
 bool IsPlainFileName(const char* name, size_t size = kPathSize);
+
+// Makes directory (not null) the WorkingDirectory where every temporary file
+// of a request lives: fails with CheckDirectory's text when it cannot be
+// entered, or "Error: the directory " + directory + " is too long" when it
+// does not fit (WorkingDirectory is then unchanged). The export ChangeTempDir.
+Result SetWorkingDirectory(const char* directory);
 
 }  // namespace stanvex
 

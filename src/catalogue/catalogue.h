@@ -11,9 +11,13 @@
 #include <cstdio>
 #include <vector>
 
+#include "api/result.h"
 #include "stanvex.h"
 
 namespace stanvex {
+
+// The heading of every failure of a catalogue load after the files are joined.
+inline constexpr char kCatalogueLoadHeading[] = "Error in Initalization";
 
 constexpr int32_t kMaxStations = 8192;
 constexpr int32_t kMaxServices = 32;
@@ -107,6 +111,26 @@ const char* ServiceAddress(const ServiceRecord* service, int32_t index);
 // Call iInitalizeNEW first" in LastErrorText when there is none (before the
 // first load, after vClearMem, after a failed load).
 Serv_Sta* RequireLoadedCatalogue();
+
+// The first half of iInitalizeNEW: joins manufact.dwn and user.dwn of
+// catalogueDirectory into its combined.dwn, whose path goes into combined (a
+// kPathSize buffer). The host's directory text is not written to. Fails
+// without a heading: "Path is too long ...", "Could not open temporary file
+// '...'", "Memory Allocation Error in ConcatenateTwoASCIIFiles" or
+// "Disk-full writing to '...'".
+Result JoinCatalogueFiles(const char* catalogueDirectory, char* combined);
+
+// The second half of iInitalizeNEW, once catalogue (not null) has the record
+// sizes checked: saves the current directory in SavedDirectory, takes
+// workingDirectory as WorkingDirectory, releases the arrays the record still
+// refers to, clears it and loads combined into it. The record becomes
+// LoadedCatalogue whatever the outcome; failures carry kCatalogueLoadHeading.
+Result LoadCatalogue(const char* combined, const char* workingDirectory, Serv_Sta* catalogue);
+
+// vClearMem: releases the arrays catalogue (not null) refers to when this
+// library made them and has not released them yet; any other values are
+// left alone.
+void ReleaseCatalogue(Serv_Sta* catalogue);
 
 // Releases the arrays of the loaded catalogue, if any, and marks it unloaded.
 void ReleaseLoadedCatalogue();

@@ -1,5 +1,5 @@
-// iInitalizeNEW and vClearMem: loading the catalogue into the host's record
-// and releasing it, and the library's knowledge of what is loaded.
+// Loading the catalogue into the host's record (iInitalizeNEW) and releasing
+// it (vClearMem), and the library's knowledge of what is loaded.
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -14,8 +14,6 @@
 namespace stanvex {
 
 namespace {
-
-constexpr const char* kInitHeading = "Error in Initalization";
 
 // Arrays made by iInitalizeNEW and not yet released. The host may keep
 // several records; only arrays listed here are ever released.
@@ -59,13 +57,10 @@ void Release(StationRecord* stations, ServiceRecord* services) {
 }
 
 // Steps after the record is cleared: open, count, check, make and fill.
-int LoadCombined(const char* combined, Serv_Sta* catalogue) {
+Result LoadCombined(const char* combined, Serv_Sta* catalogue) {
   FILE* file = std::fopen(combined, "rb");
-  if (file == nullptr) {
-    FrameError(kInitHeading);
-    SetLastErrorText("Error Unable to OPEN Input File %s", combined);
-    return -1;
-  }
+  if (file == nullptr)
+    return Result::Failure(kCatalogueLoadHeading, "Error Unable to OPEN Input File %s", combined);
   int32_t stations = CountBlocks(file, "Station");
   int32_t services = CountBlocks(file, "Service");
   const char* problem = nullptr;
@@ -108,12 +103,8 @@ int LoadCombined(const char* combined, Serv_Sta* catalogue) {
     catalogue->iNumServices = services;
   }
   std::fclose(file);
-  if (problem != nullptr) {
-    FrameError(kInitHeading);
-    SetLastErrorText("%s%s", problem, combined);
-    return -1;
-  }
-  return 0;
+  if (problem != nullptr) return Result::Failure(kCatalogueLoadHeading, "%s%s", problem, combined);
+  return Result::Success();
 }
 
 }  // namespace
@@ -195,56 +186,30 @@ ServiceRecord* FindService(const char* id) {
   return nullptr;
 }
 
-}  // namespace stanvex
-
-using namespace stanvex;
-
-extern "C" {
-
-STANVEX_API int32_t STANVEX_CALL iInitalizeNEW(char* catalogueDirectory,
-                                               const char* workingDirectory, Serv_Sta* catalogue) {
+Result JoinCatalogueFiles(const char* catalogueDirectory, char* combined) {
   // The host's directory text is never written to: JoinPath works on copies.
   char directory[kPathSize];
   CopyText(directory, sizeof directory, catalogueDirectory);
   char manufact[kPathSize] = "manufact.dwn";
   char user[kPathSize] = "user.dwn";
-  char combined[kPathSize] = "combined.dwn";
+  CopyText(combined, kPathSize, "combined.dwn");
   if (JoinPath(directory, manufact) != 0 || JoinPath(directory, user) != 0 ||
       JoinPath(directory, combined) != 0)
-    return -1;
+    return Result::FailureFromLastError();
 
   switch (ConcatenateTwoASCIIFiles(manufact, user, combined)) {
     case -1:
-      SetLastErrorText("Could not open temporary file '%s'", combined);
-      return -1;
+      return Result::Failure(nullptr, "Could not open temporary file '%s'", combined);
     case -2:
-      SetLastErrorText("Memory Allocation Error in ConcatenateTwoASCIIFiles");
-      return -1;
+      return Result::Failure(nullptr, "Memory Allocation Error in ConcatenateTwoASCIIFiles");
     case -3:
-      SetLastErrorText("Disk-full writing to '%s'", combined);
-      return -1;
+      return Result::Failure(nullptr, "Disk-full writing to '%s'", combined);
     default:
-      break;
+      return Result::Success();
   }
+}
 
-  FrameStatus = MakeFrameStatus();
-  FrameSend(STATUS_TEXT, "Initalize Starting");
-  if (catalogue == nullptr) {
-    FrameError(kInitHeading);
-    SetLastErrorText("The Serv_Sta struct has not been initalized");
-    return -1;
-  }
-  if (catalogue->iServiceSize != kServiceRecordSize) {
-    FrameError(kInitHeading);
-    SetLastErrorText("Error invalid structure size for service struct Stanvex.dll ");
-    return -1;
-  }
-  if (catalogue->iStationSize != kStationRecordSize) {
-    FrameError(kInitHeading);
-    SetLastErrorText("Error invalid structure size for station struct Stanvex.dll");
-    return -1;
-  }
-
+Result LoadCatalogue(const char* combined, const char* workingDirectory, Serv_Sta* catalogue) {
   if (!platform::GetCurrentDir(SavedDirectory, sizeof SavedDirectory)) SavedDirectory[0] = '\0';
   // Arrays this record still refers to become unreachable once it is
   // cleared, so they are released now.
@@ -257,9 +222,6 @@ STANVEX_API int32_t STANVEX_CALL iInitalizeNEW(char* catalogueDirectory,
   return LoadCombined(combined, catalogue);
 }
 
-STANVEX_API void STANVEX_CALL vClearMem(Serv_Sta* catalogue) {
-  if (catalogue == nullptr) return;
-  Release(catalogue->pStations, catalogue->pServices);
-}
+void ReleaseCatalogue(Serv_Sta* catalogue) { Release(catalogue->pStations, catalogue->pServices); }
 
-}  // extern "C"
+}  // namespace stanvex

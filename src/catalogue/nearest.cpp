@@ -1,5 +1,5 @@
-// iFindClosestStation: the stations of the loaded catalogue nearest to a
-// position.
+// The stations of the loaded catalogue nearest to a position (the work of
+// iFindClosestStation).
 #include "catalogue/nearest.h"
 
 #include <cctype>
@@ -14,7 +14,6 @@ namespace stanvex {
 
 namespace {
 
-constexpr const char* kHeading = "Error in iFindClosestStation";
 constexpr double kEarthRadius = 6371000.0;
 const double kPi = std::acos(-1.0);
 
@@ -60,34 +59,10 @@ double StationDistance(const StationRecord& station, double latitude, double lon
   return std::sqrt(x * x + y * y);
 }
 
-}  // namespace stanvex
-
-using namespace stanvex;
-
-extern "C" STANVEX_API int32_t STANVEX_CALL iFindClosestStation(double latitude, double longitude,
-                                                                double maximumDistance,
-                                                                StationRecord** found,
-                                                                int32_t wanted, int32_t* iNumStat) {
-  if (wanted < 1) {
-    FrameError(kHeading);
-    SetLastErrorText("ERROR less then 1 number of stations selected in Find Closest Station");
-    return -1;
-  }
-  if (iNumStat == nullptr) {
-    FrameError(kHeading);
-    SetLastErrorText("Error iNumStat pointer has not been intitalized!");
-    return -1;
-  }
-  if (found == nullptr) {
-    FrameError(kHeading);
-    SetLastErrorText("Error station array pointer has not been intitalized!");
-    return -1;
-  }
+Result FindClosestStations(double latitude, double longitude, double maximumDistance,
+                           int32_t wanted, std::vector<StationRecord*>* found) {
   Serv_Sta* catalogue = RequireLoadedCatalogue();
-  if (catalogue == nullptr) {
-    FrameError(kHeading);
-    return -1;
-  }
+  if (catalogue == nullptr) return Result::FailureFromLastError(kNearestHeading);
 
   size_t room = static_cast<size_t>(wanted);
   std::vector<Candidate> list;
@@ -118,7 +93,9 @@ extern "C" STANVEX_API int32_t STANVEX_CALL iFindClosestStation(double latitude,
   }
   if (!sorted) SortAll(list);
 
-  *iNumStat = static_cast<int32_t>(list.size());
-  for (size_t k = 0; k < list.size(); ++k) found[k] = &catalogue->pStations[list[k].station];
-  return 0;
+  found->clear();
+  for (const Candidate& candidate : list) found->push_back(&catalogue->pStations[candidate.station]);
+  return Result::Success();
 }
+
+}  // namespace stanvex

@@ -420,19 +420,15 @@ void SetCatalogueServerForTesting(const char* host) {
            host != nullptr ? host : STANVEX_CATALOGUE_SERVER);
 }
 
-}  // namespace stanvex
-
-extern "C" STANVEX_API int32_t STANVEX_CALL iGetManfactFile(char* directory) {
-  using namespace stanvex;
-  if (directory == nullptr) {
-    SetLastErrorText("Error: the directory (null) does not exist");
-    return -1;
-  }
+Result FetchCatalogueFile(const char* directory) {
   char name[kPathSize] = "manufact.dwn";
   // JoinPath may add a separator to the directory: work on a copy, never on
   // the host's buffer.
   char folder[2 * kPathSize];
   CopyText(folder, sizeof folder, directory);
-  if (JoinPath(folder, name) != 0) return -1;
-  return DownloadCatalogueFile(name) == 0 ? 0 : -1;
+  if (JoinPath(folder, name) != 0 || DownloadCatalogueFile(name) != 0)
+    return Result::FailureFromLastError();
+  return Result::Success();
 }
+
+}  // namespace stanvex

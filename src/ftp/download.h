@@ -6,6 +6,7 @@
 #ifndef STANVEX_FTP_DOWNLOAD_H
 #define STANVEX_FTP_DOWNLOAD_H
 
+#include "api/result.h"
 #include "ftp/connection.h"
 #include "pipeline/day_job.h"
 
@@ -39,6 +40,11 @@ int GetIgsNavFile(FtpSession* session, HINTERNET* connection, DayJob* job);
 
 // Fetches manufact.dwn from the catalogue server into localPath. 0 or -1.
 int DownloadCatalogueFile(const char* localPath);
+
+// iGetManfactFile: fetches manufact.dwn into directory (not null; the
+// host's text is not written to). Fails with the path's or the transfer's
+// reason; the transfer has sent its own heading.
+Result FetchCatalogueFile(const char* directory);
 
 // The catalogue server's host (the build's STANVEX_CATALOGUE_SERVER unless a
 // test changed it).

@@ -23,19 +23,10 @@ double SowToGpsSeconds(double secondsOfWeek, int32_t referenceWeek, double refer
   return secondsOfWeek + (week - 1) * kWeek;
 }
 
-}  // namespace stanvex
-
-using namespace stanvex;
-
-extern "C" STANVEX_API void STANVEX_CALL NewGetAvgOBNPos(const char* path, AvgPosition* average,
-                                                         double* start, double* end,
-                                                         int32_t* valid) {
-  if (valid != nullptr) *valid = 0;
+Result AverageObnPosition(const char* path, ObnAverage* average) {
+  *average = ObnAverage{};
   ObnFile* file = OpenObnForRead(path, kObnBufferSize);
-  if (file == nullptr) {
-    if (average != nullptr) std::memset(average, 0, sizeof *average);
-    return;
-  }
+  if (file == nullptr) return Result::FailureFromLastError();
 
   ObnPositionRecord position;
   ObnMeasurementRecord measurements[kObnReaderRoom];
@@ -59,20 +50,21 @@ extern "C" STANVEX_API void STANVEX_CALL NewGetAvgOBNPos(const char* path, AvgPo
   }
   CloseObn(file);
 
-  if (average != nullptr) {
-    average->position1 = positions > 0 ? sum1 / static_cast<double>(positions) : 0.0;
-    average->position2 = positions > 0 ? sum2 / static_cast<double>(positions) : 0.0;
-  }
-  if (!haveSpan) return;
+  average->position1 = positions > 0 ? sum1 / static_cast<double>(positions) : 0.0;
+  average->position2 = positions > 0 ? sum2 / static_cast<double>(positions) : 0.0;
+  if (!haveSpan) return Result::Success();
 
   char nvbName[kPathSize];
-  if (std::strlen(path) + 4 >= kPathSize) return;
+  if (std::strlen(path) + 4 >= kPathSize) return Result::Success();
   CopyText(nvbName, sizeof nvbName, path);
   ReplaceExtension(nvbName, ".nvb");
   int32_t week = 0;
   double referenceSeconds = 0.0;
-  if (GetNvbReference(nvbName, &week, &referenceSeconds) != 0) return;
-  if (start != nullptr) *start = SowToGpsSeconds(firstTime, week, referenceSeconds);
-  if (end != nullptr) *end = SowToGpsSeconds(lastTime, week, referenceSeconds);
-  if (valid != nullptr) *valid = 1;
+  if (GetNvbReference(nvbName, &week, &referenceSeconds) != 0) return Result::Success();
+  average->start = SowToGpsSeconds(firstTime, week, referenceSeconds);
+  average->end = SowToGpsSeconds(lastTime, week, referenceSeconds);
+  average->spanValid = true;
+  return Result::Success();
 }
+
+}  // namespace stanvex

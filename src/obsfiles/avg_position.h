@@ -1,11 +1,29 @@
-// The average position and usable span of an OBN file (the export
+// The average position and usable span of an OBN file (the work of
 // NewGetAvgOBNPos) and the week arithmetic it needs.
 #ifndef STANVEX_OBSFILES_AVG_POSITION_H
 #define STANVEX_OBSFILES_AVG_POSITION_H
 
 #include <cstdint>
 
+#include "api/result.h"
+
 namespace stanvex {
+
+struct ObnAverage {
+  double position1 = 0.0;  // average latitude of the solved epochs, decimal degrees
+  double position2 = 0.0;  // average longitude
+  bool spanValid = false;  // start and end hold the usable span
+  double start = 0.0;      // GPS seconds of the first epoch with more than 3 satellites
+  double end = 0.0;        // GPS seconds of the last one
+};
+
+// Reads the OBN file at path: the average of the positions of the epochs
+// that have a solution (flag bit 0 and a non-zero position; 0 when none),
+// and the span of the epochs with more than 3 satellites, made full GPS
+// seconds with the reference of the ".nvb" beside it (spanValid false when
+// there is no such epoch or no usable NVB). Fails, with the reader's reason,
+// only when the file cannot be opened.
+Result AverageObnPosition(const char* path, ObnAverage* average);
 
 // The full GPS time (seconds since 1980-01-06) of an epoch at secondsOfWeek,
 // given a reference ephemeris at referenceSeconds of referenceWeek. Weeks

@@ -269,12 +269,12 @@ int ResampleObn(const char* input, const char* output, double interval) {
   return Thin(inputs, outputs, interval);
 }
 
-}  // namespace stanvex
-
-extern "C" STANVEX_API int32_t STANVEX_CALL StopInerpolation(void) {
-  stanvex::stop_callers.fetch_add(1);
+int32_t StopRunningInterpolation() {
+  stop_callers.fetch_add(1);
   int32_t result = 0;
-  if (StopInterpolationFunction stop = stanvex::published_stop.load()) result = stop();
-  stanvex::stop_callers.fetch_sub(1);
+  if (StopInterpolationFunction stop = published_stop.load()) result = stop();
+  stop_callers.fetch_sub(1);
   return result;
 }
+
+}  // namespace stanvex

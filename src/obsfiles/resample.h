@@ -27,6 +27,11 @@ int ResampleObn(const char* input, const char* output, double interval);
 constexpr double kNoIntervalSeconds = 1000.0;
 constexpr int kIntervalScanEpochs = 30;
 
+// StopInerpolation: calls the stop function of the interpolation library
+// while ResampleObn runs it and returns its result; 0 when none runs. Any
+// thread may call it.
+int32_t StopRunningInterpolation();
+
 // The two callbacks handed to the interpolation library; exposed for tests.
 void STANVEX_CALL InterpolationProgress(int32_t unused, int32_t percent);
 void STANVEX_CALL InterpolationMessage(int32_t unused, const char* text);

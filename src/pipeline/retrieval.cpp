@@ -25,20 +25,12 @@ namespace {
 
 constexpr int kMaxDays = 3;
 constexpr size_t kJoinedNameScan = 58;
-const char kRequestHeading[] = "Error in iFTP";
 
-// Validation failures send the heading first, then leave their reason.
-int FailValidation(const char* reason) {
-  FrameError(kRequestHeading);
-  SetLastErrorText("%s", reason);
-  return -1;
-}
+// Validation failures: the request's heading with their own reason.
+Result FailValidation(const char* reason) { return Result::Failure(kRequestHeading, "%s", reason); }
 
 // Step failures: the step has already left its reason in LastErrorText.
-int FailStep(const char* heading) {
-  FrameError(heading);
-  return -1;
-}
+Result FailStep(const char* heading) { return Result::FailureFromLastError(heading); }
 
 struct Window {
   GpsTime start;
@@ -46,9 +38,9 @@ struct Window {
   int32_t extraDays;
 };
 
-// Unpacks, decodes and converts one downloaded day. 0 on success, or -1
-// after sending the failing step's heading.
-int ProcessDay(DayJob& job, int converterOption, int removeRinex) {
+// Unpacks, decodes and converts one downloaded day; a failure carries the
+// failing step's heading.
+Result ProcessDay(DayJob& job, int converterOption, int removeRinex) {
   if (job.compactUsed == 1) {
     FrameSend(STATUS_TEXT, "Unzipping Compressed Rinex File");
     FrameSend(STATUS_FILE_NAME, job.localCompact);
@@ -73,7 +65,7 @@ int ProcessDay(DayJob& job, int converterOption, int removeRinex) {
   if (!ConvertRinexToObn(job.plainObs, job.plainNav, job.obnName, converterOption, removeRinex,
                          sizeof job.obnName))
     return FailStep("Error in Conversion from Rinex to OBN");
-  return 0;
+  return Result::Success();
 }
 
 // Gives the spliced files (OBN and companions) the output name.
@@ -90,22 +82,8 @@ void RenameToOutput(const char* spliced, const char* output) {
   }
 }
 
-struct Request {
-  double start;
-  double end;
-  StationRecord* station;
-  char* destination;
-  double interval;
-  char* deliveredPath;
-  char* user;
-  char* password;
-  int copyOver;
-  int converterOption;
-  int removeRinex;
-};
-
-// Steps 4 to 7 of the checks and the window. 0, or -1 after reporting.
-int CheckRequest(const Request& request, ServiceRecord** service, Window* window) {
+// Steps 4 to 7 of the checks and the window.
+Result CheckRequest(const RetrievalRequest& request, ServiceRecord** service, Window* window) {
   if (platform::SameDirectory(request.destination, WorkingDirectory) ||
       platform::SameFileName(request.destination, WorkingDirectory))
     return FailValidation(
@@ -124,23 +102,18 @@ int CheckRequest(const Request& request, ServiceRecord** service, Window* window
     // day's files outside the working and destination folders.
     for (char* c = name; *c != '\0'; ++c)
       if (static_cast<unsigned char>(*c) < 0x20 || *c == 0x7f) *c = '?';
-    FrameError(kRequestHeading);
-    SetLastErrorText("Error the station name \"%s\" can not be used as a file name", name);
-    return -1;
+    return Result::Failure(kRequestHeading,
+                           "Error the station name \"%s\" can not be used as a file name", name);
   }
   char serv[sizeof request.station->serv + 1];
   CopyText(serv, sizeof serv, request.station->serv);
   *service = FindService(serv);
-  if (*service == nullptr) {
-    FrameError(kRequestHeading);
-    SetLastErrorText("Error can not find the stations service %s in the station file", serv);
-    return -1;
-  }
-  if (const char* reason = UnusableServiceReason(**service)) {
-    FrameError(kRequestHeading);
-    SetLastErrorText("Error the service %s can not be used: %s", serv, reason);
-    return -1;
-  }
+  if (*service == nullptr)
+    return Result::Failure(kRequestHeading,
+                           "Error can not find the stations service %s in the station file", serv);
+  if (const char* reason = UnusableServiceReason(**service))
+    return Result::Failure(kRequestHeading, "Error the service %s can not be used: %s", serv,
+                           reason);
   if (request.start > request.end)
     return FailValidation("Invalid Time Range the Start time can not be larger then the end time");
   // GPS seconds before the epoch have no calendar breakdown.
@@ -153,12 +126,12 @@ int CheckRequest(const Request& request, ServiceRecord** service, Window* window
   window->start.ComputeFromSeconds();
   window->end.ComputeFromSeconds();
   window->extraDays = ExtraDaysOfWindow(window->start.seconds, window->end.seconds);
-  return 0;
+  return Result::Success();
 }
 
-int RunRequest(const Request& request) {
-  if (request.destination == nullptr)
-    return FailValidation("Error the pointer cDirectory has not bee initalized");
+}  // namespace
+
+Result RunRetrieval(const RetrievalRequest& request) {
   if (CheckDirectory(request.destination) != 0 || CheckDirectory(WorkingDirectory) != 0)
     return FailStep(kRequestHeading);
   platform::SetCurrentDir(WorkingDirectory);
@@ -167,7 +140,8 @@ int RunRequest(const Request& request) {
 
   ServiceRecord* service = nullptr;
   Window window{};
-  if (CheckRequest(request, &service, &window) != 0) return -1;
+  Result checked = CheckRequest(request, &service, &window);
+  if (!checked.ok) return checked;
 
   char output[kPathSize];
   MakeOutputName(*request.station, window.start.dayOfYear, output, sizeof output);
@@ -196,12 +170,14 @@ int RunRequest(const Request& request) {
   char days[kMaxDays][kDailyNameSize] = {};
   for (int32_t i = 0; i <= n; ++i) {
     if (i > 0) job.day.seconds += kSecondsPerDay;
-    if (!DownloadDay(&job)) return -1;
+    // The transfer has sent its own heading.
+    if (!DownloadDay(&job)) return Result::FailureFromLastError();
     if (i == 0) {
       CopyText(output, sizeof output, job.obnName);
       MakeJoinedName(job.obnName, joined, sizeof joined);
     }
-    if (ProcessDay(job, request.converterOption, request.removeRinex) != 0) return -1;
+    Result processed = ProcessDay(job, request.converterOption, request.removeRinex);
+    if (!processed.ok) return processed;
     FrameSend(STATUS_DAY_DONE, nullptr, i + 1, n + 1);
     CopyText(days[i], sizeof days[i], job.obnName);
   }
@@ -228,10 +204,8 @@ int RunRequest(const Request& request) {
     return FailStep("Error in Moving Files Append");
   }
   FrameSend(STATUS_REQUEST_DONE);
-  return 0;
+  return Result::Success();
 }
-
-}  // namespace
 
 int32_t ExtraDaysOfWindow(int32_t start, int32_t end) {
   int32_t lastCounted = end - kEndMargin;
@@ -258,25 +232,3 @@ void MakeJoinedName(const char* obnName, char* out, size_t size) {
 }
 
 }  // namespace stanvex
-
-using namespace stanvex;
-
-extern "C" STANVEX_API int32_t STANVEX_CALL iFTP(double start, double end, StationRecord* station,
-                                                 char* cDirectory, double interval,
-                                                 char* deliveredPath, char* ftpUser,
-                                                 char* ftpPassword, int32_t copyOver,
-                                                 int32_t converterOption, int32_t removeRinex) {
-  FtpStopCount = 0;
-  Request request{start,         end,     station,     cDirectory, interval,       deliveredPath,
-                  ftpUser,       ftpPassword, copyOver, converterOption, removeRinex};
-  int result;
-  try {
-    result = RunRequest(request);
-  } catch (...) {
-    FrameError(kRequestHeading);
-    SetLastErrorText("Error iFTP ran out of memory");
-    result = -1;
-  }
-  platform::SetCurrentDir(SavedDirectory);
-  return result;
-}

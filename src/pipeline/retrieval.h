@@ -1,14 +1,41 @@
 // One retrieval request: a station's data for a window of at most three
-// calendar days, from download to delivery (the export iFTP).
+// calendar days, from download to delivery (the work of iFTP).
 #ifndef STANVEX_PIPELINE_RETRIEVAL_H
 #define STANVEX_PIPELINE_RETRIEVAL_H
 
 #include <cstddef>
 #include <cstdint>
 
+#include "api/result.h"
 #include "stanvex.h"
 
 namespace stanvex {
+
+inline constexpr char kRequestHeading[] = "Error in iFTP";
+
+// The arguments of iFTP. The texts are the host's and stay valid for the
+// request; destination is written to (a trailing separator is removed).
+struct RetrievalRequest {
+  double start;  // window, GPS seconds
+  double end;
+  StationRecord* station;
+  char* destination;  // not null
+  double interval;    // > 0: resample to it
+  char* deliveredPath;
+  char* user;  // null: the anonymous login
+  char* password;
+  int copyOver;
+  int converterOption;
+  int removeRinex;
+};
+
+// Runs one request after the host's destination text is known not to be
+// null: the directory checks, the request's checks, every day's download,
+// unpacking and conversion, joining, cutting, resampling and delivery. Makes
+// WorkingDirectory current and leaves it so; the caller restores the
+// directory. A failure carries the heading the frame sends for it (null when
+// the transfer sent its own) and LastErrorText's reason as the step left it.
+Result RunRetrieval(const RetrievalRequest& request);
 
 // Seconds before the end of a window that do not count toward another day:
 // a window ending in the first two minutes of a day does not fetch that day.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <new>
 #include <string>
 
 #include "catalogue/catalogue.h"
@@ -231,6 +232,23 @@ TEST_F(CatalogueTest, FileFailuresNeedNoStatusRecord) {
   std::string long_dir(250, 'd');
   EXPECT_EQ(iInitalizeNEW(long_dir.data(), "", &record), -1);
   EXPECT_EQ(Error(), "Path is too long " + long_dir);
+}
+
+// A host callback that throws stands in for an allocation failing inside the
+// load: the exception ends the load as a failure and never reaches the host.
+void STANVEX_CALL ThrowOnStart(StatusRecord* record) {
+  StatusLog::Receive(record);
+  if (record->code == STATUS_TEXT) throw std::bad_alloc();
+}
+
+TEST_F(CatalogueTest, ExceptionDuringTheLoadIsItsFailure) {
+  WriteUser(StationBlock("a", "S") + ServiceBlock("S"));
+  SetCallBack(&ThrowOnStart);
+  EXPECT_EQ(Load(), -1);
+  EXPECT_EQ(Error(), "Error iInitalizeNEW ran out of memory");
+  EXPECT_TRUE(StatusLog::Saw(STATUS_ERROR, "Error in Initalization"));
+  SetCallBack(&StatusLog::Receive);
+  EXPECT_EQ(Load(), 0);
 }
 
 TEST_F(CatalogueTest, ClearedCatalogueIsNoLongerUsed) {

@@ -104,6 +104,19 @@ TEST_F(AvgPositionTest, EmptyOrMissingFile) {
   EXPECT_EQ(start_, -1);
 }
 
+TEST_F(AvgPositionTest, NullPathIsAFileThatCannotBeOpened) {
+  average_.position1 = 5;
+  average_.status = 42;
+  valid_ = 7;
+  NewGetAvgOBNPos(nullptr, &average_, &start_, &end_, &valid_);
+  const AvgPosition zero{};
+  EXPECT_EQ(std::memcmp(&average_, &zero, sizeof zero), 0);
+  EXPECT_EQ(valid_, 0);
+  char reason[512];
+  iGetLastError(reason);
+  EXPECT_STREQ(reason, "Error: File (null) not found");
+}
+
 TEST_F(AvgPositionTest, DamagedEpochDoesNotEndTheScan) {
   TestEpoch first = MakeEpoch(10, 5);
   first.position.position1 = 1;

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <new>
 #include <string>
+#include <vector>
 
 #include "api/library_state.h"
 #include "pipeline/gps_time.h"
@@ -82,6 +84,24 @@ TEST_F(RequestChecksTest, MissingDestinationArgumentIsReportedAfterTheHeading) {
   EXPECT_EQ(recorder.Headings()[0], "Error in iFTP");
   // The heading reaches the host before the reason is written.
   EXPECT_EQ(recorder.seen().back().lastErrorAtSend, "previous");
+}
+
+// Announcing the output calls the host; a callback that throws there stands
+// in for an allocation failing in the middle of the request.
+std::vector<int> codes_seen;
+void STANVEX_CALL ThrowOnOutputPath(StatusRecord* record) {
+  codes_seen.push_back(record->code);
+  if (record->code == STATUS_OUTPUT_PATH) throw std::bad_alloc();
+}
+
+TEST_F(RequestChecksTest, ExceptionInsideTheRequestIsItsFailure) {
+  codes_seen.clear();
+  SetCallBack(&ThrowOnOutputPath);
+  EXPECT_EQ(Fetch(day34_, day34_ + 60, abcd_, dest_dir_.path()), -1);
+  SetCallBack(nullptr);
+  EXPECT_EQ(LastError(), "Error iFTP ran out of memory");
+  EXPECT_EQ(codes_seen, (std::vector<int>{STATUS_OUTPUT_PATH, STATUS_ERROR}));
+  // TearDown checks that the current directory was restored.
 }
 
 TEST_F(RequestChecksTest, DirectoriesAreCheckedAndMustDiffer) {

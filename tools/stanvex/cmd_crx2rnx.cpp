@@ -1,7 +1,6 @@
 // stanvex crx2rnx INPUT OUTPUT: decodes a compact RINEX file into RINEX.
 #include <string>
 
-#include "api/library_state.h"
 #include "command.h"
 #include "crinex/crx2rnx.h"
 
@@ -14,10 +13,10 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
   command->add_option("INPUT", *input, "compact RINEX file")->required();
   command->add_option("OUTPUT", *output, "RINEX observation file to write")->required();
   command->callback([input, output] {
-    // The decoder is linked into this program: its message is in this
-    // program's copy of the library state.
+    // The decoder is linked into this program: its message is this
+    // program's last error.
     if (stanvex::Crx2Rnx(input->c_str(), output->c_str()) != 0)
-      throw stanvex::cli::CommandFailure{stanvex::LastErrorText};
+      throw stanvex::cli::CommandFailure{stanvex::cli::LibraryError()};
   });
 });
 

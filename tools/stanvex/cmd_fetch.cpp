@@ -270,45 +270,45 @@ void RunFetch(const FetchOptions& options) {
   // The catalogue is staged in the private folder, which is also the
   // working folder unless one was named.
   stanvex::cli::PrivateFolder folder("stanvex-fetch-");
-  const bool private_work = options.work.empty();
-  const std::string work = private_work ? folder.File("work") : Absolute(options.work);
-  if (private_work && !stanvex::platform::MakeDirectory(work.c_str()))
+  const bool privateWork = options.work.empty();
+  const std::string work = privateWork ? folder.File("work") : Absolute(options.work);
+  if (privateWork && !stanvex::platform::MakeDirectory(work.c_str()))
     throw stanvex::cli::CommandFailure{"cannot make the working folder " + work};
-  const std::string catalogue_dir =
+  const std::string catalogueDir =
       options.catalogue.empty()
           ? (fs::path(stanvex::cli::ProgramDirectory()) / "catalogue").string()
           : options.catalogue;
-  const std::string staged = stanvex::cli::StageCatalogue(Absolute(catalogue_dir), folder);
+  const std::string staged = stanvex::cli::StageCatalogue(Absolute(catalogueDir), folder);
 
   SetCallBack(&ShowStatus);
   struct CallBackReset {
     ~CallBackReset() { SetCallBack(nullptr); }
-  } reset_callback;
+  } resetCallback;
   LoadedCatalogue catalogue(staged, work);
   StationRecord* station = FindStation(catalogue.records(), options.station);
   if (station == nullptr)
     throw stanvex::cli::CommandFailure{"station " + options.station + " is not in the catalogue"};
 
   std::string destination = Absolute(options.destination);
-  std::vector<char> dest_text(destination.begin(), destination.end());
-  dest_text.resize(dest_text.size() + 2, '\0');
+  std::vector<char> destText(destination.begin(), destination.end());
+  destText.resize(destText.size() + 2, '\0');
   std::vector<char> user(options.user.begin(), options.user.end());
   user.push_back('\0');
-  std::vector<char> password_text(password.begin(), password.end());
-  password_text.push_back('\0');
+  std::vector<char> passwordText(password.begin(), password.end());
+  passwordText.push_back('\0');
   char delivered[256] = "";
 
   std::signal(SIGINT, OnInterrupt);
   const double interval = options.intervalGiven ? options.interval : 0;
-  const int32_t result = iFTP(start, end, station, dest_text.data(), interval, delivered,
+  const int32_t result = iFTP(start, end, station, destText.data(), interval, delivered,
                               options.user.empty() ? nullptr : user.data(),
-                              hasPassword ? password_text.data() : nullptr,
+                              hasPassword ? passwordText.data() : nullptr,
                               options.append ? 0 : 1, options.dropUnsolved ? 1 : 0,
                               options.keepRinex ? 0 : 1);
   std::signal(SIGINT, SIG_DFL);
   EndBar();
-  if (result != 0) ReportFailure(work, private_work, options.keepRinex, &folder);
-  if (private_work && options.keepRinex) {
+  if (result != 0) ReportFailure(work, privateWork, options.keepRinex, &folder);
+  if (privateWork && options.keepRinex) {
     folder.Keep();
     std::fprintf(stderr, "working files kept in %s\n", work.c_str());
   }

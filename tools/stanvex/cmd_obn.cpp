@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "api/library_state.h"
 #include "command.h"
 #include "companions.h"
 #include "obsfiles/obn_file.h"
@@ -23,7 +22,7 @@ using stanvex::ObnFile;
 using stanvex::ObnMeasurementRecord;
 using stanvex::ObnPositionRecord;
 
-[[noreturn]] void Fail() { throw stanvex::cli::CommandFailure{stanvex::LastErrorText}; }
+[[noreturn]] void Fail() { throw stanvex::cli::CommandFailure{stanvex::cli::LibraryError()}; }
 
 struct Closer {
   void operator()(ObnFile* file) const { stanvex::CloseObn(file); }
@@ -70,7 +69,7 @@ void Info(const std::string& path) {
   while ((read = stanvex::ReadObnEpoch(file.get(), &position, measurements)) >= 0) {
     if (read > 0) {
       ++damaged;
-      std::printf("damaged:      %s\n", stanvex::LastErrorText);
+      std::printf("damaged:      %s\n", stanvex::cli::LibraryError().c_str());
       if (position.size != stanvex::kObnPositionSize) break;  // cannot resynchronise
       continue;
     }
@@ -99,7 +98,7 @@ void Dump(const std::string& path) {
   int read;
   while ((read = stanvex::ReadObnEpoch(file.get(), &p, m)) >= 0) {
     if (read > 0) {
-      std::printf("damaged: %s\n", stanvex::LastErrorText);
+      std::printf("damaged: %s\n", stanvex::cli::LibraryError().c_str());
       if (p.size != stanvex::kObnPositionSize) break;
       continue;
     }
@@ -128,7 +127,7 @@ void Join(const std::string& output, const std::vector<std::string>& inputs) {
   for (ObnPtr& file : files) {
     long copied = 0;
     if (stanvex::CopyObnEpochs(file.get(), out, &copied) != 0) {
-      const std::string reason = stanvex::LastErrorText;
+      const std::string reason = stanvex::cli::LibraryError();
       stanvex::CloseObn(out);
       throw stanvex::cli::CommandFailure{reason};
     }
@@ -156,7 +155,7 @@ void Splice(const std::string& input, std::string output, double start, double e
   if (out == nullptr) Fail();
   long kept = 0;
   if (stanvex::CopyObnWindow(in.get(), out, start, end, &kept) != 0) {
-    const std::string reason = stanvex::LastErrorText;
+    const std::string reason = stanvex::cli::LibraryError();
     stanvex::CloseObn(out);
     throw stanvex::cli::CommandFailure{reason};
   }

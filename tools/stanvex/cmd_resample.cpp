@@ -9,7 +9,6 @@
 #include <memory>
 #include <string>
 
-#include "api/library_state.h"
 #include "arguments.h"
 #include "command.h"
 #include "companions.h"
@@ -22,8 +21,8 @@ namespace {
 
 bool progress_line_open = false;  // the percentage line awaits its end
 
-// Resampling is linked into this program, so it reports through this
-// program's copy of the library state.
+// Resampling is linked into this program, so it reports through the
+// callback registered with this program's SetCallBack.
 void STANVEX_CALL PrintResampleStatus(StatusRecord* record) {
   switch (record->code) {
     case STATUS_INTERVAL:
@@ -77,14 +76,15 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
           !stanvex::platform::CopyFile(companion.c_str(), companionCopy.c_str(), false))
         throw stanvex::cli::CommandFailure{"cannot copy " + companion + " to " + companionCopy};
     }
-    StatusCallback previous = stanvex::RegisteredCallBack.exchange(PrintResampleStatus);
-    void (*previous_handler)(int) = std::signal(SIGINT, StopResampleOnInterrupt);
+    // No other command of this run has registered a callback.
+    SetCallBack(PrintResampleStatus);
+    void (*previousHandler)(int) = std::signal(SIGINT, StopResampleOnInterrupt);
     const int result = stanvex::ResampleObn(copy.c_str(), args->output.c_str(), args->interval);
-    std::signal(SIGINT, previous_handler);
-    stanvex::RegisteredCallBack.store(previous);
+    std::signal(SIGINT, previousHandler);
+    SetCallBack(nullptr);
     if (progress_line_open) std::printf("\n");
     progress_line_open = false;
-    if (result != 0) throw stanvex::cli::CommandFailure{stanvex::LastErrorText};
+    if (result != 0) throw stanvex::cli::CommandFailure{stanvex::cli::LibraryError()};
     std::printf("%s written\n", args->output.c_str());
   });
 });

@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <string>
 
-#include "api/library_state.h"
-#include "api/paths.h"
 #include "command.h"
 #include "crinex/converter_binding.h"
 
@@ -40,14 +38,14 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
   command->add_flag("--drop-unsolved", *dropUnsolved,
                     "leave epochs without a position solution out of the OBN file");
   command->callback([observation, navigation, dropUnsolved] {
-    // The binding is linked into this program: its state and messages are in
-    // this program's copy of the library state.
-    stanvex::RegisteredCallBack = &OnStatus;
+    // The binding is linked into this program: it reports through this
+    // program's callback and last error.
+    SetCallBack(&OnStatus);
     char obn[stanvex::kPathSize] = "";
     const int ok = stanvex::ConvertRinexToObn(observation->c_str(), navigation->c_str(), obn,
-                                              *dropUnsolved ? 1 : 0, 0);
-    stanvex::RegisteredCallBack = nullptr;
-    if (ok != 1) throw stanvex::cli::CommandFailure{stanvex::LastErrorText};
+                                              *dropUnsolved ? 1 : 0, 0, sizeof obn);
+    SetCallBack(nullptr);
+    if (ok != 1) throw stanvex::cli::CommandFailure{stanvex::cli::LibraryError()};
     std::printf("%s\n", obn);
     std::printf("epochs read:      %d\n", report.counts[0]);
     std::printf("epochs written:   %d\n", report.counts[1]);

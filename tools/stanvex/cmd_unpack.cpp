@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "api/library_state.h"
 #include "command.h"
 #include "extract/extract_file.h"
 
@@ -39,10 +38,10 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
     std::vector<char> field(std::max(type->size() + 1, stanvex::kCompressionTypeSize), '\0');
     type->copy(field.data(), type->size());
     const std::string directory = DirectoryOf(*output);
-    // The extractor is linked into this program: its message is in this
-    // program's copy of the library state.
+    // The extractor is linked into this program: its message is this
+    // program's last error.
     if (stanvex::ExtractFile(field.data(), input->c_str(), output->c_str(), directory.c_str()) != 1)
-      throw stanvex::cli::CommandFailure{stanvex::LastErrorText};
+      throw stanvex::cli::CommandFailure{stanvex::cli::LibraryError()};
   });
 });
 

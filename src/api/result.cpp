@@ -1,0 +1,27 @@
+#include "api/result.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace stanvex {
+
+Result Result::Failure(const char* heading, const char* format, ...) {
+  Result result;
+  result.ok = false;
+  result.heading = heading;
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(result.message, sizeof result.message, format, args);
+  va_end(args);
+  return result;
+}
+
+Result Result::FailureFromLastError(const char* heading) {
+  Result result;
+  result.ok = false;
+  result.heading = heading;
+  CopyText(result.message, sizeof result.message, LastErrorText);
+  return result;
+}
+
+}  // namespace stanvex
