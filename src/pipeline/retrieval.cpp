@@ -40,22 +40,28 @@ int FailStep(const char* heading) {
   return -1;
 }
 
+// The same for the steps of one day, which report true or false.
+bool DayStepFailed(const char* heading) {
+  FrameError(heading);
+  return false;
+}
+
 struct Window {
   GpsTime start;
   GpsTime end;
   int32_t extraDays;
 };
 
-// Unpacks, decodes and converts one downloaded day. 0 on success, or -1
+// Unpacks, decodes and converts one downloaded day. True on success, false
 // after sending the failing step's heading.
-int ProcessDay(DayJob& job, int converterOption, int removeRinex) {
+bool ProcessDay(DayJob& job, int converterOption, int removeRinex) {
   if (job.compactUsed == 1) {
     FrameSend(STATUS_TEXT, "Unzipping Compressed Rinex File");
     FrameSend(STATUS_FILE_NAME, job.localCompact);
     if (!ExtractFile(job.compactType, job.localCompact, job.plainCompact, job.workDir))
-      return FailStep("Error in unzip");
+      return DayStepFailed("Error in unzip");
     if (Crx2Rnx(job.plainCompact, job.plainObs) != 0)
-      return FailStep("Error in conversion compact rinex to rinex");
+      return DayStepFailed("Error in conversion compact rinex to rinex");
     platform::DeleteFile(job.localCompact);
     // The decoded compact file is the day's RINEX too: it goes with the
     // others when they are removed.
@@ -64,16 +70,16 @@ int ProcessDay(DayJob& job, int converterOption, int removeRinex) {
     FrameSend(STATUS_TEXT, "Unzipping OBS File");
     FrameSend(STATUS_FILE_NAME, job.localObs);
     if (!ExtractFile(job.obsType, job.localObs, job.plainObs, job.workDir))
-      return FailStep("Error in unzip");
+      return DayStepFailed("Error in unzip");
   }
   FrameSend(STATUS_TEXT, "Unzipping NAV File");
   FrameSend(STATUS_FILE_NAME, job.localNav);
   if (!ExtractFile(job.navType, job.localNav, job.plainNav, job.workDir))
-    return FailStep("Error in unzip");
+    return DayStepFailed("Error in unzip");
   if (!ConvertRinexToObn(job.plainObs, job.plainNav, job.obnName, converterOption, removeRinex,
                          sizeof job.obnName))
-    return FailStep("Error in Conversion from Rinex to OBN");
-  return 0;
+    return DayStepFailed("Error in Conversion from Rinex to OBN");
+  return true;
 }
 
 // Gives the spliced files (OBN and companions) the output name.
@@ -180,10 +186,6 @@ int RunRequest(const Request& request) {
   job.station = request.station;
   job.service = service;
   CopyText(job.workDir, sizeof job.workDir, WorkingDirectory);
-  CopyText(job.destDir, sizeof job.destDir, request.destination);
-  job.windowStart = window.start;
-  job.windowEnd.seconds = window.end.seconds - kEndMargin < 0 ? 0 : window.end.seconds - kEndMargin;
-  job.windowEnd.ComputeFromSeconds();
   job.day = window.start;
   job.userName = request.user;
   job.password = request.password;
@@ -196,12 +198,13 @@ int RunRequest(const Request& request) {
   char days[kMaxDays][kDailyNameSize] = {};
   for (int32_t i = 0; i <= n; ++i) {
     if (i > 0) job.day.seconds += kSecondsPerDay;
+    job.day.ComputeFromSeconds();  // the download reads the day broken down
     if (!DownloadDay(&job)) return -1;
     if (i == 0) {
       CopyText(output, sizeof output, job.obnName);
       MakeJoinedName(job.obnName, joined, sizeof joined);
     }
-    if (ProcessDay(job, request.converterOption, request.removeRinex) != 0) return -1;
+    if (!ProcessDay(job, request.converterOption, request.removeRinex)) return -1;
     FrameSend(STATUS_DAY_DONE, nullptr, i + 1, n + 1);
     CopyText(days[i], sizeof days[i], job.obnName);
   }
