@@ -22,15 +22,15 @@ constexpr size_t kDayNameSize = 128;
 constexpr size_t kDayTypeSize = 5;
 
 struct DayFiles {
-  StationRecord* station;           // the requested station; its sName names the day's files
-  ServiceRecord* service;           // the station's service
-  GpsTime day;                      // the day being handled, broken down
-  int32_t compactUsed;              // 1 when the compact RINEX file replaced the observation file
-  const char* userName;             // FTP user, or null for anonymous
-  const char* password;             // FTP password, or null for anonymous
-  char obnName[kDayNameSize];       // the day's OBN file name
-  char remoteObs[kDayNameSize];     // remote path of the observation file
-  char remoteNav[kDayNameSize];     // remote path of the navigation file
+  StationRecord* station;            // the requested station; its sName names the day's files
+  ServiceRecord* service;            // the station's service
+  GpsTime day;                       // the day being handled, broken down
+  int32_t compactUsed;               // 1 when the compact RINEX file replaced the observation file
+  const char* userName;              // FTP user, or null for anonymous
+  const char* password;              // FTP password, or null for anonymous
+  char obnName[kDayNameSize];        // the day's OBN file name
+  char remoteObs[kDayNameSize];      // remote path of the observation file
+  char remoteNav[kDayNameSize];      // remote path of the navigation file
   char remoteCompact[kDayNameSize];  // remote path of the compact RINEX file
   char localObs[kDayNameSize];       // downloaded observation file, still packed
   char localNav[kDayNameSize];       // downloaded navigation file

@@ -201,8 +201,7 @@ Fetched FetchFromAddresses(ServiceConnections* connections, const FileChoices* f
         if (wanted.remoteField != nullptr) CopyText(wanted.remoteField, kDayNameSize, path);
         bool arrived = WithRetries(
             [&]() -> bool { return GetFile(connection, path, wanted.localPath, wanted.context); },
-            path,
-            "Program Stopped in GetFile", "FTPGETFILE ended at the user's request");
+            path, "Program Stopped in GetFile", "FTPGETFILE ended at the user's request");
         if (arrived) {
           *file = f;
           *address = a;
