@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "ftp/file_names.h"
-#include "pipeline/day_job.h"
+#include "ftp/day_files.h"
 #include "pipeline/gps_time.h"
 #include "stanvex.h"
 
@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TakePiece(data, size, service.nFile, sizeof service.nFile);
   TakePiece(data, size, service.dFile, sizeof service.dFile);
 
-  stanvex::DayJob job{};
+  stanvex::DayFiles job{};
   job.station = &station;
   job.service = &service;
   job.day.seconds = static_cast<int32_t>(raw & 0x7fffffff);
@@ -66,14 +66,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (stanvex::ExpandChoices(job.day, service.nFile, station.sName, long_name, &choices) == 1) {
     if (choices.count < 1 || choices.count > stanvex::kMaxAlternatives) __builtin_trap();
     for (int i = 0; i < choices.count; ++i)
-      CheckTerminated(choices.paths[i], stanvex::kDayJobNameSize);
+      CheckTerminated(choices.paths[i], stanvex::kDayNameSize);
   }
 
   if (stanvex::BuildDayFileNames(&job) == 1) {
     const char* fields[] = {job.obnName,   job.remoteObs, job.remoteNav, job.remoteCompact,
                             job.localObs,  job.localNav,  job.localCompact, job.plainObs,
                             job.plainNav,  job.plainCompact};
-    for (const char* field : fields) CheckTerminated(field, stanvex::kDayJobNameSize);
+    for (const char* field : fields) CheckTerminated(field, stanvex::kDayNameSize);
   }
   return 0;
 }

@@ -27,7 +27,7 @@
 #include <functional>
 #include <vector>
 
-#include "obsfiles/obn_format.h"
+#include "obn_format.h"
 
 namespace intobn {
 

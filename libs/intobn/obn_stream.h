@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "interpolator.h"
-#include "obsfiles/obn_format.h"
+#include "obn_format.h"
 
 namespace intobn {
 

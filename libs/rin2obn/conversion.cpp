@@ -17,7 +17,7 @@
 #include "geodesy.h"
 #include "gnss_time.h"
 #include "line_source.h"
-#include "obsfiles/obn_format.h"
+#include "obn_format.h"
 #include "orbit.h"
 #include "point_solution.h"
 #include "rinex_nav.h"

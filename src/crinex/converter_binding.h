@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "api/paths.h"
-#include "../../libs/rin2obn/rin2obn_api.h"
+#include "rin2obn_api.h"
 
 namespace stanvex {
 

@@ -49,22 +49,22 @@ int FTPConnect(FtpSession* session, const char* host, HINTERNET* connection, con
 
   *connection = Internet.InternetConnectA(session->session, host, 0, user, password,
                                           INTERNET_SERVICE_FTP, 0, 1);
-  bool answered_at_once = false;
+  bool answeredAtOnce = false;
   if (*connection != nullptr) {
     // Connected without going asynchronous: no completion will follow.
-    answered_at_once = true;
+    answeredAtOnce = true;
   } else {
     int error = platform::LastSystemError();
     if (error != ERROR_IO_PENDING) {
       // Refused at once: no completion will follow either.
-      answered_at_once = true;
+      answeredAtOnce = true;
       Transfer.lastError = static_cast<uint32_t>(error);
     }
   }
 
-  if (!answered_at_once) {
-    int waited = WaitForCompletion(Transfer.completions, kConnectTimeoutMs);
-    if (waited == 2) {
+  if (!answeredAtOnce) {
+    WaitOutcome waited = WaitForCompletion(Transfer.completions, kConnectTimeoutMs);
+    if (waited == kWaitStopped) {
       // The session is closed first: that ends the library's thread before
       // the heading goes through the module's record.
       CloseInternetHandleOnce(&session->session);
@@ -72,7 +72,7 @@ int FTPConnect(FtpSession* session, const char* host, HINTERNET* connection, con
       SetLastErrorText("User requested to shutdown.  Datacollator has been stopped");
       return 0;
     }
-    if (waited == 1) {
+    if (waited == kWaitTimedOut) {
       CloseInternetHandleOnce(&session->session);
       TransferError("Error in FTPConnect");
       SetLastErrorText(
@@ -118,14 +118,15 @@ bool LibraryStillWorking(uint32_t quiet) {
   return true;
 }
 
-int WaitForCompletion(const std::atomic<int32_t>& counter, uint32_t timeout) {
+WaitOutcome WaitForCompletion(const std::atomic<int32_t>& counter, uint32_t timeout) {
   uint32_t start = platform::TickCount();
   while (counter.load() == 0) {
     platform::SleepMilliseconds(5);
-    if (FtpStopCount.load() != 0) return 2;
-    if (timeout != 0 && static_cast<uint32_t>(platform::TickCount() - start) > timeout) return 1;
+    if (FtpStopCount.load() != 0) return kWaitStopped;
+    if (timeout != 0 && static_cast<uint32_t>(platform::TickCount() - start) > timeout)
+      return kWaitTimedOut;
   }
-  return 0;
+  return kWaitCompleted;
 }
 
 void WININET_CALL InternetStatusHandler(HINTERNET, DWORD_PTR, DWORD status, LPVOID info,

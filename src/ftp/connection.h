@@ -34,9 +34,13 @@ int OpenInternetSession(FtpSession* session);
 int FTPConnect(FtpSession* session, const char* host, HINTERNET* connection, const char* user,
                const char* password);
 
-// Waits until counter is non-zero (0), FtpStopCount is raised (2) or timeout
-// milliseconds have passed (1; 0 means no time-out), polling every 5 ms.
-int WaitForCompletion(const std::atomic<int32_t>& counter, uint32_t timeout);
+// The outcomes of WaitForCompletion, by their numbers 0, 1 and 2.
+enum WaitOutcome : int { kWaitCompleted = 0, kWaitTimedOut = 1, kWaitStopped = 2 };
+
+// Waits until counter is non-zero (kWaitCompleted), FtpStopCount is raised
+// (kWaitStopped) or timeout milliseconds have passed (kWaitTimedOut; 0 means
+// no time-out), polling every 5 ms.
+WaitOutcome WaitForCompletion(const std::atomic<int32_t>& counter, uint32_t timeout);
 
 // The status handler installed on every session.
 void WININET_CALL InternetStatusHandler(HINTERNET handle, DWORD_PTR context, DWORD status,

@@ -18,7 +18,7 @@ constexpr const char* kIgsStation = "auto";
 constexpr const char* kCatalogueUser = "download";
 constexpr const char* kCataloguePassword = "getfiles5308";
 
-char catalogue_server[128] = STANVEX_CATALOGUE_SERVER;
+char catalogueServer[128] = STANVEX_CATALOGUE_SERVER;
 
 // True when the service identifier (a 32-byte field) is "igs" in any case.
 bool IsIgs(const char* id) {
@@ -117,31 +117,31 @@ class ServiceConnections {
     return address != nullptr ? address : "";
   }
   // Address 0 uses *handle, owned (and closed) by the caller.
-  void BorrowFirst(HINTERNET* handle) { borrowed_first_ = handle; }
+  void BorrowFirst(HINTERNET* handle) { borrowedFirst_ = handle; }
   // True when some address was connected at least once.
-  bool AnyConnected() const { return any_connected_; }
+  bool AnyConnected() const { return anyConnected_; }
 
   // The connection to address i, made now (with retries) when needed; null
   // when the address cannot be reached or a stop was raised.
   HINTERNET* Open(int32_t i) {
-    HINTERNET* slot = i == 0 && borrowed_first_ != nullptr ? borrowed_first_ : &owned_[i];
+    HINTERNET* slot = i == 0 && borrowedFirst_ != nullptr ? borrowedFirst_ : &owned_[i];
     if (*slot != nullptr) return slot;
     if (unreachable_[i]) return nullptr;
     if (session_->session == nullptr) {
       // A connection time-out closed the session: every connection made over
       // it is gone with it.
       for (int32_t k = 0; k < count_; ++k) CloseInternetHandleOnce(&owned_[k]);
-      if (borrowed_first_ != nullptr) CloseInternetHandleOnce(borrowed_first_);
+      if (borrowedFirst_ != nullptr) CloseInternetHandleOnce(borrowedFirst_);
       if (!OpenInternetSession(session_)) return nullptr;
     }
     const char* host = Address(i);
     const char* user = i == 0 ? user_ : nullptr;
     const char* password = i == 0 ? password_ : nullptr;
     bool connected = WithRetries(
-        [&] {
+        [&]() -> bool {
           // A time-out closed the session: the next try needs a new one.
           if (session_->session == nullptr && !OpenInternetSession(session_)) return false;
-          return FTPConnect(session_, host, slot, user, password) == 1;
+          return FTPConnect(session_, host, slot, user, password);
         },
         host, "Program Stopped in FTPConnect",
         "User requested to shutdown.  Datacollator has been stopped");
@@ -149,7 +149,7 @@ class ServiceConnections {
       unreachable_[i] = true;
       return nullptr;
     }
-    any_connected_ = true;
+    anyConnected_ = true;
     return slot;
   }
 
@@ -159,17 +159,17 @@ class ServiceConnections {
   const char* user_;
   const char* password_;
   int32_t count_ = 1;
-  HINTERNET* borrowed_first_ = nullptr;
+  HINTERNET* borrowedFirst_ = nullptr;
   HINTERNET owned_[kMaxServiceAddresses] = {};
   bool unreachable_[kMaxServiceAddresses] = {};
-  bool any_connected_ = false;
+  bool anyConnected_ = false;
 };
 
 // One file of the day as the download tries it: its remote choices, the job
 // field that shows the path being tried, the local name and the context.
 struct FileChoices {
   const PathChoices* choices;
-  char* remoteField;  // kDayJobNameSize bytes, or null
+  char* remoteField;  // kDayNameSize bytes, or null
   const char* localPath;
   DWORD_PTR context;
 };
@@ -193,15 +193,15 @@ Fetched FetchFromAddresses(ServiceConnections* connections, const FileChoices* f
     HINTERNET* connection = connections->Open(a);
     if (Stopped()) return Fetched::kStopped;
     if (connection == nullptr) continue;
-    bool leave_address = false;
-    for (int f = 0; f < fileCount && !leave_address; ++f) {
+    bool leaveAddress = false;
+    for (int f = 0; f < fileCount && !leaveAddress; ++f) {
       const FileChoices& wanted = files[f];
-      for (int c = 0; c < wanted.choices->count && !leave_address; ++c) {
+      for (int c = 0; c < wanted.choices->count && !leaveAddress; ++c) {
         const char* path = wanted.choices->paths[c];
-        if (wanted.remoteField != nullptr) CopyText(wanted.remoteField, kDayJobNameSize, path);
+        if (wanted.remoteField != nullptr) CopyText(wanted.remoteField, kDayNameSize, path);
         bool arrived = WithRetries(
-            [&] { return GetFile(connection, path, wanted.localPath, wanted.context) == 1; }, path,
-            "Program Stopped in GetFile", "FTPGETFILE ended at the user's request");
+            [&]() -> bool { return GetFile(connection, path, wanted.localPath, wanted.context); },
+            path, "Program Stopped in GetFile", "FTPGETFILE ended at the user's request");
         if (arrived) {
           *file = f;
           *address = a;
@@ -216,7 +216,7 @@ Fetched FetchFromAddresses(ServiceConnections* connections, const FileChoices* f
         if (Stopped()) return Fetched::kStopped;
         uint32_t cause = FailureCause();
         if (IsLocalFileFailure(cause)) return Fetched::kLocalFailure;
-        if (cause != ERROR_INTERNET_ITEM_NOT_FOUND || *connection == nullptr) leave_address = true;
+        if (cause != ERROR_INTERNET_ITEM_NOT_FOUND || *connection == nullptr) leaveAddress = true;
       }
     }
   }
@@ -226,54 +226,55 @@ Fetched FetchFromAddresses(ServiceConnections* connections, const FileChoices* f
 // Fetches the day's navigation file from the IGS service: at each of its
 // addresses, its navigation template's alternatives, then the fixed fallback.
 // A template that does not expand is a failed attempt without a transfer.
-int FetchIgsNavigation(ServiceConnections* connections, const ServiceRecord* igs, DayJob* job,
-                       DWORD_PTR context) {
+// True when the file arrived.
+bool FetchIgsNavigation(ServiceConnections* connections, const ServiceRecord* igs, DayFiles* job,
+                        DWORD_PTR context) {
   // Expansion reports go through the module's channel: a template the
   // "auto" station cannot fill (a long-name token) only skips that attempt.
-  PathChoices service_choices;
-  PathChoices fallback_choices;
-  bool have_service =
-      ExpandChoices(job->day, igs->nFile, kIgsStation, nullptr, &service_choices) == 1;
-  bool have_fallback =
-      ExpandChoices(job->day, kIgsFallbackTemplate, kIgsStation, nullptr, &fallback_choices) == 1;
+  PathChoices serviceChoices;
+  PathChoices fallbackChoices;
+  bool haveService = ExpandChoices(job->day, igs->nFile, kIgsStation, nullptr, &serviceChoices);
+  bool haveFallback =
+      ExpandChoices(job->day, kIgsFallbackTemplate, kIgsStation, nullptr, &fallbackChoices);
   FileChoices files[2];
   int count = 0;
-  if (have_service) files[count++] = {&service_choices, nullptr, job->localNav, context};
-  if (have_fallback) files[count++] = {&fallback_choices, nullptr, job->localNav, context};
+  if (haveService) files[count++] = {&serviceChoices, nullptr, job->localNav, context};
+  if (haveFallback) files[count++] = {&fallbackChoices, nullptr, job->localNav, context};
   int file = 0;
   int32_t address = 0;
   Fetched fetched = FetchFromAddresses(connections, files, count, &file, &address);
-  if (fetched == Fetched::kArrived) return 1;
-  if (fetched != Fetched::kFailed) return 0;
+  if (fetched == Fetched::kArrived) return true;
+  if (fetched != Fetched::kFailed) return false;
   if (!connections->AnyConnected()) {
     SetLastErrorText("Failed to connect to IGS site%s", job->localNav);
-    return 0;
+    return false;
   }
   const char* last = count > 0 ? files[count - 1].choices->paths[files[count - 1].choices->count - 1]
                                : "";
   SetLastErrorText("Error unable to Download File %s. The file may not exist for that time period",
                    last);
-  return 0;
+  return false;
 }
 
 // The navigation fallback over connections of the IGS service. When the
 // job's service is the IGS one, dayConnections (the day's own) are used.
-int IgsNavigation(FtpSession* session, ServiceConnections* dayConnections, DayJob* job) {
+// True when the file arrived.
+bool IgsNavigation(FtpSession* session, ServiceConnections* dayConnections, DayFiles* job) {
   ServiceRecord* igs = FindService("IGS");
   if (igs == nullptr) {
     SetLastErrorText("IGS not found in service list");
-    return 0;
+    return false;
   }
   if (IsIgs(job->service->ServId))
     return FetchIgsNavigation(dayConnections, igs, job, kContextIgsSameConnection);
 
-  char type[kDayJobTypeSize] = {};
-  std::memcpy(type, igs->Ftype, strnlen(igs->Ftype, kDayJobTypeSize - 1));
+  char type[kDayTypeSize] = {};
+  std::memcpy(type, igs->Ftype, strnlen(igs->Ftype, kDayTypeSize - 1));
   std::memcpy(job->navType, type, sizeof type);
   // The IGS archive is a third party: it gets the anonymous login, never
   // the account given for the station's own service.
-  ServiceConnections igs_connections(session, igs, nullptr, nullptr);
-  return FetchIgsNavigation(&igs_connections, igs, job, kContextIgsOwnConnection);
+  ServiceConnections igsConnections(session, igs, nullptr, nullptr);
+  return FetchIgsNavigation(&igsConnections, igs, job, kContextIgsOwnConnection);
 }
 
 }  // namespace
@@ -288,28 +289,28 @@ int GetFile(HINTERNET* connection, const char* remotePath, const char* localPath
   // transfer".
   uint32_t start = platform::TickCount();
   Transfer.transferStart = start != 0 ? start : 1;
-  bool answered_at_once = true;
+  bool answeredAtOnce = true;
   bool arrived = false;
   uint32_t error = ERROR_INVALID_HANDLE;
   if (*connection != nullptr) {
     BOOL requested = Internet.FtpGetFileA(*connection, remotePath, localPath, 0,
                                           FILE_ATTRIBUTE_NORMAL, FTP_TRANSFER_TYPE_BINARY, context);
-    int system_error = platform::LastSystemError();
+    int systemError = platform::LastSystemError();
     if (requested) {
       // A library may answer an asynchronous request with success at once
       // and still carry it out on its own thread, its completion following
       // (Wine's wininet does). The file is there only after that completion.
-      answered_at_once = !LibraryStillWorking(kLateCompletionQuietMs);
-      arrived = answered_at_once;
-    } else if (system_error == ERROR_IO_PENDING) {
-      answered_at_once = false;
+      answeredAtOnce = !LibraryStillWorking(kLateCompletionQuietMs);
+      arrived = answeredAtOnce;
+    } else if (systemError == ERROR_IO_PENDING) {
+      answeredAtOnce = false;
     } else {
-      error = static_cast<uint32_t>(system_error);
+      error = static_cast<uint32_t>(systemError);
     }
   }
 
-  if (!answered_at_once) {
-    if (WaitForCompletion(Transfer.completions, 0) == 2) {
+  if (!answeredAtOnce) {
+    if (WaitForCompletion(Transfer.completions, 0) == kWaitStopped) {
       Transfer.transferStart = 0;
       // Closing cancels the transfer and waits for the library's thread, so
       // no progress report shares the module's record with the heading.
@@ -343,14 +344,13 @@ int GetFile(HINTERNET* connection, const char* remotePath, const char* localPath
   return 0;
 }
 
-int DownloadDay(DayJob* job) {
+int DownloadDay(DayFiles* job) {
   if (job == nullptr || job->station == nullptr || job->service == nullptr) {
     SetLastErrorText("Error no station or service given for the download");
     return 0;
   }
   if (BindInternetLibraryFor(job->service->ftpAd) != 0) return 0;
   TransferChannelScope channel;
-  job->day.ComputeFromSeconds();
   if (!BuildDayFileNames(job)) return 0;
   // The alternatives of each template (BuildDayFileNames has expanded them
   // once already, so these expansions succeed and report nothing).
@@ -358,7 +358,7 @@ int DownloadDay(DayJob* job) {
   PathChoices observation, compact, navigation;
   if (!DayPathChoices(*job, service->oFile, &observation)) return 0;
   if (!DayPathChoices(*job, service->nFile, &navigation)) return 0;
-  bool with_compact = service->hasDFile == 1 && DayPathChoices(*job, service->dFile, &compact);
+  bool withCompact = service->hasDFile == 1 && DayPathChoices(*job, service->dFile, &compact);
   TransferSend(STATUS_TEXT, "FTP Starting");
 
   FtpSession session;
@@ -367,14 +367,14 @@ int DownloadDay(DayJob* job) {
   ServiceConnections connections(&session, service, job->userName, job->password);
   connections.BorrowFirst(&session.connection);
 
-  FileChoices observation_files[] = {
+  FileChoices observationFiles[] = {
       {&observation, job->remoteObs, job->localObs, kContextObservation},
       {&compact, job->remoteCompact, job->localCompact, kContextCompact}};
   int file = 0;
   int32_t address = 0;
-  Fetched fetched = FetchFromAddresses(&connections, observation_files, with_compact ? 2 : 1,
+  Fetched fetched = FetchFromAddresses(&connections, observationFiles, withCompact ? 2 : 1,
                                        &file, &address);
-  job->compactUsed = with_compact && (fetched != Fetched::kArrived || file == 1) ? 1 : 0;
+  job->compactUsed = withCompact && (fetched != Fetched::kArrived || file == 1) ? 1 : 0;
   if (fetched != Fetched::kArrived) return 0;
   if (file == 0) {
     char text[kTextSize];
@@ -383,29 +383,29 @@ int DownloadDay(DayJob* job) {
     TransferSend(STATUS_TEXT, text);
   }
 
-  FileChoices navigation_file[] = {
+  FileChoices navigationFile[] = {
       {&navigation, job->remoteNav, job->localNav, kContextNavigation}};
-  fetched = FetchFromAddresses(&connections, navigation_file, 1, &file, &address);
+  fetched = FetchFromAddresses(&connections, navigationFile, 1, &file, &address);
   if (fetched == Fetched::kArrived) return 1;
   if (fetched != Fetched::kFailed) return 0;
   TransferSend(STATUS_TEXT, "Unable to get NAV File will now try getting igs auto NAV file");
-  return IgsNavigation(&session, &connections, job);
+  return IgsNavigation(&session, &connections, job) ? 1 : 0;
 }
 
-int GetIgsNavFile(FtpSession* session, HINTERNET* connection, DayJob* job) {
+int GetIgsNavFile(FtpSession* session, HINTERNET* connection, DayFiles* job) {
   ServiceConnections connections(session, job->service, job->userName, job->password);
   connections.BorrowFirst(connection);
-  return IgsNavigation(session, &connections, job);
+  return IgsNavigation(session, &connections, job) ? 1 : 0;
 }
 
 int DownloadCatalogueFile(const char* localPath) {
-  if (BindInternetLibraryFor(catalogue_server) != 0) return -1;
+  if (BindInternetLibraryFor(catalogueServer) != 0) return -1;
   TransferChannelScope channel;
   TransferSend(STATUS_TEXT, "FTP Starting");
   FtpSession session;
   SessionCloser closer(&session);
   if (!OpenInternetSession(&session)) return -1;
-  if (!FTPConnect(&session, catalogue_server, &session.connection, kCatalogueUser,
+  if (!FTPConnect(&session, catalogueServer, &session.connection, kCatalogueUser,
                   kCataloguePassword))
     return -1;
   // The name is relative to the account's login directory.
@@ -413,10 +413,10 @@ int DownloadCatalogueFile(const char* localPath) {
   return 0;
 }
 
-const char* CatalogueServer() { return catalogue_server; }
+const char* CatalogueServer() { return catalogueServer; }
 
 void SetCatalogueServerForTesting(const char* host) {
-  CopyText(catalogue_server, sizeof catalogue_server,
+  CopyText(catalogueServer, sizeof catalogueServer,
            host != nullptr ? host : STANVEX_CATALOGUE_SERVER);
 }
 

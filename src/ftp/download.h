@@ -8,7 +8,7 @@
 
 #include "api/result.h"
 #include "ftp/connection.h"
-#include "pipeline/day_job.h"
+#include "ftp/day_files.h"
 
 namespace stanvex {
 
@@ -27,16 +27,18 @@ constexpr DWORD_PTR kContextCatalogue = 15;
 int GetFile(HINTERNET* connection, const char* remotePath, const char* localPath,
             DWORD_PTR context);
 
+// job: in/out, with station, service, login and the day broken down (its
+// seconds alone are not enough); the download fills the names and types.
 // Downloads one day of a retrieval request into the current directory: the
 // observation file (or the compact file when it is missing and the service
 // has one; compactUsed tells which) and the navigation file (or the IGS
 // service's). Every handle it opened is closed when it returns. 1 or 0.
-int DownloadDay(DayJob* job);
+int DownloadDay(DayFiles* job);
 
 // Fetches the day's navigation file from the catalogue's "IGS" service into
 // localNav, over a connection of its own or, when the job's service is the
 // IGS one, over the day's connection. 1 or 0.
-int GetIgsNavFile(FtpSession* session, HINTERNET* connection, DayJob* job);
+int GetIgsNavFile(FtpSession* session, HINTERNET* connection, DayFiles* job);
 
 // Fetches manufact.dwn from the catalogue server into localPath. 0 or -1.
 int DownloadCatalogueFile(const char* localPath);

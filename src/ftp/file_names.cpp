@@ -69,37 +69,37 @@ Replaced Replace(const char* token, const GpsTime& day, const char* station,
   return Replaced::kDone;
 }
 
-int InvalidToken(const char* token, const char* pathTemplate) {
+bool InvalidToken(const char* token, const char* pathTemplate) {
   TransferError("Error in InterprutFileFormat");
   SetLastErrorText("%s is an invalid parameter in the string %.256s", token, pathTemplate);
-  return 0;
+  return false;
 }
 
-int TooLarge(const char* pathTemplate) {
+bool TooLarge(const char* pathTemplate) {
   TransferError("Error in InterprutFileFormat");
   SetLastErrorText("Input string too large %.256s", pathTemplate);
-  return 0;
+  return false;
 }
 
-int NoLongName(const char* station, const char* pathTemplate) {
+bool NoLongName(const char* station, const char* pathTemplate) {
   TransferError("Error in InterprutFileFormat");
   SetLastErrorText(
       "Error the station %.7s has no long name (lName:) for <XXXXMRCCC> in the string %.256s",
       station, pathTemplate);
-  return 0;
+  return false;
 }
 
 }  // namespace
 
 int InterprutFileFormat(const GpsTime& day, char* output, const char* pathTemplate,
                         const char* station) {
-  return ExpandTemplate(day, output, pathTemplate, station, nullptr);
+  return ExpandTemplate(day, output, pathTemplate, station, nullptr) ? 1 : 0;
 }
 
-int ExpandTemplate(const GpsTime& day, char* output, const char* pathTemplate,
-                   const char* station, const char* longName, bool* longNameMissing) {
+bool ExpandTemplate(const GpsTime& day, char* output, const char* pathTemplate,
+                    const char* station, const char* longName, bool* longNameMissing) {
   if (longNameMissing != nullptr) *longNameMissing = false;
-  if (pathTemplate == nullptr || pathTemplate[0] == '\0') return 1;
+  if (pathTemplate == nullptr || pathTemplate[0] == '\0') return true;
   if (station == nullptr) station = "";
   size_t consumed = 0;
   size_t written = 0;
@@ -109,7 +109,7 @@ int ExpandTemplate(const GpsTime& day, char* output, const char* pathTemplate,
   for (;;) {
     if (consumed >= kTemplateSize) return TooLarge(pathTemplate);
     char c = pathTemplate[consumed];
-    if (c == '\0') return 1;
+    if (c == '\0') return true;
     if (c == '>') {
       ++consumed;
       continue;
@@ -146,14 +146,15 @@ int ExpandTemplate(const GpsTime& day, char* output, const char* pathTemplate,
 namespace {
 
 // Expands one of the job's templates and puts its first choice into field.
-int ExpandInto(const DayJob& job, const char* pathTemplate, char* field, bool* longNameMissing) {
+bool ExpandInto(const DayFiles& job, const char* pathTemplate, char* field,
+                bool* longNameMissing) {
   PathChoices choices;
   const char* longName = StationLongName(job.station);
   if (!ExpandChoices(job.day, pathTemplate, job.station->sName, longName, &choices,
                      longNameMissing))
-    return 0;
-  CopyText(field, kDayJobNameSize, choices.paths[0]);
-  return 1;
+    return false;
+  CopyText(field, kDayNameSize, choices.paths[0]);
+  return true;
 }
 
 bool InExtensionRange(char c) {
@@ -163,11 +164,12 @@ bool InExtensionRange(char c) {
 
 }  // namespace
 
-int ExpandChoices(const GpsTime& day, const char* pathTemplate, const char* station,
-                  const char* longName, PathChoices* choices, bool* longNameMissing) {
+bool ExpandChoices(const GpsTime& day, const char* pathTemplate, const char* station,
+                   const char* longName, PathChoices* choices, bool* longNameMissing) {
   std::memset(choices, 0, sizeof *choices);
   char buffer[kTemplateSize] = {};
-  if (!ExpandTemplate(day, buffer, pathTemplate, station, longName, longNameMissing)) return 0;
+  if (!ExpandTemplate(day, buffer, pathTemplate, station, longName, longNameMissing))
+    return false;
   // Expansion never lengthens the text, so buffer holds at most 255
   // characters and its terminator.
   const char* start = buffer;
@@ -175,12 +177,12 @@ int ExpandChoices(const GpsTime& day, const char* pathTemplate, const char* stat
     const char* end = std::strchr(start, kAlternativeSeparator);
     size_t length = end != nullptr ? static_cast<size_t>(end - start) : std::strlen(start);
     if (length > 0) {
-      if (length >= kDayJobNameSize) return TooLarge(pathTemplate);
+      if (length >= kDayNameSize) return TooLarge(pathTemplate);
       if (choices->count == kMaxAlternatives) {
         TransferError("Error in InterprutFileFormat");
         SetLastErrorText("Error more than %d alternatives in the string %.256s", kMaxAlternatives,
                          pathTemplate);
-        return 0;
+        return false;
       }
       std::memcpy(choices->paths[choices->count++], start, length);
     }
@@ -188,27 +190,27 @@ int ExpandChoices(const GpsTime& day, const char* pathTemplate, const char* stat
     start = end + 1;
   }
   if (choices->count == 0) choices->count = 1;  // an empty template: one empty path
-  return 1;
+  return true;
 }
 
-int DayPathChoices(const DayJob& job, const char* pathTemplate, PathChoices* choices) {
+bool DayPathChoices(const DayFiles& job, const char* pathTemplate, PathChoices* choices) {
   return ExpandChoices(job.day, pathTemplate, job.station->sName, StationLongName(job.station),
                        choices);
 }
 
-int BuildDayFileNames(DayJob* job) {
+int BuildDayFileNames(DayFiles* job) {
   ServiceRecord* service = job->service;
   const char* station = job->station->sName;
   job->remoteObs[0] = job->remoteNav[0] = job->remoteCompact[0] = '\0';
   job->localCompact[0] = job->plainCompact[0] = '\0';
-  bool no_long_name = false;
-  if (!ExpandInto(*job, service->oFile, job->remoteObs, &no_long_name)) return 0;
-  if (!ExpandInto(*job, service->nFile, job->remoteNav, &no_long_name)) return 0;
+  bool noLongName = false;
+  if (!ExpandInto(*job, service->oFile, job->remoteObs, &noLongName)) return 0;
+  if (!ExpandInto(*job, service->nFile, job->remoteNav, &noLongName)) return 0;
   if (service->hasDFile == 1 &&
-      !ExpandInto(*job, service->dFile, job->remoteCompact, &no_long_name)) {
+      !ExpandInto(*job, service->dFile, job->remoteCompact, &noLongName)) {
     // A station without its long name fails the day; only a faulty template
     // switches the service's compact files off.
-    if (no_long_name) return 0;
+    if (noLongName) return 0;
     service->hasDFile = 0;
     job->remoteCompact[0] = '\0';
   }
@@ -221,38 +223,38 @@ int BuildDayFileNames(DayJob* job) {
   std::snprintf(year, sizeof year, "%02d", TwoDigitYear(job->day.year));
   const char* type = service->Ftype;
   char extension[4] = {};
-  size_t type_length = strnlen(type, sizeof service->Ftype);
-  if (type_length > 0) {
+  size_t typeLength = strnlen(type, sizeof service->Ftype);
+  if (typeLength > 0) {
     extension[0] = type[0];
-    if (type_length > 1 && InExtensionRange(type[1])) {
+    if (typeLength > 1 && InExtensionRange(type[1])) {
       extension[1] = type[1];
-      if (type_length > 2 && InExtensionRange(type[2])) extension[2] = type[2];
+      if (typeLength > 2 && InExtensionRange(type[2])) extension[2] = type[2];
     }
   }
-  std::snprintf(job->obnName, kDayJobNameSize, "%sobn", stem);
-  std::snprintf(job->localObs, kDayJobNameSize, "%s%so.%s", stem, year, extension);
-  std::snprintf(job->localNav, kDayJobNameSize, "%s%sn.%s", stem, year, extension);
-  std::snprintf(job->plainObs, kDayJobNameSize, "%s%so", stem, year);
-  std::snprintf(job->plainNav, kDayJobNameSize, "%s%sn", stem, year);
+  std::snprintf(job->obnName, kDayNameSize, "%sobn", stem);
+  std::snprintf(job->localObs, kDayNameSize, "%s%so.%s", stem, year, extension);
+  std::snprintf(job->localNav, kDayNameSize, "%s%sn.%s", stem, year, extension);
+  std::snprintf(job->plainObs, kDayNameSize, "%s%so", stem, year);
+  std::snprintf(job->plainNav, kDayNameSize, "%s%sn", stem, year);
   if (service->hasDFile == 1) {
-    std::snprintf(job->localCompact, kDayJobNameSize, "%s%sd.%s", stem, year, extension);
-    std::snprintf(job->plainCompact, kDayJobNameSize, "%s%sd", stem, year);
+    std::snprintf(job->localCompact, kDayNameSize, "%s%sd.%s", stem, year, extension);
+    std::snprintf(job->plainCompact, kDayNameSize, "%s%sd", stem, year);
   }
   // The station name and the type letters come from the catalogue: every
   // local name made of them must name a file in the working directory.
   for (const char* local : {job->obnName, job->localObs, job->localNav, job->plainObs,
                             job->plainNav, job->localCompact, job->plainCompact}) {
-    if (local[0] != '\0' && !IsPlainFileName(local, kDayJobNameSize)) {
+    if (local[0] != '\0' && !IsPlainFileName(local, kDayNameSize)) {
       TransferError("Error in BuildDayFileNames");
       SetLastErrorText("Error the local file name %s is not a plain file name", local);
       return 0;
     }
   }
-  char types[kDayJobTypeSize] = {};
-  std::memcpy(types, type, type_length < kDayJobTypeSize ? type_length : kDayJobTypeSize - 1);
-  std::memcpy(job->obsType, types, kDayJobTypeSize);
-  std::memcpy(job->navType, types, kDayJobTypeSize);
-  std::memcpy(job->compactType, types, kDayJobTypeSize);
+  char types[kDayTypeSize] = {};
+  std::memcpy(types, type, typeLength < kDayTypeSize ? typeLength : kDayTypeSize - 1);
+  std::memcpy(job->obsType, types, kDayTypeSize);
+  std::memcpy(job->navType, types, kDayTypeSize);
+  std::memcpy(job->compactType, types, kDayTypeSize);
   return 1;
 }
 

@@ -5,8 +5,7 @@
 
 #include <cstddef>
 
-#include "pipeline/day_job.h"
-#include "pipeline/gps_time.h"
+#include "ftp/day_files.h"
 
 namespace stanvex {
 
@@ -37,27 +36,28 @@ int InterprutFileFormat(const GpsTime& day, char* output, const char* pathTempla
 // name (lName:) for <XXXXMRCCC> in the string <template>"). '|' is copied
 // like any other character. longNameMissing, when given, tells that failure
 // apart from a faulty template.
-int ExpandTemplate(const GpsTime& day, char* output, const char* pathTemplate,
-                   const char* station, const char* longName, bool* longNameMissing = nullptr);
+// Returns true or false where InterprutFileFormat returns 1 or 0.
+bool ExpandTemplate(const GpsTime& day, char* output, const char* pathTemplate,
+                    const char* station, const char* longName, bool* longNameMissing = nullptr);
 
 // The remote paths one template names for one station and day, in the
 // order they are tried.
 struct PathChoices {
   int count;  // 1..kMaxAlternatives after a successful expansion
-  char paths[kMaxAlternatives][kDayJobNameSize];
+  char paths[kMaxAlternatives][kDayNameSize];
 };
 
 // Expands pathTemplate and splits the result at '|' into choices (empty
-// alternatives left out; an empty template gives one empty path). Fails (0,
+// alternatives left out; an empty template gives one empty path). Fails (false,
 // heading and LastErrorText as the expander's) when the template does not
 // expand, when an alternative is longer than 127 characters ("Input string
 // too large <template>") or when it names more than kMaxAlternatives.
-int ExpandChoices(const GpsTime& day, const char* pathTemplate, const char* station,
-                  const char* longName, PathChoices* choices, bool* longNameMissing = nullptr);
+bool ExpandChoices(const GpsTime& day, const char* pathTemplate, const char* station,
+                   const char* longName, PathChoices* choices, bool* longNameMissing = nullptr);
 
 // The choices of one of the job's templates (the service's oFile, nFile or
-// dFile) for its station (short and long name) and day.
-int DayPathChoices(const DayJob& job, const char* pathTemplate, PathChoices* choices);
+// dFile) for its station (short and long name) and day; false as ExpandChoices.
+bool DayPathChoices(const DayFiles& job, const char* pathTemplate, PathChoices* choices);
 
 // job: in/out, with station, service and a broken-down day. Fills every name
 // field of the day; a remote field holds the first alternative of its
@@ -68,7 +68,7 @@ int DayPathChoices(const DayJob& job, const char* pathTemplate, PathChoices* cho
 // does not expand clears the service's hasDFile in the catalogue itself, so
 // compact files are not tried again until the catalogue is reloaded. Without
 // a compact template the three compact name fields stay empty.
-int BuildDayFileNames(DayJob* job);
+int BuildDayFileNames(DayFiles* job);
 
 }  // namespace stanvex
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "obsfiles/obn_format.h"
+#include "obn_format.h"
 
 namespace stanvex {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "../../libs/intobn/intobn_api.h"
+#include "intobn_api.h"
 #include "api/library_state.h"
 #include "api/paths.h"
 #include "obsfiles/obn_file.h"

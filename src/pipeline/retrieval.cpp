@@ -154,10 +154,6 @@ Result RunRetrieval(const RetrievalRequest& request) {
   job.station = request.station;
   job.service = service;
   CopyText(job.workDir, sizeof job.workDir, WorkingDirectory);
-  CopyText(job.destDir, sizeof job.destDir, request.destination);
-  job.windowStart = window.start;
-  job.windowEnd.seconds = window.end.seconds - kEndMargin < 0 ? 0 : window.end.seconds - kEndMargin;
-  job.windowEnd.ComputeFromSeconds();
   job.day = window.start;
   job.userName = request.user;
   job.password = request.password;
@@ -170,6 +166,7 @@ Result RunRetrieval(const RetrievalRequest& request) {
   char days[kMaxDays][kDailyNameSize] = {};
   for (int32_t i = 0; i <= n; ++i) {
     if (i > 0) job.day.seconds += kSecondsPerDay;
+    job.day.ComputeFromSeconds();  // the download reads the day broken down
     // The transfer has sent its own heading.
     if (!DownloadDay(&job)) return Result::FailureFromLastError();
     if (i == 0) {

@@ -46,7 +46,7 @@ TEST_F(BundledCatalogueTest, EveryTemplateExpandsForEveryStation) {
   day.seconds = 1419 * 604800 + 3 * 86400;  // a day of 2027, four-digit everything
   day.ComputeFromSeconds();
   for (int32_t i = 0; i < record.iNumStations; ++i) {
-    DayJob job{};
+    DayFiles job{};
     job.station = &record.pStations[i];
     job.service = FindService(job.station->serv);
     ASSERT_NE(job.service, nullptr) << job.station->sName;

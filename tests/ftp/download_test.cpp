@@ -122,8 +122,8 @@ class DownloadTest : public ::testing::Test {
         << LastErrorText;
   }
 
-  DayJob Job(const char* station) {
-    DayJob job;
+  DayFiles Job(const char* station) {
+    DayFiles job;
     std::memset(&job, 0, sizeof job);
     for (int32_t i = 0; i < catalogue_.iNumStations; ++i)
       if (std::strcmp(catalogue_.pStations[i].sName, station) == 0)
@@ -132,6 +132,7 @@ class DownloadTest : public ::testing::Test {
     if (job.station != nullptr) job.service = FindService(job.station->serv);
     EXPECT_NE(job.service, nullptr);
     job.day.seconds = kFeb3rd2002;
+    job.day.ComputeFromSeconds();
     return job;
   }
 
@@ -159,7 +160,7 @@ TEST_F(DownloadTest, DayArrivesOverAnAnonymousLogin) {
   Put("/pub/rinex/2002/034/abcd0340.02n.Z", nav_);
   Serve();
   StatusRecorder recorder;
-  DayJob job = Job("abcd");
+  DayFiles job = Job("abcd");
   ASSERT_EQ(DownloadDay(&job), 1) << LastErrorText;
   EXPECT_EQ(job.compactUsed, 0);
   EXPECT_EQ(ReadFile(Local("abcd0340.02o.Z")), obs_);
@@ -192,7 +193,7 @@ TEST_F(DownloadTest, UserWithoutPasswordGetsTheAnonymousPassword) {
   FtpServerOptions options;
   options.users = {"surveyor:anonymous@"};
   Serve(options);
-  DayJob job = Job("efgh");
+  DayFiles job = Job("efgh");
   job.userName = "surveyor";
   ASSERT_EQ(DownloadDay(&job), 1) << LastErrorText;
   EXPECT_EQ(server_->CountLog("USER surveyor"), 1);
@@ -203,7 +204,7 @@ TEST_F(DownloadTest, MissingObservationWithoutCompactFileFailsTheDay) {
   Put("/nod/efgh0340.02n.Z", nav_);
   Serve();
   StatusRecorder recorder;
-  DayJob job = Job("efgh");
+  DayFiles job = Job("efgh");
   EXPECT_EQ(DownloadDay(&job), 0);
   EXPECT_STREQ(
       LastErrorText,
@@ -218,7 +219,7 @@ TEST_F(DownloadTest, MissingObservationFallsBackToTheCompactFile) {
   Put("/pub/crx/2002/034/abcd0340.02d.Z", compact_);
   Put("/pub/rinex/2002/034/abcd0340.02n.Z", nav_);
   Serve();
-  DayJob job = Job("abcd");
+  DayFiles job = Job("abcd");
   ASSERT_EQ(DownloadDay(&job), 1) << LastErrorText;
   EXPECT_EQ(job.compactUsed, 1);
   EXPECT_EQ(ReadFile(Local("abcd0340.02d.Z")), compact_);
@@ -231,7 +232,7 @@ TEST_F(DownloadTest, MissingNavigationComesFromIgsOverASecondConnection) {
   Put("/pub/rinex/2002/034/auto0340.02n.Z", nav_);
   Serve();
   StatusRecorder recorder;
-  DayJob job = Job("abcd");
+  DayFiles job = Job("abcd");
   ASSERT_EQ(DownloadDay(&job), 1) << LastErrorText;
   EXPECT_EQ(ReadFile(Local("abcd0340.02n.Z")), nav_);
   EXPECT_STREQ(job.navType, "gz") << "unpacked as the IGS service packs";
@@ -248,7 +249,7 @@ TEST_F(DownloadTest, IgsStationFallsBackOverItsOwnConnection) {
   Put("/igs/igsx0340.02o.Z", obs_);
   Put("/igs/nav/auto0340.02n.Z", nav_);
   Serve();
-  DayJob job = Job("igsx");
+  DayFiles job = Job("igsx");
   ASSERT_EQ(DownloadDay(&job), 1) << LastErrorText;
   EXPECT_EQ(ReadFile(Local("igsx0340.02n.gz")), nav_);
   EXPECT_EQ(server_->CountLog("CONNECT"), 1);
@@ -258,7 +259,7 @@ TEST_F(DownloadTest, IgsStationFallsBackOverItsOwnConnection) {
 TEST_F(DownloadTest, NavigationFallbackFailures) {
   Put("/pub/rinex/2002/034/abcd0340.02o.Z", obs_);
   Serve({}, /*withIgs=*/true);
-  DayJob job = Job("abcd");
+  DayFiles job = Job("abcd");
   EXPECT_EQ(DownloadDay(&job), 0);
   EXPECT_STREQ(LastErrorText,
                "Error unable to Download File /pub/rinex/2002/034/auto0340.02n.Z. The file may not "
@@ -270,7 +271,7 @@ TEST_F(DownloadTest, WithoutIgsServiceTheMissingNavigationFailsTheDay) {
   Put("/pub/rinex/2002/034/abcd0340.02o.Z", obs_);
   Serve({}, /*withIgs=*/false);
   StatusRecorder recorder;
-  DayJob job = Job("abcd");
+  DayFiles job = Job("abcd");
   EXPECT_EQ(DownloadDay(&job), 0);
   EXPECT_STREQ(LastErrorText, "IGS not found in service list");
   EXPECT_EQ(server_->CountLog("CONNECT"), 1);
@@ -282,7 +283,7 @@ TEST_F(DownloadTest, RefusedLoginFailsTheConnection) {
   options.refuseLogin = true;
   Serve(options);
   StatusRecorder recorder;
-  DayJob job = Job("abcd");
+  DayFiles job = Job("abcd");
   EXPECT_EQ(DownloadDay(&job), 0);
   EXPECT_EQ(recorder.Count(STATUS_ERROR, "Error in FTP Connect"), 1);
   EXPECT_STREQ(LastErrorText,
@@ -296,7 +297,7 @@ TEST_F(DownloadTest, ConnectionCutMidTransferLeavesNoFile) {
   FtpServerOptions options;
   options.drops = {{"*o.Z", 2000}};
   Serve(options);
-  DayJob job = Job("efgh");
+  DayFiles job = Job("efgh");
   EXPECT_EQ(DownloadDay(&job), 0);
   EXPECT_STREQ(
       LastErrorText,
@@ -317,7 +318,7 @@ TEST_F(DownloadTest, StopDuringATransferEndsTheDayAndClosesItsConnectionOnce) {
   recorder.OnEach([](const testing::SeenStatus& status) {
     if (status.code == STATUS_FTP_RECEIVED_RATE) StopFtpProcessing();
   });
-  DayJob job = Job("abcd");
+  DayFiles job = Job("abcd");
   EXPECT_EQ(DownloadDay(&job), 0);
   EXPECT_EQ(recorder.Count(STATUS_ERROR, "Program Stopped in GetFile"), 1);
   EXPECT_STREQ(LastErrorText, "FTPGETFILE ended at the user's request");
@@ -334,7 +335,7 @@ TEST_F(DownloadTest, StopWhileConnectingEndsTheWait) {
   Serve(options);
   StatusRecorder recorder;
   FtpStopCount = 1;
-  DayJob job = Job("abcd");
+  DayFiles job = Job("abcd");
   EXPECT_EQ(DownloadDay(&job), 0);
   EXPECT_EQ(recorder.Count(STATUS_ERROR, "Program Stopped in FTPConnect"), 1);
   EXPECT_STREQ(LastErrorText, "User requested to shutdown.  Datacollator has been stopped");
@@ -347,7 +348,7 @@ TEST_F(DownloadTest, RequestRefusedAtOnceDoesNotWait) {
   std::strcpy(unreachable.ServId, "BROKEN");
   std::strcpy(unreachable.ftpAd, "no such host!");
   std::strcpy(unreachable.Ftype, "Z");
-  DayJob job = Job("abcd");
+  DayFiles job = Job("abcd");
   job.service = &unreachable;
   EXPECT_EQ(DownloadDay(&job), 0);
   EXPECT_STREQ(LastErrorText,
@@ -369,12 +370,13 @@ TEST_F(DownloadTest, BadCompactTemplateIsReportedOnceThenSwitchedOff) {
   Put("/nod/ijkl0340.02n.Z", nav_);
   Serve();
   StatusRecorder recorder;
-  DayJob job = Job("ijkl");
+  DayFiles job = Job("ijkl");
   ASSERT_EQ(static_cast<int>(job.service->hasDFile), 1);
   ASSERT_EQ(DownloadDay(&job), 1) << LastErrorText;
   EXPECT_EQ(static_cast<int>(job.service->hasDFile), 0) << "cleared in the loaded catalogue";
-  DayJob next = Job("ijkl");
+  DayFiles next = Job("ijkl");
   next.day.seconds += 86400;
+  next.day.ComputeFromSeconds();
   Put("/nod/ijkl0350.02o.Z", obs_);
   Put("/nod/ijkl0350.02n.Z", nav_);
   ASSERT_EQ(DownloadDay(&next), 1) << LastErrorText;
@@ -390,7 +392,7 @@ TEST_F(DownloadTest, FullDiskEndsTheTransfer) {
   bool mounted = ::mount("tmpfs", small.path().c_str(), "tmpfs", 0, "size=64k") == 0;
   if (mounted) {
     ASSERT_EQ(::chdir(small.path().c_str()), 0);
-    DayJob job = Job("efgh");
+    DayFiles job = Job("efgh");
     EXPECT_EQ(DownloadDay(&job), 0);
     EXPECT_STREQ(LastErrorText, "Error disk full!");
     EXPECT_FALSE(Exists(small.File("efgh0340.02o.Z.part")));
@@ -404,7 +406,7 @@ TEST_F(DownloadTest, FullDiskEndsTheTransfer) {
     std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit limit = {65536, 65536};
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    DayJob job = Job("efgh");
+    DayFiles job = Job("efgh");
     int ok = DownloadDay(&job) == 0 && std::strcmp(LastErrorText, "Error disk full!") == 0;
     ::_exit(ok ? 0 : 1);
   }

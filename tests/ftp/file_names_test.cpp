@@ -204,7 +204,7 @@ class DayNamesTest : public ::testing::Test {
   }
   StationRecord station_;
   ServiceRecord service_;
-  DayJob job_;
+  DayFiles job_;
 };
 
 TEST_F(DayNamesTest, AllNamesOfTheDay) {

@@ -128,12 +128,13 @@ class MirrorTest : public ::testing::Test {
         << LastErrorText;
   }
 
-  DayJob Job() {
-    DayJob job;
+  DayFiles Job() {
+    DayFiles job;
     std::memset(&job, 0, sizeof job);
     job.station = &catalogue_.pStations[0];
     job.service = FindService(job.station->serv);
     job.day.seconds = kFeb3rd2002;
+    job.day.ComputeFromSeconds();
     return job;
   }
 
@@ -152,7 +153,7 @@ TEST_F(MirrorTest, PrimaryDownMirrorServesAfterTwoRetries) {
   std::string down = ClosedAddress("127.0.0.2");
   Load(down + " " + mirror->Address());
   StatusRecorder recorder;
-  DayJob job = Job();
+  DayFiles job = Job();
   ASSERT_EQ(DownloadDay(&job), 1) << LastErrorText;
   EXPECT_EQ(job.compactUsed, 1);
   EXPECT_EQ(ReadFile(Local("zimm0340.02d.gz")), crx_) << "stored under the day's short name";
@@ -177,7 +178,7 @@ TEST_F(MirrorTest, PrimaryWithoutTheDayMirrorServesEachFileFromWhereItIs) {
   auto mirror = Start(mirror_root_, "127.0.0.3");
   Load(primary->Address() + " " + mirror->Address());
   StatusRecorder recorder;
-  DayJob job = Job();
+  DayFiles job = Job();
   job.userName = "alice";
   job.password = "s3cret";
   ASSERT_EQ(DownloadDay(&job), 1) << LastErrorText;
@@ -209,7 +210,7 @@ TEST_F(MirrorTest, PrimaryCuttingTheTransferIsRetriedThenTheMirrorServes) {
   auto mirror = Start(mirror_root_, "127.0.0.3");
   Load(primary->Address() + " " + mirror->Address());
   StatusRecorder recorder;
-  DayJob job = Job();
+  DayFiles job = Job();
   ASSERT_EQ(DownloadDay(&job), 1) << LastErrorText;
   EXPECT_EQ(ReadFile(Local("zimm0340.02d.gz")), crx_) << "the whole file, not the cut one";
   EXPECT_EQ(primary->CountLog(std::string("RETR ") + kObsR), 3) << "first try and two retries";
@@ -225,7 +226,7 @@ TEST_F(MirrorTest, MissingEverywhereFailsWithTheLastAttemptsText) {
   auto primary = Start(primary_root_, "127.0.0.2");
   Load(primary->Address(), "", "");
   StatusRecorder recorder;
-  DayJob job = Job();
+  DayFiles job = Job();
   EXPECT_EQ(DownloadDay(&job), 0);
   EXPECT_STREQ(LastErrorText,
                "Error unable to download file zimm0340.02o.gz.\n    the file does not exist on "
@@ -244,7 +245,7 @@ TEST_F(MirrorTest, StopDuringARetryPauseEndsItAtOnce) {
     if (status.code == STATUS_TEXT && status.text.rfind("Trying again in", 0) == 0)
       StopFtpProcessing();
   });
-  DayJob job = Job();
+  DayFiles job = Job();
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(DownloadDay(&job), 0);
   auto elapsed = std::chrono::steady_clock::now() - start;
@@ -266,7 +267,7 @@ TEST_F(MirrorTest, StopDuringATransferRetryPauseEndsItAtOnce) {
     if (status.code == STATUS_TEXT && status.text.rfind("Trying again in", 0) == 0)
       StopFtpProcessing();
   });
-  DayJob job = Job();
+  DayFiles job = Job();
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(DownloadDay(&job), 0);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
@@ -286,7 +287,7 @@ TEST_F(MirrorTest, IgsNavigationFallbackUsesTheIgsMirrors) {
   std::string igs_down = ClosedAddress("127.0.0.5");
   Load(primary->Address(), igs_down + " " + igs_mirror->Address());
   StatusRecorder recorder;
-  DayJob job = Job();
+  DayFiles job = Job();
   job.userName = "alice";
   job.password = "s3cret";
   ASSERT_EQ(DownloadDay(&job), 1) << LastErrorText;

@@ -65,7 +65,7 @@ class TransferErrorsTest : public ::testing::Test {
   }
 
   // A catalogue whose one service is at address; the job of its station.
-  DayJob Job(const std::string& address) {
+  DayFiles Job(const std::string& address) {
     std::string text = "Service {\nServId: ABC\nftpAd: " + address +
                         "\noFile: /pub/<YYYY>/<JJJ>/<XXXX><JJJ>0.<yy>o.Z"
                         "\nnFile: /pub/<YYYY>/<JJJ>/<XXXX><JJJ>0.<yy>n.Z\nFtype: Z\n}\n"
@@ -79,11 +79,12 @@ class TransferErrorsTest : public ::testing::Test {
     std::string directory = catalogue_dir_.path();
     EXPECT_EQ(iInitalizeNEW(directory.data(), work_.path().c_str(), &catalogue_), 0)
         << LastErrorText;
-    DayJob job;
+    DayFiles job;
     std::memset(&job, 0, sizeof job);
     job.station = &catalogue_.pStations[0];
     job.service = FindService("ABC");
     job.day.seconds = kFeb3rd2002;
+    job.day.ComputeFromSeconds();
     return job;
   }
 
@@ -109,7 +110,7 @@ TEST_F(TransferErrorsTest, JobLoginGoesOverHttpsAsBasicAuthentication) {
   options.user = "alice:s3cretPW";
   HttpsServer server(options);
   ASSERT_TRUE(server.running()) << server.error();
-  DayJob job = Job(server.Url());
+  DayFiles job = Job(server.Url());
   job.userName = "alice";
   job.password = "s3cretPW";
   ASSERT_EQ(DownloadDay(&job), 1) << LastErrorText;
@@ -139,7 +140,7 @@ TEST_F(TransferErrorsTest, CertificateFailuresNameTheHost) {
     HttpsServer server(options);
     ASSERT_TRUE(server.running()) << server.error();
     StatusRecorder recorder;
-    DayJob job = Job(server.Url());
+    DayFiles job = Job(server.Url());
     EXPECT_EQ(DownloadDay(&job), 0);
     EXPECT_EQ(recorder.Count(STATUS_ERROR, "Error in FTP Connect"), 1);
     EXPECT_STREQ(LastErrorText, text);
@@ -152,7 +153,7 @@ TEST_F(TransferErrorsTest, WebPagesAndRefusalsHaveTheirOwnTexts) {
   options.status = {{"*n.Z", 403}};
   HttpsServer server(options);
   ASSERT_TRUE(server.running()) << server.error();
-  DayJob job = Job(server.Url() + "/");
+  DayFiles job = Job(server.Url() + "/");
   EXPECT_EQ(DownloadDay(&job), 0);
   EXPECT_STREQ(LastErrorText,
                "the server answered with a web page, not the file; a login may be needed for "
@@ -180,7 +181,7 @@ TEST_F(TransferErrorsTest, LoginHostFromNetrcCompletesTheDay) {
   options.loginUser = "bob:Earth-pw1";
   HttpsServer server(options);
   ASSERT_TRUE(server.running()) << server.error();
-  DayJob job = Job(server.Url());
+  DayFiles job = Job(server.Url());
   EXPECT_EQ(DownloadDay(&job), 0);
   EXPECT_STREQ(LastErrorText,
                "Error unable to download file abcd0340.02o.Z.\n    the server 127.0.0.1 refused "
@@ -204,7 +205,7 @@ TEST_F(TransferErrorsTest, StalledTransferAndLoginInTheAddress) {
   options.trickleBytesPerSecond = 30;
   FtpServer server(options);
   ASSERT_TRUE(server.running()) << server.error();
-  DayJob job = Job(server.Address());
+  DayFiles job = Job(server.Address());
   EXPECT_EQ(DownloadDay(&job), 0);
   EXPECT_STREQ(LastErrorText,
                "Error unable to download file abcd0340.02o.Z.\n    the transfer from 127.0.0.1 "

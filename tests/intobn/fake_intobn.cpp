@@ -5,7 +5,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "../../libs/intobn/intobn_api.h"
+#include "intobn_api.h"
 
 #define FAKE_FULL 1      // records the request, copies OBN and NVB, reports
 #define FAKE_NO_DO 2     // lacks DoInterpolation

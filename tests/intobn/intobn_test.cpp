@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "../../libs/intobn/intobn_api.h"
+#include "intobn_api.h"
 #include "platform/platform.h"
 #include "synthetic_obn.h"
 #include "test_support.h"

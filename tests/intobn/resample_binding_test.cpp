@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "../../libs/intobn/intobn_api.h"
+#include "intobn_api.h"
 #include "resample_fixture.h"
 
 namespace stanvex::testing {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "obsfiles/obn_format.h"
+#include "obn_format.h"
 
 namespace stanvex::testing {
 

@@ -6,9 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "../../libs/intobn/intobn_api.h"
-#include "../../libs/rin2obn/rin2obn_api.h"
-#include "../../libs/unzipdll/include/unzipdll.h"
+#include "intobn_api.h"
+#include "rin2obn_api.h"
+#include "unzipdll.h"
 #include "stanvex.h"
 
 #if UINTPTR_MAX == 0xFFFFFFFFu

@@ -8,8 +8,8 @@
 // position record; every other byte is written by the converter and carried
 // unchanged by every copy. The named carried fields below are what our
 // converter writes there.
-#ifndef STANVEX_OBSFILES_OBN_FORMAT_H
-#define STANVEX_OBSFILES_OBN_FORMAT_H
+#ifndef STANVEX_FORMATS_OBN_FORMAT_H
+#define STANVEX_FORMATS_OBN_FORMAT_H
 
 #include <cstddef>
 #include <cstdint>
@@ -110,4 +110,4 @@ static_assert(offsetof(ObnMeasurementRecord, l2Snr) == 40, "ObnMeasurementRecord
 
 }  // namespace stanvex
 
-#endif  // STANVEX_OBSFILES_OBN_FORMAT_H
+#endif  // STANVEX_FORMATS_OBN_FORMAT_H
