@@ -46,8 +46,9 @@ class ObnFileSet {
   bool MoveMember(ObnMember member, const ObnFileSet& target) const;
 
   // Copies this set's member into a new file under the same member's name of
-  // target, as platform::CopyToNewFile does (an existing file fails it; a
-  // failed copy leaves nothing). True on success.
+  // target, as platform::CopyToNewFile does (a stale file of that name is
+  // replaced, never written through a link; a failed copy leaves nothing).
+  // True on success.
   bool CopyMember(ObnMember member, const ObnFileSet& target) const;
 
   // Deletes the member's file; a missing file is no failure.
