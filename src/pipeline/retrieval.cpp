@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
 
 #include "api/library_state.h"
 #include "api/paths.h"
