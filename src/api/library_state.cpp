@@ -71,11 +71,15 @@ void SendStatus(StatusCallback callback, StatusRecord* record, int32_t code, con
   callback(record);
 }
 
-void FrameSend(int32_t code, const char* text, int32_t value1, int32_t value2) {
-  SendStatus(GetCallBack(), FrameStatus, code, text, value1, value2);
+void StatusChannel::Clear() {
+  if (record_ != nullptr) std::memset(record_, 0, sizeof *record_);
 }
 
-void FrameError(const char* heading) { SendErrorStatus(GetCallBack(), FrameStatus, heading); }
+void FrameSend(int32_t code, const char* text, int32_t value1, int32_t value2) {
+  FrameChannel().Send(code, text, value1, value2);
+}
+
+void FrameError(const char* heading) { FrameChannel().Error(heading); }
 
 StatusRecord* MakeFrameStatus() { return &frame_record; }
 

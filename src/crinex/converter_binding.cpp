@@ -1,49 +1,50 @@
 #include "crinex/converter_binding.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "api/library_state.h"
 #include "api/paths.h"
+#include "platform/loaded_library.h"
 #include "platform/platform.h"
 
 namespace stanvex {
 namespace {
 
-// The binding's own reporting state. The callback copy is taken when a
+// The binding's own reporting channel, whose callback is taken when a
 // conversion starts; the last percentage lives as long as the core library.
-StatusCallback converter_callback = nullptr;
-StatusRecord converter_record{};
-int32_t last_percentage = 0;
+StatusChannel& ConverterChannel() {
+  static StatusChannel channel(StatusChannel::CallBack::kTakenLater);
+  return channel;
+}
+int32_t lastPercentage = 0;
 
-// Releases the loaded library on every path out of a conversion.
-class LoadedLibrary {
- public:
-  explicit LoadedLibrary(const char* name) : handle_(platform::LoadLibraryByName(name)) {}
-  ~LoadedLibrary() { Release(); }
-  void Release() {
-    if (handle_ != nullptr) platform::FreeLibrary(handle_);
-    handle_ = nullptr;
-  }
-  LoadedLibrary(const LoadedLibrary&) = delete;
-  LoadedLibrary& operator=(const LoadedLibrary&) = delete;
-  bool loaded() const { return handle_ != nullptr; }
-  template <typename Function>
-  Function Find(const char* decoratedName) const {
-    return reinterpret_cast<Function>(platform::FindFunction(handle_, decoratedName));
-  }
+// The converter's entry points. Only the conversion is required; Abort is
+// looked up as the library expects, and never called.
+struct ConverterEntryPoints {
+  rin2obn::InitializeFunction initialize;
+  rin2obn::ConvertFileFunction convert;
+  rin2obn::AbortFunction abort;
+  rin2obn::FreeMemFunction freeMemory;
+  rin2obn::GetErrStringFunction errorString;
+};
 
- private:
-  platform::LibraryHandle handle_;
+const platform::EntryPoint kConverterEntryPoints[] = {
+    {"_Initialize@0", offsetof(ConverterEntryPoints, initialize), false},
+    {"_ConvertFile@12", offsetof(ConverterEntryPoints, convert), true},
+    {"_Abort@0", offsetof(ConverterEntryPoints, abort), false},
+    {"_FreeMem@0", offsetof(ConverterEntryPoints, freeMemory), false},
+    {"_GetErrString@4", offsetof(ConverterEntryPoints, errorString), false},
 };
 
 }  // namespace
 
 void RIN2OBN_CALL OnConverterMessage(double value, const char* text) {
-  SendStatus(converter_callback, &converter_record, STATUS_CONVERT_TEXT, text, 0, 0, 0, 0, value);
+  ConverterChannel().Send(STATUS_CONVERT_TEXT, text, 0, 0, 0, 0, value);
 }
 
 void RIN2OBN_CALL OnConverterProgress(int32_t count, int32_t total) {
-  std::memset(&converter_record, 0, sizeof converter_record);
+  ConverterChannel().Clear();
   if (total <= 0) return;  // no meaningful percentage; nothing to report
   // 64-bit arithmetic: count * 100 must not overflow for large counts.
   int64_t percent = static_cast<int64_t>(count) * 100 / total;
@@ -51,33 +52,29 @@ void RIN2OBN_CALL OnConverterProgress(int32_t count, int32_t total) {
   if (percent < 0) percent = 0;
   if (percent > 100) percent = 100;
   const int32_t p = static_cast<int32_t>(percent);
-  if (p != last_percentage)
-    SendStatus(converter_callback, &converter_record, STATUS_CONVERT_PERCENT, nullptr, p);
-  last_percentage = p;
+  if (p != lastPercentage) ConverterChannel().Send(STATUS_CONVERT_PERCENT, nullptr, p);
+  lastPercentage = p;
 }
 
-int32_t LastConverterPercentage() { return last_percentage; }
+int32_t LastConverterPercentage() { return lastPercentage; }
 
 void ResetConverterBindingForTesting() {
-  converter_callback = nullptr;
-  std::memset(&converter_record, 0, sizeof converter_record);
-  last_percentage = 0;
+  ConverterChannel().DropCallBack();
+  ConverterChannel().Clear();
+  lastPercentage = 0;
 }
 
 int ConvertRinexToObnWith(const char* libraryName, const char* observationName,
                           const char* navigationName, char* obnName, int option, int removeRinex,
                           size_t obnNameSize) {
-  converter_callback = GetCallBack();
-  LoadedLibrary library(libraryName);
-  if (!library.loaded()) {
+  ConverterChannel().TakeCallBack();
+  platform::LoadedLibrary library = platform::LoadedLibrary::Open(libraryName);
+  if (!library.IsOpen()) {
     SetLastErrorText("Unable to Open %s", libraryName);
     return 0;
   }
-  auto initialize = library.Find<rin2obn::InitializeFunction>("_Initialize@0");
-  auto convert = library.Find<rin2obn::ConvertFileFunction>("_ConvertFile@12");
-  library.Find<rin2obn::AbortFunction>("_Abort@0");
-  auto freeMemory = library.Find<rin2obn::FreeMemFunction>("_FreeMem@0");
-  auto errorString = library.Find<rin2obn::GetErrStringFunction>("_GetErrString@4");
+  ConverterEntryPoints entries{};
+  const int missing = platform::FindEntryPoints(library, entries, kConverterEntryPoints);
 
   rin2obn::ConverterRequest request;
   std::memset(&request, 0, sizeof request);
@@ -105,16 +102,18 @@ int ConvertRinexToObnWith(const char* libraryName, const char* observationName,
   callbacks.progress = &OnConverterProgress;
 
   // A library without its conversion function cannot do the work.
-  if (convert == nullptr) {
-    SetLastErrorText("Unable to find _ConvertFile@12 in %s", libraryName);
+  // (Reported here, after the names are settled, as the host has always seen.)
+  if (missing >= 0) {
+    SetLastErrorText("Unable to find %s in %s", kConverterEntryPoints[missing].decoratedName,
+                     libraryName);
     return 0;
   }
-  if (initialize != nullptr) initialize();
-  const int32_t result = convert(&request, &callbacks, 0);
+  if (entries.initialize != nullptr) entries.initialize();
+  const int32_t result = entries.convert(&request, &callbacks, 0);
   if (result != 0) {
-    if (errorString != nullptr) {
+    if (entries.errorString != nullptr) {
       LastErrorText[0] = '\0';
-      errorString(LastErrorText);
+      entries.errorString(LastErrorText);
       LastErrorText[kTextSize - 1] = '\0';
     } else {
       SetLastErrorText("Conversion of %s failed (code %d); %s gives no reason", observationName,
@@ -122,12 +121,11 @@ int ConvertRinexToObnWith(const char* libraryName, const char* observationName,
     }
     return 0;
   }
-  SendStatus(converter_callback, &converter_record, STATUS_CONVERT_DONE, nullptr,
-             request.epochsRead, request.epochsWritten, request.epochsSolved,
-             request.ephemeridesRead);
-  if (freeMemory != nullptr) freeMemory();
+  ConverterChannel().Send(STATUS_CONVERT_DONE, nullptr, request.epochsRead,
+                          request.epochsWritten, request.epochsSolved, request.ephemeridesRead);
+  if (entries.freeMemory != nullptr) entries.freeMemory();
   // Released before the RINEX files go, as the library may still hold them.
-  library.Release();
+  library.Close();
   if (removeRinex != 0) {
     platform::DeleteFile(observationName);
     platform::DeleteFile(navigationName);

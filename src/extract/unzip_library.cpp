@@ -1,7 +1,9 @@
 #include "extract/unzip_library.h"
 
+#include <cstddef>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace stanvex {
 
@@ -9,36 +11,33 @@ namespace {
 constexpr size_t kSavedDirectorySize = 261;  // 260 characters and a terminator
 }  // namespace
 
+const platform::EntryPoint UnzipLibrary::kEntryPoints[2] = {
+    {"_GetUnzDllVersion@0", offsetof(EntryPoints, getVersion), true},
+    {"_UnzDllExec@4", offsetof(EntryPoints, exec), true},
+};
+
 UnzipLibrary::~UnzipLibrary() { UnloadUnzipLibrary(); }
 
 int UnzipLibrary::LoadUnzipLibrary() {
   if (IsLoaded()) return 1;
-  module_ = platform::LoadLibraryByName(name_);
-  if (module_ == nullptr) {
+  platform::LoadedLibrary library = platform::LoadedLibrary::Open(name_);
+  if (!library.IsOpen()) {
     state_ = kNotLoaded;
     return 0;
   }
-  version_ =
-      reinterpret_cast<VersionFunction>(platform::FindFunction(module_, "_GetUnzDllVersion@0"));
-  exec_ = reinterpret_cast<ExecFunction>(platform::FindFunction(module_, "_UnzDllExec@4"));
-  if (version_ == nullptr || exec_ == nullptr) {
-    platform::FreeLibrary(module_);
-    module_ = nullptr;
-    version_ = nullptr;
-    exec_ = nullptr;
+  EntryPoints entries{};
+  if (platform::FindEntryPoints(library, entries, kEntryPoints) >= 0) {
     state_ = kEntryPointMissing;
-    return 0;
+    return 0;  // the library is released here
   }
+  library_ = std::move(library);
+  entries_ = entries;
   return 1;
 }
 
 int UnzipLibrary::UnloadUnzipLibrary() {
-  if (IsLoaded()) {
-    platform::FreeLibrary(module_);
-    module_ = nullptr;
-    exec_ = nullptr;
-    version_ = nullptr;
-  }
+  entries_ = EntryPoints{};
+  library_.Close();
   return 1;
 }
 
@@ -47,7 +46,7 @@ int UnzipLibrary::GetUnzipVersion() {
     state_ = kVersionWithoutLibrary;
     return 0;
   }
-  return version_();
+  return entries_.getVersion();
 }
 
 int32_t UNZIPDLL_CALL UnzipLibrary::UnzipMessage(UnzipMessageBlock* /*message*/) { return 0; }
@@ -81,7 +80,7 @@ int UnzipLibrary::ExtractAll(const char* archive, const char* directory) {
   std::memset(command.fileSpecs[0], 0, kUnzipFileSpecSize);
   std::memcpy(command.fileSpecs[0], "*.*", 4);
 
-  const int32_t result = exec_(&command);
+  const int32_t result = entries_.exec(&command);
 
   delete[] command.archive;
   for (int32_t i = 0; i < command.fileSpecCount; ++i) delete[] command.fileSpecs[i];

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "platform/loaded_library.h"
 #include "unzipdll.h"
 
 namespace stanvex {
@@ -47,18 +47,21 @@ class UnzipLibrary {
   // shows nothing, returns 0.
   static int32_t UNZIPDLL_CALL UnzipMessage(UnzipMessageBlock* message);
 
-  bool IsLoaded() const { return module_ != nullptr && exec_ != nullptr && version_ != nullptr; }
+  bool IsLoaded() const { return library_.IsOpen(); }
   int state() const { return state_; }
 
- private:
-  using VersionFunction = int32_t(UNZIPDLL_CALL*)();
-  using ExecFunction = int32_t(UNZIPDLL_CALL*)(UnzipCommand*);
+  // The library's entry points; both are required.
+  struct EntryPoints {
+    int32_t(UNZIPDLL_CALL* getVersion)();
+    int32_t(UNZIPDLL_CALL* exec)(UnzipCommand*);
+  };
+  static const platform::EntryPoint kEntryPoints[2];
 
+ private:
   const char* name_;
   int state_ = 0;
-  platform::LibraryHandle module_ = nullptr;
-  ExecFunction exec_ = nullptr;
-  VersionFunction version_ = nullptr;
+  platform::LoadedLibrary library_;  // open only with every entry point found
+  EntryPoints entries_{};
 };
 
 }  // namespace stanvex

@@ -1,39 +1,50 @@
 #include "ftp/internet_binding.h"
 
 #include <cctype>
+#include <cstddef>
 #include <cstring>
+
+#include "platform/loaded_library.h"
 
 namespace stanvex {
 
 InternetBinding Internet;
 TransferState Transfer;
 
+namespace {
+
+// The five entry points, in binding order: the first missing one gives the
+// binding's result (its index + 1).
+const platform::EntryPoint kInternetEntryPoints[] = {
+    {"InternetOpenA", offsetof(InternetBinding, InternetOpenA), true},
+    {"InternetConnectA", offsetof(InternetBinding, InternetConnectA), true},
+    {"FtpGetFileA", offsetof(InternetBinding, FtpGetFileA), true},
+    {"InternetCloseHandle", offsetof(InternetBinding, InternetCloseHandle), true},
+    {"InternetSetStatusCallback", offsetof(InternetBinding, InternetSetStatusCallback), true},
+};
+
+}  // namespace
+
 int BindInternetLibrary(const char* name, InternetBinding* binding) {
   if (binding->module != nullptr && binding->InternetSetStatusCallback != nullptr) return 0;
   CopyText(binding->name, sizeof binding->name, name);
-  platform::LibraryHandle module = platform::LoadLibraryByName(name);
-  if (module == nullptr) {
+  platform::LoadedLibrary library = platform::LoadedLibrary::Open(name);
+  if (!library.IsOpen()) {
     SetLastErrorText("Error loading library %s", name);
     return -1;
   }
-  static const char* const kEntryPoints[] = {"InternetOpenA", "InternetConnectA", "FtpGetFileA",
-                                             "InternetCloseHandle", "InternetSetStatusCallback"};
-  void* found[5] = {};
-  for (int i = 0; i < 5; ++i) {
-    found[i] = platform::FindFunction(module, kEntryPoints[i]);
-    if (found[i] == nullptr) {
-      SetLastErrorText("Error opening function %s in %s", kEntryPoints[i], name);
-      platform::FreeLibrary(module);
-      *binding = InternetBinding{};
-      return i + 1;
-    }
+  InternetBinding found;
+  const int missing = platform::FindEntryPoints(library, found, kInternetEntryPoints);
+  if (missing >= 0) {
+    SetLastErrorText("Error opening function %s in %s",
+                     kInternetEntryPoints[missing].decoratedName, name);
+    *binding = InternetBinding{};
+    return missing + 1;  // the library is released here
   }
-  binding->module = module;
-  binding->InternetOpenA = reinterpret_cast<InternetOpenA_fn>(found[0]);
-  binding->InternetConnectA = reinterpret_cast<InternetConnectA_fn>(found[1]);
-  binding->FtpGetFileA = reinterpret_cast<FtpGetFileA_fn>(found[2]);
-  binding->InternetCloseHandle = reinterpret_cast<InternetCloseHandle_fn>(found[3]);
-  binding->InternetSetStatusCallback = reinterpret_cast<InternetSetStatusCallback_fn>(found[4]);
+  CopyText(found.name, sizeof found.name, name);
+  // A binding lives as long as the process: downloads copy it freely.
+  found.module = library.KeepLoaded();
+  *binding = found;
   return 0;
 }
 

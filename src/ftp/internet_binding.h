@@ -12,7 +12,9 @@
 
 namespace stanvex {
 
-// The library's module and its five entry points, in binding order.
+// The library's module and its five entry points, in binding order. A
+// binding is a plain copyable record: its library stays loaded for the life
+// of the process once bound.
 struct InternetBinding {
   platform::LibraryHandle module = nullptr;
   char name[16] = {};  // the Windows name it was bound by

@@ -29,6 +29,21 @@ bool ObnFileSet::Assign(const char* obnName) {
   return false;
 }
 
+bool ObnFileSet::AssignSuffixed(const ObnFileSet& base, const char* suffix) {
+  const size_t suffixLength = suffix != nullptr ? std::strlen(suffix) : 0;
+  for (ObnMember member : kObnMembers) {
+    const char* baseName = base.Name(member);
+    char* name = names_[static_cast<int>(member)];
+    if (std::strlen(baseName) + suffixLength >= kPathSize) {
+      for (char* each : names_) each[0] = '\0';
+      return false;
+    }
+    CopyText(name, kPathSize, baseName);
+    AppendText(name, kPathSize, suffix);
+  }
+  return true;
+}
+
 bool SameFilePath(const char* a, const char* b) {
   if (platform::SameFileName(a, b)) return true;
   auto split = [](const char* path, char* directory, const char*& name) {
@@ -60,6 +75,10 @@ bool ObnFileSet::MoveMember(ObnMember member, const ObnFileSet& target) const {
   // A successful move (a rename, or a copy and delete across devices) leaves
   // nothing under the source name.
   return platform::MoveFile(from, to);
+}
+
+bool ObnFileSet::CopyMember(ObnMember member, const ObnFileSet& target) const {
+  return platform::CopyToNewFile(Name(member), target.Name(member));
 }
 
 void ObnFileSet::DeleteMember(ObnMember member) const {

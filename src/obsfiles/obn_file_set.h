@@ -1,6 +1,6 @@
 // The files of one OBN data set: the OBN file and its ephemeris (".nvb") and
 // station (".sta") companions, which share its name and differ in extension
-// only. Joining, splicing and resampling derive, move and remove the three
+// only. Joining, splicing, resampling and delivery derive, move and remove the three
 // together through this one type.
 #ifndef STANVEX_OBSFILES_OBN_FILE_SET_H
 #define STANVEX_OBSFILES_OBN_FILE_SET_H
@@ -11,6 +11,7 @@ namespace stanvex {
 
 // One file of a set.
 enum class ObnMember { kObn, kNvb, kSta };
+constexpr ObnMember kObnMembers[] = {ObnMember::kObn, ObnMember::kNvb, ObnMember::kSta};
 
 // The name of obnName's companion with another extension (".nvb", ".sta"):
 // obnName with its extension replaced (ReplaceExtension). out: kPathSize
@@ -28,6 +29,12 @@ class ObnFileSet {
   // every name "", when one does not fit kPathSize bytes.
   bool Assign(const char* obnName);
 
+  // Names each member after base's with suffix appended ("x.nvb" ->
+  // "x.nvb.part"): the temporary names of a set on its way somewhere.
+  // Returns false, leaving every name "", when one does not fit kPathSize
+  // bytes.
+  bool AssignSuffixed(const ObnFileSet& base, const char* suffix);
+
   const char* Name(ObnMember member) const { return names_[static_cast<int>(member)]; }
   const char* Obn() const { return Name(ObnMember::kObn); }
 
@@ -37,6 +44,12 @@ class ObnFileSet {
   // the same file, which is left alone); false leaves the source where it
   // was.
   bool MoveMember(ObnMember member, const ObnFileSet& target) const;
+
+  // Copies this set's member into a new file under the same member's name of
+  // target, as platform::CopyToNewFile does (a stale file of that name is
+  // replaced, never written through a link; a failed copy leaves nothing).
+  // True on success.
+  bool CopyMember(ObnMember member, const ObnFileSet& target) const;
 
   // Deletes the member's file; a missing file is no failure.
   void DeleteMember(ObnMember member) const;

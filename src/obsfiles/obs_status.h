@@ -1,6 +1,6 @@
-// The observation-file status record: joining, splicing and resampling report
-// to the host through a StatusRecord of their own, separate from the frame's,
-// with a copy of the host's callback.
+// The observation-file status channel: joining, splicing and resampling
+// report to the host through a StatusRecord of their own, separate from the
+// frame's, with the callback taken when each of them starts.
 //
 // Threads: only the request's thread touches it.
 #ifndef STANVEX_OBSFILES_OBS_STATUS_H
@@ -8,18 +8,19 @@
 
 #include <cstdint>
 
+#include "api/library_state.h"
+
 namespace stanvex {
 
-// Takes the registered callback afresh (joining does this each time it starts).
+// The channel (made on first use, with no callback until one is taken).
+StatusChannel& ObsChannel();
+
+// Takes the registered callback afresh; joining, splicing and resampling do
+// this each time they start. Holding on to an earlier one would call a
+// callback the host has since replaced or withdrawn (and may have unloaded).
 void ObsStatusTakeCallBack();
 
-// Used where splicing and resampling start. Takes the registered callback
-// as well: holding on to an earlier one would call a callback the host has
-// since replaced or withdrawn (and may have unloaded).
-void ObsStatusTakeCallBackIfNone();
-
-// Clears the record and sends code with its fields; nothing is sent while the
-// held callback is null.
+// ObsChannel().Send with the fields this channel uses.
 void ObsStatusSend(int32_t code, const char* text = nullptr, int32_t value1 = 0,
                    int32_t value2 = 0, double real = 0.0);
 

@@ -58,7 +58,7 @@ int CopyObnWindow(ObnFile* input, ObnFile* output, double start, double end, lon
 
 int SpliceToWindow(const char* inputName, char* outputName, size_t outputSize, double start,
                    double end) {
-  ObsStatusTakeCallBackIfNone();
+  ObsStatusTakeCallBack();
   ObsStatusSend(STATUS_SPLICE_START);
   if (inputName == nullptr) inputName = "";
 

@@ -5,6 +5,7 @@
 
 #include "api/library_state.h"
 #include "api/paths.h"
+#include "obsfiles/obn_file_set.h"
 #include "platform/platform.h"
 
 namespace stanvex {
@@ -13,68 +14,54 @@ namespace {
 
 constexpr int kAlternateNames = 26;
 constexpr size_t kNameScanLimit = 254;
-constexpr int kFileCount = 3;
-const char* const kExtensions[kFileCount] = {".obn", ".nvb", ".sta"};
 const char kMoveFailure[] =
     "Error unable to move files to destination directory. Files are still in the temp directory";
 
-// One file of a delivery: where it lies in the working directory, the name it
-// is delivered under, the name it is copied to first in the destination, and
-// the name an existing file of the delivered name is kept under until the
-// delivery is complete.
-struct DeliveryFile {
-  char source[kPathSize];
-  char target[kPathSize];
-  char staged[kPathSize];
-  char setAside[kPathSize];
-  bool isStaged;
-  bool isSetAside;
-  bool isPlaced;
-};
-
+// The three files of a delivery: where they lie in the working directory,
+// the names they are delivered under, the names they are copied to first in
+// the destination, and the names existing files of the delivered names are
+// kept under until the delivery is complete. The flags record, per member,
+// which steps are done, so that a failure can undo them.
 struct Delivery {
-  DeliveryFile files[kFileCount];
+  ObnFileSet sources;
+  ObnFileSet targets;
+  ObnFileSet staged;
+  ObnFileSet setAside;
+  bool isStaged[3] = {};
+  bool isSetAside[3] = {};
+  bool isPlaced[3] = {};
 };
 
-// target and source of the OBN file. -1 with the reason in LastErrorText.
-int PreparePaths(char* name, const char* destination, DeliveryFile* obn) {
+int Index(ObnMember member) { return static_cast<int>(member); }
+
+// target and source of the OBN file (kPathSize bytes each). -1 with the
+// reason in LastErrorText.
+int PreparePaths(char* name, const char* destination, char* target, char* source) {
   ReplaceExtension(name, ".obn");
   if (!IsPlainFileName(name)) {
     SetLastErrorText("%s (%s is not a plain file name)", kMoveFailure, name);
     return -1;
   }
   // JoinPath may add a separator to its directory, so both are copies.
-  char destination_copy[kPathSize];
-  char work_copy[kPathSize];
-  CopyText(destination_copy, sizeof destination_copy, destination);
-  CopyText(work_copy, sizeof work_copy, WorkingDirectory);
-  CopyText(obn->target, sizeof obn->target, name);
-  CopyText(obn->source, sizeof obn->source, name);
-  if (JoinPath(destination_copy, obn->target) != 0) return -1;
-  if (JoinPath(work_copy, obn->source) != 0) return -1;
+  char destinationCopy[kPathSize];
+  char workCopy[kPathSize];
+  CopyText(destinationCopy, sizeof destinationCopy, destination);
+  CopyText(workCopy, sizeof workCopy, WorkingDirectory);
+  CopyText(target, kPathSize, name);
+  CopyText(source, kPathSize, name);
+  if (JoinPath(destinationCopy, target) != 0) return -1;
+  if (JoinPath(workCopy, source) != 0) return -1;
   return 0;
 }
 
-// Fills the three files from the OBN file's source and target. False when a
-// temporary name does not fit its buffer.
-bool NameFiles(const DeliveryFile& obn, Delivery* delivery) {
-  for (int i = 0; i < kFileCount; ++i) {
-    DeliveryFile& file = delivery->files[i];
-    file = DeliveryFile{};
-    CopyText(file.source, sizeof file.source, obn.source);
-    CopyText(file.target, sizeof file.target, obn.target);
-    ReplaceExtension(file.source, kExtensions[i]);
-    ReplaceExtension(file.target, kExtensions[i]);
-    // Formatted from a copy: the compiler cannot tell the target apart from
-    // the names written beside it in the same record.
-    char target[sizeof file.target];
-    CopyText(target, sizeof target, file.target);
-    int staged = std::snprintf(file.staged, sizeof file.staged, "%s.part", target);
-    int aside = std::snprintf(file.setAside, sizeof file.setAside, "%s.old.part", target);
-    if (staged < 0 || aside < 0 || static_cast<size_t>(aside) >= sizeof file.setAside) {
-      SetLastErrorText("%s (the path %s is too long)", kMoveFailure, file.target);
-      return false;
-    }
+// Names the three files of each set from the OBN file's source and target.
+// False when a name does not fit its buffer.
+bool NameFiles(const char* source, const char* target, Delivery* delivery) {
+  if (!delivery->sources.Assign(source) || !delivery->targets.Assign(target) ||
+      !delivery->staged.AssignSuffixed(delivery->targets, ".part") ||
+      !delivery->setAside.AssignSuffixed(delivery->targets, ".old.part")) {
+    SetLastErrorText("%s (the path %s is too long)", kMoveFailure, target);
+    return false;
   }
   return true;
 }
@@ -84,13 +71,14 @@ bool NameFiles(const DeliveryFile& obn, Delivery* delivery) {
 // not be put back under its name.
 bool Undo(Delivery* delivery, char* unrestored, size_t size) {
   bool restored = true;
-  for (int i = kFileCount - 1; i >= 0; --i) {
-    DeliveryFile& file = delivery->files[i];
-    if (file.isPlaced) platform::DeleteFile(file.target);
-    if (file.isStaged && !file.isPlaced) platform::DeleteFile(file.staged);
-    if (file.isSetAside && !platform::MoveFile(file.setAside, file.target)) {
+  for (int i = 2; i >= 0; --i) {
+    const ObnMember member = kObnMembers[i];
+    if (delivery->isPlaced[i]) delivery->targets.DeleteMember(member);
+    if (delivery->isStaged[i] && !delivery->isPlaced[i]) delivery->staged.DeleteMember(member);
+    if (delivery->isSetAside[i] &&
+        !platform::MoveFile(delivery->setAside.Name(member), delivery->targets.Name(member))) {
       restored = false;
-      CopyText(unrestored, size, file.setAside);
+      CopyText(unrestored, size, delivery->setAside.Name(member));
     }
   }
   return restored;
@@ -114,50 +102,53 @@ int Fail(Delivery* delivery, const char* reason, const char* path) {
 // every step, so that the destination is as it was and the working directory
 // keeps the three files. The OBN file of an append never replaces a file.
 int Deliver(Delivery* delivery, bool appendObn, char* deliveredPath) {
-  for (DeliveryFile& file : delivery->files) {
-    if (!platform::FileExists(file.source)) return Fail(delivery, "missing", file.source);
-    if (!platform::CopyToNewFile(file.source, file.staged))
-      return Fail(delivery, "unable to write", file.staged);
-    file.isStaged = true;
+  for (ObnMember member : kObnMembers) {
+    if (!platform::FileExists(delivery->sources.Name(member)))
+      return Fail(delivery, "missing", delivery->sources.Name(member));
+    if (!delivery->sources.CopyMember(member, delivery->staged))
+      return Fail(delivery, "unable to write", delivery->staged.Name(member));
+    delivery->isStaged[Index(member)] = true;
   }
-  for (DeliveryFile& file : delivery->files) {
-    if (!platform::FileExists(file.target)) continue;
-    if (!platform::MoveFile(file.target, file.setAside))
-      return Fail(delivery, "unable to rename", file.target);
-    file.isSetAside = true;
+  for (ObnMember member : kObnMembers) {
+    if (!platform::FileExists(delivery->targets.Name(member))) continue;
+    if (!platform::MoveFile(delivery->targets.Name(member), delivery->setAside.Name(member)))
+      return Fail(delivery, "unable to rename", delivery->targets.Name(member));
+    delivery->isSetAside[Index(member)] = true;
   }
-  for (int i = 0; i < kFileCount; ++i) {
-    DeliveryFile& file = delivery->files[i];
-    bool placed = i == 0 && appendObn ? platform::RenameNoReplace(file.staged, file.target)
-                                      : platform::MoveFile(file.staged, file.target);
-    if (!placed) return Fail(delivery, "unable to rename", file.staged);
-    file.isPlaced = true;
+  for (ObnMember member : kObnMembers) {
+    const char* staged = delivery->staged.Name(member);
+    const char* target = delivery->targets.Name(member);
+    const bool placed = member == ObnMember::kObn && appendObn
+                            ? platform::RenameNoReplace(staged, target)
+                            : platform::MoveFile(staged, target);
+    if (!placed) return Fail(delivery, "unable to rename", staged);
+    delivery->isPlaced[Index(member)] = true;
   }
-  for (DeliveryFile& file : delivery->files) {
-    if (file.isSetAside) platform::DeleteFile(file.setAside);
-    platform::DeleteFile(file.source);
+  for (ObnMember member : kObnMembers) {
+    if (delivery->isSetAside[Index(member)]) delivery->setAside.DeleteMember(member);
+    delivery->sources.DeleteMember(member);
   }
-  if (deliveredPath != nullptr) CopyText(deliveredPath, kPathSize, delivery->files[0].target);
+  if (deliveredPath != nullptr) CopyText(deliveredPath, kPathSize, delivery->targets.Obn());
   return 0;
 }
 
 }  // namespace
 
 int DeliverCopyOver(char* name, const char* destination, char* deliveredPath) {
-  DeliveryFile obn{};
-  if (PreparePaths(name, destination, &obn) != 0) return -1;
+  char target[kPathSize], source[kPathSize];
+  if (PreparePaths(name, destination, target, source) != 0) return -1;
   Delivery delivery;
-  if (!NameFiles(obn, &delivery)) return -1;
+  if (!NameFiles(source, target, &delivery)) return -1;
   return Deliver(&delivery, false, deliveredPath);
 }
 
 int DeliverAppend(char* name, const char* destination, char* deliveredPath) {
-  DeliveryFile obn{};
-  if (PreparePaths(name, destination, &obn) != 0) return -1;
+  char target[kPathSize], source[kPathSize];
+  if (PreparePaths(name, destination, target, source) != 0) return -1;
   bool found = false;
   for (int attempt = 0; attempt < kAlternateNames && !found; ++attempt) {
-    found = !platform::FileExists(obn.target);
-    if (!found) MakeAlternateName(obn.target, attempt);
+    found = !platform::FileExists(target);
+    if (!found) MakeAlternateName(target, attempt);
   }
   if (!found) {
     SetLastErrorText(
@@ -165,7 +156,7 @@ int DeliverAppend(char* name, const char* destination, char* deliveredPath) {
     return -1;
   }
   Delivery delivery;
-  if (!NameFiles(obn, &delivery)) return -1;
+  if (!NameFiles(source, target, &delivery)) return -1;
   return Deliver(&delivery, true, deliveredPath);
 }
 

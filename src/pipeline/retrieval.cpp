@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
 
 #include "api/library_state.h"
 #include "api/paths.h"
@@ -12,6 +11,7 @@
 #include "extract/extract_file.h"
 #include "ftp/download.h"
 #include "obsfiles/concatenate.h"
+#include "obsfiles/obn_file_set.h"
 #include "obsfiles/resample.h"
 #include "obsfiles/splice.h"
 #include "pipeline/day_job.h"
@@ -70,15 +70,11 @@ Result ProcessDay(DayJob& job, int converterOption, int removeRinex) {
 
 // Gives the spliced files (OBN and companions) the output name.
 void RenameToOutput(const char* spliced, const char* output) {
-  char from[kPathSize], to[kPathSize];
-  CopyText(from, sizeof from, spliced);
-  CopyText(to, sizeof to, output);
-  for (const char* extension : {".obn", ".nvb", ".sta"}) {
-    ReplaceExtension(from, extension);
-    ReplaceExtension(to, extension);
-    platform::DeleteFile(to);
-    platform::MoveFile(from, to);
-    platform::DeleteFile(from);
+  ObnFileSet from, to;
+  if (!from.Assign(spliced) || !to.Assign(output)) return;
+  for (ObnMember member : kObnMembers) {
+    // A file that cannot be moved is not delivered: it is not left behind.
+    if (!from.MoveMember(member, to)) from.DeleteMember(member);
   }
 }
 

@@ -111,5 +111,35 @@ TEST_F(LibraryStateTest, StatusChannelUsesTheCallbackTakenAtStart) {
   EXPECT_STREQ(g_seen[0].text, "still reported");
 }
 
+TEST_F(LibraryStateTest, StatusChannelsTakeTheCallbackWhenTheirComponentSays) {
+  SetCallBack(&Record);
+  StatusChannel later(StatusChannel::CallBack::kTakenLater);
+  later.Text("before taking");
+  EXPECT_TRUE(g_seen.empty());
+  later.TakeCallBack();
+  later.Text("taken");
+  later.DropCallBack();
+  later.Text("dropped");
+  ASSERT_EQ(g_seen.size(), 1u);
+  EXPECT_STREQ(g_seen[0].text, "taken");
+
+  // A shared record read at each send follows the registration; the record
+  // is the one the host receives, and no record sends nothing.
+  StatusRecord shared{};
+  StatusChannel live(StatusChannel::CallBack::kReadAtEachSend, &shared);
+  SetCallBack(nullptr);
+  live.Error("heading");
+  EXPECT_EQ(g_seen.size(), 1u);
+  EXPECT_EQ(shared.code, STATUS_ERROR);  // the error record is filled without a callback
+  SetCallBack(&Record);
+  live.Send(STATUS_DAY_DONE, nullptr, 1, 2);
+  ASSERT_EQ(g_seen.size(), 2u);
+  EXPECT_EQ(g_seen[1].value2, 2);
+  live.Clear();
+  EXPECT_TRUE(AllZeroFrom(shared, 0, sizeof shared));
+  StatusChannel(StatusChannel::CallBack::kReadAtEachSend, nullptr).Text("nowhere");
+  EXPECT_EQ(g_seen.size(), 2u);
+}
+
 }  // namespace
 }  // namespace stanvex

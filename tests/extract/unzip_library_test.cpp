@@ -4,11 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "archive_tools.h"
 #include "member_names.h"
+#include "platform/loaded_library.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -19,6 +23,44 @@ std::string CurrentDir() {
   char buffer[1024];
   platform::GetCurrentDir(buffer, sizeof buffer);
   return buffer;
+}
+
+// The table binding every companion library uses, over the stand-in that
+// lacks its extraction function.
+TEST(LoadedLibraryTest, EntryPointsFillTheirSlotsAndTheFirstMissingRequiredOneIsNamed) {
+  struct Table {
+    int32_t (*version)();
+    void* exec;
+    void* optional;
+  };
+  const platform::EntryPoint entries[] = {
+      {"_GetUnzDllVersion@0", offsetof(Table, version), true},
+      {"_NoSuchFunction@0", offsetof(Table, optional), false},
+      {"_UnzDllExec@4", offsetof(Table, exec), true},
+  };
+  platform::LoadedLibrary library = platform::LoadedLibrary::Open("UNZIPNOEXEC.DLL");
+  ASSERT_TRUE(library.IsOpen());
+  Table table{};
+  table.optional = &table;  // overwritten: a missing optional entry point is null
+  EXPECT_EQ(platform::FindEntryPoints(library, table, entries), 2);
+  ASSERT_NE(table.version, nullptr);
+  EXPECT_EQ(table.version(), 1);  // the stand-in's version
+  EXPECT_EQ(table.optional, nullptr);
+  EXPECT_EQ(table.exec, nullptr);
+
+  // Ownership moves; the moved-from handle finds nothing and frees nothing.
+  platform::LoadedLibrary moved = std::move(library);
+  EXPECT_FALSE(library.IsOpen());  // NOLINT(bugprone-use-after-move)
+  EXPECT_EQ(library.Find("_GetUnzDllVersion@0"), nullptr);
+  EXPECT_NE(moved.Find("_GetUnzDllVersion@0"), nullptr);
+  moved.Close();
+  EXPECT_FALSE(moved.IsOpen());
+
+  // A library that cannot be loaded is a handle holding nothing.
+  platform::LoadedLibrary missing = platform::LoadedLibrary::Open("NOSUCHLIBRARY.DLL");
+  EXPECT_FALSE(missing.IsOpen());
+  Table none{};
+  EXPECT_EQ(platform::FindEntryPoints(missing, none, entries), 0);
 }
 
 TEST(UnzipLibraryTest, LoadingTwiceLoadsOnce) {

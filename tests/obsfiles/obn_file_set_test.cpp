@@ -32,6 +32,36 @@ TEST(ObnFileSet, CompanionsShareTheNameAndTooLongANameLeavesTheSetEmpty) {
   EXPECT_STREQ(set.Name(ObnMember::kNvb), "");
 }
 
+TEST(ObnFileSet, SuffixedNamesFollowTheBaseAndCopiesAreNewFiles) {
+  testing::ScratchDir dir;
+  testing::CurrentDirGuard guard;
+  ASSERT_TRUE(platform::SetCurrentDir(dir.path().c_str()));
+  ObnFileSet base, staged;
+  ASSERT_TRUE(base.Assign("day.obn"));
+  ASSERT_TRUE(staged.AssignSuffixed(base, ".part"));
+  EXPECT_STREQ(staged.Obn(), "day.obn.part");
+  EXPECT_STREQ(staged.Name(ObnMember::kSta), "day.sta.part");
+
+  WriteFile("day.nvb", "ephemeris\r\n");
+  EXPECT_TRUE(base.CopyMember(ObnMember::kNvb, staged));
+  EXPECT_EQ(ReadFile("day.nvb.part"), "ephemeris\r\n");
+  EXPECT_EQ(ReadFile("day.nvb"), "ephemeris\r\n");
+  // A stale staged file is replaced; a missing source copies nothing.
+  WriteFile("day.sta", "station\r\n");
+  WriteFile("day.sta.part", "stale\r\n");
+  EXPECT_TRUE(base.CopyMember(ObnMember::kSta, staged));
+  EXPECT_EQ(ReadFile("day.sta.part"), "station\r\n");
+  EXPECT_FALSE(base.CopyMember(ObnMember::kObn, staged));
+  EXPECT_FALSE(Exists("day.obn.part"));
+
+  // A suffixed name that would not fit is refused whole.
+  ObnFileSet longBase;
+  ASSERT_TRUE(longBase.Assign(std::string(kPathSize - 5, 'a').c_str()));
+  EXPECT_FALSE(staged.AssignSuffixed(longBase, ".part"));
+  EXPECT_STREQ(staged.Obn(), "");
+  EXPECT_STREQ(staged.Name(ObnMember::kNvb), "");
+}
+
 TEST(ObnFileSet, MoveReplacesTheTargetAndNeverDeletesTheSourceUnderAnotherSpelling) {
   testing::ScratchDir dir;
   testing::CurrentDirGuard guard;
