@@ -81,7 +81,7 @@ TEST_F(RequestChecksTest, MissingDestinationArgumentIsReportedAfterTheHeading) {
   ASSERT_EQ(recorder.Headings().size(), 1u);
   EXPECT_EQ(recorder.Headings()[0], "Error in iFTP");
   // The heading reaches the host before the reason is written.
-  EXPECT_EQ(recorder.seen().back().lastErrorAtSend, "previous");
+  EXPECT_EQ(recorder.All().back().lastErrorAtSend, "previous");
 }
 
 TEST_F(RequestChecksTest, DirectoriesAreCheckedAndMustDiffer) {
@@ -120,7 +120,7 @@ TEST_F(RequestChecksTest, WindowMustRunForwardAndSpanAtMostThreeDays) {
   std::vector<int> codes = recorder.MainCodes();
   ASSERT_EQ(codes.size(), 2u);
   EXPECT_EQ(codes[0], STATUS_OUTPUT_PATH);
-  EXPECT_EQ(recorder.seen()[0].text, dest_dir_.path() + "/abcd0340.obn");
+  EXPECT_EQ(recorder.All()[0].text, dest_dir_.path() + "/abcd0340.obn");
   EXPECT_EQ(codes[1], STATUS_ERROR);
 }
 

@@ -20,7 +20,7 @@ const Station kStation{"tst1", 46.5, 7.25, 850.0};
 
 ObservationOptions Hours(double hours, uint64_t seed = 3) {
   ObservationOptions o;
-  o.start_gps = GpsSecondsOfDate(2021, 1, 1);
+  o.startGps = GpsSecondsOfDate(2021, 1, 1);
   o.duration = hours * 3600;
   o.interval = 30;
   o.seed = seed;
@@ -29,9 +29,9 @@ ObservationOptions Hours(double hours, uint64_t seed = 3) {
 
 std::string Simulate(const ObservationOptions& o, const Station& station = kStation) {
   ObservationSimulator sim(station, o);
-  std::string text = ObservationHeader(station, o, sim.TruePosition(), SimTime{o.start_gps, 0});
+  std::string text = ObservationHeader(station, o, sim.TruePosition(), SimTime{o.startGps, 0});
   Epoch e;
-  while (sim.Next(&e)) text += FormatEpoch(e, o.write_receiver_clock);
+  while (sim.Next(&e)) text += FormatEpoch(e, o.writeReceiverClock);
   return text;
 }
 
@@ -117,12 +117,12 @@ void CheckRinex211(const std::string& text, int expected_epochs) {
 
 TEST(SimObservationFile, FollowsRinex211Columns) {
   ObservationOptions o = Hours(2);
-  o.slips.slips_per_satellite_hour = 2;
-  o.slips.outages_per_satellite_hour = 1;
+  o.slips.slipsPerSatelliteHour = 2;
+  o.slips.outagesPerSatelliteHour = 1;
   CheckRinex211(Simulate(o), 240);
   // An interval that does not divide a minute, and no clock offsets.
   o.interval = 7;
-  o.write_receiver_clock = false;
+  o.writeReceiverClock = false;
   o.duration = 700;
   CheckRinex211(Simulate(o), 100);
 }
@@ -145,7 +145,7 @@ TEST(SimObservationFile, WritesFilesAndReportsUnwritablePaths) {
   EXPECT_NE(testing::ReadFile(dir.File("a.21n")).find("END OF HEADER"), std::string::npos);
   EXPECT_FALSE(WriteObservationFile(kStation, o, dir.File("missing/a.21o"), &error));
   EXPECT_NE(error.find("missing/a.21o"), std::string::npos);
-  EXPECT_FALSE(WriteNavigationFile(o.start_gps, 3600, dir.File("missing/a.21n"), &error));
+  EXPECT_FALSE(WriteNavigationFile(o.startGps, 3600, dir.File("missing/a.21n"), &error));
   o.interval = 0;
   EXPECT_FALSE(WriteObservationFile(kStation, o, dir.File("b.21o"), &error));
   EXPECT_FALSE(testing::Exists(dir.File("b.21o")));
@@ -158,7 +158,7 @@ TEST(SimObservations, IonosphereDelaysCodeAndAdvancesPhaseByFrequency) {
   // ionosphere on phase they would change by opposite amounts). Around local noon, when
   // the delay changes most; means over 20 epochs keep the code noise small.
   ObservationOptions o = Hours(4);
-  o.start_gps += 9 * 3600;
+  o.startGps += 9 * 3600;
   std::map<int, std::vector<std::pair<double, double>>> arcs;
   for (const Epoch& e : Epochs(o)) {
     for (const SatelliteObservation& s : e.satellites) {
@@ -193,8 +193,8 @@ TEST(SimObservations, MasksHoldAndSignalFollowsElevation) {
     EXPECT_GE(e.satellites.size(), 5u);
     EXPECT_LE(e.satellites.size(), 16u);
     for (const SatelliteObservation& s : e.satellites) {
-      EXPECT_GE(s.elevation_deg, 10.0);
-      EXPECT_EQ(s.present[kL2], s.elevation_deg >= 12.0);
+      EXPECT_GE(s.elevationDeg, 10.0);
+      EXPECT_EQ(s.present[kL2], s.elevationDeg >= 12.0);
       EXPECT_GT(s.value[kS1], s.present[kS2] ? s.value[kS2] : 0.0);
       // Ranges of 20 000 to 26 000 km, and C1 beside P1 within its noise.
       EXPECT_GT(s.value[kP1], 19.5e6);
@@ -213,8 +213,8 @@ TEST(SimObservations, SlipsAndOutagesSetLossOfLockOnlyWhereTheyHappen) {
     }
 
   ObservationOptions slips = Hours(2);
-  slips.slips.slips_per_satellite_hour = 3;
-  slips.slips.outages_per_satellite_hour = 2;
+  slips.slips.slipsPerSatelliteHour = 3;
+  slips.slips.outagesPerSatelliteHour = 2;
   int flagged = 0, jumps = 0;
   std::map<int, double> last_wide;
   for (const Epoch& e : Epochs(slips)) {
@@ -242,11 +242,11 @@ TEST(SimObservations, SlipsAndOutagesSetLossOfLockOnlyWhereTheyHappen) {
 
 TEST(SimObservations, ReceiverGapLeavesNoEpochsThenFlagsPowerFailure) {
   ObservationOptions o = Hours(1);
-  o.slips.receiver_gap_start = 600;
-  o.slips.receiver_gap_length = 300;
+  o.slips.receiverGapStart = 600;
+  o.slips.receiverGapLength = 300;
   const std::vector<Epoch> epochs = Epochs(o);
   ASSERT_EQ(epochs.size(), 120u - 10u);
-  const int64_t start = o.start_gps;
+  const int64_t start = o.startGps;
   for (size_t k = 0; k < epochs.size(); ++k) {
     const int64_t offset = epochs[k].time.whole - start;
     EXPECT_FALSE(offset >= 600 && offset < 900);

@@ -64,7 +64,7 @@ TEST(SimIndependentSolver, SinglePointSolutionsLieWithinAFewMetresOfTheTruth) {
   ObservationOptions options;
   options.interval = 30;
   options.duration = 2 * 3600;
-  options.slips.slips_per_satellite_hour = 0.5;
+  options.slips.slipsPerSatelliteHour = 0.5;
   // Northern and eastern, southern and western hemispheres; midday
   // ionosphere; a date in another GPS week era.
   const struct {
@@ -76,7 +76,7 @@ TEST(SimIndependentSolver, SinglePointSolutionsLieWithinAFewMetresOfTheTruth) {
       {{"eqtr", 0.5, 100.2, 20.0}, GpsSecondsOfDate(2010, 7, 1) + 5 * 3600},
   };
   for (const auto& c : cases) {
-    options.start_gps = c.start;
+    options.startGps = c.start;
     const Solution s = Solve(c.station, options);
     std::printf("%s: %d epochs solved, mean error %.2f m, mean offset %.2f m\n",
                 c.station.name.c_str(), s.epochs, s.mean_error, Norm(s.mean_offset));

@@ -21,7 +21,7 @@ std::string CachedArchive(const std::string& name, sim::ArchiveOptions options) 
   // Made beside its final place and renamed, so concurrent test processes
   // never see a half-written archive.
   fs::path temp = final_dir.string() + ".tmp" + std::to_string(::getpid());
-  options.out_dir = temp.string();
+  options.outDir = temp.string();
   std::string error;
   if (!sim::WriteSampleArchive(options, nullptr, &error)) return std::string();
   WriteFile((temp / "done").string(), "ok\n");
@@ -33,7 +33,7 @@ std::string CachedArchive(const std::string& name, sim::ArchiveOptions options) 
 
 std::string SampleArchive() {
   sim::ArchiveOptions options;
-  options.start_gps = ArchiveFirstDay();
+  options.startGps = ArchiveFirstDay();
   options.days = 3;
   options.interval = 30;
   options.seed = 7;
