@@ -74,7 +74,7 @@ class RequestChecksTest : public ::testing::Test {
 };
 
 TEST_F(RequestChecksTest, MissingDestinationArgumentIsReportedAfterTheHeading) {
-  StatusRecorder recorder;
+  StatusRecorder recorder(LastErrorAtSend::kRecorded);
   SetLastErrorText("previous");
   EXPECT_EQ(iFTP(day34_, day34_ + 60, abcd_, nullptr, 0, nullptr, nullptr, nullptr, 1, 0, 0), -1);
   EXPECT_EQ(LastError(), "Error the pointer cDirectory has not bee initalized");

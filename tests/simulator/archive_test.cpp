@@ -49,8 +49,8 @@ TEST(SimSampleArchive, CatalogueLoadsAndPointsAtEveryPublishedFile) {
   Serv_Sta catalogue{};
   catalogue.iServiceSize = sizeof(ServiceRecord);
   catalogue.iStationSize = sizeof(StationRecord);
-  std::string catalogue_dir = dir.File("catalogue");
-  ASSERT_EQ(iInitalizeNEW(catalogue_dir.data(), dir.path().c_str(), &catalogue), 0)
+  std::string catalogueDir = dir.File("catalogue");
+  ASSERT_EQ(iInitalizeNEW(catalogueDir.data(), dir.path().c_str(), &catalogue), 0)
       << LastErrorText;
   ASSERT_EQ(catalogue.iNumServices, 5);
   ASSERT_EQ(catalogue.iNumStations, 5);
@@ -207,8 +207,8 @@ TEST(SimSampleArchive, Rinex3ServiceLaidOutLikeTheIgsArchive) {
   Serv_Sta catalogue{};
   catalogue.iServiceSize = sizeof(ServiceRecord);
   catalogue.iStationSize = sizeof(StationRecord);
-  std::string catalogue_dir = dir.File("catalogue");
-  ASSERT_EQ(iInitalizeNEW(catalogue_dir.data(), dir.path().c_str(), &catalogue), 0)
+  std::string catalogueDir = dir.File("catalogue");
+  ASSERT_EQ(iInitalizeNEW(catalogueDir.data(), dir.path().c_str(), &catalogue), 0)
       << LastErrorText;
   EXPECT_EQ(catalogue.iNumServices, 6);
   EXPECT_EQ(catalogue.iNumStations, 7);
@@ -265,8 +265,8 @@ TEST(SimSampleArchive, Rinex3ServiceLaidOutLikeTheIgsArchive) {
   EXPECT_FALSE(testing::Exists(today.File("archive/simrx3" + brdc)));
   EXPECT_TRUE(testing::Exists(
       today.File("archive/simrx3/IGS/obs/2021/003/SIMF00CHE_R_20210030000_01D_05M_MO.crx.gz")));
-  const std::string igs_block = ReadFile(today.File("catalogue/manufact.dwn"));
-  EXPECT_NE(igs_block.find("  ServId: IGS\n  ftpAd: " + std::string("file://") +
+  const std::string igsBlock = ReadFile(today.File("catalogue/manufact.dwn"));
+  EXPECT_NE(igsBlock.find("  ServId: IGS\n  ftpAd: " + std::string("file://") +
                            today.File("archive/igs") +
                            "\n  oFile: /IGS/obs/"),
             std::string::npos);

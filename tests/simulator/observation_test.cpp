@@ -46,7 +46,7 @@ std::vector<Epoch> Epochs(const ObservationOptions& o) {
 // A reader of RINEX 2.11 observation text, strict about columns: the header
 // labels, then each epoch line's date, flag, satellite count and list, and
 // exactly ceil(types / 5) record lines per satellite of 16-column fields.
-void CheckRinex211(const std::string& text, int expected_epochs) {
+void CheckRinex211(const std::string& text, int expectedEpochs) {
   const std::vector<std::string> lines = testing::Lines(text);
   size_t i = 0;
   int types = 0;
@@ -112,7 +112,7 @@ void CheckRinex211(const std::string& text, int expected_epochs) {
     }
     ++epochs;
   }
-  EXPECT_EQ(epochs, expected_epochs);
+  EXPECT_EQ(epochs, expectedEpochs);
 }
 
 TEST(SimObservationFile, FollowsRinex211Columns) {
@@ -179,10 +179,10 @@ TEST(SimObservations, IonosphereDelaysCodeAndAdvancesPhaseByFrequency) {
       code1 += arc[arc.size() - 1 - k].first / 20;
       phase1 += arc[arc.size() - 1 - k].second / 20;
     }
-    const double code_change = code1 - code0, phase_change = phase1 - phase0;
-    EXPECT_NEAR(code_change, phase_change, 0.4 + 0.02 * std::fabs(phase_change))
+    const double codeChange = code1 - code0, phaseChange = phase1 - phase0;
+    EXPECT_NEAR(codeChange, phaseChange, 0.4 + 0.02 * std::fabs(phaseChange))
         << "prn " << prn;
-    if (std::fabs(phase_change) > 1.0) ++strong;
+    if (std::fabs(phaseChange) > 1.0) ++strong;
   }
   EXPECT_GE(strong, 3);
 }
@@ -216,15 +216,15 @@ TEST(SimObservations, SlipsAndOutagesSetLossOfLockOnlyWhereTheyHappen) {
   slips.slips.slipsPerSatelliteHour = 3;
   slips.slips.outagesPerSatelliteHour = 2;
   int flagged = 0, jumps = 0;
-  std::map<int, double> last_wide;
+  std::map<int, double> lastWide;
   for (const Epoch& e : Epochs(slips)) {
     for (const SatelliteObservation& s : e.satellites) {
       if (!s.present[kL2]) continue;
       // The geometry-free L1 - (f1/f2) L2 in cycles moves slowly (ionosphere)
       // except where an ambiguity changes.
       const double wide = s.value[kL1] - (kL1Frequency / kL2Frequency) * s.value[kL2];
-      auto it = last_wide.find(s.prn);
-      if (it != last_wide.end()) {
+      auto it = lastWide.find(s.prn);
+      if (it != lastWide.end()) {
         const bool jumped = std::fabs(wide - it->second) > 0.5;
         const bool lost = s.lli[kL1] || s.lli[kL2];
         if (lost) ++flagged;
@@ -233,7 +233,7 @@ TEST(SimObservations, SlipsAndOutagesSetLossOfLockOnlyWhereTheyHappen) {
           EXPECT_TRUE(lost) << "an unflagged jump, prn " << s.prn;
         }
       }
-      last_wide[s.prn] = wide;
+      lastWide[s.prn] = wide;
     }
   }
   EXPECT_GT(flagged, 5);

@@ -114,17 +114,17 @@ std::string Decode3(const std::string& compact) {
     const int count = std::atoi(epoch.substr(32, 3).c_str());
     std::string head = epoch.substr(0, 41);
     while (!head.empty() && head.back() == ' ') head.pop_back();
-    const std::string& clock_line = lines[++i];
-    if (clock_line.empty()) {
+    const std::string& clockLine = lines[++i];
+    if (clockLine.empty()) {
       clock = Series();
       out += head + "\n";
     } else {
-      EXPECT_TRUE(clock.Take(clock_line)) << "line " << i + 1;
+      EXPECT_TRUE(clock.Take(clockLine)) << "line " << i + 1;
       head.resize(41, ' ');
       out += head + Fixed(clock.diff[0], 12, 15) + "\n";
     }
-    std::map<std::string, std::vector<Series>> now_values;
-    std::map<std::string, std::string> now_flags;
+    std::map<std::string, std::vector<Series>> nowValues;
+    std::map<std::string, std::string> nowFlags;
     for (int s = 0; s < count; ++s) {
       const std::string id = epoch.substr(41 + static_cast<size_t>(s) * 3, 3);
       const int n = types[id[0]];
@@ -151,11 +151,11 @@ std::string Decode3(const std::string& compact) {
       out += record + "\n";
       std::string kept = flag;
       while (!kept.empty() && kept.back() == ' ') kept.pop_back();
-      now_values[id] = series;
-      now_flags[id] = kept;
+      nowValues[id] = series;
+      nowFlags[id] = kept;
     }
-    values.swap(now_values);
-    flags.swap(now_flags);
+    values.swap(nowValues);
+    flags.swap(nowFlags);
   }
   return out;
 }

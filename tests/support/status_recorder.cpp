@@ -9,7 +9,7 @@ namespace {
 std::atomic<StatusRecorder*> active{nullptr};
 }  // namespace
 
-StatusRecorder::StatusRecorder() {
+StatusRecorder::StatusRecorder(LastErrorAtSend lastError) : lastError_(lastError) {
   active = this;
   SetCallBack(&StatusRecorder::Receive);
 }
@@ -23,7 +23,7 @@ void STANVEX_CALL StatusRecorder::Receive(StatusRecord* record) {
   StatusRecorder* self = active;
   if (self == nullptr) return;
   char lastError[512] = "";
-  iGetLastError(lastError);
+  if (self->lastError_ == LastErrorAtSend::kRecorded) iGetLastError(lastError);
   SeenStatus status{record->code, std::string(record->text, strnlen(record->text, 512)),
                     record->value1, record->value2, record->real, lastError};
   std::function<void(const SeenStatus&)> hook;
