@@ -18,6 +18,7 @@ namespace {
 
 using testing::ScratchDir;
 using testing::StatusRecorder;
+using testing::LastErrorAtSend;
 
 // A catalogue whose only service points at a port where nothing listens.
 const char kCatalogue[] =
