@@ -16,9 +16,9 @@
 namespace stanvex {
 namespace {
 
+using testing::LastErrorAtSend;
 using testing::ScratchDir;
 using testing::StatusRecorder;
-using testing::LastErrorAtSend;
 
 // A catalogue whose only service points at a port where nothing listens.
 const char kCatalogue[] =
