@@ -220,13 +220,13 @@ void SortStations(Serv_Sta* catalogue, std::vector<StationExtras>* extras) {
       std::vector<std::string> names(end - start);
       for (size_t i = start; i < end; ++i)
         names[i - start] = Folded(stations[i].sName, sizeof stations[i].sName);
-      std::vector<int32_t> name_rank =
+      std::vector<int32_t> nameRank =
           RanksOf(static_cast<int32_t>(end - start), [&](int32_t a, int32_t b) {
             return names[static_cast<size_t>(a)] < names[static_cast<size_t>(b)];
           });
-      std::vector<int32_t> name_order = ExchangeOrder(name_rank);
-      Reorder(stations, name_order, start);
-      if (companions != nullptr) Reorder(companions, name_order, start);
+      std::vector<int32_t> nameOrder = ExchangeOrder(nameRank);
+      Reorder(stations, nameOrder, start);
+      if (companions != nullptr) Reorder(companions, nameOrder, start);
     }
     start = end;
   }

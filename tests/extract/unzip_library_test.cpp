@@ -1,5 +1,4 @@
-// The zip library binding (the real libunzipdll, loaded by name) and the
-// library's own member-name checks.
+// The zip library binding: the real libunzipdll, loaded by name.
 #include "extract/unzip_library.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +10,6 @@
 #include <utility>
 
 #include "archive_tools.h"
-#include "member_names.h"
 #include "platform/loaded_library.h"
 #include "platform/platform.h"
 #include "test_support.h"
@@ -110,50 +108,6 @@ TEST(UnzipLibraryTest, CurrentDirectoryIsRestored) {
   EXPECT_EQ(library.ExtractAll("missing.zip", "into"), 0);
   EXPECT_EQ(library.ExtractAll("a.zip", "no-such-dir"), 0);
   EXPECT_EQ(CurrentDir(), before);
-}
-
-// The library itself, driven through its record: file specifications select
-// members, and an impossible count is refused rather than read.
-TEST(UnzipLibraryTest, CommandFileSpecificationsSelectMembers) {
-  ScratchDir dir;
-  CurrentDirGuard guard;
-  ASSERT_TRUE(ZipMembers(dir.File("a.zip"), {{"abcd0010.21o", "o"}, {"abcd0010.21n", "n"}}));
-  ASSERT_TRUE(platform::SetCurrentDir(dir.path().c_str()));
-  platform::LibraryHandle module = platform::LoadLibraryByName("UNZIPDLL.DLL");
-  ASSERT_NE(module, nullptr);
-  auto exec = reinterpret_cast<int32_t(UNZIPDLL_CALL*)(UnzipCommand*)>(
-      platform::FindFunction(module, "_UnzDllExec@4"));
-  ASSERT_NE(exec, nullptr);
-  char archive[] = "a.zip";
-  char spec[kUnzipFileSpecSize] = "*.21n";
-  UnzipCommand command{};
-  command.archive = archive;
-  command.fileSpecCount = 1;
-  command.fileSpecs[0] = spec;
-  EXPECT_EQ(exec(&command), 0);
-  EXPECT_TRUE(Exists(dir.File("abcd0010.21n")));
-  EXPECT_FALSE(Exists(dir.File("abcd0010.21o")));
-  command.fileSpecCount = kUnzipMaxFileSpecs + 1;
-  EXPECT_EQ(exec(&command), -1);
-  EXPECT_EQ(exec(nullptr), -1);
-  platform::FreeLibrary(module);
-}
-
-TEST(MemberNamesTest, NamesThatLeaveTheDirectoryAreUnsafe) {
-  for (const char* name : {"a.txt", "sub/a.txt", "sub/", "..a", "a..", "a/..b/c", "./a"})
-    EXPECT_TRUE(unzipdll::IsSafeMemberName(name)) << name;
-  for (const char* name : {"", "..", "../a", "a/../../b", "a/..", "/etc/passwd", "\\a",
-                           "a\\..\\..\\b", "C:\\a", "C:a"})
-    EXPECT_FALSE(unzipdll::IsSafeMemberName(name)) << name;
-}
-
-TEST(MemberNamesTest, FileSpecificationsMatchAsOnWindows) {
-  EXPECT_TRUE(unzipdll::MatchesFileSpec("*.*", "noextension"));
-  EXPECT_TRUE(unzipdll::MatchesFileSpec("*", "a.b"));
-  EXPECT_TRUE(unzipdll::MatchesFileSpec("*.21?", "abcd0010.21o"));
-  EXPECT_FALSE(unzipdll::MatchesFileSpec("*.21?", "abcd0010.21"));
-  EXPECT_TRUE(unzipdll::MatchesFileSpec("a*b*c", "aXbYbZc"));
-  EXPECT_FALSE(unzipdll::MatchesFileSpec("a*b*c", "aXbYbZ"));
 }
 
 }  // namespace

@@ -99,7 +99,7 @@ TEST_F(FaultCaseTest, DestinationPathOf240CharactersIsRefusedWhole) {
   std::string deep = Dest();
   while (deep.size() < 245) deep += "/" + std::string(30, 'd');
   fs::create_directories(deep);
-  dest_override_ = deep;
+  destOverride_ = deep;
   Serve();
   StatusRecorder recorder;
   BeforeRequest();
@@ -160,7 +160,7 @@ TEST_F(FaultCaseTest, CatalogueOf8193StationsIsRefusedAndLeavesNoneLoaded) {
   EXPECT_EQ(iFTP(day1_, day1_ + 3600, &any, dest, 0, delivered, nullptr, nullptr, 1, 0, 1), -1);
   EXPECT_EQ(LastError(),
             "Error Serv_Sta struct has not been initalized.  Try running the program again");
-  EXPECT_EQ(OpenDescriptorCount(), fds_before_);
+  EXPECT_EQ(OpenDescriptorCount(), fdsBefore_);
 }
 
 }  // namespace

@@ -124,11 +124,11 @@ int FaultTest::Fetch(const char* station, double interval, int64_t start, int64_
   if (record == nullptr) return -2;
   if (start < 0) start = day1_ + 3600;
   if (end < 0) end = start + 3600;
-  const std::string& dest = dest_override_.empty() ? Dest() : dest_override_;
-  std::memset(dest_text_, 0, sizeof dest_text_);
-  std::memcpy(dest_text_, dest.data(), std::min(dest.size(), sizeof dest_text_ - 1));
+  const std::string& dest = destOverride_.empty() ? Dest() : destOverride_;
+  std::memset(destText_, 0, sizeof destText_);
+  std::memcpy(destText_, dest.data(), std::min(dest.size(), sizeof destText_ - 1));
   delivered_[0] = '\0';
-  return iFTP(static_cast<double>(start), static_cast<double>(end), record, dest_text_, interval,
+  return iFTP(static_cast<double>(start), static_cast<double>(end), record, destText_, interval,
               delivered_, nullptr, nullptr, 1, 0, 1);
 }
 
@@ -139,17 +139,17 @@ std::string FaultTest::LastError() {
 }
 
 void FaultTest::BeforeRequest() {
-  fds_before_ = OpenDescriptorCount();
-  outside_before_ = SnapshotTree(Parent(), {"work", "dest"});
-  dest_before_ = SnapshotTree(Dest());
+  fdsBefore_ = OpenDescriptorCount();
+  outsideBefore_ = SnapshotTree(Parent(), {"work", "dest"});
+  destBefore_ = SnapshotTree(Dest());
 }
 
 void FaultTest::ExpectNothingLeaked(bool destinationUntouched) {
-  EXPECT_EQ(OpenDescriptorCount(), fds_before_) << "descriptors left open";
-  EXPECT_EQ(SnapshotTree(Parent(), {"work", "dest"}), outside_before_)
+  EXPECT_EQ(OpenDescriptorCount(), fdsBefore_) << "descriptors left open";
+  EXPECT_EQ(SnapshotTree(Parent(), {"work", "dest"}), outsideBefore_)
       << "files written outside the working and destination folders";
   if (destinationUntouched) {
-    EXPECT_EQ(SnapshotTree(Dest()), dest_before_) << "destination changed";
+    EXPECT_EQ(SnapshotTree(Dest()), destBefore_) << "destination changed";
   }
 }
 

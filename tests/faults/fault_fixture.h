@@ -68,11 +68,11 @@ class FaultTest : public ::testing::Test {
   ScratchDir parent_;
   std::unique_ptr<FtpServer> server_;
   Serv_Sta catalogue_{};
-  char dest_text_[512] = {};
+  char destText_[512] = {};
   char delivered_[512] = {};
-  int fds_before_ = 0;
-  std::map<std::string, uintmax_t> outside_before_, dest_before_;
-  std::string dest_override_;  // a destination other than Dest()
+  int fdsBefore_ = 0;
+  std::map<std::string, uintmax_t> outsideBefore_, destBefore_;
+  std::string destOverride_;  // a destination other than Dest()
   int64_t day1_ = 0;
 };
 

@@ -166,8 +166,8 @@ TEST_P(ServerFaultTest, FailsCleanlyWithItsHeadingAndReason) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, ServerFaultTest, ::testing::ValuesIn(kServerFaults),
-                         [](const ::testing::TestParamInfo<ServerFault>& param_info) {
-                           return std::string(param_info.param.name);
+                         [](const ::testing::TestParamInfo<ServerFault>& paramInfo) {
+                           return std::string(paramInfo.param.name);
                          });
 
 }  // namespace

@@ -9,7 +9,7 @@ int64_t SmallArchiveFirstDay() { return GpsSecondsAt(2023, 1, 1, 0, 0, 0); }
 
 std::string SmallArchive() {
   sim::ArchiveOptions options;
-  options.start_gps = SmallArchiveFirstDay();
+  options.startGps = SmallArchiveFirstDay();
   options.days = 2;
   options.interval = 300;
   options.seed = 11;

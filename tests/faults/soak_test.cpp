@@ -21,8 +21,8 @@ size_t HeapInUse() { return mallinfo2().uordblks; }
 class SoakTest : public FaultTest {};
 
 TEST_F(SoakTest, TwoHundredMixedRequestsLeakNeitherDescriptorsNorMemory) {
-  const char* override_count = std::getenv("STANVEX_SOAK_REQUESTS");
-  const int requests = override_count ? std::atoi(override_count) : 200;
+  const char* overrideCount = std::getenv("STANVEX_SOAK_REQUESTS");
+  const int requests = overrideCount ? std::atoi(overrideCount) : 200;
   FtpServerOptions options;
   options.root = (fs::path(archive_) / "archive").string();
   options.missing = {"*simb*o.Z"};
@@ -50,18 +50,18 @@ TEST_F(SoakTest, TwoHundredMixedRequestsLeakNeitherDescriptorsNorMemory) {
   };
   const Kind kinds[] = {{"sima", 0, 0},  {"simc", 0, 0},  {"simd", 0, 0},   {"dead", -1, 0},
                         {"sime", 0, 0},  {"simx", -1, 0}, {"simc", 0, 60},  {"simb", -1, 0}};
-  const int kinds_count = static_cast<int>(sizeof kinds / sizeof kinds[0]);
-  const int warm_up = 2 * kinds_count;  // libraries loaded, caches filled
+  const int kindsCount = static_cast<int>(sizeof kinds / sizeof kinds[0]);
+  const int warmUp = 2 * kindsCount;  // libraries loaded, caches filled
 
-  int fds_after_warm_up = 0;
-  size_t heap_after_warm_up = 0;
+  int fdsAfterWarmUp = 0;
+  size_t heapAfterWarmUp = 0;
   int failures = 0;
   for (int i = 0; i < requests; ++i) {
-    if (i == warm_up) {
-      fds_after_warm_up = OpenDescriptorCount();
-      heap_after_warm_up = HeapInUse();
+    if (i == warmUp) {
+      fdsAfterWarmUp = OpenDescriptorCount();
+      heapAfterWarmUp = HeapInUse();
     }
-    const Kind& kind = kinds[i % kinds_count];
+    const Kind& kind = kinds[i % kindsCount];
     int64_t start = day1_ + 3600 * (i % 20);
     int result = Fetch(kind.station, kind.interval, start, start + 3600);
     if (result != kind.result) {
@@ -70,15 +70,15 @@ TEST_F(SoakTest, TwoHundredMixedRequestsLeakNeitherDescriptorsNorMemory) {
     }
     for (const auto& entry : fs::directory_iterator(Dest())) fs::remove(entry.path());
   }
-  const int fds_end = OpenDescriptorCount();
-  const size_t heap_end = HeapInUse();
+  const int fdsEnd = OpenDescriptorCount();
+  const size_t heapEnd = HeapInUse();
   std::printf("soak: %d requests; descriptors %d after warm-up, %d at the end; heap in use %zu "
               "bytes after warm-up, %zu at the end\n",
-              requests, fds_after_warm_up, fds_end, heap_after_warm_up, heap_end);
-  EXPECT_EQ(fds_end, fds_after_warm_up);
+              requests, fdsAfterWarmUp, fdsEnd, heapAfterWarmUp, heapEnd);
+  EXPECT_EQ(fdsEnd, fdsAfterWarmUp);
   // Allocator slack, not growth per request: 200 leaked requests of even a
   // few hundred bytes each would exceed it.
-  EXPECT_LE(heap_end, heap_after_warm_up + 64 * 1024);
+  EXPECT_LE(heapEnd, heapAfterWarmUp + 64 * 1024);
   // Only the decoded compact file of the one compact day stays (the packed
   // download is deleted after decoding); nothing piles up.
   for (const auto& entry : fs::directory_iterator(Work()))

@@ -18,6 +18,7 @@
 namespace stanvex {
 namespace {
 
+using testing::LastErrorAtSend;
 using testing::ScratchDir;
 using testing::StatusRecorder;
 
@@ -76,14 +77,14 @@ class RequestChecksTest : public ::testing::Test {
 };
 
 TEST_F(RequestChecksTest, MissingDestinationArgumentIsReportedAfterTheHeading) {
-  StatusRecorder recorder;
+  StatusRecorder recorder(LastErrorAtSend::kRecorded);
   SetLastErrorText("previous");
   EXPECT_EQ(iFTP(day34_, day34_ + 60, abcd_, nullptr, 0, nullptr, nullptr, nullptr, 1, 0, 0), -1);
   EXPECT_EQ(LastError(), "Error the pointer cDirectory has not bee initalized");
   ASSERT_EQ(recorder.Headings().size(), 1u);
   EXPECT_EQ(recorder.Headings()[0], "Error in iFTP");
   // The heading reaches the host before the reason is written.
-  EXPECT_EQ(recorder.seen().back().lastErrorAtSend, "previous");
+  EXPECT_EQ(recorder.All().back().lastErrorAtSend, "previous");
 }
 
 // Announcing the output calls the host; a callback that throws there stands
@@ -140,7 +141,7 @@ TEST_F(RequestChecksTest, WindowMustRunForwardAndSpanAtMostThreeDays) {
   std::vector<int> codes = recorder.MainCodes();
   ASSERT_EQ(codes.size(), 2u);
   EXPECT_EQ(codes[0], STATUS_OUTPUT_PATH);
-  EXPECT_EQ(recorder.seen()[0].text, dest_dir_.path() + "/abcd0340.obn");
+  EXPECT_EQ(recorder.All()[0].text, dest_dir_.path() + "/abcd0340.obn");
   EXPECT_EQ(codes[1], STATUS_ERROR);
 }
 

@@ -154,7 +154,7 @@ TEST_F(RetrievalTest, WindowEndingTwoMinutesIntoADayFetchesThatDay) {
   ASSERT_EQ(recorder.Count(STATUS_DAY_DONE), 1);
   ASSERT_EQ(Fetch("simc", day2_ + 82800, day3_ + 120), 0) << LastError();
   EXPECT_EQ(recorder.Count(STATUS_DAY_DONE), 3);
-  EXPECT_EQ(recorder.seen().back().code, STATUS_REQUEST_DONE);
+  EXPECT_EQ(recorder.All().back().code, STATUS_REQUEST_DONE);
   float interval;
   int epochs;
   double first, last;
@@ -188,9 +188,9 @@ TEST_F(RetrievalTest, ThreeDaysOfZipArchivesJoin) {
   ASSERT_EQ(Fetch("simd", day2_, day3_ + 86400), 0) << LastError();
   EXPECT_EQ(recorder.Count(STATUS_DAY_DONE), 2);
   ASSERT_EQ(Fetch("simd", day1_ + 86000, day3_ + 86400), 0) << LastError();
-  EXPECT_EQ(recorder.seen().back().code, STATUS_REQUEST_DONE);
+  EXPECT_EQ(recorder.All().back().code, STATUS_REQUEST_DONE);
   int days = 0;
-  for (const testing::SeenStatus& s : recorder.seen())
+  for (const testing::SeenStatus& s : recorder.All())
     if (s.code == STATUS_DAY_DONE && s.value2 == 3) ++days;
   EXPECT_EQ(days, 3);
 }

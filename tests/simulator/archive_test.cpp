@@ -25,8 +25,8 @@ using testing::ScratchDir;
 
 ArchiveOptions TwoDays(const std::string& dir) {
   ArchiveOptions o;
-  o.out_dir = dir;
-  o.start_gps = GpsSecondsOfDate(2020, 12, 31);  // across a year end
+  o.outDir = dir;
+  o.startGps = GpsSecondsOfDate(2020, 12, 31);  // across a year end
   o.days = 2;
   o.interval = 300;
   o.seed = 4;
@@ -49,8 +49,8 @@ TEST(SimSampleArchive, CatalogueLoadsAndPointsAtEveryPublishedFile) {
   Serv_Sta catalogue{};
   catalogue.iServiceSize = sizeof(ServiceRecord);
   catalogue.iStationSize = sizeof(StationRecord);
-  std::string catalogue_dir = dir.File("catalogue");
-  ASSERT_EQ(iInitalizeNEW(catalogue_dir.data(), dir.path().c_str(), &catalogue), 0)
+  std::string catalogueDir = dir.File("catalogue");
+  ASSERT_EQ(iInitalizeNEW(catalogueDir.data(), dir.path().c_str(), &catalogue), 0)
       << LastErrorText;
   ASSERT_EQ(catalogue.iNumServices, 5);
   ASSERT_EQ(catalogue.iNumStations, 5);
@@ -64,7 +64,7 @@ TEST(SimSampleArchive, CatalogueLoadsAndPointsAtEveryPublishedFile) {
       if (candidate.id == record.ServId) service = &candidate;
     ASSERT_NE(service, nullptr) << record.ServId;
     EXPECT_STREQ(record.Ftype, service->ftype.c_str());
-    EXPECT_EQ(static_cast<int>(record.hasDFile), service->compact_template.empty() ? 0 : 1);
+    EXPECT_EQ(static_cast<int>(record.hasDFile), service->compactTemplate.empty() ? 0 : 1);
     const std::string root = Strip(record.ftpAd);
     for (int64_t day : {GpsSecondsOfDate(2020, 12, 31), GpsSecondsOfDate(2021, 1, 1)}) {
       if (service->id == "IGS") {
@@ -76,9 +76,9 @@ TEST(SimSampleArchive, CatalogueLoadsAndPointsAtEveryPublishedFile) {
       for (int k = 0; k < record.stationCount; ++k) {
         const std::string name = catalogue.pStations[record.firstStation + k].sName;
         EXPECT_EQ(testing::Exists(root + ExpandTemplate(record.oFile, name, day)),
-                  service->publishes_obs) << name;
+                  service->publishesObs) << name;
         EXPECT_EQ(testing::Exists(root + ExpandTemplate(record.nFile, name, day)),
-                  service->publishes_nav) << name;
+                  service->publishesNav) << name;
         if (record.hasDFile) {
           EXPECT_TRUE(testing::Exists(root + ExpandTemplate(record.dFile, name, day))) << name;
         }
@@ -91,9 +91,9 @@ TEST(SimSampleArchive, CatalogueLoadsAndPointsAtEveryPublishedFile) {
     for (const ArchiveStation& a : stations) {
       if (a.station.name != record.sName) continue;
       found = true;
-      EXPECT_NEAR(record.lat, a.station.lat_deg, 1e-6) << record.sName;
-      EXPECT_NEAR(record.lon, a.station.lon_deg, 1e-6) << record.sName;
-      EXPECT_NEAR(record.height, a.station.height_m, 1e-3);
+      EXPECT_NEAR(record.lat, a.station.latDeg, 1e-6) << record.sName;
+      EXPECT_NEAR(record.lon, a.station.lonDeg, 1e-6) << record.sName;
+      EXPECT_NEAR(record.height, a.station.heightM, 1e-3);
       EXPECT_EQ(a.service, record.serv);
     }
     EXPECT_TRUE(found) << record.sName;
@@ -146,7 +146,7 @@ TEST(SimSampleArchive, SameSeedSameArchive) {
   options.days = 1;
   std::vector<std::string> first, second;
   ASSERT_TRUE(WriteSampleArchive(options, &first, &error));
-  options.out_dir = b.path();
+  options.outDir = b.path();
   ASSERT_TRUE(WriteSampleArchive(options, &second, &error));
   ASSERT_EQ(first.size(), second.size());
   for (size_t i = 0; i < first.size(); ++i) {
@@ -162,7 +162,7 @@ TEST(SimSampleArchive, RefusesWhatTheCatalogueCannotDescribe) {
   EXPECT_FALSE(WriteSampleArchive(o, nullptr, &error));
   EXPECT_NE(error.find("blanks"), std::string::npos) << error;
   EXPECT_FALSE(std::filesystem::exists(dir.File("with blank")));
-  o.out_dir = dir.File(std::string(120, 'x'));
+  o.outDir = dir.File(std::string(120, 'x'));
   EXPECT_FALSE(WriteSampleArchive(o, nullptr, &error));
   EXPECT_NE(error.find("127"), std::string::npos) << error;
 
@@ -177,7 +177,7 @@ TEST(SimSampleArchive, RefusesWhatTheCatalogueCannotDescribe) {
   EXPECT_FALSE(WriteSampleArchive(o, nullptr, &error));
   EXPECT_NE(error.find("twice"), std::string::npos);
   o.stations.clear();
-  o.start_gps += 3600;
+  o.startGps += 3600;
   EXPECT_FALSE(WriteSampleArchive(o, nullptr, &error));
   EXPECT_FALSE(std::filesystem::exists(dir.File("archive")));
 }
@@ -196,7 +196,7 @@ std::string Gunzip(const std::string& path) {
 TEST(SimSampleArchive, Rinex3ServiceLaidOutLikeTheIgsArchive) {
   ScratchDir dir;
   ArchiveOptions options = TwoDays(dir.path());
-  options.start_gps = GpsSecondsOfDate(2021, 1, 3);
+  options.startGps = GpsSecondsOfDate(2021, 1, 3);
   options.rinex3 = true;
   std::string error;
   ASSERT_TRUE(WriteSampleArchive(options, nullptr, &error)) << error;
@@ -207,8 +207,8 @@ TEST(SimSampleArchive, Rinex3ServiceLaidOutLikeTheIgsArchive) {
   Serv_Sta catalogue{};
   catalogue.iServiceSize = sizeof(ServiceRecord);
   catalogue.iStationSize = sizeof(StationRecord);
-  std::string catalogue_dir = dir.File("catalogue");
-  ASSERT_EQ(iInitalizeNEW(catalogue_dir.data(), dir.path().c_str(), &catalogue), 0)
+  std::string catalogueDir = dir.File("catalogue");
+  ASSERT_EQ(iInitalizeNEW(catalogueDir.data(), dir.path().c_str(), &catalogue), 0)
       << LastErrorText;
   EXPECT_EQ(catalogue.iNumServices, 6);
   EXPECT_EQ(catalogue.iNumStations, 7);
@@ -246,7 +246,7 @@ TEST(SimSampleArchive, Rinex3ServiceLaidOutLikeTheIgsArchive) {
 
   // The RINEX 2 services keep their files whether or not the service is there.
   ScratchDir without;
-  options.out_dir = without.path();
+  options.outDir = without.path();
   options.rinex3 = false;
   ASSERT_TRUE(WriteSampleArchive(options, nullptr, &error)) << error;
   const std::string z = "archive/simz/pub/rinex/2021/004/sima0040.21o.Z";
@@ -255,9 +255,9 @@ TEST(SimSampleArchive, Rinex3ServiceLaidOutLikeTheIgsArchive) {
   // Today's IGS layout: the merged file under the IGS service's own root,
   // none under the RINEX 3 service, whose retrievals take the fallback.
   ScratchDir today;
-  options.out_dir = today.path();
+  options.outDir = today.path();
   options.rinex3 = true;
-  options.igs_long_names = true;
+  options.igsLongNames = true;
   options.days = 1;
   ASSERT_TRUE(WriteSampleArchive(options, nullptr, &error)) << error;
   const std::string brdc = "/IGS/BRDC/2021/003/BRDC00IGS_R_20210030000_01D_MN.rnx.gz";
@@ -265,12 +265,12 @@ TEST(SimSampleArchive, Rinex3ServiceLaidOutLikeTheIgsArchive) {
   EXPECT_FALSE(testing::Exists(today.File("archive/simrx3" + brdc)));
   EXPECT_TRUE(testing::Exists(
       today.File("archive/simrx3/IGS/obs/2021/003/SIMF00CHE_R_20210030000_01D_05M_MO.crx.gz")));
-  const std::string igs_block = ReadFile(today.File("catalogue/manufact.dwn"));
-  EXPECT_NE(igs_block.find("  ServId: IGS\n  ftpAd: " + std::string("file://") +
+  const std::string igsBlock = ReadFile(today.File("catalogue/manufact.dwn"));
+  EXPECT_NE(igsBlock.find("  ServId: IGS\n  ftpAd: " + std::string("file://") +
                            today.File("archive/igs") +
                            "\n  oFile: /IGS/obs/"),
             std::string::npos);
-  options.igs_long_names = false;
+  options.igsLongNames = false;
   options.days = 2;
 
   // A station of the service needs a proper long name.

@@ -66,7 +66,7 @@ TEST(SimConstellation, OrbitsHaveGpsRadiusSpeedAndPeriod) {
   EXPECT_LT(speed, 4200);
   // Half a sidereal day later the satellite is back over nearly the same
   // inertial place: in the earth frame it has turned by half a sidereal day.
-  const double period = 2 * kGpsPi / (std::sqrt(kEarthGm / std::pow(e.sqrt_a, 6)) + e.delta_n);
+  const double period = 2 * kGpsPi / (std::sqrt(kEarthGm / std::pow(e.sqrtA, 6)) + e.deltaN);
   EXPECT_NEAR(period, 43082, 40);
 }
 
@@ -90,7 +90,7 @@ TEST(SimConstellation, NavigationFileReadsBackToTheTruthValues) {
     EXPECT_EQ(Field(lines[r], 0), e.af0);
     EXPECT_EQ(Field(lines[r + 1], 4), e.m0);
     EXPECT_EQ(Field(lines[r + 2], 2), e.e);
-    EXPECT_EQ(Field(lines[r + 2], 4), e.sqrt_a);
+    EXPECT_EQ(Field(lines[r + 2], 4), e.sqrtA);
     EXPECT_EQ(Field(lines[r + 3], 1), e.toe);
     EXPECT_EQ(Field(lines[r + 3], 3), e.omega0);
     EXPECT_EQ(Field(lines[r + 4], 1), e.i0);
@@ -104,11 +104,11 @@ TEST(SimConstellation, NavigationFileReadsBackToTheTruthValues) {
 
 TEST(SimClock, CalendarWeekAndLeapSecondsOfKnownDates) {
   const CalendarTime c = ToCalendar(SimTime{GpsSecondsOfDate(2002, 2, 3), 0});
-  EXPECT_EQ(c.day_of_year, 34);
-  EXPECT_EQ(c.gps_week, 1152);
-  EXPECT_EQ(c.seconds_of_week, 0);
+  EXPECT_EQ(c.dayOfYear, 34);
+  EXPECT_EQ(c.gpsWeek, 1152);
+  EXPECT_EQ(c.secondsOfWeek, 0);
   const CalendarTime leap = ToCalendar(SimTime{GpsSecondsOfDate(2020, 12, 31) + 86399, 0.5});
-  EXPECT_EQ(leap.day_of_year, 366);
+  EXPECT_EQ(leap.dayOfYear, 366);
   EXPECT_EQ(leap.second, 59.5);
   EXPECT_EQ(LeapSecondsAt(GpsSecondsOfDate(2021, 1, 1)), 18);
   EXPECT_EQ(LeapSecondsAt(GpsSecondsOfDate(2005, 4, 2)), 13);

@@ -27,9 +27,9 @@ std::string RoundTrip(const std::string& rinex, const CrinexOptions& options = C
 std::string SimulatedRinex(const ObservationOptions& o) {
   const Station station{"crx1", -33.9, 151.2, 40};
   ObservationSimulator sim(station, o);
-  std::string text = ObservationHeader(station, o, sim.TruePosition(), SimTime{o.start_gps, 0});
+  std::string text = ObservationHeader(station, o, sim.TruePosition(), SimTime{o.startGps, 0});
   Epoch e;
-  while (sim.Next(&e)) text += FormatEpoch(e, o.write_receiver_clock);
+  while (sim.Next(&e)) text += FormatEpoch(e, o.writeReceiverClock);
   return text;
 }
 
@@ -40,26 +40,26 @@ const char kHeader[] =
 
 TEST(SimCompactRinex, SimulatedFilesComeBackByteForByte) {
   ObservationOptions o;
-  o.start_gps = GpsSecondsOfDate(2021, 3, 7);
+  o.startGps = GpsSecondsOfDate(2021, 3, 7);
   o.duration = 3 * 3600;
   o.seed = 9;
   // Slips, outages (satellites leaving and returning), a receiver gap with
   // an epoch flag 1, L2 fields blank at low elevation.
-  o.slips.slips_per_satellite_hour = 2;
-  o.slips.outages_per_satellite_hour = 2;
-  o.slips.receiver_gap_start = 3600;
-  o.slips.receiver_gap_length = 600;
+  o.slips.slipsPerSatelliteHour = 2;
+  o.slips.outagesPerSatelliteHour = 2;
+  o.slips.receiverGapStart = 3600;
+  o.slips.receiverGapLength = 600;
   const std::string rinex = SimulatedRinex(o);
   EXPECT_TRUE(RoundTrip(rinex) == rinex);
   // Every order the format allows, data and clock.
   for (int order : {0, 1, 5}) {
     CrinexOptions options;
-    options.data_order = order;
-    options.clock_order = 5 - order;
+    options.dataOrder = order;
+    options.clockOrder = 5 - order;
     EXPECT_TRUE(RoundTrip(rinex, options) == rinex) << "order " << order;
   }
   // Epochs without clock offsets; one-second data.
-  o.write_receiver_clock = false;
+  o.writeReceiverClock = false;
   o.interval = 1;
   o.duration = 900;
   const std::string plain = SimulatedRinex(o);

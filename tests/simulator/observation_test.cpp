@@ -20,7 +20,7 @@ const Station kStation{"tst1", 46.5, 7.25, 850.0};
 
 ObservationOptions Hours(double hours, uint64_t seed = 3) {
   ObservationOptions o;
-  o.start_gps = GpsSecondsOfDate(2021, 1, 1);
+  o.startGps = GpsSecondsOfDate(2021, 1, 1);
   o.duration = hours * 3600;
   o.interval = 30;
   o.seed = seed;
@@ -29,9 +29,9 @@ ObservationOptions Hours(double hours, uint64_t seed = 3) {
 
 std::string Simulate(const ObservationOptions& o, const Station& station = kStation) {
   ObservationSimulator sim(station, o);
-  std::string text = ObservationHeader(station, o, sim.TruePosition(), SimTime{o.start_gps, 0});
+  std::string text = ObservationHeader(station, o, sim.TruePosition(), SimTime{o.startGps, 0});
   Epoch e;
-  while (sim.Next(&e)) text += FormatEpoch(e, o.write_receiver_clock);
+  while (sim.Next(&e)) text += FormatEpoch(e, o.writeReceiverClock);
   return text;
 }
 
@@ -46,7 +46,7 @@ std::vector<Epoch> Epochs(const ObservationOptions& o) {
 // A reader of RINEX 2.11 observation text, strict about columns: the header
 // labels, then each epoch line's date, flag, satellite count and list, and
 // exactly ceil(types / 5) record lines per satellite of 16-column fields.
-void CheckRinex211(const std::string& text, int expected_epochs) {
+void CheckRinex211(const std::string& text, int expectedEpochs) {
   const std::vector<std::string> lines = testing::Lines(text);
   size_t i = 0;
   int types = 0;
@@ -112,17 +112,17 @@ void CheckRinex211(const std::string& text, int expected_epochs) {
     }
     ++epochs;
   }
-  EXPECT_EQ(epochs, expected_epochs);
+  EXPECT_EQ(epochs, expectedEpochs);
 }
 
 TEST(SimObservationFile, FollowsRinex211Columns) {
   ObservationOptions o = Hours(2);
-  o.slips.slips_per_satellite_hour = 2;
-  o.slips.outages_per_satellite_hour = 1;
+  o.slips.slipsPerSatelliteHour = 2;
+  o.slips.outagesPerSatelliteHour = 1;
   CheckRinex211(Simulate(o), 240);
   // An interval that does not divide a minute, and no clock offsets.
   o.interval = 7;
-  o.write_receiver_clock = false;
+  o.writeReceiverClock = false;
   o.duration = 700;
   CheckRinex211(Simulate(o), 100);
 }
@@ -145,7 +145,7 @@ TEST(SimObservationFile, WritesFilesAndReportsUnwritablePaths) {
   EXPECT_NE(testing::ReadFile(dir.File("a.21n")).find("END OF HEADER"), std::string::npos);
   EXPECT_FALSE(WriteObservationFile(kStation, o, dir.File("missing/a.21o"), &error));
   EXPECT_NE(error.find("missing/a.21o"), std::string::npos);
-  EXPECT_FALSE(WriteNavigationFile(o.start_gps, 3600, dir.File("missing/a.21n"), &error));
+  EXPECT_FALSE(WriteNavigationFile(o.startGps, 3600, dir.File("missing/a.21n"), &error));
   o.interval = 0;
   EXPECT_FALSE(WriteObservationFile(kStation, o, dir.File("b.21o"), &error));
   EXPECT_FALSE(testing::Exists(dir.File("b.21o")));
@@ -158,7 +158,7 @@ TEST(SimObservations, IonosphereDelaysCodeAndAdvancesPhaseByFrequency) {
   // ionosphere on phase they would change by opposite amounts). Around local noon, when
   // the delay changes most; means over 20 epochs keep the code noise small.
   ObservationOptions o = Hours(4);
-  o.start_gps += 9 * 3600;
+  o.startGps += 9 * 3600;
   std::map<int, std::vector<std::pair<double, double>>> arcs;
   for (const Epoch& e : Epochs(o)) {
     for (const SatelliteObservation& s : e.satellites) {
@@ -179,10 +179,10 @@ TEST(SimObservations, IonosphereDelaysCodeAndAdvancesPhaseByFrequency) {
       code1 += arc[arc.size() - 1 - k].first / 20;
       phase1 += arc[arc.size() - 1 - k].second / 20;
     }
-    const double code_change = code1 - code0, phase_change = phase1 - phase0;
-    EXPECT_NEAR(code_change, phase_change, 0.4 + 0.02 * std::fabs(phase_change))
+    const double codeChange = code1 - code0, phaseChange = phase1 - phase0;
+    EXPECT_NEAR(codeChange, phaseChange, 0.4 + 0.02 * std::fabs(phaseChange))
         << "prn " << prn;
-    if (std::fabs(phase_change) > 1.0) ++strong;
+    if (std::fabs(phaseChange) > 1.0) ++strong;
   }
   EXPECT_GE(strong, 3);
 }
@@ -193,8 +193,8 @@ TEST(SimObservations, MasksHoldAndSignalFollowsElevation) {
     EXPECT_GE(e.satellites.size(), 5u);
     EXPECT_LE(e.satellites.size(), 16u);
     for (const SatelliteObservation& s : e.satellites) {
-      EXPECT_GE(s.elevation_deg, 10.0);
-      EXPECT_EQ(s.present[kL2], s.elevation_deg >= 12.0);
+      EXPECT_GE(s.elevationDeg, 10.0);
+      EXPECT_EQ(s.present[kL2], s.elevationDeg >= 12.0);
       EXPECT_GT(s.value[kS1], s.present[kS2] ? s.value[kS2] : 0.0);
       // Ranges of 20 000 to 26 000 km, and C1 beside P1 within its noise.
       EXPECT_GT(s.value[kP1], 19.5e6);
@@ -213,18 +213,18 @@ TEST(SimObservations, SlipsAndOutagesSetLossOfLockOnlyWhereTheyHappen) {
     }
 
   ObservationOptions slips = Hours(2);
-  slips.slips.slips_per_satellite_hour = 3;
-  slips.slips.outages_per_satellite_hour = 2;
+  slips.slips.slipsPerSatelliteHour = 3;
+  slips.slips.outagesPerSatelliteHour = 2;
   int flagged = 0, jumps = 0;
-  std::map<int, double> last_wide;
+  std::map<int, double> lastWide;
   for (const Epoch& e : Epochs(slips)) {
     for (const SatelliteObservation& s : e.satellites) {
       if (!s.present[kL2]) continue;
       // The geometry-free L1 - (f1/f2) L2 in cycles moves slowly (ionosphere)
       // except where an ambiguity changes.
       const double wide = s.value[kL1] - (kL1Frequency / kL2Frequency) * s.value[kL2];
-      auto it = last_wide.find(s.prn);
-      if (it != last_wide.end()) {
+      auto it = lastWide.find(s.prn);
+      if (it != lastWide.end()) {
         const bool jumped = std::fabs(wide - it->second) > 0.5;
         const bool lost = s.lli[kL1] || s.lli[kL2];
         if (lost) ++flagged;
@@ -233,7 +233,7 @@ TEST(SimObservations, SlipsAndOutagesSetLossOfLockOnlyWhereTheyHappen) {
           EXPECT_TRUE(lost) << "an unflagged jump, prn " << s.prn;
         }
       }
-      last_wide[s.prn] = wide;
+      lastWide[s.prn] = wide;
     }
   }
   EXPECT_GT(flagged, 5);
@@ -242,11 +242,11 @@ TEST(SimObservations, SlipsAndOutagesSetLossOfLockOnlyWhereTheyHappen) {
 
 TEST(SimObservations, ReceiverGapLeavesNoEpochsThenFlagsPowerFailure) {
   ObservationOptions o = Hours(1);
-  o.slips.receiver_gap_start = 600;
-  o.slips.receiver_gap_length = 300;
+  o.slips.receiverGapStart = 600;
+  o.slips.receiverGapLength = 300;
   const std::vector<Epoch> epochs = Epochs(o);
   ASSERT_EQ(epochs.size(), 120u - 10u);
-  const int64_t start = o.start_gps;
+  const int64_t start = o.startGps;
   for (size_t k = 0; k < epochs.size(); ++k) {
     const int64_t offset = epochs[k].time.whole - start;
     EXPECT_FALSE(offset >= 600 && offset < 900);

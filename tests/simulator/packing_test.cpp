@@ -32,11 +32,11 @@ std::vector<std::pair<std::string, std::string>> Inputs() {
   std::string lowbits(600000, '\0');
   for (char& c : lowbits) c = static_cast<char>('a' + random.Integer(0, 3));
   ObservationOptions o;
-  o.start_gps = GpsSecondsOfDate(2021, 1, 1);
+  o.startGps = GpsSecondsOfDate(2021, 1, 1);
   o.duration = 3 * 3600;
   ObservationSimulator sim({"pack", 10, 20, 30}, o);
   std::string rinex = ObservationHeader({"pack", 10, 20, 30}, o, sim.TruePosition(),
-                                        SimTime{o.start_gps, 0});
+                                        SimTime{o.startGps, 0});
   Epoch e;
   while (sim.Next(&e)) rinex += FormatEpoch(e, true);
   return {{"empty", ""},

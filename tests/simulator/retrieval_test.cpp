@@ -21,8 +21,8 @@ TEST(SimSampleRetrieval, EveryServiceDeliversTheTruePosition) {
   if (!testing::Exists(program)) GTEST_SKIP() << "the stanvex program is not built";
   testing::ScratchDir dir;
   ArchiveOptions options;
-  options.out_dir = dir.File("sample");
-  options.start_gps = GpsSecondsOfDate(2021, 1, 3);
+  options.outDir = dir.File("sample");
+  options.startGps = GpsSecondsOfDate(2021, 1, 3);
   options.days = 2;
   options.interval = 120;
   std::string error;
@@ -44,9 +44,9 @@ TEST(SimSampleRetrieval, EveryServiceDeliversTheTruePosition) {
       double lat = 0, lon = 0;
       if (std::sscanf(line.c_str(), "average position %lf %lf", &lat, &lon) != 2) continue;
       found = true;
-      const double north = (lat - a.station.lat_deg) * 111320.0;
+      const double north = (lat - a.station.latDeg) * 111320.0;
       const double east =
-          (lon - a.station.lon_deg) * 111320.0 * std::cos(a.station.lat_deg * 3.14159265 / 180);
+          (lon - a.station.lonDeg) * 111320.0 * std::cos(a.station.latDeg * 3.14159265 / 180);
       EXPECT_LT(std::hypot(north, east), 0.5) << a.station.name << ": " << line;
     }
     EXPECT_TRUE(found) << a.station.name << ": " << testing::ReadFile(report);
@@ -63,12 +63,12 @@ TEST(SimSampleRetrieval, TodaysLongNameArchiveDeliversTheTruePosition) {
   if (!testing::Exists(program)) GTEST_SKIP() << "the stanvex program is not built";
   testing::ScratchDir dir;
   ArchiveOptions options;
-  options.out_dir = dir.File("sample");
-  options.start_gps = GpsSecondsOfDate(2021, 1, 3);
+  options.outDir = dir.File("sample");
+  options.startGps = GpsSecondsOfDate(2021, 1, 3);
   options.days = 2;
   options.interval = 30;
   options.rinex3 = true;
-  options.igs_long_names = true;
+  options.igsLongNames = true;
   options.stations = Rinex3Stations();
   std::string error;
   ASSERT_TRUE(WriteSampleArchive(options, nullptr, &error)) << error;
@@ -95,9 +95,9 @@ TEST(SimSampleRetrieval, TodaysLongNameArchiveDeliversTheTruePosition) {
       double lat = 0, lon = 0;
       if (std::sscanf(line.c_str(), "average position %lf %lf", &lat, &lon) != 2) continue;
       found = true;
-      const double north = (lat - a.station.lat_deg) * 111320.0;
+      const double north = (lat - a.station.latDeg) * 111320.0;
       const double east =
-          (lon - a.station.lon_deg) * 111320.0 * std::cos(a.station.lat_deg * 3.14159265 / 180);
+          (lon - a.station.lonDeg) * 111320.0 * std::cos(a.station.latDeg * 3.14159265 / 180);
       EXPECT_LT(std::hypot(north, east), 0.5) << a.station.name << ": " << line;
     }
     EXPECT_TRUE(found) << a.station.name << ": " << testing::ReadFile(report);

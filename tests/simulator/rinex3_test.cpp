@@ -24,9 +24,9 @@ using testing::ReadFile;
 std::string SimulatedRinex3(const Station& station, const ObservationOptions& o) {
   ObservationSimulator sim(station, o);
   std::string text =
-      Rinex3ObservationHeader(station, "TEST00SIM", o, sim.TruePosition(), SimTime{o.start_gps, 0});
+      Rinex3ObservationHeader(station, "TEST00SIM", o, sim.TruePosition(), SimTime{o.startGps, 0});
   Epoch e;
-  while (sim.Next(&e)) text += FormatEpoch3(e, o.write_receiver_clock);
+  while (sim.Next(&e)) text += FormatEpoch3(e, o.writeReceiverClock);
   return text;
 }
 
@@ -56,12 +56,12 @@ struct Series {
       return true;
     }
     if (order < 0) return false;
-    const int new_level = level < order ? level + 1 : order;
+    const int newLevel = level < order ? level + 1 : order;
     int64_t next[6] = {};
-    next[new_level] = std::strtoll(field.c_str(), nullptr, 10);
-    for (int k = new_level - 1; k >= 0; --k) next[k] = diff[k] + next[k + 1];
-    for (int k = 0; k <= new_level; ++k) diff[k] = next[k];
-    level = new_level;
+    next[newLevel] = std::strtoll(field.c_str(), nullptr, 10);
+    for (int k = newLevel - 1; k >= 0; --k) next[k] = diff[k] + next[k + 1];
+    for (int k = 0; k <= newLevel; ++k) diff[k] = next[k];
+    level = newLevel;
     return true;
   }
 };
@@ -114,17 +114,17 @@ std::string Decode3(const std::string& compact) {
     const int count = std::atoi(epoch.substr(32, 3).c_str());
     std::string head = epoch.substr(0, 41);
     while (!head.empty() && head.back() == ' ') head.pop_back();
-    const std::string& clock_line = lines[++i];
-    if (clock_line.empty()) {
+    const std::string& clockLine = lines[++i];
+    if (clockLine.empty()) {
       clock = Series();
       out += head + "\n";
     } else {
-      EXPECT_TRUE(clock.Take(clock_line)) << "line " << i + 1;
+      EXPECT_TRUE(clock.Take(clockLine)) << "line " << i + 1;
       head.resize(41, ' ');
       out += head + Fixed(clock.diff[0], 12, 15) + "\n";
     }
-    std::map<std::string, std::vector<Series>> now_values;
-    std::map<std::string, std::string> now_flags;
+    std::map<std::string, std::vector<Series>> nowValues;
+    std::map<std::string, std::string> nowFlags;
     for (int s = 0; s < count; ++s) {
       const std::string id = epoch.substr(41 + static_cast<size_t>(s) * 3, 3);
       const int n = types[id[0]];
@@ -151,11 +151,11 @@ std::string Decode3(const std::string& compact) {
       out += record + "\n";
       std::string kept = flag;
       while (!kept.empty() && kept.back() == ' ') kept.pop_back();
-      now_values[id] = series;
-      now_flags[id] = kept;
+      nowValues[id] = series;
+      nowFlags[id] = kept;
     }
-    values.swap(now_values);
-    flags.swap(now_flags);
+    values.swap(nowValues);
+    flags.swap(nowFlags);
   }
   return out;
 }
@@ -175,19 +175,19 @@ std::string Normalized(const std::string& text) {
 
 TEST(SimRinex3, CompactFilesDecodeBackByteForByte) {
   ObservationOptions o;
-  o.start_gps = GpsSecondsOfDate(2024, 2, 29);
+  o.startGps = GpsSecondsOfDate(2024, 2, 29);
   o.duration = 3 * 3600;
   o.seed = 5;
   o.doppler = true;
-  o.slips.slips_per_satellite_hour = 2;
-  o.slips.outages_per_satellite_hour = 2;
-  o.slips.receiver_gap_start = 3600;
-  o.slips.receiver_gap_length = 600;
+  o.slips.slipsPerSatelliteHour = 2;
+  o.slips.outagesPerSatelliteHour = 2;
+  o.slips.receiverGapStart = 3600;
+  o.slips.receiverGapLength = 600;
   const std::string rinex = SimulatedRinex3({"tst3", 47.1, 8.3, 610}, o);
   for (int order : {0, 1, 3, 5}) {
     CrinexOptions options;
-    options.data_order = order;
-    options.clock_order = 5 - order;
+    options.dataOrder = order;
+    options.clockOrder = 5 - order;
     std::string compact, error;
     ASSERT_TRUE(EncodeCompactRinex3(rinex, &compact, &error, options)) << error;
     EXPECT_EQ(compact.compare(0, 80, "3.0                 COMPACT RINEX FORMAT                    "
@@ -195,7 +195,7 @@ TEST(SimRinex3, CompactFilesDecodeBackByteForByte) {
               0);
     EXPECT_TRUE(Decode3(compact) == rinex) << "order " << order;
   }
-  o.write_receiver_clock = false;
+  o.writeReceiverClock = false;
   o.duration = 1800;
   const std::string plain = SimulatedRinex3({"tst3", -12.0, -77.0, 120}, o);
   std::string compact, error;
@@ -209,15 +209,15 @@ TEST(SimRinex3, RealFilesEncodeAsTheReferenceEncoderDid) {
   // fields inside records, an event record.
   for (const char* name : {"ACOR00ESP_R_20213550000_01D_30S_MO", "VLNS0010.22", "flrs0010.12",
                            "KMS300DNK_R_20221591000_01H_30S_MO", "kais329w.18"}) {
-    const bool long_name = std::string(name).find('_') != std::string::npos;
+    const bool longName = std::string(name).find('_') != std::string::npos;
     const std::string base = testing::SharedData(std::string("rinex3/") + name);
     const std::string rinex =
-        ReadFile(long_name ? base + ".rnx" : base + (name[0] == 'V' ? "O" : "o"));
+        ReadFile(longName ? base + ".rnx" : base + (name[0] == 'V' ? "O" : "o"));
     const std::string reference =
-        ReadFile(long_name ? base + ".crx" : base + (name[0] == 'V' ? "D" : "d"));
+        ReadFile(longName ? base + ".crx" : base + (name[0] == 'V' ? "D" : "d"));
     ASSERT_FALSE(rinex.empty()) << name;
     CrinexOptions options;
-    options.clock_order = 3;
+    options.clockOrder = 3;
     std::string compact, error;
     ASSERT_TRUE(EncodeCompactRinex3(rinex, &compact, &error, options)) << name << ": " << error;
     // Beyond the two CRINEX lines (program and date), the same text.
@@ -261,7 +261,7 @@ TEST(SimRinex3, WhatTheEncoderRefuses) {
 TEST(SimRinex3, DopplerAgreesWithThePhaseAndChangesNothingElse) {
   const Station station{"dopp", 35.7, 139.7, 40};
   ObservationOptions o;
-  o.start_gps = GpsSecondsOfDate(2022, 6, 1) + 3 * 3600;
+  o.startGps = GpsSecondsOfDate(2022, 6, 1) + 3 * 3600;
   o.duration = 600;
   o.interval = 1;
   ObservationOptions with = o;
@@ -291,10 +291,10 @@ TEST(SimRinex3, DopplerAgreesWithThePhaseAndChangesNothingElse) {
       const SatelliteObservation* after = find(epochs[k + half], s.prn);
       if (!before || !after || after->lli[kL1]) continue;
       const double span = 2.0 * half;
-      EXPECT_NEAR(s.doppler_l1, -(after->value[kL1] - before->value[kL1]) / span, 0.1)
+      EXPECT_NEAR(s.dopplerL1, -(after->value[kL1] - before->value[kL1]) / span, 0.1)
           << "G" << s.prn;
       if (before->present[kL2] && after->present[kL2] && !after->lli[kL2]) {
-        EXPECT_NEAR(s.doppler_l2, -(after->value[kL2] - before->value[kL2]) / span, 0.1)
+        EXPECT_NEAR(s.dopplerL2, -(after->value[kL2] - before->value[kL2]) / span, 0.1)
             << "G" << s.prn;
       }
       ++compared;
@@ -308,12 +308,12 @@ TEST(SimRinex3, IndependentSolverPlacesTheStationFromRinex3Files) {
   if (solver.empty()) GTEST_SKIP() << "rnx2rtkp is not installed";
   const Station station{"nrth", 46.8770836, 7.4647808, 560.1};
   ObservationOptions o;
-  o.start_gps = GpsSecondsOfDate(2023, 1, 1);
+  o.startGps = GpsSecondsOfDate(2023, 1, 1);
   o.duration = 2 * 3600;
   o.doppler = true;
   testing::ScratchDir dir;
   testing::WriteFile(dir.File("s.rnx"), SimulatedRinex3(station, o));
-  testing::WriteFile(dir.File("n.rnx"), Rinex3NavigationFile(o.start_gps, 86400));
+  testing::WriteFile(dir.File("n.rnx"), Rinex3NavigationFile(o.startGps, 86400));
   testing::WriteFile(dir.File("spp.conf"),
                      "pos1-posmode =single\npos1-elmask =10\npos1-ionoopt =brdc\n"
                      "pos1-tropopt =saas\npos1-navsys =1\n");

@@ -17,8 +17,8 @@ namespace {
 
 struct Solution {
   int epochs = 0;
-  double mean_error = 0;  // mean 3D distance from the truth, metres
-  Vec3 mean_offset;       // mean of the solutions minus the truth
+  double meanError = 0;  // mean 3D distance from the truth, metres
+  Vec3 meanOffset;       // mean of the solutions minus the truth
 };
 
 Solution Solve(const Station& station, const ObservationOptions& options) {
@@ -46,15 +46,15 @@ Solution Solve(const Station& station, const ObservationOptions& options) {
     fields >> date >> time >> p.x >> p.y >> p.z;
     if (!fields) continue;
     const Vec3 d = p - truth;
-    result.mean_error += Norm(d);
-    result.mean_offset = result.mean_offset + d;
+    result.meanError += Norm(d);
+    result.meanOffset = result.meanOffset + d;
     ++result.epochs;
   }
   if (result.epochs > 0) {
-    result.mean_error /= result.epochs;
-    result.mean_offset = {result.mean_offset.x / result.epochs,
-                          result.mean_offset.y / result.epochs,
-                          result.mean_offset.z / result.epochs};
+    result.meanError /= result.epochs;
+    result.meanOffset = {result.meanOffset.x / result.epochs,
+                          result.meanOffset.y / result.epochs,
+                          result.meanOffset.z / result.epochs};
   }
   return result;
 }
@@ -64,7 +64,7 @@ TEST(SimIndependentSolver, SinglePointSolutionsLieWithinAFewMetresOfTheTruth) {
   ObservationOptions options;
   options.interval = 30;
   options.duration = 2 * 3600;
-  options.slips.slips_per_satellite_hour = 0.5;
+  options.slips.slipsPerSatelliteHour = 0.5;
   // Northern and eastern, southern and western hemispheres; midday
   // ionosphere; a date in another GPS week era.
   const struct {
@@ -76,13 +76,13 @@ TEST(SimIndependentSolver, SinglePointSolutionsLieWithinAFewMetresOfTheTruth) {
       {{"eqtr", 0.5, 100.2, 20.0}, GpsSecondsOfDate(2010, 7, 1) + 5 * 3600},
   };
   for (const auto& c : cases) {
-    options.start_gps = c.start;
+    options.startGps = c.start;
     const Solution s = Solve(c.station, options);
     std::printf("%s: %d epochs solved, mean error %.2f m, mean offset %.2f m\n",
-                c.station.name.c_str(), s.epochs, s.mean_error, Norm(s.mean_offset));
+                c.station.name.c_str(), s.epochs, s.meanError, Norm(s.meanOffset));
     EXPECT_GE(s.epochs, 230) << c.station.name;
-    EXPECT_LT(s.mean_error, 3.0) << c.station.name;
-    EXPECT_LT(Norm(s.mean_offset), 1.5) << c.station.name;
+    EXPECT_LT(s.meanError, 3.0) << c.station.name;
+    EXPECT_LT(Norm(s.meanOffset), 1.5) << c.station.name;
   }
 }
 

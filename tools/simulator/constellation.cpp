@@ -53,19 +53,19 @@ Constellation::Constellation() {
       if (prn == kUnusedPrn) ++prn;
       Orbit o{};
       o.prn = prn++;
-      o.sqrt_a = 5153.65 + random.Uniform(-1.2, 1.2);
+      o.sqrtA = 5153.65 + random.Uniform(-1.2, 1.2);
       o.e = random.Uniform(0.001, 0.02);
-      o.i_ref = (55.0 + random.Uniform(-1.5, 1.5)) * kDeg;
-      o.node_ref = Wrap((plane * 60.0 + 17.0 + random.Uniform(-1, 1)) * kDeg);
+      o.iRef = (55.0 + random.Uniform(-1.5, 1.5)) * kDeg;
+      o.nodeRef = Wrap((plane * 60.0 + 17.0 + random.Uniform(-1, 1)) * kDeg);
       o.omega = Wrap(random.Uniform(-180, 180) * kDeg);
       // Spread the satellites over the plane, with the planes staggered,
       // and fold the argument of perigee out of the mean anomaly so the
       // satellites keep their places along the plane.
       const double along = (slot * 360.0 / kPlaneSizes[plane] + plane * 23.0 +
                             random.Uniform(-4, 4)) * kDeg;
-      o.m_ref = Wrap(along - o.omega);
-      o.delta_n = random.Uniform(3.5e-9, 5.5e-9);
-      o.omega_dot = random.Uniform(-8.6e-9, -7.6e-9);
+      o.mRef = Wrap(along - o.omega);
+      o.deltaN = random.Uniform(3.5e-9, 5.5e-9);
+      o.omegaDot = random.Uniform(-8.6e-9, -7.6e-9);
       o.idot = random.Uniform(-5e-11, 5e-11);
       o.cuc = random.Uniform(-6e-6, 6e-6);
       o.cus = random.Uniform(-6e-6, 6e-6);
@@ -73,8 +73,8 @@ Constellation::Constellation() {
       o.crs = random.Uniform(-120, 120);
       o.cic = random.Uniform(-2e-7, 2e-7);
       o.cis = random.Uniform(-2e-7, 2e-7);
-      o.clock_bias = random.Uniform(-4e-4, 4e-4);
-      o.clock_drift = random.Uniform(-3e-12, 3e-12);
+      o.clockBias = random.Uniform(-4e-4, 4e-4);
+      o.clockDrift = random.Uniform(-3e-12, 3e-12);
       o.tgd = random.Uniform(-1.2e-8, 1.2e-8);
       static const double kAccuracies[3] = {2.0, 2.8, 4.0};
       o.accuracy = kAccuracies[random.Integer(0, 2)];
@@ -90,39 +90,39 @@ const Constellation::Orbit* Constellation::Find(int prn) const {
   return nullptr;
 }
 
-Ephemeris Constellation::EphemerisAt(int prn, int64_t toe_gps) const {
+Ephemeris Constellation::EphemerisAt(int prn, int64_t toeGps) const {
   Ephemeris eph;
   const Orbit* o = Find(prn);
   if (!o) return eph;
-  const double dt = static_cast<double>(toe_gps - kElementEpoch);
-  int64_t week = toe_gps / kSecondsPerWeek;
-  int64_t sow = toe_gps % kSecondsPerWeek;
+  const double dt = static_cast<double>(toeGps - kElementEpoch);
+  int64_t week = toeGps / kSecondsPerWeek;
+  int64_t sow = toeGps % kSecondsPerWeek;
   if (sow < 0) {
     sow += kSecondsPerWeek;
     --week;
   }
-  const double a = o->sqrt_a * o->sqrt_a;
-  const double n = std::sqrt(kEarthGm / (a * a * a)) + o->delta_n;
+  const double a = o->sqrtA * o->sqrtA;
+  const double n = std::sqrt(kEarthGm / (a * a * a)) + o->deltaN;
 
   eph.prn = prn;
-  eph.toe_gps = toe_gps;
+  eph.toeGps = toeGps;
   eph.week = static_cast<int>(week);
   eph.toe = static_cast<double>(sow);
   // Reduce the whole-revolution counts exactly before scaling, so that far
   // dates keep full precision.
-  eph.m0 = RoundLikeRinex(Wrap(o->m_ref + std::fmod(n * dt, kTwoPi)));
-  eph.omega0 = RoundLikeRinex(Wrap(o->node_ref +
-                                   std::fmod((o->omega_dot - kEarthRotationRate) * dt, kTwoPi) +
+  eph.m0 = RoundLikeRinex(Wrap(o->mRef + std::fmod(n * dt, kTwoPi)));
+  eph.omega0 = RoundLikeRinex(Wrap(o->nodeRef +
+                                   std::fmod((o->omegaDot - kEarthRotationRate) * dt, kTwoPi) +
                                    kEarthRotationRate * static_cast<double>(sow)));
-  eph.i0 = RoundLikeRinex(o->i_ref + o->idot * dt);
-  eph.af0 = RoundLikeRinex(o->clock_bias + o->clock_drift * dt);
-  eph.af1 = RoundLikeRinex(o->clock_drift);
+  eph.i0 = RoundLikeRinex(o->iRef + o->idot * dt);
+  eph.af0 = RoundLikeRinex(o->clockBias + o->clockDrift * dt);
+  eph.af1 = RoundLikeRinex(o->clockDrift);
   eph.af2 = 0;
-  eph.sqrt_a = RoundLikeRinex(o->sqrt_a);
+  eph.sqrtA = RoundLikeRinex(o->sqrtA);
   eph.e = RoundLikeRinex(o->e);
   eph.omega = RoundLikeRinex(o->omega);
-  eph.delta_n = RoundLikeRinex(o->delta_n);
-  eph.omega_dot = RoundLikeRinex(o->omega_dot);
+  eph.deltaN = RoundLikeRinex(o->deltaN);
+  eph.omegaDot = RoundLikeRinex(o->omegaDot);
   eph.idot = RoundLikeRinex(o->idot);
   eph.cuc = RoundLikeRinex(o->cuc);
   eph.cus = RoundLikeRinex(o->cus);
@@ -133,13 +133,13 @@ Ephemeris Constellation::EphemerisAt(int prn, int64_t toe_gps) const {
   eph.tgd = RoundLikeRinex(o->tgd);
   eph.accuracy = o->accuracy;
   eph.health = 0;
-  eph.iode = static_cast<double>((toe_gps / kEphemerisSpacing) % 256);
+  eph.iode = static_cast<double>((toeGps / kEphemerisSpacing) % 256);
   eph.iodc = eph.iode;
-  eph.l2_codes = 1;
-  eph.l2p_flag = 0;
+  eph.l2Codes = 1;
+  eph.l2pFlag = 0;
   // Sent from the start of its two-hour slot; never before the week began.
-  eph.transmission_time = eph.toe >= 3600 ? eph.toe - 3600 : eph.toe;
-  eph.fit_interval = 4;
+  eph.transmissionTime = eph.toe >= 3600 ? eph.toe - 3600 : eph.toe;
+  eph.fitInterval = 4;
   return eph;
 }
 

@@ -32,10 +32,10 @@ class Constellation {
   // PRNs of the satellites, ascending.
   const std::vector<int>& Prns() const { return prns_; }
 
-  // The ephemeris of prn whose time of ephemeris is toe_gps (a multiple of
+  // The ephemeris of prn whose time of ephemeris is toeGps (a multiple of
   // kEphemerisSpacing), with every value rounded as a RINEX navigation file
   // prints it, so that a reader of the file holds exactly these values.
-  Ephemeris EphemerisAt(int prn, int64_t toe_gps) const;
+  Ephemeris EphemerisAt(int prn, int64_t toeGps) const;
 
   // The ephemeris with the time of ephemeris nearest to t.
   Ephemeris NearestEphemeris(int prn, const SimTime& t) const;
@@ -45,9 +45,9 @@ class Constellation {
  private:
   struct Orbit {
     int prn;
-    double sqrt_a, e, i_ref, node_ref, omega, m_ref, delta_n, omega_dot, idot;
+    double sqrtA, e, iRef, nodeRef, omega, mRef, deltaN, omegaDot, idot;
     double cuc, cus, crc, crs, cic, cis;
-    double clock_bias, clock_drift, tgd, accuracy;
+    double clockBias, clockDrift, tgd, accuracy;
   };
   Constellation();
   const Orbit* Find(int prn) const;

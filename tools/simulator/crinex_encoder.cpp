@@ -52,22 +52,22 @@ bool ParseFixed(const std::string& field, int decimals, int64_t* value) {
   bool negative = false;
   if (field[i] == '-' || field[i] == '+') negative = field[i++] == '-';
   int64_t whole = 0, fraction = 0;
-  int digits = 0, fraction_digits = 0;
+  int digits = 0, fractionDigits = 0;
   for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i, ++digits) {
     if (whole > 100000000000000LL) return false;
     whole = whole * 10 + (field[i] - '0');
   }
   if (i < field.size() && field[i] == '.') {
     for (++i; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
-      if (fraction_digits < decimals) {
+      if (fractionDigits < decimals) {
         fraction = fraction * 10 + (field[i] - '0');
-        ++fraction_digits;
+        ++fractionDigits;
       }
       ++digits;
     }
   }
   if (field.find_first_not_of(' ', i) != std::string::npos || digits == 0) return false;
-  for (; fraction_digits < decimals; ++fraction_digits) fraction *= 10;
+  for (; fractionDigits < decimals; ++fractionDigits) fraction *= 10;
   int64_t scale = 1;
   for (int k = 0; k < decimals; ++k) scale *= 10;
   if (whole > (INT64_MAX - fraction) / scale) return false;
@@ -78,13 +78,13 @@ bool ParseFixed(const std::string& field, int decimals, int64_t* value) {
 
 // The difference text that turns old into new for the reader's text repair:
 // a blank keeps a character, '&' blanks one, anything else replaces it.
-std::string TextDifference(const std::string& old_text, const std::string& new_text) {
+std::string TextDifference(const std::string& oldText, const std::string& newText) {
   std::string diff;
-  const size_t n = old_text.size() > new_text.size() ? old_text.size() : new_text.size();
+  const size_t n = oldText.size() > newText.size() ? oldText.size() : newText.size();
   for (size_t i = 0; i < n; ++i) {
-    const char o = i < old_text.size() ? old_text[i] : ' ';
-    const char c = i < new_text.size() ? new_text[i] : ' ';
-    if (i >= old_text.size()) diff += c;
+    const char o = i < oldText.size() ? oldText[i] : ' ';
+    const char c = i < newText.size() ? newText[i] : ' ';
+    if (i >= oldText.size()) diff += c;
     else if (o == c) diff += ' ';
     else if (c == ' ') diff += '&';
     else diff += c;
@@ -104,11 +104,11 @@ struct Arc {
   // of limit or more in magnitude (0: no limit) starts the arc again.
   std::string Encode(int64_t value, int order, int64_t limit = 0) {
     if (active && limit > 0) {
-      const int next_level = level < order ? level + 1 : order;
+      const int nextLevel = level < order ? level + 1 : order;
       int64_t d[kMaxOrder + 1];
       d[0] = value;
-      for (int k = 1; k <= next_level; ++k) d[k] = d[k - 1] - diff[k - 1];
-      if (d[next_level] >= limit || d[next_level] <= -limit) active = false;
+      for (int k = 1; k <= nextLevel; ++k) d[k] = d[k - 1] - diff[k - 1];
+      if (d[nextLevel] >= limit || d[nextLevel] <= -limit) active = false;
     }
     if (!active) {
       active = true;
@@ -118,11 +118,11 @@ struct Arc {
     }
     int64_t next[kMaxOrder + 1];
     next[0] = value;
-    const int new_level = level < order ? level + 1 : order;
-    for (int k = 1; k <= new_level; ++k) next[k] = next[k - 1] - diff[k - 1];
-    for (int k = 0; k <= new_level; ++k) diff[k] = next[k];
-    level = new_level;
-    return std::to_string(next[new_level]);
+    const int newLevel = level < order ? level + 1 : order;
+    for (int k = 1; k <= newLevel; ++k) next[k] = next[k - 1] - diff[k - 1];
+    for (int k = 0; k <= newLevel; ++k) diff[k] = next[k];
+    level = newLevel;
+    return std::to_string(next[newLevel]);
   }
 };
 
@@ -134,7 +134,7 @@ struct EncoderState {
   const CrinexOptions& options;
   std::string* out;
   std::string* error;
-  std::string previous_line;  // compact epoch line of the previous epoch
+  std::string previousLine;  // compact epoch line of the previous epoch
   bool reinitialize = true;   // next epoch starts afresh
   Arc clock;
   std::map<std::string, SatelliteStateT> previous;  // satellites of the previous epoch
@@ -144,22 +144,22 @@ struct EncoderState {
     return false;
   }
 
-  // The epoch's compact line (fresh_line when the epoch starts afresh, else
+  // The epoch's compact line (freshLine when the epoch starts afresh, else
   // its difference from the previous one) and its clock line.
-  std::string EpochHead(const std::string& compact_line, const std::string& fresh_line,
-                        bool has_clock, int64_t clock_value) {
+  std::string EpochHead(const std::string& compactLine, const std::string& freshLine,
+                        bool hasClock, int64_t clockValue) {
     std::string text;
     if (reinitialize) {
-      text = fresh_line + "\n";
+      text = freshLine + "\n";
       previous.clear();
       clock.active = false;
       reinitialize = false;
     } else {
-      text = TextDifference(previous_line, compact_line) + "\n";
+      text = TextDifference(previousLine, compactLine) + "\n";
     }
-    previous_line = compact_line;
-    if (has_clock) {
-      text += clock.Encode(clock_value, options.clock_order) + "\n";
+    previousLine = compactLine;
+    if (hasClock) {
+      text += clock.Encode(clockValue, options.clockOrder) + "\n";
     } else {
       clock.active = false;
       text += "\n";
@@ -167,19 +167,19 @@ struct EncoderState {
     return text;
   }
 
-  // Copies an event epoch's line (as event_line) and its special records,
-  // handing each record labelled types_label to read_types; the next epoch
+  // Copies an event epoch's line (as eventLine) and its special records,
+  // handing each record labelled typesLabel to readTypes; the next epoch
   // starts afresh.
   template <typename ReadTypes>
-  bool CopyEvent(LineReader& reader, const std::string& event_line, int records,
-                 const char* types_label, ReadTypes read_types) {
-    *out += event_line + "\n";
+  bool CopyEvent(LineReader& reader, const std::string& eventLine, int records,
+                 const char* typesLabel, ReadTypes readTypes) {
+    *out += eventLine + "\n";
     for (int i = 0; i < records; ++i) {
       std::string record;
       if (!reader.Next(&record)) return Fail(reader, "event epoch ends early");
       TrimRight(&record);
       *out += record + "\n";
-      if (Column(record, 60, 19) == types_label && !read_types(record)) return false;
+      if (Column(record, 60, 19) == typesLabel && !readTypes(record)) return false;
     }
     reinitialize = true;
     return true;
@@ -200,27 +200,27 @@ struct EncoderState {
     int64_t value = 0;
     if (!ParseFixed(number, 3, &value) || value > kLargestValue || value < -kLargestValue)
       return Fail(reader, "unreadable observation of " + id);
-    *fields += arc.Encode(value, options.data_order, limit);
+    *fields += arc.Encode(value, options.dataOrder, limit);
     *flags += field.substr(14, 2);
     return true;
   }
 };
 
 // A satellite's data line: its fields, then its flags as a difference from
-// the previous epoch's (known) or as new_flags.
-std::string SatelliteLine(const std::string& fields, bool known, const std::string& old_flags,
-                          const std::string& flags, const std::string& new_flags) {
+// the previous epoch's (known) or as newFlags.
+std::string SatelliteLine(const std::string& fields, bool known, const std::string& oldFlags,
+                          const std::string& flags, const std::string& newFlags) {
   std::string data = fields + " ";
-  data += known ? TextDifference(old_flags, flags) : new_flags;
+  data += known ? TextDifference(oldFlags, flags) : newFlags;
   TrimRight(&data);
   return data + "\n";
 }
 
 // The two header lines the compact format puts before the RINEX header.
-std::string CompactHeaderLines(const char* version_line, const CrinexOptions& options) {
+std::string CompactHeaderLines(const char* versionLine, const CrinexOptions& options) {
   std::string program = "stanvex simulate";
   program.resize(40, ' ');
-  return HeaderLine(version_line, "CRINEX VERS   / TYPE") +
+  return HeaderLine(versionLine, "CRINEX VERS   / TYPE") +
          HeaderLine(program + options.date, "CRINEX PROG / DATE");
 }
 
@@ -295,26 +295,26 @@ bool EncodeEpoch(Encoder& e, LineReader& reader, const std::string& line) {
     if (id[0] == ' ') id[0] = 'G';
     satellites.push_back(id);
   }
-  std::string compact_line = Column(line, 0, 32);
-  for (const std::string& id : satellites) compact_line += id;
-  TrimRight(&compact_line);
-  if (compact_line.empty()) return e.Fail(reader, "blank epoch line");
+  std::string compactLine = Column(line, 0, 32);
+  for (const std::string& id : satellites) compactLine += id;
+  TrimRight(&compactLine);
+  if (compactLine.empty()) return e.Fail(reader, "blank epoch line");
 
   // Receiver clock offset in nanoseconds, when given.
-  const std::string clock_text = Column(line, 68, 12);
-  int64_t clock_value = 0;
-  const bool has_clock = !IsBlank(clock_text);
-  if (has_clock && !ParseFixed(clock_text, 9, &clock_value))
+  const std::string clockText = Column(line, 68, 12);
+  int64_t clockValue = 0;
+  const bool hasClock = !IsBlank(clockText);
+  if (hasClock && !ParseFixed(clockText, 9, &clockValue))
     return e.Fail(reader, "unreadable receiver clock offset");
 
   std::string text =
-      e.EpochHead(compact_line, "&" + compact_line.substr(1), has_clock, clock_value);
+      e.EpochHead(compactLine, "&" + compactLine.substr(1), hasClock, clockValue);
 
   std::map<std::string, SatelliteState> now;
-  const int lines_per_satellite = (e.types + 4) / 5;
+  const int linesPerSatellite = (e.types + 4) / 5;
   for (const std::string& id : satellites) {
     std::string record;
-    for (int l = 0; l < lines_per_satellite; ++l) {
+    for (int l = 0; l < linesPerSatellite; ++l) {
       std::string part;
       if (!reader.Next(&part)) return e.Fail(reader, "epoch ends inside its data records");
       part.resize(80, ' ');
@@ -409,43 +409,43 @@ bool EncodeEvent3(Encoder3& e, LineReader& reader, std::string line, int records
 
 bool EncodeEpoch3(Encoder3& e, LineReader& reader, const std::string& line) {
   if (line[0] != '>') return e.Fail(reader, "an epoch line starts with '>'");
-  const std::string flag_text = Column(line, 31, 1);
-  const int flag = std::atoi(flag_text.c_str());
+  const std::string flagText = Column(line, 31, 1);
+  const int flag = std::atoi(flagText.c_str());
   const int count = std::atoi(Column(line, 32, 3).c_str());
-  if (flag_text.empty() || flag_text[0] < '0' || flag_text[0] > '6' || count < 0)
+  if (flagText.empty() || flagText[0] < '0' || flagText[0] > '6' || count < 0)
     return e.Fail(reader, "unreadable epoch line");
   if (flag >= 2 && flag <= 5) return EncodeEvent3(e, reader, line, count);
   if (flag == 6) return e.Fail(reader, "cycle slip records (epoch flag 6) are not carried");
 
-  std::string compact_line = Column(line, 0, kEpochColumns3);
-  compact_line.resize(kEpochColumns3, ' ');
+  std::string compactLine = Column(line, 0, kEpochColumns3);
+  compactLine.resize(kEpochColumns3, ' ');
   std::vector<std::string> records;
   for (int i = 0; i < count; ++i) {
     std::string record;
     if (!reader.Next(&record)) return e.Fail(reader, "epoch ends inside its data records");
     if (record.size() < 3) return e.Fail(reader, "satellite record without its satellite");
-    compact_line += record.substr(0, 3);
+    compactLine += record.substr(0, 3);
     records.push_back(record);
   }
-  TrimRight(&compact_line);
+  TrimRight(&compactLine);
 
-  const std::string clock_text = Column(line, kEpochColumns3, 15);
-  int64_t clock_value = 0;
-  const bool has_clock = !IsBlank(clock_text);
+  const std::string clockText = Column(line, kEpochColumns3, 15);
+  int64_t clockValue = 0;
+  const bool hasClock = !IsBlank(clockText);
   // The format's field holds less than 1000 s.
-  if (has_clock && (!ParseFixed(clock_text, 12, &clock_value) ||
-                    clock_value >= 1000000000000000LL || clock_value <= -1000000000000000LL))
+  if (hasClock && (!ParseFixed(clockText, 12, &clockValue) ||
+                    clockValue >= 1000000000000000LL || clockValue <= -1000000000000000LL))
     return e.Fail(reader, "unreadable receiver clock offset");
 
-  std::string text = e.EpochHead(compact_line, compact_line, has_clock, clock_value);
+  std::string text = e.EpochHead(compactLine, compactLine, hasClock, clockValue);
 
   std::map<std::string, SatelliteState3> now;
   for (std::string& record : records) {
     const std::string id = record.substr(0, 3);
-    const auto type_count = e.types.find(id[0]);
-    if (type_count == e.types.end())
+    const auto typeCount = e.types.find(id[0]);
+    if (typeCount == e.types.end())
       return e.Fail(reader, "satellite " + id + " of a system without observation types");
-    const int types = type_count->second;
+    const int types = typeCount->second;
     if (now.count(id)) return e.Fail(reader, "satellite " + id + " twice in one epoch");
     record.resize(3 + static_cast<size_t>(types) * 16, ' ');
     auto found = e.previous.find(id);
@@ -477,25 +477,25 @@ bool EncodeEpoch3(Encoder3& e, LineReader& reader, const std::string& line) {
 
 // Checks the options, then encodes the header and every epoch of rinex.
 template <typename EncoderT>
-bool EncodeWith(bool (*encode_header)(EncoderT&, LineReader&),
-                bool (*encode_epoch)(EncoderT&, LineReader&, const std::string&),
+bool EncodeWith(bool (*encodeHeader)(EncoderT&, LineReader&),
+                bool (*encodeEpoch)(EncoderT&, LineReader&, const std::string&),
                 const std::string& rinex, std::string* compact, std::string* error,
                 const CrinexOptions& options) {
   std::string scratch;
   if (!error) error = &scratch;
-  if (options.data_order < 0 || options.data_order > kMaxOrder || options.clock_order < 0 ||
-      options.clock_order > kMaxOrder) {
+  if (options.dataOrder < 0 || options.dataOrder > kMaxOrder || options.clockOrder < 0 ||
+      options.clockOrder > kMaxOrder) {
     *error = "difference orders are 0 to 5";
     return false;
   }
   compact->clear();
   EncoderT e(options, compact, error);
   LineReader reader(rinex);
-  if (!encode_header(e, reader)) return false;
+  if (!encodeHeader(e, reader)) return false;
   std::string line;
   while (reader.Next(&line)) {
     if (IsBlank(line)) continue;
-    if (!encode_epoch(e, reader, line)) return false;
+    if (!encodeEpoch(e, reader, line)) return false;
   }
   return true;
 }

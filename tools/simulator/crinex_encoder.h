@@ -12,8 +12,8 @@
 namespace stanvex::sim {
 
 struct CrinexOptions {
-  int data_order = 3;   // order of the differences of observation values (0-5)
-  int clock_order = 2;  // order of the differences of the receiver clock (0-5)
+  int dataOrder = 3;   // order of the differences of observation values (0-5)
+  int clockOrder = 2;  // order of the differences of the receiver clock (0-5)
   // Text of the "CRINEX PROG / DATE" line's date field (15 characters).
   std::string date = "01-Jan-80 00:00";
 };

@@ -8,12 +8,12 @@ namespace stanvex::sim {
 
 SatelliteState EvaluateEphemeris(const Ephemeris& eph, const SimTime& t) {
   SatelliteState s;
-  SimTime toe_time;
-  toe_time.whole = eph.toe_gps;
-  const double tk = Diff(t, toe_time);
+  SimTime toeTime;
+  toeTime.whole = eph.toeGps;
+  const double tk = Diff(t, toeTime);
 
-  const double a = eph.sqrt_a * eph.sqrt_a;
-  const double n = std::sqrt(kEarthGm / (a * a * a)) + eph.delta_n;
+  const double a = eph.sqrtA * eph.sqrtA;
+  const double n = std::sqrt(kEarthGm / (a * a * a)) + eph.deltaN;
   const double mk = eph.m0 + n * tk;
   double ek = mk;
   for (int i = 0; i < 30; ++i) {
@@ -32,13 +32,13 @@ SatelliteState EvaluateEphemeris(const Ephemeris& eph, const SimTime& t) {
   const double ik = eph.i0 + eph.cis * sin2 + eph.cic * cos2 + eph.idot * tk;
   const double xp = rk * std::cos(uk), yp = rk * std::sin(uk);
   const double node =
-      eph.omega0 + (eph.omega_dot - kEarthRotationRate) * tk - kEarthRotationRate * eph.toe;
+      eph.omega0 + (eph.omegaDot - kEarthRotationRate) * tk - kEarthRotationRate * eph.toe;
   s.position = {xp * std::cos(node) - yp * std::cos(ik) * std::sin(node),
                 xp * std::sin(node) + yp * std::cos(ik) * std::cos(node), yp * std::sin(ik)};
   const double dt = tk;  // toc equals toe for our ephemerides
   s.clock = eph.af0 + eph.af1 * dt + eph.af2 * dt * dt +
-            kRelativisticF * eph.e * eph.sqrt_a * std::sin(ek);
-  s.eccentric_anomaly = ek;
+            kRelativisticF * eph.e * eph.sqrtA * std::sin(ek);
+  s.eccentricAnomaly = ek;
   return s;
 }
 

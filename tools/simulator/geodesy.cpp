@@ -15,11 +15,11 @@ double Norm(const Vec3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z)
 
 Vec3 GeodeticToEcef(const Geodetic& g) {
   const double e2 = kWgs84F * (2.0 - kWgs84F);
-  const double lat = g.lat_deg * kDeg, lon = g.lon_deg * kDeg;
+  const double lat = g.latDeg * kDeg, lon = g.lonDeg * kDeg;
   const double n = kWgs84A / std::sqrt(1.0 - e2 * std::sin(lat) * std::sin(lat));
-  return {(n + g.height_m) * std::cos(lat) * std::cos(lon),
-          (n + g.height_m) * std::cos(lat) * std::sin(lon),
-          (n * (1.0 - e2) + g.height_m) * std::sin(lat)};
+  return {(n + g.heightM) * std::cos(lat) * std::cos(lon),
+          (n + g.heightM) * std::cos(lat) * std::sin(lon),
+          (n * (1.0 - e2) + g.heightM) * std::sin(lat)};
 }
 
 Geodetic EcefToGeodetic(const Vec3& p) {
@@ -35,10 +35,10 @@ Geodetic EcefToGeodetic(const Vec3& p) {
   return {lat / kDeg, std::atan2(p.y, p.x) / kDeg, height};
 }
 
-void ElevationAzimuth(const Geodetic& station, const Vec3& station_ecef, const Vec3& target,
+void ElevationAzimuth(const Geodetic& station, const Vec3& stationEcef, const Vec3& target,
                       double* elevation, double* azimuth) {
-  const Vec3 d = target - station_ecef;
-  const double lat = station.lat_deg * kDeg, lon = station.lon_deg * kDeg;
+  const Vec3 d = target - stationEcef;
+  const double lat = station.latDeg * kDeg, lon = station.lonDeg * kDeg;
   const double east = -std::sin(lon) * d.x + std::cos(lon) * d.y;
   const double north = -std::sin(lat) * std::cos(lon) * d.x - std::sin(lat) * std::sin(lon) * d.y +
                        std::cos(lat) * d.z;

@@ -13,14 +13,14 @@ Vec3 operator+(const Vec3& a, const Vec3& b);
 double Norm(const Vec3& v);
 
 struct Geodetic {
-  double lat_deg = 0, lon_deg = 0, height_m = 0;
+  double latDeg = 0, lonDeg = 0, heightM = 0;
 };
 
 Vec3 GeodeticToEcef(const Geodetic& g);
 Geodetic EcefToGeodetic(const Vec3& p);
 
 // Elevation and azimuth (radians) of target seen from station (both ECEF).
-void ElevationAzimuth(const Geodetic& station, const Vec3& station_ecef, const Vec3& target,
+void ElevationAzimuth(const Geodetic& station, const Vec3& stationEcef, const Vec3& target,
                       double* elevation, double* azimuth);
 
 }  // namespace stanvex::sim

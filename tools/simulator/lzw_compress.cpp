@@ -19,33 +19,33 @@ class CodeWriter {
   explicit CodeWriter(std::string* out) : out_(out) {}
 
   int bits() const { return bits_; }
-  int32_t max_code() const { return max_code_; }
+  int32_t maxCode() const { return maxCode_; }
 
   // Appends code at the current width. Afterwards, when the next free code
   // no longer fits (or a clear was sent), the group is filled out and the
   // width changes, because the reader only notices the change at a group
   // boundary.
-  void Put(int32_t code, int32_t next_free, bool clearing) {
+  void Put(int32_t code, int32_t nextFree, bool clearing) {
     for (int i = 0; i < bits_; ++i) {
       if (code & (1 << i)) group_[(offset_ + i) >> 3] |= static_cast<uint8_t>(1u << ((offset_ + i) & 7));
     }
     offset_ += bits_;
     if (offset_ == bits_ * 8) EmitGroup(bits_);
-    if (next_free > max_code_ || clearing) {
+    if (nextFree > maxCode_ || clearing) {
       if (offset_ > 0) EmitGroup(bits_);
       if (clearing) {
         bits_ = kInitBits;
       } else {
         ++bits_;
       }
-      max_code_ = bits_ == kMaxBits ? kMaxMaxCode : (1 << bits_) - 1;
+      maxCode_ = bits_ == kMaxBits ? kMaxMaxCode : (1 << bits_) - 1;
     }
   }
 
   void Flush() {
     if (offset_ > 0) EmitGroup((offset_ + 7) / 8);
   }
-  int64_t bytes_out() const { return static_cast<int64_t>(out_->size()); }
+  int64_t bytesOut() const { return static_cast<int64_t>(out_->size()); }
 
  private:
   void EmitGroup(int bytes) {
@@ -58,7 +58,7 @@ class CodeWriter {
   uint8_t group_[kMaxBits] = {};
   int offset_ = 0;  // bits used in the group
   int bits_ = kInitBits;
-  int32_t max_code_ = (1 << kInitBits) - 1;
+  int32_t maxCode_ = (1 << kInitBits) - 1;
 };
 
 // (prefix code, next byte) -> code, open addressing.
@@ -95,41 +95,41 @@ std::string CompressZ(const std::string& data) {
 
   CodeWriter writer(&out);
   StringTable table;
-  int32_t next_free = kFirstFree;
-  int64_t in_count = 1;
+  int32_t nextFree = kFirstFree;
+  int64_t inCount = 1;
   int64_t checkpoint = kCheckGap;
-  double best_ratio = 0;
+  double bestRatio = 0;
   int32_t prefix = static_cast<uint8_t>(data[0]);
 
   for (size_t i = 1; i < data.size(); ++i) {
     const int32_t c = static_cast<uint8_t>(data[i]);
-    ++in_count;
+    ++inCount;
     const int32_t key = (prefix << 8) | c;
     const size_t slot = table.Slot(key);
     if (table.Holds(slot)) {
       prefix = table.Code(slot);
       continue;
     }
-    writer.Put(prefix, next_free, false);
+    writer.Put(prefix, nextFree, false);
     prefix = c;
-    if (next_free < kMaxMaxCode) {
-      table.Set(slot, key, next_free++);
-    } else if (in_count >= checkpoint) {
+    if (nextFree < kMaxMaxCode) {
+      table.Set(slot, key, nextFree++);
+    } else if (inCount >= checkpoint) {
       // The table is full: start afresh when the ratio stops improving.
-      checkpoint = in_count + kCheckGap;
-      const double ratio = static_cast<double>(in_count) /
-                           static_cast<double>(writer.bytes_out() > 0 ? writer.bytes_out() : 1);
-      if (ratio > best_ratio) {
-        best_ratio = ratio;
+      checkpoint = inCount + kCheckGap;
+      const double ratio = static_cast<double>(inCount) /
+                           static_cast<double>(writer.bytesOut() > 0 ? writer.bytesOut() : 1);
+      if (ratio > bestRatio) {
+        bestRatio = ratio;
       } else {
-        best_ratio = 0;
+        bestRatio = 0;
         table.Clear();
-        next_free = kFirstFree;
-        writer.Put(kClearCode, next_free, true);
+        nextFree = kFirstFree;
+        writer.Put(kClearCode, nextFree, true);
       }
     }
   }
-  writer.Put(prefix, next_free, false);
+  writer.Put(prefix, nextFree, false);
   writer.Flush();
   return out;
 }

@@ -44,7 +44,7 @@ bool WriteGzip(const std::string& data, const std::string& path, std::string* er
   return ok;
 }
 
-bool WriteZip(const std::string& data, const std::string& path, const std::string& inner_name,
+bool WriteZip(const std::string& data, const std::string& path, const std::string& innerName,
               const SimTime& stamp, std::string* error) {
   zipFile zip = zipOpen(path.c_str(), APPEND_STATUS_CREATE);
   if (!zip) {
@@ -56,7 +56,7 @@ bool WriteZip(const std::string& data, const std::string& path, const std::strin
   info.tmz_date.tm_year = static_cast<uInt>(c.year);
   info.tmz_date.tm_mon = static_cast<uInt>(c.month - 1);
   info.tmz_date.tm_mday = static_cast<uInt>(c.day);
-  bool ok = zipOpenNewFileInZip(zip, inner_name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
+  bool ok = zipOpenNewFileInZip(zip, innerName.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
                                 Z_DEFLATED, Z_DEFAULT_COMPRESSION) == ZIP_OK;
   size_t done = 0;
   while (ok && done < data.size()) {
@@ -76,7 +76,7 @@ bool WriteZip(const std::string& data, const std::string& path, const std::strin
 }  // namespace
 
 bool WritePacked(const std::string& data, Packing packing, const std::string& path,
-                 const std::string& inner_name, const SimTime& stamp, std::string* error) {
+                 const std::string& innerName, const SimTime& stamp, std::string* error) {
   std::string scratch;
   if (!error) error = &scratch;
   switch (packing) {
@@ -87,7 +87,7 @@ bool WritePacked(const std::string& data, Packing packing, const std::string& pa
     case Packing::kGzip:
       return WriteGzip(data, path, error);
     case Packing::kZip:
-      return WriteZip(data, path, inner_name, stamp, error);
+      return WriteZip(data, path, innerName, stamp, error);
   }
   *error = "unknown packing";
   return false;

@@ -12,14 +12,14 @@ enum class Packing {
   kPlain,  // as is
   kZ,      // Unix compress
   kGzip,   // gzip (zlib)
-  kZip,    // zip archive holding one file named inner_name (minizip)
+  kZip,    // zip archive holding one file named innerName (minizip)
 };
 
-// Writes data to path packed as asked. inner_name is the name stored in a
+// Writes data to path packed as asked. innerName is the name stored in a
 // zip archive; stamp dates the zip entry (so output depends only on inputs).
 // False with *error when the file cannot be written.
 bool WritePacked(const std::string& data, Packing packing, const std::string& path,
-                 const std::string& inner_name, const SimTime& stamp, std::string* error);
+                 const std::string& innerName, const SimTime& stamp, std::string* error);
 
 }  // namespace stanvex::sim
 

@@ -20,19 +20,19 @@
 
 namespace stanvex::sim {
 
-// The observation header of a station's file starting at first_epoch.
-// long_name is the nine-character name (MARKER NAME keeps the four-character
+// The observation header of a station's file starting at firstEpoch.
+// longName is the nine-character name (MARKER NAME keeps the four-character
 // code).
-std::string Rinex3ObservationHeader(const Station& station, const std::string& long_name,
+std::string Rinex3ObservationHeader(const Station& station, const std::string& longName,
                                     const ObservationOptions& options,
-                                    const Vec3& true_position, const SimTime& first_epoch);
+                                    const Vec3& truePosition, const SimTime& firstEpoch);
 // The RINEX 3 text of one epoch: the ">" line and one line per satellite.
-std::string FormatEpoch3(const Epoch& epoch, bool with_clock);
+std::string FormatEpoch3(const Epoch& epoch, bool withClock);
 
 // The merged navigation file of one day: header, the GPS ephemerides of
 // [start, start + duration) as in NavigationBody, and a few records of
 // other systems.
-std::string Rinex3NavigationFile(int64_t start_gps, double duration);
+std::string Rinex3NavigationFile(int64_t startGps, double duration);
 
 // The data-frequency field of a long name for an interval in seconds:
 // "30S", "01S", "05M", "01H", "20Z" (Hz); "00U" when none fits.

@@ -12,7 +12,7 @@ namespace stanvex::sim {
 
 // "PGM / RUN BY / DATE", dated on the data's own first day so that output
 // depends only on the inputs.
-std::string ProgramLine(const SimTime& first_epoch);
+std::string ProgramLine(const SimTime& firstEpoch);
 
 // A navigation value as D19.12 (written with 'E').
 std::string D19(double v);
@@ -22,10 +22,10 @@ std::string IonosphereLine(const char* prefix, const double (&coefficients)[4],
                            const char* label);
 
 // "OBSERVER / AGENCY" through "ANTENNA: DELTA H/E/N" of an observation file.
-std::string ReceiverLines(const ObservationOptions& options, const Vec3& true_position);
+std::string ReceiverLines(const ObservationOptions& options, const Vec3& truePosition);
 
 // "INTERVAL" and "TIME OF FIRST OBS".
-std::string IntervalLines(const ObservationOptions& options, const SimTime& first_epoch);
+std::string IntervalLines(const ObservationOptions& options, const SimTime& firstEpoch);
 
 // The seven broadcast orbit lines that follow an ephemeris' first line,
 // each after indent.

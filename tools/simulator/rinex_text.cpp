@@ -19,10 +19,10 @@ std::string FortranFixed(double value, int width, int decimals) {
   std::snprintf(text, sizeof text, "%.*f", decimals, value);
   std::string s = text;
   // "-0.000" and the like: print zero without its sign.
-  bool all_zero = true;
+  bool allZero = true;
   for (char c : s)
-    if (c >= '1' && c <= '9') all_zero = false;
-  if (all_zero && !s.empty() && s[0] == '-') s.erase(0, 1);
+    if (c >= '1' && c <= '9') allZero = false;
+  if (allZero && !s.empty() && s[0] == '-') s.erase(0, 1);
   if (s.compare(0, 2, "0.") == 0) s.erase(0, 1);
   else if (s.compare(0, 3, "-0.") == 0) s.erase(1, 1);
   if (static_cast<int>(s.size()) < width) s.insert(0, static_cast<size_t>(width) - s.size(), ' ');

@@ -10,24 +10,24 @@
 namespace stanvex::sim {
 
 std::string ObservationHeader(const Station& station, const ObservationOptions& options,
-                              const Vec3& true_position, const SimTime& first_epoch) {
+                              const Vec3& truePosition, const SimTime& firstEpoch) {
   std::string h;
   h += HeaderLine("     2.11           OBSERVATION DATA    G (GPS)", "RINEX VERSION / TYPE");
-  h += ProgramLine(first_epoch);
+  h += ProgramLine(firstEpoch);
   h += HeaderLine("Simulated data, true position listed beside the archive", "COMMENT");
   h += HeaderLine(station.name, "MARKER NAME");
   h += HeaderLine(station.name + " SIM", "MARKER NUMBER");
-  h += ReceiverLines(options, true_position);
+  h += ReceiverLines(options, truePosition);
   h += HeaderLine("     1     1", "WAVELENGTH FACT L1/2");
   std::string types = FormatText("%6d", static_cast<int>(kObsTypeCount));
   for (const char* name : kObsTypeNames) types += FormatText("    %s", name);
   h += HeaderLine(types, "# / TYPES OF OBSERV");
-  h += IntervalLines(options, first_epoch);
+  h += IntervalLines(options, firstEpoch);
   h += HeaderLine("", "END OF HEADER");
   return h;
 }
 
-std::string FormatEpoch(const Epoch& epoch, bool with_clock) {
+std::string FormatEpoch(const Epoch& epoch, bool withClock) {
   const CalendarTime c = ToCalendar(epoch.time);
   std::string line =
       FormatText(" %02d %2d %2d %2d %2d%11.7f  %d%3d", c.year % 100, c.month, c.day, c.hour,
@@ -36,9 +36,9 @@ std::string FormatEpoch(const Epoch& epoch, bool with_clock) {
   size_t count = 0;
   for (const SatelliteObservation& sat : epoch.satellites) {
     if (count > 0 && count % 12 == 0) {
-      if (count == 12 && with_clock) {
+      if (count == 12 && withClock) {
         line.resize(68, ' ');
-        line += FortranFixed(epoch.receiver_clock, 12, 9);
+        line += FortranFixed(epoch.receiverClock, 12, 9);
       }
       out += line + "\n";
       line.assign(32, ' ');
@@ -46,9 +46,9 @@ std::string FormatEpoch(const Epoch& epoch, bool with_clock) {
     line += FormatText("G%02d", sat.prn);
     ++count;
   }
-  if (with_clock && count <= 12) {
+  if (withClock && count <= 12) {
     line.resize(68, ' ');
-    line += FortranFixed(epoch.receiver_clock, 12, 9);
+    line += FortranFixed(epoch.receiverClock, 12, 9);
   }
   out += line + "\n";
 
@@ -72,27 +72,27 @@ std::string FormatEpoch(const Epoch& epoch, bool with_clock) {
   return out;
 }
 
-std::string NavigationHeader(const SimTime& first_epoch) {
+std::string NavigationHeader(const SimTime& firstEpoch) {
   const IonosphereCoefficients& ion = BroadcastIonosphere();
   std::string h;
   h += HeaderLine("     2.11           N: GPS NAV DATA", "RINEX VERSION / TYPE");
-  h += ProgramLine(first_epoch);
+  h += ProgramLine(firstEpoch);
   h += HeaderLine("Simulated ephemerides of the stanvex constellation", "COMMENT");
   h += IonosphereLine("  ", ion.alpha, "ION ALPHA");
   h += IonosphereLine("  ", ion.beta, "ION BETA");
-  const CalendarTime c = ToCalendar(first_epoch);
-  h += HeaderLine(FormatText("   %19.12E%19.12E%9d%9d", 0.0, 0.0, 0, c.gps_week),
+  const CalendarTime c = ToCalendar(firstEpoch);
+  h += HeaderLine(FormatText("   %19.12E%19.12E%9d%9d", 0.0, 0.0, 0, c.gpsWeek),
                   "DELTA-UTC: A0,A1,T,W");
-  h += HeaderLine(FormatText("%6d", LeapSecondsAt(first_epoch.whole)), "LEAP SECONDS");
+  h += HeaderLine(FormatText("%6d", LeapSecondsAt(firstEpoch.whole)), "LEAP SECONDS");
   h += HeaderLine("", "END OF HEADER");
   return h;
 }
 
-std::string NavigationBody(int64_t start_gps, double duration) {
+std::string NavigationBody(int64_t startGps, double duration) {
   const Constellation& constellation = Constellation::Default();
   std::string out;
-  int64_t toe = start_gps - ((start_gps % kEphemerisSpacing) + kEphemerisSpacing) % kEphemerisSpacing;
-  for (; static_cast<double>(toe - start_gps) < duration; toe += kEphemerisSpacing) {
+  int64_t toe = startGps - ((startGps % kEphemerisSpacing) + kEphemerisSpacing) % kEphemerisSpacing;
+  for (; static_cast<double>(toe - startGps) < duration; toe += kEphemerisSpacing) {
     const CalendarTime c = ToCalendar(SimTime{toe, 0});
     for (int prn : constellation.Prns()) {
       const Ephemeris e = constellation.EphemerisAt(prn, toe);
@@ -133,13 +133,13 @@ bool WriteObservationFile(const Station& station, const ObservationOptions& opti
   ObservationSimulator simulator(station, options);
   if (!WriteAll(file,
                 ObservationHeader(station, options, simulator.TruePosition(),
-                                  SimTime{options.start_gps, 0}),
+                                  SimTime{options.startGps, 0}),
                 path, error))
     return false;
   Epoch epoch;
   std::string chunk;
   while (simulator.Next(&epoch)) {
-    chunk += FormatEpoch(epoch, options.write_receiver_clock);
+    chunk += FormatEpoch(epoch, options.writeReceiverClock);
     if (chunk.size() > (1u << 20)) {
       if (!WriteAll(file, chunk, path, error)) return false;
       chunk.clear();
@@ -154,14 +154,14 @@ bool WriteObservationFile(const Station& station, const ObservationOptions& opti
   return true;
 }
 
-bool WriteNavigationFile(int64_t start_gps, double duration, const std::string& path,
+bool WriteNavigationFile(int64_t startGps, double duration, const std::string& path,
                          std::string* error) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   if (!file) {
     if (error) *error = "cannot create " + path;
     return false;
   }
-  if (!WriteAll(file, NavigationHeader(SimTime{start_gps, 0}) + NavigationBody(start_gps, duration),
+  if (!WriteAll(file, NavigationHeader(SimTime{startGps, 0}) + NavigationBody(startGps, duration),
                 path, error))
     return false;
   file.close();
@@ -173,10 +173,10 @@ bool WriteNavigationFile(int64_t start_gps, double duration, const std::string& 
 }
 
 bool SimulateStationFiles(const Station& station, const ObservationOptions& options,
-                          const std::string& obs_path, const std::string& nav_path,
+                          const std::string& obsPath, const std::string& navPath,
                           std::string* error) {
-  return WriteObservationFile(station, options, obs_path, error) &&
-         WriteNavigationFile(options.start_gps, options.duration, nav_path, error);
+  return WriteObservationFile(station, options, obsPath, error) &&
+         WriteNavigationFile(options.startGps, options.duration, navPath, error);
 }
 
 }  // namespace stanvex::sim

@@ -138,38 +138,38 @@ std::vector<ArchiveStation> Rinex3Stations() {
   };
 }
 
-std::string Alternative(const std::string& path_template, size_t index) {
+std::string Alternative(const std::string& pathTemplate, size_t index) {
   size_t start = 0;
   for (size_t k = 0; k < index; ++k) {
-    const size_t bar = path_template.find('|', start);
+    const size_t bar = pathTemplate.find('|', start);
     if (bar == std::string::npos) break;
     start = bar + 1;
   }
-  return path_template.substr(start, path_template.find('|', start) - start);
+  return pathTemplate.substr(start, pathTemplate.find('|', start) - start);
 }
 
-std::string ExpandTemplate(const std::string& path_template, const std::string& station,
-                           int64_t day_gps, const std::string& long_name) {
-  const CalendarTime c = ToCalendar(SimTime{day_gps, 0});
-  const int week_day = static_cast<int>(c.seconds_of_week / 86400.0);
+std::string ExpandTemplate(const std::string& pathTemplate, const std::string& station,
+                           int64_t dayGps, const std::string& longName) {
+  const CalendarTime c = ToCalendar(SimTime{dayGps, 0});
+  const int weekDay = static_cast<int>(c.secondsOfWeek / 86400.0);
   std::string out;
-  for (size_t i = 0; i < path_template.size(); ++i) {
-    if (path_template[i] != '<') {
-      out += path_template[i];
+  for (size_t i = 0; i < pathTemplate.size(); ++i) {
+    if (pathTemplate[i] != '<') {
+      out += pathTemplate[i];
       continue;
     }
-    const size_t end = path_template.find('>', i);
+    const size_t end = pathTemplate.find('>', i);
     if (end == std::string::npos) break;
-    const std::string token = path_template.substr(i + 1, end - i - 1);
-    if (token == "XXXXMRCCC") out += long_name;
+    const std::string token = pathTemplate.substr(i + 1, end - i - 1);
+    if (token == "XXXXMRCCC") out += longName;
     else if (token == "YYYY") out += Digits(c.year, 4);
     else if (token == "yy") out += Digits(c.year % 100, 2);
-    else if (token == "JJJ") out += Digits(c.day_of_year, 3);
+    else if (token == "JJJ") out += Digits(c.dayOfYear, 3);
     else if (token == "XXXX") out += station.substr(0, 4);
     else if (token == "MN") out += Digits(c.month, 2);
     else if (token == "DM") out += Digits(c.day, 2);
-    else if (token == "WEEK") out += Digits(c.gps_week, 4);
-    else if (token == "D") out += Digits(week_day, 1);
+    else if (token == "WEEK") out += Digits(c.gpsWeek, 4);
+    else if (token == "D") out += Digits(weekDay, 1);
     i = end;
   }
   return out;
@@ -218,21 +218,21 @@ std::string Catalogue(const std::vector<ArchiveService>& services,
     text += "Service {\n";
     text += "  ServId: " + s.id + "\n";
     text += "  ftpAd: " + FileAddress(archive / Lower(s.id)) + "\n";
-    text += "  oFile: " + s.obs_template + "\n";
-    text += "  nFile: " + s.nav_template + "\n";
-    if (!s.compact_template.empty()) text += "  dFile: " + s.compact_template + "\n";
+    text += "  oFile: " + s.obsTemplate + "\n";
+    text += "  nFile: " + s.navTemplate + "\n";
+    if (!s.compactTemplate.empty()) text += "  dFile: " + s.compactTemplate + "\n";
     text += "  Ftype: " + s.ftype + "\n";
     text += "  color: " + s.color + "\n";
     text += "}\n\n";
   }
   for (const ArchiveStation& a : stations) {
     char height[32];
-    std::snprintf(height, sizeof height, "%.3f", a.station.height_m);
+    std::snprintf(height, sizeof height, "%.3f", a.station.heightM);
     text += "Station {\n";
     text += "  sName: " + a.station.name + "\n";
-    if (!a.long_name.empty()) text += "  lName: " + a.long_name + "\n";
-    text += "  lat: " + Dms(a.station.lat_deg, 'N', 'S') + "\n";
-    text += "  lon: " + Dms(a.station.lon_deg, 'E', 'W') + "\n";
+    if (!a.longName.empty()) text += "  lName: " + a.longName + "\n";
+    text += "  lat: " + Dms(a.station.latDeg, 'N', 'S') + "\n";
+    text += "  lon: " + Dms(a.station.lonDeg, 'E', 'W') + "\n";
     text += "  ht: " + std::string(height) + "\n";
     text += "  serv: " + a.service + "\n";
     text += "}\n\n";
@@ -248,8 +248,8 @@ std::string Truth(const std::vector<ArchiveStation>& stations) {
     const Vec3 p = StationPosition(a.station);
     char line[256];
     std::snprintf(line, sizeof line, "%s %s %.4f %.4f %.4f %.9f %.9f %.4f\n",
-                  a.station.name.c_str(), a.service.c_str(), p.x, p.y, p.z, a.station.lat_deg,
-                  a.station.lon_deg, a.station.height_m);
+                  a.station.name.c_str(), a.service.c_str(), p.x, p.y, p.z, a.station.latDeg,
+                  a.station.lonDeg, a.station.heightM);
     text += line;
   }
   return text;
@@ -268,10 +268,10 @@ bool WriteText(const fs::path& path, const std::string& text, std::vector<std::s
   return true;
 }
 
-std::string CrinexDate(int64_t day_gps) {
+std::string CrinexDate(int64_t dayGps) {
   static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  const CalendarTime c = ToCalendar(SimTime{day_gps, 0});
+  const CalendarTime c = ToCalendar(SimTime{dayGps, 0});
   return Digits(c.day, 2) + "-" + kMonths[c.month - 1] + "-" + Digits(c.year % 100, 2) + " 00:00";
 }
 
@@ -289,7 +289,7 @@ bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>*
     *error = "the interval must be 0.05 to 3600 seconds";
     return false;
   }
-  if (options.start_gps % kSecondsPerDay != 0) {
+  if (options.startGps % kSecondsPerDay != 0) {
     *error = "the archive starts at 00:00:00 of a day";
     return false;
   }
@@ -298,9 +298,9 @@ bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>*
       options.stations.empty() ? DefaultStations() : options.stations;
   if (options.rinex3) {
     services.insert(services.end() - 1, Rinex3Service(options.interval));
-    if (options.igs_long_names) {
+    if (options.igsLongNames) {
       services.back() = IgsLongNameService(options.interval);
-      services[services.size() - 2].publishes_nav = false;
+      services[services.size() - 2].publishesNav = false;
     }
     if (options.stations.empty())
       for (const ArchiveStation& a : Rinex3Stations()) stations.push_back(a);
@@ -320,20 +320,20 @@ bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>*
       *error = "station " + a.station.name + ": no such data service " + a.service;
       return false;
     }
-    if (s->rinex3 && !IsLongName(a.long_name)) {
+    if (s->rinex3 && !IsLongName(a.longName)) {
       *error = "station " + a.station.name + " of " + s->id +
-               " needs a long name of nine letters and digits: '" + a.long_name + "'";
+               " needs a long name of nine letters and digits: '" + a.longName + "'";
       return false;
     }
-    if (std::fabs(a.station.lat_deg) > 90 || std::fabs(a.station.lon_deg) > 180 ||
-        std::fabs(a.station.height_m) > 10000) {
+    if (std::fabs(a.station.latDeg) > 90 || std::fabs(a.station.lonDeg) > 180 ||
+        std::fabs(a.station.heightM) > 10000) {
       *error = "station " + a.station.name + ": position out of range";
       return false;
     }
   }
 
   std::error_code ec;
-  const fs::path out = fs::absolute(fs::path(options.out_dir), ec).lexically_normal();
+  const fs::path out = fs::absolute(fs::path(options.outDir), ec).lexically_normal();
   const fs::path archive = out / "archive";
   for (const ArchiveService& s : services) {
     const std::string address = FileAddress(archive / Lower(s.id));
@@ -356,28 +356,28 @@ bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>*
 
   // Navigation files: the same broadcast ephemerides under every name.
   for (int day = 0; day < options.days; ++day) {
-    const int64_t day_gps = options.start_gps + day * kSecondsPerDay;
-    const SimTime stamp{day_gps, 0};
-    const std::string nav = NavigationHeader(stamp) + NavigationBody(day_gps, kSecondsPerDay);
+    const int64_t dayGps = options.startGps + day * kSecondsPerDay;
+    const SimTime stamp{dayGps, 0};
+    const std::string nav = NavigationHeader(stamp) + NavigationBody(dayGps, kSecondsPerDay);
     if (igs.rinex3) {
-      if (!writer.Put(igs, ExpandTemplate(igs.nav_template, "auto", day_gps),
-                      Rinex3NavigationFile(day_gps, kSecondsPerDay), stamp))
+      if (!writer.Put(igs, ExpandTemplate(igs.navTemplate, "auto", dayGps),
+                      Rinex3NavigationFile(dayGps, kSecondsPerDay), stamp))
         return false;
-    } else if (!writer.Put(igs, ExpandTemplate(igs.nav_template, "auto", day_gps), nav, stamp) ||
-               !writer.Put(igs, ExpandTemplate(SampleServices()[0].nav_template, "auto", day_gps),
+    } else if (!writer.Put(igs, ExpandTemplate(igs.navTemplate, "auto", dayGps), nav, stamp) ||
+               !writer.Put(igs, ExpandTemplate(SampleServices()[0].navTemplate, "auto", dayGps),
                            nav, stamp)) {
       return false;
     }
     std::set<std::string> merged;  // RINEX 3 services: one file for all stations
     for (const ArchiveStation& a : stations) {
       const ArchiveService& s = *FindService(services, a.service);
-      if (!s.publishes_nav) continue;
+      if (!s.publishesNav) continue;
       if (s.rinex3) {
         if (merged.insert(s.id).second &&
-            !writer.Put(s, ExpandTemplate(s.nav_template, "auto", day_gps),
-                        Rinex3NavigationFile(day_gps, kSecondsPerDay), stamp))
+            !writer.Put(s, ExpandTemplate(s.navTemplate, "auto", dayGps),
+                        Rinex3NavigationFile(dayGps, kSecondsPerDay), stamp))
           return false;
-      } else if (!writer.Put(s, ExpandTemplate(s.nav_template, a.station.name, day_gps), nav,
+      } else if (!writer.Put(s, ExpandTemplate(s.navTemplate, a.station.name, dayGps), nav,
                              stamp)) {
         return false;
       }
@@ -388,7 +388,7 @@ bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>*
   for (const ArchiveStation& a : stations) {
     const ArchiveService& s = *FindService(services, a.service);
     ObservationOptions obs;
-    obs.start_gps = options.start_gps;
+    obs.startGps = options.startGps;
     obs.duration = static_cast<double>(options.days) * kSecondsPerDay;
     obs.interval = options.interval;
     obs.seed = options.seed;
@@ -398,37 +398,37 @@ bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>*
     Epoch epoch;
     bool more = simulator.Next(&epoch);
     for (int day = 0; day < options.days; ++day) {
-      const int64_t day_gps = options.start_gps + day * kSecondsPerDay;
-      const int64_t next_day = day_gps + kSecondsPerDay;
-      if (!more || epoch.time.whole >= next_day) continue;  // a day without epochs
-      ObservationOptions day_options = obs;
-      day_options.start_gps = day_gps;
+      const int64_t dayGps = options.startGps + day * kSecondsPerDay;
+      const int64_t nextDay = dayGps + kSecondsPerDay;
+      if (!more || epoch.time.whole >= nextDay) continue;  // a day without epochs
+      ObservationOptions dayOptions = obs;
+      dayOptions.startGps = dayGps;
       std::string text =
-          s.rinex3 ? Rinex3ObservationHeader(a.station, a.long_name, day_options,
+          s.rinex3 ? Rinex3ObservationHeader(a.station, a.longName, dayOptions,
                                              simulator.TruePosition(), epoch.time)
-                   : ObservationHeader(a.station, day_options, simulator.TruePosition(),
+                   : ObservationHeader(a.station, dayOptions, simulator.TruePosition(),
                                        epoch.time);
-      while (more && epoch.time.whole < next_day) {
-        text += s.rinex3 ? FormatEpoch3(epoch, obs.write_receiver_clock)
-                         : FormatEpoch(epoch, obs.write_receiver_clock);
+      while (more && epoch.time.whole < nextDay) {
+        text += s.rinex3 ? FormatEpoch3(epoch, obs.writeReceiverClock)
+                         : FormatEpoch(epoch, obs.writeReceiverClock);
         more = simulator.Next(&epoch);
       }
-      const SimTime stamp{day_gps, 0};
+      const SimTime stamp{dayGps, 0};
       // Which of the templates' alternatives names this day's files.
       const size_t alternative = a.alternate && day % 2 == 1 ? 1 : 0;
-      auto remote = [&](const std::string& path_template) {
-        return ExpandTemplate(Alternative(path_template, alternative), a.station.name, day_gps,
-                              a.long_name);
+      auto remote = [&](const std::string& pathTemplate) {
+        return ExpandTemplate(Alternative(pathTemplate, alternative), a.station.name, dayGps,
+                              a.longName);
       };
-      if (s.publishes_obs && !writer.Put(s, remote(s.obs_template), text, stamp)) return false;
-      if (!s.compact_template.empty()) {
+      if (s.publishesObs && !writer.Put(s, remote(s.obsTemplate), text, stamp)) return false;
+      if (!s.compactTemplate.empty()) {
         CrinexOptions crx;
-        crx.date = CrinexDate(day_gps);
+        crx.date = CrinexDate(dayGps);
         std::string compact;
         if (!(s.rinex3 ? EncodeCompactRinex3(text, &compact, error, crx)
                        : EncodeCompactRinex(text, &compact, error, crx)))
           return false;
-        if (!writer.Put(s, remote(s.compact_template), compact, stamp)) return false;
+        if (!writer.Put(s, remote(s.compactTemplate), compact, stamp)) return false;
       }
     }
   }

@@ -21,11 +21,11 @@ struct ArchiveService {
   std::string ftype;   // Ftype
   Packing packing;
   std::string color;
-  std::string obs_template;      // oFile
-  std::string nav_template;      // nFile
-  std::string compact_template;  // dFile, empty for none
-  bool publishes_obs = true;     // plain observation files exist
-  bool publishes_nav = true;     // navigation files exist
+  std::string obsTemplate;      // oFile
+  std::string navTemplate;      // nFile
+  std::string compactTemplate;  // dFile, empty for none
+  bool publishesObs = true;     // plain observation files exist
+  bool publishesNav = true;     // navigation files exist
   // RINEX 3 files under long names: observation files as compact RINEX 3,
   // one merged RINEX 3 navigation file per day for all its stations.
   bool rinex3 = false;
@@ -33,25 +33,25 @@ struct ArchiveService {
 
 struct ArchiveStation {
   ArchiveStation() = default;
-  ArchiveStation(Station s, std::string service_id, std::string long_name_ = std::string(),
+  ArchiveStation(Station s, std::string serviceId, std::string longName_ = std::string(),
                  bool alternate_ = false)
       : station(std::move(s)),
-        service(std::move(service_id)),
-        long_name(std::move(long_name_)),
+        service(std::move(serviceId)),
+        longName(std::move(longName_)),
         alternate(alternate_) {}
   Station station;
   std::string service;  // ServId
   // The nine-character RINEX 3 name (catalogue key lName:), for stations of
   // a RINEX 3 service.
-  std::string long_name;
+  std::string longName;
   // Odd days of the archive are published under the second alternative of
   // the service's templates (a station that switched from _R_ to _S_ names).
   bool alternate = false;
 };
 
 struct ArchiveOptions {
-  std::string out_dir;      // created when missing
-  int64_t start_gps = 0;    // first day, 00:00:00 GPS
+  std::string outDir;      // created when missing
+  int64_t startGps = 0;    // first day, 00:00:00 GPS
   int days = 3;
   double interval = 30;
   uint64_t seed = 1;
@@ -63,7 +63,7 @@ struct ArchiveOptions {
   // With rinex3: the IGS service too is laid out as today (IgsLongNameService),
   // and the RINEX 3 service publishes no navigation files of its own, so its
   // retrievals take the merged file through the IGS fallback.
-  bool igs_long_names = false;
+  bool igsLongNames = false;
 };
 
 // The services of the sample catalogue, IGS last.
@@ -83,7 +83,7 @@ ArchiveService IgsLongNameService(double interval);
 // Its stations, with long names; the second one alternates _R_ and _S_.
 std::vector<ArchiveStation> Rinex3Stations();
 
-// Layout below out_dir:
+// Layout below outDir:
 //   catalogue/manufact.dwn   the catalogue
 //   stations.txt             true coordinates (ECEF and geodetic)
 //   archive/<service>/...    the files, under each service's templates
@@ -97,11 +97,11 @@ bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>*
 // catalogue tokens the sample templates use: <YYYY> <yy> <JJJ> <XXXX>
 // <XXXXMRCCC> (the long name) <MN> <DM> <WEEK> <D>). Alternatives separated
 // by '|' are expanded each and kept apart by '|'.
-std::string ExpandTemplate(const std::string& path_template, const std::string& station,
-                           int64_t day_gps, const std::string& long_name = std::string());
+std::string ExpandTemplate(const std::string& pathTemplate, const std::string& station,
+                           int64_t dayGps, const std::string& longName = std::string());
 // The alternative of a template (or of an expanded path) at index (0 for
 // the first); the last one when there are fewer.
-std::string Alternative(const std::string& path_template, size_t index);
+std::string Alternative(const std::string& pathTemplate, size_t index);
 
 }  // namespace stanvex::sim
 

@@ -43,9 +43,9 @@ SimTime SimTime::FromSeconds(double seconds) {
 
 SimTime SimTime::Plus(double seconds) const {
   SimTime t = *this;
-  const double whole_part = std::floor(seconds);
-  t.whole += static_cast<int64_t>(whole_part);
-  t.fraction += seconds - whole_part;
+  const double wholePart = std::floor(seconds);
+  t.whole += static_cast<int64_t>(wholePart);
+  t.fraction += seconds - wholePart;
   if (t.fraction >= 1.0) {
     t.whole += 1;
     t.fraction -= 1.0;
@@ -64,16 +64,16 @@ int64_t GpsSecondsOfDate(int year, int month, int day) {
 CalendarTime ToCalendar(const SimTime& t) {
   CalendarTime c;
   int64_t days = t.whole / kSecondsPerDay;
-  int64_t second_of_day = t.whole % kSecondsPerDay;
-  if (second_of_day < 0) {
-    second_of_day += kSecondsPerDay;
+  int64_t secondOfDay = t.whole % kSecondsPerDay;
+  if (secondOfDay < 0) {
+    secondOfDay += kSecondsPerDay;
     --days;
   }
   CivilFromDays(days + kGpsEpochDays, &c.year, &c.month, &c.day);
-  c.hour = static_cast<int>(second_of_day / 3600);
-  c.minute = static_cast<int>(second_of_day % 3600 / 60);
-  c.second = static_cast<double>(second_of_day % 60) + t.fraction;
-  c.day_of_year = static_cast<int>(DaysFromCivil(c.year, c.month, c.day) -
+  c.hour = static_cast<int>(secondOfDay / 3600);
+  c.minute = static_cast<int>(secondOfDay % 3600 / 60);
+  c.second = static_cast<double>(secondOfDay % 60) + t.fraction;
+  c.dayOfYear = static_cast<int>(DaysFromCivil(c.year, c.month, c.day) -
                                    DaysFromCivil(c.year, 1, 1) + 1);
   int64_t week = t.whole / kSecondsPerWeek;
   int64_t sow = t.whole % kSecondsPerWeek;
@@ -81,12 +81,12 @@ CalendarTime ToCalendar(const SimTime& t) {
     sow += kSecondsPerWeek;
     --week;
   }
-  c.gps_week = static_cast<int>(week);
-  c.seconds_of_week = static_cast<double>(sow) + t.fraction;
+  c.gpsWeek = static_cast<int>(week);
+  c.secondsOfWeek = static_cast<double>(sow) + t.fraction;
   return c;
 }
 
-int LeapSecondsAt(int64_t gps_seconds) {
+int LeapSecondsAt(int64_t gpsSeconds) {
   // Dates (UTC) from which GPS - UTC took each value; the offset of the
   // date itself is the count of earlier leap seconds.
   static const int kSteps[][3] = {
@@ -95,7 +95,7 @@ int LeapSecondsAt(int64_t gps_seconds) {
       {1999, 1, 1}, {2006, 1, 1}, {2009, 1, 1}, {2012, 7, 1}, {2015, 7, 1}, {2017, 1, 1}};
   int leap = 0;
   for (const auto& step : kSteps) {
-    if (gps_seconds >= GpsSecondsOfDate(step[0], step[1], step[2]) + leap + 1) ++leap;
+    if (gpsSeconds >= GpsSecondsOfDate(step[0], step[1], step[2]) + leap + 1) ++leap;
   }
   return leap;
 }

@@ -22,9 +22,9 @@ double Diff(const SimTime& a, const SimTime& b);
 struct CalendarTime {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0;
   double second = 0;
-  int day_of_year = 0;
-  int gps_week = 0;
-  double seconds_of_week = 0;
+  int dayOfYear = 0;
+  int gpsWeek = 0;
+  double secondsOfWeek = 0;
 };
 
 CalendarTime ToCalendar(const SimTime& t);
@@ -33,7 +33,7 @@ CalendarTime ToCalendar(const SimTime& t);
 int64_t GpsSecondsOfDate(int year, int month, int day);
 
 // GPS - UTC in whole seconds at the given GPS time.
-int LeapSecondsAt(int64_t gps_seconds);
+int LeapSecondsAt(int64_t gpsSeconds);
 
 }  // namespace stanvex::sim
 

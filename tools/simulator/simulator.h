@@ -18,10 +18,10 @@
 // Example (CMake target stanvex_sim): a one-second day of a station.
 //   stanvex::sim::Station station{"test", 46.5, 7.25, 850.0};
 //   stanvex::sim::ObservationOptions o;
-//   o.start_gps = stanvex::sim::GpsSecondsOfDate(2021, 1, 3);
+//   o.startGps = stanvex::sim::GpsSecondsOfDate(2021, 1, 3);
 //   o.duration = 86400;
 //   o.interval = 1;
-//   o.slips.slips_per_satellite_hour = 0.2;
+//   o.slips.slipsPerSatelliteHour = 0.2;
 //   std::string error;
 //   if (!SimulateStationFiles(station, o, "test0030.21o", "test0030.21n", &error)) ...
 // StationPosition(station) is the exact position a solution should find.
@@ -43,39 +43,39 @@ namespace stanvex::sim {
 
 struct Station {
   std::string name;  // four characters, used as MARKER NAME
-  double lat_deg = 0, lon_deg = 0, height_m = 0;  // WGS84, south/west negative
+  double latDeg = 0, lonDeg = 0, heightM = 0;  // WGS84, south/west negative
 };
 
 struct SlipOptions {
   // Expected cycle slips per tracked satellite and hour (both phases jump
   // by whole cycles; the loss-of-lock indicator is set on that epoch).
-  double slips_per_satellite_hour = 0;
+  double slipsPerSatelliteHour = 0;
   // Expected tracking losses per satellite and hour: the satellite is
-  // missing for outage_epochs epochs and comes back with new ambiguities
+  // missing for outageEpochs epochs and comes back with new ambiguities
   // and loss of lock set.
-  double outages_per_satellite_hour = 0;
-  int outage_epochs = 4;
-  // A receiver gap: no epochs at all from receiver_gap_start seconds after
-  // the start for receiver_gap_length seconds (negative start: no gap). The
+  double outagesPerSatelliteHour = 0;
+  int outageEpochs = 4;
+  // A receiver gap: no epochs at all from receiverGapStart seconds after
+  // the start for receiverGapLength seconds (negative start: no gap). The
   // first epoch after it carries epoch flag 1 and loss of lock on every phase.
-  double receiver_gap_start = -1;
-  double receiver_gap_length = 0;
+  double receiverGapStart = -1;
+  double receiverGapLength = 0;
 };
 
 struct ObservationOptions {
-  int64_t start_gps = 0;    // GPS seconds of the first epoch
+  int64_t startGps = 0;    // GPS seconds of the first epoch
   double duration = 86400;  // epochs are start + k * interval, k >= 0, before start + duration
   double interval = 30;     // seconds, > 0
   uint64_t seed = 1;
-  double elevation_mask_deg = 10;
+  double elevationMaskDeg = 10;
   // L2 is tracked only above this elevation (its fields are blank below).
-  double l2_mask_deg = 12;
+  double l2MaskDeg = 12;
   SlipOptions slips;
-  bool write_receiver_clock = true;  // clock offset in columns 69-80 of each epoch line
+  bool writeReceiverClock = true;  // clock offset in columns 69-80 of each epoch line
   // Offset of the header's APPROX POSITION XYZ from the true position, metres
   // along each axis (the default is a few metres, as a receiver's own
   // estimate would be).
-  Vec3 approx_position_offset{2.1, -1.7, 3.2};
+  Vec3 approxPositionOffset{2.1, -1.7, 3.2};
   // Fill the Doppler values (RINEX 3 files carry them). Their noise comes
   // from a generator of its own, so the other observations are the same
   // with and without them.
@@ -88,20 +88,20 @@ extern const char* const kObsTypeNames[kObsTypeCount];
 
 struct SatelliteObservation {
   int prn = 0;
-  double elevation_deg = 0;
+  double elevationDeg = 0;
   double value[kObsTypeCount] = {};
   bool present[kObsTypeCount] = {};
   int lli[kObsTypeCount] = {};  // 0 or 1 (loss of lock), phases only
   int ssi[kObsTypeCount] = {};  // 0 (blank) or 1-9
   // Doppler shifts in Hz (positive while the satellite approaches), when
   // ObservationOptions::doppler is set; the L2 one only with L2 present.
-  double doppler_l1 = 0, doppler_l2 = 0;
+  double dopplerL1 = 0, dopplerL2 = 0;
 };
 
 struct Epoch {
   SimTime time;           // receiver time of the epoch
   int flag = 0;           // RINEX epoch flag (0, or 1 after a receiver gap)
-  double receiver_clock = 0;  // seconds; the epoch is this much late against GPS time
+  double receiverClock = 0;  // seconds; the epoch is this much late against GPS time
   std::vector<SatelliteObservation> satellites;  // PRN order
 };
 
@@ -116,14 +116,14 @@ class ObservationSimulator {
  private:
   struct Track {
     bool visible = false;
-    int outage_left = 0;
-    bool lost_lock = false;
-    bool l2_tracked = false;
-    bool l2_seen = false;  // L2 was tracked since the satellite rose
-    bool l2_lost_lock = false;
+    int outageLeft = 0;
+    bool lostLock = false;
+    bool l2Tracked = false;
+    bool l2Seen = false;  // L2 was tracked since the satellite rose
+    bool l2LostLock = false;
     double n1 = 0, n2 = 0;
   };
-  void Observe(int prn, const SimTime& receive_time, double receiver_clock, Track* track,
+  void Observe(int prn, const SimTime& receiveTime, double receiverClock, Track* track,
                SatelliteObservation* out, bool* visible);
 
   Station station_;
@@ -131,28 +131,28 @@ class ObservationSimulator {
   ObservationOptions options_;
   Vec3 position_;
   uint64_t index_ = 0;
-  double clock_walk_ = 0;
-  double clock_bias_ = 0, clock_drift_ = 0;
-  bool after_gap_ = false;
+  double clockWalk_ = 0;
+  double clockBias_ = 0, clockDrift_ = 0;
+  bool afterGap_ = false;
   std::vector<Track> tracks_;  // by PRN, 0..32
   std::vector<Ephemeris> ephemerides_;  // by PRN: the last one used
   Random random_;
-  Random doppler_random_;
+  Random dopplerRandom_;
 };
 
 // ---- RINEX text -------------------------------------------------------------
 
-// The observation header for files starting at first_epoch.
+// The observation header for files starting at firstEpoch.
 std::string ObservationHeader(const Station& station, const ObservationOptions& options,
-                              const Vec3& true_position, const SimTime& first_epoch);
+                              const Vec3& truePosition, const SimTime& firstEpoch);
 // The RINEX 2.11 text of one epoch (epoch line, continuation lines, records).
-std::string FormatEpoch(const Epoch& epoch, bool with_clock);
+std::string FormatEpoch(const Epoch& epoch, bool withClock);
 
-// Navigation header; program date and leap seconds follow first_epoch.
-std::string NavigationHeader(const SimTime& first_epoch);
+// Navigation header; program date and leap seconds follow firstEpoch.
+std::string NavigationHeader(const SimTime& firstEpoch);
 // RINEX 2 navigation text of every ephemeris of the constellation whose time
 // of ephemeris lies in [start, start + duration), in time then PRN order.
-std::string NavigationBody(int64_t start_gps, double duration);
+std::string NavigationBody(int64_t startGps, double duration);
 
 // ---- files -----------------------------------------------------------------
 
@@ -161,14 +161,14 @@ std::string NavigationBody(int64_t start_gps, double duration);
 bool WriteObservationFile(const Station& station, const ObservationOptions& options,
                           const std::string& path, std::string* error);
 
-// Writes the navigation file for [start_gps, start_gps + duration); the first
-// ephemeris is the last one issued at or before start_gps.
-bool WriteNavigationFile(int64_t start_gps, double duration, const std::string& path,
+// Writes the navigation file for [startGps, startGps + duration); the first
+// ephemeris is the last one issued at or before startGps.
+bool WriteNavigationFile(int64_t startGps, double duration, const std::string& path,
                          std::string* error);
 
 // Both files for one station: what tests and benchmarks need in one call.
 bool SimulateStationFiles(const Station& station, const ObservationOptions& options,
-                          const std::string& obs_path, const std::string& nav_path,
+                          const std::string& obsPath, const std::string& navPath,
                           std::string* error);
 
 // The true ECEF position of a station.

@@ -60,15 +60,15 @@ sim::ArchiveStation ParseStation(const std::string& text) {
   sim::ArchiveStation a;
   a.station.name = parts[0];
   char* end = nullptr;
-  double* fields[3] = {&a.station.lat_deg, &a.station.lon_deg, &a.station.height_m};
+  double* fields[3] = {&a.station.latDeg, &a.station.lonDeg, &a.station.heightM};
   for (int i = 0; i < 3; ++i) {
     *fields[i] = std::strtod(parts[i + 1].c_str(), &end);
     if (parts[i + 1].empty() || *end != '\0') Fail("cannot read the station '" + text + "'");
   }
   a.service = parts.size() == 5 ? parts[4] : "SIMZ";
   if (a.service == sim::Rinex3Service(30).id) {
-    a.long_name = a.station.name + "00SIM";
-    for (char& c : a.long_name)
+    a.longName = a.station.name + "00SIM";
+    for (char& c : a.longName)
       if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   return a;
@@ -86,7 +86,7 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
     double outages = 0.05;
     bool list = false;
     bool rinex3 = false;
-    bool igs_long_names = false;
+    bool igsLongNames = false;
   };
   auto options = std::make_shared<Options>();
   CLI::App* c = app.add_subcommand(
@@ -109,21 +109,21 @@ stanvex::cli::CommandRegistration reg([](CLI::App& app) {
   c->add_flag("--rinex3", options->rinex3,
               "Add the RINEX-3-only service SIMRX3 (long names, compact RINEX 3, merged RINEX 3 "
               "navigation, gzip) and its stations simf simg");
-  c->add_flag("--igs-long-names", options->igs_long_names,
+  c->add_flag("--igs-long-names", options->igsLongNames,
               "With --rinex3: the IGS service publishes long names and merged RINEX 3 navigation "
               "too, and SIMRX3 takes its navigation through the IGS fallback")
       ->needs("--rinex3");
   c->callback([options] {
     sim::ArchiveOptions archive;
-    archive.out_dir = options->out;
-    archive.start_gps = ParseDate(options->start);
+    archive.outDir = options->out;
+    archive.startGps = ParseDate(options->start);
     archive.days = options->days;
     archive.interval = options->interval;
     archive.seed = options->seed;
-    archive.slips.slips_per_satellite_hour = options->slips;
-    archive.slips.outages_per_satellite_hour = options->outages;
+    archive.slips.slipsPerSatelliteHour = options->slips;
+    archive.slips.outagesPerSatelliteHour = options->outages;
     archive.rinex3 = options->rinex3;
-    archive.igs_long_names = options->igs_long_names;
+    archive.igsLongNames = options->igsLongNames;
     for (const std::string& s : options->stations) archive.stations.push_back(ParseStation(s));
     std::vector<std::string> written;
     std::string error;

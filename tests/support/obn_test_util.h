@@ -1,6 +1,6 @@
 // Builders of OBN records and files for the observation-file tests.
-#ifndef STANVEX_TESTS_OBSFILES_OBN_TEST_UTIL_H
-#define STANVEX_TESTS_OBSFILES_OBN_TEST_UTIL_H
+#ifndef STANVEX_TESTS_SUPPORT_OBN_TEST_UTIL_H
+#define STANVEX_TESTS_SUPPORT_OBN_TEST_UTIL_H
 
 #include <cstring>
 #include <string>
@@ -82,4 +82,4 @@ inline std::vector<double> EpochTimes(const std::string& path) {
 
 }  // namespace stanvex::testing
 
-#endif  // STANVEX_TESTS_OBSFILES_OBN_TEST_UTIL_H
+#endif  // STANVEX_TESTS_SUPPORT_OBN_TEST_UTIL_H

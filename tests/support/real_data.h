@@ -1,7 +1,7 @@
 // Real-data helpers for the converter tests: the shared files, unpacked or
 // copied into a scratch directory, and the epochs of a written OBN file.
-#ifndef STANVEX_TESTS_RIN2OBN_REAL_DATA_H
-#define STANVEX_TESTS_RIN2OBN_REAL_DATA_H
+#ifndef STANVEX_TESTS_SUPPORT_REAL_DATA_H
+#define STANVEX_TESTS_SUPPORT_REAL_DATA_H
 
 #include <zlib.h>
 
@@ -81,4 +81,4 @@ inline void LocalOffset(const double ref[3], double latitude, double longitude, 
 
 }  // namespace real_data
 
-#endif  // STANVEX_TESTS_RIN2OBN_REAL_DATA_H
+#endif  // STANVEX_TESTS_SUPPORT_REAL_DATA_H

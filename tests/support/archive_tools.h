@@ -1,7 +1,7 @@
 // Makes compressed files with the real tools (gzip, compress, zip, Python's
 // zipfile) for the extraction tests.
-#ifndef STANVEX_TESTS_EXTRACT_ARCHIVE_TOOLS_H
-#define STANVEX_TESTS_EXTRACT_ARCHIVE_TOOLS_H
+#ifndef STANVEX_TESTS_SUPPORT_ARCHIVE_TOOLS_H
+#define STANVEX_TESTS_SUPPORT_ARCHIVE_TOOLS_H
 
 #include <sys/wait.h>
 
@@ -60,4 +60,4 @@ inline bool ZipMembers(const std::string& target,
 
 }  // namespace stanvex::testing
 
-#endif  // STANVEX_TESTS_EXTRACT_ARCHIVE_TOOLS_H
+#endif  // STANVEX_TESTS_SUPPORT_ARCHIVE_TOOLS_H

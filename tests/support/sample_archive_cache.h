@@ -1,7 +1,7 @@
 // A simulated three-day archive shared by the retrieval tests: made once per
 // build tree (each test program run is a separate process) and reused.
-#ifndef STANVEX_TESTS_RETRIEVAL_SAMPLE_ARCHIVE_CACHE_H
-#define STANVEX_TESTS_RETRIEVAL_SAMPLE_ARCHIVE_CACHE_H
+#ifndef STANVEX_TESTS_SUPPORT_SAMPLE_ARCHIVE_CACHE_H
+#define STANVEX_TESTS_SUPPORT_SAMPLE_ARCHIVE_CACHE_H
 
 #include <cstdint>
 #include <string>
@@ -10,7 +10,7 @@
 
 namespace stanvex::testing {
 
-// The simulated archive of options (its out_dir is ignored) under
+// The simulated archive of options (its outDir is ignored) under
 // <build>/test-data/<name>: made on first use by any test process, renamed
 // into place when complete, reused afterwards. Empty when it cannot be made.
 std::string CachedArchive(const std::string& name, sim::ArchiveOptions options);

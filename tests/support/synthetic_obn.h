@@ -1,8 +1,8 @@
 // Synthetic OBN files for the resampling and interpolation tests: satellites
 // whose ranges follow smooth orbits, a receiver clock common to all of them,
 // and faults (loss of lock, unflagged jumps, gaps) placed where a test wants.
-#ifndef STANVEX_TESTS_INTOBN_SYNTHETIC_OBN_H
-#define STANVEX_TESTS_INTOBN_SYNTHETIC_OBN_H
+#ifndef STANVEX_TESTS_SUPPORT_SYNTHETIC_OBN_H
+#define STANVEX_TESTS_SUPPORT_SYNTHETIC_OBN_H
 
 #include <cmath>
 #include <cstdio>
@@ -140,4 +140,4 @@ inline SynthFile ReadSynthFile(const std::string& path) {
 
 }  // namespace stanvex::testing
 
-#endif  // STANVEX_TESTS_INTOBN_SYNTHETIC_OBN_H
+#endif  // STANVEX_TESTS_SUPPORT_SYNTHETIC_OBN_H

@@ -1,8 +1,8 @@
 // Shared set-up of the resampling tests: a scratch working directory that is
 // the current directory, the three input files, and the status messages the
 // host would receive.
-#ifndef STANVEX_TESTS_INTOBN_RESAMPLE_FIXTURE_H
-#define STANVEX_TESTS_INTOBN_RESAMPLE_FIXTURE_H
+#ifndef STANVEX_TESTS_OBSFILES_RESAMPLE_FIXTURE_H
+#define STANVEX_TESTS_OBSFILES_RESAMPLE_FIXTURE_H
 
 #include <gtest/gtest.h>
 
@@ -62,4 +62,4 @@ class ResampleTest : public ::testing::Test {
 
 }  // namespace stanvex::testing
 
-#endif  // STANVEX_TESTS_INTOBN_RESAMPLE_FIXTURE_H
+#endif  // STANVEX_TESTS_OBSFILES_RESAMPLE_FIXTURE_H

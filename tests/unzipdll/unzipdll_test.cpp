@@ -1,0 +1,62 @@
+// The zip library itself: driven through its record as the core drives it,
+// and its member-name checks.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "archive_tools.h"
+#include "member_names.h"
+#include "platform/platform.h"
+#include "test_support.h"
+#include "unzipdll.h"
+
+namespace stanvex::testing {
+namespace {
+
+// The library itself, driven through its record: file specifications select
+// members, and an impossible count is refused rather than read.
+TEST(UnzipLibraryTest, CommandFileSpecificationsSelectMembers) {
+  ScratchDir dir;
+  CurrentDirGuard guard;
+  ASSERT_TRUE(ZipMembers(dir.File("a.zip"), {{"abcd0010.21o", "o"}, {"abcd0010.21n", "n"}}));
+  ASSERT_TRUE(platform::SetCurrentDir(dir.path().c_str()));
+  platform::LibraryHandle module = platform::LoadLibraryByName("UNZIPDLL.DLL");
+  ASSERT_NE(module, nullptr);
+  auto exec = reinterpret_cast<int32_t(UNZIPDLL_CALL*)(UnzipCommand*)>(
+      platform::FindFunction(module, "_UnzDllExec@4"));
+  ASSERT_NE(exec, nullptr);
+  char archive[] = "a.zip";
+  char spec[kUnzipFileSpecSize] = "*.21n";
+  UnzipCommand command{};
+  command.archive = archive;
+  command.fileSpecCount = 1;
+  command.fileSpecs[0] = spec;
+  EXPECT_EQ(exec(&command), 0);
+  EXPECT_TRUE(Exists(dir.File("abcd0010.21n")));
+  EXPECT_FALSE(Exists(dir.File("abcd0010.21o")));
+  command.fileSpecCount = kUnzipMaxFileSpecs + 1;
+  EXPECT_EQ(exec(&command), -1);
+  EXPECT_EQ(exec(nullptr), -1);
+  platform::FreeLibrary(module);
+}
+
+TEST(MemberNamesTest, NamesThatLeaveTheDirectoryAreUnsafe) {
+  for (const char* name : {"a.txt", "sub/a.txt", "sub/", "..a", "a..", "a/..b/c", "./a"})
+    EXPECT_TRUE(unzipdll::IsSafeMemberName(name)) << name;
+  for (const char* name : {"", "..", "../a", "a/../../b", "a/..", "/etc/passwd", "\\a",
+                           "a\\..\\..\\b", "C:\\a", "C:a"})
+    EXPECT_FALSE(unzipdll::IsSafeMemberName(name)) << name;
+}
+
+TEST(MemberNamesTest, FileSpecificationsMatchAsOnWindows) {
+  EXPECT_TRUE(unzipdll::MatchesFileSpec("*.*", "noextension"));
+  EXPECT_TRUE(unzipdll::MatchesFileSpec("*", "a.b"));
+  EXPECT_TRUE(unzipdll::MatchesFileSpec("*.21?", "abcd0010.21o"));
+  EXPECT_FALSE(unzipdll::MatchesFileSpec("*.21?", "abcd0010.21"));
+  EXPECT_TRUE(unzipdll::MatchesFileSpec("a*b*c", "aXbYbZc"));
+  EXPECT_FALSE(unzipdll::MatchesFileSpec("a*b*c", "aXbYbZ"));
+}
+
+}  // namespace
+}  // namespace stanvex::testing
