@@ -19,8 +19,10 @@
 #include <thread>
 #include <vector>
 
-#include "api/library_state.h"
-#include "api/paths.h"
+#include "base/last_error.h"
+#include "base/paths.h"
+#include "base/status_channel.h"
+#include "base/text.h"
 #include "crinex/converter_binding.h"
 #include "obsfiles/obn_file.h"
 #include "obsfiles/obs_status.h"

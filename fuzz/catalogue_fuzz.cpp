@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "catalogue/block_reader.h"
+#include "base/block_reader.h"
 #include "stanvex.h"
 
 namespace {

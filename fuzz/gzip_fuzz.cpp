@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <string>
 
-#include "api/library_state.h"
 #include "extract/extract_file.h"
 #include "platform/platform.h"
 

@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "ftp/file_names.h"
+#include "base/gps_time.h"
 #include "ftp/day_files.h"
-#include "pipeline/gps_time.h"
+#include "ftp/file_names.h"
 #include "stanvex.h"
 
 namespace {

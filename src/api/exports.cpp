@@ -12,9 +12,12 @@
 #include <cstring>
 #include <vector>
 
-#include "api/library_state.h"
-#include "api/paths.h"
-#include "api/result.h"
+#include "base/last_error.h"
+#include "base/paths.h"
+#include "base/request_state.h"
+#include "base/result.h"
+#include "base/status_channel.h"
+#include "base/text.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/nearest.h"
 #include "ftp/download.h"

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "api/result.h"
+#include "base/result.h"
 #include "stanvex.h"
 
 namespace stanvex {

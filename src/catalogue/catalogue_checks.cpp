@@ -5,7 +5,8 @@
 #include <map>
 #include <string>
 
-#include "api/library_state.h"
+#include "base/status_channel.h"
+#include "base/text.h"
 #include "catalogue/catalogue.h"
 
 namespace stanvex {

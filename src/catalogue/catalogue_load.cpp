@@ -5,10 +5,12 @@
 #include <new>
 #include <vector>
 
-#include "api/library_state.h"
-#include "api/paths.h"
+#include "base/last_error.h"
+#include "base/paths.h"
+#include "base/request_state.h"
+#include "base/text.h"
+#include "base/text_compare.h"
 #include "catalogue/catalogue.h"
-#include "catalogue/text_compare.h"
 #include "platform/platform.h"
 
 namespace stanvex {

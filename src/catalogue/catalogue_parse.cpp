@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "api/library_state.h"
-#include "catalogue/block_reader.h"
+#include "base/block_reader.h"
+#include "base/status_channel.h"
+#include "base/text.h"
+#include "base/text_compare.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/exchange_order.h"
-#include "catalogue/text_compare.h"
 
 namespace stanvex {
 

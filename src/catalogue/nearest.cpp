@@ -6,7 +6,6 @@
 #include <cmath>
 #include <vector>
 
-#include "api/library_state.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/exchange_order.h"
 

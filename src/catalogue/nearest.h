@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "api/result.h"
+#include "base/result.h"
 #include "stanvex.h"
 
 namespace stanvex {

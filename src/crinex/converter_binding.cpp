@@ -3,8 +3,10 @@
 #include <cstddef>
 #include <cstring>
 
-#include "api/library_state.h"
-#include "api/paths.h"
+#include "base/last_error.h"
+#include "base/paths.h"
+#include "base/status_channel.h"
+#include "base/text.h"
 #include "platform/loaded_library.h"
 #include "platform/platform.h"
 

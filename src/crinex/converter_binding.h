@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "api/paths.h"
+#include "base/paths.h"
 #include "rin2obn_api.h"
 
 namespace stanvex {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <memory>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
 #include "crinex/crx_decoder.h"
 #include "crinex/crx_text.h"
 #include "platform/platform.h"

@@ -3,7 +3,7 @@
 // RINEX 2 or RINEX 3 formatting into the epoch text.
 #include <cstring>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
 #include "crinex/crx_decoder.h"
 #include "crinex/crx_text.h"
 

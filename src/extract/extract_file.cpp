@@ -4,7 +4,8 @@
 #include <cctype>
 #include <cstring>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
+#include "base/status_channel.h"
 #include "extract/unzip_library.h"
 #include "platform/platform.h"
 #include "unz.h"

@@ -2,7 +2,7 @@
 #include <cstring>
 #include <memory>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
 #include "extract/extract_file.h"
 #include "platform/platform.h"
 

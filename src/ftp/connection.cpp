@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "base/last_error.h"
+#include "base/request_state.h"
+#include "base/text.h"
 #include "ftp/transfer_errors.h"
 #include "platform/platform.h"
 

@@ -13,7 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "pipeline/gps_time.h"
+#include "base/gps_time.h"
 #include "stanvex.h"
 
 namespace stanvex {
@@ -24,7 +24,7 @@ constexpr size_t kDayTypeSize = 5;
 struct DayFiles {
   StationRecord* station;            // the requested station; its sName names the day's files
   ServiceRecord* service;            // the station's service
-  GpsTime day;                       // the day being handled, broken down
+  GpsTime day;                       // the day being handled (DownloadDay breaks it down)
   int32_t compactUsed;               // 1 when the compact RINEX file replaced the observation file
   const char* userName;              // FTP user, or null for anonymous
   const char* password;              // FTP password, or null for anonymous

@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "api/library_state.h"
-#include "api/paths.h"
+#include "base/last_error.h"
+#include "base/paths.h"
+#include "base/request_state.h"
+#include "base/text.h"
 #include "catalogue/catalogue.h"
 #include "ftp/file_names.h"
 #include "ftp/retry_policy.h"
@@ -351,6 +353,7 @@ int DownloadDay(DayFiles* job) {
   }
   if (BindInternetLibraryFor(job->service->ftpAd) != 0) return 0;
   TransferChannelScope channel;
+  job->day.ComputeFromSeconds();
   if (!BuildDayFileNames(job)) return 0;
   // The alternatives of each template (BuildDayFileNames has expanded them
   // once already, so these expansions succeed and report nothing).

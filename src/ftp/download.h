@@ -6,7 +6,7 @@
 #ifndef STANVEX_FTP_DOWNLOAD_H
 #define STANVEX_FTP_DOWNLOAD_H
 
-#include "api/result.h"
+#include "base/result.h"
 #include "ftp/connection.h"
 #include "ftp/day_files.h"
 
@@ -27,8 +27,8 @@ constexpr DWORD_PTR kContextCatalogue = 15;
 int GetFile(HINTERNET* connection, const char* remotePath, const char* localPath,
             DWORD_PTR context);
 
-// job: in/out, with station, service, login and the day broken down (its
-// seconds alone are not enough); the download fills the names and types.
+// job: in/out, with station, service, login and the day (its seconds; the
+// download breaks it down); the download fills the names and types.
 // Downloads one day of a retrieval request into the current directory: the
 // observation file (or the compact file when it is missing and the service
 // has one; compactUsed tells which) and the navigation file (or the IGS

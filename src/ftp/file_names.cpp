@@ -4,8 +4,9 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "api/library_state.h"
-#include "api/paths.h"
+#include "base/last_error.h"
+#include "base/paths.h"
+#include "base/text.h"
 #include "catalogue/catalogue.h"
 #include "ftp/internet_binding.h"
 

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "base/last_error.h"
+#include "base/text.h"
 #include "platform/loaded_library.h"
 
 namespace stanvex {

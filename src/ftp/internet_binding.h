@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "api/library_state.h"
+#include "base/status_channel.h"
 #include "platform/platform.h"
 #include "wininet_api.h"
 

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "api/library_state.h"
+#include "base/request_state.h"
 #include "platform/platform.h"
 #include "wininet_api.h"
 

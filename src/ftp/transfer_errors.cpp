@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
+#include "base/text.h"
 
 namespace stanvex {
 namespace {

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "api/library_state.h"
-#include "api/paths.h"
+#include "base/paths.h"
+#include "base/text.h"
 #include "obsfiles/nvb_file.h"
 #include "obsfiles/obn_file.h"
 #include "stanvex.h"

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "api/result.h"
+#include "base/result.h"
 
 namespace stanvex {
 

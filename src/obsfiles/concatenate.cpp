@@ -3,8 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "api/library_state.h"
-#include "api/paths.h"
+#include "base/last_error.h"
+#include "base/paths.h"
+#include "base/text.h"
 #include "obsfiles/obn_file.h"
 #include "obsfiles/obn_file_set.h"
 #include "obsfiles/obs_status.h"

@@ -5,8 +5,10 @@
 #include <cstddef>
 #include <cstring>
 
+#include "base/last_error.h"
+#include "base/request_state.h"
+#include "base/text.h"
 #include "intobn_api.h"
-#include "api/library_state.h"
 #include "obsfiles/obs_status.h"
 #include "obsfiles/resample.h"
 #include "obsfiles/resample_steps.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <new>
 
-#include "catalogue/block_reader.h"
+#include "base/block_reader.h"
 #include "obsfiles/nvb_file.h"
 
 namespace stanvex {

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "api/library_state.h"
+#include "base/text.h"
 #include "platform/platform.h"
 
 namespace stanvex {

@@ -5,7 +5,7 @@
 #ifndef STANVEX_OBSFILES_OBN_FILE_SET_H
 #define STANVEX_OBSFILES_OBN_FILE_SET_H
 
-#include "api/paths.h"
+#include "base/paths.h"
 
 namespace stanvex {
 

@@ -3,7 +3,8 @@
 #include <cstring>
 #include <new>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
+#include "base/text.h"
 
 namespace stanvex {
 

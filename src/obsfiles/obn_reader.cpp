@@ -1,6 +1,7 @@
 #include <cstring>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
+#include "base/text.h"
 #include "obsfiles/obn_file.h"
 #include "obsfiles/obn_open.h"
 

@@ -1,7 +1,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
+#include "base/text.h"
 #include "obsfiles/obn_file.h"
 #include "obsfiles/obn_open.h"
 #include "platform/platform.h"

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "api/library_state.h"
+#include "base/status_channel.h"
 
 namespace stanvex {
 

@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "api/library_state.h"
-#include "api/paths.h"
+#include "base/last_error.h"
+#include "base/paths.h"
 #include "obsfiles/obn_file.h"
 #include "obsfiles/obn_file_set.h"
 #include "obsfiles/obs_status.h"

@@ -3,7 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
+#include "base/text.h"
 #include "obsfiles/obn_file.h"
 #include "obsfiles/resample_steps.h"
 #include "platform/platform.h"

@@ -3,8 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "api/library_state.h"
-#include "api/paths.h"
+#include "base/gps_time.h"
+#include "base/paths.h"
+#include "base/request_state.h"
+#include "base/status_channel.h"
+#include "base/text.h"
 #include "catalogue/catalogue.h"
 #include "crinex/converter_binding.h"
 #include "crinex/crx2rnx.h"
@@ -16,7 +19,6 @@
 #include "obsfiles/splice.h"
 #include "pipeline/day_job.h"
 #include "pipeline/delivery.h"
-#include "pipeline/gps_time.h"
 #include "platform/platform.h"
 
 namespace stanvex {
@@ -162,7 +164,6 @@ Result RunRetrieval(const RetrievalRequest& request) {
   char days[kMaxDays][kDailyNameSize] = {};
   for (int32_t i = 0; i <= n; ++i) {
     if (i > 0) job.day.seconds += kSecondsPerDay;
-    job.day.ComputeFromSeconds();  // the download reads the day broken down
     // The transfer has sent its own heading.
     if (!DownloadDay(&job)) return Result::FailureFromLastError();
     if (i == 0) {

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "api/result.h"
+#include "base/result.h"
 #include "stanvex.h"
 
 namespace stanvex {

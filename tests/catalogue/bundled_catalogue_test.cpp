@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/last_error.h"
 #include "catalogue/catalogue.h"
 #include "catalogue_fixture.h"
 #include "ftp/file_names.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "api/library_state.h"
+#include "base/request_state.h"
 #include "stanvex.h"
 #include "test_support.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "api/library_state.h"
+#include "base/text.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/exchange_order.h"
 #include "literal_catalogue.h"

@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include "api/library_state.h"
-#include "api/paths.h"
+#include "base/last_error.h"
+#include "base/paths.h"
+#include "base/request_state.h"
+#include "base/status_channel.h"
 #include "platform/platform.h"
 #include "real_data.h"
 #include "test_support.h"

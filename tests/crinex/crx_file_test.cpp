@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
 #include "crinex/crx2rnx.h"
 #include "crx_test_files.h"
 #include "test_support.h"

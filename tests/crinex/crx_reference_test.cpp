@@ -9,7 +9,7 @@
 
 #include <zlib.h>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
 #include "crinex/crx2rnx.h"
 #include "test_support.h"
 

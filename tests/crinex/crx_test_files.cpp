@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
+#include "base/text.h"
 #include "crinex/crx2rnx.h"
 #include "test_support.h"
 

@@ -11,8 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "api/library_state.h"
 #include "archive_tools.h"
+#include "base/last_error.h"
+#include "base/request_state.h"
+#include "base/status_channel.h"
 #include "platform/platform.h"
 #include "test_support.h"
 

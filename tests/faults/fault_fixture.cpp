@@ -10,7 +10,7 @@
 #include <regex>
 #include <vector>
 
-#include "api/library_state.h"
+#include "base/request_state.h"
 #include "ftp/retry_policy.h"
 #include "small_archive.h"
 

@@ -10,7 +10,6 @@
 #include <regex>
 #include <string>
 
-#include "api/library_state.h"
 #include "fault_fixture.h"
 #include "status_recorder.h"
 

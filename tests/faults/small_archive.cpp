@@ -1,6 +1,6 @@
 #include "small_archive.h"
 
-#include "pipeline/gps_time.h"
+#include "base/gps_time.h"
 #include "sample_archive_cache.h"
 
 namespace stanvex::testing {

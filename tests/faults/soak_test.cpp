@@ -8,7 +8,6 @@
 #include <regex>
 #include <string>
 
-#include "api/library_state.h"
 #include "fault_fixture.h"
 
 namespace fs = std::filesystem;

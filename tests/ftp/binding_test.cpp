@@ -5,7 +5,8 @@
 
 #include <string>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
+#include "base/request_state.h"
 #include "ftp/connection.h"
 #include "status_recorder.h"
 #include "test_support.h"

@@ -4,7 +4,8 @@
 
 #include <string>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
+#include "base/request_state.h"
 #include "ftp/download.h"
 #include "ftp_fixture.h"
 #include "status_recorder.h"

@@ -16,7 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
+#include "base/request_state.h"
 #include "catalogue/catalogue.h"
 #include "ftp/file_names.h"
 #include "ftp/retry_policy.h"

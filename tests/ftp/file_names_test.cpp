@@ -8,7 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
+#include "base/request_state.h"
 #include "ftp/internet_binding.h"
 #include "status_recorder.h"
 

@@ -9,7 +9,9 @@
 #include <string>
 #include <thread>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
+#include "base/request_state.h"
+#include "base/status_channel.h"
 #include "ftp/connection.h"
 #include "ftp/download.h"
 #include "ftp/internet_binding.h"

@@ -14,7 +14,8 @@
 #include <memory>
 #include <string>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
+#include "base/request_state.h"
 #include "catalogue/catalogue.h"
 #include "ftp/download.h"
 #include "ftp/retry_policy.h"

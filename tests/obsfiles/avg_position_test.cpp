@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "api/library_state.h"
+#include "base/request_state.h"
 #include "obn_test_util.h"
 #include "obsfiles/avg_position.h"
 #include "stanvex.h"

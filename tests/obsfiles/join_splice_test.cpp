@@ -3,7 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
+#include "base/request_state.h"
 #include "obn_test_util.h"
 #include "obsfiles/concatenate.h"
 #include "obsfiles/obs_status.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
 #include "obn_test_util.h"
 #include "test_support.h"
 

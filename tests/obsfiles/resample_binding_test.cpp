@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "base/last_error.h"
+#include "base/text.h"
 #include "intobn_api.h"
 #include "resample_fixture.h"
 

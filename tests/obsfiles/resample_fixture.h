@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "api/library_state.h"
+#include "base/request_state.h"
+#include "base/status_channel.h"
 #include "obsfiles/obs_status.h"
 #include "obsfiles/resample.h"
 #include "platform/platform.h"

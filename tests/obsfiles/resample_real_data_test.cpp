@@ -3,6 +3,7 @@
 #include <cmath>
 #include <map>
 
+#include "base/last_error.h"
 #include "crinex/converter_binding.h"
 #include "resample_fixture.h"
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <thread>
 
+#include "base/last_error.h"
 #include "resample_fixture.h"
 #include "stanvex.h"
 

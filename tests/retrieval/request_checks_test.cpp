@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "api/library_state.h"
-#include "pipeline/gps_time.h"
+#include "base/gps_time.h"
+#include "base/last_error.h"
+#include "base/request_state.h"
 #include "pipeline/retrieval.h"
 #include "platform/platform.h"
 #include "stanvex.h"

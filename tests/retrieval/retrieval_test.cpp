@@ -10,10 +10,10 @@
 #include <string>
 #include <thread>
 
-#include "api/library_state.h"
+#include "base/gps_time.h"
+#include "base/request_state.h"
 #include "ftp_fixture.h"
 #include "obsfiles/obn_file.h"
-#include "pipeline/gps_time.h"
 #include "platform/platform.h"
 #include "sample_archive_cache.h"
 #include "stanvex.h"

@@ -9,7 +9,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
+#include "base/request_state.h"
 #include "crinex/crx2rnx.h"
 #include "lzw_compress.h"
 #include "sample_archive.h"

@@ -2,7 +2,7 @@
 // real files come back byte for byte.
 #include <gtest/gtest.h>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
 #include "crinex/crx2rnx.h"
 #include "crinex_encoder.h"
 #include "simulator.h"

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "pipeline/gps_time.h"
+#include "base/gps_time.h"
 #include "sample_archive.h"
 #include "test_support.h"
 

@@ -7,8 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "api/library_state.h"
-#include "api/paths.h"
+#include "base/last_error.h"
+#include "base/paths.h"
+#include "base/request_state.h"
 #include "crinex/converter_binding.h"
 #include "extract/extract_file.h"
 #include "obsfiles/resample.h"

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
 #include "ftp/internet_binding.h"
 
 namespace stanvex {

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "base/gps_time.h"
 #include "command.h"
-#include "pipeline/gps_time.h"
 #include "platform/platform.h"
 
 namespace stanvex::cli {

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "arguments.h"
+#include "base/gps_time.h"
 #include "command.h"
 #include "obsfiles/obn_file.h"
-#include "pipeline/gps_time.h"
 #include "pipeline/retrieval.h"
 #include "platform/platform.h"
 #include "private_folder.h"

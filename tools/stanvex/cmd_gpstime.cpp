@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/gps_time.h"
 #include "command.h"
-#include "pipeline/gps_time.h"
 
 namespace {
 

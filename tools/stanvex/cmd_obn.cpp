@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "base/gps_time.h"
 #include "command.h"
 #include "companions.h"
 #include "obsfiles/obn_file.h"
 #include "obsfiles/splice.h"
-#include "pipeline/gps_time.h"
 #include "platform/platform.h"
 #include "stanvex.h"
 

@@ -6,6 +6,7 @@
 
 #include "command.h"
 #include "crinex/converter_binding.h"
+#include "stanvex.h"
 
 namespace {
 

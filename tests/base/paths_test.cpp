@@ -3,8 +3,10 @@
 #include <cstring>
 #include <string>
 
-#include "api/library_state.h"
-#include "api/paths.h"
+#include "base/last_error.h"
+#include "base/paths.h"
+#include "base/request_state.h"
+#include "base/text.h"
 #include "platform/platform.h"
 #include "test_support.h"
 

@@ -3,7 +3,9 @@
 #include <cstring>
 #include <vector>
 
-#include "api/library_state.h"
+#include "base/last_error.h"
+#include "base/request_state.h"
+#include "base/status_channel.h"
 #include "stanvex.h"
 
 namespace stanvex {

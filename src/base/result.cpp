@@ -1,7 +1,9 @@
-#include "api/result.h"
+#include "base/result.h"
 
 #include <cstdarg>
 #include <cstdio>
+
+#include "base/last_error.h"
 
 namespace stanvex {
 

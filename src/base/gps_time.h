@@ -1,6 +1,6 @@
 // One instant in GPS time and its calendar breakdown.
-#ifndef STANVEX_PIPELINE_GPS_TIME_H
-#define STANVEX_PIPELINE_GPS_TIME_H
+#ifndef STANVEX_BASE_GPS_TIME_H
+#define STANVEX_BASE_GPS_TIME_H
 
 #include <cstdint>
 
@@ -39,4 +39,4 @@ static_assert(sizeof(GpsTime) == 32, "GpsTime is eight 32-bit integers");
 
 }  // namespace stanvex
 
-#endif  // STANVEX_PIPELINE_GPS_TIME_H
+#endif  // STANVEX_BASE_GPS_TIME_H

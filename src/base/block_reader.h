@@ -13,8 +13,8 @@
 // lines are entries until a line containing '}' (dropped whole), end of file,
 // or 32 entries. Lines are read 254 characters at a time; the rest of a
 // longer line is read as the next line. Keys compare without regard to case.
-#ifndef STANVEX_CATALOGUE_BLOCK_READER_H
-#define STANVEX_CATALOGUE_BLOCK_READER_H
+#ifndef STANVEX_BASE_BLOCK_READER_H
+#define STANVEX_BASE_BLOCK_READER_H
 
 #include <cstdarg>
 #include <cstddef>
@@ -71,4 +71,4 @@ int ScanFieldsV(const char* text, const char* format, va_list args);
 
 }  // namespace stanvex
 
-#endif  // STANVEX_CATALOGUE_BLOCK_READER_H
+#endif  // STANVEX_BASE_BLOCK_READER_H

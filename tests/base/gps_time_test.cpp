@@ -1,4 +1,4 @@
-#include "pipeline/gps_time.h"
+#include "base/gps_time.h"
 
 #include <gtest/gtest.h>
 

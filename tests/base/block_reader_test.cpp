@@ -1,4 +1,4 @@
-#include "catalogue/block_reader.h"
+#include "base/block_reader.h"
 
 #include <gtest/gtest.h>
 

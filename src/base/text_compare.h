@@ -1,6 +1,7 @@
-// Comparison of catalogue texts without regard to case.
-#ifndef STANVEX_CATALOGUE_TEXT_COMPARE_H
-#define STANVEX_CATALOGUE_TEXT_COMPARE_H
+// Comparison of keyword-block texts (keywords, station names) without regard
+// to case.
+#ifndef STANVEX_BASE_TEXT_COMPARE_H
+#define STANVEX_BASE_TEXT_COMPARE_H
 
 #include <cctype>
 #include <cstddef>
@@ -21,4 +22,4 @@ inline int FoldedCompare(const char* a, const char* b, size_t limit) {
 
 }  // namespace stanvex
 
-#endif  // STANVEX_CATALOGUE_TEXT_COMPARE_H
+#endif  // STANVEX_BASE_TEXT_COMPARE_H

@@ -1,49 +1,22 @@
-// The library's globals and the status sending that every component uses.
+// Status sending: the host's registered callback, the one StatusChannel
+// every component reports through, and the frame's record.
 //
-// Threads: the request globals (WorkingDirectory, SavedDirectory,
-// LoadedCatalogue, FrameStatus) are touched only by the thread that runs the
-// current request. RegisteredCallBack and FtpStopCount are atomic because the
-// host may set them from another thread while a request runs.
-#ifndef STANVEX_API_LIBRARY_STATE_H
-#define STANVEX_API_LIBRARY_STATE_H
+// Threads: FrameStatus is touched only by the thread that runs the current
+// request. RegisteredCallBack is atomic because the host may set it from
+// another thread while a request runs.
+#ifndef STANVEX_BASE_STATUS_CHANNEL_H
+#define STANVEX_BASE_STATUS_CHANNEL_H
 
 #include <atomic>
-#include <cstddef>
 #include <cstdint>
 
 #include "stanvex.h"
 
 namespace stanvex {
 
-constexpr size_t kTextSize = 512;       // LastErrorText and StatusRecord::text
-constexpr size_t kDirectorySize = 128;  // WorkingDirectory, SavedDirectory
-
-extern char LastErrorText[kTextSize];
-extern char WorkingDirectory[kDirectorySize];
-extern char SavedDirectory[kDirectorySize];
-extern Serv_Sta* LoadedCatalogue;
-// True while LoadedCatalogue holds arrays made by a successful load.
-extern bool CatalogueLoaded;
 extern std::atomic<StatusCallback> RegisteredCallBack;
 // Null until iInitalizeNEW has joined the catalogue files.
 extern StatusRecord* FrameStatus;
-extern std::atomic<int32_t> FtpStopCount;
-
-// Bounded copy: at most size-1 bytes and a NUL. A null source copies "".
-void CopyText(char* destination, size_t size, const char* source);
-
-// Bounded append to a NUL-terminated text in a buffer of size bytes.
-void AppendText(char* destination, size_t size, const char* source);
-
-// Replaces LastErrorText with a printf-style message, cut to fit.
-void SetLastErrorText(const char* format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;
-
-// Appends to LastErrorText, cut to fit.
-void AppendLastErrorText(const char* text);
 
 // The registered host callback, or null.
 StatusCallback GetCallBack();
@@ -131,9 +104,6 @@ void FrameError(const char* heading);
 // FrameStatus once the catalogue files are joined.
 StatusRecord* MakeFrameStatus();
 
-// Resets every global to its load-time state. For tests only.
-void ResetLibraryStateForTesting();
-
 }  // namespace stanvex
 
-#endif  // STANVEX_API_LIBRARY_STATE_H
+#endif  // STANVEX_BASE_STATUS_CHANNEL_H

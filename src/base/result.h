@@ -4,10 +4,10 @@
 // with code 144. Only the exports (src/api/exports.cpp) turn a Result into
 // the library's last error and status; the functions that return one send
 // no heading of their own.
-#ifndef STANVEX_API_RESULT_H
-#define STANVEX_API_RESULT_H
+#ifndef STANVEX_BASE_RESULT_H
+#define STANVEX_BASE_RESULT_H
 
-#include "api/library_state.h"
+#include "base/text.h"
 
 namespace stanvex {
 
@@ -34,4 +34,4 @@ struct Result {
 
 }  // namespace stanvex
 
-#endif  // STANVEX_API_RESULT_H
+#endif  // STANVEX_BASE_RESULT_H

@@ -1,11 +1,11 @@
 // Path operations on the library's fixed-size name buffers. Directory texts
 // are joined with this platform's separator.
-#ifndef STANVEX_API_PATHS_H
-#define STANVEX_API_PATHS_H
+#ifndef STANVEX_BASE_PATHS_H
+#define STANVEX_BASE_PATHS_H
 
 #include <cstddef>
 
-#include "api/result.h"
+#include "base/result.h"
 
 namespace stanvex {
 
@@ -47,4 +47,4 @@ Result SetWorkingDirectory(const char* directory);
 
 }  // namespace stanvex
 
-#endif  // STANVEX_API_PATHS_H
+#endif  // STANVEX_BASE_PATHS_H

@@ -1,12 +1,12 @@
-#include "catalogue/block_reader.h"
+#include "base/block_reader.h"
 
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
-#include "api/library_state.h"
-#include "catalogue/text_compare.h"
+#include "base/text.h"
+#include "base/text_compare.h"
 
 namespace stanvex {
 

@@ -1,9 +1,11 @@
-#include "api/paths.h"
+#include "base/paths.h"
 
 #include <cstring>
 
-#include "api/library_state.h"
-#include "api/result.h"
+#include "base/last_error.h"
+#include "base/request_state.h"
+#include "base/result.h"
+#include "base/text.h"
 #include "platform/platform.h"
 #include "stanvex.h"
 
