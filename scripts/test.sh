@@ -32,7 +32,8 @@ configure_and_build() {  # build-dir, extra cmake arguments...
   shift
   cmake -S "$root" -B "$dir" -G Ninja -DSTANVEX_WERROR=ON "$@" >"$dir.configure.log" 2>&1 ||
     { cat "$dir.configure.log"; return 1; }
-  cmake --build "$dir" -j2
+  # STANVEX_BUILD_TARGETS: only these targets (blank-separated), else all.
+  cmake --build "$dir" -j2 ${STANVEX_BUILD_TARGETS:+--target $STANVEX_BUILD_TARGETS}
 }
 
 stage_linux() {
@@ -47,7 +48,22 @@ stage_asan() {
         -E "$asan_excluded"
 }
 
+# The test programs that hold the thread tests, read from the linux stage's
+# build (every program when that build is not there): the thread-sanitized
+# build then compiles only those and what they depend on.
+tsan_programs() {
+  [ -f build-ci/CTestTestfile.cmake ] || return 0
+  ctest --test-dir build-ci -N -R "$thread_tests" -LE 'host|slow' --show-only=json-v1 2>/dev/null |
+    python3 -c 'import json, os, sys
+tests = json.load(sys.stdin)["tests"]
+print(" ".join(sorted({os.path.basename(t["command"][0]) for t in tests if t.get("command")})))'
+}
+
 stage_tsan() {
+  local programs
+  programs=$(tsan_programs)
+  echo "thread-sanitized test programs: ${programs:-all}"
+  STANVEX_BUILD_TARGETS="$programs" \
   configure_and_build build-tsan -DSTANVEX_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug &&
     TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
       ctest --test-dir build-tsan --output-on-failure -j2 --timeout 900 -LE 'host|slow' \
