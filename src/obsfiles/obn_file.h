@@ -68,8 +68,8 @@ int WriteObnEpoch(ObnFile* file, ObnPositionRecord* position, ObnMeasurementReco
 // Closes the stream (flushing a written file), releases the buffer and the
 // handle. A null handle or one whose header size is not 202 is left alone.
 // Returns 0, or 1 when the final flush of a written file fails ("Error:
-// Unable to write to %s (disk full)" in LastErrorText): the file is then
-// incomplete.
+// Unable to write to %s (disk full)" in LastErrorText), or when an earlier
+// write did not complete: the incomplete file is then deleted.
 int CloseObn(ObnFile* file);
 
 // Copies every epoch of input to output until input's end. Returns 0 at the

@@ -28,6 +28,13 @@ void StampCreationTime(ObnHeader* header) {
 // name.
 std::FILE* CreateForWriting(const char* path) { return platform::CreateNewFile(path); }
 
+// Removes a file whose writing failed, so that a file cut short by a full
+// disk never passes for a whole one. Only a regular file: a device named as
+// the output (/dev/full, /dev/null) is never removed.
+void RemoveIncomplete(const char* path) {
+  if (platform::FileExists(path)) platform::DeleteFile(path);
+}
+
 }  // namespace
 
 ObnFile* CreateObn(const char* path, int8_t carriedByte, float interval, int16_t bufferSize,
@@ -51,6 +58,7 @@ ObnFile* CreateObn(const char* path, int8_t carriedByte, float interval, int16_t
   if (std::fwrite(&header, sizeof header, 1, file->stream) != 1) {
     SetLastErrorText("Error: Unable to write to %s", path);
     DiscardObnStream(file);
+    RemoveIncomplete(path);
     return nullptr;
   }
   return file;
@@ -88,6 +96,7 @@ int CloseObn(ObnFile* file) {
   if (std::fclose(file->stream) != 0) flushed = false;
   if (file->writing && !flushed) {
     SetLastErrorText("Error: Unable to write to %s (disk full)", file->path);
+    RemoveIncomplete(file->path);
     result = 1;
   }
   delete[] file->buffer;

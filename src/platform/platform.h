@@ -81,6 +81,19 @@ void FailFileWritesForTesting(const char* suffix, int count = 1);
 // target fail.
 bool InjectedWriteFailure(const char* target);
 
+// Test seam: the next `count` files created by CreateNewFile or
+// CopyToNewFile whose path ends with suffix are created but take no data:
+// every write to them fails, as on a disk that fills after the file was
+// made. Null or count 0 clears it. For tests only, as above.
+void FailFileContentForTesting(const char* suffix, int count = 1);
+
+// True (and one failure used up) when the seam above applies to target.
+bool InjectedContentFailure(const char* target);
+
+// Makes file, just created at path, refuse every write (see above). The
+// stream, or null when it could not be reopened (file is then closed).
+std::FILE* RefuseWrites(std::FILE* file, const char* path);
+
 // Deletes a file. True on success (false also when it did not exist).
 bool DeleteFile(const char* path);
 

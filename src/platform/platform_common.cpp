@@ -1,4 +1,5 @@
 // The parts of the platform interface that are the same on every system.
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -22,24 +23,44 @@ void UndecorateName(const char* decorated, char* out, size_t size) {
 
 namespace {
 
-std::string failing_suffix;
-int failures_left = 0;
+// One injected fault: the next `left` targets whose path ends with suffix.
+struct InjectedFault {
+  std::string suffix;
+  int left = 0;
+
+  void Set(const char* text, int count) {
+    suffix = text != nullptr ? text : "";
+    left = text != nullptr ? count : 0;
+  }
+
+  bool Take(const char* target) {
+    if (left <= 0 || target == nullptr) return false;
+    size_t length = std::strlen(target);
+    if (length < suffix.size() ||
+        suffix.compare(0, std::string::npos, target + length - suffix.size()) != 0)
+      return false;
+    --left;
+    return true;
+  }
+};
+
+InjectedFault failingCreate;
+InjectedFault failingWrite;
 
 }  // namespace
 
-void FailFileWritesForTesting(const char* suffix, int count) {
-  failing_suffix = suffix != nullptr ? suffix : "";
-  failures_left = suffix != nullptr ? count : 0;
-}
+void FailFileWritesForTesting(const char* suffix, int count) { failingCreate.Set(suffix, count); }
 
-bool InjectedWriteFailure(const char* target) {
-  if (failures_left <= 0 || target == nullptr) return false;
-  size_t length = std::strlen(target);
-  if (length < failing_suffix.size() ||
-      failing_suffix.compare(0, std::string::npos, target + length - failing_suffix.size()) != 0)
-    return false;
-  --failures_left;
-  return true;
+bool InjectedWriteFailure(const char* target) { return failingCreate.Take(target); }
+
+void FailFileContentForTesting(const char* suffix, int count) { failingWrite.Set(suffix, count); }
+
+bool InjectedContentFailure(const char* target) { return failingWrite.Take(target); }
+
+std::FILE* RefuseWrites(std::FILE* file, const char* path) {
+  // The file stays, empty; the stream is reopened for reading only, so every
+  // write through it fails as the writer's writes fail on a full disk.
+  return std::freopen(path, "rb", file);
 }
 
 }  // namespace stanvex::platform

@@ -104,8 +104,9 @@ std::FILE* CreateNewFile(const char* path) {
     ::close(fd);
     ::unlink(path);
     errno = saved;
+    return nullptr;
   }
-  return file;
+  return InjectedContentFailure(path) ? RefuseWrites(file, path) : file;
 }
 
 bool CopyToNewFile(const char* source, const char* target) {
@@ -118,7 +119,7 @@ bool CopyToNewFile(const char* source, const char* target) {
     errno = saved;
     return false;
   }
-  bool ok = CopyContent(in, out);
+  bool ok = InjectedContentFailure(target) ? (errno = ENOSPC, false) : CopyContent(in, out);
   int saved = errno;
   ::close(in);
   if (::close(out) != 0 && ok) {

@@ -83,8 +83,9 @@ std::FILE* CreateNewFile(const char* path) {
   if (file == nullptr) {
     ::_close(fd);
     ::DeleteFileA(path);
+    return nullptr;
   }
-  return file;
+  return InjectedContentFailure(path) ? RefuseWrites(file, path) : file;
 }
 
 bool CopyToNewFile(const char* source, const char* target) {
@@ -93,6 +94,11 @@ bool CopyToNewFile(const char* source, const char* target) {
     return false;
   }
   DeleteFile(target);
+  if (InjectedContentFailure(target)) {
+    // A copy that runs out of room removes what it made.
+    ::SetLastError(ERROR_DISK_FULL);
+    return false;
+  }
   // With bFailIfExists the copy creates its target as CREATE_NEW does.
   if (::CopyFileA(source, target, TRUE)) return true;
   DWORD saved = ::GetLastError();

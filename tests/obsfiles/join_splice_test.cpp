@@ -139,6 +139,21 @@ TEST_F(ConcatenateTest, FailuresLeaveDailyFilesInPlace) {
   EXPECT_EQ(ReadFile("d1.obn"), before);
 }
 
+// A disk that fills while the output is written: the join fails with the
+// writer's text, the daily files stay and no cut output is left.
+TEST_F(ConcatenateTest, FullDiskWhileJoiningKeepsTheDailyFiles) {
+  ASSERT_TRUE(testing::WriteObnFile("d1.obn", Epochs(0, 1, 2)));
+  ASSERT_TRUE(testing::WriteObnFile("d2.obn", Epochs(2, 1, 2)));
+  const char names[2][kDailyNameSize] = {"d1.obn", "d2.obn"};
+  platform::FailFileContentForTesting("out.obn");
+  EXPECT_EQ(ConcatenateDailyFiles(names, "out.obn", 2), -1);
+  platform::FailFileContentForTesting(nullptr);
+  EXPECT_NE(std::strstr(LastErrorText, "out.obn"), nullptr) << LastErrorText;
+  EXPECT_FALSE(Exists("out.obn"));
+  EXPECT_TRUE(Exists("d1.obn"));
+  EXPECT_TRUE(Exists("d2.obn"));
+}
+
 TEST_F(ConcatenateTest, TextJoinDropsEmptyLinesAndKeepsLongLinesWhole) {
   const std::string line199(199, 'L');
   const std::string line450(450, 'M');
@@ -247,6 +262,16 @@ TEST_F(SpliceTest, StationFileThatCannotBeMovedIsKept) {
   ASSERT_TRUE(platform::MakeDirectory("abcd0010tmp1.sta"));
   EXPECT_EQ(Splice(0, 10), (std::vector<double>{0, 1, 2}));
   EXPECT_EQ(ReadFile("abcd0010tmp.sta"), "Marker: abcd\r\n");
+}
+
+TEST_F(SpliceTest, FullDiskWhileCuttingKeepsTheInput) {
+  MakeInput(Epochs(0, 1, 3));
+  platform::FailFileContentForTesting("abcd0010tmp1.obn");
+  Splice(0, 10, -1);
+  platform::FailFileContentForTesting(nullptr);
+  EXPECT_NE(std::strstr(LastErrorText, "abcd0010tmp1.obn"), nullptr) << LastErrorText;
+  EXPECT_FALSE(Exists("abcd0010tmp1.obn"));
+  EXPECT_EQ(testing::EpochTimes("abcd0010tmp.obn"), (std::vector<double>{0, 1, 2}));
 }
 
 TEST_F(SpliceTest, BadInputHeaderNamesTheInput) {
