@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "base/last_error.h"
 #include "obn_test_util.h"
@@ -142,6 +143,8 @@ TEST(ObnWriter, DiskFullIsReportedByWriteAndByClose) {
                 "Error: Unable to write to /dev/full (disk full). Epoch %.1f", time);
   EXPECT_STREQ(LastErrorText, expected);
   CloseObn(file);
+  // A failed file is removed, but never a device named as the output.
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
 }
 
 TEST(ObnWriter, UnwritablePathFails) {
