@@ -134,8 +134,11 @@ WININET_API HINTERNET WININET_CALL InternetConnectA(HINTERNET hInternet, const c
   std::lock_guard<std::mutex> lock(connection->request_mutex);
   connection->worker = std::thread([connection, dwContext] {
     RequestOutcome outcome = RunConnect(*connection, dwContext);
+    // A failed login's sockets are closed before the caller hears of it. The
+    // handle stays among the session's children, never given out, so that
+    // closing the session waits for this thread.
+    if (outcome.result == 0) connection->CloseTransfer();
     EndRequest(*connection);
-    if (outcome.result == 0) Discard(*connection);
     Complete(*connection, dwContext, outcome);
   });
   return Fail<HINTERNET>(ERROR_IO_PENDING, nullptr);

@@ -30,6 +30,10 @@ CURLSH* SessionObject::SharedCookies() {
 
 ConnectionObject::~ConnectionObject() {
   EndWorker();
+  CloseTransfer();
+}
+
+void ConnectionObject::CloseTransfer() {
   if (easy != nullptr) {
     // Saying goodbye (QUIT) to a server that stopped answering must not
     // hold up the close for long. The multi handle closes its connections
@@ -38,8 +42,10 @@ ConnectionObject::~ConnectionObject() {
     if (multi != nullptr && curl_multi_add_handle(multi, easy) == CURLM_OK)
       curl_multi_remove_handle(multi, easy);
     curl_easy_cleanup(easy);
+    easy = nullptr;
   }
   if (multi != nullptr) curl_multi_cleanup(multi);
+  multi = nullptr;
 }
 
 void ConnectionObject::EndWorker() {

@@ -74,6 +74,9 @@ struct ConnectionObject : InternetObject {
 
   // Ends the request thread (waits for it unless called on it).
   void EndWorker();
+  // Closes the server connection and frees its transfer handles; a later
+  // request starts a new one.
+  void CloseTransfer();
 };
 
 class HandleTable {

@@ -41,10 +41,28 @@ std::map<std::string, uintmax_t> SnapshotTree(const std::string& root,
   return files;
 }
 
-int OpenDescriptorCount() {
-  int count = 0;
-  for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd")) ++count;
-  return count - 1;  // the iterator's own
+int OpenDescriptorCount() { return static_cast<int>(OpenDescriptors().size()); }
+
+std::map<int, std::string> OpenDescriptors() {
+  std::map<int, std::string> open;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator("/proc/self/fd", error)) {
+    std::error_code ignored;
+    open[std::stoi(entry.path().filename().string())] = fs::read_symlink(entry.path(), ignored).string();
+  }
+  // The iterator's own descriptor was open while it listed the folder.
+  for (auto it = open.begin(); it != open.end(); ++it)
+    if (it->second == "/proc/" + std::to_string(::getpid()) + "/fd") {
+      open.erase(it);
+      break;
+    }
+  return open;
+}
+
+std::string DescribeDescriptors(const std::map<int, std::string>& open) {
+  std::string text;
+  for (const auto& [fd, target] : open) text += " " + std::to_string(fd) + "->" + target;
+  return text;
 }
 
 int UnusedLoopbackPort() {
@@ -140,12 +158,16 @@ std::string FaultTest::LastError() {
 
 void FaultTest::BeforeRequest() {
   fdsBefore_ = OpenDescriptorCount();
+  descriptorsBefore_ = OpenDescriptors();
   outsideBefore_ = SnapshotTree(Parent(), {"work", "dest"});
   destBefore_ = SnapshotTree(Dest());
 }
 
 void FaultTest::ExpectNothingLeaked(bool destinationUntouched) {
-  EXPECT_EQ(OpenDescriptorCount(), fdsBefore_) << "descriptors left open";
+  std::map<int, std::string> after = OpenDescriptors();
+  EXPECT_EQ(after.size(), descriptorsBefore_.size())
+      << "descriptors left open; before:" << DescribeDescriptors(descriptorsBefore_)
+      << "; after:" << DescribeDescriptors(after);
   EXPECT_EQ(SnapshotTree(Parent(), {"work", "dest"}), outsideBefore_)
       << "files written outside the working and destination folders";
   if (destinationUntouched) {

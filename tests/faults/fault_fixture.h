@@ -23,8 +23,10 @@ namespace stanvex::testing {
 std::map<std::string, uintmax_t> SnapshotTree(const std::string& root,
                                               const std::vector<std::string>& skip = {});
 
-// Open descriptors of this process.
+// Open descriptors of this process, and what each refers to.
 int OpenDescriptorCount();
+std::map<int, std::string> OpenDescriptors();
+std::string DescribeDescriptors(const std::map<int, std::string>& open);
 
 // A free TCP port of 127.0.0.1 that nothing listens on (bound, then closed).
 int UnusedLoopbackPort();
@@ -71,6 +73,7 @@ class FaultTest : public ::testing::Test {
   char destText_[512] = {};
   char delivered_[512] = {};
   int fdsBefore_ = 0;
+  std::map<int, std::string> descriptorsBefore_;
   std::map<std::string, uintmax_t> outsideBefore_, destBefore_;
   std::string destOverride_;  // a destination other than Dest()
   int64_t day1_ = 0;
