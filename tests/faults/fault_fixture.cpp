@@ -43,28 +43,6 @@ std::map<std::string, uintmax_t> SnapshotTree(const std::string& root,
 
 int OpenDescriptorCount() { return static_cast<int>(OpenDescriptors().size()); }
 
-std::map<int, std::string> OpenDescriptors() {
-  std::map<int, std::string> open;
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator("/proc/self/fd", error)) {
-    std::error_code ignored;
-    open[std::stoi(entry.path().filename().string())] = fs::read_symlink(entry.path(), ignored).string();
-  }
-  // The iterator's own descriptor was open while it listed the folder.
-  for (auto it = open.begin(); it != open.end(); ++it)
-    if (it->second == "/proc/" + std::to_string(::getpid()) + "/fd") {
-      open.erase(it);
-      break;
-    }
-  return open;
-}
-
-std::string DescribeDescriptors(const std::map<int, std::string>& open) {
-  std::string text;
-  for (const auto& [fd, target] : open) text += " " + std::to_string(fd) + "->" + target;
-  return text;
-}
-
 int UnusedLoopbackPort() {
   int s = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};

@@ -23,10 +23,8 @@ namespace stanvex::testing {
 std::map<std::string, uintmax_t> SnapshotTree(const std::string& root,
                                               const std::vector<std::string>& skip = {});
 
-// Open descriptors of this process, and what each refers to.
+// Open descriptors of this process.
 int OpenDescriptorCount();
-std::map<int, std::string> OpenDescriptors();
-std::string DescribeDescriptors(const std::map<int, std::string>& open);
 
 // A free TCP port of 127.0.0.1 that nothing listens on (bound, then closed).
 int UnusedLoopbackPort();

@@ -7,6 +7,10 @@
 #include <fstream>
 #include <sstream>
 
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace stanvex::testing {
@@ -64,5 +68,30 @@ CurrentDirGuard::~CurrentDirGuard() {
   std::error_code ignored;
   fs::current_path(saved_, ignored);
 }
+
+#if !defined(_WIN32)
+std::map<int, std::string> OpenDescriptors() {
+  std::map<int, std::string> open;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator("/proc/self/fd", error)) {
+    std::error_code ignored;
+    open[std::stoi(entry.path().filename().string())] =
+        fs::read_symlink(entry.path(), ignored).string();
+  }
+  // The iterator's own descriptor was open while it listed the folder.
+  for (auto it = open.begin(); it != open.end(); ++it)
+    if (it->second == "/proc/" + std::to_string(::getpid()) + "/fd") {
+      open.erase(it);
+      break;
+    }
+  return open;
+}
+
+std::string DescribeDescriptors(const std::map<int, std::string>& open) {
+  std::string text;
+  for (const auto& [fd, target] : open) text += " " + std::to_string(fd) + "->" + target;
+  return text;
+}
+#endif
 
 }  // namespace stanvex::testing

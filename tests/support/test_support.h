@@ -3,6 +3,7 @@
 #ifndef STANVEX_TESTS_TEST_SUPPORT_H
 #define STANVEX_TESTS_TEST_SUPPORT_H
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,13 @@ bool Exists(const std::string& path);
 std::string SharedData(const std::string& relative);
 // True when the shared data folder is present.
 bool HaveSharedData();
+
+#if !defined(_WIN32)
+// This process's open descriptors and what each refers to, and the same as
+// one line for a failure message (" 3->socket:[123] 4->/tmp/a").
+std::map<int, std::string> OpenDescriptors();
+std::string DescribeDescriptors(const std::map<int, std::string>& open);
+#endif
 
 // Folder holding the built programs and libraries.
 std::string OutDir();

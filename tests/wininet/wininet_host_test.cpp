@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -36,6 +37,8 @@ struct Notifications {
   std::vector<INTERNET_ASYNC_RESULT> completions;
   uint64_t bytes = 0;
   std::thread::id handler_thread;
+  // The process's descriptors as each completion arrived.
+  std::vector<std::map<int, std::string>> descriptors;
 
   // Waits (bounded) until `count` completions have arrived.
   bool WaitForCompletions(size_t count, int seconds = 30) {
@@ -55,8 +58,10 @@ void WININET_CALL Handler(HINTERNET, DWORD_PTR, DWORD status, LPVOID info, DWORD
   std::lock_guard<std::mutex> lock(current->mutex);
   current->statuses.push_back(status);
   current->handler_thread = std::this_thread::get_id();
-  if (status == INTERNET_STATUS_REQUEST_COMPLETE && length >= sizeof(INTERNET_ASYNC_RESULT))
+  if (status == INTERNET_STATUS_REQUEST_COMPLETE && length >= sizeof(INTERNET_ASYNC_RESULT)) {
     current->completions.push_back(*static_cast<INTERNET_ASYNC_RESULT*>(info));
+    current->descriptors.push_back(stanvex::testing::OpenDescriptors());
+  }
   if (status == INTERNET_STATUS_RESPONSE_RECEIVED && length >= sizeof(DWORD))
     current->bytes += *static_cast<DWORD*>(info);
   current->changed.notify_all();
@@ -209,10 +214,16 @@ TEST_F(WininetHostTest, RefusedLoginCompletesWithZero) {
   FtpServer server(options);
   ASSERT_TRUE(server.running()) << server.error();
   OpenSession();
+  const std::map<int, std::string> before = stanvex::testing::OpenDescriptors();
   EXPECT_EQ(Connect(server.Address()), nullptr);
   EXPECT_EQ(seen_.completions.back().dwResult, 0u);
   EXPECT_EQ(seen_.completions.back().dwError,
             static_cast<DWORD>(ERROR_INTERNET_INCORRECT_PASSWORD));
+  // The failed connection is closed before the caller hears of it: a caller
+  // that ends its work on the completion finds nothing left open.
+  EXPECT_EQ(seen_.descriptors.back(), before)
+      << "before:" << stanvex::testing::DescribeDescriptors(before)
+      << "; at completion:" << stanvex::testing::DescribeDescriptors(seen_.descriptors.back());
 }
 
 // The loopback server speaks plain FTP only: both TLS schemes must refuse to
