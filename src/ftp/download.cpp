@@ -279,6 +279,21 @@ bool IgsNavigation(FtpSession* session, ServiceConnections* dayConnections, DayF
   return FetchIgsNavigation(&igsConnections, igs, job, kContextIgsOwnConnection);
 }
 
+// The internet library for a day's downloads: one session serves the
+// service's addresses and, for the navigation fallback, the IGS service's.
+const char* DayInternetLibrary(const ServiceRecord* service) {
+  const char* addresses[2 * kMaxServiceAddresses] = {};
+  int32_t count = 0;
+  const ServiceRecord* services[] = {service, FindService("IGS")};
+  for (const ServiceRecord* each : services) {
+    if (each == nullptr) continue;
+    const int32_t n = ServiceAddressCount(each);
+    for (int32_t i = 0; i < n && count < 2 * kMaxServiceAddresses; ++i)
+      addresses[count++] = ServiceAddress(each, i);
+  }
+  return InternetLibraryForAll(addresses, count);
+}
+
 }  // namespace
 
 int GetFile(HINTERNET* connection, const char* remotePath, const char* localPath,
@@ -351,7 +366,7 @@ int DownloadDay(DayFiles* job) {
     SetLastErrorText("Error no station or service given for the download");
     return 0;
   }
-  if (BindInternetLibraryFor(job->service->ftpAd) != 0) return 0;
+  if (BindInternetLibraryNamed(DayInternetLibrary(job->service)) != 0) return 0;
   TransferChannelScope channel;
   job->day.ComputeFromSeconds();
   if (!BuildDayFileNames(job)) return 0;

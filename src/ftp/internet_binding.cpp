@@ -68,8 +68,20 @@ const char* InternetLibraryFor(const char* address) {
   return kSystemInternetLibrary;
 }
 
+const char* InternetLibraryForAll(const char* const* addresses, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) {
+    if (addresses[i] != nullptr &&
+        std::strcmp(InternetLibraryFor(addresses[i]), kOwnInternetLibrary) == 0)
+      return kOwnInternetLibrary;
+  }
+  return kSystemInternetLibrary;
+}
+
 int BindInternetLibraryFor(const char* address) {
-  const char* name = InternetLibraryFor(address);
+  return BindInternetLibraryNamed(InternetLibraryFor(address));
+}
+
+int BindInternetLibraryNamed(const char* name) {
   if (Internet.module != nullptr && Internet.InternetSetStatusCallback != nullptr &&
       std::strcmp(Internet.name, name) == 0)
     return 0;

@@ -46,9 +46,19 @@ constexpr const char* kOwnInternetLibrary = "svinet.dll";
 // libwininet.so), serves every address.
 const char* InternetLibraryFor(const char* address);
 
-// Binds Internet to the library that serves address, as BindInternetLibrary
-// does (same results and texts). A binding to that library is kept; one to
-// the other library is replaced, and both libraries stay loaded.
+// The library that serves every one of addresses (count of them; nulls are
+// skipped): ours as soon as one address needs it, since ours serves plain
+// FTP too and one session must reach a service's first address and all its
+// mirrors; else the system's.
+const char* InternetLibraryForAll(const char* const* addresses, int32_t count);
+
+// Binds Internet to the library named (one of the two names above), as
+// BindInternetLibrary does (same results and texts). A binding to that
+// library is kept; one to the other library is replaced, and both libraries
+// stay loaded.
+int BindInternetLibraryNamed(const char* name);
+
+// BindInternetLibraryNamed(InternetLibraryFor(address)).
 int BindInternetLibraryFor(const char* address);
 
 // Values shared between the requesting thread and the status handler, which

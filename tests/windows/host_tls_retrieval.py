@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Full retrievals by the Windows host program under Wine through our own
 svinet.dll: from a loopback HTTPS server, a loopback FTPS server and a
-file:// archive, a server whose certificate comes from an unknown authority,
+file:// archive, the HTTPS server as the mirror of a plain FTP address
+that is down, a server whose certificate comes from an unknown authority,
 and a stop while an HTTPS transfer runs.
 
     host_tls_retrieval.py OUT_DIR SCRATCH_PARENT
@@ -17,6 +18,7 @@ prefix's root store for the length of the test.
 import os
 import re
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
@@ -38,6 +40,7 @@ CASES = [
     ("https", "sima", 22 * HOUR, 26 * HOUR, 60.0, "", "HTTPS: .Z days joined, cut, resampled"),
     ("ftps", "sime", 5 * HOUR, 6 * HOUR, 0.0, "", "FTPS: compact RINEX service"),
     ("file", "simd", 1 * HOUR, 3 * HOUR, 0.0, "", "file://: zip archive"),
+    ("mirror", "sima", 1 * HOUR, 2 * HOUR, 0.0, "", "plain FTP first address down, HTTPS mirror"),
     ("rogue", "sima", 1 * HOUR, 2 * HOUR, 0.0, "refused", "unknown authority refused"),
     ("stop", "sima", 1 * HOUR, 2 * HOUR, 0.0, "stop", "stop during an HTTPS transfer"),
 ]
@@ -57,8 +60,17 @@ def start_server(scratch, kind, root, certificate, *extra):
     return server, int(port)
 
 
-def write_catalogue(scratch, name, scheme, port):
-    """A copy of the simulated catalogue with every service on one server."""
+def unused_port(host):
+    """A TCP port of host that nothing listens on (bound, then closed)."""
+    with socket.socket() as probe:
+        probe.bind((host, 0))
+        return probe.getsockname()[1]
+
+
+def write_catalogue(scratch, name, scheme, port, first=""):
+    """A copy of the simulated catalogue with every service on one server;
+    first, when given, is put before that server as the service's first
+    address (the server is then its mirror)."""
     source = os.path.join(scratch, "catalogue")
     target = os.path.join(scratch, "catalogue-" + name)
     shutil.copytree(source, target)
@@ -67,7 +79,9 @@ def write_catalogue(scratch, name, scheme, port):
         with open(path) as catalogue:
             text = catalogue.read()
         text = re.sub(r"ftpAd: file://[^\n]*/archive/([a-z]+)\n",
-                      lambda m: "ftpAd: %s://localhost:%d/%s\n" % (scheme, port, m.group(1)), text)
+                      lambda m: "ftpAd: %s%s://localhost:%d/%s\n" % (
+                          first and first + "/" + m.group(1) + " ", scheme, port, m.group(1)),
+                      text)
         with open(path, "w") as catalogue:
             catalogue.write(text)
     return target
@@ -158,6 +172,10 @@ def main():
         write_catalogue(scratch, "https", "https", https_port)
         write_catalogue(scratch, "ftps", "ftps", ftps_port)
         write_catalogue(scratch, "file", "", 0)
+        # The system's wininet would serve a plain FTP address alone; with an
+        # HTTPS mirror the whole service goes through our library.
+        write_catalogue(scratch, "mirror", "https", https_port,
+                        "ftp://127.0.0.2:%d" % unused_port("127.0.0.2"))
         write_catalogue(scratch, "rogue", "https", rogue_port)
         write_catalogue(scratch, "stop", "https", slow_port)
 

@@ -19,6 +19,13 @@ TEST(InternetLibraryChoice, SchemesTheSystemLibraryCannotServeGoToOurs) {
   for (const char* address : {"https://data.example.gov/cors", "HTTPS://host:8443", "ftps://host",
                               "FtpS://host/base", "file:///Z:/archive/blue"})
     EXPECT_STREQ(InternetLibraryFor(address), "svinet.dll") << address;
+  // A service's addresses share one session: one mirror the system library
+  // cannot serve takes the whole service to ours.
+  const char* ftpOnly[] = {"ftp.example.org", nullptr, "ftp://127.0.0.2:2121/pub"};
+  EXPECT_STREQ(InternetLibraryForAll(ftpOnly, 3), "wininet.dll");
+  const char* httpsMirror[] = {"ftp.example.org", nullptr, "https://mirror.example.org/pub"};
+  EXPECT_STREQ(InternetLibraryForAll(httpsMirror, 3), "svinet.dll");
+  EXPECT_STREQ(InternetLibraryForAll(httpsMirror, 2), "wininet.dll");
 }
 
 TEST(InternetLibraryChoice, BindingFollowsTheAddressAndLoadsEachLibraryOnce) {
