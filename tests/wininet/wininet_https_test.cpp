@@ -347,11 +347,18 @@ TEST_F(WininetHttpsTest, FtpsChecksTheCertificateBeforeAnyLogin) {
       EXPECT_EQ(server.CountLog("USER"), 0) << "no login before the certificate is trusted";
       continue;
     }
-    // The login only: pyftpdlib's TLS data connections fail with libcurl
-    // here, so no file is fetched over FTPS.
     ASSERT_NE(connection, nullptr) << error;
     EXPECT_EQ(server.CountLog("AUTH "), 1);
     EXPECT_EQ(server.CountLog("USER dora"), 1) << "netrc login over FTPS";
+    // A whole file over the protected data connection, twice on one login.
+    for (const char* name : {"a.Z", "b.Z"}) {
+      const std::string local = local_.File(name);
+      EXPECT_EQ(Get(connection, (std::string("/pub/") + name).c_str(), local), 0u) << name;
+      EXPECT_EQ(ReadFile(local), content_) << name;
+    }
+    EXPECT_EQ(server.CountLog("PROT P"), 1) << "data protected once per login";
+    EXPECT_EQ(server.CountLog("USER "), 1);
+    InternetCloseHandle(connection);
     EXPECT_EQ(Connect("ftps://" + server.Address(), "dora", "wrong", &error), nullptr);
     EXPECT_EQ(error, static_cast<DWORD>(ERROR_INTERNET_INCORRECT_PASSWORD));
   }
