@@ -110,6 +110,11 @@ bool SetCurrentDir(const char* path);
 // Creates a directory (one level). True when it exists afterwards.
 bool MakeDirectory(const char* path);
 
+// As MakeDirectory, but an existing entry counts only when it is a directory
+// itself: a link (or a Windows junction) of that name makes it fail, so a
+// path built below it cannot lead out of the folder it was meant to stay in.
+bool MakeDirectoryNotLink(const char* path);
+
 // A loaded dynamic library, or null.
 using LibraryHandle = void*;
 

@@ -199,6 +199,12 @@ bool MakeDirectory(const char* path) {
   return errno == EEXIST && IsDirectory(path);
 }
 
+bool MakeDirectoryNotLink(const char* path) {
+  if (::mkdir(path, 0755) == 0) return true;
+  struct stat st;
+  return errno == EEXIST && ::lstat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 void MapLibraryName(const char* windowsName, char* out, size_t size) {
   if (size == 0) return;
   std::string name(windowsName);

@@ -178,6 +178,15 @@ bool MakeDirectory(const char* path) {
   return ::GetLastError() == ERROR_ALREADY_EXISTS && IsDirectory(path);
 }
 
+bool MakeDirectoryNotLink(const char* path) {
+  if (::CreateDirectoryA(path, nullptr)) return true;
+  if (::GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  // Symbolic links and junctions are reparse points.
+  const DWORD attributes = ::GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
 // Windows loads libraries by their own names: nothing to map.
 void MapLibraryName(const char* windowsName, char* out, size_t size) {
   if (size == 0) return;

@@ -2,6 +2,10 @@
 // and its member-name checks.
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
+
 #include <cstdint>
 #include <string>
 
@@ -40,6 +44,32 @@ TEST(UnzipLibraryTest, CommandFileSpecificationsSelectMembers) {
   EXPECT_EQ(exec(nullptr), -1);
   platform::FreeLibrary(module);
 }
+
+#if !defined(_WIN32)
+// A folder of a member's path that is a link planted in the working folder
+// is never followed: that member fails, the others are extracted.
+TEST(UnzipLibraryTest, LinkedFolderOfAMemberIsNotFollowed) {
+  ScratchDir dir;
+  ScratchDir outside;
+  CurrentDirGuard guard;
+  ASSERT_TRUE(ZipMembers(dir.File("a.zip"),
+                         {{"sub/abcd0010.21o", "o"}, {"real/abcd0010.21n", "n"}}));
+  ASSERT_EQ(::symlink(outside.path().c_str(), dir.File("sub").c_str()), 0);
+  ASSERT_TRUE(platform::SetCurrentDir(dir.path().c_str()));
+  platform::LibraryHandle module = platform::LoadLibraryByName("UNZIPDLL.DLL");
+  ASSERT_NE(module, nullptr);
+  auto exec = reinterpret_cast<int32_t(UNZIPDLL_CALL*)(UnzipCommand*)>(
+      platform::FindFunction(module, "_UnzDllExec@4"));
+  ASSERT_NE(exec, nullptr);
+  char archive[] = "a.zip";
+  UnzipCommand command{};
+  command.archive = archive;
+  EXPECT_EQ(exec(&command), 1) << "one member failed";
+  EXPECT_FALSE(Exists(outside.File("abcd0010.21o"))) << "written through the link";
+  EXPECT_EQ(ReadFile(dir.File("real/abcd0010.21n")), "n");
+  platform::FreeLibrary(module);
+}
+#endif
 
 TEST(MemberNamesTest, NamesThatLeaveTheDirectoryAreUnsafe) {
   for (const char* name : {"a.txt", "sub/a.txt", "sub/", "..a", "a..", "a/..b/c", "./a"})

@@ -59,12 +59,13 @@ bool Extraction::Wanted(const char* name) const {
 }
 
 // Creates every directory on the way to name ("a/b/c" makes "a" and "a/b";
-// "a/b/" makes both). False when one cannot be made.
+// "a/b/" makes both). False when one cannot be made, or when one exists as a
+// link: the member would be written wherever the link points.
 bool MakeParentDirectories(const char* name) {
   std::string path;
   for (const char* p = name; *p != '\0'; ++p) {
     if ((*p == '/' || *p == '\\') && !path.empty()) {
-      if (!platform::MakeDirectory(path.c_str())) return false;
+      if (!platform::MakeDirectoryNotLink(path.c_str())) return false;
     }
     path += (*p == '/' || *p == '\\') ? platform::PathSeparator() : *p;
   }
