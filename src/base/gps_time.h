@@ -9,6 +9,10 @@ namespace stanvex {
 constexpr int32_t kSecondsPerWeek = 604800;
 constexpr int32_t kSecondsPerDay = 86400;
 
+// Seconds before the end of a window that do not count toward another day:
+// a window ending in the first two minutes of a day does not fetch that day.
+constexpr int32_t kEndMargin = 120;
+
 // GPS seconds count whole seconds since 1980-01-06 00:00:00 (a Sunday), with
 // no leap seconds. The calendar fields use the leap-year rule "divisible by
 // 4", which holds up to 2099.

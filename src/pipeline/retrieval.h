@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/gps_time.h"
 #include "base/result.h"
 #include "stanvex.h"
 
@@ -36,10 +37,6 @@ struct RetrievalRequest {
 // directory. A failure carries the heading the frame sends for it (null when
 // the transfer sent its own) and LastErrorText's reason as the step left it.
 Result RunRetrieval(const RetrievalRequest& request);
-
-// Seconds before the end of a window that do not count toward another day:
-// a window ending in the first two minutes of a day does not fetch that day.
-constexpr int32_t kEndMargin = 120;
 
 // The number of calendar days after the start's day that the window
 // [start, end] touches, once kEndMargin is taken off the end (0 for one day;

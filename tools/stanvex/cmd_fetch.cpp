@@ -15,7 +15,6 @@
 #include "base/gps_time.h"
 #include "command.h"
 #include "obsfiles/obn_file.h"
-#include "pipeline/retrieval.h"
 #include "platform/platform.h"
 #include "private_folder.h"
 #include "stanvex.h"
