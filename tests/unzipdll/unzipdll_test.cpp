@@ -18,6 +18,27 @@
 namespace stanvex::testing {
 namespace {
 
+// The extraction entry point, loaded by name as the core loads it.
+class UnzipLibrary {
+ public:
+  UnzipLibrary() : module_(platform::LoadLibraryByName("UNZIPDLL.DLL")) {
+    if (module_ != nullptr)
+      exec_ = reinterpret_cast<int32_t(UNZIPDLL_CALL*)(UnzipCommand*)>(
+          platform::FindFunction(module_, "_UnzDllExec@4"));
+  }
+  ~UnzipLibrary() {
+    if (module_ != nullptr) platform::FreeLibrary(module_);
+  }
+  UnzipLibrary(const UnzipLibrary&) = delete;
+  UnzipLibrary& operator=(const UnzipLibrary&) = delete;
+  bool loaded() const { return exec_ != nullptr; }
+  int32_t Exec(UnzipCommand* command) const { return exec_(command); }
+
+ private:
+  platform::LibraryHandle module_;
+  int32_t(UNZIPDLL_CALL* exec_)(UnzipCommand*) = nullptr;
+};
+
 // The library itself, driven through its record: file specifications select
 // members, and an impossible count is refused rather than read.
 TEST(UnzipLibraryTest, CommandFileSpecificationsSelectMembers) {
@@ -25,11 +46,9 @@ TEST(UnzipLibraryTest, CommandFileSpecificationsSelectMembers) {
   CurrentDirGuard guard;
   ASSERT_TRUE(ZipMembers(dir.File("a.zip"), {{"abcd0010.21o", "o"}, {"abcd0010.21n", "n"}}));
   ASSERT_TRUE(platform::SetCurrentDir(dir.path().c_str()));
-  platform::LibraryHandle module = platform::LoadLibraryByName("UNZIPDLL.DLL");
-  ASSERT_NE(module, nullptr);
-  auto exec = reinterpret_cast<int32_t(UNZIPDLL_CALL*)(UnzipCommand*)>(
-      platform::FindFunction(module, "_UnzDllExec@4"));
-  ASSERT_NE(exec, nullptr);
+  UnzipLibrary library;
+  ASSERT_TRUE(library.loaded());
+  auto exec = [&library](UnzipCommand* command) { return library.Exec(command); };
   char archive[] = "a.zip";
   char spec[kUnzipFileSpecSize] = "*.21n";
   UnzipCommand command{};
@@ -42,7 +61,6 @@ TEST(UnzipLibraryTest, CommandFileSpecificationsSelectMembers) {
   command.fileSpecCount = kUnzipMaxFileSpecs + 1;
   EXPECT_EQ(exec(&command), -1);
   EXPECT_EQ(exec(nullptr), -1);
-  platform::FreeLibrary(module);
 }
 
 #if !defined(_WIN32)
@@ -56,18 +74,15 @@ TEST(UnzipLibraryTest, LinkedFolderOfAMemberIsNotFollowed) {
                          {{"sub/abcd0010.21o", "o"}, {"real/abcd0010.21n", "n"}}));
   ASSERT_EQ(::symlink(outside.path().c_str(), dir.File("sub").c_str()), 0);
   ASSERT_TRUE(platform::SetCurrentDir(dir.path().c_str()));
-  platform::LibraryHandle module = platform::LoadLibraryByName("UNZIPDLL.DLL");
-  ASSERT_NE(module, nullptr);
-  auto exec = reinterpret_cast<int32_t(UNZIPDLL_CALL*)(UnzipCommand*)>(
-      platform::FindFunction(module, "_UnzDllExec@4"));
-  ASSERT_NE(exec, nullptr);
+  UnzipLibrary library;
+  ASSERT_TRUE(library.loaded());
+  auto exec = [&library](UnzipCommand* command) { return library.Exec(command); };
   char archive[] = "a.zip";
   UnzipCommand command{};
   command.archive = archive;
   EXPECT_EQ(exec(&command), 1) << "one member failed";
   EXPECT_FALSE(Exists(outside.File("abcd0010.21o"))) << "written through the link";
   EXPECT_EQ(ReadFile(dir.File("real/abcd0010.21n")), "n");
-  platform::FreeLibrary(module);
 }
 #endif
 
