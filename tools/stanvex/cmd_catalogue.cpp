@@ -30,7 +30,7 @@ void PrintCatalogue(const Serv_Sta& catalogue) {
   }
 }
 
-stanvex::cli::CommandRegistration reg([](CLI::App& app) {
+stanvex::cli::CommandRegistration catalogueRegistration([](CLI::App& app) {
   auto* command = stanvex::cli::FindOrAddSubcommand(
       app, "catalogue", "List the services and stations of a catalogue");
   auto directory = std::make_shared<std::string>();

@@ -32,7 +32,7 @@ std::string ReadList(const std::string& path) {
   return text.str();
 }
 
-stanvex::cli::CommandRegistration reg([](CLI::App& app) {
+stanvex::cli::CommandRegistration catalogueImportRegistration([](CLI::App& app) {
   auto* catalogue = stanvex::cli::FindOrAddSubcommand(
       app, "catalogue", "List the services and stations of a catalogue");
   auto* command = catalogue->add_subcommand(

@@ -6,7 +6,7 @@
 
 namespace {
 
-stanvex::cli::CommandRegistration reg([](CLI::App& app) {
+stanvex::cli::CommandRegistration crx2rnxRegistration([](CLI::App& app) {
   auto* command = app.add_subcommand("crx2rnx", "Decode a compact RINEX file into RINEX");
   auto input = std::make_shared<std::string>();
   auto output = std::make_shared<std::string>();

@@ -314,7 +314,7 @@ void RunFetch(const FetchOptions& options) {
   PrintSummary(delivered, start, end);
 }
 
-stanvex::cli::CommandRegistration reg([](CLI::App& app) {
+stanvex::cli::CommandRegistration fetchRegistration([](CLI::App& app) {
   auto* command =
       app.add_subcommand("fetch", "Retrieve a station's data for a window of up to three days");
   auto options = std::make_shared<FetchOptions>();

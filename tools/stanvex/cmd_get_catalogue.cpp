@@ -31,7 +31,7 @@ void STANVEX_CALL PrintProgress(StatusRecord* record) {
 
 extern "C" void StopOnInterrupt(int) { StopFtpProcessing(); }
 
-stanvex::cli::CommandRegistration reg([](CLI::App& app) {
+stanvex::cli::CommandRegistration getCatalogueRegistration([](CLI::App& app) {
   auto* command = app.add_subcommand(
       "get-catalogue", "Download the maker's catalogue file manufact.dwn into a folder");
   auto directory = std::make_shared<std::string>();

@@ -54,7 +54,7 @@ int64_t ParseTime(const std::string& text) {
   return seconds;
 }
 
-stanvex::cli::CommandRegistration reg([](CLI::App& app) {
+stanvex::cli::CommandRegistration gpstimeRegistration([](CLI::App& app) {
   auto* command = app.add_subcommand("gpstime", "Convert between calendar time and GPS time");
   auto times = std::make_shared<std::vector<std::string>>();
   command

@@ -21,7 +21,7 @@ struct NearestOptions {
   int count = 5;
 };
 
-stanvex::cli::CommandRegistration reg([](CLI::App& app) {
+stanvex::cli::CommandRegistration nearestRegistration([](CLI::App& app) {
   auto* command = app.add_subcommand("nearest", "List the stations nearest to a position");
   auto o = std::make_shared<NearestOptions>();
   command->add_option("DIR", o->directory, "folder of manufact.dwn and user.dwn")->required();

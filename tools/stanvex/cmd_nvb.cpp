@@ -27,7 +27,7 @@ std::vector<std::string> Values(const std::string& line, const char* key) {
   return values;
 }
 
-stanvex::cli::CommandRegistration reg([](CLI::App& app) {
+stanvex::cli::CommandRegistration nvbRegistration([](CLI::App& app) {
   auto* command = app.add_subcommand("nvb", "List the ephemerides of an NVB file");
   auto path = std::make_shared<std::string>();
   command->add_option("FILE", *path, "NVB ephemeris file")->required();

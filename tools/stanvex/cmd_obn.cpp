@@ -165,7 +165,7 @@ void Splice(const std::string& input, std::string output, double start, double e
   std::printf("%s: %ld epochs\n", output.c_str(), kept);
 }
 
-stanvex::cli::CommandRegistration reg([](CLI::App& app) {
+stanvex::cli::CommandRegistration obnRegistration([](CLI::App& app) {
   CLI::App* group = stanvex::cli::SubcommandGroup(app, "obn", "Inspect and handle OBN files");
   auto path = std::make_shared<std::string>();
 

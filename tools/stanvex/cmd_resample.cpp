@@ -51,7 +51,7 @@ struct ResampleArguments {
   double interval = 0.0;
 };
 
-stanvex::cli::CommandRegistration reg([](CLI::App& app) {
+stanvex::cli::CommandRegistration resampleRegistration([](CLI::App& app) {
   CLI::App* obn = stanvex::cli::SubcommandGroup(app, "obn", "Inspect and handle OBN files");
   auto* command = obn->add_subcommand(
       "resample", "Resample an OBN file (and its .nvb and .sta) to another interval");

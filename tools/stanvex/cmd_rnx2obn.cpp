@@ -28,7 +28,7 @@ void STANVEX_CALL OnStatus(StatusRecord* record) {
   }
 }
 
-stanvex::cli::CommandRegistration reg([](CLI::App& app) {
+stanvex::cli::CommandRegistration rnx2obnRegistration([](CLI::App& app) {
   auto* command = app.add_subcommand(
       "rnx2obn", "Convert a RINEX observation file and its navigation file into OBN/NVB/STA");
   auto observation = std::make_shared<std::string>();

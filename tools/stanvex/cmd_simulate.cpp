@@ -74,7 +74,7 @@ sim::ArchiveStation ParseStation(const std::string& text) {
   return a;
 }
 
-stanvex::cli::CommandRegistration reg([](CLI::App& app) {
+stanvex::cli::CommandRegistration simulateRegistration([](CLI::App& app) {
   struct Options {
     std::string out;
     std::string start = "2021-01-03";  // a Sunday: three days stay in one GPS week

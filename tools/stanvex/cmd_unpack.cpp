@@ -19,7 +19,7 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-stanvex::cli::CommandRegistration reg([](CLI::App& app) {
+stanvex::cli::CommandRegistration unpackRegistration([](CLI::App& app) {
   auto* command = app.add_subcommand(
       "unpack", "Unpack a downloaded file by its compression type (gz, z, zip, other)");
   auto type = std::make_shared<std::string>();
