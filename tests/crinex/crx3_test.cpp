@@ -11,7 +11,6 @@
 namespace stanvex::testing {
 namespace {
 
-const char kNotCompact[] = "ERROR : format is not valid compressed rinex format";
 
 // The text difference that turns before into after: unchanged characters are
 // blanks, characters that become blanks are "&".

@@ -13,7 +13,6 @@
 namespace stanvex::testing {
 namespace {
 
-const char kNotCompact[] = "ERROR : format is not valid compressed rinex format";
 const char kTruncated[] = "Error in compressed rinex file:  The file is trancated in the middle";
 const char kInvalidLine[] = "Error in compressed rinex file:  Invalid line in file";
 

@@ -7,6 +7,9 @@
 
 namespace stanvex::testing {
 
+// The decoder's text for a file that is not compact RINEX.
+constexpr char kNotCompact[] = "ERROR : format is not valid compressed rinex format";
+
 // text padded with blanks to 60 columns, then label.
 std::string Labelled(const std::string& text, const std::string& label);
 

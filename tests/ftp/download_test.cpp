@@ -23,6 +23,7 @@
 #include "ftp/retry_policy.h"
 #include "ftp_fixture.h"
 #include "status_recorder.h"
+#include "test_day.h"
 #include "test_support.h"
 
 namespace stanvex {
@@ -37,7 +38,6 @@ using testing::SharedData;
 using testing::StatusRecorder;
 using testing::WriteFile;
 
-constexpr int32_t kFeb3rd2002 = 1152 * 604800;  // day of year 34, a Sunday
 
 // Every handle the downloads close, in order, through the real library.
 std::vector<HINTERNET> closed_handles;

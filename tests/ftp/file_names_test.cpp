@@ -12,12 +12,12 @@
 #include "base/request_state.h"
 #include "ftp/internet_binding.h"
 #include "status_recorder.h"
+#include "test_day.h"
 
 namespace stanvex {
 namespace {
 
 // 3 February 2002, a Sunday: day of year 34, GPS week 1152.
-constexpr int32_t kFeb3rd2002 = 1152 * 604800;
 
 GpsTime Day(int32_t seconds) {
   GpsTime day{};

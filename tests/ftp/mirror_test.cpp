@@ -21,6 +21,7 @@
 #include "ftp/retry_policy.h"
 #include "ftp_fixture.h"
 #include "status_recorder.h"
+#include "test_day.h"
 #include "test_support.h"
 
 namespace stanvex {
@@ -33,10 +34,9 @@ using testing::ScratchDir;
 using testing::StatusRecorder;
 using testing::WriteFile;
 
-constexpr int32_t kFeb3rd2002 = 1152 * 604800;  // day of year 34
 const char* const kObsR = "/obs/2002/034/ZIMM00CHE_R_20020340000_01D_30S_MO.crx.gz";
 const char* const kObsS = "/obs/2002/034/ZIMM00CHE_S_20020340000_01D_30S_MO.crx.gz";
-const char* const kNav = "/nav/2002/034/BRDC00IGS_R_20020340000_01D_MN.rnx.gz";
+const char* const kLongNameNav = "/nav/2002/034/BRDC00IGS_R_20020340000_01D_MN.rnx.gz";
 
 // "host:port" of a loopback address where nothing listens.
 std::string ClosedAddress(const char* host) {
@@ -149,7 +149,7 @@ class MirrorTest : public ::testing::Test {
 
 TEST_F(MirrorTest, PrimaryDownMirrorServesAfterTwoRetries) {
   Put(mirror_root_, kObsR, crx_);
-  Put(mirror_root_, kNav, nav_);
+  Put(mirror_root_, kLongNameNav, nav_);
   auto mirror = Start(mirror_root_, "127.0.0.3");
   std::string down = ClosedAddress("127.0.0.2");
   Load(down + " " + mirror->Address());
@@ -171,7 +171,7 @@ TEST_F(MirrorTest, PrimaryDownMirrorServesAfterTwoRetries) {
 }
 
 TEST_F(MirrorTest, PrimaryWithoutTheDayMirrorServesEachFileFromWhereItIs) {
-  Put(primary_root_, kNav, nav_);
+  Put(primary_root_, kLongNameNav, nav_);
   Put(mirror_root_, kObsS, crx_);
   FtpServerOptions options;
   options.users = {"alice:s3cret"};
@@ -203,7 +203,7 @@ TEST_F(MirrorTest, PrimaryWithoutTheDayMirrorServesEachFileFromWhereItIs) {
 
 TEST_F(MirrorTest, PrimaryCuttingTheTransferIsRetriedThenTheMirrorServes) {
   Put(primary_root_, kObsR, crx_);
-  Put(primary_root_, kNav, nav_);
+  Put(primary_root_, kLongNameNav, nav_);
   Put(mirror_root_, kObsR, crx_);
   FtpServerOptions options;
   options.drops = {{"*MO.crx.gz", 2000}};

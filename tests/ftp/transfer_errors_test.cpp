@@ -19,6 +19,7 @@
 #include "ftp_fixture.h"
 #include "https_fixture.h"
 #include "status_recorder.h"
+#include "test_day.h"
 #include "test_support.h"
 
 namespace stanvex {
@@ -35,7 +36,6 @@ using testing::StatusRecorder;
 using testing::TestCertificates;
 using testing::WriteFile;
 
-constexpr int32_t kFeb3rd2002 = 1152 * 604800;
 const char kObs[] = "/pub/2002/034/abcd0340.02o.Z";
 const char kNav[] = "/pub/2002/034/abcd0340.02n.Z";
 

@@ -54,7 +54,7 @@ struct Notifications {
 
 Notifications* current = nullptr;
 
-void WININET_CALL Handler(HINTERNET, DWORD_PTR, DWORD status, LPVOID info, DWORD length) {
+void WININET_CALL HostHandler(HINTERNET, DWORD_PTR, DWORD status, LPVOID info, DWORD length) {
   std::lock_guard<std::mutex> lock(current->mutex);
   current->statuses.push_back(status);
   current->handler_thread = std::this_thread::get_id();
@@ -93,7 +93,7 @@ class WininetHostTest : public ::testing::Test {
   HINTERNET OpenSession(DWORD flags = INTERNET_FLAG_ASYNC) {
     session_ = open_("test host", INTERNET_OPEN_TYPE_PROXY, "ftp-gw", nullptr, flags);
     EXPECT_NE(session_, nullptr);
-    EXPECT_NE(set_callback_(session_, Handler), INTERNET_INVALID_STATUS_CALLBACK);
+    EXPECT_NE(set_callback_(session_, HostHandler), INTERNET_INVALID_STATUS_CALLBACK);
     return session_;
   }
 
@@ -287,7 +287,7 @@ TEST_F(WininetHostTest, RequestsRefusedAtOnceSendNoNotification) {
   EXPECT_EQ(connect_(session_, "gopher://x", 0, nullptr, nullptr, INTERNET_SERVICE_FTP, 0, 1),
             nullptr);
   EXPECT_EQ(errno, ERROR_INTERNET_UNRECOGNIZED_SCHEME);
-  EXPECT_EQ(set_callback_(reinterpret_cast<HINTERNET>(0x7), Handler),
+  EXPECT_EQ(set_callback_(reinterpret_cast<HINTERNET>(0x7), HostHandler),
             INTERNET_INVALID_STATUS_CALLBACK);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   std::lock_guard<std::mutex> lock(seen_.mutex);

@@ -42,7 +42,7 @@ struct Completions {
 };
 Completions* seen = nullptr;
 
-void WININET_CALL Handler(HINTERNET, DWORD_PTR, DWORD status, LPVOID info, DWORD length) {
+void WININET_CALL HttpsHandler(HINTERNET, DWORD_PTR, DWORD status, LPVOID info, DWORD length) {
   if (status != INTERNET_STATUS_REQUEST_COMPLETE || length < sizeof(INTERNET_ASYNC_RESULT)) return;
   std::lock_guard<std::mutex> lock(seen->mutex);
   seen->results.push_back(*static_cast<INTERNET_ASYNC_RESULT*>(info));
@@ -100,7 +100,7 @@ class WininetHttpsTest : public ::testing::Test {
     session_ = InternetOpenA("test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr,
                              INTERNET_FLAG_ASYNC);
     ASSERT_NE(session_, nullptr);
-    InternetSetStatusCallback(session_, Handler);
+    InternetSetStatusCallback(session_, HttpsHandler);
   }
 
   INTERNET_ASYNC_RESULT WaitForNext(size_t before) {
