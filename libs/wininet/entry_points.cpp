@@ -55,8 +55,9 @@ void Complete(ConnectionObject& connection, DWORD_PTR context, const RequestOutc
   Notify(connection, context, INTERNET_STATUS_REQUEST_COMPLETE, &result, sizeof result);
 }
 
-// A connection whose login failed is discarded: its handle was never given
-// to the caller.
+// A connection whose synchronous login failed is discarded: its handle was
+// never given to the caller. (An asynchronous one stays among the session's
+// children until the session closes; see InternetConnectA.)
 void Discard(ConnectionObject& connection) {
   HandleTable::Instance().Remove(connection.handle);
   if (connection.session) {

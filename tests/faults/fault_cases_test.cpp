@@ -159,7 +159,7 @@ TEST_F(FaultCaseTest, CatalogueOf8193StationsIsRefusedAndLeavesNoneLoaded) {
   EXPECT_EQ(iFTP(day1_, day1_ + 3600, &any, dest, 0, delivered, nullptr, nullptr, 1, 0, 1), -1);
   EXPECT_EQ(LastError(),
             "Error Serv_Sta struct has not been initalized.  Try running the program again");
-  EXPECT_EQ(OpenDescriptorCount(), fdsBefore_);
+  EXPECT_EQ(OpenDescriptors().size(), descriptorsBefore_.size());
 }
 
 }  // namespace

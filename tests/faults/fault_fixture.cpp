@@ -135,7 +135,6 @@ std::string FaultTest::LastError() {
 }
 
 void FaultTest::BeforeRequest() {
-  fdsBefore_ = OpenDescriptorCount();
   descriptorsBefore_ = OpenDescriptors();
   outsideBefore_ = SnapshotTree(Parent(), {"work", "dest"});
   destBefore_ = SnapshotTree(Dest());

@@ -70,7 +70,6 @@ class FaultTest : public ::testing::Test {
   Serv_Sta catalogue_{};
   char destText_[512] = {};
   char delivered_[512] = {};
-  int fdsBefore_ = 0;
   std::map<int, std::string> descriptorsBefore_;
   std::map<std::string, uintmax_t> outsideBefore_, destBefore_;
   std::string destOverride_;  // a destination other than Dest()

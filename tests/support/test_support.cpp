@@ -79,8 +79,9 @@ std::map<int, std::string> OpenDescriptors() {
         fs::read_symlink(entry.path(), ignored).string();
   }
   // The iterator's own descriptor was open while it listed the folder.
+  const std::string listing = "/proc/" + std::to_string(::getpid()) + "/fd";
   for (auto it = open.begin(); it != open.end(); ++it)
-    if (it->second == "/proc/" + std::to_string(::getpid()) + "/fd") {
+    if (it->second == listing) {
       open.erase(it);
       break;
     }
