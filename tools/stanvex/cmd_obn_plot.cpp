@@ -64,10 +64,9 @@ stanvex::cli::CommandRegistration plotRegistration([](CLI::App& app) {
   command
       ->add_option("--missing", args->missing,
                    "a span known to be a missing file, shaded and named in the legend: "
-                   "HH:MM-HH:MM of the file's first day (past midnight when END is not after "
+                   "HH:MM-HH:MM of the file's first day (past midnight when END is before "
                    "START) or START-END in GPS seconds; may be repeated")
-      ->expected(1)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+      ->allow_extra_args(false);  // one span after each --missing, never FILE
   command->callback([args] { Plot(*args); });
 });
 

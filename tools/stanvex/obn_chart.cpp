@@ -69,22 +69,25 @@ SatelliteTrack BuildTrack(int prn, SatelliteEpochs& seen, const std::vector<doub
   return track;
 }
 
-// Chart seconds of one side of a --missing span; *clock tells which form it had.
+// One side of a --missing span: seconds of the day of "H:MM" or "HH:MM"
+// (*clock set), else GPS seconds. False when it is neither.
 bool ParseMissingSide(const std::string& text, double* seconds, bool* clock) {
-  if (text.empty()) return false;
-  *clock = text.find(':') != std::string::npos;
+  if (text.empty() || text[0] < '0' || text[0] > '9') return false;
+  const size_t colon = text.find(':');
+  *clock = colon != std::string::npos;
   if (*clock) {
     int hours = -1, minutes = -1, used = 0;
-    if (std::sscanf(text.c_str(), "%2d:%2d%n", &hours, &minutes, &used) != 2 ||
-        static_cast<size_t>(used) != text.size() || text[0] < '0' || text[0] > '9' || hours < 0 ||
-        hours > 24 || minutes < 0 || minutes > 59 || (hours == 24 && minutes != 0))
+    if ((colon != 1 && colon != 2) || text.size() != colon + 3 ||
+        std::sscanf(text.c_str(), "%2d:%2d%n", &hours, &minutes, &used) != 2 ||
+        static_cast<size_t>(used) != text.size() || hours > 24 || minutes < 0 || minutes > 59 ||
+        (hours == 24 && minutes != 0))
       return false;
     *seconds = hours * 3600.0 + minutes * 60.0;
     return true;
   }
   char* end = nullptr;
   *seconds = std::strtod(text.c_str(), &end);
-  return *end == '\0' && text[0] >= '0' && text[0] <= '9' && std::isfinite(*seconds);
+  return *end == '\0' && std::isfinite(*seconds);
 }
 
 }  // namespace
@@ -168,8 +171,8 @@ void AddMissingFile(ObnChart* chart, const std::string& text) {
       !ParseMissingSide(text.substr(dash + 1), &end, &endClock) || startClock != endClock)
     throw CommandFailure{usage};
   if (startClock) {
-    if (start >= kSecondsPerDay) throw CommandFailure{usage};
-    if (end <= start) end += kSecondsPerDay;  // runs past midnight
+    if (start >= kSecondsPerDay || end == start) throw CommandFailure{usage};
+    if (end < start) end += kSecondsPerDay;  // runs past midnight
   } else {
     if (chart->week <= 0)
       throw CommandFailure{"invalid --missing " + text + ": " + chart->name +

@@ -59,7 +59,7 @@ struct ObnChart {
 ObnChart ReadObnChart(const std::string& path);
 
 // Adds to chart the span text ("HH:MM-HH:MM" of the first day, the end past
-// midnight when it is not after the start, or "START-END" in GPS seconds),
+// midnight when it is before the start, or "START-END" in GPS seconds),
 // cut to the days the file covers. Throws CommandFailure naming the text
 // when it is malformed or lies outside those days.
 void AddMissingFile(ObnChart* chart, const std::string& text);

@@ -66,11 +66,20 @@ void AppendEscaped(std::string& out, const std::string& text) {
   for (char c : text) {
     const unsigned char u = static_cast<unsigned char>(c);
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += u < 0x20 || u == 0x7f || (u >= 0x80 && !utf8) ? '?' : c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += u < 0x20 || u == 0x7f || (u >= 0x80 && !utf8) ? '?' : c;
     }
   }
 }
@@ -307,7 +316,7 @@ std::string DrawChartSvg(const ObnChart& chart) {
   for (const ChartSpan& span : chart.missingFiles) {
     const std::string item = ChartClock(span.start) + "-" + ChartClock(span.end, true);
     if (missingLines.empty() || missingLines.back().size() + item.size() > kLegendLineChars)
-      missingLines.push_back(missingLines.empty() ? "Missing files (GPS): " + item : item);
+      missingLines.push_back(missingLines.empty() ? "Missing files (GPS time): " + item : item);
     else
       missingLines.back() += ", " + item;
   }
@@ -332,11 +341,13 @@ std::string DrawChartSvg(const ObnChart& chart) {
   for (size_t row = 1; row < rows; row += 2)
     Append(out, "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"#f1f3f5\"/>\n",
            kPlotLeft, kPlotTop + static_cast<double>(row) * kRowHeight, kPlotWidth, kRowHeight);
-  for (double top : {kPlotTop, solutionsTop}) {
-    const double h = top == kPlotTop ? rowsBottom - kPlotTop : kSolutionsHeight;
-    AppendShades(out, scale, chart.noData, kNoDataColour, top, h);
-    AppendShades(out, scale, chart.missingFiles, kMissingFileColour, top, h);
-  }
+  // Both the satellites and the solutions are shaded where data are missing.
+  auto shade = [&](double top, double bandHeight) {
+    AppendShades(out, scale, chart.noData, kNoDataColour, top, bandHeight);
+    AppendShades(out, scale, chart.missingFiles, kMissingFileColour, top, bandHeight);
+  };
+  shade(kPlotTop, rowsBottom - kPlotTop);
+  shade(solutionsTop, kSolutionsHeight);
   AppendAxis(out, chart, axis, scale, rowsBottom);
   AppendSatellites(out, chart, scale);
   Append(out,

@@ -29,7 +29,7 @@ constexpr double kRowHeight = 14;
 constexpr const char* kTrackedColour = "#1c7ed6";
 constexpr const char* kLossOfLockColour = "#e03131";
 constexpr const char* kTrackGapColour = "#f59f00";
-constexpr const char* kNoDataColour = "#dee2e6";
+constexpr const char* kNoDataColour = "#ced4da";
 constexpr const char* kMissingFileColour = "#e5dbff";
 constexpr const char* kSolutionColour = "#2f9e44";
 
