@@ -10,4 +10,4 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   zlib1g-dev libminizip-dev libcurl4-openssl-dev libcli11-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
   python3 python3-pyftpdlib python3-openssl openssl ncompress gzip zip unzip time \
-  clang libclang-rt-14-dev rtklib >/dev/null
+  clang libclang-rt-14-dev rtklib librsvg2-bin >/dev/null
