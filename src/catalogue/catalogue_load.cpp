@@ -69,9 +69,13 @@ struct ReadCatalogue {
   std::vector<ServiceExtras> serviceExtras;
 };
 
+struct FileCloser {
+  void operator()(FILE* file) const { std::fclose(file); }
+};
+
 // Opens, counts, checks, makes and fills.
 Result ReadCombined(const char* combined, const CatalogueOrigin& origin, ReadCatalogue* read) {
-  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(combined, "rb"), &std::fclose);
+  std::unique_ptr<FILE, FileCloser> file(std::fopen(combined, "rb"));
   if (!file)
     return Result::Failure(kCatalogueLoadHeading, "Error Unable to OPEN Input File %s", combined);
   int32_t stations = CountBlocks(file.get(), "Station");
