@@ -21,8 +21,14 @@
  *    ERROR_INTERNET_INVALID_CA (certificate not trusted),
  *    ERROR_INTERNET_SEC_CERT_CN_INVALID (certificate for another host),
  *    ERROR_HTTP_INVALID_SERVER_RESPONSE (an HTML page where a file was asked),
+ *    ERROR_HTTP_INVALID_HEADER (a response header over libcurl's limits),
+ *    ERROR_HTTP_REDIRECT_NEEDS_CONFIRMATION (a redirect to an address with a
+ *    login written into it, refused by this library), ERROR_BAD_CONFIGURATION
+ *    (the host's netrc entry has a keyword without its value),
+ *    ERROR_FILE_TOO_LARGE (the netrc file is over 1 MiB and is not read),
  *    ERROR_DISK_FULL; and, for causes that may pass, ERROR_INTERNET_CANNOT_CONNECT,
- *    ERROR_INTERNET_CONNECTION_ABORTED, ERROR_INTERNET_TIMEOUT (also a
+ *    ERROR_INTERNET_CONNECTION_ABORTED (also a file cut short of its announced
+ *    size), ERROR_INTERNET_TIMEOUT (also a
  *    transfer that moves too little for too long),
  *    ERROR_INTERNET_SECURITY_CHANNEL_ERROR (TLS handshake cut) and
  *    ERROR_INTERNET_EXTENDED_ERROR (FTP 4xx reply, HTTP 5xx).
@@ -45,7 +51,9 @@
  * FTP logs in anonymously and HTTPS sends none. HTTPS redirects are followed
  * to https:// addresses only (ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR), each
  * request carrying its own host's login and no other's; an address with a
- * login written into it is refused. Cookies live in memory for the length
+ * login written into it is refused. A netrc file that cannot give the login
+ * of a host that needs one from it (an unusable entry, a file too large) fails
+ * the request before anything is sent to that host. Cookies live in memory for the length
  * of the session handle (InternetOpenA). An HTTPS answer whose body begins
  * as a web page ("<!DOCTYPE html" or "<html") fails with
  * ERROR_HTTP_INVALID_SERVER_RESPONSE.
@@ -191,6 +199,21 @@ InternetSetStatusCallback(HINTERNET hInternet, INTERNET_STATUS_CALLBACK lpfnInte
 #endif
 
 #endif /* _WIN32 */
+
+/* Causes our library reports beyond those of the system's wininet (the
+ * Windows values; older headers may lack some). */
+#ifndef ERROR_FILE_TOO_LARGE
+#define ERROR_FILE_TOO_LARGE 223
+#endif
+#ifndef ERROR_BAD_CONFIGURATION
+#define ERROR_BAD_CONFIGURATION 1610
+#endif
+#ifndef ERROR_HTTP_INVALID_HEADER
+#define ERROR_HTTP_INVALID_HEADER 12153
+#endif
+#ifndef ERROR_HTTP_REDIRECT_NEEDS_CONFIRMATION
+#define ERROR_HTTP_REDIRECT_NEEDS_CONFIRMATION 12168
+#endif
 
 /* Function pointer types of the five entry points, for run-time binding. */
 typedef HINTERNET(WININET_CALL *InternetOpenA_fn)(const char *, DWORD, const char *, const char *,

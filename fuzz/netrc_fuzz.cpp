@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string host(reinterpret_cast<const char*>(data + 1), host_length);
   const char* text = reinterpret_cast<const char*>(data + 1 + host_length);
   stanvex::wininet::NetrcLogin login;
-  if (stanvex::wininet::FindNetrcLogin(text, size - 1 - host_length, host, &login)) {
+  if (stanvex::wininet::FindNetrcLogin(text, size - 1 - host_length, host, &login) ==
+      stanvex::wininet::NetrcLookup::kFound) {
     // A login found is a copy of bytes of the text.
     if (login.login.size() > size || login.password.size() > size) __builtin_trap();
   }

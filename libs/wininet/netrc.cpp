@@ -8,8 +8,6 @@
 namespace stanvex::wininet {
 namespace {
 
-constexpr size_t kMaxNetrcBytes = 1 << 20;
-
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
@@ -23,81 +21,147 @@ bool EqualNoCase(const std::string& a, const std::string& b) {
   return true;
 }
 
-// Reads tokens from text[0, length) with a cursor that never passes length.
+struct Token {
+  std::string text;
+  bool quoted = false;  // written in double quotes: never a keyword
+};
+
+bool IsKeyword(const Token& token) {
+  static const char* const kKeywords[] = {"machine", "default",  "login",
+                                          "password", "account", "macdef"};
+  if (token.quoted) return false;
+  for (const char* keyword : kKeywords)
+    if (token.text == keyword) return true;
+  return false;
+}
+
+// Reads tokens from text[0, length) with a cursor that never passes length,
+// leaving out comment lines.
 class Tokens {
  public:
   Tokens(const char* text, size_t length) : text_(text), length_(length) {}
 
   // The next token into *token; false at the end.
-  bool Next(std::string* token) {
-    token->clear();
-    while (position_ < length_ && IsBlank(text_[position_])) ++position_;
-    if (position_ >= length_) return false;
-    if (text_[position_] == '"') {
-      ++position_;
-      while (position_ < length_ && text_[position_] != '"') {
-        if (text_[position_] == '\\' && position_ + 1 < length_) ++position_;
-        token->push_back(text_[position_++]);
-      }
-      if (position_ < length_) ++position_;  // the closing quote
-      return true;
-    }
-    while (position_ < length_ && !IsBlank(text_[position_])) token->push_back(text_[position_++]);
-    return true;
+  bool Next(Token* token) { return Read(token, false); }
+  // The next token when it is on the current line; false otherwise, the
+  // cursor then left where it was.
+  bool NextOnLine(Token* token) { return Read(token, true); }
+
+  // Steps back over the token just read (one step only).
+  void Unread() {
+    position_ = previous_position_;
+    line_start_ = previous_line_start_;
   }
 
-  // Skips a macro body: everything up to the next empty line.
+  // Skips a macro body: the rest of the current line, then every line up to
+  // the next empty one.
   void SkipMacro() {
     while (position_ < length_ && text_[position_] != '\n') ++position_;
     while (position_ < length_) {
       ++position_;  // the line feed that ended the previous line
-      if (position_ < length_ && text_[position_] == '\n') return;
+      if (position_ < length_ && text_[position_] == '\n') break;
       if (position_ + 1 < length_ && text_[position_] == '\r' && text_[position_ + 1] == '\n')
-        return;
+        break;
       while (position_ < length_ && text_[position_] != '\n') ++position_;
     }
+    line_start_ = true;
   }
 
  private:
+  bool Read(Token* token, bool sameLine) {
+    token->text.clear();
+    token->quoted = false;
+    previous_position_ = position_;
+    previous_line_start_ = line_start_;
+    for (;;) {
+      while (position_ < length_ && IsBlank(text_[position_])) {
+        if (text_[position_] == '\n') {
+          if (sameLine) {
+            Unread();
+            return false;
+          }
+          line_start_ = true;
+        }
+        ++position_;
+      }
+      if (position_ >= length_) return false;
+      if (!line_start_ || text_[position_] != '#') break;
+      while (position_ < length_ && text_[position_] != '\n') ++position_;  // a comment line
+    }
+    line_start_ = false;
+    if (text_[position_] == '"') {
+      token->quoted = true;
+      ++position_;
+      while (position_ < length_ && text_[position_] != '"') {
+        if (text_[position_] == '\\' && position_ + 1 < length_) ++position_;
+        token->text.push_back(text_[position_++]);
+      }
+      if (position_ < length_) ++position_;  // the closing quote
+      return true;
+    }
+    while (position_ < length_ && !IsBlank(text_[position_]))
+      token->text.push_back(text_[position_++]);
+    return true;
+  }
+
   const char* text_;
   size_t length_;
   size_t position_ = 0;
+  bool line_start_ = true;  // only blanks since the last line feed
+  size_t previous_position_ = 0;
+  bool previous_line_start_ = true;
 };
+
+// A keyword's value into *value; false when it is missing or is itself a
+// keyword, which is then left to be read as one.
+bool ReadValue(Tokens* tokens, Token* value) {
+  if (!tokens->Next(value)) return false;
+  if (!IsKeyword(*value)) return true;
+  tokens->Unread();
+  return false;
+}
 
 }  // namespace
 
-bool FindNetrcLogin(const char* text, size_t length, const std::string& host, NetrcLogin* login) {
-  if (text == nullptr || host.empty()) return false;
+NetrcLookup FindNetrcLogin(const char* text, size_t length, const std::string& host,
+                           NetrcLogin* login) {
+  if (text == nullptr || host.empty()) return NetrcLookup::kNoEntry;
   Tokens tokens(text, length);
-  std::string token;
   enum class Entry { kNone, kOther, kMatch } entry = Entry::kNone;
+  bool unusable = false;
   NetrcLogin found;
-  auto finish = [&]() {
-    if (entry == Entry::kMatch && !found.login.empty()) {
-      *login = found;
-      return true;
-    }
-    return false;
-  };
+  // The host's entry decides the lookup once it has a login or is unusable.
+  auto decided = [&]() { return entry == Entry::kMatch && (unusable || !found.login.empty()); };
+  Token token;
   while (tokens.Next(&token)) {
-    if (token == "machine" || token == "default") {
-      if (finish()) return true;
+    if (!IsKeyword(token)) continue;
+    Token value;
+    if (token.text == "machine" || token.text == "default") {
+      if (decided()) break;
       entry = Entry::kOther;
+      unusable = false;
       found = NetrcLogin();
-      std::string name;
-      if (token == "machine" && tokens.Next(&name) && EqualNoCase(name, host)) entry = Entry::kMatch;
-    } else if (token == "login" || token == "password" || token == "account") {
-      std::string value;
-      if (!tokens.Next(&value)) break;
-      if (entry != Entry::kMatch) continue;
-      if (token == "login") found.login = value;
-      if (token == "password") found.password = value;
-    } else if (token == "macdef") {
-      tokens.Next(&token);  // the macro's name
+      if (token.text == "default") continue;
+      if (!ReadValue(&tokens, &value)) {
+        unusable = true;  // a nameless entry, for no host
+      } else if (EqualNoCase(value.text, host)) {
+        entry = Entry::kMatch;
+      }
+    } else if (token.text == "macdef") {
+      if (!tokens.NextOnLine(&value) || IsKeyword(value)) unusable = true;
       tokens.SkipMacro();
+    } else if (!ReadValue(&tokens, &value)) {
+      unusable = true;
+    } else if (entry == Entry::kMatch && token.text == "login") {
+      found.login = value.text;
+    } else if (entry == Entry::kMatch && token.text == "password") {
+      found.password = value.text;
     }
   }
-  return finish();
+  if (!decided()) return NetrcLookup::kNoEntry;
+  if (unusable) return NetrcLookup::kUnusableEntry;
+  *login = found;
+  return NetrcLookup::kFound;
 }
 
 std::string NetrcPath() {
@@ -114,11 +178,11 @@ std::string NetrcPath() {
 #endif
 }
 
-bool LookupNetrc(const std::string& host, NetrcLogin* login) {
+NetrcLookup LookupNetrc(const std::string& host, NetrcLogin* login) {
   std::string path = NetrcPath();
-  if (path.empty()) return false;
+  if (path.empty()) return NetrcLookup::kNoEntry;
   FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
+  if (file == nullptr) return NetrcLookup::kNoEntry;
   std::vector<char> text;
   char buffer[4096];
   size_t n = 0;
@@ -131,7 +195,7 @@ bool LookupNetrc(const std::string& host, NetrcLogin* login) {
     text.insert(text.end(), buffer, buffer + n);
   }
   std::fclose(file);
-  if (too_large) return false;
+  if (too_large) return NetrcLookup::kFileTooLarge;
   return FindNetrcLogin(text.data(), text.size(), host, login);
 }
 

@@ -4,8 +4,14 @@
 // separated tokens, "machine NAME" opening an entry that "login", "password"
 // and "account" fill, "macdef NAME" followed by lines up to an empty line,
 // and "default" for any host. A token may be written in double quotes with
-// \" and \\ escapes. "default" entries are skipped: a login is only ever
-// sent to a host the file names.
+// \" and \\ escapes. A line whose first non-blank character is '#' is a
+// comment (a '#' further on is part of a token, as in a password "a#b").
+// "default" entries are skipped: a login is only ever sent to a host the
+// file names.
+//
+// A keyword whose value is missing or is itself a keyword (unquoted) makes
+// its own entry unusable; the keyword is then read as a keyword, so the words
+// after it never fill that entry with another entry's login.
 #ifndef STANVEX_WININET_NETRC_H
 #define STANVEX_WININET_NETRC_H
 
@@ -19,18 +25,29 @@ struct NetrcLogin {
   std::string password;
 };
 
-// Looks host up (without regard to case) in text[0, length). True and
-// *login filled for the first "machine" entry of that name that has a
-// login.
-bool FindNetrcLogin(const char* text, size_t length, const std::string& host, NetrcLogin* login);
+enum class NetrcLookup {
+  kNoEntry,        // no usable entry of the host: no login from the file
+  kFound,          // *login filled
+  kUnusableEntry,  // the host's entry has a keyword without its value
+  kFileTooLarge,   // the file is over kMaxNetrcBytes and was not read
+};
+
+// Files over this size are not read (and say so: kFileTooLarge).
+constexpr size_t kMaxNetrcBytes = 1 << 20;
+
+// Looks host up (without regard to case) in text[0, length): the first
+// "machine" entry of that name that has a login fills *login. An unusable
+// entry of that name met before it ends the search.
+NetrcLookup FindNetrcLogin(const char* text, size_t length, const std::string& host,
+                           NetrcLogin* login);
 
 // The netrc file's path: the NETRC variable when set, else ~/.netrc
 // (%USERPROFILE%\_netrc on Windows); "" when there is no home.
 std::string NetrcPath();
 
-// Looks host up in the netrc file (files over 1 MiB are not read). False
-// when there is no file, no entry or no home.
-bool LookupNetrc(const std::string& host, NetrcLogin* login);
+// Looks host up in the netrc file. kNoEntry also when there is no file or
+// no home.
+NetrcLookup LookupNetrc(const std::string& host, NetrcLogin* login);
 
 }  // namespace stanvex::wininet
 

@@ -41,8 +41,11 @@ struct TransferContext {
   bool sniffing = false;
   std::string held;
   bool web_page = false;
+  bool body_started = false;  // a byte of a 2xx answer's body has arrived
   // A cause found by this library rather than by libcurl (0 when none).
   DWORD own_error = 0;
+  // libcurl's own account of a failure (CURLOPT_ERRORBUFFER).
+  char reason[CURL_ERROR_SIZE] = {};
 };
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
@@ -107,19 +110,34 @@ bool HasOwnAccount(const ConnectionObject& connection) {
 
 // The login for a request to url: the connection's own account on its own
 // host and port only; otherwise the netrc entry of the request's host.
-bool LoginFor(const ConnectionObject& connection, const std::string& url, NetrcLogin* login) {
+NetrcLookup LoginFor(const ConnectionObject& connection, const std::string& url,
+                     NetrcLogin* login) {
   std::string host, port;
-  if (!UrlHostPort(url, &host, &port)) return false;
+  if (!UrlHostPort(url, &host, &port)) return NetrcLookup::kNoEntry;
   if (HasOwnAccount(connection)) {
     std::string own_host, own_port;
     if (UrlHostPort(connection.address.base, &own_host, &own_port) && EqualNoCase(host, own_host) &&
         port == own_port) {
       login->login = connection.user;
       login->password = connection.password;
-      return true;
+      return NetrcLookup::kFound;
     }
   }
   return LookupNetrc(host, login);
+}
+
+// The Windows error code of a netrc file that cannot give a login: the
+// request fails rather than go out without the login the file was meant to
+// give (0 when the lookup may go on).
+DWORD NetrcFailure(NetrcLookup lookup) {
+  switch (lookup) {
+    case NetrcLookup::kUnusableEntry:
+      return ERROR_BAD_CONFIGURATION;
+    case NetrcLookup::kFileTooLarge:
+      return ERROR_FILE_TOO_LARGE;
+    default:
+      return 0;
+  }
 }
 
 int AbortWhenCancelled(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
@@ -174,6 +192,7 @@ size_t OnData(char* buffer, size_t size, size_t count, void* data) {
     long status = 0;
     curl_easy_getinfo(transfer->easy, CURLINFO_RESPONSE_CODE, &status);
     if (status < 200 || status > 299) return bytes;  // a redirect's own text
+    transfer->body_started = true;
   }
   if (transfer->sniffing) {
     transfer->held.append(buffer, bytes);
@@ -189,8 +208,11 @@ size_t OnData(char* buffer, size_t size, size_t count, void* data) {
   return bytes;
 }
 
-void ApplyCommonOptions(CURL* easy, ConnectionObject& connection, TransferContext* transfer) {
+// Sets the options every request shares. Returns 0, or the error code of a
+// login the netrc file cannot give (nothing may then be sent).
+DWORD ApplyCommonOptions(CURL* easy, ConnectionObject& connection, TransferContext* transfer) {
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->reason);
   curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, AbortWhenCancelled);
   curl_easy_setopt(easy, CURLOPT_XFERINFODATA, transfer);
@@ -212,7 +234,11 @@ void ApplyCommonOptions(CURL* easy, ConnectionObject& connection, TransferContex
     case Scheme::kFtps: {
       curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
       NetrcLogin login;
-      if (!HasOwnAccount(connection) && LoginFor(connection, connection.address.base, &login)) {
+      NetrcLookup lookup = HasOwnAccount(connection)
+                               ? NetrcLookup::kNoEntry
+                               : LoginFor(connection, connection.address.base, &login);
+      if (DWORD failure = NetrcFailure(lookup)) return failure;
+      if (lookup == NetrcLookup::kFound) {
         curl_easy_setopt(easy, CURLOPT_USERNAME, login.login.c_str());
         curl_easy_setopt(easy, CURLOPT_PASSWORD, login.password.c_str());
       } else {
@@ -244,6 +270,7 @@ void ApplyCommonOptions(CURL* easy, ConnectionObject& connection, TransferContex
       curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "file");
       break;
   }
+  return 0;
 }
 
 // Points the easy handle's callbacks away from a finished request's frame:
@@ -256,6 +283,7 @@ void DetachCallbacks(CURL* easy) {
   curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 1L);
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, nullptr);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, nullptr);
+  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, nullptr);
 }
 
 // Longest wait between two turns of a request. curl_easy_perform sometimes
@@ -314,6 +342,17 @@ long VerifyResult(CURL* easy) {
   return result;
 }
 
+// True when libcurl refused an HTTPS answer for its response header: all
+// its lines over 300 KB (a receive error, "Too large response headers") or
+// one line over 100 KB (out of memory, with no text, before any byte of the
+// body). From libcurl 8.6 both are CURLE_TOO_LARGE.
+bool HeaderOverLimit(CURLcode code, const char* reason, bool bodyStarted) {
+  constexpr int kCurlTooLarge = 100;  // CURLE_TOO_LARGE, unknown to older headers
+  if (static_cast<int>(code) == kCurlTooLarge) return true;
+  if (code == CURLE_OUT_OF_MEMORY) return !bodyStarted;
+  return code == CURLE_RECV_ERROR && std::strstr(reason, "header") != nullptr;
+}
+
 bool StartsWithNoCase(const char* text, const char* prefix) {
   return strncasecmp(text, prefix, std::strlen(prefix)) == 0;
 }
@@ -321,13 +360,19 @@ bool StartsWithNoCase(const char* text, const char* prefix) {
 // Fetches url over HTTPS, following redirects to HTTPS addresses only. Each
 // request carries the login of its own host (LoginFor) and nothing else;
 // cookies set on the way go back to the hosts that set them. A cause this
-// library finds itself (a redirect to plain HTTP, too many redirects) is
-// left in transfer->own_error.
+// library finds itself (a redirect to plain HTTP or to an address with a
+// login, too many redirects, a netrc file that cannot give the next host's
+// login) is left in transfer->own_error.
 CURLcode PerformHttps(ConnectionObject& connection, CURL* easy, std::string url,
                       TransferContext* transfer) {
   for (int hop = 0;; ++hop) {
     NetrcLogin login;
-    if (LoginFor(connection, url, &login)) {
+    NetrcLookup lookup = LoginFor(connection, url, &login);
+    if (DWORD failure = NetrcFailure(lookup)) {
+      transfer->own_error = failure;
+      return CURLE_LOGIN_DENIED;
+    }
+    if (lookup == NetrcLookup::kFound) {
       curl_easy_setopt(easy, CURLOPT_USERNAME, login.login.c_str());
       curl_easy_setopt(easy, CURLOPT_PASSWORD, login.password.c_str());
     } else {
@@ -357,7 +402,7 @@ CURLcode PerformHttps(ConnectionObject& connection, CURL* easy, std::string url,
     }
     // A login written into the address is refused rather than used.
     if (UrlHasLogin(location.c_str())) {
-      transfer->own_error = ERROR_INTERNET_INCORRECT_PASSWORD;
+      transfer->own_error = ERROR_HTTP_REDIRECT_NEEDS_CONFIRMATION;
       return CURLE_LOGIN_DENIED;
     }
     if (hop == kMaxRedirects) {
@@ -491,7 +536,11 @@ RequestOutcome RunConnect(ConnectionObject& connection, DWORD_PTR context) {
         return outcome;
       }
     }
-      ApplyCommonOptions(connection.easy, connection, &transfer);
+      if (DWORD refused = ApplyCommonOptions(connection.easy, connection, &transfer)) {
+        DetachCallbacks(connection.easy);
+        outcome.error = refused;
+        return outcome;
+      }
       curl_easy_setopt(connection.easy, CURLOPT_URL, (connection.address.base + "/").c_str());
       curl_easy_setopt(connection.easy, CURLOPT_NOBODY, 1L);
       code = Perform(connection, connection.easy);
@@ -504,6 +553,7 @@ RequestOutcome RunConnect(ConnectionObject& connection, DWORD_PTR context) {
         outcome.error = ERROR_NOT_ENOUGH_MEMORY;
         return outcome;
       }
+      // No login is chosen for the TLS connection itself (see PerformHttps).
       ApplyCommonOptions(easy, connection, &transfer);
       curl_easy_setopt(easy, CURLOPT_URL, connection.address.base.c_str());
       curl_easy_setopt(easy, CURLOPT_CONNECT_ONLY, 1L);
@@ -562,17 +612,23 @@ RequestOutcome RunGetFile(ConnectionObject& connection, const std::string& remot
   long status = 0;
   long verify = 0;
   if (easy != nullptr) {
-    ApplyCommonOptions(easy, connection, &transfer);
     std::string url = RemoteUrl(connection.address, remotePath.c_str());
-    curl_easy_setopt(easy, CURLOPT_NOBODY, 0L);
-    curl_easy_setopt(easy, CURLOPT_TRANSFERTEXT, ascii ? 1L : 0L);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnData);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
-    if (transfer.https) {
-      code = PerformHttps(connection, easy, url, &transfer);
+    if (DWORD refused = ApplyCommonOptions(easy, connection, &transfer)) {
+      transfer.own_error = refused;
+      code = CURLE_LOGIN_DENIED;
     } else {
-      curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-      code = Perform(connection, easy);
+      curl_easy_setopt(easy, CURLOPT_NOBODY, 0L);
+      curl_easy_setopt(easy, CURLOPT_TRANSFERTEXT, ascii ? 1L : 0L);
+      curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnData);
+      curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
+      if (transfer.https) {
+        code = PerformHttps(connection, easy, url, &transfer);
+      } else {
+        curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+        code = Perform(connection, easy);
+      }
+      if (transfer.https && HeaderOverLimit(code, transfer.reason, transfer.body_started))
+        transfer.own_error = ERROR_HTTP_INVALID_HEADER;
     }
     status = HttpStatus(easy);
     verify = VerifyResult(easy);

@@ -349,12 +349,14 @@ int GetFile(HINTERNET* connection, const char* remotePath, const char* localPath
   Transfer.lastError = error;
   TransferError("Error in GetFile");
   const char* path = localPath != nullptr ? localPath : "";
-  if (error == ERROR_INTERNET_ITEM_NOT_FOUND) {
+  if (SetTransferFailureText(error, *connection, path)) {
+    // A cause with a text of its own (an HTTPS server's missing file among them).
+  } else if (error == ERROR_INTERNET_ITEM_NOT_FOUND) {
     SetLastErrorText(
         "Error unable to download file %s.\n    the file does not exist on the FTP server", path);
   } else if (error == ERROR_DISK_FULL) {
     SetLastErrorText("Error disk full!");
-  } else if (!SetTransferFailureText(error, *connection, path)) {
+  } else {
     SetLastErrorText("Error unable to download file %s.\n    The file may not exist for that day",
                      path);
   }

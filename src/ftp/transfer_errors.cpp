@@ -1,9 +1,12 @@
 #include "ftp/transfer_errors.h"
 
+#include <cctype>
+#include <cstdlib>
 #include <cstring>
 
 #include "base/last_error.h"
 #include "base/text.h"
+#include "platform/platform.h"
 
 namespace stanvex {
 namespace {
@@ -13,6 +16,7 @@ constexpr size_t kHostSize = 128;
 struct RememberedHost {
   HINTERNET connection = nullptr;
   char host[kHostSize] = {};
+  bool https = false;
 };
 RememberedHost remembered[4];
 size_t next_slot = 0;
@@ -25,6 +29,14 @@ void Authority(const char* address, const char** start, size_t* length) {
   size_t n = std::strcspn(begin, "/?#");
   *start = begin;
   *length = n;
+}
+
+bool IsHttpsAddress(const char* address) {
+  static const char kScheme[] = "https://";
+  if (address == nullptr) return false;
+  for (size_t i = 0; kScheme[i] != '\0'; ++i)
+    if (std::tolower(static_cast<unsigned char>(address[i])) != kScheme[i]) return false;
+  return true;
 }
 
 bool HasLogin(const char* address) {
@@ -46,11 +58,37 @@ bool StartAuthority(const char* address, char* out, size_t size, const char** au
   return true;
 }
 
-const char* KnownHost(HINTERNET connection) {
-  if (connection == nullptr) return "";
+const RememberedHost* Remembered(HINTERNET connection) {
+  if (connection == nullptr) return nullptr;
   for (const RememberedHost& entry : remembered)
-    if (entry.connection == connection) return entry.host;
-  return "";
+    if (entry.connection == connection) return &entry;
+  return nullptr;
+}
+
+const char* KnownHost(HINTERNET connection) {
+  const RememberedHost* entry = Remembered(connection);
+  return entry != nullptr ? entry->host : "";
+}
+
+const char* Variable(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && value[0] != '\0' ? value : nullptr;
+}
+
+// The netrc file the internet library reads: NETRC, else the one in the
+// user's home folder (~/.netrc; %USERPROFILE%\_netrc on Windows).
+void NetrcFileName(char* out, size_t size) {
+  const bool windows = platform::PathSeparator() == '\\';
+  const char* named = Variable("NETRC");
+  const char* home = Variable(windows ? "USERPROFILE" : "HOME");
+  if (named != nullptr) {
+    CopyText(out, size, named);
+  } else if (home != nullptr) {
+    CopyText(out, size, home);
+    AppendText(out, size, windows ? "\\_netrc" : "/.netrc");
+  } else {
+    CopyText(out, size, windows ? "%USERPROFILE%\\_netrc" : "~/.netrc");
+  }
 }
 
 }  // namespace
@@ -96,11 +134,14 @@ void RememberConnectionHost(HINTERNET connection, const char* address) {
   next_slot = (next_slot + 1) % (sizeof remembered / sizeof remembered[0]);
   entry.connection = connection;
   HostOfAddress(address, entry.host, sizeof entry.host);
+  entry.https = IsHttpsAddress(address);
 }
 
 bool SetConnectionFailureText(uint32_t error, const char* address) {
   char host[kHostSize];
   HostOfAddress(address, host, sizeof host);
+  char netrc[kTextSize];
+  NetrcFileName(netrc, sizeof netrc);
   switch (error) {
     case ERROR_INTERNET_INCORRECT_PASSWORD:
       SetLastErrorText(
@@ -109,6 +150,13 @@ bool SetConnectionFailureText(uint32_t error, const char* address) {
           host);
       return true;
     case ERROR_INTERNET_INVALID_CA:
+      if (const char* bundle = Variable("CURL_CA_BUNDLE")) {
+        SetLastErrorText(
+            "Error the certificate of the server %s is not trusted by the authorities of "
+            "CURL_CA_BUNDLE (%s), which takes precedence over SSL_CERT_FILE and SSL_CERT_DIR",
+            host, bundle);
+        return true;
+      }
       SetLastErrorText(
           "Error the certificate of the server %s is not trusted. A private certificate "
           "authority can be named with SSL_CERT_FILE or SSL_CERT_DIR",
@@ -130,6 +178,18 @@ bool SetConnectionFailureText(uint32_t error, const char* address) {
           "Error the server address of the service carries a login, which is never used: give "
           "the login with the request or in the netrc file");
       return true;
+    case ERROR_BAD_CONFIGURATION:
+      SetLastErrorText(
+          "Error the netrc file %s has an unusable entry for %s: a keyword without its value "
+          "(login, password, account or macdef). Nothing was sent to the server",
+          netrc, host);
+      return true;
+    case ERROR_FILE_TOO_LARGE:
+      SetLastErrorText(
+          "Error the netrc file %s is larger than 1 MiB, the most that is read, so no login is "
+          "taken from it. Nothing was sent to the server %s",
+          netrc, host);
+      return true;
     default:
       return false;
   }
@@ -138,7 +198,48 @@ bool SetConnectionFailureText(uint32_t error, const char* address) {
 bool SetTransferFailureText(uint32_t error, HINTERNET connection, const char* localPath) {
   const char* host = KnownHost(connection);
   const char* path = localPath != nullptr ? localPath : "";
+  const RememberedHost* remembered_host = Remembered(connection);
+  char netrc[kTextSize];
+  NetrcFileName(netrc, sizeof netrc);
   switch (error) {
+    case ERROR_INTERNET_ITEM_NOT_FOUND:
+      // The FTP text is the caller's.
+      if (remembered_host == nullptr || !remembered_host->https) return false;
+      SetLastErrorText(
+          "Error unable to download file %s.\n    the file does not exist on the HTTPS server %s",
+          path, host);
+      return true;
+    case ERROR_INTERNET_CONNECTION_ABORTED:
+      SetLastErrorText(
+          "Error unable to download file %s.\n    the transfer was cut: the connection to %s "
+          "ended before the whole file arrived",
+          path, host);
+      return true;
+    case ERROR_HTTP_INVALID_HEADER:
+      SetLastErrorText(
+          "Error unable to download file %s.\n    the answer of the server %s was refused: its "
+          "response header is over the size limit",
+          path, host);
+      return true;
+    case ERROR_HTTP_REDIRECT_NEEDS_CONFIRMATION:
+      SetLastErrorText(
+          "Error unable to download file %s.\n    the server %s redirected to an address with a "
+          "login written into it, which this program refuses to follow",
+          path, host);
+      return true;
+    case ERROR_BAD_CONFIGURATION:
+      SetLastErrorText(
+          "Error unable to download file %s.\n    the netrc file %s has an unusable entry for %s "
+          "or a server it redirected to: a keyword without its value (login, password, account "
+          "or macdef)",
+          path, netrc, host);
+      return true;
+    case ERROR_FILE_TOO_LARGE:
+      SetLastErrorText(
+          "Error unable to download file %s.\n    the netrc file %s is larger than 1 MiB, the "
+          "most that is read, so no login is taken from it",
+          path, netrc);
+      return true;
     case ERROR_HTTP_INVALID_SERVER_RESPONSE:
       SetLastErrorText(
           "the server answered with a web page, not the file; a login may be needed for %s", host);

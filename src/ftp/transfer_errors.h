@@ -1,7 +1,10 @@
 // The texts of failed connections and transfers whose cause the internet
 // library reports in its completion's error code: a login refused, access
 // denied, a certificate not trusted or for another host, a web page where a
-// file was asked, a stalled transfer, a server that cannot be reached.
+// file was asked, a stalled or cut transfer, a server that cannot be
+// reached, a file missing on an HTTPS server, and the refusals of our own
+// internet library (an oversize response header, a redirect to an address
+// with a login, a netrc file that cannot give a login).
 //
 // Threads: the requesting thread only.
 #ifndef STANVEX_FTP_TRANSFER_ERRORS_H

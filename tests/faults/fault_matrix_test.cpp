@@ -95,7 +95,8 @@ const ServerFault kServerFaults[] = {
        options.drops = {{"*sima*o.Z", 2000}};
      },
      -1, "Error in GetFile",
-     "Error unable to download file sima0010.23o.Z.\n    The file may not exist for that day"},
+     "Error unable to download file sima0010.23o.Z.\n    the transfer was cut: the connection to "
+     "127.0.0.1 ended before the whole file arrived"},
     {"CorruptCompressedObservation", "sima",
      [](FaultTest& test, FtpServerOptions& options, std::string&, std::string&) {
        options.root = test.CopyArchive();

@@ -300,9 +300,9 @@ TEST_F(DownloadTest, ConnectionCutMidTransferLeavesNoFile) {
   Serve(options);
   DayFiles job = Job("efgh");
   EXPECT_EQ(DownloadDay(&job), 0);
-  EXPECT_STREQ(
-      LastErrorText,
-      "Error unable to download file efgh0340.02o.Z.\n    The file may not exist for that day");
+  EXPECT_STREQ(LastErrorText,
+               "Error unable to download file efgh0340.02o.Z.\n    the transfer was cut: the "
+               "connection to 127.0.0.1 ended before the whole file arrived");
   EXPECT_FALSE(Exists(Local("efgh0340.02o.Z")));
   EXPECT_FALSE(Exists(Local("efgh0340.02o.Z.part")));
 }

@@ -201,6 +201,9 @@ TEST_F(WininetHttpsTest, AnswersCarryTheirCauseAndLeaveNoFile) {
   options.user = "alice:s3cret";
   options.status = {{"/pub/401*", 401}, {"/pub/403*", 403}, {"/pub/500*", 500}};
   options.html = {"/pub/page*"};
+  options.bigHeaders = {{"/pub/longline*", 200 * 1024, 200 * 1024},
+                        {"/pub/manylines*", 400 * 1024, 1024}};
+  options.drops = {{"/pub/b.Z", 100}};
   HttpsServer server(options);
   ASSERT_TRUE(server.running()) << server.error();
   HINTERNET connection = Connect(server.Url(), "alice", "s3cret");
@@ -216,7 +219,10 @@ TEST_F(WininetHttpsTest, AnswersCarryTheirCauseAndLeaveNoFile) {
       {"/pub/403.Z", ERROR_ACCESS_DENIED},
       {"/pub/none.Z", ERROR_INTERNET_ITEM_NOT_FOUND},
       {"/pub/500.Z", ERROR_INTERNET_EXTENDED_ERROR},
-      {"/pub/page.Z", ERROR_HTTP_INVALID_SERVER_RESPONSE}};
+      {"/pub/page.Z", ERROR_HTTP_INVALID_SERVER_RESPONSE},
+      {"/pub/longline.Z", ERROR_HTTP_INVALID_HEADER},
+      {"/pub/manylines.Z", ERROR_HTTP_INVALID_HEADER},
+      {"/pub/b.Z", ERROR_INTERNET_CONNECTION_ABORTED}};
   for (const auto& [remote, expected] : cases) {
     EXPECT_EQ(Get(connection, remote, local), expected) << remote;
     EXPECT_EQ(ReadFile(local), "previous") << remote;
@@ -249,7 +255,7 @@ TEST_F(WininetHttpsTest, RedirectsStayWithinHttpsAndNeverTakeALoginFromTheAddres
   EXPECT_EQ(Get(connection, "/pub/plain.Z", local),
             static_cast<DWORD>(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR));
   EXPECT_EQ(Get(connection, "/pub/inline.Z", local),
-            static_cast<DWORD>(ERROR_INTERNET_INCORRECT_PASSWORD));
+            static_cast<DWORD>(ERROR_HTTP_REDIRECT_NEEDS_CONFIRMATION));
   EXPECT_EQ(Get(connection, "/pub/loop.Z", local), static_cast<DWORD>(ERROR_HTTP_REDIRECT_FAILED));
   EXPECT_FALSE(Exists(local));
   EXPECT_EQ(server.CountLog("GET /pub/a.Z"), 0);
@@ -267,7 +273,7 @@ TEST_F(WininetHttpsTest, LoginHostGetsItsNetrcLoginAndOnlyIt) {
   options.loginUser = "bob:l0gin-pw";
   HttpsServer server(options);
   ASSERT_TRUE(server.running()) << server.error();
-  WriteNetrc("# a comment line is a token list too\nmachine other.invalid login x password y\n"
+  WriteNetrc("# a comment line\nmachine other.invalid login x password y\n"
              "machine 127.0.0.2\n  login bob\n  password \"l0gin-pw\"\n");
 
   // The data host was given its own account: it gets that, the login host
@@ -306,6 +312,44 @@ TEST_F(WininetHttpsTest, LoginHostGetsItsNetrcLoginAndOnlyIt) {
   EXPECT_FALSE(Exists(local_.File("d.Z")));
   EXPECT_EQ(server.CountContaining("data-only", true), 0);
   EXPECT_EQ(server.CountContaining("AUTH carol:data-only"), 1) << "netrc for the data host itself";
+}
+
+// Comment lines and keywords without their values never give one host's
+// netrc login to another: 127.0.0.1 redirects to 127.0.0.2. A netrc file that
+// cannot give a host's login fails the request before that host hears of it.
+TEST_F(WininetHttpsTest, NetrcNeverGivesOneEntrysLoginToAnotherHost) {
+  HttpsServerOptions options;
+  options.root = root_.path();
+  options.bind = "127.0.0.2";
+  HttpsServer other(options);
+  ASSERT_TRUE(other.running()) << other.error();
+  options.bind = "127.0.0.1";
+  options.redirects = {{"/pub/r*", other.Url() + "/pub/a.Z"}};
+  HttpsServer server(options);
+  ASSERT_TRUE(server.running()) << server.error();
+  const std::string own = "machine 127.0.0.1 login n1 password p1\n";
+  const struct {
+    const char* name;
+    std::string netrc;
+    DWORD error;
+  } cases[] = {
+      {"comment", own + "#machine 127.0.0.2 login n2 password p2\n", 0},
+      {"password last", "machine 127.0.0.2 login n2 password\n" + own, ERROR_BAD_CONFIGURATION},
+      {"login last", "machine 127.0.0.2 login\n" + own, ERROR_BAD_CONFIGURATION},
+      {"account last", "machine 127.0.0.2 login n2 password p2 account\n" + own,
+       ERROR_BAD_CONFIGURATION},
+      {"too large", own + std::string(stanvex::wininet::kMaxNetrcBytes, ' '),
+       ERROR_FILE_TOO_LARGE}};
+  HINTERNET connection = Connect(server.Url());
+  ASSERT_NE(connection, nullptr);
+  for (const auto& each : cases) {
+    WriteNetrc(each.netrc);
+    EXPECT_EQ(Get(connection, "/pub/r.Z", local_.File("r.Z")), each.error) << each.name;
+  }
+  EXPECT_EQ(server.CountContaining("AUTH n1:p1"), 4);
+  EXPECT_EQ(server.CountContaining("AUTH"), 4) << "127.0.0.1 gets its own login only";
+  EXPECT_EQ(other.CountContaining("AUTH"), 0);
+  EXPECT_EQ(other.CountLog("GET "), 1) << "only where its entry is a comment";
 }
 
 TEST_F(WininetHttpsTest, NetrcLoginForAnFtpHostThatWasGivenNoAccount) {
@@ -421,6 +465,7 @@ TEST_F(WininetHttpsTest, PartialFileIsNeverOpenedThroughALink) {
 TEST(Netrc, EntriesTokensAndMacros) {
   using stanvex::wininet::FindNetrcLogin;
   using stanvex::wininet::NetrcLogin;
+  using stanvex::wininet::NetrcLookup;
   const std::string text =
       "default login anyone password anything\n"
       "macdef init\nmachine evil login x password y\n\n"
@@ -428,17 +473,38 @@ TEST(Netrc, EntriesTokensAndMacros) {
       "machine data.example.org login second password p2\n"
       "machine nopass.example.org login only\n";
   NetrcLogin login;
-  ASSERT_TRUE(FindNetrcLogin(text.data(), text.size(), "data.example.org", &login));
+  const NetrcLookup kFound = NetrcLookup::kFound;
+  ASSERT_EQ(FindNetrcLogin(text.data(), text.size(), "data.example.org", &login), kFound);
   EXPECT_EQ(login.login, "u s\"er");
   EXPECT_EQ(login.password, "p1") << "the first entry of a host, any case";
-  ASSERT_TRUE(FindNetrcLogin(text.data(), text.size(), "nopass.example.org", &login));
+  ASSERT_EQ(FindNetrcLogin(text.data(), text.size(), "nopass.example.org", &login), kFound);
   EXPECT_EQ(login.login, "only");
   EXPECT_EQ(login.password, "");
-  EXPECT_FALSE(FindNetrcLogin(text.data(), text.size(), "evil", &login)) << "inside a macro";
-  EXPECT_FALSE(FindNetrcLogin(text.data(), text.size(), "elsewhere.org", &login))
+  const NetrcLookup kNone = NetrcLookup::kNoEntry;
+  EXPECT_EQ(FindNetrcLogin(text.data(), text.size(), "evil", &login), kNone) << "inside a macro";
+  EXPECT_EQ(FindNetrcLogin(text.data(), text.size(), "elsewhere.org", &login), kNone)
       << "a default entry names no host";
-  EXPECT_FALSE(FindNetrcLogin(text.data(), text.size() - 20, "nopass.example.org", &login))
+  EXPECT_EQ(FindNetrcLogin(text.data(), text.size() - 20, "nopass.example.org", &login), kNone)
       << "cut before its login";
+
+  // Comments are whole lines; a quoted keyword is a value; a keyword
+  // without its value spoils its own entry only.
+  const struct {
+    std::string text;
+    NetrcLookup lookup;
+    const char* password;
+  } cases[] = {
+      {"  #machine h login x password y\nmachine h login a password a#b\n", kFound, "a#b"},
+      {"machine h login a password \"machine\"\n", kFound, "machine"},
+      {"macdef\n\nmachine h login a password p\n", kFound, "p"},
+      {"machine h login a account macdef m\n\nmachine h login b password q\n",
+       NetrcLookup::kUnusableEntry, ""}};
+  for (const auto& each : cases) {
+    login = NetrcLogin();
+    EXPECT_EQ(FindNetrcLogin(each.text.data(), each.text.size(), "h", &login), each.lookup)
+        << each.text;
+    EXPECT_EQ(login.password, each.password) << each.text;
+  }
 }
 
 TEST(BodyStart, WebPagesAreToldFromData) {
