@@ -3,9 +3,12 @@
 // GPS week crossover at the first midnight).
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <regex>
 #include <string>
 #include <thread>
@@ -32,6 +35,11 @@ using testing::StatusRecorder;
 
 struct Station {
   double lat, lon;
+};
+
+struct HeldRequest {
+  int result;
+  std::string lastError;  // read on the request's own thread
 };
 
 class RetrievalTest : public ::testing::Test {
@@ -102,6 +110,33 @@ class RetrievalTest : public ::testing::Test {
       ++*epochs;
     }
     CloseObn(file);
+  }
+
+  // One request at a time: a first iFTP is held in its transfer (its byte
+  // report waits on the library's thread) while this thread calls every other
+  // request export; then the first is let go. besides runs while it is held.
+  HeldRequest RunBesideAHeldRequest(StatusRecorder* recorder,
+                                    const std::function<void()>& besides) {
+    std::promise<void> held, released;
+    std::future<void> release = released.get_future();
+    std::atomic<bool> once{false};
+    recorder->OnEach([&](const testing::SeenStatus& status) {
+      if (status.code != STATUS_FTP_RECEIVED_RATE || once.exchange(true)) return;
+      held.set_value();
+      release.wait();
+    });
+    HeldRequest first{};
+    std::thread request([&] {
+      first.result = Fetch("sima", day2_, day2_ + 3600);
+      first.lastError = LastError();
+      if (!once.exchange(true)) held.set_value();  // it never reached its transfer
+    });
+    held.get_future().wait();
+    besides();
+    released.set_value();
+    request.join();
+    recorder->OnEach(nullptr);
+    return first;
   }
 
   static inline std::string archive_;
@@ -286,6 +321,78 @@ TEST_F(RetrievalTest, StopDuringATransferEndsTheRequest) {
   EXPECT_EQ(LastError(), "FTPGETFILE ended at the user's request");
   ASSERT_FALSE(recorder.Headings().empty());
   EXPECT_EQ(recorder.Headings().back(), "Program Stopped in GetFile");
+}
+
+TEST_F(RetrievalTest, RequestsBesideARunningOneAreRefusedWithoutTouchingIt) {
+  Serve();
+  StatusRecorder recorder;
+  char catalogue_dir[256] = {}, dest[256] = {}, obn[256] = {};
+  std::strncpy(catalogue_dir, catalogue_dir_.path().c_str(), sizeof catalogue_dir - 1);
+  std::strncpy(dest, dest_.path().c_str(), sizeof dest - 1);
+  std::strncpy(obn, dest_.File("any.obn").c_str(), sizeof obn - 1);
+  StationRecord* station = StationNamed("simc");
+  Serv_Sta other{};
+  StationRecord* found[4] = {};
+  int32_t foundCount = -1, valid = 1;
+  AvgPosition average{};
+  double start = 0, end = 0;
+  auto refused = [this](const char* request) {
+    return "Error " + std::string(request) + " refused: a request is already running";
+  };
+  HeldRequest first = RunBesideAHeldRequest(&recorder, [&] {
+    struct Call {
+      const char* request;
+      std::function<int()> call;
+    };
+    const Call calls[] = {
+        {"iFTP",
+         [&] { return iFTP(day2_, day2_ + 60, station, dest, 0, nullptr, nullptr, nullptr, 1, 0,
+                           0); }},
+        {"iInitalizeNEW", [&] { return iInitalizeNEW(catalogue_dir, dest, &other); }},
+        {"iFindClosestStation",
+         [&] { return iFindClosestStation(46, 7, 1e6, found, 4, &foundCount); }},
+        {"ChangeTempDir", [&] { return ChangeTempDir(dest); }},
+        {"iGetManfactFile", [&] { return iGetManfactFile(dest); }},
+        {"vClearMem", [&] { return vClearMem(&catalogue_), -1; }},
+        {"NewGetAvgOBNPos",
+         [&] { return NewGetAvgOBNPos(obn, &average, &start, &end, &valid), -1; }},
+    };
+    for (const Call& c : calls) {
+      EXPECT_EQ(c.call(), -1) << c.request;
+      EXPECT_EQ(LastError(), refused(c.request));
+    }
+    EXPECT_EQ(foundCount, -1);
+    EXPECT_EQ(valid, 0);
+    EXPECT_NE(catalogue_.pStations, nullptr) << "the running request's catalogue stays";
+    char now[512];
+    platform::GetCurrentDir(now, sizeof now);
+    EXPECT_TRUE(fs::equivalent(now, work_.path())) << "the running request's current directory";
+  });
+  EXPECT_EQ(first.result, 0) << first.lastError;
+  EXPECT_EQ(first.lastError.find("refused"), std::string::npos) << first.lastError;
+  EXPECT_TRUE(testing::Exists(dest_.File("sima0010.obn")));
+  EXPECT_FALSE(testing::Exists(dest_.File("simc0010.obn")));
+  EXPECT_FALSE(testing::Exists(dest_.File("manufact.dwn")));
+  EXPECT_EQ(LastError(), refused("NewGetAvgOBNPos")) << "this thread's last request";
+  // Once the first has ended, this thread's requests are let in again.
+  EXPECT_EQ(iFindClosestStation(46, 7, 1e6, found, 4, &foundCount), 0) << LastError();
+  EXPECT_EQ(LastError().find("refused"), std::string::npos);
+}
+
+TEST_F(RetrievalTest, StopBesideARefusedRequestStillStopsTheRunningOne) {
+  Serve();
+  StatusRecorder recorder;
+  char dest[256] = {};
+  std::strncpy(dest, dest_.path().c_str(), sizeof dest - 1);
+  HeldRequest first = RunBesideAHeldRequest(&recorder, [&] {
+    StopFtpProcessing();
+    // A request that began would forget the stop raised before it.
+    EXPECT_EQ(iFTP(day2_, day2_ + 60, StationNamed("simc"), dest, 0, nullptr, nullptr, nullptr, 1,
+                   0, 0),
+              -1);
+  });
+  EXPECT_EQ(first.result, -1);
+  EXPECT_EQ(first.lastError, "FTPGETFILE ended at the user's request");
 }
 
 // Catalogues arrive by plain FTP: a station whose name is a path must not
