@@ -21,6 +21,7 @@
  *    ERROR_INTERNET_INVALID_CA (certificate not trusted),
  *    ERROR_INTERNET_SEC_CERT_CN_INVALID (certificate for another host),
  *    ERROR_HTTP_INVALID_SERVER_RESPONSE (an HTML page where a file was asked),
+ *    ERROR_PATH_NOT_FOUND (the folder of a file:// address does not exist),
  *    ERROR_DISK_FULL; and, for causes that may pass, ERROR_INTERNET_CANNOT_CONNECT,
  *    ERROR_INTERNET_CONNECTION_ABORTED, ERROR_INTERNET_TIMEOUT (also a
  *    transfer that moves too little for too long),
