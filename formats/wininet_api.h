@@ -26,6 +26,7 @@
  *    login written into it, refused by this library), ERROR_BAD_CONFIGURATION
  *    (the host's netrc entry has a keyword without its value),
  *    ERROR_FILE_TOO_LARGE (the netrc file is over 1 MiB and is not read),
+ *    ERROR_PATH_NOT_FOUND (the folder of a file:// address does not exist),
  *    ERROR_DISK_FULL; and, for causes that may pass, ERROR_INTERNET_CANNOT_CONNECT,
  *    ERROR_INTERNET_CONNECTION_ABORTED (also a file cut short of its announced
  *    size), ERROR_INTERNET_TIMEOUT (also a

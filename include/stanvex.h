@@ -11,8 +11,12 @@
  *
  * Threads: every export runs to its end on the calling thread. Only
  * StopFtpProcessing, StopInerpolation, SetCallBack and iGetLastError may be
- * called from another thread while a request runs. Two requests must not run
- * at the same time.
+ * called from another thread while a request runs. One request runs at a
+ * time: any other export called while one runs (from another thread or from
+ * the callback) is refused at once without touching the running one; it
+ * returns -1 (vClearMem and NewGetAvgOBNPos return doing nothing, valid set
+ * to 0), and iGetLastError on the refused thread gives "Error <export>
+ * refused: a request is already running".
  */
 #ifndef STANVEX_H
 #define STANVEX_H
@@ -136,7 +140,8 @@ typedef struct AvgPosition {
 STANVEX_API StatusCallback STANVEX_CALL SetCallBack(StatusCallback callback);
 
 /* Copies the last failure's reason (at most 512 bytes with its NUL) into
- * buffer. Returns 0, or -1 when buffer is null. */
+ * buffer: the refusal's when the calling thread's last request was refused.
+ * Returns 0, or -1 when buffer is null. */
 STANVEX_API int32_t STANVEX_CALL iGetLastError(char *buffer);
 
 /* Makes directory the working directory. 0, or -1 when it does not exist. */

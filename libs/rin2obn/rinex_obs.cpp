@@ -1,5 +1,6 @@
 #include "rinex_obs.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "fields.h"
@@ -24,6 +25,14 @@ uint8_t FlagDigit(const std::string& line, size_t column) {
   return column < line.size() && line[column] >= '0' && line[column] <= '9'
              ? static_cast<uint8_t>(line[column] - '0')
              : 0;
+}
+
+// The epoch's time as written: "2005-04-02 00:10:00.0000000".
+std::string CalendarText(const ObsEpoch& epoch) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%010.7f", epoch.year, epoch.month,
+                epoch.day, epoch.hour, epoch.minute, epoch.second);
+  return text;
 }
 
 }  // namespace
@@ -55,9 +64,8 @@ bool ObsReader::NextLine() {
   return source_.Next(line_);
 }
 
-void ObsReader::Skipped(const char* why) {
-  if (++skipped_ <= kMaxReportedSkips)
-    Event("line " + std::to_string(source_.LineNumber()) + " skipped: " + why);
+void ObsReader::Skipped(long line, const std::string& why) {
+  if (++skipped_ <= kMaxReportedSkips) Event("line " + std::to_string(line) + " skipped: " + why);
 }
 
 void ObsReader::Event(const std::string& text) {
@@ -219,13 +227,37 @@ bool ObsReader::ParseEpochLine(const std::string& line, ObsEpoch& epoch, int& co
 }
 
 ObsReader::Result ObsReader::NextEpoch(ObsEpoch& epoch) {
-  if (header_.IsVersion3()) return NextEpochVersion3(epoch);
+  for (;;) {
+    const Result read =
+        header_.IsVersion3() ? NextEpochVersion3(epoch) : NextEpochVersion2(epoch);
+    if (read != kEpoch || InTimeOrder(epoch)) return read;
+  }
+}
+
+bool ObsReader::InTimeOrder(const ObsEpoch& epoch) {
+  // Slips are reported at the time of the epoch they belong to; such a record
+  // neither needs nor sets a later time.
+  const bool slips = epoch.flag == 6;
+  if (havePrevious_ && (epoch.gpsSeconds < previousSeconds_ ||
+                        (!slips && epoch.gpsSeconds == previousSeconds_))) {
+    Skipped(epochLine_, "the epoch " + CalendarText(epoch) +
+                            " does not follow the previous epoch " + previousCalendar_);
+    return false;
+  }
+  if (!slips) {
+    havePrevious_ = true;
+    previousSeconds_ = epoch.gpsSeconds;
+    previousCalendar_ = CalendarText(epoch);
+  }
+  return true;
+}
+
+ObsReader::Result ObsReader::NextEpochVersion2(ObsEpoch& epoch) {
   while (source_.Next(line_)) {
     if (line_.empty()) continue;
     int flag = -1;
     if (!ParseInt(line_, 26, 3, flag) || flag < 0 || flag > 6) {
-      if (++skipped_ <= kMaxReportedSkips)
-        Event("line " + std::to_string(source_.LineNumber()) + " skipped: not an epoch record");
+      Skipped("not an epoch record");
       continue;
     }
     if (flag >= 2 && flag <= 5) {
@@ -237,10 +269,10 @@ ObsReader::Result ObsReader::NextEpoch(ObsEpoch& epoch) {
     }
     int count = 0;
     if (!ParseEpochLine(line_, epoch, count)) {
-      if (++skipped_ <= kMaxReportedSkips)
-        Event("line " + std::to_string(source_.LineNumber()) + " skipped: damaged epoch record");
+      Skipped("damaged epoch record");
       continue;
     }
+    epochLine_ = source_.LineNumber();
     epoch.flag = flag;
     epoch.systems.assign(static_cast<size_t>(count), ' ');
     epoch.prns.assign(static_cast<size_t>(count), 0);
@@ -324,6 +356,7 @@ ObsReader::Result ObsReader::NextEpochVersion3(ObsEpoch& epoch) {
       Skipped("damaged epoch record");
       continue;
     }
+    epochLine_ = source_.LineNumber();
     epoch.flag = flag;
     size_t types = 0;
     for (const std::vector<std::string>& list : header_.systemTypes)

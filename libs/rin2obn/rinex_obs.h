@@ -91,12 +91,15 @@ class ObsReader {
 
   // Reads the next data epoch. kEnd at the end of the text. A damaged epoch
   // line is skipped (reported as an event) and reading goes on with the next
-  // line that reads as an epoch.
+  // line that reads as an epoch. So is a data epoch that is not later than
+  // the one before it (a year changed, an epoch repeated further on); a
+  // flag-6 record may share the time of the epoch it reports slips for.
   Result NextEpoch(ObsEpoch& epoch);
 
   const ObsHeader& header() const { return header_; }
   const std::string& error() const { return error_; }
-  // Lines skipped because they could not be read as data.
+  // Records skipped: lines that could not be read as data, and epochs out
+  // of time order.
   long skippedLines() const { return skipped_; }
 
  private:
@@ -106,12 +109,17 @@ class ObsReader {
   void ApplySystemTypes(const std::string& line);
   void SetTimeSystemOffset();
   bool ParseEpochLine(const std::string& line, ObsEpoch& epoch, int& count);
+  Result NextEpochVersion2(ObsEpoch& epoch);
   Result NextEpochVersion3(ObsEpoch& epoch);
+  // True when epoch comes after the last data epoch returned; else reports
+  // it skipped, naming its record's line.
+  bool InTimeOrder(const ObsEpoch& epoch);
   bool ParseEpochLine3(const std::string& line, ObsEpoch& epoch);
   // The next line, the one put back by PutBack first.
   bool NextLine();
   void PutBack() { putBack_ = true; }
-  void Skipped(const char* why);
+  void Skipped(const char* why) { Skipped(source_.LineNumber(), why); }
+  void Skipped(long line, const std::string& why);
   void Event(const std::string& text);
 
   LineSource& source_;
@@ -123,6 +131,10 @@ class ObsReader {
   int pendingTypeCount_ = 0;  // types announced by a "# / TYPES OF OBSERV" record
   char pendingSystem_ = 0;    // system of the last "SYS / # / OBS TYPES" record
   bool putBack_ = false;      // line_ is to be returned again by NextLine
+  long epochLine_ = 0;        // line of the epoch record being read
+  bool havePrevious_ = false;
+  double previousSeconds_ = 0.0;  // the last data epoch returned, and as written
+  std::string previousCalendar_;
 };
 
 }  // namespace rin2obn

@@ -565,9 +565,16 @@ RequestOutcome RunConnect(ConnectionObject& connection, DWORD_PTR context) {
     case Scheme::kFile: {
       std::string directory =
           LocalPathOfFileUrl(connection.address.base.substr(std::string("file://").size()));
+      // A folder that is not there does not come back on a second try: its
+      // absence is final, as a missing file's is.
       struct stat info;
-      if (::stat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        outcome.error = ERROR_INTERNET_CANNOT_CONNECT;
+      if (::stat(directory.c_str(), &info) != 0) {
+        outcome.error = errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND
+                                                            : ERROR_INTERNET_CANNOT_CONNECT;
+        return outcome;
+      }
+      if (!S_ISDIR(info.st_mode)) {
+        outcome.error = ERROR_PATH_NOT_FOUND;
         return outcome;
       }
       break;

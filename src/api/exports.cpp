@@ -4,6 +4,10 @@
 // 144), restores the current directory where the request changes it, and
 // lets no exception reach the host: one becomes the export's usual failure.
 //
+// One request runs at a time: every export but SetCallBack, iGetLastError and
+// the two stop functions holds a RequestClaim from its entry, and a call
+// that arrives while another runs is refused before it touches anything.
+//
 // A failure's heading is sent before its reason is written, so a host that
 // reads iGetLastError inside the callback sees the previous text for the
 // frame's own checks; for a failed step the step has already written the
@@ -79,11 +83,16 @@ STANVEX_API StatusCallback STANVEX_CALL SetCallBack(StatusCallback callback) {
 
 STANVEX_API int32_t STANVEX_CALL iGetLastError(char* buffer) {
   if (buffer == nullptr) return kFailed;
-  CopyText(buffer, kTextSize, LastErrorText);
+  // A thread whose request was refused reads why; the running request's
+  // text is not its to read or overwrite.
+  const char* refused = RefusedRequestText();
+  CopyText(buffer, kTextSize, refused != nullptr ? refused : LastErrorText);
   return 0;
 }
 
 STANVEX_API int32_t STANVEX_CALL ChangeTempDir(const char* directory) {
+  RequestClaim claim("ChangeTempDir");
+  if (!claim.held()) return kFailed;
   return Shielded("ChangeTempDir", nullptr, [&]() -> int32_t {
     if (directory == nullptr) return Refuse(nullptr, "Error: the directory  does not exist");
     return Report(SetWorkingDirectory(directory));
@@ -92,6 +101,8 @@ STANVEX_API int32_t STANVEX_CALL ChangeTempDir(const char* directory) {
 
 STANVEX_API int32_t STANVEX_CALL iInitalizeNEW(char* catalogueDirectory,
                                                const char* workingDirectory, Serv_Sta* catalogue) {
+  RequestClaim claim("iInitalizeNEW");
+  if (!claim.held()) return kFailed;
   return Shielded("iInitalizeNEW", kCatalogueLoadHeading, [&]() -> int32_t {
     char combined[kPathSize];
     CatalogueOrigin origin;
@@ -113,6 +124,9 @@ STANVEX_API int32_t STANVEX_CALL iInitalizeNEW(char* catalogueDirectory,
 }
 
 STANVEX_API void STANVEX_CALL vClearMem(Serv_Sta* catalogue) {
+  // Refused, the arrays stay: a running request may be reading them.
+  RequestClaim claim("vClearMem");
+  if (!claim.held()) return;
   if (catalogue == nullptr) return;
   Shielded("vClearMem", nullptr, [&]() -> int32_t {
     ReleaseCatalogue(catalogue);
@@ -124,6 +138,8 @@ STANVEX_API int32_t STANVEX_CALL iFindClosestStation(double latitude, double lon
                                                      double maximumDistance,
                                                      StationRecord** found, int32_t wanted,
                                                      int32_t* iNumStat) {
+  RequestClaim claim("iFindClosestStation");
+  if (!claim.held()) return kFailed;
   return Shielded("iFindClosestStation", kNearestHeading, [&]() -> int32_t {
     if (wanted < 1)
       return Refuse(kNearestHeading,
@@ -145,6 +161,8 @@ STANVEX_API int32_t STANVEX_CALL iFTP(double start, double end, StationRecord* s
                                       char* cDirectory, double interval, char* deliveredPath,
                                       char* ftpUser, char* ftpPassword, int32_t copyOver,
                                       int32_t converterOption, int32_t removeRinex) {
+  RequestClaim claim("iFTP");
+  if (!claim.held()) return kFailed;
   // A stop asked for before this request belongs to no request.
   FtpStopCount = 0;
   int32_t outcome = Shielded("iFTP", kRequestHeading, [&]() -> int32_t {
@@ -160,6 +178,8 @@ STANVEX_API int32_t STANVEX_CALL iFTP(double start, double end, StationRecord* s
 }
 
 STANVEX_API int32_t STANVEX_CALL iGetManfactFile(char* directory) {
+  RequestClaim claim("iGetManfactFile");
+  if (!claim.held()) return kFailed;
   return Shielded("iGetManfactFile", nullptr, [&]() -> int32_t {
     if (directory == nullptr)
       return Refuse(nullptr, "Error: the directory (null) does not exist");
@@ -170,6 +190,8 @@ STANVEX_API int32_t STANVEX_CALL iGetManfactFile(char* directory) {
 STANVEX_API void STANVEX_CALL NewGetAvgOBNPos(const char* path, AvgPosition* average,
                                               double* start, double* end, int32_t* valid) {
   if (valid != nullptr) *valid = 0;
+  RequestClaim claim("NewGetAvgOBNPos");
+  if (!claim.held()) return;
   Shielded("NewGetAvgOBNPos", nullptr, [&]() -> int32_t {
     ObnAverage found;
     Result read = path != nullptr ? AverageObnPosition(path, &found)

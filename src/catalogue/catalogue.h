@@ -30,16 +30,14 @@ constexpr int32_t kStationRecordSize = 98;
 // ZIMM00CHE) and a service's further addresses (the values of "ftpAd:" after
 // the first, tried in order when the first fails).
 constexpr size_t kLongNameLength = 9;
-constexpr int32_t kMaxServiceAddresses = 8;  // the first address and seven mirrors
-constexpr size_t kAddressSize = 128;         // 127 characters and a NUL
+constexpr size_t kAddressSize = 128;  // 127 characters and a NUL
 
 struct StationExtras {
   char longName[kLongNameLength + 1];  // empty when the block gave none (or a bad one)
 };
 
 struct ServiceExtras {
-  int32_t mirrorCount;
-  char mirrors[kMaxServiceAddresses - 1][kAddressSize];
+  std::vector<std::string> mirrors;  // each shorter than kAddressSize
 };
 
 // True when text is a usable long name: exactly 9 upper-case letters or
@@ -90,8 +88,8 @@ void ReportLongLineBlocks(FILE* file, const CatalogueOrigin& origin);
 // extras, when given, receive one entry per record, in record order: the
 // long name ("lName:", upper-cased; a value that is not 9 letters or digits
 // is dropped with a status text) and the addresses after the first of
-// "ftpAd:" (one of more than 127 characters, or beyond the eighth address,
-// is dropped with a status text).
+// "ftpAd:", of every "ftpAd:" entry of the block when one line cannot hold
+// them all (one of more than 127 characters is dropped with a status text).
 void ParseStations(FILE* file, Serv_Sta* catalogue, std::vector<StationExtras>* extras = nullptr,
                    const CatalogueOrigin& origin = {});
 void ParseServices(FILE* file, Serv_Sta* catalogue, std::vector<ServiceExtras>* extras = nullptr,

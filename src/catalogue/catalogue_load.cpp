@@ -179,15 +179,15 @@ const ServiceExtras* ExtrasOf(const ServiceRecord* service) {
 
 int32_t ServiceAddressCount(const ServiceRecord* service) {
   const ServiceExtras* extras = ExtrasOf(service);
-  return 1 + (extras != nullptr ? extras->mirrorCount : 0);
+  return 1 + (extras != nullptr ? static_cast<int32_t>(extras->mirrors.size()) : 0);
 }
 
 const char* ServiceAddress(const ServiceRecord* service, int32_t index) {
   if (service == nullptr || index < 0) return nullptr;
   if (index == 0) return service->ftpAd;
   const ServiceExtras* extras = ExtrasOf(service);
-  if (extras == nullptr || index > extras->mirrorCount) return nullptr;
-  return extras->mirrors[index - 1];
+  if (extras == nullptr || static_cast<size_t>(index) > extras->mirrors.size()) return nullptr;
+  return extras->mirrors[static_cast<size_t>(index) - 1].c_str();
 }
 
 ServiceRecord* FindService(const char* id) {

@@ -59,24 +59,27 @@ void ReadLongName(const TextBlock* block, const StationRecord* station, StationE
   CopyText(extras->longName, sizeof extras->longName, name.c_str());
 }
 
+// Every "ftpAd:" entry adds its addresses, so a list longer than a line goes
+// on in another entry; the first value of the first entry is the service's
+// ftpAd itself.
 void ReadMirrors(const TextBlock* block, const ServiceRecord* service, ServiceExtras* extras) {
-  std::memset(extras, 0, sizeof *extras);
-  const BlockEntry* entry = FindEntry(block, "ftpAd:");
-  if (entry == nullptr) return;
+  *extras = ServiceExtras{};
   std::string id(service->ServId, strnlen(service->ServId, sizeof service->ServId));
-  for (int32_t i = 1; i < entry->valueCount && i < kBlockMaxValues; ++i) {
-    std::string address = Unquoted(entry->values[i]);
-    if (address.empty()) continue;
-    if (address.size() >= kAddressSize) {
-      Report("Service " + id + ": address longer than 127 characters ignored: " +
-             address.substr(0, 64) + "...");
-      continue;
+  int32_t first = 1;
+  for (int32_t e = 0; e < block->count && e < kBlockMaxEntries; ++e) {
+    const BlockEntry* entry = &block->entries[e];
+    if (FoldedCompare(entry->key, "ftpAd:", kBlockKeySize) != 0) continue;
+    for (int32_t i = first; i < entry->valueCount && i < kBlockMaxValues; ++i) {
+      std::string address = Unquoted(entry->values[i]);
+      if (address.empty()) continue;
+      if (address.size() >= kAddressSize) {
+        Report("Service " + id + ": address longer than 127 characters ignored: " +
+               address.substr(0, 64) + "...");
+        continue;
+      }
+      extras->mirrors.push_back(address);
     }
-    if (extras->mirrorCount == kMaxServiceAddresses - 1) {
-      Report("Service " + id + ": more than 8 addresses, ignored: " + address);
-      continue;
-    }
-    CopyText(extras->mirrors[extras->mirrorCount++], kAddressSize, address.c_str());
+    first = 0;
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "base/last_error.h"
 #include "base/paths.h"
@@ -103,12 +104,15 @@ class ServiceConnections {
  public:
   ServiceConnections(FtpSession* session, const ServiceRecord* service, const char* user,
                      const char* password)
-      : session_(session), service_(service), user_(user), password_(password) {
-    count_ = ServiceAddressCount(service);
-    if (count_ > kMaxServiceAddresses) count_ = kMaxServiceAddresses;
-  }
+      : session_(session),
+        service_(service),
+        user_(user),
+        password_(password),
+        count_(ServiceAddressCount(service)),
+        owned_(static_cast<size_t>(count_), nullptr),
+        unreachable_(static_cast<size_t>(count_), false) {}
   ~ServiceConnections() {
-    for (int32_t i = 0; i < count_; ++i) CloseInternetHandleOnce(&owned_[i]);
+    for (HINTERNET& owned : owned_) CloseInternetHandleOnce(&owned);
   }
   ServiceConnections(const ServiceConnections&) = delete;
   ServiceConnections& operator=(const ServiceConnections&) = delete;
@@ -126,13 +130,14 @@ class ServiceConnections {
   // The connection to address i, made now (with retries) when needed; null
   // when the address cannot be reached or a stop was raised.
   HINTERNET* Open(int32_t i) {
-    HINTERNET* slot = i == 0 && borrowedFirst_ != nullptr ? borrowedFirst_ : &owned_[i];
+    const size_t at = static_cast<size_t>(i);
+    HINTERNET* slot = i == 0 && borrowedFirst_ != nullptr ? borrowedFirst_ : &owned_[at];
     if (*slot != nullptr) return slot;
-    if (unreachable_[i]) return nullptr;
+    if (unreachable_[at]) return nullptr;
     if (session_->session == nullptr) {
       // A connection time-out closed the session: every connection made over
       // it is gone with it.
-      for (int32_t k = 0; k < count_; ++k) CloseInternetHandleOnce(&owned_[k]);
+      for (HINTERNET& owned : owned_) CloseInternetHandleOnce(&owned);
       if (borrowedFirst_ != nullptr) CloseInternetHandleOnce(borrowedFirst_);
       if (!OpenInternetSession(session_)) return nullptr;
     }
@@ -148,7 +153,7 @@ class ServiceConnections {
         host, "Program Stopped in FTPConnect",
         "User requested to shutdown.  Datacollator has been stopped");
     if (!connected) {
-      unreachable_[i] = true;
+      unreachable_[at] = true;
       return nullptr;
     }
     anyConnected_ = true;
@@ -160,10 +165,10 @@ class ServiceConnections {
   const ServiceRecord* service_;
   const char* user_;
   const char* password_;
-  int32_t count_ = 1;
+  int32_t count_;
   HINTERNET* borrowedFirst_ = nullptr;
-  HINTERNET owned_[kMaxServiceAddresses] = {};
-  bool unreachable_[kMaxServiceAddresses] = {};
+  std::vector<HINTERNET> owned_;   // one per address
+  std::vector<bool> unreachable_;  // one per address
   bool anyConnected_ = false;
 };
 
@@ -282,16 +287,14 @@ bool IgsNavigation(FtpSession* session, ServiceConnections* dayConnections, DayF
 // The internet library for a day's downloads: one session serves the
 // service's addresses and, for the navigation fallback, the IGS service's.
 const char* DayInternetLibrary(const ServiceRecord* service) {
-  const char* addresses[2 * kMaxServiceAddresses] = {};
-  int32_t count = 0;
+  std::vector<const char*> addresses;
   const ServiceRecord* services[] = {service, FindService("IGS")};
   for (const ServiceRecord* each : services) {
     if (each == nullptr) continue;
     const int32_t n = ServiceAddressCount(each);
-    for (int32_t i = 0; i < n && count < 2 * kMaxServiceAddresses; ++i)
-      addresses[count++] = ServiceAddress(each, i);
+    for (int32_t i = 0; i < n; ++i) addresses.push_back(ServiceAddress(each, i));
   }
-  return InternetLibraryForAll(addresses, count);
+  return InternetLibraryForAll(addresses.data(), static_cast<int32_t>(addresses.size()));
 }
 
 }  // namespace

@@ -4,9 +4,10 @@
 // code a request was refused with at once). Passing causes (a connection
 // refused or cut, a time-out, a cut TLS handshake, a server's temporary
 // refusal, a name that did not resolve) are tried again up to kMaxRetries
-// more times; everything else is final: the file is missing, the login or
-// certificate is refused, the server answered with something else than the
-// file, the local disk failed, or the user stopped.
+// more times; everything else is final: the file (or the folder of a file://
+// address) is missing, the login or certificate is refused, the server
+// answered with something else than the file, the local disk failed, or the
+// user stopped.
 //
 // Threads: PauseBeforeRetry runs on the requesting thread; a stop from any
 // thread ends it within about 5 ms.

@@ -171,6 +171,12 @@ bool SetConnectionFailureText(uint32_t error, const char* address) {
           "Error the secure connection to the server %s failed: TLS was refused or cut short",
           host);
       return true;
+    case ERROR_PATH_NOT_FOUND: {
+      char shown[kTextSize];
+      AddressWithoutLogin(address, shown, sizeof shown);
+      SetLastErrorText("Error the folder of the address %s does not exist", shown);
+      return true;
+    }
     case ERROR_INTERNET_INVALID_URL:
       if (!HasLogin(address)) return false;
       // The address is not repeated: it carries a password.

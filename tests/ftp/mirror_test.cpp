@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/last_error.h"
 #include "base/request_state.h"
@@ -276,6 +277,43 @@ TEST_F(MirrorTest, StopDuringATransferRetryPauseEndsItAtOnce) {
   EXPECT_STREQ(LastErrorText, "FTPGETFILE ended at the user's request");
   EXPECT_EQ(primary->CountLog(std::string("RETR ") + kObsR), 1);
   EXPECT_EQ(CountContaining(*primary, kObsS), 0);
+}
+
+// Twenty dead local mirrors before the one with the day, over several ftpAd
+// lines: ten folders that do not exist and ten empty ones. Neither comes
+// back on a second try, so none is retried.
+TEST_F(MirrorTest, EveryListedAddressIsTriedAndMissingLocalFoldersAreFinal) {
+  Put(mirror_root_, kObsR, crx_);
+  Put(mirror_root_, kLongNameNav, nav_);
+  std::vector<std::string> dead;
+  std::string addresses;
+  for (int i = 0; i < 20; ++i) {
+    const std::string folder = primary_root_.File("m" + std::to_string(i));
+    if (i % 2 == 1) std::filesystem::create_directories(folder);
+    dead.push_back("file://" + folder);
+    addresses += dead.back() + (i % 4 == 3 ? "\n ftpAd: " : " ");
+  }
+  const std::string good = "file://" + mirror_root_.path();
+  Load(addresses + good);
+  StatusRecorder recorder;
+  DayFiles job = Job();
+  ASSERT_EQ(ServiceAddressCount(job.service), 21);
+  ASSERT_EQ(DownloadDay(&job), 1) << LastErrorText;
+  EXPECT_EQ(ReadFile(Local("zimm0340.02d.gz")), crx_);
+  EXPECT_EQ(ReadFile(Local("zimm0340.02n.gz")), nav_);
+  EXPECT_EQ(recorder.Count(STATUS_TEXT, "File served by " + good), 2);
+  int retries = 0;
+  for (const testing::SeenStatus& status : recorder.All())
+    if (status.code == STATUS_TEXT && status.text.rfind("Trying again in", 0) == 0) ++retries;
+  EXPECT_EQ(retries, 0) << "no pause before a local folder or file that is not there";
+  for (const std::string& address : dead)
+    EXPECT_EQ(recorder.Count(STATUS_CONNECTING, address), 1) << address;
+
+  Load(dead[2] + " " + dead[0]);
+  job = Job();
+  EXPECT_EQ(DownloadDay(&job), 0);
+  EXPECT_EQ(std::string(LastErrorText),
+            "Error the folder of the address " + dead[0] + " does not exist");
 }
 
 TEST_F(MirrorTest, IgsNavigationFallbackUsesTheIgsMirrors) {

@@ -3,9 +3,12 @@
 // GPS week crossover at the first midnight).
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <regex>
 #include <string>
 #include <thread>
@@ -32,6 +35,11 @@ using testing::StatusRecorder;
 
 struct Station {
   double lat, lon;
+};
+
+struct HeldRequest {
+  int result;
+  std::string lastError;  // read on the request's own thread
 };
 
 class RetrievalTest : public ::testing::Test {
@@ -102,6 +110,33 @@ class RetrievalTest : public ::testing::Test {
       ++*epochs;
     }
     CloseObn(file);
+  }
+
+  // One request at a time: a first iFTP is held in its transfer (its byte
+  // report waits on the library's thread) while this thread calls every other
+  // request export; then the first is let go. besides runs while it is held.
+  HeldRequest RunBesideAHeldRequest(StatusRecorder* recorder,
+                                    const std::function<void()>& besides) {
+    std::promise<void> held, released;
+    std::future<void> release = released.get_future();
+    std::atomic<bool> once{false};
+    recorder->OnEach([&](const testing::SeenStatus& status) {
+      if (status.code != STATUS_FTP_RECEIVED_RATE || once.exchange(true)) return;
+      held.set_value();
+      release.wait();
+    });
+    HeldRequest first{};
+    std::thread request([&] {
+      first.result = Fetch("sima", day2_, day2_ + 3600);
+      first.lastError = LastError();
+      if (!once.exchange(true)) held.set_value();  // it never reached its transfer
+    });
+    held.get_future().wait();
+    besides();
+    released.set_value();
+    request.join();
+    recorder->OnEach(nullptr);
+    return first;
   }
 
   static inline std::string archive_;
@@ -286,6 +321,54 @@ TEST_F(RetrievalTest, StopDuringATransferEndsTheRequest) {
   EXPECT_EQ(LastError(), "FTPGETFILE ended at the user's request");
   ASSERT_FALSE(recorder.Headings().empty());
   EXPECT_EQ(recorder.Headings().back(), "Program Stopped in GetFile");
+}
+
+TEST_F(RetrievalTest, RequestsBesideARunningOneAreRefusedWithoutTouchingIt) {
+  Serve();
+  StatusRecorder recorder;
+  char dest[256] = {};
+  std::strncpy(dest, dest_.path().c_str(), sizeof dest - 1);
+  StationRecord* found[4] = {};
+  int32_t count = -1, valid = 1;
+  const std::pair<const char*, std::function<int()>> calls[] = {
+      {"iFTP", [&] { return iFTP(day2_, day2_ + 60, StationNamed("simc"), dest, 0, nullptr,
+                                 nullptr, nullptr, 1, 0, 0); }},
+      {"iInitalizeNEW", [&] { return iInitalizeNEW(dest, dest, nullptr); }},
+      {"iFindClosestStation", [&] { return iFindClosestStation(46, 7, 1e6, found, 4, &count); }},
+      {"ChangeTempDir", [&] { return ChangeTempDir(dest); }},
+      {"iGetManfactFile", [&] { return iGetManfactFile(dest); }},
+      {"vClearMem", [&] { return vClearMem(&catalogue_), -1; }},
+      {"NewGetAvgOBNPos",
+       [&] { return NewGetAvgOBNPos(dest, nullptr, nullptr, nullptr, &valid), -1; }},
+  };
+  const auto refused = [](const char* request) {
+    return "Error " + std::string(request) + " refused: a request is already running";
+  };
+  HeldRequest first = RunBesideAHeldRequest(&recorder, [&] {
+    for (const auto& [request, call] : calls) {
+      EXPECT_EQ(call(), -1) << request;
+      EXPECT_EQ(LastError(), refused(request));
+    }
+    EXPECT_EQ(count, -1);
+    EXPECT_EQ(valid, 0);
+    EXPECT_NE(catalogue_.pStations, nullptr) << "the running request's catalogue stays";
+    char now[512];
+    platform::GetCurrentDir(now, sizeof now);
+    EXPECT_TRUE(fs::equivalent(now, work_.path())) << "the running request's current directory";
+  });
+  EXPECT_EQ(first.result, 0) << first.lastError;
+  EXPECT_EQ(first.lastError.find("refused"), std::string::npos) << first.lastError;
+  EXPECT_TRUE(testing::Exists(dest_.File("sima0010.obn")));
+  EXPECT_EQ(LastError(), refused("NewGetAvgOBNPos")) << "this thread's last request";
+  // Once the first has ended, this thread's requests are let in again.
+  EXPECT_EQ(iFindClosestStation(46, 7, 1e6, found, 4, &count), 0) << LastError();
+
+  // A stop raised beside a refused iFTP still stops the running request.
+  first = RunBesideAHeldRequest(&recorder, [&] {
+    StopFtpProcessing();
+    EXPECT_EQ(calls[0].second(), -1);
+  });
+  EXPECT_EQ(first.lastError, "FTPGETFILE ended at the user's request");
 }
 
 // Catalogues arrive by plain FTP: a station whose name is a path must not

@@ -2,6 +2,7 @@
 // option, and every failure.
 #include "conversion.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <fstream>
@@ -155,6 +156,46 @@ TEST_F(Conversion, CycleSlipRecordsAreCarriedButNotSolved) {
   EXPECT_DOUBLE_EQ(+slips.measurements[0].l1Phase, 1.0);
   EXPECT_EQ(content.epochs[2].position.flags & 1, 1);
   EXPECT_FLOAT_EQ(+content.header.interval, 30.0f);
+}
+
+TEST_F(Conversion, EpochsOutOfTimeOrderAreSkippedNamingTheirLines) {
+  // The hour at 30 s with the 00:10:00 epoch's year turned back to 2004 and
+  // the 00:05:00 epoch (its record and data lines) repeated after 00:40:00.
+  // Epoch times carry the receiver's clock drift: 00:10:00.001.
+  std::string text = ReadFile(SharedData("rinex/07590920.05o"));
+  const auto epochAt = [&text](const char* time) {
+    return text.find(" 05  4  2  0 " + std::string(time));
+  };
+  const auto lineOf = [&text](size_t at) {
+    return std::count(text.begin(), text.begin() + static_cast<long>(at), '\n') + 1;
+  };
+  const size_t changed = epochAt("10  0.");
+  const long yearLine = lineOf(changed);
+  text.replace(changed, 3, " 04");
+  const size_t repeated = epochAt(" 5  0.");
+  const std::string block = text.substr(repeated, epochAt(" 5 30.") - repeated);
+  const size_t inserted = epochAt("40 30.");
+  text.insert(inserted, block);
+  const long repeatLine = lineOf(inserted);
+  const std::string obs = dir.File("disordered.05o");
+  stanvex::testing::WriteFile(obs, text);
+  const std::string obn = dir.File("disordered.obn");
+  ASSERT_TRUE(Convert(obs, SharedData("rinex/07590920.05n"), obn).ok);
+  EXPECT_EQ(counts.epochsRead, 119);
+  EXPECT_EQ(counts.epochsWritten, 119);
+  const std::vector<std::string> expected = {
+      "line " + std::to_string(yearLine) + " skipped: the epoch 2004-04-02 00:10:00.0010000 does "
+      "not follow the previous epoch 2005-04-02 00:09:30.0010000",
+      "line " + std::to_string(repeatLine) + " skipped: the epoch 2005-04-02 00:05:00.0000000 "
+      "does not follow the previous epoch 2005-04-02 00:40:00.0030000"};
+  for (const std::string& warning : expected)
+    EXPECT_NE(std::find(messages.begin(), messages.end(), warning), messages.end()) << warning;
+  const real_data::ObnContent content = real_data::ReadObn(obn);
+  ASSERT_EQ(content.epochs.size(), 119u);
+  for (size_t i = 1; i < content.epochs.size(); ++i) {
+    EXPECT_EQ(content.epochs[i].position.week, content.epochs[0].position.week) << i;
+    EXPECT_GT(content.epochs[i].position.time, content.epochs[i - 1].position.time) << i;
+  }
 }
 
 TEST_F(Conversion, MixedEpochsOfMoreThanThirtySatellitesConvertWithTheirGpsSatellites) {
