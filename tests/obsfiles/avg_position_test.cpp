@@ -87,16 +87,50 @@ TEST_F(AvgPositionTest, MissingNvbGivesAveragesButNoSpan) {
   EXPECT_EQ(end_, -1);
 }
 
-TEST_F(AvgPositionTest, EmptyOrMissingFile) {
-  const std::string path = dir_.File("e.obn");
-  WriteFile(path, RawHeader());
-  average_.position1 = 5;
-  Run(path);
-  EXPECT_EQ(+average_.position1, 0.0);
-  EXPECT_EQ(+average_.position2, 0.0);
-  EXPECT_EQ(+average_.status, 42);
-  EXPECT_EQ(valid_, 0);
+// No solved epoch, no average: the record is zeroed as for a file that
+// cannot be opened, and the last error says why, even when the span is known.
+TEST_F(AvgPositionTest, FileWithoutASolvedEpochHasNoAverage) {
+  auto epochs = [](uint8_t flags, double p1, double p2) {
+    std::vector<TestEpoch> made;
+    for (double time : {100.0, 130.0}) {
+      made.push_back(MakeEpoch(time, 6));
+      made.back().position.flags = flags;
+      made.back().position.position1 = p1;
+      made.back().position.position2 = p2;
+    }
+    return made;
+  };
+  const struct {
+    const char* what;
+    std::vector<TestEpoch> epochs;
+  } cases[] = {
+      {"no epoch", {}},
+      {"no solution flag", epochs(0, 45, 9)},
+      {"flagged at 0, 0", epochs(1, 0, 0)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = dir_.File("u.obn");
+    if (c.epochs.empty())
+      WriteFile(path, RawHeader());
+    else
+      ASSERT_TRUE(testing::WriteObnFile(path, c.epochs));
+    WriteFile(dir_.File("u.nvb"), "3 2138\nx\nx\nx\n7200\nx\n");
+    average_.position1 = 5;
+    Run(path);
+    const AvgPosition zero{};
+    EXPECT_EQ(std::memcmp(&average_, &zero, sizeof zero), 0);
+    EXPECT_EQ(valid_, 0);
+    EXPECT_EQ(start_, -1);
+    char reason[512];
+    iGetLastError(reason);
+    EXPECT_EQ(std::string(reason), "Error the file " + path +
+                                       " holds no epoch with a position solution: it has no "
+                                       "average position");
+  }
+}
 
+TEST_F(AvgPositionTest, MissingFile) {
   Run(dir_.File("missing.obn"));
   const AvgPosition zero{};
   EXPECT_EQ(std::memcmp(&average_, &zero, sizeof zero), 0);

@@ -195,10 +195,16 @@ double HeaderInterval(const char* path) {
 // does not fetch that day, so those minutes do not count either.
 void PrintSummary(const char* delivered, double start, double end) {
   AvgPosition average{};
+  average.status = 1;  // the export makes it 0 when the file has no average
   double first = 0, last = 0;
   int32_t valid = 0;
   NewGetAvgOBNPos(delivered, &average, &first, &last, &valid);
   std::printf("delivered %s\n", delivered);
+  if (average.status == 0) {
+    EndBar();
+    std::fprintf(stderr, "warning: %s\n", stanvex::cli::LibraryError().c_str());
+    return;
+  }
   std::printf("average position %.8f %.8f\n", average.position1, average.position2);
   if (!valid) {
     std::printf("no span of usable data found\n");

@@ -206,9 +206,11 @@ stanvex::cli::CommandRegistration obnRegistration([](CLI::App& app) {
     if (!stanvex::platform::FileExists(path->c_str()))
       throw stanvex::cli::CommandFailure{"Error: File " + *path + " not found"};
     AvgPosition average{};
+    average.status = 1;  // the export makes it 0 when the file has no average
     double start = 0, end = 0;
     int32_t valid = 0;
     NewGetAvgOBNPos(path->c_str(), &average, &start, &end, &valid);
+    if (average.status == 0) Fail();
     std::printf("average position: %.9f %.9f\n", average.position1, average.position2);
     if (valid == 1) {
       std::printf("start: %.3f  %s\n", start, GpsCalendar(start).c_str());
