@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/last_error.h"
 #include "base/request_state.h"
 #include "obn_test_util.h"
 #include "obsfiles/avg_position.h"
@@ -90,43 +91,30 @@ TEST_F(AvgPositionTest, MissingNvbGivesAveragesButNoSpan) {
 // No solved epoch, no average: the record is zeroed as for a file that
 // cannot be opened, and the last error says why, even when the span is known.
 TEST_F(AvgPositionTest, FileWithoutASolvedEpochHasNoAverage) {
-  auto epochs = [](uint8_t flags, double p1, double p2) {
-    std::vector<TestEpoch> made;
-    for (double time : {100.0, 130.0}) {
-      made.push_back(MakeEpoch(time, 6));
-      made.back().position.flags = flags;
-      made.back().position.position1 = p1;
-      made.back().position.position2 = p2;
-    }
-    return made;
-  };
   const struct {
-    const char* what;
-    std::vector<TestEpoch> epochs;
-  } cases[] = {
-      {"no epoch", {}},
-      {"no solution flag", epochs(0, 45, 9)},
-      {"flagged at 0, 0", epochs(1, 0, 0)},
-  };
+    int epochs;
+    uint8_t flags;
+    double p1, p2;
+  } cases[] = {{0, 1, 45, 9}, {2, 0, 45, 9}, {2, 1, 0, 0}};  // none; unflagged; flagged at 0, 0
+  const std::string path = dir_.File("u.obn");
+  WriteFile(dir_.File("u.nvb"), "3 2138\nx\nx\nx\n7200\nx\n");
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    const std::string path = dir_.File("u.obn");
-    if (c.epochs.empty())
-      WriteFile(path, RawHeader());
-    else
-      ASSERT_TRUE(testing::WriteObnFile(path, c.epochs));
-    WriteFile(dir_.File("u.nvb"), "3 2138\nx\nx\nx\n7200\nx\n");
-    average_.position1 = 5;
+    std::vector<TestEpoch> epochs;
+    for (int i = 0; i < c.epochs; ++i) {
+      epochs.push_back(MakeEpoch(100 + 30 * i, 6));
+      epochs.back().position.flags = c.flags;
+      epochs.back().position.position1 = c.p1;
+      epochs.back().position.position2 = c.p2;
+    }
+    ASSERT_TRUE(testing::WriteObnFile(path, epochs));
     Run(path);
     const AvgPosition zero{};
-    EXPECT_EQ(std::memcmp(&average_, &zero, sizeof zero), 0);
+    EXPECT_EQ(std::memcmp(&average_, &zero, sizeof zero), 0) << +c.flags;
     EXPECT_EQ(valid_, 0);
     EXPECT_EQ(start_, -1);
-    char reason[512];
-    iGetLastError(reason);
-    EXPECT_EQ(std::string(reason), "Error the file " + path +
-                                       " holds no epoch with a position solution: it has no "
-                                       "average position");
+    EXPECT_EQ(LastErrorText, "Error the file " + path +
+                                 " holds no epoch with a position solution: it has no average "
+                                 "position");
   }
 }
 
