@@ -131,7 +131,8 @@ typedef struct Serv_Sta {
 typedef struct AvgPosition {
   double position1; /* average latitude, decimal degrees */
   double position2; /* average longitude, decimal degrees */
-  int32_t status;   /* set to 0 only when the file cannot be opened */
+  int32_t status;   /* set to 0 only when there is no average: the file cannot
+                       be opened or holds no solved epoch (iGetLastError says) */
 } AvgPosition;
 
 #pragma pack(pop)
@@ -173,7 +174,8 @@ STANVEX_API int32_t STANVEX_CALL iFTP(double start, double end, StationRecord *s
 /* Downloads manufact.dwn from the catalogue server into directory. 0 / -1. */
 STANVEX_API int32_t STANVEX_CALL iGetManfactFile(char *directory);
 
-/* Average position and usable span (GPS seconds) of an OBN file. */
+/* Average position and usable span (GPS seconds) of an OBN file. A file
+ * without a solved epoch has no average: the record is zeroed, valid is 0. */
 STANVEX_API void STANVEX_CALL NewGetAvgOBNPos(const char *path, AvgPosition *average,
                                               double *start, double *end, int32_t *valid);
 

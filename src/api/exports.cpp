@@ -197,7 +197,7 @@ STANVEX_API void STANVEX_CALL NewGetAvgOBNPos(const char* path, AvgPosition* ave
     Result read = path != nullptr ? AverageObnPosition(path, &found)
                                   : Result::Failure(nullptr, "Error: File (null) not found");
     if (!read.ok) {
-      // The record's status field is 0 only for a file that cannot be opened.
+      // The record's status field is 0 only when there is no average.
       if (average != nullptr) std::memset(average, 0, sizeof *average);
       return Report(read);
     }

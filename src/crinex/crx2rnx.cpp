@@ -233,10 +233,11 @@ int32_t Crx2Rnx(const char* compactName, const char* rinexName) {
     SetLastErrorText("Error unable to open compressed rinex file %s", compactName ? compactName : "");
     return -1;
   }
-  // Creating the output under the input's own name would empty the input
-  // before it is read.
+  // Creating the output over the input (under its own name, another path to
+  // it or a link) would empty the input before it is read.
   FILE* output = nullptr;
-  if (!compactName || !rinexName || std::strcmp(compactName, rinexName) != 0)
+  if (!compactName || !rinexName ||
+      (std::strcmp(compactName, rinexName) != 0 && !platform::SameFile(compactName, rinexName)))
     output = platform::CreateNewFile(rinexName ? rinexName : "");
   if (!output) {
     SetLastErrorText("Error unable to open output for crx2rnx conversion. Output file : %s",

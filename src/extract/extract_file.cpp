@@ -26,7 +26,6 @@ int ExtractGzip(StatusChannel& status, const char* input, const char* output) {
   status.Text("GZIP Function Called");
   bool tooLarge = false;
   const int result = GunzipFile(input, output, kMaxUnpackedSize, &tooLarge);
-  platform::DeleteFile(input);
   if (result != 1) {
     if (tooLarge)
       SetLastErrorText("Error unzipping the file %s: it unpacks to more than 4 GiB, far more than "
@@ -73,7 +72,6 @@ int ExtractCompress(const char* input, const char* output) {
     SetLastErrorText("Error unzipping the file %s", input);
     return 0;
   }
-  platform::DeleteFile(input);
   return 1;
 }
 
@@ -91,22 +89,52 @@ int ExtractZip(const char* input, const char* directory) {
     SetLastErrorText("Error UnZip was unable to close all files");
     return 0;
   }
-  // The input name may be relative to the current directory: delete it
-  // before the current directory moves.
-  platform::DeleteFile(input);
-  platform::SetCurrentDir(directory);
+  return 1;
+}
+
+enum class Method { kGzip, kCompress, kZip, kNone };
+
+// The method of a type already lower-cased.
+Method MethodOf(const char* type) {
+  if (std::strcmp(type, "gz") == 0) return Method::kGzip;
+  if (std::strcmp(type, "z") == 0) return Method::kCompress;
+  if (std::strcmp(type, "zip") == 0) return Method::kZip;
+  return Method::kNone;
+}
+
+int Unpack(Method method, const char* input, const char* output, const char* directory) {
+  StatusChannel status;
+  switch (method) {
+    case Method::kGzip:
+      return ExtractGzip(status, input, output);
+    case Method::kCompress:
+      return ExtractCompress(input, output);
+    case Method::kZip:
+      return ExtractZip(input, directory);
+    case Method::kNone:
+      break;
+  }
   return 1;
 }
 
 }  // namespace
 
-int ExtractFile(char* type, const char* input, const char* output, const char* directory) {
-  StatusChannel status;
+int UnpackFile(char* type, const char* input, const char* output, const char* directory) {
   if (type == nullptr || !LowerCaseType(type)) return 1;
-  if (std::strcmp(type, "gz") == 0) return ExtractGzip(status, input, output);
-  if (std::strcmp(type, "z") == 0) return ExtractCompress(input, output);
-  if (std::strcmp(type, "zip") == 0) return ExtractZip(input, directory);
-  return 1;
+  return Unpack(MethodOf(type), input, output, directory);
+}
+
+int ExtractFile(char* type, const char* input, const char* output, const char* directory) {
+  if (type == nullptr || !LowerCaseType(type)) return 1;
+  const Method method = MethodOf(type);
+  const int result = Unpack(method, input, output, directory);
+  // The downloads are the request's own files in its working directory. A
+  // relative input name is read from the current directory: it is deleted
+  // before that moves.
+  if (method == Method::kGzip || (result == 1 && method != Method::kNone))
+    platform::DeleteFile(input);
+  if (result == 1 && method == Method::kZip) platform::SetCurrentDir(directory);
+  return result;
 }
 
 }  // namespace stanvex

@@ -35,6 +35,11 @@ constexpr uint64_t kMaxUnpackedSize = uint64_t{4} << 30;
 // Returns 1 on success, 0 on failure with the reason in LastErrorText.
 int ExtractFile(char* type, const char* input, const char* output, const char* directory);
 
+// As ExtractFile, but input is never deleted and the current directory stays
+// (a zip archive's members are still unpacked into directory). For a user's
+// own files, which the unpacking must keep.
+int UnpackFile(char* type, const char* input, const char* output, const char* directory);
+
 // Decompresses the gzip file input into output (created or replaced). A file
 // that does not start with the gzip magic is refused rather than copied as
 // plain data, and one that unpacks to more than limit bytes is stopped there

@@ -71,8 +71,10 @@ int GunzipFile(const char* input, const char* output, uint64_t limit, bool* tooL
     SetLastErrorText("Error gzip failed unzipping %s", input);
     return 0;
   }
-  // Opening the output over the input would destroy it before it is read.
-  std::FILE* out = platform::SameFileName(input, output) ? nullptr : platform::CreateNewFile(output);
+  // Opening the output over the input would destroy it before it is read,
+  // whatever name or link the output is given.
+  const bool overInput = platform::SameFileName(input, output) || platform::SameFile(input, output);
+  std::FILE* out = overInput ? nullptr : platform::CreateNewFile(output);
   if (out == nullptr) {
     gzclose(gz);
     SetLastErrorText("Error unable to open the output file %s", output);

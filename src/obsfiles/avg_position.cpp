@@ -50,8 +50,14 @@ Result AverageObnPosition(const char* path, ObnAverage* average) {
   }
   CloseObn(file);
 
-  average->position1 = positions > 0 ? sum1 / static_cast<double>(positions) : 0.0;
-  average->position2 = positions > 0 ? sum2 / static_cast<double>(positions) : 0.0;
+  // Zeros would read as a position on the equator.
+  if (positions == 0)
+    return Result::Failure(nullptr,
+                           "Error the file %s holds no epoch with a position solution: it has no "
+                           "average position",
+                           path);
+  average->position1 = sum1 / static_cast<double>(positions);
+  average->position2 = sum2 / static_cast<double>(positions);
   if (!haveSpan) return Result::Success();
 
   char nvbName[kPathSize];

@@ -18,11 +18,12 @@ struct ObnAverage {
 };
 
 // Reads the OBN file at path: the average of the positions of the epochs
-// that have a solution (flag bit 0 and a non-zero position; 0 when none),
-// and the span of the epochs with more than 3 satellites, made full GPS
-// seconds with the reference of the ".nvb" beside it (spanValid false when
-// there is no such epoch or no usable NVB). Fails, with the reader's reason,
-// only when the file cannot be opened.
+// that have a solution (flag bit 0 and a non-zero position), and the span of
+// the epochs with more than 3 satellites, made full GPS seconds with the
+// reference of the ".nvb" beside it (spanValid false when there is no such
+// epoch or no usable NVB). Fails when the file cannot be opened (the
+// reader's reason) and when no epoch has a solution (the file has no
+// average position).
 Result AverageObnPosition(const char* path, ObnAverage* average);
 
 // The full GPS time (seconds since 1980-01-06) of an epoch at secondsOfWeek,

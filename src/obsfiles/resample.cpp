@@ -3,9 +3,11 @@
 #include "obsfiles/resample.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "base/last_error.h"
 #include "base/paths.h"
+#include "base/text.h"
 #include "obsfiles/obn_file.h"
 #include "obsfiles/obn_file_set.h"
 #include "obsfiles/obs_status.h"
@@ -71,13 +73,28 @@ int InvalidInterval(double fileInterval) {
   return -1;
 }
 
+bool CheckResampleInterval(double interval, char* out, size_t size) {
+  // Compared as a double: an out-of-range value made an integer has no
+  // meaning (1e300 came out as -2147483648).
+  if (interval > 0.0 && interval <= kLongestInterval) return true;
+  std::snprintf(out, size,
+                "Error the interval %g s can not be used: it must be greater than 0 and at most "
+                "%.0f s (one week)",
+                interval, kLongestInterval);
+  return false;
+}
+
 int ResampleObn(const char* input, const char* output, double interval) {
   ObsStatusTakeCallBack();
+  char refused[kTextSize];
+  if (!CheckResampleInterval(interval, refused, sizeof refused)) {
+    SetLastErrorText("%s", refused);
+    return -1;
+  }
   double fileInterval = 0.0;
   if (!MeasureInterval(input, fileInterval)) return -1;
   ObsStatusSend(STATUS_INTERVAL, nullptr, 0, 0, fileInterval);
 
-  if (!(interval > 0.0) || !std::isfinite(interval)) return InvalidInterval(fileInterval);
   ObnFileSet inputs, outputs;
   if (!inputs.Assign(input) || !outputs.Assign(output)) {
     SetLastErrorText("Error file name too long %s", output);

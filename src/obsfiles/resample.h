@@ -5,6 +5,7 @@
 #ifndef STANVEX_OBSFILES_RESAMPLE_H
 #define STANVEX_OBSFILES_RESAMPLE_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "stanvex.h"
@@ -20,6 +21,15 @@ namespace stanvex {
 // code 134 with the measured interval, then 142 (percent) and 125 (texts)
 // while the library works.
 int ResampleObn(const char* input, const char* output, double interval);
+
+// The longest interval a resample takes: one week, the span the epochs'
+// seconds of week tell apart.
+constexpr double kLongestInterval = 604800.0;
+
+// True when interval can be asked of ResampleObn: greater than 0 and at most
+// kLongestInterval (NaN and the infinities cannot). Otherwise out (size
+// bytes) receives the failure text, which shows the value as given.
+bool CheckResampleInterval(double interval, char* out, size_t size);
 
 // The interval of a file as ResampleObn measures it: the smallest positive
 // step between the times of the first 30 epochs, 1000 s when none is

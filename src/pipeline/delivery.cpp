@@ -86,16 +86,31 @@ bool Undo(Delivery* delivery, char* unrestored, size_t size) {
   return restored;
 }
 
-// Reports a failed delivery after undoing it. reason names what failed.
-int Fail(Delivery* delivery, const char* reason, const char* path) {
+// Reports a failed delivery after undoing it. detail names what failed.
+int Fail(Delivery* delivery, const char* detail) {
   char unrestored[kPathSize] = "";
   if (Undo(delivery, unrestored, sizeof unrestored)) {
-    SetLastErrorText("%s %s (%s: %s)", kMoveFailure, WorkingDirectory, reason, path);
+    SetLastErrorText("%s %s (%s)", kMoveFailure, WorkingDirectory, detail);
   } else {
-    SetLastErrorText("%s %s (%s: %s; an earlier file of the destination is kept as %s)",
-                     kMoveFailure, WorkingDirectory, reason, path, unrestored);
+    SetLastErrorText("%s %s (%s; an earlier file of the destination is kept as %s)", kMoveFailure,
+                     WorkingDirectory, detail, unrestored);
   }
   return -1;
+}
+
+int FailMissing(Delivery* delivery, const char* path) {
+  char detail[kTextSize];
+  std::snprintf(detail, sizeof detail, "missing: %s", path);
+  return Fail(delivery, detail);
+}
+
+// A write or rename that failed: the reason comes from its system error
+// (a full disk, a read-only folder), read before anything else runs.
+int FailWrite(Delivery* delivery, const char* what, const char* path) {
+  const char* reason = platform::WriteErrorReason(platform::LastSystemError());
+  char detail[kTextSize];
+  std::snprintf(detail, sizeof detail, "%s %s: %s", what, path, reason);
+  return Fail(delivery, detail);
 }
 
 // Places all three files under their targets, or none: each is copied to its
@@ -106,15 +121,15 @@ int Fail(Delivery* delivery, const char* reason, const char* path) {
 int Deliver(Delivery* delivery, bool appendObn, char* deliveredPath) {
   for (ObnMember member : kObnMembers) {
     if (!platform::FileExists(delivery->sources.Name(member)))
-      return Fail(delivery, "missing", delivery->sources.Name(member));
+      return FailMissing(delivery, delivery->sources.Name(member));
     if (!delivery->sources.CopyMember(member, delivery->staged))
-      return Fail(delivery, "unable to write", delivery->staged.Name(member));
+      return FailWrite(delivery, "unable to write", delivery->staged.Name(member));
     delivery->isStaged[Index(member)] = true;
   }
   for (ObnMember member : kObnMembers) {
     if (!platform::FileExists(delivery->targets.Name(member))) continue;
     if (!platform::MoveFile(delivery->targets.Name(member), delivery->setAside.Name(member)))
-      return Fail(delivery, "unable to rename", delivery->targets.Name(member));
+      return FailWrite(delivery, "unable to rename", delivery->targets.Name(member));
     delivery->isSetAside[Index(member)] = true;
   }
   for (ObnMember member : kObnMembers) {
@@ -123,7 +138,7 @@ int Deliver(Delivery* delivery, bool appendObn, char* deliveredPath) {
     const bool placed = member == ObnMember::kObn && appendObn
                             ? platform::RenameNoReplace(staged, target)
                             : platform::MoveFile(staged, target);
-    if (!placed) return Fail(delivery, "unable to rename", staged);
+    if (!placed) return FailWrite(delivery, "unable to rename", staged);
     delivery->isPlaced[Index(member)] = true;
   }
   for (ObnMember member : kObnMembers) {

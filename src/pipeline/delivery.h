@@ -4,7 +4,8 @@
 // on any failure the destination is left as it was and the three files stay
 // in the working directory, whose path the failure text names ("Error unable
 // to move files to destination directory. Files are still in the temp
-// directory " + directory + " (" + what failed + ")").
+// directory " + directory + " (" + what failed and why: "unable to write
+// PATH: disk full", "... read-only file system" + ")").
 #ifndef STANVEX_PIPELINE_DELIVERY_H
 #define STANVEX_PIPELINE_DELIVERY_H
 

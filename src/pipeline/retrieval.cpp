@@ -117,6 +117,10 @@ Result CheckRequest(const RetrievalRequest& request, ServiceRecord** service, Wi
   // GPS seconds before the epoch have no calendar breakdown.
   if (!(request.start >= 0.0) || request.end > 2147483647.0)
     return FailValidation("Invalid Time Range the times must be GPS seconds from 0 on");
+  // An interval that cannot be resampled to fails here, before any download.
+  char refused[kTextSize];
+  if (request.interval > 0 && !CheckResampleInterval(request.interval, refused, sizeof refused))
+    return FailValidation(refused);
   window->start.Clear();
   window->end.Clear();
   window->start.seconds = static_cast<int32_t>(request.start);

@@ -41,6 +41,11 @@ bool SameFileName(const char* a, const char* b);
 // POSIX; the same full path without regard to case on Windows).
 bool SameDirectory(const char* a, const char* b);
 
+// True when a and b both exist and are one file, whatever the names: the
+// same path spelt otherwise, a link to it, a hard link (same device and
+// inode on POSIX; same volume and file index on Windows).
+bool SameFile(const char* a, const char* b);
+
 bool FileExists(const char* path);
 bool IsDirectory(const char* path);
 
@@ -144,6 +149,11 @@ void SleepMilliseconds(uint32_t milliseconds);
 
 // The last system error code of the calling thread (errno / GetLastError).
 int LastSystemError();
+
+// Why a write failed, from its system error, as a message names it: "disk
+// full", "read-only file system", "read-only for this user (permission
+// denied)", or the system's own text for any other error.
+const char* WriteErrorReason(int systemError);
 
 // True when the standard stream fd (1 out, 2 error) is a terminal.
 bool IsTerminal(int fd);

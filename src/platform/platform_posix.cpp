@@ -32,6 +32,12 @@ bool SameDirectory(const char* a, const char* b) {
   return S_ISDIR(sa.st_mode) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+bool SameFile(const char* a, const char* b) {
+  struct stat sa, sb;
+  if (a == nullptr || b == nullptr || ::stat(a, &sa) != 0 || ::stat(b, &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 bool FileExists(const char* path) {
   struct stat st;
   return ::stat(path, &st) == 0 && S_ISREG(st.st_mode);
@@ -286,6 +292,21 @@ void SleepMilliseconds(uint32_t milliseconds) {
 }
 
 int LastSystemError() { return errno; }
+
+const char* WriteErrorReason(int systemError) {
+  switch (systemError) {
+    case ENOSPC:
+    case EDQUOT:
+      return "disk full";
+    case EROFS:
+      return "read-only file system";
+    case EACCES:
+    case EPERM:
+      return "read-only for this user (permission denied)";
+    default:
+      return std::strerror(systemError);
+  }
+}
 
 bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
 

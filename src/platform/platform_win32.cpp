@@ -52,6 +52,29 @@ bool SameDirectory(const char* a, const char* b) {
   return ::lstrcmpiA(fullA, fullB) == 0;
 }
 
+namespace {
+
+// The volume and file index of an existing file or directory; false when it
+// cannot be opened.
+bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
+  // FILE_FLAG_BACKUP_SEMANTICS lets a directory be opened too.
+  HANDLE handle = ::CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool known = ::GetFileInformationByHandle(handle, info) != 0;
+  ::CloseHandle(handle);
+  return known;
+}
+
+}  // namespace
+
+bool SameFile(const char* a, const char* b) {
+  BY_HANDLE_FILE_INFORMATION ia, ib;
+  if (a == nullptr || b == nullptr || !FileIdentity(a, &ia) || !FileIdentity(b, &ib)) return false;
+  return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+         ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
 bool FileExists(const char* path) {
   DWORD attributes = ::GetFileAttributesA(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -238,6 +261,31 @@ uint32_t TickCount() { return static_cast<uint32_t>(::GetTickCount()); }
 void SleepMilliseconds(uint32_t milliseconds) { ::Sleep(milliseconds); }
 
 int LastSystemError() { return static_cast<int>(::GetLastError()); }
+
+const char* WriteErrorReason(int systemError) {
+  switch (static_cast<DWORD>(systemError)) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return "disk full";
+    case ERROR_WRITE_PROTECT:
+      return "read-only file system";
+    case ERROR_ACCESS_DENIED:
+      return "read-only for this user (permission denied)";
+    default:
+      break;
+  }
+  // The system's text for any other error, without its line end; one
+  // buffer per thread, as the result is read at once.
+  thread_local char text[256];
+  DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, static_cast<DWORD>(systemError), 0, text, sizeof text,
+                                  nullptr);
+  while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' ||
+                        text[length - 1] == '.' || text[length - 1] == ' '))
+    text[--length] = '\0';
+  if (length == 0) std::snprintf(text, sizeof text, "system error %d", systemError);
+  return text;
+}
 
 bool IsTerminal(int fd) { return ::_isatty(fd) != 0; }
 

@@ -171,6 +171,34 @@ TEST_F(FetchCommandTest, UndeliveredFilesAreKeptAndNamed) {
   EXPECT_TRUE(Exists(kept + "/simc3650.obn") || Exists(dest_.File("simc3650.obn")));
 }
 
+// "working files kept in F" is said only when F is kept and holds files.
+TEST_F(FetchCommandTest, WorkingFilesAreSaidKeptOnlyWhenKept) {
+  const std::string work = temp_.File("work");
+  fs::create_directories(work);
+  const struct {
+    std::string arguments;
+    int status;
+    bool kept;
+  } cases[] = {
+      // No data for that day: nothing reaches the working folder.
+      {Fetch("2022-06-01 01:00", "2022-06-01 02:00") + " --keep-rinex", 1, false},
+      {Fetch("2022-06-01 01:00", "2022-06-01 02:00") + " --work " + Quote(work), 1, false},
+      {Fetch("2022-12-31 01:00", "2022-12-31 02:00") + " --keep-rinex", 0, true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Stanvex(c.arguments), c.status) << c.arguments << "\n" << output_;
+    std::smatch found;
+    const bool said =
+        std::regex_search(output_, found, std::regex("working files kept in (\\S+?)\\)?\n"));
+    EXPECT_EQ(said, c.kept) << c.arguments << "\n" << output_;
+    const std::string kept = said ? found[1].str() : "";
+    if (said)
+      EXPECT_TRUE(fs::is_directory(kept) && !fs::is_empty(kept)) << output_;
+    else
+      EXPECT_TRUE(LeftInTemp().empty()) << c.arguments;
+  }
+}
+
 // A day file that ends at noon: the fetch of 06:00 to 18:00 succeeds and
 // warns with the span it got.
 TEST_F(FetchCommandTest, DataShorterThanTheWindowAreWarnedAbout) {

@@ -57,6 +57,12 @@ TEST(ObnCommands, JoinSpliceInfoAndAveragePosition) {
 
   EXPECT_EQ(RunStanvex("obn info '" + dir.File("missing.obn") + "'", &out), 1);
   EXPECT_NE(out.find("Error: File"), std::string::npos) << out;
+
+  // Without a solved epoch there is no average position to print.
+  for (testing::TestEpoch& epoch : first) epoch.position.flags = 0;
+  ASSERT_TRUE(testing::WriteObnFile(dir.File("u.obn"), first, 1.0f));
+  EXPECT_EQ(RunStanvex("avgpos '" + dir.File("u.obn") + "'", &out), 1);
+  EXPECT_NE(out.find("holds no epoch with a position solution"), std::string::npos) << out;
 }
 
 // Commands that take an OBN file keep it with its companions, and the file

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/last_error.h"
 #include "base/request_state.h"
 #include "obn_test_util.h"
 #include "obsfiles/avg_position.h"
@@ -87,16 +88,37 @@ TEST_F(AvgPositionTest, MissingNvbGivesAveragesButNoSpan) {
   EXPECT_EQ(end_, -1);
 }
 
-TEST_F(AvgPositionTest, EmptyOrMissingFile) {
-  const std::string path = dir_.File("e.obn");
-  WriteFile(path, RawHeader());
-  average_.position1 = 5;
-  Run(path);
-  EXPECT_EQ(+average_.position1, 0.0);
-  EXPECT_EQ(+average_.position2, 0.0);
-  EXPECT_EQ(+average_.status, 42);
-  EXPECT_EQ(valid_, 0);
+// No solved epoch, no average: the record is zeroed as for a file that
+// cannot be opened, and the last error says why, even when the span is known.
+TEST_F(AvgPositionTest, FileWithoutASolvedEpochHasNoAverage) {
+  const struct {
+    int epochs;
+    uint8_t flags;
+    double p1, p2;
+  } cases[] = {{0, 1, 45, 9}, {2, 0, 45, 9}, {2, 1, 0, 0}};  // none; unflagged; flagged at 0, 0
+  const std::string path = dir_.File("u.obn");
+  WriteFile(dir_.File("u.nvb"), "3 2138\nx\nx\nx\n7200\nx\n");
+  for (const auto& c : cases) {
+    std::vector<TestEpoch> epochs;
+    for (int i = 0; i < c.epochs; ++i) {
+      epochs.push_back(MakeEpoch(100 + 30 * i, 6));
+      epochs.back().position.flags = c.flags;
+      epochs.back().position.position1 = c.p1;
+      epochs.back().position.position2 = c.p2;
+    }
+    ASSERT_TRUE(testing::WriteObnFile(path, epochs));
+    Run(path);
+    const AvgPosition zero{};
+    EXPECT_EQ(std::memcmp(&average_, &zero, sizeof zero), 0) << +c.flags;
+    EXPECT_EQ(valid_, 0);
+    EXPECT_EQ(start_, -1);
+    EXPECT_EQ(LastErrorText, "Error the file " + path +
+                                 " holds no epoch with a position solution: it has no average "
+                                 "position");
+  }
+}
 
+TEST_F(AvgPositionTest, MissingFile) {
   Run(dir_.File("missing.obn"));
   const AvgPosition zero{};
   EXPECT_EQ(std::memcmp(&average_, &zero, sizeof zero), 0);

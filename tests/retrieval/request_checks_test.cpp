@@ -2,6 +2,7 @@
 // small rules of its names and day count.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <string>
@@ -144,6 +145,27 @@ TEST_F(RequestChecksTest, WindowMustRunForwardAndSpanAtMostThreeDays) {
   EXPECT_EQ(codes[0], STATUS_OUTPUT_PATH);
   EXPECT_EQ(recorder.All()[0].text, dest_dir_.path() + "/abcd0340.obn");
   EXPECT_EQ(codes[1], STATUS_ERROR);
+}
+
+// An interval that no resampling can take is refused with the value given,
+// before anything is downloaded.
+TEST_F(RequestChecksTest, IntervalBeyondAWeekIsRefusedBeforeAnyDownload) {
+  const struct {
+    double interval;
+    const char* shown;
+  } cases[] = {{1e300, "1e+300"}, {HUGE_VAL, "inf"}, {604801, "604801"}};
+  for (const auto& c : cases) {
+    StatusRecorder recorder;
+    std::strncpy(dest_, dest_dir_.path().c_str(), sizeof dest_ - 1);
+    EXPECT_EQ(iFTP(day34_, day34_ + 60, abcd_, dest_, c.interval, nullptr, nullptr, nullptr, 1, 0, 0),
+              -1);
+    EXPECT_EQ(LastError(), std::string("Error the interval ") + c.shown +
+                               " s can not be used: it must be greater than 0 and at most 604800 s "
+                               "(one week)");
+    ASSERT_FALSE(recorder.Headings().empty());
+    EXPECT_EQ(recorder.Headings().back(), "Error in iFTP");
+    EXPECT_FALSE(recorder.HasText("FTP Starting"));
+  }
 }
 
 TEST_F(RequestChecksTest, EqualStartAndEndIsAValidWindow) {

@@ -76,6 +76,13 @@ void CheckInterval(double seconds, const std::string& what) {
   }
 }
 
+void RefuseSameFile(const std::string& input, const std::string& output) {
+  if (platform::SameFileName(input.c_str(), output.c_str()) ||
+      platform::SameFile(input.c_str(), output.c_str()))
+    throw CommandFailure{"the output " + output + " would overwrite the input " + input +
+                         ": nothing was written"};
+}
+
 std::string ResolvePassword(const PasswordSources& sources, bool* present) {
   *present = true;
   if (sources.given) return sources.password;

@@ -1,5 +1,5 @@
-// Checks of the values a user types for a retrieval: times, the interval and
-// the FTP password. Each refuses what the library could not use with a
+// Checks of the values a user types: times, the interval, the files a
+// command reads and writes, and the FTP password. Each refuses what the library could not use with a
 // message naming the value (thrown as CommandFailure).
 #ifndef STANVEX_TOOLS_ARGUMENTS_H
 #define STANVEX_TOOLS_ARGUMENTS_H
@@ -21,6 +21,11 @@ double ParseTime(const std::string& text);
 // Refuses an interval that is not finite, not positive or finer than
 // kFinestInterval; what names the value in the message ("--interval").
 void CheckInterval(double seconds, const std::string& what);
+
+// Refuses an output that is the input itself (the same file under another
+// path, a link or a hard link too), before anything is written: writing it
+// would destroy the input. The message names both.
+void RefuseSameFile(const std::string& input, const std::string& output);
 
 // Where a password may come from, most explicit first.
 struct PasswordSources {

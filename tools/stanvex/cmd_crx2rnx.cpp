@@ -1,6 +1,7 @@
 // stanvex crx2rnx INPUT OUTPUT: decodes a compact RINEX file into RINEX.
 #include <string>
 
+#include "arguments.h"
 #include "command.h"
 #include "crinex/crx2rnx.h"
 
@@ -13,6 +14,7 @@ stanvex::cli::CommandRegistration crx2rnxRegistration([](CLI::App& app) {
   command->add_option("INPUT", *input, "compact RINEX file")->required();
   command->add_option("OUTPUT", *output, "RINEX observation file to write")->required();
   command->callback([input, output] {
+    stanvex::cli::RefuseSameFile(*input, *output);
     // The decoder is linked into this program: its message is this
     // program's last error.
     if (stanvex::Crx2Rnx(input->c_str(), output->c_str()) != 0)

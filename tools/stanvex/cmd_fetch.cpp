@@ -195,10 +195,16 @@ double HeaderInterval(const char* path) {
 // does not fetch that day, so those minutes do not count either.
 void PrintSummary(const char* delivered, double start, double end) {
   AvgPosition average{};
+  average.status = 1;  // the export makes it 0 when the file has no average
   double first = 0, last = 0;
   int32_t valid = 0;
   NewGetAvgOBNPos(delivered, &average, &first, &last, &valid);
   std::printf("delivered %s\n", delivered);
+  if (average.status == 0) {
+    EndBar();
+    std::fprintf(stderr, "warning: %s\n", stanvex::cli::LibraryError().c_str());
+    return;
+  }
   std::printf("average position %.8f %.8f\n", average.position1, average.position2);
   if (!valid) {
     std::printf("no span of usable data found\n");
@@ -222,14 +228,16 @@ void PrintSummary(const char* delivered, double start, double end) {
 }
 
 // The request's own failure: the library's reason, and where the data are
-// when the delivery could not place them.
+// when the delivery could not place them. A working folder is said to be
+// kept only when it is and holds files.
 void ReportFailure(const std::string& work, bool privateWork, bool keepRinex,
                    stanvex::cli::PrivateFolder* folder) {
   std::string reason = stanvex::cli::LibraryError();
   if (stanvex::cli::HoldsObservationFiles(work)) {
     if (privateWork) folder->Keep();
     reason += "\nthe files that were not delivered are in " + work;
-  } else if (!privateWork || keepRinex) {
+  } else if ((!privateWork || keepRinex) && stanvex::cli::HoldsFiles(work)) {
+    if (privateWork) folder->Keep();
     reason += "\n(working files kept in " + work + ")";
   }
   throw stanvex::cli::CommandFailure{(interrupted ? "stopped: " : "") + reason};
@@ -307,7 +315,7 @@ void RunFetch(const FetchOptions& options) {
   std::signal(SIGINT, SIG_DFL);
   EndBar();
   if (result != 0) ReportFailure(work, privateWork, options.keepRinex, &folder);
-  if (privateWork && options.keepRinex) {
+  if (privateWork && options.keepRinex && stanvex::cli::HoldsFiles(work)) {
     folder.Keep();
     std::fprintf(stderr, "working files kept in %s\n", work.c_str());
   }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "arguments.h"
 #include "base/gps_time.h"
 #include "command.h"
 #include "companions.h"
@@ -117,6 +118,7 @@ void Dump(const std::string& path) {
 }
 
 void Join(const std::string& output, const std::vector<std::string>& inputs) {
+  for (const std::string& input : inputs) stanvex::cli::RefuseSameFile(input, output);
   std::vector<ObnPtr> files;
   for (const std::string& input : inputs) files.push_back(OpenOrFail(input));
   ObnFile* out = stanvex::CreateObn(output.c_str(), files[0]->header.carriedByte,
@@ -145,6 +147,7 @@ void Splice(const std::string& input, std::string output, double start, double e
       throw stanvex::cli::CommandFailure{"name too long: " + input};
     output = name;
   }
+  stanvex::cli::RefuseSameFile(input, output);
   if (start > end) {
     std::printf("%s\n", stanvex::kWeekCrossoverText);
     end = stanvex::kWeekEndSeconds;
@@ -203,9 +206,11 @@ stanvex::cli::CommandRegistration obnRegistration([](CLI::App& app) {
     if (!stanvex::platform::FileExists(path->c_str()))
       throw stanvex::cli::CommandFailure{"Error: File " + *path + " not found"};
     AvgPosition average{};
+    average.status = 1;  // the export makes it 0 when the file has no average
     double start = 0, end = 0;
     int32_t valid = 0;
     NewGetAvgOBNPos(path->c_str(), &average, &start, &end, &valid);
+    if (average.status == 0) Fail();
     std::printf("average position: %.9f %.9f\n", average.position1, average.position2);
     if (valid == 1) {
       std::printf("start: %.3f  %s\n", start, GpsCalendar(start).c_str());

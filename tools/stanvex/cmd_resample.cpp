@@ -61,6 +61,7 @@ stanvex::cli::CommandRegistration resampleRegistration([](CLI::App& app) {
   command->add_option("INTERVAL", args->interval, "interval in seconds")->required();
   command->callback([args] {
     stanvex::cli::CheckInterval(args->interval, "INTERVAL");
+    stanvex::cli::RefuseSameFile(args->input, args->output);
     // Resampling consumes its input (it moves or deletes the files), so it
     // works on copies in a private folder and the user's files stay.
     stanvex::cli::PrivateFolder folder("stanvex-resample-");

@@ -57,4 +57,11 @@ bool HoldsObservationFiles(const std::string& folder) {
   return false;
 }
 
+bool HoldsFiles(const std::string& folder) {
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error))
+    if (entry.is_regular_file(error)) return true;
+  return false;
+}
+
 }  // namespace stanvex::cli

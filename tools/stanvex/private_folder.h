@@ -40,6 +40,9 @@ std::string StageCatalogue(const std::string& source, const PrivateFolder& folde
 // that were not delivered).
 bool HoldsObservationFiles(const std::string& folder);
 
+// True when folder holds a file of any kind.
+bool HoldsFiles(const std::string& folder);
+
 }  // namespace stanvex::cli
 
 #endif  // STANVEX_TOOLS_PRIVATE_FOLDER_H
