@@ -14,8 +14,7 @@
 # Environment: WIN_ARCH (as --arch, default i686), JOBS (default 2),
 # STANVEX_WERROR (default ON), STANVEX_WIN_TESTS (default ON; OFF builds only
 # the shipped DLLs and programs), STANVEX_WIN_SETUP_ONLY (1: install the
-# packages and stop), STANVEX_SHARED_DATA (the test data folder, when
-# not ../shared/data beside the sources).
+# packages and stop).
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -143,8 +142,7 @@ cmake -S "$ROOT" -B "$BUILD" -G Ninja \
   -DSTANVEX_TESTS="${STANVEX_WIN_TESTS:-ON}" \
   -DSTANVEX_MINIZIP_SOURCE="$MINIZIP" \
   -DSTANVEX_WIN_CURL_PREFIX="$CURL_PREFIX" \
-  -DSTANVEX_GTEST_SOURCE=/usr/src/googletest \
-  ${STANVEX_SHARED_DATA:+-DSTANVEX_SHARED_DATA="$STANVEX_SHARED_DATA"}
+  -DSTANVEX_GTEST_SOURCE=/usr/src/googletest
 cmake --build "$BUILD" -j"$JOBS"
 
 echo "windows-build: DLLs in $BUILD/out:"
