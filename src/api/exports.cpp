@@ -94,7 +94,8 @@ STANVEX_API int32_t STANVEX_CALL iInitalizeNEW(char* catalogueDirectory,
                                                const char* workingDirectory, Serv_Sta* catalogue) {
   return Shielded("iInitalizeNEW", kCatalogueLoadHeading, [&]() -> int32_t {
     char combined[kPathSize];
-    Result joined = JoinCatalogueFiles(catalogueDirectory, combined);
+    CatalogueOrigin origin;
+    Result joined = JoinCatalogueFiles(catalogueDirectory, combined, &origin);
     if (!joined.ok) return Report(joined);
     // From here on the frame reports through its own record.
     FrameStatus = MakeFrameStatus();
@@ -107,7 +108,7 @@ STANVEX_API int32_t STANVEX_CALL iInitalizeNEW(char* catalogueDirectory,
     if (catalogue->iStationSize != kStationRecordSize)
       return Refuse(kCatalogueLoadHeading,
                     "Error invalid structure size for station struct Stanvex.dll");
-    return Report(LoadCatalogue(combined, workingDirectory, catalogue));
+    return Report(LoadCatalogue(combined, workingDirectory, catalogue, origin));
   });
 }
 

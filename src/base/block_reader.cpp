@@ -21,17 +21,32 @@ constexpr size_t kJoinedSize = kBlockMaxValues * kBlockValueSize + 1;
 
 enum class LineRead { kLine, kEndOfFile, kError };
 
-// Reads one line piece of at most kBlockLineLength characters into line. A
-// piece that stops at the end of the file without a newline counts as end of
-// file: such a last line is not used.
-LineRead ReadLine(FILE* file, char* line) {
-  if (std::fgets(line, static_cast<int>(kLineBufferSize), file) == nullptr)
-    return std::ferror(file) ? LineRead::kError : LineRead::kEndOfFile;
-  if (std::feof(file)) return LineRead::kEndOfFile;
+// Reads one line piece of at most kBlockLineLength characters into line,
+// through its newline. A piece that stops at the end of the file without a
+// newline counts as end of file: such a last line is not used. *continued
+// tells whether the piece continues a longer line.
+LineRead ReadLine(BlockSource* source, char* line, bool* continued) {
+  *continued = source->midLine;
+  if (!source->midLine) ++source->line;
+  size_t length = 0;
+  int c = EOF;
+  while (length < kBlockLineLength && (c = std::getc(source->file)) != EOF) {
+    line[length++] = static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  line[length] = '\0';
+  if (c == EOF) return std::ferror(source->file) ? LineRead::kError : LineRead::kEndOfFile;
+  source->midLine = line[length - 1] != '\n';
   return LineRead::kLine;
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+bool HasText(const char* piece) {
+  for (; *piece != '\0'; ++piece)
+    if (!IsBlank(*piece)) return true;
+  return false;
+}
 
 // The position of the opening brace when line opens a block, else null.
 char* OpeningBrace(char* line) {
@@ -108,11 +123,12 @@ void Store(void* destination, T value) {
 
 }  // namespace
 
-int ReadBlock(FILE* file, TextBlock* block) {
+int ReadBlock(BlockSource* source, TextBlock* block) {
   char line[kLineBufferSize];
   char* brace = nullptr;
+  bool continued = false;
   for (;;) {
-    LineRead read = ReadLine(file, line);
+    LineRead read = ReadLine(source, line, &continued);
     if (read == LineRead::kEndOfFile) return -1;
     if (read == LineRead::kError) return 1;
     brace = OpeningBrace(line);
@@ -120,6 +136,8 @@ int ReadBlock(FILE* file, TextBlock* block) {
   }
   if (!ReadKeyword(line, brace, block->name)) return 1;
   block->count = 0;
+  block->line = source->line;
+  block->longLine = continued ? source->line : 0;
 
   // The rest of the opening line is the first entry line.
   char entry_line[kLineBufferSize];
@@ -130,9 +148,15 @@ int ReadBlock(FILE* file, TextBlock* block) {
     int count = Tokenize(entry_line, tokens);
     if (count > 0) StoreEntry(block, tokens, count);
     // End of file (including a last line without newline) ends the block.
-    if (ReadLine(file, entry_line) != LineRead::kLine) break;
+    if (ReadLine(source, entry_line, &continued) != LineRead::kLine) break;
+    if (continued && block->longLine == 0 && HasText(entry_line)) block->longLine = source->line;
   }
   return 0;
+}
+
+int ReadBlock(FILE* file, TextBlock* block) {
+  BlockSource source(file);
+  return ReadBlock(&source, block);
 }
 
 int GetBlockField(const char* key, TextBlock* block, const char* format, ...) {

@@ -12,7 +12,9 @@
 // first word of that line. The rest of that line after '{' and the following
 // lines are entries until a line containing '}' (dropped whole), end of file,
 // or 32 entries. Lines are read 254 characters at a time; the rest of a
-// longer line is read as the next line. Keys compare without regard to case.
+// longer line is read as the next line, and the block notes the first such
+// line (TextBlock::longLine) so that a caller can refuse what it may have
+// split. Keys compare without regard to case.
 #ifndef STANVEX_BASE_BLOCK_READER_H
 #define STANVEX_BASE_BLOCK_READER_H
 
@@ -40,12 +42,31 @@ struct TextBlock {
   char name[kBlockKeySize];  // keyword, e.g. "Station"
   int32_t count;             // entries, 0..32
   BlockEntry entries[kBlockMaxEntries];
+  int32_t line;  // the line the block opens on (counted by its BlockSource)
+  // The first line of the block (the opening line included) longer than 254
+  // characters whose rest holds more than blanks, 0 when none. The block's
+  // entries may then hold pieces of that line, or the block may have opened
+  // on one.
+  int32_t longLine;
+};
+
+// A file read block by block, counting its lines from where reading started
+// (the first line read is line 1). Not owned: the caller opens and closes
+// file, and reads it only through this source while line numbers matter.
+struct BlockSource {
+  explicit BlockSource(FILE* f) : file(f) {}
+  FILE* file;
+  int32_t line = 0;      // the line of the piece read last
+  bool midLine = false;  // that piece did not end its line
 };
 
 // Reads the next block of file into block (provided by the caller; about
 // 123 KB, so keep it off small stacks). Returns 0 for a block, -1 at end of
 // file before a block opened (also when the opening line is the last line of
 // a file without final newline), 1 when the keyword cannot be read.
+int ReadBlock(BlockSource* source, TextBlock* block);
+// The same from the current position of file, with lines counted afresh by
+// each call.
 int ReadBlock(FILE* file, TextBlock* block);
 
 // Finds the first unused entry of block whose key equals key (no case),

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "base/result.h"
@@ -45,39 +46,68 @@ struct ServiceExtras {
 // digits, so that it can never form more than a plain file name.
 bool IsValidLongName(const char* text);
 
+// Where the lines of combined.dwn came from, so that a load report names
+// the file and line the user wrote.
+struct CatalogueOrigin {
+  const char* firstFile = "combined.dwn";  // the file line 1 came from
+  int32_t userFirstLine = 0;  // both files joined: the first line from user.dwn; else 0
+};
+
+// "user.dwn line 7" for line (from 1) of combined.dwn.
+std::string DescribeLine(const CatalogueOrigin& origin, int32_t line);
+
 // Joins first and second into output (either input may be missing).
 // Returns 3 both joined, 1 only first, 2 only second, 0 neither exists
 // (output untouched), -1 output cannot be created, -2 no memory, -3 a write
-// failed. Sets no error text.
-int ConcatenateTwoASCIIFiles(const char* first, const char* second, const char* output);
+// failed. Sets no error text. firstLines, when given, receives the number of
+// lines output got from first.
+int ConcatenateTwoASCIIFiles(const char* first, const char* second, const char* output,
+                             int32_t* firstLines = nullptr);
 
 // Copies input (null: nothing) to output unchanged, then one newline when
 // the text did not end with one. Returns 0, 1 for a failed write, -1 for no
-// memory.
-int AppendTextFile(FILE* input, FILE* output);
+// memory. lines, when given, receives the number of newlines written.
+int AppendTextFile(FILE* input, FILE* output, int32_t* lines = nullptr);
 
 // Counts the blocks from the current position whose keyword equals keyword
 // (no case), until end of file or an unreadable block; rewinds the file.
+// A block with a line longer than 254 characters (TextBlock::longLine) is
+// not counted: the parsers leave it out.
 int CountBlocks(FILE* file, const char* keyword);
+
+// Reports (STATUS_TEXT through the frame record) each Station and Service
+// block of file that is left out for a line longer than 254 characters,
+// naming both lines; rewinds the file.
+void ReportLongLineBlocks(FILE* file, const CatalogueOrigin& origin);
 
 // Fill catalogue->pStations / pServices (sized by iNumStations /
 // iNumServices) from every block of file that gives all required keys; a
-// block missing one leaves its slot for the next block. Unfilled slots at
-// the end are zeroed. Both rewind the file.
+// block missing one leaves its slot for the next block, and a block with a
+// line longer than 254 characters is passed over. Unfilled slots at the end
+// are zeroed. A value longer than its field is cut to fit and reported with
+// the block's line (origin names it); an address (ftpAd) that does not fit
+// is not cut but left empty, and reported. Both rewind the file.
 // extras, when given, receive one entry per record, in record order: the
 // long name ("lName:", upper-cased; a value that is not 9 letters or digits
 // is dropped with a status text) and the addresses after the first of
 // "ftpAd:" (one of more than 127 characters, or beyond the eighth address,
 // is dropped with a status text).
-void ParseStations(FILE* file, Serv_Sta* catalogue, std::vector<StationExtras>* extras = nullptr);
-void ParseServices(FILE* file, Serv_Sta* catalogue, std::vector<ServiceExtras>* extras = nullptr);
+void ParseStations(FILE* file, Serv_Sta* catalogue, std::vector<StationExtras>* extras = nullptr,
+                   const CatalogueOrigin& origin = {});
+void ParseServices(FILE* file, Serv_Sta* catalogue, std::vector<ServiceExtras>* extras = nullptr,
+                   const CatalogueOrigin& origin = {});
 
 // Load reports (STATUS_TEXT through the frame record) of catalogue entries
-// that cannot be used as written: a service whose first address is longer
-// than its 127-character field (the service keeps an empty ftpAd), and
-// stations that share a name (compared without regard to case; the first in
-// the sorted array is the one a lookup by name finds).
-void ReportOverlongAddress(const ServiceRecord& service);
+// that cannot be used as written; place is where the block is ("user.dwn
+// line 7"). A service whose first address is longer than its 127-character
+// field (the service keeps an empty ftpAd); a value cut to its field (kind
+// "Station" or "Service", subject the station's name or service's
+// identifier, key the value's key, kept what the field holds); stations that
+// share a name (compared without regard to case; the first in the sorted
+// array is the one a lookup by name finds).
+void ReportOverlongAddress(const ServiceRecord& service, const std::string& place);
+void ReportCutValue(const char* kind, const std::string& subject, const std::string& place,
+                    const char* key, size_t fieldLength, const char* kept);
 void ReportDuplicateStations(const Serv_Sta* catalogue);
 
 // The text a request through service gets when the service has no usable
@@ -114,18 +144,23 @@ Serv_Sta* RequireLoadedCatalogue();
 
 // The first half of iInitalizeNEW: joins manufact.dwn and user.dwn of
 // catalogueDirectory into its combined.dwn, whose path goes into combined (a
-// kPathSize buffer). The host's directory text is not written to. Fails
-// without a heading: "Path is too long ...", "Could not open temporary file
-// '...'", "Memory Allocation Error in ConcatenateTwoASCIIFiles" or
-// "Disk-full writing to '...'".
-Result JoinCatalogueFiles(const char* catalogueDirectory, char* combined);
+// kPathSize buffer), and tells in origin where its lines came from. The
+// host's directory text is not written to. Fails without a heading: "Path is
+// too long ...", "Could not open temporary file '...'", "Memory Allocation
+// Error in ConcatenateTwoASCIIFiles" or "Disk-full writing to '...'".
+Result JoinCatalogueFiles(const char* catalogueDirectory, char* combined,
+                          CatalogueOrigin* origin);
 
 // The second half of iInitalizeNEW, once catalogue (not null) has the record
 // sizes checked: saves the current directory in SavedDirectory, takes
-// workingDirectory as WorkingDirectory, releases the arrays the record still
-// refers to, clears it and loads combined into it. The record becomes
-// LoadedCatalogue whatever the outcome; failures carry kCatalogueLoadHeading.
-Result LoadCatalogue(const char* combined, const char* workingDirectory, Serv_Sta* catalogue);
+// workingDirectory as WorkingDirectory and loads combined (origin names its
+// lines in reports). On success the arrays the record referred to are
+// released and the record gets the new counts and arrays, with both sizes 0
+// (the host sets them again before its next load). On failure (carrying
+// kCatalogueLoadHeading) the record is left as it was, arrays included, and
+// no catalogue is loaded. The record becomes LoadedCatalogue either way.
+Result LoadCatalogue(const char* combined, const char* workingDirectory, Serv_Sta* catalogue,
+                     const CatalogueOrigin& origin);
 
 // vClearMem: releases the arrays catalogue (not null) refers to when this
 // library made them and has not released them yet; any other values are

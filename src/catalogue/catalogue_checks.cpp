@@ -1,12 +1,16 @@
-// Reports of catalogue entries that load but cannot be used as written.
+// Reports of catalogue entries that load but cannot be used as written, or
+// are left out.
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 
+#include "base/block_reader.h"
 #include "base/status_channel.h"
 #include "base/text.h"
+#include "base/text_compare.h"
 #include "catalogue/catalogue.h"
 
 namespace stanvex {
@@ -19,15 +23,44 @@ std::string FieldText(const char (&field)[N]) {
   return std::string(field, strnlen(field, N));
 }
 
+// A value shown in a report: at most 64 characters.
+std::string Shown(const std::string& value) {
+  return value.size() <= 64 ? value : value.substr(0, 64) + "...";
+}
+
 }  // namespace
 
-void ReportOverlongAddress(const ServiceRecord& service) {
+void ReportOverlongAddress(const ServiceRecord& service, const std::string& place) {
   char text[kTextSize];
   std::snprintf(text, sizeof text,
-                "Service %s: its address (ftpAd) is longer than %zu characters; the service "
+                "Service %s (%s): its address (ftpAd) is longer than %zu characters; the service "
                 "can not be used",
-                FieldText(service.ServId).c_str(), sizeof service.ftpAd - 1);
+                FieldText(service.ServId).c_str(), place.c_str(), sizeof service.ftpAd - 1);
   FrameSend(STATUS_TEXT, text);
+}
+
+void ReportCutValue(const char* kind, const std::string& subject, const std::string& place,
+                    const char* key, size_t fieldLength, const char* kept) {
+  char text[kTextSize];
+  std::snprintf(text, sizeof text, "%s %s (%s): its %s is longer than %zu characters; cut to %s",
+                kind, Shown(subject).c_str(), place.c_str(), key, fieldLength, kept);
+  FrameSend(STATUS_TEXT, text);
+}
+
+void ReportLongLineBlocks(FILE* file, const CatalogueOrigin& origin) {
+  std::unique_ptr<TextBlock> block(new TextBlock);
+  BlockSource source(file);
+  while (ReadBlock(&source, block.get()) == 0) {
+    if (block->longLine == 0) continue;
+    for (const char* kind : {"Station", "Service"}) {
+      if (FoldedCompare(block->name, kind, kBlockKeySize) != 0) continue;
+      std::string text = DescribeLine(origin, block->longLine) +
+                         " is longer than 254 characters; the " + kind + " block of " +
+                         DescribeLine(origin, block->line) + " is left out";
+      FrameSend(STATUS_TEXT, text.c_str());
+    }
+  }
+  std::rewind(file);
 }
 
 const char* UnusableServiceReason(const ServiceRecord& service) {

@@ -1,5 +1,6 @@
 // Joining of the maker's and the user's catalogue files.
 #include <cstdlib>
+#include <string>
 
 #include "catalogue/catalogue.h"
 #include "platform/platform.h"
@@ -26,7 +27,15 @@ size_t ReadPiece(FILE* input, char* buffer) {
 
 }  // namespace
 
-int AppendTextFile(FILE* input, FILE* output) {
+std::string DescribeLine(const CatalogueOrigin& origin, int32_t line) {
+  if (origin.userFirstLine > 0 && line >= origin.userFirstLine)
+    return "user.dwn line " + std::to_string(line - origin.userFirstLine + 1);
+  return std::string(origin.firstFile) + " line " + std::to_string(line);
+}
+
+int AppendTextFile(FILE* input, FILE* output, int32_t* lines) {
+  int32_t newlines = 0;
+  if (lines != nullptr) *lines = 0;
   if (input == nullptr) return 0;
   char* buffer = static_cast<char*>(std::malloc(kLineBufferSize));
   if (buffer == nullptr) return -1;
@@ -42,14 +51,20 @@ int AppendTextFile(FILE* input, FILE* output) {
     }
     written = true;
     last = buffer[length - 1];
+    if (last == '\n') ++newlines;
   }
   // The next file must start on a line of its own.
-  if (result == 0 && written && last != '\n' && std::fputc('\n', output) == EOF) result = 1;
+  if (result == 0 && written && last != '\n') {
+    if (std::fputc('\n', output) == EOF) result = 1;
+    ++newlines;
+  }
   std::free(buffer);
+  if (lines != nullptr) *lines = newlines;
   return result;
 }
 
-int ConcatenateTwoASCIIFiles(const char* first, const char* second, const char* output) {
+int ConcatenateTwoASCIIFiles(const char* first, const char* second, const char* output,
+                             int32_t* firstLines) {
   FILE* in1 = std::fopen(first, "rb");
   FILE* in2 = std::fopen(second, "rb");
   if (in1 == nullptr && in2 == nullptr) return 0;
@@ -62,7 +77,7 @@ int ConcatenateTwoASCIIFiles(const char* first, const char* second, const char* 
     close_inputs();
     return -1;
   }
-  int result = AppendTextFile(in1, out);
+  int result = AppendTextFile(in1, out, firstLines);
   if (result == 0) result = AppendTextFile(in2, out);
   // A full disk may only show when the buffered text is flushed.
   bool closed = std::fclose(out) == 0;

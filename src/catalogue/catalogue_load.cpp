@@ -2,6 +2,7 @@
 // it (vClearMem), and the library's knowledge of what is loaded.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -58,13 +59,27 @@ void Release(StationRecord* stations, ServiceRecord* services) {
   }
 }
 
-// Steps after the record is cleared: open, count, check, make and fill.
-Result LoadCombined(const char* combined, Serv_Sta* catalogue) {
-  FILE* file = std::fopen(combined, "rb");
-  if (file == nullptr)
+// A catalogue read from combined.dwn and not yet given to the host: the
+// arrays are freed unless Commit hands them over.
+struct ReadCatalogue {
+  Serv_Sta record{};
+  std::unique_ptr<StationRecord[]> stations;
+  std::unique_ptr<ServiceRecord[]> services;
+  std::vector<StationExtras> stationExtras;
+  std::vector<ServiceExtras> serviceExtras;
+};
+
+struct FileCloser {
+  void operator()(FILE* file) const { std::fclose(file); }
+};
+
+// Opens, counts, checks, makes and fills.
+Result ReadCombined(const char* combined, const CatalogueOrigin& origin, ReadCatalogue* read) {
+  std::unique_ptr<FILE, FileCloser> file(std::fopen(combined, "rb"));
+  if (!file)
     return Result::Failure(kCatalogueLoadHeading, "Error Unable to OPEN Input File %s", combined);
-  int32_t stations = CountBlocks(file, "Station");
-  int32_t services = CountBlocks(file, "Service");
+  int32_t stations = CountBlocks(file.get(), "Station");
+  int32_t services = CountBlocks(file.get(), "Service");
   const char* problem = nullptr;
   if (stations < 1)
     problem = "NO stations found in the input file ";
@@ -75,38 +90,38 @@ Result LoadCombined(const char* combined, Serv_Sta* catalogue) {
   else if (services > kMaxServices)
     problem = "Too many services in the input file ";
   if (problem == nullptr) {
-    Arrays made{new (std::nothrow) StationRecord[static_cast<size_t>(stations)](),
-                new (std::nothrow) ServiceRecord[static_cast<size_t>(services)](), stations,
-                services};
-    if (made.stations == nullptr || made.services == nullptr) {
-      delete[] made.stations;
-      delete[] made.services;
-      problem = "Memory Allocation Error in iInitalizeNEW ";
-    } else {
-      catalogue->iNumStations = stations;
-      catalogue->iNumServices = services;
-      catalogue->pStations = made.stations;
-      catalogue->pServices = made.services;
-      LiveArrays().push_back(made);
-      std::vector<StationExtras> station_extras;
-      std::vector<ServiceExtras> service_extras;
-      ParseStations(file, catalogue, &station_extras);
-      ParseServices(file, catalogue, &service_extras);
-      SortStations(catalogue, &station_extras);
-      LinkServices(catalogue);
-      ReportDuplicateStations(catalogue);
-      loaded_arrays = made;
-      loaded_station_extras.swap(station_extras);
-      loaded_service_extras.swap(service_extras);
-      CatalogueLoaded = true;
-    }
-  } else {
-    catalogue->iNumStations = stations;
-    catalogue->iNumServices = services;
+    read->stations.reset(new (std::nothrow) StationRecord[static_cast<size_t>(stations)]());
+    read->services.reset(new (std::nothrow) ServiceRecord[static_cast<size_t>(services)]());
+    if (!read->stations || !read->services) problem = "Memory Allocation Error in iInitalizeNEW ";
   }
-  std::fclose(file);
   if (problem != nullptr) return Result::Failure(kCatalogueLoadHeading, "%s%s", problem, combined);
+
+  Serv_Sta* record = &read->record;
+  record->iNumStations = stations;
+  record->iNumServices = services;
+  record->pStations = read->stations.get();
+  record->pServices = read->services.get();
+  ReportLongLineBlocks(file.get(), origin);
+  ParseStations(file.get(), record, &read->stationExtras, origin);
+  ParseServices(file.get(), record, &read->serviceExtras, origin);
+  SortStations(record, &read->stationExtras);
+  LinkServices(record);
+  ReportDuplicateStations(record);
   return Result::Success();
+}
+
+// Makes read the loaded catalogue in the host's record (whose sizes become 0).
+void Commit(ReadCatalogue* read, Serv_Sta* catalogue) {
+  Arrays made{read->stations.get(), read->services.get(), read->record.iNumStations,
+              read->record.iNumServices};
+  LiveArrays().push_back(made);
+  read->stations.release();
+  read->services.release();
+  *catalogue = read->record;
+  loaded_arrays = made;
+  loaded_station_extras.swap(read->stationExtras);
+  loaded_service_extras.swap(read->serviceExtras);
+  CatalogueLoaded = true;
 }
 
 }  // namespace
@@ -188,7 +203,8 @@ ServiceRecord* FindService(const char* id) {
   return nullptr;
 }
 
-Result JoinCatalogueFiles(const char* catalogueDirectory, char* combined) {
+Result JoinCatalogueFiles(const char* catalogueDirectory, char* combined,
+                          CatalogueOrigin* origin) {
   // The host's directory text is never written to: JoinPath works on copies.
   char directory[kPathSize];
   CopyText(directory, sizeof directory, catalogueDirectory);
@@ -199,7 +215,13 @@ Result JoinCatalogueFiles(const char* catalogueDirectory, char* combined) {
       JoinPath(directory, combined) != 0)
     return Result::FailureFromLastError();
 
-  switch (ConcatenateTwoASCIIFiles(manufact, user, combined)) {
+  int32_t makerLines = 0;
+  int joined = ConcatenateTwoASCIIFiles(manufact, user, combined, &makerLines);
+  *origin = CatalogueOrigin{};
+  if (joined == 1 || joined == 3) origin->firstFile = "manufact.dwn";
+  if (joined == 2) origin->firstFile = "user.dwn";
+  if (joined == 3) origin->userFirstLine = makerLines + 1;
+  switch (joined) {
     case -1:
       return Result::Failure(nullptr, "Could not open temporary file '%s'", combined);
     case -2:
@@ -211,17 +233,25 @@ Result JoinCatalogueFiles(const char* catalogueDirectory, char* combined) {
   }
 }
 
-Result LoadCatalogue(const char* combined, const char* workingDirectory, Serv_Sta* catalogue) {
+Result LoadCatalogue(const char* combined, const char* workingDirectory, Serv_Sta* catalogue,
+                     const CatalogueOrigin& origin) {
   if (!platform::GetCurrentDir(SavedDirectory, sizeof SavedDirectory)) SavedDirectory[0] = '\0';
-  // Arrays this record still refers to become unreachable once it is
-  // cleared, so they are released now.
-  Release(catalogue->pStations, catalogue->pServices);
-  if (CatalogueLoaded && LoadedCatalogue == catalogue) ReleaseLoadedCatalogue();
+  // The arrays of this record, should it be the loaded one, even where the
+  // host has changed its pointers since.
+  Arrays previous = CatalogueLoaded && LoadedCatalogue == catalogue ? loaded_arrays : Arrays{};
   ForgetLoaded();
   LoadedCatalogue = catalogue;
   CopyText(WorkingDirectory, sizeof WorkingDirectory, workingDirectory);
-  std::memset(catalogue, 0, sizeof *catalogue);
-  return LoadCombined(combined, catalogue);
+  ReadCatalogue read;
+  Result result = ReadCombined(combined, origin, &read);
+  // A failed load leaves the host's record and its arrays as they were: the
+  // host may retry with the same record, and vClearMem still releases them.
+  if (!result.ok) return result;
+  // The arrays the record referred to become unreachable once it is replaced.
+  Release(catalogue->pStations, catalogue->pServices);
+  Release(previous.stations, previous.services);
+  Commit(&read, catalogue);
+  return Result::Success();
 }
 
 void ReleaseCatalogue(Serv_Sta* catalogue) { Release(catalogue->pStations, catalogue->pServices); }

@@ -80,8 +80,18 @@ void ReadMirrors(const TextBlock* block, const ServiceRecord* service, ServiceEx
   }
 }
 
-bool ParseStation(TextBlock* block, StationRecord* station) {
-  if (GetBlockField("sName:", block, "%7s", station->sName) < 1) return false;
+// Copies value into field; a value that does not fit is cut, and reported
+// for the block of kind ("Station", "Service") whose name is subject.
+template <size_t N>
+void CopyReported(char (&field)[N], const char* value, const char* kind, const char* subject,
+                  const std::string& place, const char* key) {
+  CopyText(field, N, value);
+  if (strnlen(value, N) == N) ReportCutValue(kind, subject, place, key, N - 1, field);
+}
+
+bool ParseStation(TextBlock* block, StationRecord* station, const std::string& place) {
+  char name[kBlockValueSize];
+  if (GetBlockField("sName:", block, "%s", name) < 1) return false;
   if (GetBlockField("lat:", block, "%f%f%f%c", &station->latDeg, &station->latMin, &station->latSec,
                     &station->latHem) < 1)
     return false;
@@ -89,56 +99,68 @@ bool ParseStation(TextBlock* block, StationRecord* station) {
                     &station->lonHem) < 1)
     return false;
   if (GetBlockField("ht:", block, "%f", &station->ht) < 1) return false;
-  if (GetBlockField("serv:", block, "%31s", station->serv) < 1) return false;
+  char serv[kBlockValueSize];
+  if (GetBlockField("serv:", block, "%s", serv) < 1) return false;
+  CopyReported(station->sName, name, "Station", name, place, "sName");
+  CopyReported(station->serv, serv, "Station", name, place, "serv");
   station->lat = Degrees(station->latDeg, station->latMin, station->latSec, station->latHem, 's');
   station->lon = Degrees(station->lonDeg, station->lonMin, station->lonSec, station->lonHem, 'w');
   station->height = station->ht;
   return true;
 }
 
-bool ParseService(TextBlock* block, ServiceRecord* service) {
-  if (GetBlockField("ServId:", block, "%31s", service->ServId) < 1) return false;
+bool ParseService(TextBlock* block, ServiceRecord* service, const std::string& place) {
+  char id[kBlockValueSize];
+  if (GetBlockField("ServId:", block, "%s", id) < 1) return false;
   char address[kBlockValueSize];
   if (GetBlockField("ftpAd:", block, "%s", address) < 1) return false;
+  if (GetBlockField("oFile:", block, "%255s", service->oFile) < 1) return false;
+  if (GetBlockField("nFile:", block, "%255s", service->nFile) < 1) return false;
+  service->hasDFile = GetBlockField("dFile:", block, "%255s", service->dFile) > 0 ? 1 : 0;
+  char type[kBlockValueSize];
+  if (GetBlockField("Ftype:", block, "%s", type) < 1) return false;
+  char color[kBlockValueSize];
+  if (GetBlockField("color:", block, "%s", color) < 1) CopyText(color, sizeof color, "magenta");
+  for (char* c = color; *c != '\0'; ++c)
+    *c = static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+
+  CopyReported(service->ServId, id, "Service", id, place, "ServId");
   // A cut address would name another server: an address that does not fit
   // leaves the service without one, and a request through it is refused.
   if (strnlen(address, sizeof address) < sizeof service->ftpAd)
     CopyText(service->ftpAd, sizeof service->ftpAd, address);
   else
-    ReportOverlongAddress(*service);
-  if (GetBlockField("oFile:", block, "%255s", service->oFile) < 1) return false;
-  if (GetBlockField("nFile:", block, "%255s", service->nFile) < 1) return false;
-  service->hasDFile = GetBlockField("dFile:", block, "%255s", service->dFile) > 0 ? 1 : 0;
-  if (GetBlockField("Ftype:", block, "%4s", service->Ftype) < 1) return false;
-  char color[kBlockValueSize];
-  if (GetBlockField("color:", block, "%s", color) < 1) CopyText(color, sizeof color, "magenta");
-  color[kMaxColorLength] = '\0';
-  for (char* c = color; *c != '\0'; ++c)
-    *c = static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
-  CopyText(service->color, sizeof service->color, color);
+    ReportOverlongAddress(*service, place);
+  CopyReported(service->Ftype, type, "Service", id, place, "Ftype");
+  char kept[kMaxColorLength + 1];
+  CopyReported(kept, color, "Service", id, place, "color");
+  CopyText(service->color, sizeof service->color, kept);
   CopyText(service->servIcon, sizeof service->servIcon, "dnld_");
-  AppendText(service->servIcon, sizeof service->servIcon, color);
+  AppendText(service->servIcon, sizeof service->servIcon, kept);
   AppendText(service->servIcon, sizeof service->servIcon, "_serv_icon");
   CopyText(service->staIcon, sizeof service->staIcon, "dnld_");
-  AppendText(service->staIcon, sizeof service->staIcon, color);
+  AppendText(service->staIcon, sizeof service->staIcon, kept);
   AppendText(service->staIcon, sizeof service->staIcon, "_sta_icon");
   return true;
 }
 
 // Reads every block of file into the records of array (count slots). A
-// block that lacks a required key leaves its slot to the next block; a slot
-// is cleared before each block so that nothing of a skipped block remains.
-// extras, when given, get one entry per slot from readExtras(block, record,
-// entry) for each filled record, zeroed for the rest.
+// block that lacks a required key leaves its slot to the next block; a block
+// with an over-long line is passed over (CountBlocks does not count it). A
+// slot is cleared before each block so that nothing of a skipped block
+// remains. extras, when given, get one entry per slot from readExtras(block,
+// record, entry) for each filled record, zeroed for the rest.
 template <typename Record, typename Parse, typename Extras, typename ReadExtras>
 void ParseAll(FILE* file, Record* array, int32_t count, Parse parse, std::vector<Extras>* extras,
-              ReadExtras readExtras) {
+              ReadExtras readExtras, const CatalogueOrigin& origin) {
   std::unique_ptr<TextBlock> block(new TextBlock);
   if (extras != nullptr) extras->assign(static_cast<size_t>(count < 0 ? 0 : count), Extras{});
+  BlockSource source(file);
   int32_t filled = 0;
-  while (filled < count && ReadBlock(file, block.get()) == 0) {
+  while (filled < count && ReadBlock(&source, block.get()) == 0) {
+    if (block->longLine != 0) continue;
     std::memset(&array[filled], 0, sizeof(Record));
-    if (parse(block.get(), &array[filled])) {
+    if (parse(block.get(), &array[filled], DescribeLine(origin, block->line))) {
       if (extras != nullptr)
         readExtras(block.get(), &array[filled], &(*extras)[static_cast<size_t>(filled)]);
       ++filled;
@@ -177,19 +199,21 @@ int CountBlocks(FILE* file, const char* keyword) {
   std::unique_ptr<TextBlock> block(new TextBlock);
   int count = 0;
   while (ReadBlock(file, block.get()) == 0)
-    if (FoldedCompare(block->name, keyword, kBlockKeySize) == 0) ++count;
+    if (block->longLine == 0 && FoldedCompare(block->name, keyword, kBlockKeySize) == 0) ++count;
   std::rewind(file);
   return count;
 }
 
-void ParseStations(FILE* file, Serv_Sta* catalogue, std::vector<StationExtras>* extras) {
+void ParseStations(FILE* file, Serv_Sta* catalogue, std::vector<StationExtras>* extras,
+                   const CatalogueOrigin& origin) {
   ParseAll(file, catalogue->pStations, catalogue->iNumStations, ParseStation, extras,
-           ReadLongName);
+           ReadLongName, origin);
 }
 
-void ParseServices(FILE* file, Serv_Sta* catalogue, std::vector<ServiceExtras>* extras) {
+void ParseServices(FILE* file, Serv_Sta* catalogue, std::vector<ServiceExtras>* extras,
+                   const CatalogueOrigin& origin) {
   ParseAll(file, catalogue->pServices, catalogue->iNumServices, ParseService, extras,
-           ReadMirrors);
+           ReadMirrors, origin);
 }
 
 // Two exchange sorts: by serv over all stations, then by sName among the

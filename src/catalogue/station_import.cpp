@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <set>
 
+#include "catalogue/column_table.h"
+
 namespace stanvex {
 namespace {
 
@@ -20,14 +22,6 @@ constexpr double kMinRadius = 6.2e6;
 constexpr double kMaxRadius = 6.5e6;
 constexpr size_t kMaxLineLength = 4096;
 
-std::string Trim(const std::string& text) {
-  size_t first = 0;
-  size_t last = text.size();
-  while (first < last && std::isspace(static_cast<unsigned char>(text[first]))) ++first;
-  while (last > first && std::isspace(static_cast<unsigned char>(text[last - 1]))) --last;
-  return text.substr(first, last - first);
-}
-
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
@@ -38,36 +32,8 @@ std::string Upper(std::string text) {
   return text;
 }
 
-std::vector<std::string> SplitFields(const std::string& line) {
-  std::vector<std::string> fields;
-  char separator = line.find(',') != std::string::npos   ? ','
-                   : line.find(';') != std::string::npos ? ';'
-                                                         : ' ';
-  if (separator == ' ') {
-    std::string field;
-    for (char c : line) {
-      if (c == ' ' || c == '\t') {
-        if (!field.empty()) fields.push_back(field);
-        field.clear();
-      } else {
-        field += c;
-      }
-    }
-    if (!field.empty()) fields.push_back(field);
-    return fields;
-  }
-  size_t start = 0;
-  for (;;) {
-    size_t end = line.find(separator, start);
-    fields.push_back(Trim(line.substr(start, end == std::string::npos ? end : end - start)));
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  return fields;
-}
-
 bool Number(const std::string& field, double* value) {
-  std::string text = Trim(field);
+  std::string text = TrimBlanks(field);
   if (text.empty() || text.size() > 64) return false;
   errno = 0;
   char* end = nullptr;
@@ -83,53 +49,87 @@ bool AllAlphanumeric(const std::string& text) {
   return !text.empty();
 }
 
+// The names each column goes by in a header line, preferred first.
+constexpr const char* kNameColumn[] = {"stationname", "station", "name", "site", "id", "sname"};
+constexpr const char* kXColumn[] = {"x"};
+constexpr const char* kYColumn[] = {"y"};
+constexpr const char* kZColumn[] = {"z"};
+constexpr const char* kLatColumn[] = {"latitude", "lat"};
+constexpr const char* kLonColumn[] = {"longitude", "lon", "long"};
+constexpr const char* kHeightColumn[] = {"height", "ht", "h", "hgt"};
+
 // Column positions; -1 when absent.
 struct Columns {
   int name = 0, x = -1, y = -1, z = -1, lat = -1, lon = -1, height = -1;
   bool byName = false;
 };
 
-int Find(const std::vector<std::string>& names, std::initializer_list<const char*> wanted) {
-  for (const char* w : wanted)
-    for (size_t i = 0; i < names.size(); ++i)
-      if (names[i] == w) return static_cast<int>(i);
-  return -1;
+enum class FirstLine { kData, kHeader, kBadHeader };
+
+template <size_t N>
+std::string Alternatives(const char* const (&names)[N]) {
+  std::string text;
+  for (size_t i = 0; i < N; ++i)
+    text += (i == 0 ? "" : i + 1 == N ? " or " : ", ") + std::string(names[i]);
+  return text;
 }
 
-// Columns from a line of column names, or false when the line is not one.
-bool HeaderColumns(const std::vector<std::string>& fields, Columns* columns) {
-  std::vector<std::string> names;
-  for (const std::string& field : fields) names.push_back(Lower(Trim(field)));
+// What the header lacks: its name column, else the coordinate columns.
+std::string MissingColumns(const Columns& found) {
+  if (found.name < 0) return "no station name column (" + Alternatives(kNameColumn) + ")";
+  std::string missing;
+  auto add = [&](int index, const std::string& what) {
+    if (index < 0) missing += (missing.empty() ? "" : ", ") + what;
+  };
+  add(found.lat, "latitude (" + Alternatives(kLatColumn) + ")");
+  add(found.lon, "longitude (" + Alternatives(kLonColumn) + ")");
+  add(found.height, "height (" + Alternatives(kHeightColumn) + ")");
+  return "no " + missing + " column, nor X, Y and Z columns";
+}
+
+// Reads the first line of a list. A line that names the name column and
+// either X, Y and Z or latitude, longitude and height is the header. A line
+// without a number that names some of them is a header that cannot be used
+// (problem says why): reading its data by position could swap columns.
+FirstLine ReadFirstLine(const std::vector<std::string>& fields, Columns* columns,
+                        std::string* problem) {
+  NamedColumns names(fields);
   Columns found;
   found.byName = true;
-  found.name = Find(names, {"stationname", "station", "name", "site", "id", "sname"});
-  found.x = Find(names, {"x"});
-  found.y = Find(names, {"y"});
-  found.z = Find(names, {"z"});
-  found.lat = Find(names, {"latitude", "lat"});
-  found.lon = Find(names, {"longitude", "lon", "long"});
-  found.height = Find(names, {"height", "ht", "h", "hgt"});
+  found.name = names.Find(kNameColumn);
+  found.x = names.Find(kXColumn);
+  found.y = names.Find(kYColumn);
+  found.z = names.Find(kZColumn);
+  found.lat = names.Find(kLatColumn);
+  found.lon = names.Find(kLonColumn);
+  found.height = names.Find(kHeightColumn);
   bool xyz = found.x >= 0 && found.y >= 0 && found.z >= 0;
   bool geodetic = found.lat >= 0 && found.lon >= 0 && found.height >= 0;
-  if (found.name < 0 || (!xyz && !geodetic)) return false;
-  if (xyz) found.lat = found.lon = found.height = -1;
-  *columns = found;
-  return true;
-}
-
-const std::string& Field(const std::vector<std::string>& fields, int index) {
-  static const std::string kEmpty;
-  return index >= 0 && static_cast<size_t>(index) < fields.size()
-             ? fields[static_cast<size_t>(index)]
-             : kEmpty;
+  if (found.name >= 0 && (xyz || geodetic)) {
+    if (xyz) found.lat = found.lon = found.height = -1;
+    *columns = found;
+    return FirstLine::kHeader;
+  }
+  bool names_some = found.name >= 0 || found.x >= 0 || found.y >= 0 || found.z >= 0 ||
+                    found.lat >= 0 || found.lon >= 0 || found.height >= 0;
+  double number = 0;
+  for (const std::string& field : fields)
+    if (Number(field, &number)) return FirstLine::kData;
+  if (!names_some) return FirstLine::kData;
+  *problem = "the header line names " + MissingColumns(found);
+  return FirstLine::kBadHeader;
 }
 
 // One station from the fields of a data line; false with a reason.
 bool ReadStation(const std::vector<std::string>& fields, const Columns& columns,
                  ImportedStation* station, std::string* reason) {
-  std::string name = Trim(Field(fields, columns.name));
+  std::string name = TrimBlanks(FieldAt(fields, columns.name));
+  if (name.find('\0') != std::string::npos) {
+    *reason = "the name \"" + Printable(name.substr(0, 32)) + "\" holds a NUL byte";
+    return false;
+  }
   if (!AllAlphanumeric(name) || (name.size() != 4 && name.size() != 9)) {
-    *reason = "the name \"" + name.substr(0, 32) + "\" is not 4 or 9 letters or digits";
+    *reason = "the name \"" + Printable(name.substr(0, 32)) + "\" is not 4 or 9 letters or digits";
     return false;
   }
   station->shortName = Lower(name.substr(0, 4));
@@ -142,14 +142,14 @@ bool ReadStation(const std::vector<std::string>& fields, const Columns& columns,
     int first = xyz ? columns.x : columns.lat;
     int second = xyz ? columns.y : columns.lon;
     int third = xyz ? columns.z : columns.height;
-    if (!Number(Field(fields, first), &a) || !Number(Field(fields, second), &b) ||
-        !Number(Field(fields, third), &c)) {
+    if (!Number(FieldAt(fields, first), &a) || !Number(FieldAt(fields, second), &b) ||
+        !Number(FieldAt(fields, third), &c)) {
       *reason = "a coordinate is missing or not a number";
       return false;
     }
   } else {
-    if (!Number(Field(fields, 1), &a) || !Number(Field(fields, 2), &b) ||
-        !Number(Field(fields, 3), &c)) {
+    if (!Number(FieldAt(fields, 1), &a) || !Number(FieldAt(fields, 2), &b) ||
+        !Number(FieldAt(fields, 3), &c)) {
       *reason = "a coordinate is missing or not a number";
       return false;
     }
@@ -211,31 +211,35 @@ void EcefToGeodetic(double x, double y, double z, double* latitude, double* long
 
 StationList ParseStationList(const std::string& text) {
   StationList list;
+  TableText table = SplitTable(text);
+  if (!table.refusal.empty()) {
+    list.refusal = table.refusal;
+    return list;
+  }
   Columns columns;
   bool first_line = true;
   std::set<std::string> seen;
-  size_t start = 0;
-  int number = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    start = end + 1;
-    ++number;
-    std::string where = "line " + std::to_string(number) + ": ";
-    if (line.size() > kMaxLineLength) {
+  for (const TableLine& row : table.lines) {
+    std::string where = "line " + std::to_string(row.number) + ": ";
+    if (row.text.size() > kMaxLineLength) {
       list.problems.push_back(where + "longer than 4096 characters");
       first_line = false;
       continue;
     }
-    line = Trim(line);
+    std::string line = TrimBlanks(row.text);
     if (line.empty()) continue;
     bool comment = line[0] == '#';
-    if (comment) line = Trim(line.substr(1));
+    if (comment) line = TrimBlanks(line.substr(1));
     std::vector<std::string> fields = SplitFields(line);
     if (first_line) {
       first_line = false;
-      if (HeaderColumns(fields, &columns)) continue;
+      std::string problem;
+      FirstLine kind = ReadFirstLine(fields, &columns, &problem);
+      if (kind == FirstLine::kHeader) continue;
+      if (kind == FirstLine::kBadHeader && !comment) {
+        list.refusal = where + problem;
+        return list;
+      }
     }
     if (comment) continue;
     ImportedStation station{};

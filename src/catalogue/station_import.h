@@ -4,15 +4,19 @@
 //
 // A line gives a station name and either its latitude, longitude and height
 // (decimal degrees, metres) or its earth-centred X, Y and Z (metres). A first
-// line of column names (it may start with '#') picks the columns by name:
-// the name from "StationName", "Station", "Name", "Site" or "ID"; X, Y and Z
-// when all three are there (they are exact where rounded latitudes are not),
-// else "Latitude"/"Lat", "Longitude"/"Lon"/"Long" and "Height"/"Ht"/"H".
-// Without such a line the columns are name and three numbers, taken as X Y Z
-// when they lie about an earth radius from the centre, else as latitude,
-// longitude and height. Fields are separated by commas, else semicolons, else
-// blanks. A 9-character name (ZIMM00CHE) gives the short name (zimm) and the
-// long name; a 4-character name gives the short name only.
+// line of column names (it may start with '#', and may follow a UTF-8
+// byte-order mark) picks the columns by name, in any order: the name from
+// "StationName", "Station", "Name", "Site", "ID" or "sName"; X, Y and Z when
+// all three are there (they are exact where rounded latitudes are not), else
+// "Latitude"/"Lat", "Longitude"/"Lon"/"Long" and "Height"/"Ht"/"H"/"Hgt".
+// Names compare without regard to case and to a unit in brackets ("Height
+// (m)"). A first line that names some of these columns but not a full set
+// refuses the list (a '#' line is then a comment). Without such a line the
+// columns are name and three numbers, taken as X Y Z when they lie about an
+// earth radius from the centre, else as latitude, longitude and height.
+// Fields are separated by commas, else semicolons, else blanks. A 9-character
+// name (ZIMM00CHE) gives the short name (zimm) and the long name; a
+// 4-character name gives the short name only.
 #ifndef STANVEX_CATALOGUE_STATION_IMPORT_H
 #define STANVEX_CATALOGUE_STATION_IMPORT_H
 
@@ -32,10 +36,12 @@ struct ImportedStation {
 struct StationList {
   std::vector<ImportedStation> stations;
   std::vector<std::string> problems;  // "line 7: ..." for each line left out
+  std::string refusal;                // why no line was read; empty when the list was read
 };
 
-// Reads text (the whole list). Never fails as a whole: lines that cannot be
-// used are left out and named in problems.
+// Reads text (the whole list). Lines that cannot be used are left out and
+// named in problems; a list that cannot be read at all (UTF-16 text, a
+// header without the columns needed) gets a refusal and no station.
 StationList ParseStationList(const std::string& text);
 
 // True when id can be a catalogue service identifier (1..31 characters, no

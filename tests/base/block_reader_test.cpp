@@ -110,9 +110,12 @@ TEST(ReadBlock, LongLinesAreReadIn254CharacterPieces) {
   ASSERT_EQ(f.block->count, 3);
   EXPECT_EQ(std::string(f.block->entries[0].values[0]), value254);
   EXPECT_EQ(std::string(f.block->entries[1].values[0]), std::string(251, 'y'));
-  // What follows the first 254 characters is read as a line of its own.
+  // What follows the first 254 characters is read as a line of its own, and
+  // the block notes the line it came from (a line of 254 is not long).
   EXPECT_STREQ(f.block->entries[2].key, "n:");
   EXPECT_STREQ(f.block->entries[2].values[0], "7");
+  EXPECT_EQ(f.block->line, 1);
+  EXPECT_EQ(f.block->longLine, 3);
 }
 
 TEST(ReadBlock, FileEndingAfterClosingBraceGivesTheBlockOnce) {

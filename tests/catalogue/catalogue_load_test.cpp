@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "catalogue_fixture.h"
@@ -141,6 +143,78 @@ TEST_F(CatalogueTest, OverlongFieldTextsAreCut) {
   EXPECT_EQ(+record.pServices[0].stationCount, 1);
 }
 
+// Values longer than their fields, and lines longer than 254 characters, are
+// reported with the line of their block in the file the user wrote; a block
+// with such a line is left out whole and not counted.
+TEST_F(CatalogueTest, OverlongValuesAndLinesAreReportedWithTheirLine) {
+  const std::string x5000(5000, 'x');
+  auto service = [](const std::string& id, const std::string& address, const std::string& type,
+                    const std::string& more) {
+    return "Service {\n ServId: " + id + "\n ftpAd: " + address +
+           "\n oFile: /o\n nFile: /n\n Ftype: " + type + "\n" + more + "}\n";
+  };
+  struct Case {
+    const char* name;
+    std::string maker, user;
+    std::string stations, services;  // names in array order, joined by ","
+    std::vector<std::string> reports;
+  };
+  const Case cases[] = {
+      {"names cut to 7 characters", ServiceBlock("S"),
+       StationBlock("abcdefgh1", "S") + StationBlock("abcdefgh2", "S"), "abcdefg,abcdefg", "S",
+       {"Station abcdefgh1 (user.dwn line 1): its sName is longer than 7 characters; cut to "
+        "abcdefg",
+        "Station abcdefgh2 (user.dwn line 8): its sName is longer than 7 characters; cut to "
+        "abcdefg",
+        "Station abcdefg appears twice in the catalogue (services S and S); the first, of "
+        "service S, is used"}},
+      {"long line in a station", ServiceBlock("S"),
+       StationBlock("ok", "S") + "Station {\n sName: long\n note: " + x5000 + x5000 +
+           "\n lat: 1 0 0 N\n lon: 1 0 0 E\n ht: 1\n serv: S\n}\n",
+       "ok", "S",
+       {"user.dwn line 10 is longer than 254 characters; the Station block of user.dwn line 8 "
+        "is left out"}},
+      {"block opened by the rest of a long line", "",
+       ServiceBlock("S") + "; " + std::string(251, 'x') + " Station {\n sName: evil\n" +
+           " lat: 1 0 0 N\n lon: 1 0 0 E\n ht: 1\n serv: S\n}\n" + StationBlock("ok", "S"),
+       "ok", "S",
+       {"user.dwn line 8 is longer than 254 characters; the Station block of user.dwn line 8 "
+        "is left out"}},
+      {"5000-character address", "", service("S", x5000, "Z", "") + ServiceBlock("T") +
+                                         StationBlock("ok", "T"),
+       "ok", "T",
+       {"user.dwn line 3 is longer than 254 characters; the Service block of user.dwn line 1 "
+        "is left out"}},
+      {"addresses, types and colours too long for their fields", "",
+       service("S", std::string(200, 'a'), "Z", " color: " + std::string(20, 'C') + "\n") +
+           service("T", "t", "gzipped", "") + StationBlock("ok", "T"),
+       "ok", "S,T",
+       {"Service S (user.dwn line 1): its address (ftpAd) is longer than 127 characters; the "
+        "service can not be used",
+        "Service S (user.dwn line 1): its color is longer than 16 characters; cut to " +
+            std::string(16, 'c'),
+        "Service T (user.dwn line 9): its Ftype is longer than 4 characters; cut to gzip"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    StatusLog::Records().clear();
+    WriteMaker(c.maker);
+    WriteUser(c.user);
+    Reset();
+    ASSERT_EQ(Load(), 0) << Error();
+    std::string stations, services;
+    for (int32_t i = 0; i < record.iNumStations; ++i)
+      stations += (i > 0 ? "," : "") + std::string(record.pStations[i].sName);
+    for (int32_t i = 0; i < record.iNumServices; ++i)
+      services += (i > 0 ? "," : "") + std::string(record.pServices[i].ServId);
+    EXPECT_EQ(stations, c.stations) << "no nameless station at 0, 0";
+    EXPECT_EQ(services, c.services);
+    for (const std::string& report : c.reports)
+      EXPECT_TRUE(StatusLog::Saw(STATUS_TEXT, report)) << report;
+    vClearMem(&record);
+  }
+}
+
 TEST_F(CatalogueTest, OlderCombinedFileIsLoadedWhenNoInputExists) {
   WriteFile(dir.File("combined.dwn"), StationBlock("old1", "S") + ServiceBlock("S"));
   ASSERT_EQ(Load(), 0) << Error();
@@ -213,6 +287,49 @@ TEST_F(CatalogueTest, SecondLoadNeedsTheSizesSetAgain) {
   record.iStationSize = 98;
   EXPECT_EQ(Load(), 0);
   EXPECT_EQ(RequireLoadedCatalogue(), &record);
+}
+
+// A failed load leaves the host's record as it was (sizes, counts and
+// arrays), whether it was fresh or held a catalogue, so that the host's retry
+// with the same record works once the catalogue is mended.
+TEST_F(CatalogueTest, FailedLoadLeavesTheRecordForTheRetry) {
+  const std::string combined = dir.File("combined.dwn");
+  const std::string good = StationBlock("a", "S") + ServiceBlock("S");
+  std::string services34 = StationBlock("a", "S");
+  for (int i = 0; i < 33; ++i) services34 += ServiceBlock("S" + std::to_string(i));
+  struct Case {
+    const char* name;
+    std::string user, error;
+  } const cases[] = {
+      {"no station", ServiceBlock("S"), "NO stations found in the input file " + combined},
+      {"no service", StationBlock("a", "S"), "NO services found in the input file " + combined},
+      {"too many services", services34, "Too many services in the input file " + combined},
+  };
+  for (const Case& c : cases) {
+    for (bool loaded_before : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (loaded_before ? ", record loaded before" : ""));
+      Reset();
+      if (loaded_before) {
+        WriteUser(good);
+        ASSERT_EQ(Load(), 0) << Error();
+        record.iServiceSize = 1041;
+        record.iStationSize = 98;
+      }
+      const Serv_Sta before = record;
+      WriteUser(c.user);
+      EXPECT_EQ(Load(), -1);
+      EXPECT_EQ(Error(), c.error);
+      EXPECT_EQ(std::memcmp(&record, &before, sizeof record), 0) << "the record is as it was";
+      if (loaded_before) {
+        EXPECT_STREQ(record.pStations[0].sName, "a") << "its arrays are kept";
+      }
+      EXPECT_EQ(RequireLoadedCatalogue(), nullptr);
+      WriteUser(good);
+      EXPECT_EQ(Load(), 0) << Error();
+      EXPECT_EQ(RequireLoadedCatalogue(), &record);
+      vClearMem(&record);
+    }
+  }
 }
 
 TEST_F(CatalogueTest, FileFailuresNeedNoStatusRecord) {

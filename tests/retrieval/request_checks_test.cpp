@@ -188,11 +188,11 @@ TEST_F(RequestChecksTest, DuplicateNamesAndOverlongAddressesAreReportedAtLoad) {
   EXPECT_TRUE(recorder.HasText("Station ABCD appears twice in the catalogue (services LONG and "
                                "TEST); the first, of service LONG, is used"));
   EXPECT_TRUE(recorder.HasText(
-      "Service LONG: its address (ftpAd) is longer than 127 characters; the service can not be "
-      "used"));
+      "Service LONG (user.dwn line 1): its address (ftpAd) is longer than 127 characters; the "
+      "service can not be used"));
   EXPECT_FALSE(recorder.HasText(
-      "Service MIRR: its address (ftpAd) is longer than 127 characters; the service can not be "
-      "used"));
+      "Service MIRR (user.dwn line 8): its address (ftpAd) is longer than 127 characters; the "
+      "service can not be used"));
 
   StationRecord* far = nullptr;
   for (int i = 0; i < catalogue_.iNumStations; ++i)

@@ -45,6 +45,7 @@ stanvex::cli::CommandRegistration catalogueImportRegistration([](CLI::App& app) 
       throw stanvex::cli::CommandFailure{"--service: 1 to 31 characters without blanks, braces, "
                                          "quotes or ';'"};
     stanvex::StationList list = stanvex::ParseStationList(ReadList(o->list));
+    if (!list.refusal.empty()) throw stanvex::cli::CommandFailure{o->list + ": " + list.refusal};
     for (const std::string& problem : list.problems)
       std::fprintf(stderr, "%s: %s (left out)\n", o->list.c_str(), problem.c_str());
     if (list.stations.empty())
