@@ -151,7 +151,9 @@ TEST_F(FaultCaseTest, CatalogueOf8193StationsIsRefusedAndLeavesNoneLoaded) {
   EXPECT_EQ(LastError(), "Too many stations in the input file " + CatalogueDir() + "/combined.dwn");
   ASSERT_FALSE(recorder.Headings().empty());
   EXPECT_EQ(recorder.Headings().back(), "Error in Initalization");
-  EXPECT_EQ(catalogue_.pStations, nullptr);
+  // The record is left as the host had it, its sizes kept for a retry.
+  EXPECT_EQ(catalogue_.iServiceSize, static_cast<int32_t>(sizeof(ServiceRecord)));
+  EXPECT_EQ(catalogue_.iNumStations, 8192);
   StationRecord any{};
   char dest[256] = {};
   char delivered[256] = {};
