@@ -2,7 +2,10 @@
 // cost of the larger load against the smaller one (about 1.0 when loading is
 // linear), and the station sort against the quadratic exchange procedure it
 // reproduces, and the closest-station search against the same search with
-// its list re-sorted in full after every change, side by side.
+// its list re-sorted in full after every change, side by side. Then the
+// load and the closest-station search over the bundled catalogue (or the
+// catalogue file given as the first argument), per station beside the
+// 1024-station figures.
 #include <unistd.h>
 
 #include <algorithm>
@@ -76,6 +79,7 @@ size_t LiteralSearch(std::vector<StationRecord>& stations, double max, size_t wa
 }
 
 struct Result {
+  int stations;              // stations loaded
   double load;               // seconds per load
   double sort;               // seconds per SortStations
   double literal_sort;       // seconds per literal exchange sort
@@ -83,10 +87,10 @@ struct Result {
   double literal_search[2];  // the same with the literal list handling
 };
 
-Result Measure(const std::string& dir, int stations) {
+Result Measure(const std::string& dir, const std::string& text, double latitude,
+               double longitude) {
   std::string path = dir + "/manufact.dwn";
   FILE* f = std::fopen(path.c_str(), "w");
-  std::string text = CatalogueText(stations, 42);
   std::fwrite(text.data(), 1, text.size(), f);
   std::fclose(f);
 
@@ -101,6 +105,7 @@ Result Measure(const std::string& dir, int stations) {
       std::exit(1);
     }
     loaded.assign(record.pStations, record.pStations + record.iNumStations);
+    result.stations = record.iNumStations;
     vClearMem(&record);
   });
 
@@ -111,7 +116,7 @@ Result Measure(const std::string& dir, int stations) {
   for (int w = 0; w < 2; ++w) {
     int32_t count = 0;
     result.search[w] =
-        Median(7, [&] { iFindClosestStation(45.0, -90.0, 1e8, found.data(), wanted[w], &count); });
+        Median(7, [&] { iFindClosestStation(latitude, longitude, 1e8, found.data(), wanted[w], &count); });
     std::vector<StationRecord> records(catalogue.pStations,
                                        catalogue.pStations + catalogue.iNumStations);
     result.literal_search[w] =
@@ -133,14 +138,33 @@ Result Measure(const std::string& dir, int stations) {
   return result;
 }
 
+std::string FileText(const char* path) {
+  std::string text;
+  if (FILE* f = std::fopen(path, "rb")) {
+    char buffer[65536];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, got);
+    std::fclose(f);
+  }
+  return text;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const char* bundledPath = argc > 1 ? argv[1] : STANVEX_BUNDLED_CATALOGUE;
+  std::string bundledText = FileText(bundledPath);
+  if (bundledText.empty()) {
+    std::fprintf(stderr, "cannot read the catalogue %s\n", bundledPath);
+    return 1;
+  }
   char pattern[] = "/tmp/stanvex_catalogue_bench_XXXXXX";
   if (mkdtemp(pattern) == nullptr) return 1;
   std::string dir = pattern;
-  Result small = Measure(dir, 1024);
-  Result large = Measure(dir, 8192);
+  Result small = Measure(dir, CatalogueText(1024, 42), 45.0, -90.0);
+  Result large = Measure(dir, CatalogueText(8192, 42), 45.0, -90.0);
+  // A site in Colorado: the bundled catalogue's densest region.
+  Result bundled = Measure(dir, bundledText, 38.8, -104.5);
   for (const char* name : {"manufact.dwn", "combined.dwn"}) std::remove((dir + "/" + name).c_str());
   rmdir(dir.c_str());
 
@@ -162,5 +186,17 @@ int main() {
                 large.search[w] * 1e3, large.literal_search[w] * 1e3,
                 large.literal_search[w] / large.search[w]);
   }
+  std::printf("per station, CPU ns (bundled: %s)\n", bundledPath);
+  std::printf("                                  stations      load   nearest 10   nearest 256\n");
+  for (const Result* r : {&small, &large, &bundled}) {
+    double n = r->stations;
+    std::printf("  %-31s %8d %9.0f %12.1f %13.1f\n",
+                r == &bundled ? "bundled catalogue" : "generated", r->stations,
+                r->load / n * 1e9, r->search[0] / n * 1e9, r->search[1] / n * 1e9);
+  }
+  std::printf("  bundled against 1024 generated          %9.2f %12.2f %13.2f  (ratio)\n",
+              (bundled.load / bundled.stations) / (small.load / small.stations),
+              (bundled.search[0] / bundled.stations) / (small.search[0] / small.stations),
+              (bundled.search[1] / bundled.stations) / (small.search[1] / small.stations));
   return 0;
 }

@@ -11,13 +11,12 @@
 #
 # Environment:
 #   STANVEX_BUILD / BENCH_BUILD  build folder holding out/stanvex (default <repo>/build)
-#   BENCH_DATA   the shared real data folder (default <repo>/../shared/data)
 #   BENCH_RUNS   runs per side (default 9)
 set -eu
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${STANVEX_BUILD:-${BENCH_BUILD:-$repo/build}}
-data=${BENCH_DATA:-$repo/../shared/data}
+data=$repo/tests/data
 runs=${BENCH_RUNS:-9}
 program="$build/out/stanvex"
 day="$data/crinex/york0440.15d"
@@ -26,18 +25,16 @@ day3gz="$data/rinex3/NIST00USA_R_20230010000_01D_30S_MO.crx.gz"
 small3="$data/rinex3/sample.crx"
 
 [ -x "$program" ] || { echo "crinex_bench: $program not built" >&2; exit 1; }
-[ -f "$day" ] || { echo "crinex_bench: $day missing" >&2; exit 1; }
+for file in "$day" "$small" "$day3gz" "$small3"; do
+  [ -f "$file" ] || { echo "crinex_bench: $file missing" >&2; exit 1; }
+done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT INT TERM
 # Each case: name, compact file, small file of the same version.
 cases="york0440.15d $day $small"
-if [ -f "$day3gz" ] && [ -f "$small3" ]; then
-  gzip -dc "$day3gz" >"$work/NIST00USA.crx"
-  cases="$cases NIST00USA_R_20230010000_01D_30S_MO.crx $work/NIST00USA.crx $small3"
-else
-  echo "crinex_bench: $day3gz missing, compact RINEX 3.0 left out" >&2
-fi
+gzip -dc "$day3gz" >"$work/NIST00USA.crx"
+cases="$cases NIST00USA_R_20230010000_01D_30S_MO.crx $work/NIST00USA.crx $small3"
 
 /usr/bin/python3 - "$program" "$work" "$runs" $cases <<'PY'
 import os, subprocess, sys, time

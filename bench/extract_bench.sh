@@ -10,14 +10,13 @@
 #
 # Environment:
 #   STANVEX_BUILD / BENCH_BUILD  build folder holding out/stanvex (default <repo>/build)
-#   BENCH_DATA   the shared real data folder (default <repo>/../shared/data)
 #   BENCH_RUNS   runs per side (default 7)
 #   BENCH_COPIES copies of the day file in the input (default 4, about 16 MB)
 set -eu
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${STANVEX_BUILD:-${BENCH_BUILD:-$repo/build}}
-data=${BENCH_DATA:-$repo/../shared/data}
+data=$repo/tests/data
 runs=${BENCH_RUNS:-7}
 copies=${BENCH_COPIES:-4}
 program="$build/out/stanvex"

@@ -352,7 +352,7 @@ void StopLatency(const std::vector<Epoch>& original, const std::string& companio
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string data = STANVEX_SHARED_DATA;
+  const std::string data = STANVEX_TEST_DATA;
   const fs::path observation = argc > 2 ? argv[1] : data + "/highrate/glw1277m.18o";
   const fs::path navigation = argc > 2 ? argv[2] : data + "/highrate/glw1277m.18n";
   const fs::path work =

@@ -6,23 +6,22 @@
 #
 # Environment:
 #   FUZZ_SECONDS     time per target (default 30)
-#   FUZZ_DATA        the shared real data folder (default <repo>/../shared/data)
 #   FUZZ_BUILD       build folder (default <repo>/build-fuzz)
 #   FUZZ_JOBS        parallel build jobs (default 2)
-#   FUZZ_SEED_BYTES  bytes taken from the start of each shared file (default 65536)
+#   FUZZ_SEED_BYTES  bytes taken from the start of each real data file (default 65536)
 #   FUZZ_TARGETS     blank-separated names to run (default: all)
 set -eu
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${FUZZ_SECONDS:-30}
-data=${FUZZ_DATA:-$repo/../shared/data}
+data=$repo/tests/data
 build=${FUZZ_BUILD:-$repo/build-fuzz}
 jobs=${FUZZ_JOBS:-2}
 seed_bytes=${FUZZ_SEED_BYTES:-65536}
 
 CC=${CC:-clang} CXX=${CXX:-clang++} cmake -S "$repo" -B "$build" -G Ninja \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTANVEX_FUZZ=ON -DSTANVEX_TESTS=OFF \
-  -DSTANVEX_SANITIZE=address,undefined -DSTANVEX_SHARED_DATA="$data" >/dev/null
+  -DSTANVEX_SANITIZE=address,undefined >/dev/null
 cmake --build "$build" --target stanvex_fuzzers -j "$jobs"
 
 targets=${FUZZ_TARGETS:-$(cat "$build/fuzz/fuzzers.txt")}
@@ -48,16 +47,19 @@ for name in $targets; do
     fi
   fi
 
-  # Seeds: the target's own, then the shared real files it names.
+  # Seeds: the target's own, then the real data files it names (tests/data).
   if [ -d "$repo/fuzz/seeds/$name" ]; then cp "$repo/fuzz/seeds/$name"/* "$work/seeds/" 2>/dev/null || true; fi
-  if [ -f "$build/fuzz/$name.data" ] && [ -d "$data" ]; then
+  if [ -f "$build/fuzz/$name.data" ]; then
     while IFS= read -r pattern; do
       [ -n "$pattern" ] || continue
+      found=0
       for file in "$data"/$pattern; do
         [ -f "$file" ] || continue
+        found=1
         # Larger files give their beginning: inputs stay small enough to run fast.
         head -c "$seed_bytes" "$file" >"$work/seeds/$(basename "$file")"
       done
+      [ "$found" = 1 ] || { echo "== $name: no file of tests/data matches $pattern"; status=1; }
     done <"$build/fuzz/$name.data"
   fi
 

@@ -14,8 +14,7 @@
 # Environment: WIN_ARCH (as --arch, default i686), JOBS (default 2),
 # STANVEX_WERROR (default ON), STANVEX_WIN_TESTS (default ON; OFF builds only
 # the shipped DLLs and programs), STANVEX_WIN_SETUP_ONLY (1: install the
-# packages and stop), STANVEX_SHARED_DATA (the test data folder, when
-# not ../shared/data beside the sources).
+# packages and stop).
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -32,16 +31,25 @@ case "$BUILD" in /*) ;; *) BUILD="$PWD/$BUILD" ;; esac
 JOBS="${JOBS:-2}"
 WERROR="${STANVEX_WERROR:-ON}"
 
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+# Installing packages needs root: run as root, or through sudo where it is.
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then
+    "$@"
+  elif command -v sudo >/dev/null 2>&1; then
+    sudo "$@"
+  else
+    echo "windows-build: '$*' needs root (sudo is not installed): run this as root" >&2
+    return 1
+  fi
+}
 
 # ---- packages ---------------------------------------------------------------
 missing=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   echo "windows-build: adding the i386 architecture (for wine32)"
-  $SUDO dpkg --add-architecture i386
-  $SUDO apt-get update
+  as_root dpkg --add-architecture i386
+  as_root apt-get update
 fi
 for pkg in cmake ninja-build make dpkg-dev g++-mingw-w64-$MINGW_PKG gcc-mingw-w64-$MINGW_PKG libz-mingw-w64-dev \
            wine wine32:i386 wine64 libgnutls30:i386 libgnutls30 libgtest-dev googletest openssl python3-openssl \
@@ -50,8 +58,8 @@ for pkg in cmake ninja-build make dpkg-dev g++-mingw-w64-$MINGW_PKG gcc-mingw-w6
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "windows-build: installing ${missing[*]}"
-  $SUDO apt-get update
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+  as_root apt-get update
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
 [ "${STANVEX_WIN_SETUP_ONLY:-0}" = 1 ] && exit 0
@@ -67,12 +75,12 @@ if [ -z "$MINIZIP" ] || [ ! -f "$MINIZIP/unzip.c" ]; then
     echo "windows-build: adding source lines ($list)"
     if [ -f /etc/apt/sources.list.d/debian.sources ]; then
       sed -e 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources |
-        $SUDO tee "$list" >/dev/null
+        as_root tee "$list" >/dev/null
     else
       grep -E '^deb ' /etc/apt/sources.list | sed -e 's/^deb /deb-src /' |
-        $SUDO tee /etc/apt/sources.list.d/stanvex-deb-src.list >/dev/null
+        as_root tee /etc/apt/sources.list.d/stanvex-deb-src.list >/dev/null
     fi
-    $SUDO apt-get update
+    as_root apt-get update
   fi
   # The newest source first; a mirror without the security suite's sources
   # still has the release's.
@@ -134,8 +142,7 @@ cmake -S "$ROOT" -B "$BUILD" -G Ninja \
   -DSTANVEX_TESTS="${STANVEX_WIN_TESTS:-ON}" \
   -DSTANVEX_MINIZIP_SOURCE="$MINIZIP" \
   -DSTANVEX_WIN_CURL_PREFIX="$CURL_PREFIX" \
-  -DSTANVEX_GTEST_SOURCE=/usr/src/googletest \
-  ${STANVEX_SHARED_DATA:+-DSTANVEX_SHARED_DATA="$STANVEX_SHARED_DATA"}
+  -DSTANVEX_GTEST_SOURCE=/usr/src/googletest
 cmake --build "$BUILD" -j"$JOBS"
 
 echo "windows-build: DLLs in $BUILD/out:"

@@ -102,7 +102,10 @@ void ParseServices(FILE* file, Serv_Sta* catalogue, std::vector<ServiceExtras>* 
 // "Station" or "Service", subject the station's name or service's
 // identifier, key the value's key, kept what the field holds); stations that
 // share a name (compared without regard to case; the first in the sorted
-// array is the one a lookup by name finds).
+// array is the one a lookup by name finds): each name given twice in one
+// service, and the names that services share (a station that each serves:
+// one block per service) in one text, which names the station when there is
+// only one.
 void ReportOverlongAddress(const ServiceRecord& service, const std::string& place);
 void ReportCutValue(const char* kind, const std::string& subject, const std::string& place,
                     const char* key, size_t fieldLength, const char* kept);

@@ -1,11 +1,14 @@
 // Reports of catalogue entries that load but cannot be used as written, or
 // are left out.
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/block_reader.h"
 #include "base/status_channel.h"
@@ -68,27 +71,83 @@ const char* UnusableServiceReason(const ServiceRecord& service) {
   return "its address (ftpAd) is longer than 127 characters";
 }
 
+namespace {
+
+std::string Folded(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+void ReportOneDuplicate(const std::string& name, const std::string& firstServ,
+                        const std::string& otherServ) {
+  char text[kTextSize];
+  std::snprintf(text, sizeof text,
+                "Station %s appears twice in the catalogue (services %s and %s); the first, "
+                "of service %s, is used",
+                name.c_str(), firstServ.c_str(), otherServ.c_str(), firstServ.c_str());
+  FrameSend(STATUS_TEXT, text);
+}
+
+// Names that several services share (stations they all serve), in one
+// text: how many blocks repeat a name, and how many of them each pair of
+// services (the first in the array, the repeating one) has.
+void ReportSharedNames(const std::map<std::pair<std::string, std::string>, int32_t>& pairs,
+                       int32_t total) {
+  std::vector<std::pair<int32_t, std::string>> counts;
+  for (const auto& [services, count] : pairs)
+    counts.push_back({count, services.first + " and " + services.second});
+  std::stable_sort(counts.begin(), counts.end(),
+                   [](const auto& a, const auto& b) { return a.first > b.first; });
+  std::string text = std::to_string(total) +
+                     " station blocks repeat the name of another service's station (a station "
+                     "that several services serve); a lookup by name finds the one of the "
+                     "service first in alphabetical order (";
+  const size_t room = kTextSize - 8;  // for ", ...)" and the terminator
+  for (size_t i = 0; i < counts.size(); ++i) {
+    std::string next = (i == 0 ? "" : ", ") + counts[i].second + ": " +
+                       std::to_string(counts[i].first);
+    if (text.size() + next.size() > room) {
+      text += ", ...";
+      break;
+    }
+    text += next;
+  }
+  text += ")";
+  FrameSend(STATUS_TEXT, text.c_str());
+}
+
+}  // namespace
+
 void ReportDuplicateStations(const Serv_Sta* catalogue) {
   if (catalogue == nullptr || catalogue->pStations == nullptr) return;
   std::map<std::string, int32_t> first;
+  // A station that several services serve has a block in each: the names
+  // that two services share are told in one text; a name given twice in one
+  // service is told for each station.
+  std::map<std::pair<std::string, std::string>, int32_t> pairs;
+  int32_t total = 0;
+  std::string onlyName;
   for (int32_t i = 0; i < catalogue->iNumStations; ++i) {
     const StationRecord& station = catalogue->pStations[i];
     std::string name = FieldText(station.sName);
     if (name.empty()) continue;  // an unfilled slot
-    std::string folded = name;
-    for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    auto found = first.emplace(folded, i);
+    auto found = first.emplace(Folded(name), i);
     if (found.second) continue;
     const StationRecord& earlier = catalogue->pStations[found.first->second];
     std::string earlierServ = FieldText(earlier.serv);
-    char text[kTextSize];
-    std::snprintf(text, sizeof text,
-                  "Station %s appears twice in the catalogue (services %s and %s); the first, "
-                  "of service %s, is used",
-                  FieldText(earlier.sName).c_str(), earlierServ.c_str(),
-                  FieldText(station.serv).c_str(), earlierServ.c_str());
-    FrameSend(STATUS_TEXT, text);
+    std::string serv = FieldText(station.serv);
+    if (Folded(serv) == Folded(earlierServ)) {
+      ReportOneDuplicate(FieldText(earlier.sName), earlierServ, serv);
+      continue;
+    }
+    ++pairs[{earlierServ, serv}];
+    ++total;
+    onlyName = FieldText(earlier.sName);
   }
+  if (total == 1)
+    ReportOneDuplicate(onlyName, pairs.begin()->first.first, pairs.begin()->first.second);
+  else if (total > 1)
+    ReportSharedNames(pairs, total);
 }
 
 }  // namespace stanvex

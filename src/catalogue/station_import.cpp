@@ -51,9 +51,9 @@ bool AllAlphanumeric(const std::string& text) {
 
 // The names each column goes by in a header line, preferred first.
 constexpr const char* kNameColumn[] = {"stationname", "station", "name", "site", "id", "sname"};
-constexpr const char* kXColumn[] = {"x"};
-constexpr const char* kYColumn[] = {"y"};
-constexpr const char* kZColumn[] = {"z"};
+constexpr const char* kXColumn[] = {"x", "x_m"};
+constexpr const char* kYColumn[] = {"y", "y_m"};
+constexpr const char* kZColumn[] = {"z", "z_m"};
 constexpr const char* kLatColumn[] = {"latitude", "lat"};
 constexpr const char* kLonColumn[] = {"longitude", "lon", "long"};
 constexpr const char* kHeightColumn[] = {"height", "ht", "h", "hgt"};

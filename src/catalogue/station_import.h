@@ -6,8 +6,9 @@
 // (decimal degrees, metres) or its earth-centred X, Y and Z (metres). A first
 // line of column names (it may start with '#', and may follow a UTF-8
 // byte-order mark) picks the columns by name, in any order: the name from
-// "StationName", "Station", "Name", "Site", "ID" or "sName"; X, Y and Z when
-// all three are there (they are exact where rounded latitudes are not), else
+// "StationName", "Station", "Name", "Site", "ID" or "sName"; X, Y and Z
+// (or x_m, y_m and z_m, as NOAA's CORS coordinates come) when all three are
+// there (they are exact where rounded latitudes are not), else
 // "Latitude"/"Lat", "Longitude"/"Lon"/"Long" and "Height"/"Ht"/"H"/"Hgt".
 // Names compare without regard to case and to a unit in brackets ("Height
 // (m)"). A first line that names some of these columns but not a full set

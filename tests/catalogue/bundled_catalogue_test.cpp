@@ -1,11 +1,13 @@
 // The catalogue shipped with the program: it loads, every template of every
-// service expands for its stations, the IGS network is complete, and the
-// nearest stations to Bern include ZIMM (through the exports and through
-// `stanvex nearest`).
+// service expands for its stations, the IGS network is complete, NOAA's and
+// EarthScope's active stations are there, and the nearest stations to Bern
+// include ZIMM and those to Colorado Springs amc2 (through the exports and
+// through `stanvex nearest`).
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -39,7 +41,36 @@ TEST_F(BundledCatalogueTest, IgsNetworkIsCompleteWithLongNamesAndMirrors) {
   EXPECT_GE(ServiceAddressCount(FindService("EUREF")), 2);
   ASSERT_NE(FindService("CDDIS"), nullptr);
   ASSERT_NE(FindService("NOAA"), nullptr);
-  EXPECT_EQ(static_cast<int>(FindService("NOAA")->stationCount), 2) << "the NOAA stations are kept";
+  EXPECT_GE(static_cast<int>(FindService("NOAA")->stationCount), 1600)
+      << "NOAA's CORS with data since 2024";
+}
+
+// NOAA's and EarthScope's active stations: a station both serve has a block
+// under each, the hand-written NOAA stations stay, and the load names the
+// shared names in one text, not once per station.
+TEST_F(BundledCatalogueTest, DenseNetworksKeepOneBlockPerService) {
+  ServiceRecord* earthscope = FindService("EARTHSCOPE");
+  ASSERT_NE(earthscope, nullptr);
+  EXPECT_GE(static_cast<int>(earthscope->stationCount), 1000);
+  EXPECT_STREQ(earthscope->ftpAd, "https://gage-data.earthscope.org/archive/gnss");
+  auto served = [&](const char* serv, const char* name) {
+    const ServiceRecord* service = FindService(serv);
+    for (int32_t i = service->firstStation; i < service->firstStation + service->stationCount; ++i)
+      if (std::string(record.pStations[i].sName) == name) return true;
+    return false;
+  };
+  for (const char* kept : {"amc2", "gode"}) EXPECT_TRUE(served("NOAA", kept)) << kept;
+  EXPECT_TRUE(served("NOAA", "p041") && served("EARTHSCOPE", "p041"));
+  std::vector<std::string> texts;
+  for (const StatusRecord& r : StatusLog::Records())
+    if (r.code == STATUS_TEXT && std::string(r.text) != "Initalize Starting") texts.push_back(r.text);
+  ASSERT_EQ(texts.size(), 1u) << "one text for the names services share, none for a service "
+                                 "that repeats one: "
+                              << texts.front();
+  EXPECT_NE(texts[0].find(" station blocks repeat the name of another service's station"),
+            std::string::npos)
+      << texts[0];
+  EXPECT_NE(texts[0].find("(EARTHSCOPE and NOAA: "), std::string::npos) << texts[0];
 }
 
 TEST_F(BundledCatalogueTest, EveryTemplateExpandsForEveryStation) {
@@ -55,11 +86,13 @@ TEST_F(BundledCatalogueTest, EveryTemplateExpandsForEveryStation) {
     ASSERT_EQ(BuildDayFileNames(&job), 1) << job.station->sName << ": " << LastErrorText;
     EXPECT_EQ(static_cast<int>(job.service->hasDFile), 1) << job.service->ServId;
     // Long-name archives have _R_/_S_ alternatives; NOAA has per-station
-    // and per-day navigation files.
+    // and per-day navigation files; EarthScope's stations have short names
+    // and one daily compact file.
     bool noaa = std::string(job.service->ServId) == "NOAA";
     PathChoices choices;
     ASSERT_EQ(DayPathChoices(job, noaa ? job.service->nFile : job.service->dFile, &choices), 1);
-    EXPECT_GE(choices.count, 2) << job.service->ServId;
+    const bool alternatives = noaa || StationLongName(job.station) != nullptr;
+    EXPECT_GE(choices.count, alternatives ? 2 : 1) << job.service->ServId;
   }
 }
 
@@ -87,6 +120,22 @@ TEST_F(BundledCatalogueTest, NearestToBernIncludesZimm) {
   ASSERT_EQ(std::system(command.c_str()), 0);
   std::string text = ReadFile(listing);
   EXPECT_NE(text.find(" zimm "), std::string::npos) << text;
+
+  // From Colorado Springs: NOAA's amc2 among the first three, an EarthScope
+  // station among the first ten.
+  command = "'" + program + "' nearest '" + dir.path() + "' --lat 38.8 --lon -104.5 --work '" +
+            work.path() + "' > '" + listing + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  std::istringstream lines(ReadFile(listing));
+  std::string line, rank, name, serv;
+  std::getline(lines, line);  // the column titles
+  int amc2 = 0, earthscope = 0;
+  for (int n = 1; n <= 10 && lines >> rank >> name >> serv && std::getline(lines, line); ++n) {
+    if (name == "amc2" && serv == "NOAA" && amc2 == 0) amc2 = n;
+    if (serv == "EARTHSCOPE" && earthscope == 0) earthscope = n;
+  }
+  EXPECT_TRUE(amc2 >= 1 && amc2 <= 3) << ReadFile(listing);
+  EXPECT_TRUE(earthscope >= 1 && earthscope <= 10) << ReadFile(listing);
 }
 
 }  // namespace

@@ -75,3 +75,54 @@ TEST(CatalogueImportCommand, ListsAreReadByTheirColumnNames) {
 }
 
 }  // namespace
+
+namespace {
+
+// The options that choose among a list's stations, as the bundled
+// catalogue's script uses them, and their refusals.
+TEST(CatalogueImportCommand, StationsAreChosenByActivityAndAnotherList) {
+  if (!stanvex::testing::Exists(OutDir() + "/stanvex")) GTEST_SKIP() << "no stanvex program";
+  stanvex::testing::ScratchDir dir;
+  const std::string positions = dir.File("cors.csv"), holdings = dir.File("holdings.txt");
+  stanvex::testing::WriteFile(positions,
+                              "site,x_m,y_m,z_m\n"
+                              "1nsu,-293349.474,-5420742.384,3336980.862\n"
+                              "p041,-1283634.161,-4726427.893,4074798.043\n"
+                              "amc2,-1248596.122,-4819428.205,3976505.999\n");
+  stanvex::testing::WriteFile(
+      holdings,
+      "Sta  Lat(deg) Long(deg) Hgt(m) X(m) Y(m) Z(m) Dtbeg Dtend\n"
+      "1NSU 0 0 0 -293349.5323 -5420742.3561 3336980.8353 2004-01-16 2024-09-28\n"
+      "P041 0 0 0 -1283634.1615 -4726427.8931 4074798.0428 2004-02-22 2024-09-28\n"
+      "AMC2 0 0 0 -1248596.1223 -4819428.2054 3976505.9986 1998-10-21 2018-04-04\n");
+  struct Case {
+    std::string arguments;
+    int exit;
+    std::vector<std::string> shown, notShown;
+  } const cases[] = {
+      {"'" + positions + "' --only-in '" + holdings + "' --active-since 2024-01-01 --except p041",
+       0,
+       {"sName: 1nsu\n", "; with data on or after 2024-01-01\n",
+        "1 stations imported of 3 read; 1 without data since 2024-01-01; 1 left out by --except"},
+       {"sName: amc2", "sName: p041"}},
+      {"'" + holdings + "' --active-since 2018-04-04", 0,
+       {"sName: amc2\n", "(holdings list)\n", "3 stations imported of 3 read"}, {}},
+      {"'" + positions + "' --active-since 2024-01-01", 1,
+       {"--active-since: " + positions + " (a table) gives no last day of data"}, {"Station {"}},
+      {"'" + holdings + "' --active-since 2024-1-1", 1,
+       {"--active-since: \"2024-1-1\" is not a date (YYYY-MM-DD)"}, {}},
+      {"'" + holdings + "' --except 1nsu,a/b", 1,
+       {"--except: the name \"a/b\" is not 4 letters or digits"}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    std::string out;
+    EXPECT_EQ(RunStanvex("catalogue import " + c.arguments + " --service NOAA", &out), c.exit) << out;
+    for (const std::string& shown : c.shown)
+      EXPECT_NE(out.find(shown), std::string::npos) << shown << "\nin\n" << out;
+    for (const std::string& hidden : c.notShown)
+      EXPECT_EQ(out.find(hidden), std::string::npos) << hidden << "\nin\n" << out;
+  }
+}
+
+}  // namespace

@@ -27,7 +27,7 @@ int RunStanvex(const std::string& arguments, std::string& output) {
 
 TEST(ConverterCommands, ConvertPrintsTheCountsAndNvbListsTheEphemerides) {
   if (!Exists(OutDir() + "/stanvex")) GTEST_SKIP() << "no stanvex program";
-  if (!stanvex::testing::HaveSharedData()) GTEST_SKIP() << "no shared data";
+  ASSERT_TRUE(stanvex::testing::HaveSharedData());
   stanvex::testing::ScratchDir dir;
   const std::string obs = dir.File("30400920.05o");
   stanvex::testing::WriteFile(

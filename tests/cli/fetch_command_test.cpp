@@ -122,6 +122,10 @@ TEST_F(FetchCommandTest, RefusesBadTimesAndIntervalsBeforeAnyWork) {
   // 29 February of a leap year is a date.
   EXPECT_EQ(Stanvex(Fetch("2024-02-29", "2024-02-29 01:00", "", "nosuch")), 1);
   EXPECT_NE(output_.find("station nosuch is not in the catalogue"), std::string::npos) << output_;
+  // A station is looked up under the service asked for.
+  EXPECT_EQ(Stanvex(Fetch("2024-02-29", "2024-02-29 01:00") + " --service NOPE"), 1);
+  EXPECT_NE(output_.find("station simc of service NOPE is not in the catalogue"), std::string::npos)
+      << output_;
 }
 
 // Whatever the way out, the program's temporary folders are gone, and the

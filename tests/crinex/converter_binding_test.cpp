@@ -50,7 +50,7 @@ class ConverterBinding : public ::testing::Test {
 };
 
 TEST_F(ConverterBinding, ConvertsRealDataReportsTheCountsAndRemovesTheRinexFiles) {
-  if (!stanvex::testing::HaveSharedData()) GTEST_SKIP() << "no shared data";
+  ASSERT_TRUE(stanvex::testing::HaveSharedData());
   const std::string obs = dir.File("0759092a.05o");
   const std::string nav = dir.File("0759092a.05n");
   stanvex::testing::WriteFile(obs, stanvex::testing::ReadFile(

@@ -46,14 +46,14 @@ std::string DecodeShared(const std::string& name, const ScratchDir& dir) {
 }
 
 TEST(CrxReference, MixedSevenTypeFileDecodesByteForByte) {
-  if (!HaveSharedData()) GTEST_SKIP() << "no shared data";
+  ASSERT_TRUE(HaveSharedData());
   ScratchDir dir;
   std::string decoded = DecodeShared("wsra0010.21d", dir);
   EXPECT_TRUE(decoded == ReadFile(SharedData("crinex/wsra0010.21o")));
 }
 
 TEST(CrxReference, ElevenTypeFileDecodesLineForLine) {
-  if (!HaveSharedData()) GTEST_SKIP() << "no shared data";
+  ASSERT_TRUE(HaveSharedData());
   ScratchDir dir;
   std::vector<std::string> decoded = TrimmedLines(DecodeShared("zegv0010.21d", dir));
   std::vector<std::string> expected = TrimmedLines(ReadFile(SharedData("crinex/zegv0010.21o")));
@@ -62,7 +62,7 @@ TEST(CrxReference, ElevenTypeFileDecodesLineForLine) {
 }
 
 TEST(CrxReference, WholeDayDecodesEveryEpoch) {
-  if (!HaveSharedData()) GTEST_SKIP() << "no shared data";
+  ASSERT_TRUE(HaveSharedData());
   ScratchDir dir;
   std::string decoded = DecodeShared("york0440.15d", dir);
   // Every observation epoch line of the day, " 15  2 13 hh mm ss.0000000  0 nn",
@@ -87,7 +87,7 @@ TEST(CrxReference, WholeDayDecodesEveryEpoch) {
 // for byte: mixed G/R/E/C, a clock offset on every epoch, a malformed
 // satellite count (sample), RINEX 4.00 observations and an event record.
 TEST(CrxReference, CompactRinex3FilesDecodeByteForByte) {
-  if (!HaveSharedData()) GTEST_SKIP() << "no shared data";
+  ASSERT_TRUE(HaveSharedData());
   const std::pair<const char*, const char*> pairs[] = {
       {"ACOR00ESP_R_20213550000_01D_30S_MO.crx", "ACOR00ESP_R_20213550000_01D_30S_MO.rnx"},
       {"VLNS0010.22D", "VLNS0010.22O"},
@@ -121,7 +121,7 @@ TEST(CrxReference, CompactRinex3FilesDecodeByteForByte) {
 }
 
 TEST(CrxReference, GzippedCompactRinex3DecodesOnceUnpacked) {
-  if (!HaveSharedData()) GTEST_SKIP() << "no shared data";
+  ASSERT_TRUE(HaveSharedData());
   std::string compact = Gunzip(SharedData("rinex3/sample.crx.gz"));
   if (compact.empty()) GTEST_SKIP() << "no sample.crx.gz";
   ScratchDir dir;
@@ -134,7 +134,7 @@ TEST(CrxReference, GzippedCompactRinex3DecodesOnceUnpacked) {
 // A whole multi-GNSS day: every epoch carries as many record lines as its
 // line announces, each of a satellite of a system the header lists.
 TEST(CrxReference, CompactRinex3WholeDayDecodesEveryEpoch) {
-  if (!HaveSharedData()) GTEST_SKIP() << "no shared data";
+  ASSERT_TRUE(HaveSharedData());
   std::string compact = Gunzip(SharedData("rinex3/NIST00USA_R_20230010000_01D_30S_MO.crx.gz"));
   if (compact.empty()) GTEST_SKIP() << "no NIST00USA day";
   ScratchDir dir;

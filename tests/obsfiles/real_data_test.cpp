@@ -29,7 +29,7 @@ constexpr double kHourStart = 1316 * 604800.0 + 6 * 86400.0;
 class RealDataTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!testing::HaveSharedData()) GTEST_SKIP() << "no shared data";
+    ASSERT_TRUE(testing::HaveSharedData());
     if (!testing::Exists(testing::OutDir() + "/librin2obn.so")) GTEST_SKIP() << "no converter";
     ResetLibraryStateForTesting();
     ResetObsStatusForTesting();

@@ -27,7 +27,7 @@ using stanvex::testing::SharedData;
 class Conversion : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!stanvex::testing::HaveSharedData()) GTEST_SKIP() << "no shared data";
+    ASSERT_TRUE(stanvex::testing::HaveSharedData());
   }
   ConversionResult Convert(const std::string& obs, const std::string& nav,
                            const std::string& obn, bool dropUnsolved = false) {

@@ -291,7 +291,7 @@ TEST(RinexObsReader, VersionThreeEpochsInBeidouOrGlonassTimeBecomeGpsTime) {
 }
 
 TEST(RinexObsReader, RinexFourObservationsOfARealFileRead) {
-  if (!stanvex::testing::HaveSharedData()) GTEST_SKIP() << "no shared data";
+  ASSERT_TRUE(stanvex::testing::HaveSharedData());
   TextLineSource source(stanvex::testing::ReadFile(
       stanvex::testing::SharedData("rinex3/KMS300DNK_R_20221591000_01H_30S_MO.rnx")));
   ObsReader reader(source);

@@ -83,7 +83,7 @@ std::string Normalized(const std::string& text) {
 }
 
 TEST(SimCompactRinex, RealFilesComeBack) {
-  if (!testing::HaveSharedData()) GTEST_SKIP() << "no shared data";
+  ASSERT_TRUE(testing::HaveSharedData());
   // Mixed GPS/GLONASS written by a decoder already; RINEX 2.10 with epochs
   // off the grid; CR LF line ends at 5 s.
   for (const char* name : {"crinex/wsra0010.21o", "rinex/07590920.05o", "rinex/30400920.05o",
@@ -141,12 +141,11 @@ TEST(SimCompactRinex, WhatTheFormatCannotCarryIsRefused) {
                                                          "  20000000.000 7\n",
                                   &compact, &error));
 
-  if (testing::HaveSharedData()) {
-    // A real file with 10 observation types: more than the format's 9.
-    const std::string ten = ReadFile(testing::SharedData("rinex/zimm0010.21o"));
-    EXPECT_FALSE(EncodeCompactRinex(ten, &compact, &error));
-    EXPECT_NE(error.find("9 observation types"), std::string::npos) << error;
-  }
+  // A real file with 10 observation types: more than the format's 9.
+  const std::string ten = ReadFile(testing::SharedData("rinex/zimm0010.21o"));
+  ASSERT_FALSE(ten.empty());
+  EXPECT_FALSE(EncodeCompactRinex(ten, &compact, &error));
+  EXPECT_NE(error.find("9 observation types"), std::string::npos) << error;
 }
 
 }  // namespace

@@ -55,10 +55,10 @@ void WriteFile(const std::string& path, const std::string& content) {
 bool Exists(const std::string& path) { return fs::exists(path); }
 
 std::string SharedData(const std::string& relative) {
-  return (fs::path(STANVEX_SHARED_DATA) / relative).string();
+  return (fs::path(STANVEX_TEST_DATA) / relative).string();
 }
 
-bool HaveSharedData() { return fs::is_directory(STANVEX_SHARED_DATA); }
+bool HaveSharedData() { return fs::is_directory(STANVEX_TEST_DATA); }
 
 std::string OutDir() { return STANVEX_OUT_DIR; }
 std::string SourceDir() { return STANVEX_SOURCE_DIR; }

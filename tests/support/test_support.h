@@ -1,5 +1,5 @@
 // Helpers shared by the test programs: scratch directories, whole-file I/O and
-// the location of the shared real data.
+// the location of the real data the tests read (tests/data).
 #ifndef STANVEX_TESTS_TEST_SUPPORT_H
 #define STANVEX_TESTS_TEST_SUPPORT_H
 
@@ -29,9 +29,10 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
 bool Exists(const std::string& path);
 
-// Path of a file of the shared real data ("crinex/wsra0010.21d").
+// Path of a file of the real data in tests/data ("crinex/wsra0010.21d").
 std::string SharedData(const std::string& relative);
-// True when the shared data folder is present.
+// True when the tests/data folder is there; a test that needs it asserts this,
+// since the data ship with the sources.
 bool HaveSharedData();
 
 #if !defined(_WIN32)

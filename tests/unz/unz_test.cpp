@@ -65,7 +65,7 @@ class UnzTest : public ::testing::Test {
 };
 
 TEST_F(UnzTest, RealArchiveDecodesToItsPlainTwin) {
-  if (!HaveSharedData()) GTEST_SKIP() << "no shared data";
+  ASSERT_TRUE(HaveSharedData());
   ASSERT_EQ(Extract(SharedData("compress/brdc2800.15n.Z"), dir_.File("brdc2800.15n")), 0);
   EXPECT_EQ(ReadFile(dir_.File("brdc2800.15n")), ReadFile(SharedData("compress/brdc2800.15n")));
 }
@@ -73,7 +73,7 @@ TEST_F(UnzTest, RealArchiveDecodesToItsPlainTwin) {
 // A whole day of RINEX fills the table at every width, so the width changes,
 // the group padding and the clear codes of block mode are all exercised.
 TEST_F(UnzTest, CompressOutputRoundTripsAtEveryWidth) {
-  if (!HaveSharedData()) GTEST_SKIP() << "no shared data";
+  ASSERT_TRUE(HaveSharedData());
   const std::string plain = SharedData("rinex/zimm0010.21o");
   for (int bits : {10, 12, 13, 16}) {
     SCOPED_TRACE(bits);
@@ -153,7 +153,7 @@ TEST_F(UnzTest, DamagedStreamsAreCodeFiveAndLeaveNoOutput) {
 // Whatever the damage, the decoder stops with code 5 or returns bytes; it
 // never crashes or reads outside its table (the sanitizer builds check).
 TEST_F(UnzTest, RandomDamageIsSurvived) {
-  if (!HaveSharedData()) GTEST_SKIP() << "no shared data";
+  ASSERT_TRUE(HaveSharedData());
   const std::string original = ReadFile(SharedData("compress/brdc2800.15n.Z"));
   std::mt19937 random(11);
   int corrupt = 0;
@@ -170,7 +170,7 @@ TEST_F(UnzTest, RandomDamageIsSurvived) {
 
 // A cut stream decodes to a prefix of the original or is reported corrupt.
 TEST_F(UnzTest, CutStreamGivesPrefixOrCodeFive) {
-  if (!HaveSharedData()) GTEST_SKIP() << "no shared data";
+  ASSERT_TRUE(HaveSharedData());
   const std::string original = ReadFile(SharedData("compress/brdc2800.15n.Z"));
   const std::string plain = ReadFile(SharedData("compress/brdc2800.15n"));
   int corrupt = 0;

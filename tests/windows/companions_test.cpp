@@ -26,7 +26,7 @@ using testing::SharedData;
 class WinCompanionsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!testing::HaveSharedData()) GTEST_SKIP() << "no shared data";
+    ASSERT_TRUE(testing::HaveSharedData());
     ResetLibraryStateForTesting();
     ASSERT_TRUE(platform::SetCurrentDir(dir_.path().c_str()));
   }

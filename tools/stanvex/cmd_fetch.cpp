@@ -26,6 +26,7 @@ namespace {
 struct FetchOptions {
   std::string catalogue;
   std::string station;
+  std::string service;
   std::string from;
   std::string to;
   std::string destination = ".";
@@ -158,11 +159,18 @@ std::string Absolute(const std::string& path) {
   return error ? path : absolute.lexically_normal().string();
 }
 
-StationRecord* FindStation(const Serv_Sta& catalogue, const std::string& name) {
+// The station name of service (any service when empty); a station that
+// several services serve has a record under each.
+StationRecord* FindStation(const Serv_Sta& catalogue, const std::string& name,
+                           const std::string& service) {
   for (int32_t i = 0; i < catalogue.iNumStations; ++i) {
     char stored[sizeof catalogue.pStations[i].sName + 1] = {};
     std::memcpy(stored, catalogue.pStations[i].sName, sizeof catalogue.pStations[i].sName);
-    if (strcasecmp(stored, name.c_str()) == 0) return &catalogue.pStations[i];
+    char serv[sizeof catalogue.pStations[i].serv + 1] = {};
+    std::memcpy(serv, catalogue.pStations[i].serv, sizeof catalogue.pStations[i].serv);
+    if (strcasecmp(stored, name.c_str()) == 0 &&
+        (service.empty() || strcasecmp(serv, service.c_str()) == 0))
+      return &catalogue.pStations[i];
   }
   return nullptr;
 }
@@ -292,9 +300,12 @@ void RunFetch(const FetchOptions& options) {
     ~CallBackReset() { SetCallBack(nullptr); }
   } resetCallback;
   LoadedCatalogue catalogue(staged, work);
-  StationRecord* station = FindStation(catalogue.records(), options.station);
+  StationRecord* station = FindStation(catalogue.records(), options.station, options.service);
   if (station == nullptr)
-    throw stanvex::cli::CommandFailure{"station " + options.station + " is not in the catalogue"};
+    throw stanvex::cli::CommandFailure{
+        "station " + options.station +
+        (options.service.empty() ? "" : " of service " + options.service) +
+        " is not in the catalogue"};
 
   std::string destination = Absolute(options.destination);
   std::vector<char> destText(destination.begin(), destination.end());
@@ -329,6 +340,9 @@ stanvex::cli::CommandRegistration fetchRegistration([](CLI::App& app) {
   command->add_option("--catalogue", options->catalogue,
                       "folder of manufact.dwn and user.dwn (default: the bundled catalogue)");
   command->add_option("--station", options->station, "station name")->required();
+  command->add_option("--service", options->service,
+                      "the station's service, for a station that several services serve "
+                      "(default: the first in alphabetical order)");
   command->add_option("--from", options->from, "window start: YYYY-MM-DD HH:MM:SS or GPS seconds")
       ->required();
   command->add_option("--to", options->to, "window end: YYYY-MM-DD HH:MM:SS or GPS seconds")
