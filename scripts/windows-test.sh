@@ -1,8 +1,9 @@
 #!/bin/bash
 # Cross-builds the 32-bit Windows DLLs and their test programs, then runs the
 # tests under Wine in a fresh prefix inside the build folder. Where the kernel
-# cannot run 32-bit programs, the tests run on a 64-bit build instead (see
-# below). The closing line is ctest's count of passed and failed tests.
+# cannot run 32-bit programs (or runs them only through qemu-user, far too
+# slowly), the tests run on a 64-bit build instead (see below). The closing
+# line is ctest's count of passed and failed tests.
 #
 #   scripts/windows-test.sh [BUILD_DIR]      (default: build-windows; the
 #                                            64-bit build: BUILD_DIR + "64",
@@ -17,8 +18,9 @@ case "$BUILD" in /*) ;; *) BUILD="$PWD/$BUILD" ;; esac
 # cannot start it: the 32-bit cross build of the shipped files still proves the DLLs compile and
 # link with warnings as errors. The same sources are then built as 64-bit
 # Windows (a test build, never shipped) and the tests run on that build under
-# wine64, so the Windows code paths are tested all the same. Without a working
-# wine64 either, exit 77 says "skipped".
+# wine64, so the Windows code paths are tested all the same. The same holds
+# where 32-bit programs run only through a qemu-user handler (windows-probe.sh).
+# Without a working wine64 either, exit 77 says "skipped".
 # The loaders among a package's files (dpkg -L lists the folder /usr/lib/wine
 # too, which no --version can start).
 package_program() {
@@ -26,16 +28,27 @@ package_program() {
     if [ -f "$f" ] && [ -x "$f" ]; then echo "$f"; fi
   done | head -n1
 }
+. "$ROOT/scripts/windows-probe.sh"
 WINE=wine
 STANVEX_WIN_SETUP_ONLY=1 bash "$ROOT/scripts/windows-build.sh" "$BUILD"
 loader=$(package_program wine32 '/wine$' || true)
-if [ -z "$loader" ] || "$loader" --version >/dev/null 2>&1; then
+native=1
+why=""
+if [ -n "$loader" ] && ! "$loader" --version >/dev/null 2>&1; then
+  native=0
+  why="$loader --version fails; 32-bit emulation disabled?"
+elif handler=$(emulated_i386); then
+  native=0
+  why="32-bit programs run under qemu-user here (binfmt_misc handler $handler)"
+fi
+if [ "$native" = 1 ]; then
+  echo "windows-test: running the tests of the shipped 32-bit build under $(command -v wine)"
   bash "$ROOT/scripts/windows-build.sh" "$BUILD"
 else
   # Only the shipped DLLs and programs: their tests cannot run here.
   STANVEX_WIN_TESTS=OFF bash "$ROOT/scripts/windows-build.sh" "$BUILD"
-  echo "windows-test: this kernel cannot run 32-bit programs ($loader --version fails;"
-  echo "windows-test: 32-bit emulation disabled?): the 32-bit cross build passed"
+  echo "windows-test: this machine cannot run 32-bit programs natively ($why):"
+  echo "windows-test: the 32-bit cross build passed"
   wine64=$(package_program wine64 '/wine64$' || true)
   if [ -z "$wine64" ] || ! "$wine64" --version >/dev/null 2>&1; then
     echo "windows-test: no working wine64 either: the Windows tests are skipped"

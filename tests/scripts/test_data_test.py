@@ -56,11 +56,6 @@ class TestData(unittest.TestCase):
         missing = [f for f in listed_files() if not os.path.isfile(os.path.join(DATA, f))]
         self.assertEqual(missing, [])
 
-    def test_the_station_lists_are_there(self):
-        for name in ("IGSNetwork.csv", "noaa-cors-itrf2014.csv", "ngl-data-holdings.txt",
-                     "earthscope-gage-nam14.vel"):
-            self.assertGreater(os.path.getsize(os.path.join(DATA, "stations", name)), 100000, name)
-
     def test_line_ends_are_kept(self):
         # The high-rate file has CR LF line ends; a checkout must not change them.
         with open(os.path.join(DATA, "highrate", "glw1277m.18o"), "rb") as f:
