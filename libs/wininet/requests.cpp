@@ -228,7 +228,10 @@ void ApplyCommonOptions(CURL* easy, ConnectionObject& connection, TransferContex
     }
     case Scheme::kHttps:
       curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "https");
-      curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
+      // An error answer is read to its end (OnData drops its text) and told
+      // by its status, so the connection stays open for the next request;
+      // libcurl's own failing on it would close the connection.
+      curl_easy_setopt(easy, CURLOPT_FAILONERROR, 0L);
       // Redirects are followed here, one request at a time, so that each
       // host gets its own login and no other (see PerformHttps).
       curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
@@ -340,6 +343,7 @@ CURLcode PerformHttps(ConnectionObject& connection, CURL* easy, std::string url,
     curl_easy_setopt(easy, CURLOPT_USERNAME, nullptr);
     curl_easy_setopt(easy, CURLOPT_PASSWORD, nullptr);
     long status = HttpStatus(easy);
+    if (code == CURLE_OK && status >= 400) return CURLE_HTTP_RETURNED_ERROR;
     if (code != CURLE_OK || status < 300 || status > 399) return code;
     // The Location as the server sent it, resolved against the address of
     // this request (libcurl's own resolved form would carry the login).
@@ -512,7 +516,6 @@ RequestOutcome RunConnect(ConnectionObject& connection, DWORD_PTR context) {
         }
       }
       ApplyCommonOptions(connection.easy, connection, &transfer);
-      curl_easy_setopt(connection.easy, CURLOPT_FAILONERROR, 0L);
       curl_easy_setopt(connection.easy, CURLOPT_USERNAME, nullptr);
       curl_easy_setopt(connection.easy, CURLOPT_PASSWORD, nullptr);
       curl_easy_setopt(connection.easy, CURLOPT_URL, connection.address.base.c_str());

@@ -329,6 +329,8 @@ SubDailyFetched FetchSubDailyFiles(ServiceConnections* connections, DayFiles* jo
       continue;
     }
     if (fetched != Fetched::kFailed) return SubDailyFetched::kStopped;
+    // No address of the service answers: nothing is known to be missing.
+    if (!connections->AnyConnected()) return SubDailyFetched::kNone;
     char span[64];
     SubDailySpanText(*job, i, span, sizeof span);
     char text[kTextSize];
