@@ -301,22 +301,28 @@ const char* DayInternetLibrary(const ServiceRecord* service) {
 
 enum class SubDailyFetched { kSome, kNone, kBadTemplate, kStopped };
 
+// The remote path (first choice) of the job's sub-daily file index; false
+// when the template does not expand (reported).
+bool SubDailyChoices(const DayFiles& job, int32_t index, const char* pathTemplate,
+                     PathChoices* choices) {
+  return ExpandSubDailyChoices(SubDailyFileStart(job, index), pathTemplate, job.station->sName,
+                               StationLongName(job.station), choices);
+}
+
 // Fetches the sub-daily files of kind (from pathTemplate) that cover the
 // job's window on its day, each over connections (one per address for the
-// whole day). A file that does not arrive is reported and skipped.
-// kBadTemplate: the template does not expand (reported); kStopped: a stop or
-// a local failure (a full disk) ended the fetching.
+// whole day). When some arrived, each one that did not is reported as
+// skipped; when none did, nothing is reported (the day is served otherwise
+// or fails). kBadTemplate: the template does not expand (reported);
+// kStopped: a stop or a local failure (a full disk) ended the fetching.
 SubDailyFetched FetchSubDailyFiles(ServiceConnections* connections, DayFiles* job, int32_t kind,
                                    const char* pathTemplate) {
   ChooseSubDailyFiles(job, kind);
-  const char* longName = StationLongName(job->station);
   int32_t arrived = 0;
   for (int32_t i = 0; i < job->subDailyCount; ++i) {
     PathChoices choices;
     // A template that does not expand fails alike for every file.
-    if (!ExpandSubDailyChoices(SubDailyFileStart(*job, i), pathTemplate, job->station->sName,
-                               longName, &choices))
-      return SubDailyFetched::kBadTemplate;
+    if (!SubDailyChoices(*job, i, pathTemplate, &choices)) return SubDailyFetched::kBadTemplate;
     char local[kDayNameSize];
     SubDailyLocalName(*job, i, local, nullptr);
     FileChoices file[] = {{&choices, nullptr, local, kContextObservation}};
@@ -326,11 +332,15 @@ SubDailyFetched FetchSubDailyFiles(ServiceConnections* connections, DayFiles* jo
     if (fetched == Fetched::kArrived) {
       job->subDailyArrived[i] = 1;
       ++arrived;
-      continue;
+    } else if (fetched != Fetched::kFailed) {
+      return SubDailyFetched::kStopped;
     }
-    if (fetched != Fetched::kFailed) return SubDailyFetched::kStopped;
-    // No address of the service answers: nothing is known to be missing.
-    if (!connections->AnyConnected()) return SubDailyFetched::kNone;
+  }
+  if (arrived == 0) return SubDailyFetched::kNone;
+  for (int32_t i = 0; i < job->subDailyCount; ++i) {
+    PathChoices choices;
+    if (job->subDailyArrived[i] != 0 || !SubDailyChoices(*job, i, pathTemplate, &choices))
+      continue;
     char span[64];
     SubDailySpanText(*job, i, span, sizeof span);
     char text[kTextSize];
@@ -338,7 +348,7 @@ SubDailyFetched FetchSubDailyFiles(ServiceConnections* connections, DayFiles* jo
                   kind == kQuarterHourFiles ? "15-minute" : "Hourly", choices.paths[0], span);
     TransferSend(STATUS_TEXT, text);
   }
-  return arrived > 0 ? SubDailyFetched::kSome : SubDailyFetched::kNone;
+  return SubDailyFetched::kSome;
 }
 
 // The day's observations as the daily download has always fetched them: the

@@ -1,5 +1,6 @@
 #include "ftp/file_names.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -248,7 +249,9 @@ GpsTime SubDailyFileStart(const DayFiles& job, int32_t index) {
   GpsTime start = job.day;
   int32_t second = index >= 0 && index < kMaxSubDailyFiles ? job.subDailyStart[index] : 0;
   if (second < 0 || second >= kSecondsPerDay) second = 0;
-  start.seconds = job.day.seconds - job.day.seconds % kSecondsPerDay + second;
+  // The last day GPS seconds hold ends early: no file starts past its end.
+  const int64_t at = int64_t{job.day.seconds} - job.day.seconds % kSecondsPerDay + second;
+  start.seconds = at > INT32_MAX ? INT32_MAX : static_cast<int32_t>(at);
   start.ComputeFromSeconds();
   return start;
 }
@@ -288,6 +291,7 @@ void ChooseSubDailyFiles(DayFiles* job, int32_t kind) {
     first = 0;
     last = kSecondsPerDay - 1;
   }
+  if (last > INT32_MAX - midnight) last = INT32_MAX - midnight;
   job->subDailyKind = kind;
   job->subDailyCount = 0;
   for (int32_t start = first / span * span; start <= last && job->subDailyCount < kMaxSubDailyFiles;
