@@ -69,6 +69,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       CheckTerminated(choices.paths[i], stanvex::kDayNameSize);
   }
 
+  // The same template as a sub-daily one, for a file starting on a quarter
+  // hour of the day (the tokens <h>, <HH> and <MM>).
+  stanvex::GpsTime start = job.day;
+  const int64_t quarter = job.day.seconds - job.day.seconds % stanvex::kSecondsPerDay +
+                          int64_t{raw >> 25 & 0x7f} % 96 * 900;
+  start.seconds = quarter > INT32_MAX ? job.day.seconds : static_cast<int32_t>(quarter);
+  start.ComputeFromSeconds();
+  if (stanvex::ExpandSubDailyChoices(start, service.nFile, station.sName, long_name, &choices)) {
+    if (choices.count < 1 || choices.count > stanvex::kMaxAlternatives) __builtin_trap();
+    for (int i = 0; i < choices.count; ++i)
+      CheckTerminated(choices.paths[i], stanvex::kDayNameSize);
+  }
+
   if (stanvex::BuildDayFileNames(&job) == 1) {
     const char* fields[] = {job.obnName,   job.remoteObs, job.remoteNav, job.remoteCompact,
                             job.localObs,  job.localNav,  job.localCompact, job.plainObs,

@@ -254,7 +254,10 @@ DWORD ApplyCommonOptions(CURL* easy, ConnectionObject& connection, TransferConte
     }
     case Scheme::kHttps:
       curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "https");
-      curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
+      // An error answer is read to its end (OnData drops its text) and told
+      // by its status, so the connection stays open for the next request;
+      // libcurl's own failing on it would close the connection.
+      curl_easy_setopt(easy, CURLOPT_FAILONERROR, 0L);
       // Redirects are followed here, one request at a time, so that each
       // host gets its own login and no other (see PerformHttps).
       curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
@@ -385,6 +388,7 @@ CURLcode PerformHttps(ConnectionObject& connection, CURL* easy, std::string url,
     curl_easy_setopt(easy, CURLOPT_USERNAME, nullptr);
     curl_easy_setopt(easy, CURLOPT_PASSWORD, nullptr);
     long status = HttpStatus(easy);
+    if (code == CURLE_OK && status >= 400) return CURLE_HTTP_RETURNED_ERROR;
     if (code != CURLE_OK || status < 300 || status > 399) return code;
     // The Location as the server sent it, resolved against the address of
     // this request (libcurl's own resolved form would carry the login).
@@ -548,18 +552,26 @@ RequestOutcome RunConnect(ConnectionObject& connection, DWORD_PTR context) {
       DetachCallbacks(connection.easy);
       break;
     case Scheme::kHttps: {
-      CURL* easy = curl_easy_init();
-      if (easy == nullptr) {
-        outcome.error = ERROR_NOT_ENOUGH_MEMORY;
-        return outcome;
+      // The connection is made by a HEAD request of the address on the
+      // connection's own handles, which keep it open for the transfers that
+      // follow (one TLS handshake for all of them). It carries no login, and
+      // whatever the server answers, the connection stands.
+      {
+        std::lock_guard<std::mutex> lock(connection.request_mutex);
+        if (connection.easy == nullptr) connection.easy = curl_easy_init();
+        if (connection.easy == nullptr) {
+          outcome.error = ERROR_NOT_ENOUGH_MEMORY;
+          return outcome;
+        }
       }
-      // No login is chosen for the TLS connection itself (see PerformHttps).
-      ApplyCommonOptions(easy, connection, &transfer);
-      curl_easy_setopt(easy, CURLOPT_URL, connection.address.base.c_str());
-      curl_easy_setopt(easy, CURLOPT_CONNECT_ONLY, 1L);
-      code = curl_easy_perform(easy);
-      verify = VerifyResult(easy);
-      curl_easy_cleanup(easy);
+      ApplyCommonOptions(connection.easy, connection, &transfer);
+      curl_easy_setopt(connection.easy, CURLOPT_USERNAME, nullptr);
+      curl_easy_setopt(connection.easy, CURLOPT_PASSWORD, nullptr);
+      curl_easy_setopt(connection.easy, CURLOPT_URL, connection.address.base.c_str());
+      curl_easy_setopt(connection.easy, CURLOPT_NOBODY, 1L);
+      code = Perform(connection, connection.easy);
+      verify = VerifyResult(connection.easy);
+      DetachCallbacks(connection.easy);
       break;
     }
     case Scheme::kFile: {

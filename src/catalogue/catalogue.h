@@ -36,8 +36,19 @@ struct StationExtras {
   char longName[kLongNameLength + 1];  // empty when the block gave none (or a bad one)
 };
 
+// A service's sub-daily templates, kept beside its record as the mirrors
+// are: "hFile:" (its hourly observation files), "qFile:" (its 15-minute
+// high-rate observation files) and "hnFile:" (the navigation file of a day
+// whose daily navigation file is not published yet). Each holds up to 255
+// characters, as the record's own templates do; empty when the block gave none.
+constexpr size_t kServiceTemplateSize = 256;
+enum class SubDailyTemplate { kHourly, kQuarterHourly, kRollingNavigation };
+
 struct ServiceExtras {
   std::vector<std::string> mirrors;  // each shorter than kAddressSize
+  char hourlyFile[kServiceTemplateSize];
+  char quarterFile[kServiceTemplateSize];
+  char rollingNavFile[kServiceTemplateSize];
 };
 
 // True when text is a usable long name: exactly 9 upper-case letters or
@@ -89,7 +100,9 @@ void ReportLongLineBlocks(FILE* file, const CatalogueOrigin& origin);
 // long name ("lName:", upper-cased; a value that is not 9 letters or digits
 // is dropped with a status text) and the addresses after the first of
 // "ftpAd:", of every "ftpAd:" entry of the block when one line cannot hold
-// them all (one of more than 127 characters is dropped with a status text).
+// them all (one of more than 127 characters is dropped with a status text),
+// and the sub-daily templates (one of more than 255 characters is dropped
+// with a status text).
 void ParseStations(FILE* file, Serv_Sta* catalogue, std::vector<StationExtras>* extras = nullptr,
                    const CatalogueOrigin& origin = {});
 void ParseServices(FILE* file, Serv_Sta* catalogue, std::vector<ServiceExtras>* extras = nullptr,
@@ -137,6 +150,10 @@ const char* StationLongName(const StationRecord* station);
 // an index out of range gives null.
 int32_t ServiceAddressCount(const ServiceRecord* service);
 const char* ServiceAddress(const ServiceRecord* service, int32_t index);
+
+// The sub-daily template of service (an element of the loaded catalogue's
+// pServices); "" when it has none or is not such an element.
+const char* ServiceSubDailyTemplate(const ServiceRecord* service, SubDailyTemplate which);
 
 // The loaded catalogue, or null with "Error no station catalogue is loaded.
 // Call iInitalizeNEW first" in LastErrorText when there is none (before the

@@ -96,6 +96,26 @@ TEST_F(BundledCatalogueTest, EveryTemplateExpandsForEveryStation) {
   }
 }
 
+// Every sub-daily template expands, each alternative within its field, for
+// the last 15-minute file of a day.
+TEST_F(BundledCatalogueTest, EverySubDailyTemplateExpands) {
+  GpsTime start{};
+  start.seconds = 1419 * 604800 + 3 * 86400 + 23 * 3600 + 45 * 60;
+  start.ComputeFromSeconds();
+  int templates = 0;
+  for (int32_t i = 0; i < record.iNumServices; ++i)
+    for (SubDailyTemplate which : {SubDailyTemplate::kHourly, SubDailyTemplate::kQuarterHourly,
+                                   SubDailyTemplate::kRollingNavigation}) {
+      const char* pathTemplate = ServiceSubDailyTemplate(&record.pServices[i], which);
+      if (pathTemplate[0] == '\0') continue;
+      PathChoices choices;
+      EXPECT_TRUE(ExpandSubDailyChoices(start, pathTemplate, "abcd", "ABCD00XYZ", &choices))
+          << record.pServices[i].ServId << ": " << LastErrorText;
+      ++templates;
+    }
+  EXPECT_EQ(templates, 4) << "NOAA's hFile, CDDIS's hFile, qFile and hnFile";
+}
+
 TEST_F(BundledCatalogueTest, NearestToBernIncludesZimm) {
   std::vector<StationRecord*> found(5);
   int32_t number = 0;
