@@ -499,17 +499,27 @@ RequestOutcome RunConnect(ConnectionObject& connection, DWORD_PTR context) {
       DetachCallbacks(connection.easy);
       break;
     case Scheme::kHttps: {
-      CURL* easy = curl_easy_init();
-      if (easy == nullptr) {
-        outcome.error = ERROR_NOT_ENOUGH_MEMORY;
-        return outcome;
+      // The connection is made by a HEAD request of the address on the
+      // connection's own handles, which keep it open for the transfers that
+      // follow (one TLS handshake for all of them). It carries no login, and
+      // whatever the server answers, the connection stands.
+      {
+        std::lock_guard<std::mutex> lock(connection.request_mutex);
+        if (connection.easy == nullptr) connection.easy = curl_easy_init();
+        if (connection.easy == nullptr) {
+          outcome.error = ERROR_NOT_ENOUGH_MEMORY;
+          return outcome;
+        }
       }
-      ApplyCommonOptions(easy, connection, &transfer);
-      curl_easy_setopt(easy, CURLOPT_URL, connection.address.base.c_str());
-      curl_easy_setopt(easy, CURLOPT_CONNECT_ONLY, 1L);
-      code = curl_easy_perform(easy);
-      verify = VerifyResult(easy);
-      curl_easy_cleanup(easy);
+      ApplyCommonOptions(connection.easy, connection, &transfer);
+      curl_easy_setopt(connection.easy, CURLOPT_FAILONERROR, 0L);
+      curl_easy_setopt(connection.easy, CURLOPT_USERNAME, nullptr);
+      curl_easy_setopt(connection.easy, CURLOPT_PASSWORD, nullptr);
+      curl_easy_setopt(connection.easy, CURLOPT_URL, connection.address.base.c_str());
+      curl_easy_setopt(connection.easy, CURLOPT_NOBODY, 1L);
+      code = Perform(connection, connection.easy);
+      verify = VerifyResult(connection.easy);
+      DetachCallbacks(connection.easy);
       break;
     }
     case Scheme::kFile: {

@@ -36,9 +36,20 @@ struct StationExtras {
   char longName[kLongNameLength + 1];  // empty when the block gave none (or a bad one)
 };
 
+// A service's sub-daily templates, kept beside its record as the mirrors
+// are: "hFile:" (its hourly observation files), "qFile:" (its 15-minute
+// high-rate observation files) and "hnFile:" (the navigation file of a day
+// whose daily navigation file is not published yet). Each holds up to 255
+// characters, as the record's own templates do; empty when the block gave none.
+constexpr size_t kServiceTemplateSize = 256;
+enum class SubDailyTemplate { kHourly, kQuarterHourly, kRollingNavigation };
+
 struct ServiceExtras {
   int32_t mirrorCount;
   char mirrors[kMaxServiceAddresses - 1][kAddressSize];
+  char hourlyFile[kServiceTemplateSize];
+  char quarterFile[kServiceTemplateSize];
+  char rollingNavFile[kServiceTemplateSize];
 };
 
 // True when text is a usable long name: exactly 9 upper-case letters or
@@ -68,7 +79,8 @@ int CountBlocks(FILE* file, const char* keyword);
 // long name ("lName:", upper-cased; a value that is not 9 letters or digits
 // is dropped with a status text) and the addresses after the first of
 // "ftpAd:" (one of more than 127 characters, or beyond the eighth address,
-// is dropped with a status text).
+// is dropped with a status text) and the sub-daily templates (one of more
+// than 255 characters is dropped with a status text).
 void ParseStations(FILE* file, Serv_Sta* catalogue, std::vector<StationExtras>* extras = nullptr);
 void ParseServices(FILE* file, Serv_Sta* catalogue, std::vector<ServiceExtras>* extras = nullptr);
 
@@ -106,6 +118,10 @@ const char* StationLongName(const StationRecord* station);
 // an index out of range gives null.
 int32_t ServiceAddressCount(const ServiceRecord* service);
 const char* ServiceAddress(const ServiceRecord* service, int32_t index);
+
+// The sub-daily template of service (an element of the loaded catalogue's
+// pServices); "" when it has none or is not such an element.
+const char* ServiceSubDailyTemplate(const ServiceRecord* service, SubDailyTemplate which);
 
 // The loaded catalogue, or null with "Error no station catalogue is loaded.
 // Call iInitalizeNEW first" in LastErrorText when there is none (before the

@@ -175,6 +175,20 @@ const char* ServiceAddress(const ServiceRecord* service, int32_t index) {
   return extras->mirrors[index - 1];
 }
 
+const char* ServiceSubDailyTemplate(const ServiceRecord* service, SubDailyTemplate which) {
+  const ServiceExtras* extras = ExtrasOf(service);
+  if (extras == nullptr) return "";
+  switch (which) {
+    case SubDailyTemplate::kHourly:
+      return extras->hourlyFile;
+    case SubDailyTemplate::kQuarterHourly:
+      return extras->quarterFile;
+    case SubDailyTemplate::kRollingNavigation:
+      return extras->rollingNavFile;
+  }
+  return "";
+}
+
 ServiceRecord* FindService(const char* id) {
   Serv_Sta* catalogue = LoadedCatalogue;
   if (id == nullptr || !CatalogueLoaded || catalogue == nullptr ||

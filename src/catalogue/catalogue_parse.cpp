@@ -80,6 +80,38 @@ void ReadMirrors(const TextBlock* block, const ServiceRecord* service, ServiceEx
   }
 }
 
+// The sub-daily templates: the first value of each key, as the record's
+// own templates take theirs. A cut template would name other files, so one
+// that does not fit is left out.
+void ReadSubDailyTemplates(const TextBlock* block, const ServiceRecord* service,
+                           ServiceExtras* extras) {
+  const struct {
+    const char* key;
+    char* field;
+  } keys[] = {{"hFile:", extras->hourlyFile},
+              {"qFile:", extras->quarterFile},
+              {"hnFile:", extras->rollingNavFile}};
+  std::string id(service->ServId, strnlen(service->ServId, sizeof service->ServId));
+  for (const auto& each : keys) {
+    each.field[0] = '\0';
+    const BlockEntry* entry = FindEntry(block, each.key);
+    if (entry == nullptr || entry->valueCount < 1) continue;
+    std::string value = Unquoted(entry->values[0]);
+    if (value.size() >= kServiceTemplateSize) {
+      Report("Service " + id + ": " + each.key + " longer than 255 characters ignored: " +
+             value.substr(0, 64) + "...");
+      continue;
+    }
+    CopyText(each.field, kServiceTemplateSize, value.c_str());
+  }
+}
+
+void ReadServiceExtras(const TextBlock* block, const ServiceRecord* service,
+                       ServiceExtras* extras) {
+  ReadMirrors(block, service, extras);
+  ReadSubDailyTemplates(block, service, extras);
+}
+
 bool ParseStation(TextBlock* block, StationRecord* station) {
   if (GetBlockField("sName:", block, "%7s", station->sName) < 1) return false;
   if (GetBlockField("lat:", block, "%f%f%f%c", &station->latDeg, &station->latMin, &station->latSec,
@@ -189,7 +221,7 @@ void ParseStations(FILE* file, Serv_Sta* catalogue, std::vector<StationExtras>* 
 
 void ParseServices(FILE* file, Serv_Sta* catalogue, std::vector<ServiceExtras>* extras) {
   ParseAll(file, catalogue->pServices, catalogue->iNumServices, ParseService, extras,
-           ReadMirrors);
+           ReadServiceExtras);
 }
 
 // Two exchange sorts: by serv over all stations, then by sName among the

@@ -21,6 +21,12 @@ namespace stanvex {
 constexpr size_t kDayNameSize = 128;
 constexpr size_t kDayTypeSize = 5;
 
+// The files that serve a day's observations: its daily file (or compact
+// file), or the hourly or 15-minute files that cover the window's part of
+// the day.
+enum SubDailyKind : int32_t { kDailyFile = 0, kHourlyFiles = 1, kQuarterHourFiles = 2 };
+constexpr int32_t kMaxSubDailyFiles = 96;  // the 15-minute files of a whole day
+
 struct DayFiles {
   StationRecord* station;            // the requested station; its sName names the day's files
   ServiceRecord* service;            // the station's service
@@ -41,6 +47,20 @@ struct DayFiles {
   char obsType[kDayTypeSize];        // compression type of the observation file
   char navType[kDayTypeSize];        // compression type of the navigation file
   char compactType[kDayTypeSize];    // compression type of the compact RINEX file
+  // The request's window (whole GPS seconds, the end without a margin) and
+  // interval (> 0 when the request asks for one); the window's part of the
+  // day chooses the sub-daily files. A window that misses the day stands for
+  // the whole day.
+  int32_t windowStart;
+  int32_t windowEnd;
+  double interval;
+  // Written by the download: which files serve the day and, for sub-daily
+  // files, the second of the day each one starts at and whether it arrived
+  // (then under SubDailyLocalName).
+  int32_t subDailyKind;
+  int32_t subDailyCount;
+  int32_t subDailyStart[kMaxSubDailyFiles];
+  uint8_t subDailyArrived[kMaxSubDailyFiles];
 };
 
 }  // namespace stanvex

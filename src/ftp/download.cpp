@@ -234,13 +234,18 @@ bool FetchIgsNavigation(ServiceConnections* connections, const ServiceRecord* ig
   // Expansion reports go through the module's channel: a template the
   // "auto" station cannot fill (a long-name token) only skips that attempt.
   PathChoices serviceChoices;
+  PathChoices rollingChoices;
   PathChoices fallbackChoices;
   bool haveService = ExpandChoices(job->day, igs->nFile, kIgsStation, nullptr, &serviceChoices);
+  const char* rolling = ServiceSubDailyTemplate(igs, SubDailyTemplate::kRollingNavigation);
+  bool haveRolling = rolling[0] != '\0' &&
+                     ExpandChoices(job->day, rolling, kIgsStation, nullptr, &rollingChoices);
   bool haveFallback =
       ExpandChoices(job->day, kIgsFallbackTemplate, kIgsStation, nullptr, &fallbackChoices);
-  FileChoices files[2];
+  FileChoices files[3];
   int count = 0;
   if (haveService) files[count++] = {&serviceChoices, nullptr, job->localNav, context};
+  if (haveRolling) files[count++] = {&rollingChoices, nullptr, job->localNav, context};
   if (haveFallback) files[count++] = {&fallbackChoices, nullptr, job->localNav, context};
   int file = 0;
   int32_t address = 0;
@@ -292,6 +297,106 @@ const char* DayInternetLibrary(const ServiceRecord* service) {
       addresses[count++] = ServiceAddress(each, i);
   }
   return InternetLibraryForAll(addresses, count);
+}
+
+enum class SubDailyFetched { kSome, kNone, kBadTemplate, kStopped };
+
+// Fetches the sub-daily files of kind (from pathTemplate) that cover the
+// job's window on its day, each over connections (one per address for the
+// whole day). A file that does not arrive is reported and skipped.
+// kBadTemplate: the template does not expand (reported); kStopped: a stop or
+// a local failure (a full disk) ended the fetching.
+SubDailyFetched FetchSubDailyFiles(ServiceConnections* connections, DayFiles* job, int32_t kind,
+                                   const char* pathTemplate) {
+  ChooseSubDailyFiles(job, kind);
+  const char* longName = StationLongName(job->station);
+  int32_t arrived = 0;
+  for (int32_t i = 0; i < job->subDailyCount; ++i) {
+    PathChoices choices;
+    // A template that does not expand fails alike for every file.
+    if (!ExpandSubDailyChoices(SubDailyFileStart(*job, i), pathTemplate, job->station->sName,
+                               longName, &choices))
+      return SubDailyFetched::kBadTemplate;
+    char local[kDayNameSize];
+    SubDailyLocalName(*job, i, local, nullptr);
+    FileChoices file[] = {{&choices, nullptr, local, kContextObservation}};
+    int which = 0;
+    int32_t address = 0;
+    Fetched fetched = FetchFromAddresses(connections, file, 1, &which, &address);
+    if (fetched == Fetched::kArrived) {
+      job->subDailyArrived[i] = 1;
+      ++arrived;
+      continue;
+    }
+    if (fetched != Fetched::kFailed) return SubDailyFetched::kStopped;
+    char span[64];
+    SubDailySpanText(*job, i, span, sizeof span);
+    char text[kTextSize];
+    std::snprintf(text, sizeof text, "%s file %s (%s) missing, skipped",
+                  kind == kQuarterHourFiles ? "15-minute" : "Hourly", choices.paths[0], span);
+    TransferSend(STATUS_TEXT, text);
+  }
+  return arrived > 0 ? SubDailyFetched::kSome : SubDailyFetched::kNone;
+}
+
+// The day's observations as the daily download has always fetched them: the
+// observation file, else the compact file.
+Fetched FetchDailyObservations(ServiceConnections* connections, DayFiles* job,
+                               PathChoices* observation, PathChoices* compact, bool withCompact) {
+  FileChoices observationFiles[] = {
+      {observation, job->remoteObs, job->localObs, kContextObservation},
+      {compact, job->remoteCompact, job->localCompact, kContextCompact}};
+  int file = 0;
+  int32_t address = 0;
+  Fetched fetched =
+      FetchFromAddresses(connections, observationFiles, withCompact ? 2 : 1, &file, &address);
+  job->compactUsed = withCompact && (fetched != Fetched::kArrived || file == 1) ? 1 : 0;
+  if (fetched == Fetched::kArrived && file == 0) {
+    char text[kTextSize];
+    CopyText(text, sizeof text, "Finished Downloading File: ");
+    AppendText(text, sizeof text, job->localObs);
+    TransferSend(STATUS_TEXT, text);
+  }
+  return fetched;
+}
+
+// The day's observations: its 15-minute files when the request asks an
+// interval finer than 30 s and the service has them; else the daily file;
+// else its hourly files. False when none arrived (LastErrorText says why).
+bool FetchDayObservations(ServiceConnections* connections, DayFiles* job,
+                          PathChoices* observation, PathChoices* compact, bool withCompact) {
+  const ServiceRecord* service = job->service;
+  const char* quarter = ServiceSubDailyTemplate(service, SubDailyTemplate::kQuarterHourly);
+  const char* hourly = ServiceSubDailyTemplate(service, SubDailyTemplate::kHourly);
+  job->subDailyKind = kDailyFile;
+  job->subDailyCount = 0;
+  if (job->interval > 0 && job->interval < 30 && quarter[0] != '\0') {
+    SubDailyFetched got = FetchSubDailyFiles(connections, job, kQuarterHourFiles, quarter);
+    if (got == SubDailyFetched::kSome) {
+      job->compactUsed = 0;
+      return true;
+    }
+    if (got == SubDailyFetched::kStopped) return false;
+    if (got == SubDailyFetched::kNone)
+      TransferSend(STATUS_TEXT, "No 15-minute file arrived: trying the daily file");
+    job->subDailyKind = kDailyFile;
+    job->subDailyCount = 0;
+  }
+  Fetched fetched = FetchDailyObservations(connections, job, observation, compact, withCompact);
+  if (fetched == Fetched::kArrived) return true;
+  if (fetched != Fetched::kFailed || hourly[0] == '\0') return false;
+  TransferSend(STATUS_TEXT, "No daily observation file: trying the hourly files");
+  SubDailyFetched got = FetchSubDailyFiles(connections, job, kHourlyFiles, hourly);
+  if (got == SubDailyFetched::kSome) {
+    job->compactUsed = 0;
+    return true;
+  }
+  if (got == SubDailyFetched::kNone && FailureCause() == ERROR_INTERNET_ITEM_NOT_FOUND)
+    SetLastErrorText(
+        "Error unable to download file %s or any of its hourly files.\n    the files do not "
+        "exist on the FTP server",
+        job->localObs);
+  return false;
 }
 
 }  // namespace
@@ -385,25 +490,22 @@ int DownloadDay(DayFiles* job) {
   ServiceConnections connections(&session, service, job->userName, job->password);
   connections.BorrowFirst(&session.connection);
 
-  FileChoices observationFiles[] = {
-      {&observation, job->remoteObs, job->localObs, kContextObservation},
-      {&compact, job->remoteCompact, job->localCompact, kContextCompact}};
+  if (!FetchDayObservations(&connections, job, &observation, &compact, withCompact)) return 0;
+
+  // The daily navigation file, else the service's file of a day not yet
+  // closed (rebuilt through the day), else the IGS service's.
+  PathChoices rolling;
+  const char* rollingTemplate =
+      ServiceSubDailyTemplate(service, SubDailyTemplate::kRollingNavigation);
+  bool withRolling =
+      rollingTemplate[0] != '\0' && DayPathChoices(*job, rollingTemplate, &rolling);
+  FileChoices navigationFiles[] = {
+      {&navigation, job->remoteNav, job->localNav, kContextNavigation},
+      {&rolling, job->remoteNav, job->localNav, kContextNavigation}};
   int file = 0;
   int32_t address = 0;
-  Fetched fetched = FetchFromAddresses(&connections, observationFiles, withCompact ? 2 : 1,
-                                       &file, &address);
-  job->compactUsed = withCompact && (fetched != Fetched::kArrived || file == 1) ? 1 : 0;
-  if (fetched != Fetched::kArrived) return 0;
-  if (file == 0) {
-    char text[kTextSize];
-    CopyText(text, sizeof text, "Finished Downloading File: ");
-    AppendText(text, sizeof text, job->localObs);
-    TransferSend(STATUS_TEXT, text);
-  }
-
-  FileChoices navigationFile[] = {
-      {&navigation, job->remoteNav, job->localNav, kContextNavigation}};
-  fetched = FetchFromAddresses(&connections, navigationFile, 1, &file, &address);
+  Fetched fetched =
+      FetchFromAddresses(&connections, navigationFiles, withRolling ? 2 : 1, &file, &address);
   if (fetched == Fetched::kArrived) return 1;
   if (fetched != Fetched::kFailed) return 0;
   TransferSend(STATUS_TEXT, "Unable to get NAV File will now try getting igs auto NAV file");

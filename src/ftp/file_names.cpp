@@ -35,11 +35,14 @@ bool IsLongNameToken(const char* token) {
 
 enum class Replaced { kDone, kUnknown, kNoLongName };
 
+// The hour of the day of an instant (0..23).
+int HourOf(const GpsTime& time) { return time.seconds % kSecondsPerDay / 3600; }
+
 // The replacement of a token. The rules are tested in this order and look at
 // the first four characters only, except the long name, which is the whole
 // token and so is tested before <XXXX>.
 Replaced Replace(const char* token, const GpsTime& day, const char* station,
-                 const char* longName, char* out, size_t size) {
+                 const char* longName, bool subDaily, char* out, size_t size) {
   if (Is(token[0], 'j') && Is(token[1], 'j') && Is(token[2], 'j')) {
     Field(out, size, day.dayOfYear, 3);
   } else if (std::strncmp(token, "YYYY", 4) == 0) {
@@ -64,6 +67,13 @@ Replaced Replace(const char* token, const GpsTime& day, const char* station,
     Field(out, size, day.month, 2);
   } else if (Is(token[0], 'd') && Is(token[1], 'm')) {
     Field(out, size, day.day, 2);
+  } else if (subDaily && token[0] == 'h' && token[1] == '\0') {
+    out[0] = static_cast<char>('a' + HourOf(day));
+    out[1] = '\0';
+  } else if (subDaily && Is(token[0], 'h') && Is(token[1], 'h')) {
+    Field(out, size, HourOf(day), 2);
+  } else if (subDaily && Is(token[0], 'm') && Is(token[1], 'm')) {
+    Field(out, size, day.seconds % 3600 / 60, 2);
   } else {
     return Replaced::kUnknown;
   }
@@ -97,8 +107,12 @@ int InterprutFileFormat(const GpsTime& day, char* output, const char* pathTempla
   return ExpandTemplate(day, output, pathTemplate, station, nullptr) ? 1 : 0;
 }
 
-bool ExpandTemplate(const GpsTime& day, char* output, const char* pathTemplate,
-                    const char* station, const char* longName, bool* longNameMissing) {
+namespace {
+
+// The expander of both kinds of template: subDaily allows the tokens of a
+// file's hour and minute, taken from time (the file's start).
+bool Expand(const GpsTime& day, char* output, const char* pathTemplate, const char* station,
+            const char* longName, bool* longNameMissing, bool subDaily) {
   if (longNameMissing != nullptr) *longNameMissing = false;
   if (pathTemplate == nullptr || pathTemplate[0] == '\0') return true;
   if (station == nullptr) station = "";
@@ -134,7 +148,8 @@ bool ExpandTemplate(const GpsTime& day, char* output, const char* pathTemplate,
       token[length++] = t;
     }
     char replacement[32];
-    Replaced replaced = Replace(token, day, station, longName, replacement, sizeof replacement);
+    Replaced replaced =
+        Replace(token, day, station, longName, subDaily, replacement, sizeof replacement);
     if (replaced == Replaced::kUnknown) return InvalidToken(token, pathTemplate);
     if (replaced == Replaced::kNoLongName) {
       if (longNameMissing != nullptr) *longNameMissing = true;
@@ -144,7 +159,6 @@ bool ExpandTemplate(const GpsTime& day, char* output, const char* pathTemplate,
   }
 }
 
-namespace {
 
 // Expands one of the job's templates and puts its first choice into field.
 bool ExpandInto(const DayFiles& job, const char* pathTemplate, char* field,
@@ -163,13 +177,26 @@ bool InExtensionRange(char c) {
   return low >= '0' && low <= 'z';
 }
 
-}  // namespace
+// The compression extension of a type: its first character, then its second
+// and third while they lie between "0" and "z" (the top bit ignored).
+void CompressionExtension(const char* type, size_t typeSize, char extension[4]) {
+  std::memset(extension, 0, 4);
+  size_t typeLength = strnlen(type, typeSize);
+  if (typeLength > 0) {
+    extension[0] = type[0];
+    if (typeLength > 1 && InExtensionRange(type[1])) {
+      extension[1] = type[1];
+      if (typeLength > 2 && InExtensionRange(type[2])) extension[2] = type[2];
+    }
+  }
+}
 
-bool ExpandChoices(const GpsTime& day, const char* pathTemplate, const char* station,
-                   const char* longName, PathChoices* choices, bool* longNameMissing) {
+bool SplitChoices(const GpsTime& day, const char* pathTemplate, const char* station,
+                  const char* longName, PathChoices* choices, bool* longNameMissing,
+                  bool subDaily) {
   std::memset(choices, 0, sizeof *choices);
   char buffer[kTemplateSize] = {};
-  if (!ExpandTemplate(day, buffer, pathTemplate, station, longName, longNameMissing))
+  if (!Expand(day, buffer, pathTemplate, station, longName, longNameMissing, subDaily))
     return false;
   // Expansion never lengthens the text, so buffer holds at most 255
   // characters and its terminator.
@@ -194,9 +221,81 @@ bool ExpandChoices(const GpsTime& day, const char* pathTemplate, const char* sta
   return true;
 }
 
+}  // namespace
+
+bool ExpandTemplate(const GpsTime& day, char* output, const char* pathTemplate,
+                    const char* station, const char* longName, bool* longNameMissing) {
+  return Expand(day, output, pathTemplate, station, longName, longNameMissing, false);
+}
+
+bool ExpandChoices(const GpsTime& day, const char* pathTemplate, const char* station,
+                   const char* longName, PathChoices* choices, bool* longNameMissing) {
+  return SplitChoices(day, pathTemplate, station, longName, choices, longNameMissing, false);
+}
+
+bool ExpandSubDailyChoices(const GpsTime& fileStart, const char* pathTemplate,
+                           const char* station, const char* longName, PathChoices* choices,
+                           bool* longNameMissing) {
+  return SplitChoices(fileStart, pathTemplate, station, longName, choices, longNameMissing, true);
+}
+
 bool DayPathChoices(const DayFiles& job, const char* pathTemplate, PathChoices* choices) {
   return ExpandChoices(job.day, pathTemplate, job.station->sName, StationLongName(job.station),
                        choices);
+}
+
+GpsTime SubDailyFileStart(const DayFiles& job, int32_t index) {
+  GpsTime start = job.day;
+  int32_t second = index >= 0 && index < kMaxSubDailyFiles ? job.subDailyStart[index] : 0;
+  if (second < 0 || second >= kSecondsPerDay) second = 0;
+  start.seconds = job.day.seconds - job.day.seconds % kSecondsPerDay + second;
+  start.ComputeFromSeconds();
+  return start;
+}
+
+void SubDailyLocalName(const DayFiles& job, int32_t index, char* packed, char* plain) {
+  GpsTime start = SubDailyFileStart(job, index);
+  const int32_t second = start.seconds % kSecondsPerDay;
+  char stem[40];
+  int length = std::snprintf(stem, sizeof stem, "%.7s%03d%c", job.station->sName, start.dayOfYear,
+                             'a' + second / 3600);
+  if (job.subDailyKind == kQuarterHourFiles && length > 0)
+    std::snprintf(stem + length, sizeof stem - static_cast<size_t>(length), "%02d",
+                  second % 3600 / 60);
+  char extension[4];
+  CompressionExtension(job.service->Ftype, sizeof job.service->Ftype, extension);
+  const int year = TwoDigitYear(start.year);
+  if (packed != nullptr) std::snprintf(packed, kDayNameSize, "%s.%02do.%s", stem, year, extension);
+  if (plain != nullptr) std::snprintf(plain, kDayNameSize, "%s.%02do", stem, year);
+}
+
+void SubDailySpanText(const DayFiles& job, int32_t index, char* out, size_t size) {
+  GpsTime start = SubDailyFileStart(job, index);
+  const int32_t second = start.seconds % kSecondsPerDay;
+  const int32_t last = second + (job.subDailyKind == kQuarterHourFiles ? 900 : 3600) - 60;
+  std::snprintf(out, size, "%04d-%02d-%02d %02d:%02d to %02d:%02d", start.year, start.month,
+                start.day, second / 3600, second % 3600 / 60, last / 3600, last % 3600 / 60);
+}
+
+void ChooseSubDailyFiles(DayFiles* job, int32_t kind) {
+  const int32_t span = kind == kQuarterHourFiles ? 900 : 3600;
+  const int32_t midnight = job->day.seconds - job->day.seconds % kSecondsPerDay;
+  int32_t first = job->windowStart - midnight;
+  int32_t last = job->windowEnd - midnight;
+  if (first < 0) first = 0;
+  if (last > kSecondsPerDay - 1) last = kSecondsPerDay - 1;
+  if (first > last) {  // the window misses the day
+    first = 0;
+    last = kSecondsPerDay - 1;
+  }
+  job->subDailyKind = kind;
+  job->subDailyCount = 0;
+  for (int32_t start = first / span * span; start <= last && job->subDailyCount < kMaxSubDailyFiles;
+       start += span) {
+    job->subDailyStart[job->subDailyCount] = start;
+    job->subDailyArrived[job->subDailyCount] = 0;
+    ++job->subDailyCount;
+  }
 }
 
 int BuildDayFileNames(DayFiles* job) {
@@ -223,15 +322,9 @@ int BuildDayFileNames(DayFiles* job) {
   char year[16];
   std::snprintf(year, sizeof year, "%02d", TwoDigitYear(job->day.year));
   const char* type = service->Ftype;
-  char extension[4] = {};
   size_t typeLength = strnlen(type, sizeof service->Ftype);
-  if (typeLength > 0) {
-    extension[0] = type[0];
-    if (typeLength > 1 && InExtensionRange(type[1])) {
-      extension[1] = type[1];
-      if (typeLength > 2 && InExtensionRange(type[2])) extension[2] = type[2];
-    }
-  }
+  char extension[4];
+  CompressionExtension(type, sizeof service->Ftype, extension);
   std::snprintf(job->obnName, kDayNameSize, "%sobn", stem);
   std::snprintf(job->localObs, kDayNameSize, "%s%so.%s", stem, year, extension);
   std::snprintf(job->localNav, kDayNameSize, "%s%sn.%s", stem, year, extension);

@@ -55,9 +55,41 @@ struct PathChoices {
 bool ExpandChoices(const GpsTime& day, const char* pathTemplate, const char* station,
                    const char* longName, PathChoices* choices, bool* longNameMissing = nullptr);
 
+// The same for a sub-daily template (a service's hFile, qFile or hnFile):
+// fileStart is the start of the file (its day plus the hour and minute),
+// which also gives the tokens <h> (the hour as a letter, a for 0 to x for
+// 23), <HH> (the hour, 00 to 23) and <MM> (the minute, 00, 15, 30 or 45).
+// Daily templates do not know these tokens: there they are invalid, as
+// before.
+bool ExpandSubDailyChoices(const GpsTime& fileStart, const char* pathTemplate,
+                           const char* station, const char* longName, PathChoices* choices,
+                           bool* longNameMissing = nullptr);
+
 // The choices of one of the job's templates (the service's oFile, nFile or
 // dFile) for its station (short and long name) and day; false as ExpandChoices.
 bool DayPathChoices(const DayFiles& job, const char* pathTemplate, PathChoices* choices);
+
+// The start of sub-daily file index of job (in the order of
+// job.subDailyStart) as a broken-down instant.
+GpsTime SubDailyFileStart(const DayFiles& job, int32_t index);
+
+// The local names of sub-daily file index of job: packed (as downloaded,
+// S + J + hour letter [+ minute] + "." + Y + "o." + E) and plain (unpacked,
+// the same without "." + E); each a kDayNameSize buffer, either may be null.
+// For station abcd on day 34 of 2002 with Ftype gz, the hourly file of
+// 10:00 is abcd034k.02o.gz and the 15-minute file of 10:45 abcd034k45.02o.gz.
+void SubDailyLocalName(const DayFiles& job, int32_t index, char* packed, char* plain);
+
+// The span of sub-daily file index of job for status texts:
+// "2002-02-03 10:00 to 10:59" (an hourly file), "2002-02-03 10:45 to
+// 10:59" (a 15-minute file).
+void SubDailySpanText(const DayFiles& job, int32_t index, char* out, size_t size);
+
+// Chooses the sub-daily files of kind (kHourlyFiles or kQuarterHourFiles)
+// that cover the part of job's window on its day (a window of 10:20 to 12:05
+// takes the hourly files of 10, 11 and 12): sets subDailyKind, subDailyCount
+// and subDailyStart, and clears subDailyArrived.
+void ChooseSubDailyFiles(DayFiles* job, int32_t kind);
 
 // job: in/out, with station, service and a broken-down day. Fills every name
 // field of the day; a remote field holds the first alternative of its

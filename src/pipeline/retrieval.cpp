@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "base/gps_time.h"
 #include "base/paths.h"
@@ -11,8 +12,10 @@
 #include "catalogue/catalogue.h"
 #include "crinex/converter_binding.h"
 #include "crinex/crx2rnx.h"
+#include "crinex/rinex_join.h"
 #include "extract/extract_file.h"
 #include "ftp/download.h"
+#include "ftp/file_names.h"
 #include "obsfiles/concatenate.h"
 #include "obsfiles/obn_file_set.h"
 #include "obsfiles/resample.h"
@@ -40,10 +43,78 @@ struct Window {
   int32_t extraDays;
 };
 
+// The day's sub-daily file index, unpacked into plain RINEX under its plain
+// name (plain, a kDayNameSize buffer): a file the service's type does not
+// pack is taken as it came, a compact file is decoded.
+Result UnpackSubDailyFile(DayJob& job, int32_t index, char* plain) {
+  char packed[kDayNameSize];
+  SubDailyLocalName(job, index, packed, plain);
+  FrameSend(STATUS_TEXT, "Unzipping OBS File");
+  FrameSend(STATUS_FILE_NAME, packed);
+  if (!ExtractFile(job.obsType, packed, plain, job.workDir)) return FailStep("Error in unzip");
+  if (!platform::FileExists(plain) && platform::FileExists(packed))
+    platform::MoveFile(packed, plain);
+  if (!IsCompactRinexFile(plain)) return Result::Success();
+  char compact[kDayNameSize];
+  CopyText(compact, sizeof compact, plain);
+  compact[std::strlen(compact) - 1] = 'd';  // the plain name ends in "o"
+  FrameSend(STATUS_TEXT, "Unzipping Compressed Rinex File");
+  FrameSend(STATUS_FILE_NAME, compact);
+  if (!platform::MoveFile(plain, compact) || Crx2Rnx(compact, plain) != 0)
+    return FailStep("Error in conversion compact rinex to rinex");
+  platform::DeleteFile(compact);
+  return Result::Success();
+}
+
+// Unpacks the day's sub-daily files that arrived and joins them into its
+// observation file (plainObs), reporting each file that could not be joined
+// (whole or in part).
+Result JoinSubDailyFiles(DayJob& job, int removeRinex) {
+  struct Piece {
+    int32_t index;
+    char plain[kDayNameSize];
+  };
+  std::vector<Piece> pieces;
+  for (int32_t i = 0; i < job.subDailyCount; ++i) {
+    if (job.subDailyArrived[i] == 0) continue;
+    pieces.push_back(Piece{i, {}});
+    Result unpacked = UnpackSubDailyFile(job, i, pieces.back().plain);
+    if (!unpacked.ok) return unpacked;
+  }
+  std::vector<JoinInput> inputs(pieces.size());
+  for (size_t k = 0; k < pieces.size(); ++k) inputs[k].path = pieces[k].plain;
+  char text[kTextSize];
+  std::snprintf(text, sizeof text, "Joining %d observation files into %s",
+                static_cast<int>(inputs.size()), job.plainObs);
+  FrameSend(STATUS_TEXT, text);
+  Result joined =
+      JoinRinexObservations(inputs.data(), static_cast<int32_t>(inputs.size()), job.plainObs);
+  const char* kind = job.subDailyKind == kQuarterHourFiles ? "15-minute" : "Hourly";
+  for (size_t k = 0; k < pieces.size(); ++k) {
+    if (inputs[k].problem[0] == '\0') continue;
+    char span[64];
+    SubDailySpanText(job, pieces[k].index, span, sizeof span);
+    std::snprintf(text, sizeof text, "%s file %s (%s) %s%s", kind, pieces[k].plain, span,
+                  inputs[k].problem, inputs[k].joined ? "" : ": skipped");
+    FrameSend(STATUS_TEXT, text);
+  }
+  if (removeRinex != 0)
+    for (const Piece& piece : pieces) platform::DeleteFile(piece.plain);
+  if (!joined.ok) {
+    Result failure = joined;
+    failure.heading = "Error in joining observation files";
+    return failure;
+  }
+  return Result::Success();
+}
+
 // Unpacks, decodes and converts one downloaded day; a failure carries the
 // failing step's heading.
 Result ProcessDay(DayJob& job, int converterOption, int removeRinex) {
-  if (job.compactUsed == 1) {
+  if (job.subDailyKind != kDailyFile) {
+    Result joined = JoinSubDailyFiles(job, removeRinex);
+    if (!joined.ok) return joined;
+  } else if (job.compactUsed == 1) {
     FrameSend(STATUS_TEXT, "Unzipping Compressed Rinex File");
     FrameSend(STATUS_FILE_NAME, job.localCompact);
     if (!ExtractFile(job.compactType, job.localCompact, job.plainCompact, job.workDir))
@@ -155,6 +226,9 @@ Result RunRetrieval(const RetrievalRequest& request) {
   job.day = window.start;
   job.userName = request.user;
   job.password = request.password;
+  job.windowStart = window.start.seconds;
+  job.windowEnd = window.end.seconds;
+  job.interval = request.interval;
 
   const int32_t n = window.extraDays;
   if (n > kMaxDays - 1)

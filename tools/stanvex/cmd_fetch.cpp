@@ -43,6 +43,10 @@ struct FetchOptions {
 };
 
 std::atomic<bool> interrupted{false};
+// The spans of the sub-daily files the library skipped ("2021-01-01 10:00 to
+// 10:59"), taken from its status texts "... (SPAN) missing, skipped" and
+// "... (SPAN) ...: skipped".
+std::vector<std::string> skipped_spans;
 bool on_terminal = false;
 bool quiet = false;
 bool bar_open = false;  // a progress line without its line end is on screen
@@ -75,8 +79,21 @@ void Line(const char* label, const char* text) {
   std::fprintf(stderr, "%s%s\n", label, text);
 }
 
+void NoteSkippedFile(const char* text) {
+  const std::string line(text, strnlen(text, sizeof(StatusRecord::text)));
+  const std::string ending = "skipped";
+  if (line.size() < ending.size() || line.compare(line.size() - ending.size(), ending.size(),
+                                                  ending) != 0)
+    return;
+  const size_t close = line.rfind(')');
+  const size_t open = close != std::string::npos ? line.rfind('(', close) : std::string::npos;
+  if (open == std::string::npos || line.find(" to ", open) > close) return;
+  skipped_spans.push_back(line.substr(open + 1, close - open - 1));
+}
+
 void STANVEX_CALL ShowStatus(StatusRecord* record) {
   char number[64];
+  if (record->code == STATUS_TEXT) NoteSkippedFile(record->text);
   switch (record->code) {
     case STATUS_TEXT:
     case STATUS_CONVERT_TEXT:
@@ -218,6 +235,15 @@ void PrintSummary(const char* delivered, double start, double end) {
                  "warning: the data cover only %s to %s of the window %s to %s asked for\n",
                  CalendarText(first).c_str(), CalendarText(last).c_str(),
                  CalendarText(start).c_str(), CalendarText(end).c_str());
+  }
+  if (!skipped_spans.empty()) {
+    std::string spans;
+    for (const std::string& span : skipped_spans) spans += (spans.empty() ? "" : ", ") + span;
+    EndBar();
+    std::fprintf(stderr,
+                 "warning: the data miss %s: the archive's files for them were missing or could "
+                 "not be joined\n",
+                 spans.c_str());
   }
 }
 
