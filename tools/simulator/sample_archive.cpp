@@ -81,7 +81,8 @@ std::string FileAddress(const fs::path& dir) {
 std::vector<ArchiveService> SampleServices() {
   const std::string rinex = "/pub/rinex/<YYYY>/<JJJ>/<XXXX><JJJ>0.<yy>";
   return {
-      {"SIMZ", "Z", Packing::kZ, "blue", rinex + "o.Z", rinex + "n.Z", "", true, true, false, {}, {}},
+      {"SIMZ", "Z", Packing::kZ, "blue", rinex + "o.Z", rinex + "n.Z", "", true, true, false, {},
+       {}},
       {"SIMGZ", "gz", Packing::kGzip, "green",
        "/data/<YYYY>/<MN>/<DM>/<XXXX><JJJ>0.<yy>o.gz",
        "/data/<YYYY>/<MN>/<DM>/<XXXX><JJJ>0.<yy>n.gz", "", true, true, false, {}, {}},

@@ -51,7 +51,7 @@ std::vector<ArchiveService> SubDailyServices(double interval) {
                    noaa + "0.<yy>n.gz", noaa + "0.<yy>d.gz", true, true, false, {}, {}};
   n.subDaily.hourly = noaa + "<h>.<yy>o.gz";
   n.subDaily.rollingNav = "/<YYYY>/<JJJ>/brdc<JJJ>0.<yy>n.gz";
-  n.comment = "; Laid out as NOAA's CORS archive: hourly files, the merged navigation rebuilt hourly.";
+  n.comment = "; Laid out as NOAA's CORS archive: hourly files, merged navigation rebuilt hourly.";
 
   const std::string rate = LongNameInterval(interval);
   const std::string day = "_<YYYY><JJJ>0000_01D_" + rate + "_MO.";

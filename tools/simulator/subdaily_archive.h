@@ -2,16 +2,16 @@
 // NOAA's CORS archive and one laid out as BKG's IGS tree:
 //
 // SIMNOAA: RINEX 2 short names, gzip, a folder per station and day.
-//   <YYYY>/<JJJ>/<xxxx>/<xxxx><JJJ>0.<yy>o.gz .d.gz .n.gz  daily observation, compact, navigation
-//   <YYYY>/<JJJ>/<xxxx>/<xxxx><JJJ><h>.<yy>o.gz            hourly observation (h: a-x)
+//   <YYYY>/<JJJ>/<xxxx>/<xxxx><JJJ>0.<yy>o.gz .d.gz .n.gz  daily observation, compact, nav
+//   <YYYY>/<JJJ>/<xxxx>/<xxxx><JJJ><h>.<yy>o.gz            hourly observation (h a-x)
 //   <YYYY>/<JJJ>/brdc<JJJ>0.<yy>n.gz                        merged navigation, rebuilt hourly
 // SIMBKG: RINEX 3 long names, compact RINEX 3, gzip.
-//   IGS/obs/<YYYY>/<JJJ>/<XXXXMRCCC>_R_<YYYY><JJJ>0000_01D_30S_MO.crx.gz            daily
-//   IGS/nrt/<JJJ>/<HH>/<XXXXMRCCC>_R_<YYYY><JJJ><HH>00_01H_30S_MO.crx.gz            hourly
+//   IGS/obs/<YYYY>/<JJJ>/<XXXXMRCCC>_R_<YYYY><JJJ>0000_01D_30S_MO.crx.gz    daily
+//   IGS/nrt/<JJJ>/<HH>/<XXXXMRCCC>_R_<YYYY><JJJ><HH>00_01H_30S_MO.crx.gz    hourly
 //   IGS/highrate/<YYYY>/<JJJ>/<h>/<XXXXMRCCC>_R_<YYYY><JJJ><HH><MM>_15M_01S_MO.crx.gz
-//                                                                15 minutes at 1 s
-//   IGS/BRDC/<YYYY>/<JJJ>/BRDM00DLR_S_<YYYY><JJJ>0000_01D_MN.rnx.gz                 daily navigation
-//   IGS/BRDC/<YYYY>/<JJJ>/BRDC00WRD_S_<YYYY><JJJ>0000_01D_MN.rnx.gz                 rolling navigation
+//                                                             15 minutes at 1 s
+//   IGS/BRDC/<YYYY>/<JJJ>/BRDM00DLR_S_<YYYY><JJJ>0000_01D_MN.rnx.gz         daily navigation
+//   IGS/BRDC/<YYYY>/<JJJ>/BRDC00WRD_S_<YYYY><JJJ>0000_01D_MN.rnx.gz         rolling navigation
 // (30S is the archive's interval.) Hourly files and the rolling navigation
 // file exist for every day; the 15-minute files only for the last two hours
 // of "today", the day after the daily files, which has only these.
