@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds the benchmarks in Release (build-bench beside this folder) and runs
-# every bench program and every other bench/*.sh script, printing their
-# results. Usage: bench/run.sh [filter]   (runs only names containing filter)
+# every bench program and every other bench/*.sh script (subdaily_bench.sh
+# among them, with delay_proxy.py), printing their results.
+# Usage: bench/run.sh [filter]   (runs only names containing filter)
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")

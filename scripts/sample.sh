@@ -11,9 +11,18 @@
 # archives do today (long names, compact RINEX 3, gzip, merged RINEX 3
 # navigation files), and one of its stations is retrieved too
 # (STANVEX_SAMPLE_RINEX3=0 leaves it out).
+#
+# It also holds two services that publish sub-daily files, laid out as NOAA's
+# CORS archive (hourly RINEX 2 files) and BKG's IGS tree (hourly and
+# 15-minute 1 Hz compact RINEX 3 files), each with a navigation file rebuilt
+# through the day, and a fourth day, "today", that has only those files, up
+# to 12:59. From it the sample retrieves a short window from hourly files and
+# a 1 s window from 15-minute files, and prints the files each one used
+# (STANVEX_SAMPLE_SUBDAILY=0 leaves them out).
 set -euo pipefail
 
 rinex3="${STANVEX_SAMPLE_RINEX3:-1}"
+subdaily="${STANVEX_SAMPLE_SUBDAILY:-1}"
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$root/build}"
@@ -28,20 +37,35 @@ fi
 
 echo "== simulating the sample archive into $sample"
 # Only what the simulator writes is replaced; the folder is git-ignored.
-rm -rf "$sample/archive" "$sample/catalogue" "$sample/delivered" "$sample/stations.txt"
+rm -rf "$sample/archive" "$sample/catalogue" "$sample/delivered" "$sample/stations.txt" \
+  "$sample/recorded"
 # Three days inside one GPS week (Sunday to Tuesday): a window that crossed the
 # end of a week would be cut at the crossover.
-simulate_rinex3=()
+# Today, the fourth day, is a Wednesday of the same week.
+simulate_options=()
 stations=(sima sime)
 if [ "$rinex3" = 1 ]; then
-  simulate_rinex3=(--rinex3)
+  simulate_options+=(--rinex3)
   stations+=(simg)
 fi
+[ "$subdaily" = 1 ] && simulate_options+=(--subdaily --today-hours 13)
 "$stanvex" simulate --out "$sample" --start 2021-01-03 --days 3 --interval 30 --seed 1 \
-  "${simulate_rinex3[@]}"
+  "${simulate_options[@]}"
 
 echo "== the archive"
-(cd "$sample/archive" && find . -type f | sort | sed 's|^\./|  |')
+# Sub-daily files are counted per service and day rather than listed.
+(cd "$sample/archive" && find . -type f | sort | sed 's|^\./||' | awk '
+  /\/IGS\/nrt\/|^simnoaa\/.*[0-9][a-x]\.[0-9][0-9]o\.gz$/ { kind = "hourly" }
+  /\/IGS\/highrate\// { kind = "15-minute 1 Hz" }
+  kind == "" { print "  " $0; next }
+  {
+    n_parts = split($0, part, "/")
+    for (i = 2; i <= n_parts; i++) if (part[i] ~ /^[0-9][0-9][0-9]$/) break
+    key = part[1] ": " kind " files of day " part[i]
+    if (!(key in count)) order[++n] = key
+    count[key]++; kind = ""
+  }
+  END { for (i = 1; i <= n; i++) printf "  %s: %d\n", order[i], count[order[i]] }')
 
 # Prints the true position of station $1 from stations.txt and how far the
 # average position in the fetch report $2 lies from it.
@@ -86,4 +110,46 @@ for station in "${stations[@]}"; do
     status=1
   fi
 done
+
+# ---- sub-daily retrievals from today ----------------------------------------
+# Prints the files a fetch downloaded, from its progress lines on stderr
+# ($1): each "downloading PATH" that a "File Downloaded" follows.
+files_used() {
+  echo "files used:"
+  awk '/^downloading / { path = $2 }
+    /^  File Downloaded/ && path != "" { print "  " path; path = "" }' "$1"
+}
+
+# subdaily STATION FROM TO [FETCH OPTIONS...]
+subdaily() {
+  local station=$1 from=$2 to=$3
+  shift 3
+  local dest="$sample/delivered/$station"
+  local report="$sample/delivered/$station.txt" log="$sample/delivered/$station.log"
+  mkdir -p "$dest"
+  if "$stanvex" fetch --catalogue "$sample/catalogue" --station "$station" --from "$from" \
+       --to "$to" --dest "$dest" "$@" > "$report" 2> "$log"; then
+    cat "$report"
+    grep '^warning' "$log" || true
+    "$stanvex" obn info "$(awk '/^delivered /{ print $2 }' "$report")" |
+      grep -E '^(epochs|interval): .*(solution|smallest)' || true
+    files_used "$log"
+    truth "$station" "$report"
+  else
+    grep '^error\|^warning\|^Error' "$log" >&2 || true
+    echo "fetch of $station failed" >&2
+    status=1
+  fi
+}
+
+if [ "$subdaily" = 1 ]; then
+  echo "== stanvex fetch simh, today 10:20 to 12:05"
+  echo "   (today has no daily file yet: the window takes the hourly files of hours 10, 11"
+  echo "    and 12, joined into one day, and the navigation file rebuilt through the day)"
+  subdaily simh "2021-01-06 10:20:00" "2021-01-06 12:05:00"
+  echo "== stanvex fetch simq, today 11:10 to 11:40 at 1 s"
+  echo "   (an interval finer than 30 s takes the 15-minute 1 Hz files of 11:00, 11:15 and"
+  echo "    11:30: measured epochs, not interpolated ones)"
+  subdaily simq "2021-01-06 11:10:00" "2021-01-06 11:40:00" --interval 1
+fi
 exit $status

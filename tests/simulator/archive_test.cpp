@@ -2,7 +2,6 @@
 // catalogue our own loader reads, true positions that match the simulation,
 // and refusals of what the catalogue could not describe.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cmath>
 #include <cstring>
@@ -21,6 +20,7 @@
 namespace stanvex::sim {
 namespace {
 
+using testing::Gunzip;
 using testing::ReadFile;
 using testing::ScratchDir;
 
@@ -183,17 +183,6 @@ TEST(SimSampleArchive, RefusesWhatTheCatalogueCannotDescribe) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("archive")));
 }
 
-std::string Gunzip(const std::string& path) {
-  gzFile file = gzopen(path.c_str(), "rb");
-  if (!file) return std::string();
-  std::string text;
-  char buffer[65536];
-  int n = 0;
-  while ((n = gzread(file, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
-  gzclose(file);
-  return text;
-}
-
 TEST(SimSampleArchive, Rinex3ServiceLaidOutLikeTheIgsArchive) {
   ScratchDir dir;
   ArchiveOptions options = TwoDays(dir.path());
@@ -298,6 +287,8 @@ TEST(SimSampleArchive, TemplatesExpandLikeTheCatalogueReader) {
   EXPECT_EQ(Alternative(alternatives, 1), "/b/<XXXXMRCCC>_S_<JJJ>.crx");
   EXPECT_EQ(Alternative(alternatives, 5), "/b/<XXXXMRCCC>_S_<JJJ>.crx");
   EXPECT_EQ(Alternative("/only", 1), "/only");
+  EXPECT_EQ(ExpandTemplate("/<JJJ>/<h>/<XXXX><JJJ><h><MM>_<HH>", "abcd", day + 13 * 3600 + 2700),
+            "/034/n/abcd034n45_13");
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The promise of the sample script: a retrieval from the simulated archive,
 // end to end through the command-line host and the library, delivers data
 // whose average position is the station's true one. Covers the three packings,
-// the compact-RINEX fallback and the IGS navigation fallback.
+// the compact-RINEX fallback and the IGS navigation fallback, and today's
+// windows served by sub-daily files.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,6 +12,7 @@
 
 #include "sample_archive.h"
 #include "sim_test_util.h"
+#include "subdaily_archive.h"
 #include "test_support.h"
 
 namespace stanvex::sim {
@@ -102,6 +104,87 @@ TEST(SimSampleRetrieval, TodaysLongNameArchiveDeliversTheTruePosition) {
     }
     EXPECT_TRUE(found) << a.station.name << ": " << testing::ReadFile(report);
   }
+}
+
+// The sample's retrievals from today, which has no daily files yet: a short
+// window from the hourly files and the rolling navigation file, and a 1 s
+// window from 15-minute files whose epochs and values are those of a
+// conversion of the recorded 1 Hz hour (measured, not interpolated).
+TEST(SimSampleRetrieval, TodaysWindowsComeFromSubDailyFiles) {
+  const std::string program = testing::OutDir() + "/stanvex";
+  if (!testing::Exists(program)) GTEST_SKIP() << "the stanvex program is not built";
+  testing::ScratchDir dir;
+  ArchiveOptions options;
+  options.outDir = dir.File("sample");
+  options.startGps = GpsSecondsOfDate(2021, 1, 5);
+  options.days = 1;
+  options.subDaily = true;
+  options.todayHours = 13;
+  options.stations = SubDailyStations();
+  std::string error;
+  ASSERT_TRUE(WriteSampleArchive(options, nullptr, &error)) << error;
+
+  struct Case {
+    const char* station;
+    const char* from;
+    const char* to;
+    const char* interval;
+    std::vector<std::string> files;  // downloaded, in order
+  };
+  const Case cases[] = {
+      {"simh", "10:20:00", "12:05:00", "",
+       {"simh006k.21o.gz", "simh006l.21o.gz", "simh006m.21o.gz", "brdc0060.21n.gz"}},
+      {"simq", "11:10:00", "11:40:00", " --interval 1",
+       {"SIMQ00DEU_R_20210061100_15M_01S_MO.crx.gz", "SIMQ00DEU_R_20210061115_15M_01S_MO.crx.gz",
+        "SIMQ00DEU_R_20210061130_15M_01S_MO.crx.gz", "BRDC00WRD_S_20210060000_01D_MN.rnx.gz"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.station);
+    const std::string dest = dir.File(c.station);
+    std::filesystem::create_directories(dest);
+    const std::string report = dir.File(std::string(c.station) + ".txt");
+    ASSERT_TRUE(testing::Run("'" + program + "' fetch --catalogue '" +
+                             dir.File("sample/catalogue") + "' --station " + c.station +
+                             " --from '2021-01-06 " + c.from + "' --to '2021-01-06 " + c.to + "'" +
+                             c.interval + " --dest '" + dest + "' > '" + report + "' 2>&1"))
+        << testing::ReadFile(report);
+    const std::string text = testing::ReadFile(report);
+    size_t at = 0;
+    for (const std::string& file : c.files) {
+      at = text.find(file + "\n  File Downloaded", at);
+      EXPECT_NE(at, std::string::npos) << file << "\n" << text;
+    }
+    EXPECT_NE(text.find(std::string("(2021-01-06 ") + c.from + ") to "), std::string::npos) << text;
+    EXPECT_NE(text.find(std::string("(2021-01-06 ") + c.to + ") GPS seconds"), std::string::npos);
+    EXPECT_EQ(text.find("warning"), std::string::npos) << text;
+  }
+
+  // The 1 s window against a conversion of the recorded hour with the same
+  // navigation file.
+  const std::string nav = dir.File("hour.nav");
+  ASSERT_TRUE(testing::Run("gzip -dc '" +
+                           dir.File("sample/archive/simbkg/IGS/BRDC/2021/006/"
+                                    "BRDC00WRD_S_20210060000_01D_MN.rnx.gz") +
+                           "' > '" + nav + "'"));
+  const std::string hour = dir.File("sample/recorded/SIMQ00DEU_R_20210061100_01H_01S_MO.rnx");
+  const std::string converted = dir.File("converted.txt");
+  ASSERT_TRUE(testing::Run("'" + program + "' rnx2obn '" + hour + "' '" + nav + "' > '" +
+                           converted + "' 2> /dev/null"));
+  // It prints the OBN file's path first.
+  const std::vector<std::string> convertedLines = testing::Lines(testing::ReadFile(converted));
+  ASSERT_FALSE(convertedLines.empty());
+  auto dump = [&](const std::string& obn) {
+    const std::string out = dir.File("dump.txt");
+    EXPECT_TRUE(testing::Run("'" + program + "' obn dump '" + obn + "' > '" + out + "'"));
+    return testing::ReadFile(out);
+  };
+  const std::string delivered = dump(dir.File("simq/simq0060.obn"));
+  const std::string direct = dump(convertedLines.front());
+  size_t epochs = 0;
+  for (const std::string& line : testing::Lines(delivered))
+    epochs += line.compare(0, 6, "epoch ") == 0;
+  EXPECT_EQ(epochs, 1801u);
+  EXPECT_NE(direct.find(delivered), std::string::npos);
 }
 
 }  // namespace

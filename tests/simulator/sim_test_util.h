@@ -1,7 +1,9 @@
-// Helpers of the simulator tests: running installed programs and reading
-// RINEX text.
+// Helpers of the simulator tests: running installed programs, unpacking and
+// reading RINEX text.
 #ifndef STANVEX_TESTS_SIM_TEST_UTIL_H
 #define STANVEX_TESTS_SIM_TEST_UTIL_H
+
+#include <zlib.h>
 
 #include <cstdlib>
 #include <sstream>
@@ -24,6 +26,18 @@ inline std::string FindProgram(const std::string& name) {
 
 // Runs a shell command; true when it exits with 0.
 inline bool Run(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+// The unpacked content of a gzip file, "" when it cannot be read.
+inline std::string Gunzip(const std::string& path) {
+  gzFile file = gzopen(path.c_str(), "rb");
+  if (!file) return std::string();
+  std::string text;
+  char buffer[65536];
+  int n = 0;
+  while ((n = gzread(file, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
+  gzclose(file);
+  return text;
+}
 
 inline std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;

@@ -7,9 +7,9 @@
 #include <map>
 #include <set>
 
-#include "crinex_encoder.h"
 #include "gps_constants.h"
 #include "rinex3.h"
+#include "subdaily_archive.h"
 
 namespace stanvex::sim {
 namespace fs = std::filesystem;
@@ -81,18 +81,19 @@ std::string FileAddress(const fs::path& dir) {
 std::vector<ArchiveService> SampleServices() {
   const std::string rinex = "/pub/rinex/<YYYY>/<JJJ>/<XXXX><JJJ>0.<yy>";
   return {
-      {"SIMZ", "Z", Packing::kZ, "blue", rinex + "o.Z", rinex + "n.Z", "", true, true, false},
+      {"SIMZ", "Z", Packing::kZ, "blue", rinex + "o.Z", rinex + "n.Z", "", true, true, false, {},
+       {}},
       {"SIMGZ", "gz", Packing::kGzip, "green",
        "/data/<YYYY>/<MN>/<DM>/<XXXX><JJJ>0.<yy>o.gz",
-       "/data/<YYYY>/<MN>/<DM>/<XXXX><JJJ>0.<yy>n.gz", "", true, true, false},
+       "/data/<YYYY>/<MN>/<DM>/<XXXX><JJJ>0.<yy>n.gz", "", true, true, false, {}, {}},
       {"SIMZIP", "zip", Packing::kZip, "red", "/gps/<WEEK>/<D>/<XXXX><JJJ>0.<yy>o.zip",
-       "/gps/<WEEK>/<D>/<XXXX><JJJ>0.<yy>n.zip", "", true, true, false},
+       "/gps/<WEEK>/<D>/<XXXX><JJJ>0.<yy>n.zip", "", true, true, false, {}, {}},
       // Compact RINEX only, and no navigation files of its own: a retrieval
       // falls back to the compact file and to the IGS navigation file.
       {"SIMCRX", "Z", Packing::kZ, "cyan", rinex + "o.Z", rinex + "n.Z", rinex + "d.Z", false,
-       false, false},
+       false, false, {}, {}},
       {"IGS", "Z", Packing::kZ, "yellow", rinex + "o.Z",
-       "/pub/gps/data/daily/<YYYY>/<JJJ>/brdc<JJJ>0.<yy>n.Z", "", false, true, false},
+       "/pub/gps/data/daily/<YYYY>/<JJJ>/brdc<JJJ>0.<yy>n.Z", "", false, true, false, {}, {}},
   };
 }
 
@@ -118,7 +119,9 @@ ArchiveService Rinex3Service(double interval) {
                    obs + "R" + name + "crx.gz|" + obs + "S" + name + "crx.gz",
                    false,
                    true,
-                   true};
+                   true,
+                   {},
+                   {}};
   return s;
 }
 
@@ -149,8 +152,8 @@ std::string Alternative(const std::string& pathTemplate, size_t index) {
 }
 
 std::string ExpandTemplate(const std::string& pathTemplate, const std::string& station,
-                           int64_t dayGps, const std::string& longName) {
-  const CalendarTime c = ToCalendar(SimTime{dayGps, 0});
+                           int64_t startGps, const std::string& longName) {
+  const CalendarTime c = ToCalendar(SimTime{startGps, 0});
   const int weekDay = static_cast<int>(c.secondsOfWeek / 86400.0);
   std::string out;
   for (size_t i = 0; i < pathTemplate.size(); ++i) {
@@ -170,6 +173,9 @@ std::string ExpandTemplate(const std::string& pathTemplate, const std::string& s
     else if (token == "DM") out += Digits(c.day, 2);
     else if (token == "WEEK") out += Digits(c.gpsWeek, 4);
     else if (token == "D") out += Digits(weekDay, 1);
+    else if (token == "h") out += static_cast<char>('a' + c.hour);
+    else if (token == "HH") out += Digits(c.hour, 2);
+    else if (token == "MM") out += Digits(c.minute, 2);
     i = end;
   }
   return out;
@@ -200,6 +206,13 @@ struct Writer {
     if (written) written->push_back(path.string());
     return true;
   }
+
+  PutFile Putter() {
+    return [this](const ArchiveService& service, const std::string& remote,
+                  const std::string& data, const SimTime& stamp) {
+      return Put(service, remote, data, stamp);
+    };
+  }
 };
 
 const ArchiveService* FindService(const std::vector<ArchiveService>& services,
@@ -215,12 +228,16 @@ std::string Catalogue(const std::vector<ArchiveService>& services,
       "; Catalogue of the simulated sample archive, written by stanvex simulate.\n"
       "; Every address is a local folder; no network is needed.\n\n";
   for (const ArchiveService& s : services) {
+    if (!s.comment.empty()) text += s.comment + "\n";
     text += "Service {\n";
     text += "  ServId: " + s.id + "\n";
     text += "  ftpAd: " + FileAddress(archive / Lower(s.id)) + "\n";
     text += "  oFile: " + s.obsTemplate + "\n";
     text += "  nFile: " + s.navTemplate + "\n";
     if (!s.compactTemplate.empty()) text += "  dFile: " + s.compactTemplate + "\n";
+    if (!s.subDaily.hourly.empty()) text += "  hFile: " + s.subDaily.hourly + "\n";
+    if (!s.subDaily.quarter.empty()) text += "  qFile: " + s.subDaily.quarter + "\n";
+    if (!s.subDaily.rollingNav.empty()) text += "  hnFile: " + s.subDaily.rollingNav + "\n";
     text += "  Ftype: " + s.ftype + "\n";
     text += "  color: " + s.color + "\n";
     text += "}\n\n";
@@ -268,11 +285,77 @@ bool WriteText(const fs::path& path, const std::string& text, std::vector<std::s
   return true;
 }
 
-std::string CrinexDate(int64_t dayGps) {
-  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  const CalendarTime c = ToCalendar(SimTime{dayGps, 0});
-  return Digits(c.day, 2) + "-" + kMonths[c.month - 1] + "-" + Digits(c.year % 100, 2) + " 00:00";
+// The observation files of one station: one continuous simulation cut into
+// days, and for a service with sub-daily files also into hours, today's
+// hours and the 15-minute files (with the recorded hour beside the archive).
+bool PutStationObservations(const ArchiveService& s, const ArchiveStation& a,
+                            const ArchiveOptions& options, const fs::path& out, Writer* writer) {
+  std::string* error = writer->error;
+  const bool hourly = !s.subDaily.hourly.empty();
+  const int days = options.days + (hourly ? 1 : 0);  // with today
+  ObservationOptions obs;
+  obs.startGps = options.startGps;
+  obs.duration = static_cast<double>(options.days) * kSecondsPerDay +
+                 (hourly ? options.todayHours * 3600.0 : 0.0);
+  obs.interval = options.interval;
+  obs.seed = options.seed;
+  obs.slips = options.slips;
+  obs.doppler = s.rinex3;
+  ObservationSimulator simulator(a.station, obs);
+  const PutFile put = writer->Putter();
+  Epoch epoch;
+  bool more = simulator.Next(&epoch);
+  for (int day = 0; day < days; ++day) {
+    const int64_t dayGps = options.startGps + day * kSecondsPerDay;
+    const int64_t nextDay = dayGps + kSecondsPerDay;
+    if (!more || epoch.time.whole >= nextDay) continue;  // a day without epochs
+    ObservationOptions dayOptions = obs;
+    dayOptions.startGps = dayGps;
+    std::string text = StationHeader(s, a, dayOptions, simulator.TruePosition(), epoch.time);
+    HourTexts hours;
+    while (more && epoch.time.whole < nextDay) {
+      const std::string formatted = s.rinex3 ? FormatEpoch3(epoch, obs.writeReceiverClock)
+                                             : FormatEpoch(epoch, obs.writeReceiverClock);
+      text += formatted;
+      if (hourly) {
+        const int64_t hour = (epoch.time.whole - dayGps) / 3600;
+        if (hours.text[hour].empty()) hours.first[hour] = epoch.time;
+        hours.text[hour] += formatted;
+      }
+      more = simulator.Next(&epoch);
+    }
+    if (hourly && !PutHourlyFiles(s, a, dayOptions, simulator.TruePosition(), hours, put, error))
+      return false;
+    if (day == options.days) break;  // today: no daily files yet
+    const SimTime stamp{dayGps, 0};
+    // Which of the templates' alternatives names this day's files.
+    const size_t alternative = a.alternate && day % 2 == 1 ? 1 : 0;
+    auto remote = [&](const std::string& pathTemplate) {
+      return ExpandTemplate(Alternative(pathTemplate, alternative), a.station.name, dayGps,
+                            a.longName);
+    };
+    if (s.publishesObs && !writer->Put(s, remote(s.obsTemplate), text, stamp)) return false;
+    if (!s.compactTemplate.empty()) {
+      std::string compact;
+      if (!EncodeCompact(s.rinex3, text, dayGps, &compact, error) ||
+          !writer->Put(s, remote(s.compactTemplate), compact, stamp))
+        return false;
+    }
+  }
+  if (s.subDaily.quarter.empty()) return true;
+  const int64_t todayGps = options.startGps + options.days * kSecondsPerDay;
+  std::string recorded;
+  if (!PutHighRateFiles(s, a, options, todayGps, put, &recorded, error)) return false;
+  if (recorded.empty()) return true;
+  std::error_code ec;
+  fs::create_directories(out / "recorded", ec);
+  if (ec) {
+    *error = "cannot create " + (out / "recorded").string() + ": " + ec.message();
+    return false;
+  }
+  const int64_t hourGps = todayGps + HighRateHours(options.todayHours).first * 3600;
+  return WriteText(out / "recorded" / RecordedHourName(a, hourGps), recorded, writer->written,
+                   error);
 }
 
 }  // namespace
@@ -304,6 +387,16 @@ bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>*
     }
     if (options.stations.empty())
       for (const ArchiveStation& a : Rinex3Stations()) stations.push_back(a);
+  }
+  if (options.subDaily) {
+    if (options.todayHours < 1 || options.todayHours > 24) {
+      *error = "today's published hours must be 1 to 24";
+      return false;
+    }
+    for (const ArchiveService& s : SubDailyServices(options.interval))
+      services.insert(services.end() - 1, s);
+    if (options.stations.empty())
+      for (const ArchiveStation& a : SubDailyStations()) stations.push_back(a);
   }
   std::map<std::string, int> seen;
   for (const ArchiveStation& a : stations) {
@@ -352,6 +445,7 @@ bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>*
   }
 
   Writer writer{archive, written, error};
+  const PutFile put = writer.Putter();
   const ArchiveService& igs = *FindService(services, "IGS");
 
   // Navigation files: the same broadcast ephemerides under every name.
@@ -382,56 +476,22 @@ bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>*
         return false;
       }
     }
+    for (const ArchiveService& s : services)
+      if (!s.subDaily.rollingNav.empty() && !PutRollingNavigation(s, dayGps, 24, put))
+        return false;
   }
+  // Today has only the navigation broadcast in its first hours.
+  for (const ArchiveService& s : services)
+    if (!s.subDaily.rollingNav.empty() &&
+        !PutRollingNavigation(s, options.startGps + options.days * kSecondsPerDay,
+                              options.todayHours, put))
+      return false;
 
-  // Observation files: one continuous simulation per station, cut into days.
-  for (const ArchiveStation& a : stations) {
-    const ArchiveService& s = *FindService(services, a.service);
-    ObservationOptions obs;
-    obs.startGps = options.startGps;
-    obs.duration = static_cast<double>(options.days) * kSecondsPerDay;
-    obs.interval = options.interval;
-    obs.seed = options.seed;
-    obs.slips = options.slips;
-    obs.doppler = s.rinex3;
-    ObservationSimulator simulator(a.station, obs);
-    Epoch epoch;
-    bool more = simulator.Next(&epoch);
-    for (int day = 0; day < options.days; ++day) {
-      const int64_t dayGps = options.startGps + day * kSecondsPerDay;
-      const int64_t nextDay = dayGps + kSecondsPerDay;
-      if (!more || epoch.time.whole >= nextDay) continue;  // a day without epochs
-      ObservationOptions dayOptions = obs;
-      dayOptions.startGps = dayGps;
-      std::string text =
-          s.rinex3 ? Rinex3ObservationHeader(a.station, a.longName, dayOptions,
-                                             simulator.TruePosition(), epoch.time)
-                   : ObservationHeader(a.station, dayOptions, simulator.TruePosition(),
-                                       epoch.time);
-      while (more && epoch.time.whole < nextDay) {
-        text += s.rinex3 ? FormatEpoch3(epoch, obs.writeReceiverClock)
-                         : FormatEpoch(epoch, obs.writeReceiverClock);
-        more = simulator.Next(&epoch);
-      }
-      const SimTime stamp{dayGps, 0};
-      // Which of the templates' alternatives names this day's files.
-      const size_t alternative = a.alternate && day % 2 == 1 ? 1 : 0;
-      auto remote = [&](const std::string& pathTemplate) {
-        return ExpandTemplate(Alternative(pathTemplate, alternative), a.station.name, dayGps,
-                              a.longName);
-      };
-      if (s.publishesObs && !writer.Put(s, remote(s.obsTemplate), text, stamp)) return false;
-      if (!s.compactTemplate.empty()) {
-        CrinexOptions crx;
-        crx.date = CrinexDate(dayGps);
-        std::string compact;
-        if (!(s.rinex3 ? EncodeCompactRinex3(text, &compact, error, crx)
-                       : EncodeCompactRinex(text, &compact, error, crx)))
-          return false;
-        if (!writer.Put(s, remote(s.compactTemplate), compact, stamp)) return false;
-      }
-    }
-  }
+  // Observation files: one continuous simulation per station, cut into days
+  // (and hours).
+  for (const ArchiveStation& a : stations)
+    if (!PutStationObservations(*FindService(services, a.service), a, options, out, &writer))
+      return false;
 
   return WriteText(out / "catalogue" / "manufact.dwn", Catalogue(services, stations, archive),
                    written, error) &&

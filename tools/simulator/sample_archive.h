@@ -2,7 +2,9 @@
 // and navigation files of a few stations under the path templates of their
 // services, each service with its own packing, an IGS service with merged
 // navigation files, the catalogue (manufact.dwn) that describes it with
-// file:// addresses, and the stations' true coordinates.
+// file:// addresses, and the stations' true coordinates. On request also the
+// sub-daily products of two services (subdaily_archive.h) and a "today" that
+// has only those.
 #ifndef STANVEX_SIM_SAMPLE_ARCHIVE_H
 #define STANVEX_SIM_SAMPLE_ARCHIVE_H
 
@@ -15,6 +17,14 @@
 #include "simulator.h"
 
 namespace stanvex::sim {
+
+// The sub-daily products of a service (catalogue keys hFile:, qFile:,
+// hnFile:), empty for none.
+struct SubDailyTemplates {
+  std::string hourly;      // hourly observation files at the archive's interval
+  std::string quarter;     // 15-minute observation files at 1 s
+  std::string rollingNav;  // navigation rebuilt through the day, every day
+};
 
 struct ArchiveService {
   std::string id;      // ServId
@@ -29,6 +39,8 @@ struct ArchiveService {
   // RINEX 3 files under long names: observation files as compact RINEX 3,
   // one merged RINEX 3 navigation file per day for all its stations.
   bool rinex3 = false;
+  SubDailyTemplates subDaily;
+  std::string comment;  // a comment line above the service's block, empty for none
 };
 
 struct ArchiveStation {
@@ -64,6 +76,12 @@ struct ArchiveOptions {
   // and the RINEX 3 service publishes no navigation files of its own, so its
   // retrievals take the merged file through the IGS fallback.
   bool igsLongNames = false;
+  // Adds the services of SubDailyServices and, when stations is empty, their
+  // stations (SubDailyStations); their archive goes on for one more day,
+  // "today", up to todayHours hours into it (1 to 24): its hourly files and
+  // its rolling navigation file exist, its daily files do not.
+  bool subDaily = false;
+  int todayHours = 13;
 };
 
 // The services of the sample catalogue, IGS last.
@@ -87,18 +105,22 @@ std::vector<ArchiveStation> Rinex3Stations();
 //   catalogue/manufact.dwn   the catalogue
 //   stations.txt             true coordinates (ECEF and geodetic)
 //   archive/<service>/...    the files, under each service's templates
+//   recorded/<name>.rnx      with subDaily: the first 1 Hz hour of each
+//                            station with 15-minute files, as recorded
 // Returns false with *error on an unusable output folder (its absolute path
 // must be short enough for the catalogue's address field and free of
 // blanks, quotes and semicolons) or a failed write.
 bool WriteSampleArchive(const ArchiveOptions& options, std::vector<std::string>* written,
                         std::string* error);
 
-// The remote path of template for a station and day (the subset of the
+// The remote path of template for a station and the file that starts at
+// startGps (the day's first second for daily files), with the subset of the
 // catalogue tokens the sample templates use: <YYYY> <yy> <JJJ> <XXXX>
-// <XXXXMRCCC> (the long name) <MN> <DM> <WEEK> <D>). Alternatives separated
-// by '|' are expanded each and kept apart by '|'.
+// <XXXXMRCCC> (the long name) <MN> <DM> <WEEK> <D>, and of the file's start
+// <h> (hour letter a-x) <HH> <MM>. Alternatives separated by '|' are
+// expanded each and kept apart by '|'.
 std::string ExpandTemplate(const std::string& pathTemplate, const std::string& station,
-                           int64_t dayGps, const std::string& longName = std::string());
+                           int64_t startGps, const std::string& longName = std::string());
 // The alternative of a template (or of an expanded path) at index (0 for
 // the first); the last one when there are fewer.
 std::string Alternative(const std::string& pathTemplate, size_t index);

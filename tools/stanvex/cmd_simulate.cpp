@@ -3,7 +3,10 @@
 // service, compact RINEX for one service, IGS merged navigation files), its
 // catalogue with file:// addresses, and the stations' true coordinates.
 // --rinex3 adds a service publishing RINEX 3 only: compact RINEX 3 under
-// long names and merged RINEX 3 navigation files, gzip-packed.
+// long names and merged RINEX 3 navigation files, gzip-packed. --subdaily
+// adds two services laid out as NOAA's and BKG's archives with hourly files,
+// 15-minute 1 Hz files and rolling navigation files, and a "today" after the
+// days that has only those.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -13,6 +16,7 @@
 #include "command.h"
 #include "sample_archive.h"
 #include "sim_time.h"
+#include "subdaily_archive.h"
 
 namespace {
 
@@ -37,10 +41,11 @@ int64_t ParseDate(const std::string& text) {
 
 // "name" picks a default station; "name:lat:lon:height[:service]" defines one
 // (decimal degrees, south and west negative; the service defaults to SIMZ; a
-// station of the RINEX 3 service is given the long name NAME00SIM).
+// station of a RINEX 3 service is given the long name NAME00SIM).
 sim::ArchiveStation ParseStation(const std::string& text) {
   std::vector<sim::ArchiveStation> defaults = sim::DefaultStations();
   for (const sim::ArchiveStation& a : sim::Rinex3Stations()) defaults.push_back(a);
+  for (const sim::ArchiveStation& a : sim::SubDailyStations()) defaults.push_back(a);
   if (text.find(':') == std::string::npos) {
     for (const sim::ArchiveStation& a : defaults)
       if (a.station.name == text) return a;
@@ -66,7 +71,7 @@ sim::ArchiveStation ParseStation(const std::string& text) {
     if (parts[i + 1].empty() || *end != '\0') Fail("cannot read the station '" + text + "'");
   }
   a.service = parts.size() == 5 ? parts[4] : "SIMZ";
-  if (a.service == sim::Rinex3Service(30).id) {
+  if (a.service == sim::Rinex3Service(30).id || a.service == sim::SubDailyServices(30)[1].id) {
     a.longName = a.station.name + "00SIM";
     for (char& c : a.longName)
       if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -87,6 +92,8 @@ stanvex::cli::CommandRegistration simulateRegistration([](CLI::App& app) {
     bool list = false;
     bool rinex3 = false;
     bool igsLongNames = false;
+    bool subDaily = false;
+    int todayHours = 13;
   };
   auto options = std::make_shared<Options>();
   CLI::App* c = app.add_subcommand(
@@ -99,7 +106,8 @@ stanvex::cli::CommandRegistration simulateRegistration([](CLI::App& app) {
       ->check(CLI::Range(0.05, 3600.0));
   c->add_option("--seed", options->seed, "Seed of the noise, clocks and slips");
   c->add_option("--stations", options->stations,
-                "Stations: default names (sima simb simc simd sime; simf simg with --rinex3) or "
+                "Stations: default names (sima simb simc simd sime; simf simg with --rinex3; simh "
+                "simq with --subdaily) or "
                 "name:lat:lon:height[:service]");
   c->add_option("--slips", options->slips, "Cycle slips per satellite and hour")
       ->check(CLI::Range(0.0, 100.0));
@@ -113,6 +121,16 @@ stanvex::cli::CommandRegistration simulateRegistration([](CLI::App& app) {
               "With --rinex3: the IGS service publishes long names and merged RINEX 3 navigation "
               "too, and SIMRX3 takes its navigation through the IGS fallback")
       ->needs("--rinex3");
+  c->add_flag("--subdaily", options->subDaily,
+              "Add SIMNOAA (NOAA's layout: hourly RINEX 2 files, rolling brdc navigation) and "
+              "SIMBKG (BKG's IGS layout: hourly and 15-minute 1 Hz compact RINEX 3 files, rolling "
+              "navigation) with their stations simh simq, and a day after the others, today, "
+              "with only their sub-daily files");
+  c->add_option("--today-hours", options->todayHours,
+                "With --subdaily: hours of today published (the last two also as 15-minute "
+                "1 Hz files)")
+      ->check(CLI::Range(1, 24))
+      ->needs("--subdaily");
   c->callback([options] {
     sim::ArchiveOptions archive;
     archive.outDir = options->out;
@@ -124,6 +142,8 @@ stanvex::cli::CommandRegistration simulateRegistration([](CLI::App& app) {
     archive.slips.outagesPerSatelliteHour = options->outages;
     archive.rinex3 = options->rinex3;
     archive.igsLongNames = options->igsLongNames;
+    archive.subDaily = options->subDaily;
+    archive.todayHours = options->todayHours;
     for (const std::string& s : options->stations) archive.stations.push_back(ParseStation(s));
     std::vector<std::string> written;
     std::string error;
@@ -132,6 +152,12 @@ stanvex::cli::CommandRegistration simulateRegistration([](CLI::App& app) {
       for (const std::string& path : written) std::printf("%s\n", path.c_str());
     std::printf("Wrote %zu files: %d day(s) from %s at %g s into %s\n", written.size(),
                 options->days, options->start.c_str(), options->interval, options->out.c_str());
+    if (options->subDaily) {
+      const sim::CalendarTime today =
+          sim::ToCalendar(sim::SimTime{archive.startGps + options->days * 86400, 0});
+      std::printf("Today, sub-daily files only: %04d-%02d-%02d, hours 00 to %02d\n", today.year,
+                  today.month, today.day, options->todayHours - 1);
+    }
     std::printf("Catalogue: %s/catalogue/manufact.dwn\nTrue positions: %s/stations.txt\n",
                 options->out.c_str(), options->out.c_str());
   });
