@@ -9,6 +9,7 @@
 #include "interpolator.h"
 #include "intobn_api.h"
 #include "obn_stream.h"
+#include "platform/platform.h"
 
 namespace intobn {
 namespace {
@@ -130,12 +131,11 @@ Outcome Run(const InterpolationRequest& request, Settings settings) {
   Outcome done = writer.Finish();
   if (!done.ok) return done;
   if (!keepGoing()) {
-    std::remove(temporary.c_str());
+    stanvex::platform::DeleteFile(temporary.c_str());
     return Outcome::Failure(kStopText);
   }
-  std::remove(output);  // rename does not replace on every system
-  if (std::rename(temporary.c_str(), output) != 0) {
-    std::remove(temporary.c_str());
+  if (!stanvex::platform::MoveFile(temporary.c_str(), output)) {
+    stanvex::platform::DeleteFile(temporary.c_str());
     return Outcome::Failure(std::string("Error: Unable to write to ") + output);
   }
 
@@ -143,11 +143,11 @@ Outcome Run(const InterpolationRequest& request, Settings settings) {
   const std::string inputNav = WithExtension(input, ".nvb");
   const std::string outputNav = WithExtension(output, ".nvb");
   if (inputNav != outputNav) {
-    if (std::FILE* probe = std::fopen(inputNav.c_str(), "rb")) {
+    if (std::FILE* probe = stanvex::platform::OpenForReading(inputNav.c_str())) {
       std::fclose(probe);
       Outcome copied = CopyWholeFile(inputNav.c_str(), outputNav.c_str());
       if (!copied.ok) {
-        std::remove(output);
+        stanvex::platform::DeleteFile(output);
         return copied;
       }
     } else {

@@ -103,7 +103,7 @@ int ConcatenateTextFiles(const char* outputName, const char (*names)[kDailyNameS
     if (!SlotName(names[day], dailyName, sizeof dailyName) ||
         !ObnCompanionName(dailyName, extension, dailyCompanion))
       continue;
-    std::FILE* input = std::fopen(dailyCompanion, "rb");
+    std::FILE* input = platform::OpenForReading(dailyCompanion);
     if (input == nullptr) continue;
     const bool copied = copier.CopyFrom(input);
     std::fclose(input);
