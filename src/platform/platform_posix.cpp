@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace stanvex::platform {
@@ -102,20 +103,27 @@ namespace {
 
 // ---- the streams over descriptors ----------------------------------------
 // Each call of the C library's buffer code becomes a call of the installed
-// table; the cookie is the descriptor itself.
+// table. The cookie holds the descriptor and the stream's buffer of 64 KiB
+// (the C library sizes a buffer it allocates itself as it likes).
 
-int CookieFile(void* cookie) { return static_cast<int>(reinterpret_cast<intptr_t>(cookie)); }
+constexpr size_t kStreamBufferSize = 64 * 1024;
+
+struct StreamCookie {
+  int file;
+  char buffer[kStreamBufferSize];
+};
 
 ssize_t StreamRead(void* cookie, char* buffer, size_t size) {
-  long n = InstalledRead(CookieFile(cookie), buffer, size);
+  long n = InstalledRead(static_cast<StreamCookie*>(cookie)->file, buffer, size);
   return n < 0 ? -1 : static_cast<ssize_t>(n);
 }
 
 // The C library takes 0 for a failed write (never a negative count).
 ssize_t StreamWrite(void* cookie, const char* data, size_t size) {
+  const int file = static_cast<StreamCookie*>(cookie)->file;
   size_t done = 0;
   while (done < size) {
-    long n = InstalledWrite(CookieFile(cookie), data + done, size - done);
+    long n = InstalledWrite(file, data + done, size - done);
     if (n <= 0) return 0;
     done += static_cast<size_t>(n);
   }
@@ -123,13 +131,20 @@ ssize_t StreamWrite(void* cookie, const char* data, size_t size) {
 }
 
 int StreamSeek(void* cookie, off64_t* offset, int whence) {
-  int64_t at = InstalledSeek(CookieFile(cookie), static_cast<int64_t>(*offset), whence);
+  int64_t at = InstalledSeek(static_cast<StreamCookie*>(cookie)->file,
+                             static_cast<int64_t>(*offset), whence);
   if (at < 0) return -1;
   *offset = static_cast<off64_t>(at);
   return 0;
 }
 
-int StreamClose(void* cookie) { return InstalledClose(CookieFile(cookie)); }
+// Called by fclose after its last write-out: the buffer is no longer used.
+int StreamClose(void* cookie) {
+  auto* stream = static_cast<StreamCookie*>(cookie);
+  const int result = InstalledClose(stream->file);
+  delete stream;
+  return result;
+}
 
 // ---- the system's methods -----------------------------------------------
 
@@ -332,10 +347,15 @@ const Methods& SystemMethods() { return kSystemMethods; }
 
 std::FILE* StreamOver(int file, bool forWriting) {
   const cookie_io_functions_t functions = {StreamRead, StreamWrite, StreamSeek, StreamClose};
-  void* cookie = reinterpret_cast<void*>(static_cast<intptr_t>(file));
+  auto* cookie = new (std::nothrow) StreamCookie;
+  if (cookie == nullptr) return nullptr;
+  cookie->file = file;
   std::FILE* stream = ::fopencookie(cookie, forWriting ? "wb" : "rb", functions);
-  // One buffer of 64 KiB: a write or read of the table per 64 KiB of data.
-  if (stream != nullptr) std::setvbuf(stream, nullptr, _IOFBF, 64 * 1024);
+  if (stream == nullptr) {
+    delete cookie;
+    return nullptr;
+  }
+  std::setvbuf(stream, cookie->buffer, _IOFBF, sizeof cookie->buffer);
   return stream;
 }
 
