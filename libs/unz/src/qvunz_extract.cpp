@@ -10,12 +10,12 @@ namespace {
 // Closes the streams and removes a begun output before a failure is thrown.
 class Files {
  public:
-  explicit Files(const char* output_name) : output_name_(output_name) {}
+  explicit Files(const char* outputName) : outputName_(outputName) {}
   ~Files() {
     if (input != nullptr) std::fclose(input);
     if (output != nullptr) {
       std::fclose(output);
-      stanvex::platform::DeleteFile(output_name_);
+      stanvex::platform::DeleteFile(outputName_);
     }
   }
   // Closes the output; false when the final write-out failed.
@@ -28,7 +28,7 @@ class Files {
   std::FILE* output = nullptr;
 
  private:
-  const char* output_name_;
+  const char* outputName_;
 };
 
 }  // namespace

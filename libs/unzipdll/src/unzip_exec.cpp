@@ -9,7 +9,7 @@
 #include <string>
 
 #include "member_names.h"
-#include "unzipdll.h"
+#include "unzipdll_api.h"
 #include "platform/platform.h"
 
 namespace {
