@@ -87,6 +87,20 @@ TEST(PlatformFilesTest, NewFilesReplaceLinksAndKeepDevices) {
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
+// A tree goes whole; a link inside is removed itself, never followed.
+TEST(PlatformFilesTest, RemoveTreeRemovesLinksNotWhatTheyPointTo) {
+  testing::ScratchDir dir;
+  testing::WriteFile(dir.File("outside"), "kept");
+  ASSERT_TRUE(MakeDirectory(dir.File("tree").c_str()));
+  ASSERT_TRUE(MakeDirectory(dir.File("tree/sub").c_str()));
+  testing::WriteFile(dir.File("tree/sub/file"), "x");
+  ASSERT_EQ(::symlink(dir.path().c_str(), dir.File("tree/sub/up").c_str()), 0);
+  EXPECT_TRUE(RemoveTree(dir.File("tree").c_str()));
+  EXPECT_FALSE(IsDirectory(dir.File("tree").c_str()));
+  EXPECT_EQ(testing::ReadFile(dir.File("outside")), "kept");
+  EXPECT_TRUE(RemoveTree(dir.File("tree").c_str()));  // nothing left to remove
+}
+
 // A wrapper table sees the calls of the functions above, and of the streams
 // they make; entries it leaves null, and the table it replaced, stay in use.
 int wrappedWrites = 0;
