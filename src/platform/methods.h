@@ -25,6 +25,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/platform.h"
+
 namespace stanvex::platform {
 
 constexpr int kMethodsVersion = 1;
@@ -40,10 +42,6 @@ struct FileStatus {
   uint64_t volume;
   uint64_t index;
 };
-
-// Called by listDirectory for each entry (never "." or ".."): its name, and
-// whether it is a directory itself (a link to one is not).
-using DirectoryEntryFunction = void (*)(void* context, const char* name, bool isDirectory);
 
 struct Methods {
   int version;  // kMethodsVersion of the code that filled the table

@@ -95,10 +95,13 @@ bool GetCurrentDir(char* buffer, size_t size);
 // Makes path the process current directory. True on success.
 bool SetCurrentDir(const char* path);
 
+// Called by ListDirectory for each entry (never "." or ".."): its name, and
+// whether it is a directory itself (a link to one is not).
+using DirectoryEntryFunction = void (*)(void* context, const char* name, bool isDirectory);
+
 // Calls each(context, name, isDirectory) for every entry of the directory
-// path but "." and "..". False when it cannot be read.
-bool ListDirectory(const char* path, void (*each)(void* context, const char* name, bool isDirectory),
-                   void* context);
+// path. False when it cannot be read.
+bool ListDirectory(const char* path, DirectoryEntryFunction each, void* context);
 
 // Removes path with everything below it. A link inside is removed itself,
 // never followed. True when nothing of that name is left.

@@ -224,8 +224,7 @@ bool MakeDirectoryNotLink(const char* path) {
   return StatusOf(path, false, &status) && status.kind == FileKind::kDirectory;
 }
 
-bool ListDirectory(const char* path, void (*each)(void* context, const char* name, bool isDirectory),
-                   void* context) {
+bool ListDirectory(const char* path, DirectoryEntryFunction each, void* context) {
   return path != nullptr && Entry(&Methods::listDirectory)(path, each, context);
 }
 

@@ -151,8 +151,8 @@ bool ZipNavigation(const std::string& archive, const std::string& igs) {
       return false;
     }
     std::string error;
-    if (!sim::WritePacked(ReadFile(plain), sim::Packing::kZip, plain + ".zip", "sime" + std::string(day),
-                          sim::SimTime{}, &error))
+    if (!sim::WritePacked(ReadFile(plain), sim::Packing::kZip, plain + ".zip",
+                          "sime" + std::string(day), sim::SimTime{}, &error))
       return false;
     fs::remove(plain);
   }
@@ -185,6 +185,13 @@ bool NamesNoFileByDesign(const std::string& text) {
 
 void EmptyFolder(const std::string& folder) {
   for (const auto& entry : fs::directory_iterator(folder)) fs::remove_all(entry.path());
+}
+
+// An older delivery of the names a run delivers, alone in dest.
+void PlaceOlderDelivery(const std::string& dest) {
+  EmptyFolder(dest);
+  for (const char* extension : {".obn", ".nvb", ".sta"})
+    WriteFile(dest + "/sime3650" + extension, std::string("old") + extension);
 }
 
 TEST(FaultLoopTest, EveryFailingSystemCallEndsTheRetrievalCleanly) {
@@ -228,9 +235,7 @@ TEST(FaultLoopTest, EveryFailingSystemCallEndsTheRetrievalCleanly) {
   // run replaces whole or leaves as it was.
   auto retrieve = [&](int kind, int failAt) {
     EmptyFolder(work);
-    EmptyFolder(dest);
-    for (const char* extension : {".obn", ".nvb", ".sta"})
-      WriteFile(dest + "/sime3650" + extension, std::string("old") + extension);
+    PlaceOlderDelivery(dest);
     StatusRecorder recorder;
     CountingTable table(kind, failAt);
     char destText[512] = {}, delivered[512] = {};
@@ -246,12 +251,8 @@ TEST(FaultLoopTest, EveryFailingSystemCallEndsTheRetrievalCleanly) {
     return run;
   };
 
-  const std::map<std::string, std::string> old = [&] {
-    EmptyFolder(dest);
-    for (const char* extension : {".obn", ".nvb", ".sta"})
-      WriteFile(dest + "/sime3650" + extension, std::string("old") + extension);
-    return FilesIn(dest);
-  }();
+  PlaceOlderDelivery(dest);
+  const std::map<std::string, std::string> old = FilesIn(dest);
   const Run untouched = retrieve(-1, 0);
   ASSERT_EQ(untouched.result, 0) << untouched.text;
   const std::map<std::string, std::string> expected = FilesIn(dest);
@@ -297,8 +298,7 @@ TEST(FaultLoopTest, EveryFailingSystemCallEndsTheRetrievalCleanly) {
           placed.erase(fs::path(failed).filename().string());
         clean = placed == expected;
       } else {
-        clean = run.result == -1 && !run.heading.empty() &&
-                namesFile &&
+        clean = run.result == -1 && !run.heading.empty() && namesFile &&
                 (delivered == old || delivered == expected);
       }
       clean = clean && SnapshotTree(parent.path(), {"work", "dest"}) == outside &&
@@ -307,7 +307,8 @@ TEST(FaultLoopTest, EveryFailingSystemCallEndsTheRetrievalCleanly) {
       if (!clean) {
         ++faults;
         std::string names;
-        for (const auto& [file, bytes] : delivered) names += " " + file + "=" + std::to_string(bytes.size());
+        for (const auto& [file, bytes] : delivered)
+          names += " " + file + "=" + std::to_string(bytes.size());
         ADD_FAILURE() << where << " (result " << run.result << "; destination:" << names << ")";
         ::chdir(parent.path().c_str());
       }
