@@ -6,11 +6,13 @@
 // table that InstallMethods returns, replaces the entries it wants to wrap,
 // and forwards from them to the copied ones.
 //
-// Files in the table are descriptors of the C run time (POSIX descriptors;
-// on Windows the descriptors of _open_osfhandle). The streams of platform.h
-// (OpenForReading, CreateNewFile) are made over them; on POSIX every read,
-// write, seek and close of such a stream calls the table's entry, so a table
-// that fails its Nth write fails the Nth buffer the stream writes out.
+// Files in the table are descriptors of the C run time (on Windows those of
+// _open and _open_osfhandle). The streams of platform.h (OpenForReading,
+// CreateNewFile) are made over them; on POSIX every read, write, seek and
+// close of such a stream calls the table's entry, so a table that fails its
+// Nth write fails the Nth buffer the stream writes out. (The Windows C run
+// time moves a stream's bytes itself: there a wrapper fails a file's writes
+// by the descriptor it returns, one open for reading only.)
 //
 // Versions: a table states the version it was written for; entries added in
 // later versions are then taken from the system's table, and so is every
