@@ -557,7 +557,7 @@ RequestOutcome RunConnect(ConnectionObject& connection, DWORD_PTR context) {
       // follow (one TLS handshake for all of them). It carries no login, and
       // whatever the server answers, the connection stands.
       {
-        std::lock_guard<std::mutex> lock(connection.request_mutex);
+        std::lock_guard<std::mutex> lock(connection.requestMutex);
         if (connection.easy == nullptr) connection.easy = curl_easy_init();
         if (connection.easy == nullptr) {
           outcome.error = ERROR_NOT_ENOUGH_MEMORY;
