@@ -211,9 +211,10 @@ Result JoinCatalogueFiles(const char* catalogueDirectory, char* combined,
   char manufact[kPathSize] = "manufact.dwn";
   char user[kPathSize] = "user.dwn";
   CopyText(combined, kPathSize, "combined.dwn");
-  if (JoinPath(directory, manufact) != 0 || JoinPath(directory, user) != 0 ||
-      JoinPath(directory, combined) != 0)
-    return Result::FailureFromLastError();
+  for (char* name : {manufact, user, combined}) {
+    Result joined = JoinPath(directory, name);
+    if (!joined.ok) return joined;
+  }
 
   int32_t makerLines = 0;
   int joined = ConcatenateTwoASCIIFiles(manufact, user, combined, &makerLines);

@@ -76,9 +76,10 @@ int ReadNvbTagged(const char* path, EphemerisTime* table) {
   if (!block) return -1;
   int accepted = 0;
   while (accepted < kEphemerisTableSize) {
-    const int read = ReadBlock(file.get(), block.get());
-    if (read < 0) break;
-    if (read != 0 || !EqualNoCase(block->name, "GpsEph")) continue;
+    const Result read = ReadBlock(file.get(), block.get());
+    // The end of the file, or a file that cannot be read on, ends the table.
+    if (!read.ok && read.kind != ResultKind::kDamaged) break;
+    if (!read.ok || !EqualNoCase(block->name, "GpsEph")) continue;
     int32_t week = -1;
     int32_t seconds = -1;
     const int entries = block->count < kBlockMaxEntries ? block->count : kBlockMaxEntries;

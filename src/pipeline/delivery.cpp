@@ -51,8 +51,13 @@ int PreparePaths(char* name, const char* destination, char* target, char* source
   CopyText(workCopy, sizeof workCopy, WorkingDirectory);
   CopyText(target, kPathSize, name);
   CopyText(source, kPathSize, name);
-  if (JoinPath(destinationCopy, target) != 0) return -1;
-  if (JoinPath(workCopy, source) != 0) return -1;
+  Result joined = JoinPath(destinationCopy, target);
+  if (joined.ok) joined = JoinPath(workCopy, source);
+  if (!joined.ok) {
+    // Bridge until the delivery returns a Result: its callers read LastErrorText.
+    SetLastErrorText("%s", joined.message);
+    return -1;
+  }
   return 0;
 }
 

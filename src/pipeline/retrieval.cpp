@@ -134,8 +134,9 @@ Result CheckRequest(const RetrievalRequest& request, ServiceRecord** service, Wi
 }  // namespace
 
 Result RunRetrieval(const RetrievalRequest& request) {
-  if (CheckDirectory(request.destination) != 0 || CheckDirectory(WorkingDirectory) != 0)
-    return FailStep(kRequestHeading);
+  Result entered = CheckDirectory(request.destination);
+  if (entered.ok) entered = CheckDirectory(WorkingDirectory);
+  if (!entered.ok) return entered.WithHeading(kRequestHeading);
   platform::SetCurrentDir(WorkingDirectory);
   StripTrailingBackslash(request.destination);
   StripTrailingBackslash(WorkingDirectory);
