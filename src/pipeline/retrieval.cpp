@@ -48,8 +48,8 @@ Result ProcessDay(DayJob& job, int converterOption, int removeRinex) {
     FrameSend(STATUS_FILE_NAME, job.localCompact);
     if (!ExtractFile(job.compactType, job.localCompact, job.plainCompact, job.workDir))
       return FailStep("Error in unzip");
-    if (Crx2Rnx(job.plainCompact, job.plainObs) != 0)
-      return FailStep("Error in conversion compact rinex to rinex");
+    Result decoded = Crx2Rnx(job.plainCompact, job.plainObs);
+    if (!decoded.ok) return decoded.WithHeading("Error in conversion compact rinex to rinex");
     platform::DeleteFile(job.localCompact);
     // The decoded compact file is the day's RINEX too: it goes with the
     // others when they are removed.
@@ -64,10 +64,9 @@ Result ProcessDay(DayJob& job, int converterOption, int removeRinex) {
   FrameSend(STATUS_FILE_NAME, job.localNav);
   if (!ExtractFile(job.navType, job.localNav, job.plainNav, job.workDir))
     return FailStep("Error in unzip");
-  if (!ConvertRinexToObn(job.plainObs, job.plainNav, job.obnName, converterOption, removeRinex,
-                         sizeof job.obnName))
-    return FailStep("Error in Conversion from Rinex to OBN");
-  return Result::Success();
+  Result converted = ConvertRinexToObn(job.plainObs, job.plainNav, job.obnName, converterOption,
+                                       removeRinex, sizeof job.obnName);
+  return converted.WithHeading("Error in Conversion from Rinex to OBN");
 }
 
 // Gives the spliced files (OBN and companions) the output name.

@@ -40,10 +40,9 @@ class RealDataTest : public ::testing::Test {
         ASSERT_TRUE(platform::CopyFile(testing::SharedData("rinex/" + name).c_str(), name.c_str(), true));
       }
       char obn[kPathSize];
-      ASSERT_EQ(ConvertRinexToObn((std::string(station) + ".05o").c_str(),
-                                  (std::string(station) + ".05n").c_str(), obn, 0, 0),
-                1)
-          << LastErrorText;
+      Result converted = ConvertRinexToObn((std::string(station) + ".05o").c_str(),
+                                           (std::string(station) + ".05n").c_str(), obn, 0, 0);
+      ASSERT_TRUE(converted.ok) << converted.message;
     }
   }
 

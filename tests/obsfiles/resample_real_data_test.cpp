@@ -17,7 +17,8 @@ TEST_F(RealDataTest, ThirtySecondsBackToFiveMatchesTheRecordedEpochs) {
   WriteFile("glw.18o", ReadFile(SharedData("highrate/glw1277m.18o")));
   WriteFile("glw.18n", ReadFile(SharedData("highrate/glw1277m.18n")));
   char obn[kPathSize] = "";
-  ASSERT_EQ(ConvertRinexToObn("glw.18o", "glw.18n", obn, 0, 0), 1) << LastErrorText;
+  Result converted = ConvertRinexToObn("glw.18o", "glw.18n", obn, 0, 0);
+  ASSERT_TRUE(converted.ok) << converted.message;
   const SynthFile recorded = ReadSynthFile(obn);
   ASSERT_EQ(recorded.epochs.size(), 720u);
   ASSERT_EQ(ResampleObn(obn, "thin.obn", 30.0), 0) << LastErrorText;

@@ -43,7 +43,8 @@ TEST_F(WinCompanionsTest, ConverterDllTurnsARealHourIntoObnAndIntObnRefinesIt) {
   ASSERT_TRUE(CopyShared("rinex/07590920.05o", "07590920.05o"));
   ASSERT_TRUE(CopyShared("rinex/07590920.05n", "07590920.05n"));
   char obn[kPathSize];
-  ASSERT_EQ(ConvertRinexToObn("07590920.05o", "07590920.05n", obn, 0, 0), 1) << LastErrorText;
+  Result converted = ConvertRinexToObn("07590920.05o", "07590920.05n", obn, 0, 0);
+  ASSERT_TRUE(converted.ok) << converted.message;
   ASSERT_TRUE(platform::FileExists("07590920.obn"));
 
   AvgPosition average{};
