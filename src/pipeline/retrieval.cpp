@@ -46,8 +46,8 @@ Result ProcessDay(DayJob& job, int converterOption, int removeRinex) {
   if (job.compactUsed == 1) {
     FrameSend(STATUS_TEXT, "Unzipping Compressed Rinex File");
     FrameSend(STATUS_FILE_NAME, job.localCompact);
-    if (!ExtractFile(job.compactType, job.localCompact, job.plainCompact, job.workDir))
-      return FailStep("Error in unzip");
+    Result unpacked = ExtractFile(job.compactType, job.localCompact, job.plainCompact, job.workDir);
+    if (!unpacked.ok) return unpacked.WithHeading("Error in unzip");
     Result decoded = Crx2Rnx(job.plainCompact, job.plainObs);
     if (!decoded.ok) return decoded.WithHeading("Error in conversion compact rinex to rinex");
     platform::DeleteFile(job.localCompact);
@@ -57,13 +57,13 @@ Result ProcessDay(DayJob& job, int converterOption, int removeRinex) {
   } else {
     FrameSend(STATUS_TEXT, "Unzipping OBS File");
     FrameSend(STATUS_FILE_NAME, job.localObs);
-    if (!ExtractFile(job.obsType, job.localObs, job.plainObs, job.workDir))
-      return FailStep("Error in unzip");
+    Result unpacked = ExtractFile(job.obsType, job.localObs, job.plainObs, job.workDir);
+    if (!unpacked.ok) return unpacked.WithHeading("Error in unzip");
   }
   FrameSend(STATUS_TEXT, "Unzipping NAV File");
   FrameSend(STATUS_FILE_NAME, job.localNav);
-  if (!ExtractFile(job.navType, job.localNav, job.plainNav, job.workDir))
-    return FailStep("Error in unzip");
+  Result unpacked = ExtractFile(job.navType, job.localNav, job.plainNav, job.workDir);
+  if (!unpacked.ok) return unpacked.WithHeading("Error in unzip");
   Result converted = ConvertRinexToObn(job.plainObs, job.plainNav, job.obnName, converterOption,
                                        removeRinex, sizeof job.obnName);
   return converted.WithHeading("Error in Conversion from Rinex to OBN");

@@ -65,15 +65,15 @@ TEST_F(WinCompanionsTest, ConverterDllTurnsARealHourIntoObnAndIntObnRefinesIt) {
 TEST_F(WinCompanionsTest, UnixCompressAndGzipDecodeToTheirPlainFiles) {
   ASSERT_TRUE(CopyShared("compress/brdc2800.15n.Z", "brdc2800.15n.Z"));
   char z[kCompressionTypeSize] = "Z";
-  ASSERT_EQ(ExtractFile(z, "brdc2800.15n.Z", "brdc2800.15n", dir_.path().c_str()), 1)
-      << LastErrorText;
+  Result unpacked = ExtractFile(z, "brdc2800.15n.Z", "brdc2800.15n", dir_.path().c_str());
+  ASSERT_TRUE(unpacked.ok) << unpacked.message;
   EXPECT_EQ(ReadFile("brdc2800.15n"), ReadFile(SharedData("compress/brdc2800.15n")));
   EXPECT_FALSE(platform::FileExists("brdc2800.15n.Z"));
 
   ASSERT_TRUE(CopyShared("rinex/cbw10010.21n.gz", "cbw10010.21n.gz"));
   char gz[kCompressionTypeSize] = "gz";
-  ASSERT_EQ(ExtractFile(gz, "cbw10010.21n.gz", "cbw10010.21n", dir_.path().c_str()), 1)
-      << LastErrorText;
+  unpacked = ExtractFile(gz, "cbw10010.21n.gz", "cbw10010.21n", dir_.path().c_str());
+  ASSERT_TRUE(unpacked.ok) << unpacked.message;
   const std::string plain = ReadFile("cbw10010.21n");
   EXPECT_NE(plain.find("RINEX VERSION / TYPE"), std::string::npos);
 }
@@ -83,8 +83,9 @@ TEST_F(WinCompanionsTest, UnixCompressAndGzipDecodeToTheirPlainFiles) {
 TEST_F(WinCompanionsTest, DamagedCompressFileFailsWithItsCodeAcrossTheDll) {
   testing::WriteFile("bad.Z", std::string("\x1f\x9d\x90\xff\xff\xff\xff", 7));  // first code 511
   char z[kCompressionTypeSize] = "Z";
-  EXPECT_EQ(ExtractFile(z, "bad.Z", "bad", dir_.path().c_str()), 0);
-  EXPECT_EQ(std::string(LastErrorText), "The input file appears to be corrupt bad.Z");
+  Result failed = ExtractFile(z, "bad.Z", "bad", dir_.path().c_str());
+  EXPECT_FALSE(failed.ok);
+  EXPECT_EQ(std::string(failed.message), "The input file appears to be corrupt bad.Z");
   EXPECT_TRUE(platform::FileExists("bad.Z"));
   EXPECT_FALSE(platform::FileExists("bad"));
 }
@@ -96,7 +97,8 @@ TEST_F(WinCompanionsTest, ZipMembersLandInTheFolderThroughUnzipDll) {
   const std::string unpacked = dir_.File("unpacked");
   ASSERT_TRUE(platform::MakeDirectory(unpacked.c_str()));
   char zip[kCompressionTypeSize] = "ZIP";
-  ASSERT_EQ(ExtractFile(zip, "day.zip", "", unpacked.c_str()), 1) << LastErrorText;
+  Result extracted = ExtractFile(zip, "day.zip", "", unpacked.c_str());
+  ASSERT_TRUE(extracted.ok) << extracted.message;
   EXPECT_EQ(ReadFile(unpacked + "\\07590920.05o"), ReadFile(SharedData("rinex/07590920.05o")));
   EXPECT_EQ(ReadFile(unpacked + "\\07590920.05n"), ReadFile(SharedData("rinex/07590920.05n")));
 }
