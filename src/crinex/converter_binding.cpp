@@ -108,7 +108,7 @@ Result ConvertRinexToObnWith(const char* libraryName, const char* observationNam
     if (entries.errorString == nullptr)
       return Result::Failure(nullptr, "Conversion of %s failed (code %d); %s gives no reason",
                              observationName, static_cast<int>(result), libraryName);
-    // The library writes its reason into a buffer of the last error's size.
+    // The library writes its reason into a buffer of kTextSize bytes.
     Result failed = Result::Failure(nullptr, "%s", "");
     entries.errorString(failed.message);
     failed.message[sizeof failed.message - 1] = '\0';

@@ -72,10 +72,10 @@ Result ProcessDay(DayJob& job, int converterOption, int removeRinex) {
 // Gives the spliced files (OBN and companions) the output name.
 void RenameToOutput(const char* spliced, const char* output) {
   ObnFileSet from, to;
-  if (!from.Assign(spliced) || !to.Assign(output)) return;
+  if (!from.Assign(spliced).ok || !to.Assign(output).ok) return;
   for (ObnMember member : kObnMembers) {
     // A file that cannot be moved is not delivered: it is not left behind.
-    if (!from.MoveMember(member, to)) from.DeleteMember(member);
+    if (!from.MoveMember(member, to).ok) from.DeleteMember(member);
   }
 }
 
@@ -117,9 +117,10 @@ Result CheckRequest(const RetrievalRequest& request, ServiceRecord** service, Wi
   if (!(request.start >= 0.0) || request.end > 2147483647.0)
     return FailValidation("Invalid Time Range the times must be GPS seconds from 0 on");
   // An interval that cannot be resampled to fails here, before any download.
-  char refused[kTextSize];
-  if (request.interval > 0 && !CheckResampleInterval(request.interval, refused, sizeof refused))
-    return FailValidation(refused);
+  if (request.interval > 0) {
+    Result usable = CheckResampleInterval(request.interval);
+    if (!usable.ok) return usable.WithHeading(kRequestHeading);
+  }
   window->start.Clear();
   window->end.Clear();
   window->start.seconds = static_cast<int32_t>(request.start);
@@ -182,16 +183,17 @@ Result RunRetrieval(const RetrievalRequest& request) {
 
   if (n == 0) {
     CopyText(joined, sizeof joined, days[0]);
-  } else if (ConcatenateDailyFiles(days, joined, n + 1) != 0) {
-    return FailStep("Error in Concatenating Files");
+  } else {
+    Result concatenated = ConcatenateDailyFiles(days, joined, n + 1);
+    if (!concatenated.ok) return concatenated.WithHeading("Error in Concatenating Files");
   }
   char spliced[kPathSize] = "";
-  if (SpliceToWindow(joined, spliced, sizeof spliced, window.start.secondsOfWeek,
-                     window.end.secondsOfWeek) != 0)
-    return FailStep("Error in Spliceing Files");
+  Result cut = SpliceToWindow(joined, spliced, sizeof spliced, window.start.secondsOfWeek,
+                              window.end.secondsOfWeek);
+  if (!cut.ok) return cut.WithHeading("Error in Spliceing Files");
   if (request.interval > 0) {
-    if (ResampleObn(spliced, output, request.interval) != 0)
-      return FailStep("Error in Interpolating Files");
+    Result resampled = ResampleObn(spliced, output, request.interval);
+    if (!resampled.ok) return resampled.WithHeading("Error in Interpolating Files");
   } else {
     RenameToOutput(spliced, output);
   }
