@@ -4,7 +4,8 @@
 // iFTP), the heading the export sends with code 144. Only the exports
 // (src/api/exports.cpp) turn a Result into the library's last error and
 // status; the functions that return one send no heading of their own and
-// write no last error.
+// write no last error (scripts/check-last-error.sh counts the folders that
+// still do).
 //
 // ok tells whether the call did what it was asked; for a reader, whether it
 // read a record. A reader's end of input is no failure: ok is false because
