@@ -41,6 +41,7 @@ Result Result::FailureFromLastError(const char* heading) {
   Result result;
   result.ok = false;
   result.heading = heading;
+  result.reasonBeforeHeading = true;
   CopyText(result.message, sizeof result.message, LastErrorText);
   return result;
 }

@@ -35,6 +35,11 @@ struct Result {
   // Static text sent as the heading; null when the failure has none (it came
   // before the frame existed, or the failing step sent its own).
   const char* heading = nullptr;
+  // The failure of a step, whose caller gave it the heading: the export makes
+  // the reason the last error before it sends the heading, as the host has
+  // always seen a failed step. A frame's own check (a Failure made with its
+  // heading) sends the heading first.
+  bool reasonBeforeHeading = false;
   char message[kTextSize] = "";
 
   static Result Success() { return Result{}; }
@@ -56,7 +61,7 @@ struct Result {
   // The end of a reader's input (kind kEndOfInput) with what it says.
   static Result EndOfInput(const char* text);
 
-  // A failure whose reason a step below has already written into
+  // A step's failure whose reason the step has already written into
   // LastErrorText (the transfer and pipeline steps that still report so).
   static Result FailureFromLastError(const char* heading = nullptr);
 
@@ -64,10 +69,14 @@ struct Result {
   // A failure: not ok, and not the end of a reader's input.
   bool Failed() const { return !ok && !AtEnd(); }
 
-  // This result with heading in place of its own (a success stays one).
+  // This result as the failure of a step under its caller's heading (a
+  // success stays one).
   Result WithHeading(const char* newHeading) const {
     Result result = *this;
-    if (!result.ok) result.heading = newHeading;
+    if (!result.ok) {
+      result.heading = newHeading;
+      result.reasonBeforeHeading = true;
+    }
     return result;
   }
 };

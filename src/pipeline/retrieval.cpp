@@ -119,7 +119,7 @@ Result CheckRequest(const RetrievalRequest& request, ServiceRecord** service, Wi
   // An interval that cannot be resampled to fails here, before any download.
   if (request.interval > 0) {
     Result usable = CheckResampleInterval(request.interval);
-    if (!usable.ok) return usable.WithHeading(kRequestHeading);
+    if (!usable.ok) return FailValidation(usable.message);
   }
   window->start.Clear();
   window->end.Clear();
