@@ -339,12 +339,6 @@ long HttpStatus(CURL* easy) {
   return status;
 }
 
-long VerifyResult(CURL* easy) {
-  long result = 0;
-  curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &result);
-  return result;
-}
-
 // True when libcurl refused an HTTPS answer for its response header: all
 // its lines over 300 KB (a receive error, "Too large response headers") or
 // one line over 100 KB (out of memory, with no text, before any byte of the
@@ -548,7 +542,7 @@ RequestOutcome RunConnect(ConnectionObject& connection, DWORD_PTR context) {
       curl_easy_setopt(connection.easy, CURLOPT_URL, (connection.address.base + "/").c_str());
       curl_easy_setopt(connection.easy, CURLOPT_NOBODY, 1L);
       code = Perform(connection, connection.easy);
-      verify = VerifyResult(connection.easy);
+      verify = CertificateVerdict(connection.easy, transfer.reason);
       DetachCallbacks(connection.easy);
       break;
     case Scheme::kHttps: {
@@ -570,7 +564,7 @@ RequestOutcome RunConnect(ConnectionObject& connection, DWORD_PTR context) {
       curl_easy_setopt(connection.easy, CURLOPT_URL, connection.address.base.c_str());
       curl_easy_setopt(connection.easy, CURLOPT_NOBODY, 1L);
       code = Perform(connection, connection.easy);
-      verify = VerifyResult(connection.easy);
+      verify = CertificateVerdict(connection.easy, transfer.reason);
       DetachCallbacks(connection.easy);
       break;
     }
@@ -650,7 +644,7 @@ RequestOutcome RunGetFile(ConnectionObject& connection, const std::string& remot
         transfer.ownError = ERROR_HTTP_INVALID_HEADER;
     }
     status = HttpStatus(easy);
-    verify = VerifyResult(easy);
+    verify = CertificateVerdict(easy, transfer.reason);
     DetachCallbacks(easy);
   }
   // A body shorter than the check's window is decided on what came.

@@ -150,6 +150,15 @@ bool SetConnectionFailureText(uint32_t error, const char* address) {
           host);
       return true;
     case ERROR_INTERNET_INVALID_CA:
+      // Our library on Windows trusts the Windows root store, whatever the
+      // variables name.
+      if (platform::PathSeparator() == '\\') {
+        SetLastErrorText(
+            "Error the certificate of the server %s is not trusted. A private certificate "
+            "authority is trusted once it is in the Windows root certificate store",
+            host);
+        return true;
+      }
       if (const char* bundle = Variable("CURL_CA_BUNDLE")) {
         SetLastErrorText(
             "Error the certificate of the server %s is not trusted by the authorities of "
