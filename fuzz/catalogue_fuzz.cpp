@@ -39,7 +39,9 @@ void ReadBlocks(const std::string& path) {
   if (!file) std::abort();
   auto block = std::make_unique<stanvex::TextBlock>();
   for (int blocks = 0; blocks < 10000; ++blocks) {
-    if (stanvex::ReadBlock(file, block.get()) < 0) break;
+    const stanvex::Result read = stanvex::ReadBlock(file, block.get());
+    if (read.AtEnd() || (read.Failed() && read.kind != stanvex::ResultKind::kDamaged)) break;
+    if (!read.ok) continue;
     if (block->count < 0 || block->count > stanvex::kBlockMaxEntries) __builtin_trap();
     char text[256];
     char small[8];

@@ -52,8 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fclose(file);
 
   stanvex::EphemerisTime table[stanvex::kEphemerisTableSize];
-  CheckTable(stanvex::ReadNvbTagged(path.c_str(), table), table);
-  CheckTable(stanvex::ReadNvbPlain(path.c_str(), table), table);
+  int count = 0;
+  if (stanvex::ReadNvbTagged(path.c_str(), table, &count).ok) CheckTable(count, table);
+  count = 0;
+  if (stanvex::ReadNvbPlain(path.c_str(), table, &count).ok) CheckTable(count, table);
   int32_t week = -1;
   double seconds = -1;
   stanvex::GetNvbReference(path.c_str(), &week, &seconds);

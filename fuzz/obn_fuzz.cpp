@@ -42,29 +42,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fclose(file);
 
   // Epoch by epoch into records of the reader's own room.
-  stanvex::ObnFile* obn = stanvex::OpenObnForRead(input.c_str(), 4096);
-  if (obn == nullptr) return 0;
+  stanvex::ObnFile* obn = nullptr;
+  if (!stanvex::OpenObnForRead(input.c_str(), 4096, &obn).ok) return 0;
   stanvex::ObnPositionRecord position{};
   stanvex::ObnMeasurementRecord measurements[stanvex::kObnReaderRoom]{};
-  for (int epoch = 0; epoch < 100000 && stanvex::ReadObnEpoch(obn, &position, measurements) == 0;
+  for (int epoch = 0; epoch < 100000 && stanvex::ReadObnEpoch(obn, &position, measurements).ok;
        ++epoch) {
   }
   stanvex::CloseObn(obn);
 
   // A second pass with a small room: records beyond it are skipped.
-  obn = stanvex::OpenObnForRead(input.c_str(), 0);
-  if (obn == nullptr) __builtin_trap();  // opened a moment ago
-  for (int epoch = 0; epoch < 100000 && stanvex::ReadObnEpoch(obn, &position, measurements, 2) >= 0;
-       ++epoch) {
+  if (!stanvex::OpenObnForRead(input.c_str(), 0, &obn).ok) __builtin_trap();  // opened a moment ago
+  for (int epoch = 0; epoch < 100000; ++epoch) {
+    const stanvex::Result read = stanvex::ReadObnEpoch(obn, &position, measurements, 2);
+    if (!read.ok && read.kind != stanvex::ResultKind::kDamaged) break;
   }
   stanvex::CloseObn(obn);
 
   // Whole-file copy through the writer, with the input's own header values.
-  obn = stanvex::OpenObnForRead(input.c_str(), 0);
-  if (obn == nullptr) __builtin_trap();
-  stanvex::ObnFile* out = stanvex::CreateObn(copy.c_str(), 0, obn->header.interval, 0,
-                                             obn->header.maxChannels);
-  if (out != nullptr) {
+  if (!stanvex::OpenObnForRead(input.c_str(), 0, &obn).ok) __builtin_trap();
+  stanvex::ObnFile* out = nullptr;
+  if (stanvex::CreateObn(copy.c_str(), 0, obn->header.interval, 0, obn->header.maxChannels, &out)
+          .ok) {
     stanvex::CopyObnEpochs(obn, out);
     stanvex::CloseObn(out);
   }
