@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ftp_fixture.h"
+#include "https_fixture.h"
 #include "sample_archive_cache.h"
 #include "test_support.h"
 
@@ -76,11 +77,11 @@ class FetchCommandTest : public ::testing::Test {
   // A copy of the archive's catalogue with its addresses in the archive's
   // folder (it was made under another name), but service SIMGZ at address
   // when one is given.
-  std::string CatalogueWithGzipServiceAt(const std::string& address) {
+  std::string CatalogueWithGzipServiceAt(const std::string& address, bool bearer = false) {
     std::string text = ReadFile(archive_ + "/catalogue/manufact.dwn");
     if (!address.empty())
       text = std::regex_replace(text, std::regex("ftpAd: [^\\n]*/archive/simgz"),
-                                "ftpAd: " + address);
+                                "ftpAd: " + address + (bearer ? "\n  auth: bearer" : ""));
     text = std::regex_replace(text, std::regex("ftpAd: file://[^\\n]*/archive/"),
                               "ftpAd: file://" + archive_ + "/archive/");
     const std::string folder = temp_.File(address.empty() ? "catalogue" : "catalogue2");
@@ -300,6 +301,76 @@ TEST_F(FetchCommandTest, PasswordComesFromAFileTheEnvironmentOrTheTerminal) {
   EXPECT_EQ(Stanvex("fetch --help"), 0);
   EXPECT_NE(output_.find("process list"), std::string::npos) << output_;
   EXPECT_NE(output_.find("--password-file"), std::string::npos) << output_;
+}
+
+// A service of bearer tokens (auth: bearer): the token reaches its own HTTPS
+// host, from a file, STANVEX_PASSWORD or the host's netrc entry; without a
+// good one the fetch fails with the token text. The host its first server
+// redirects to, a plain HTTP address and a plain FTP address never see it,
+// and no output shows it.
+TEST_F(FetchCommandTest, BearerTokenGoesOverHttpsToTheServicesOwnHostOnly) {
+  const auto& certificates = TestCertificates::Get();
+  ASSERT_TRUE(certificates.ok()) << certificates.error();
+  const std::string token = "tok-3f9a1c", nav = "/simgz/data/2022/12/31/simc3650.22n.gz";
+  HttpsServerOptions options;
+  options.root = archive_ + "/archive";
+  options.bind = "127.0.0.2";
+  HttpsServer other(options);
+  options.bind = "127.0.0.1";
+  options.plain = true;
+  HttpsServer plain(options);
+  options.plain = false;
+  options.token = token;
+  options.redirects = {{nav, other.Url() + nav}};
+  HttpsServer own(options);
+  options.redirects = {{"*", plain.Url() + nav}};
+  HttpsServer toPlain(options);
+  FtpServerOptions ftpOptions;
+  ftpOptions.root = archive_ + "/archive";
+  FtpServer ftp(ftpOptions);
+  for (const HttpsServer* server : {&other, &plain, &own, &toPlain})
+    ASSERT_TRUE(server->running()) << server->error();
+  ASSERT_TRUE(ftp.running()) << ftp.error();
+  WriteFile(temp_.File("token"), token + "\n");
+  WriteFile(temp_.File("wrong"), "wrong-7e2\n");
+  WriteFile(temp_.File("netrc"), "machine 127.0.0.1 login x password " + token + "\n");
+  const std::string trust = "CURL_CA_BUNDLE=" + Quote(certificates.Authority()) + " NETRC=";
+  const std::string noNetrc = trust + Quote(temp_.File("none"));
+  const std::string file = " --password-file " + Quote(temp_.File("token"));
+  const struct {
+    std::string address, options, environment;
+    int status;
+    const char* text;
+  } cases[] = {
+      {own.Url() + "/simgz", file, noNetrc, 0, "delivered"},
+      {own.Url() + "/simgz", "", noNetrc + " STANVEX_PASSWORD=" + token, 0, "delivered"},
+      {own.Url() + "/simgz", "", trust + Quote(temp_.File("netrc")), 0, "delivered"},
+      {own.Url() + "/simgz", "", noNetrc, 1, "wants a token"},
+      {own.Url() + "/simgz", " --password-file " + Quote(temp_.File("wrong")), noNetrc, 1,
+       "es login, then es user get-access-token"},
+      {toPlain.Url() + "/simgz", file, noNetrc, 1, "wants a token"},
+      {plain.Url() + "/simgz", file, noNetrc, 1,
+       "goes over HTTPS only: it is not sent to http://127.0.0.1:"},
+      {plain.Url() + "/simgz", file, noNetrc, 1, "is of a kind this program does not use"},
+      {"ftp://" + ftp.Address() + "/simgz", file, noNetrc, 0, "it is not sent to ftp://"},
+  };
+  for (const auto& c : cases) {
+    const std::string catalogue = CatalogueWithGzipServiceAt(c.address, true);
+    EXPECT_EQ(Stanvex(Fetch("2022-12-31 01:00", "2022-12-31 02:00", catalogue) + c.options,
+                      c.environment),
+              c.status)
+        << c.address << c.options << "\n" << output_;
+    EXPECT_NE(output_.find(c.text), std::string::npos) << c.address << c.options << output_;
+    EXPECT_EQ(output_.find(token), std::string::npos) << output_;
+    EXPECT_EQ(output_.find("wrong-7e2"), std::string::npos) << output_;
+  }
+  EXPECT_GT(own.CountLog("BEARER " + token), 0);
+  EXPECT_GT(other.CountLog("GET " + nav), 0);
+  EXPECT_EQ(other.CountLog("BEARER"), 0);
+  EXPECT_EQ(other.CountLog("AUTH"), 0);
+  EXPECT_TRUE(plain.LogLines().empty());
+  EXPECT_EQ(ftp.CountLog("PASS " + token), 0);
+  EXPECT_TRUE(LeftInTemp().empty());
 }
 
 }  // namespace
