@@ -17,8 +17,6 @@
 namespace stanvex {
 namespace {
 
-constexpr const char* kIgsFallbackTemplate = "/pub/rinex/<YYYY>/<JJJ>/<XXXX><JJJ>0.<yy>n.Z";
-constexpr const char* kIgsStation = "auto";
 constexpr const char* kCatalogueUser = "download";
 constexpr const char* kCataloguePassword = "getfiles5308";
 
