@@ -112,8 +112,8 @@ void RunAvailable(const AvailableOptions& options) {
     stations = stanvex::cli::NearestStations(options.latitude, options.longitude, options.maxKm,
                                              options.nearest, options.service);
     if (stations.empty())
-      throw stanvex::cli::CommandFailure{"no station within " + std::to_string(options.maxKm) +
-                                         " km"};
+      throw stanvex::cli::CommandFailure{"no station within " +
+                                         stanvex::cli::KmText(options.maxKm) + " km"};
   } else {
     StationRecord* station =
         stanvex::cli::FindStation(catalogue.records(), options.station, options.service);

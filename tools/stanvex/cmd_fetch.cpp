@@ -18,6 +18,7 @@
 #include "platform/platform.h"
 #include "private_folder.h"
 #include "stanvex.h"
+#include "nearest_fetch.h"
 #include "station_choice.h"
 
 namespace fs = std::filesystem;
@@ -42,6 +43,11 @@ struct FetchOptions {
   bool keepRinex = false;
   bool dropUnsolved = false;
   bool quiet = false;
+  int nearest = 0;
+  double latitude = 0;
+  double longitude = 0;
+  double maxKm = 100;
+  int jobs = 3;
 };
 
 std::atomic<bool> interrupted{false};
@@ -335,13 +341,58 @@ void RunFetch(const FetchOptions& options) {
   PrintSummary(delivered, start, end);
 }
 
+// fetch --nearest N: the options handed to each station's own fetch.
+void RunFetchNearest(const FetchOptions& options) {
+  if (!options.station.empty())
+    throw stanvex::cli::CommandFailure{"give either --station or --nearest N, not both"};
+  if (!options.work.empty())
+    throw stanvex::cli::CommandFailure{
+        "--work does not go with --nearest: each station's retrieval has a folder of its own"};
+  stanvex::cli::NearestFetchRequest request;
+  request.count = options.nearest;
+  request.latitude = options.latitude;
+  request.longitude = options.longitude;
+  request.maxKm = options.maxKm;
+  request.jobs = options.jobs;
+  request.catalogue = Absolute(stanvex::cli::CatalogueFolder(options.catalogue));
+  request.service = options.service;
+  request.from = options.from;
+  request.to = options.to;
+  request.destination = Absolute(options.destination);
+  if (options.intervalGiven) {
+    stanvex::cli::CheckInterval(options.interval, "--interval");
+    char interval[32];
+    std::snprintf(interval, sizeof interval, "%.17g", options.interval);
+    request.passedOn.insert(request.passedOn.end(), {"--interval", interval});
+    request.interval = options.interval;
+  }
+  if (options.append) request.passedOn.push_back("--append");
+  if (options.keepRinex) request.passedOn.push_back("--keep-rinex");
+  if (options.dropUnsolved) request.passedOn.push_back("--drop-unsolved");
+  request.user = options.user;
+  request.passwordGiven = options.passwordGiven;
+  request.password = options.password;
+  request.passwordFile = options.passwordFile;
+  request.quiet = options.quiet;
+  stanvex::cli::RunNearestFetch(request);
+}
+
 stanvex::cli::CommandRegistration fetchRegistration([](CLI::App& app) {
   auto* command =
       app.add_subcommand("fetch", "Retrieve a station's data for a window of up to three days");
   auto options = std::make_shared<FetchOptions>();
   command->add_option("--catalogue", options->catalogue,
                       "folder of manufact.dwn and user.dwn (default: the bundled catalogue)");
-  command->add_option("--station", options->station, "station name")->required();
+  command->add_option("--station", options->station, "station name");
+  command->add_option("--nearest", options->nearest,
+                      "instead of --station: the N stations nearest to --lat/--lon that have "
+                      "data for the window, retrieved side by side");
+  command->add_option("--lat", options->latitude, "latitude, decimal degrees, north positive");
+  command->add_option("--lon", options->longitude, "longitude, decimal degrees, east positive");
+  command->add_option("--max-km", options->maxKm, "largest distance for --nearest, km")
+      ->capture_default_str();
+  command->add_option("--jobs", options->jobs, "retrievals at once for --nearest")
+      ->capture_default_str();
   command->add_option("--service", options->service,
                       "the station's service, for a station that several services serve "
                       "(default: the first in alphabetical order)");
@@ -374,6 +425,12 @@ stanvex::cli::CommandRegistration fetchRegistration([](CLI::App& app) {
   command->callback([options, interval, password] {
     options->intervalGiven = interval->count() > 0;
     options->passwordGiven = password->count() > 0;
+    if (options->nearest != 0) {
+      RunFetchNearest(*options);
+      return;
+    }
+    if (options->station.empty())
+      throw stanvex::cli::CommandFailure{"give either --station or --nearest N"};
     RunFetch(*options);
   });
 });

@@ -82,6 +82,12 @@ void RequireServiceForUser(const std::string& user, const std::string& service) 
         "only, not to every archive nearby"};
 }
 
+std::string KmText(double km) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", km);
+  return text;
+}
+
 std::string DayText(double seconds) {
   GpsTime time{};
   time.seconds = static_cast<int32_t>(seconds);

@@ -60,6 +60,9 @@ bool LoginGoesTo(const StationRecord& station, const std::string& user,
 // every nearby archive.
 void RequireServiceForUser(const std::string& user, const std::string& service);
 
+// "150" or "12.5" for a distance in km.
+std::string KmText(double km);
+
 // "2021-01-03" for the day of GPS seconds.
 std::string DayText(double seconds);
 
