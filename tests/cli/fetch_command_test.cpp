@@ -373,5 +373,105 @@ TEST_F(FetchCommandTest, BearerTokenGoesOverHttpsToTheServicesOwnHostOnly) {
   EXPECT_TRUE(LeftInTemp().empty());
 }
 
+// stanvex available asks an HTTPS archive by HEAD only: a day without its
+// observation file is missing (exit 2), a window of days with data exits 0,
+// and a bearer service without its token says a token is needed.
+TEST_F(FetchCommandTest, AvailableTellsWhichDaysHaveDataWithoutFetching) {
+  const auto& certificates = TestCertificates::Get();
+  ASSERT_TRUE(certificates.ok()) << certificates.error();
+  const std::string served = temp_.File("served");
+  fs::create_directories(served);
+  fs::copy(archive_ + "/archive/simgz", served + "/simgz", fs::copy_options::recursive);
+  fs::remove(served + "/simgz/data/2023/01/01/simc0010.23o.gz");
+  HttpsServerOptions options;
+  options.root = served;
+  options.token = "tok-55a";
+  HttpsServer server(options);
+  ASSERT_TRUE(server.running()) << server.error();
+  WriteFile(temp_.File("token"), "tok-55a\n");
+  const std::string catalogue = CatalogueWithGzipServiceAt(server.Url() + "/simgz", true);
+  const std::string available = "available --catalogue " + Quote(catalogue) + " --station simc";
+  const std::string token = " --password-file " + Quote(temp_.File("token"));
+  const std::string day1 =
+      std::to_string(fs::file_size(served + "/simgz/data/2022/12/31/simc3650.22o.gz"));
+  const struct {
+    std::string window, options;
+    int status;
+    std::vector<std::string> texts;  // patterns
+  } cases[] = {
+      {" --from 2022-12-31 --to '2023-01-02 23:59:30'", token, 2,
+       {"2022-12-31 +observation +" + day1 + " +https://127\\.0\\.0\\.1:",
+        "2023-01-01 +observation +missing +/data/2023/01/01/simc0010\\.23o\\.gz",
+        "simc \\(SIMGZ\\): data for 2 of 3 days",
+        "no data for 2023-01-01: no observation file at any address"}},
+      {" --from 2022-12-31 --to '2022-12-31 23:59:30'", token, 0,
+       {"simc \\(SIMGZ\\): data for 1 of 1 days"}},
+      {" --from 2022-12-31 --to '2022-12-31 23:59:30'", "", 2,
+       {"token needed \\(es login, then es user get-access-token\\)"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Stanvex(available + c.window + c.options,
+                      "NETRC=/nonexistent CURL_CA_BUNDLE=" + Quote(certificates.Authority())),
+              c.status)
+        << c.window << c.options << "\n" << output_;
+    for (const std::string& text : c.texts)
+      EXPECT_TRUE(std::regex_search(output_, std::regex(text))) << text << "\n" << output_;
+  }
+  EXPECT_GT(server.CountLog("HEAD "), 0);
+  EXPECT_EQ(server.CountLog("GET "), 0);
+  EXPECT_TRUE(LeftInTemp().empty());
+}
+
+// fetch --nearest 3 from a site beside a station without data for the
+// window: that one is skipped with the reason and the next three delivered,
+// each under its own name; a SIGTERM while the stations' retrievals run
+// stops them all and leaves no temporary folder.
+TEST_F(FetchCommandTest, NearestFetchSkipsAStationWithoutDataAndDeliversTheNextThree) {
+  const std::string catalogue = temp_.File("nearby");
+  fs::create_directories(catalogue);
+  WriteFile(catalogue + "/manufact.dwn",
+            ReadFile(catalogue_ + "/manufact.dwn") +
+                "\nStation {\n  sName: simx\n  lat: 45 28 0 N\n  lon: 9 11 0 E\n  ht: 100\n"
+                "  serv: SIMGZ\n}\n");
+  const std::string nearest = "fetch --catalogue " + Quote(catalogue) +
+                               " --nearest 3 --lat 45.466 --lon 9.183 --max-km 8000" +
+                              " --from '2022-12-31 01:00' --to '2022-12-31 02:00' --dest " +
+                              Quote(dest_.path());
+  ASSERT_EQ(Stanvex(nearest), 0) << output_;
+  EXPECT_NE(output_.find("skipped: no data for 2022-12-31: no observation file at any address"),
+            std::string::npos)
+      << output_;
+  for (const char* name : {"simc", "sima", "sime"}) {
+    EXPECT_NE(output_.find(std::string("delivered ") + dest_.File(name) + "3650.obn"),
+              std::string::npos)
+        << name << "\n" << output_;
+    for (const char* extension : {".obn", ".nvb", ".sta"})
+      EXPECT_TRUE(Exists(dest_.File(std::string(name) + "3650" + extension))) << name;
+  }
+  EXPECT_FALSE(Exists(dest_.File("simx3650.obn")));
+  EXPECT_TRUE(LeftInTemp().empty());
+
+  // The same through an archive that sends its files slowly, stopped.
+  HttpsServerOptions options;
+  options.root = archive_ + "/archive";
+  options.trickleBytesPerSecond = 20000;
+  HttpsServer slow(options);
+  ASSERT_TRUE(slow.running()) << slow.error();
+  std::string text = ReadFile(catalogue + "/manufact.dwn");
+  text = std::regex_replace(text, std::regex("ftpAd: file://[^\\n]*/archive/"),
+                            "ftpAd: " + slow.Url() + "/");
+  WriteFile(catalogue + "/manufact.dwn", text);
+  const std::string command =
+      "env -u STANVEX_PASSWORD TMPDIR=" + Quote(temp_.File("tmp")) + " CURL_CA_BUNDLE=" +
+      Quote(TestCertificates::Get().Authority()) + " " + Quote(program_) + " " + nearest +
+      " < /dev/null > " + Quote(temp_.File("out")) + " 2>&1 & child=$!; sleep 3; "
+      "kill -TERM $child; wait $child";
+  const int status = std::system(command.c_str());
+  output_ = ReadFile(temp_.File("out"));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status << output_;
+  EXPECT_NE(output_.find("stopped"), std::string::npos) << output_;
+  EXPECT_TRUE(LeftInTemp().empty());
+}
+
 }  // namespace
 }  // namespace stanvex::testing

@@ -128,8 +128,12 @@ class NearestRun {
     }
     for (Candidate& candidate : candidates_)
       if (candidate.child) candidate.child->Stop();
-    for (Candidate& candidate : candidates_)
-      if (candidate.child) candidate.child->Wait();
+    for (Candidate& candidate : candidates_) {
+      if (!candidate.child) continue;
+      candidate.child->Wait();
+      if (candidate.state == Candidate::State::kRunning)
+        Settle(&candidate, Candidate::State::kFailed, "stopped");
+    }
     round_.reset();
     return true;
   }
