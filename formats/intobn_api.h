@@ -26,8 +26,8 @@
 //
 // Threads: DoInterpolation runs on the caller's thread and calls both
 // callbacks on it. StopInterpolation may be called from any thread.
-#ifndef STANVEX_LIBS_INTOBN_INTOBN_API_H
-#define STANVEX_LIBS_INTOBN_INTOBN_API_H
+#ifndef STANVEX_FORMATS_INTOBN_API_H
+#define STANVEX_FORMATS_INTOBN_API_H
 
 #include <stddef.h>
 #include <stdint.h>
@@ -133,4 +133,4 @@ typedef int32_t(INTOBN_CALL *StopInterpolationFunction)(void);
 }
 #endif
 
-#endif  // STANVEX_LIBS_INTOBN_INTOBN_API_H
+#endif  // STANVEX_FORMATS_INTOBN_API_H

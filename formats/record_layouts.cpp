@@ -8,7 +8,7 @@
 #include "intobn_api.h"
 #include "rin2obn_api.h"
 #include "stanvex.h"
-#include "unzipdll.h"
+#include "unzipdll_api.h"
 
 #if UINTPTR_MAX == 0xFFFFFFFFu
 static_assert(sizeof(StatusRecord) == 560, "StatusRecord");

@@ -28,8 +28,8 @@
 // Loss-of-lock bits come from the chosen phase signals. The solution forms
 // the ionosphere-free combination from the chosen L1 and L2 ranges (RINEX 2:
 // C1 or P1 with P2 only).
-#ifndef STANVEX_RIN2OBN_API_H
-#define STANVEX_RIN2OBN_API_H
+#ifndef STANVEX_FORMATS_RIN2OBN_API_H
+#define STANVEX_FORMATS_RIN2OBN_API_H
 
 #include <cstddef>
 #include <cstdint>
@@ -120,4 +120,4 @@ constexpr int kErrorTextSize = 512;
 
 }  // namespace rin2obn
 
-#endif  // STANVEX_RIN2OBN_API_H
+#endif  // STANVEX_FORMATS_RIN2OBN_API_H

@@ -100,8 +100,8 @@
  * host they go to the server as given ("/pub/x" absolute, "x" relative to the
  * login directory).
  */
-#ifndef STANVEX_WININET_API_H
-#define STANVEX_WININET_API_H
+#ifndef STANVEX_FORMATS_WININET_API_H
+#define STANVEX_FORMATS_WININET_API_H
 
 #if defined(_WIN32)
 
@@ -289,4 +289,4 @@ typedef BOOL(WININET_CALL *InternetCloseHandle_fn)(HINTERNET);
 typedef INTERNET_STATUS_CALLBACK(WININET_CALL *InternetSetStatusCallback_fn)(
     HINTERNET, INTERNET_STATUS_CALLBACK);
 
-#endif /* STANVEX_WININET_API_H */
+#endif /* STANVEX_FORMATS_WININET_API_H */

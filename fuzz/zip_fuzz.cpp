@@ -14,7 +14,7 @@
 #include <cstring>
 #include <string>
 
-#include "unzipdll.h"
+#include "unzipdll_api.h"
 
 namespace {
 

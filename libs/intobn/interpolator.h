@@ -27,14 +27,16 @@
 #include <functional>
 #include <vector>
 
+#include "gnss/gps_time.h"
+#include "gnss/wgs84.h"
 #include "obn_format.h"
 
 namespace intobn {
 
-constexpr double kSpeedOfLight = 299792458.0;
+using stanvex::gnss::kSpeedOfLight;
 constexpr double kL1Wavelength = kSpeedOfLight / 1575.42e6;  // metres
 constexpr double kL2Wavelength = kSpeedOfLight / 1227.60e6;
-constexpr double kSecondsPerWeek = 604800.0;
+constexpr double kSecondsPerWeek = static_cast<double>(stanvex::gnss::kSecondsPerWeek);
 // Bounds of the largest prediction residual, metres, of a clean stencil
 // (after removing the part common to all satellites). Predicting a neighbour
 // 30 s away multiplies receiver phase noise by about 8, so 3 mm of noise

@@ -9,19 +9,20 @@
 #include "interpolator.h"
 #include "intobn_api.h"
 #include "obn_stream.h"
+#include "platform/platform.h"
 
 namespace intobn {
 namespace {
 
 constexpr size_t kErrorSize = 512;
-char error_text[kErrorSize] = "";
+char errorText[kErrorSize] = "";
 // Set by StopInterpolation from any thread; cleared when a run ends, so a stop
 // that arrives before the run starts still ends it.
-std::atomic<int32_t> stop_requested{0};
+std::atomic<int32_t> stopRequested{0};
 constexpr const char* kStopText = "Error: Interpolation stopped by request";
 
 void SetError(const std::string& text) {
-  std::snprintf(error_text, sizeof error_text, "%s", text.c_str());
+  std::snprintf(errorText, sizeof errorText, "%s", text.c_str());
 }
 
 bool Terminated(const char* field, size_t size) { return std::memchr(field, '\0', size) != nullptr; }
@@ -89,7 +90,7 @@ Outcome Run(const InterpolationRequest& request, Settings settings) {
   progress.Report(0.0);
   const char* input = request.inputName;
   const char* output = request.outputName;
-  auto keepGoing = [] { return stop_requested.load() == 0; };
+  auto keepGoing = [] { return stopRequested.load() == 0; };
 
   stanvex::ObnHeader header;
   std::vector<InputEpoch> epochs;
@@ -130,12 +131,11 @@ Outcome Run(const InterpolationRequest& request, Settings settings) {
   Outcome done = writer.Finish();
   if (!done.ok) return done;
   if (!keepGoing()) {
-    std::remove(temporary.c_str());
+    stanvex::platform::DeleteFile(temporary.c_str());
     return Outcome::Failure(kStopText);
   }
-  std::remove(output);  // rename does not replace on every system
-  if (std::rename(temporary.c_str(), output) != 0) {
-    std::remove(temporary.c_str());
+  if (!stanvex::platform::MoveFile(temporary.c_str(), output)) {
+    stanvex::platform::DeleteFile(temporary.c_str());
     return Outcome::Failure(std::string("Error: Unable to write to ") + output);
   }
 
@@ -143,11 +143,11 @@ Outcome Run(const InterpolationRequest& request, Settings settings) {
   const std::string inputNav = WithExtension(input, ".nvb");
   const std::string outputNav = WithExtension(output, ".nvb");
   if (inputNav != outputNav) {
-    if (std::FILE* probe = std::fopen(inputNav.c_str(), "rb")) {
+    if (std::FILE* probe = stanvex::platform::OpenForReading(inputNav.c_str())) {
       std::fclose(probe);
       Outcome copied = CopyWholeFile(inputNav.c_str(), outputNav.c_str());
       if (!copied.ok) {
-        std::remove(output);
+        stanvex::platform::DeleteFile(output);
         return copied;
       }
     } else {
@@ -175,7 +175,7 @@ extern "C" INTOBN_EXPORT int32_t INTOBN_CALL DoInterpolation(InterpolationReques
     if (outcome.ok) outcome = Run(*request, settings);
     if (outcome.ok) {
       result = 1;
-      error_text[0] = '\0';
+      errorText[0] = '\0';
     } else {
       SetError(outcome.message);
     }
@@ -184,17 +184,17 @@ extern "C" INTOBN_EXPORT int32_t INTOBN_CALL DoInterpolation(InterpolationReques
   } catch (...) {
     SetError("Error: Interpolation failed");
   }
-  stop_requested.store(0);
+  stopRequested.store(0);
   return result;
 }
 
 extern "C" INTOBN_EXPORT int32_t INTOBN_CALL GetInterpError(char* text) {
   if (text == nullptr) return 0;
-  std::snprintf(text, intobn::kErrorSize, "%s", intobn::error_text);
+  std::snprintf(text, intobn::kErrorSize, "%s", intobn::errorText);
   return static_cast<int32_t>(std::strlen(text));
 }
 
 extern "C" INTOBN_EXPORT int32_t INTOBN_CALL StopInterpolation(void) {
-  intobn::stop_requested.store(1);
+  intobn::stopRequested.store(1);
   return 1;
 }

@@ -1,5 +1,5 @@
 #include "obn_stream.h"
-#include "new_file.h"
+#include "platform/platform.h"
 
 #include <cmath>
 #include <cstring>
@@ -31,7 +31,7 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 Outcome ReadObn(const char* path, ObnHeader& header, std::vector<InputEpoch>& epochs,
                 const std::function<bool()>& keepGoing, const char* stopText) {
-  FilePtr file(std::fopen(path, "rb"));
+  FilePtr file(stanvex::platform::OpenForReading(path));
   if (!file) return Outcome::Failure(std::string("Error: File ") + path + " not found");
   if (std::fread(&header, sizeof header, 1, file.get()) != 1)
     return Outcome::Failure(std::string("Error: Unable to read header from ") + path);
@@ -75,7 +75,7 @@ ObnWriter::~ObnWriter() { Discard(); }
 Outcome ObnWriter::Create(const char* path, const char* headerName, int8_t carriedByte,
                           int8_t maxChannels, float interval) {
   Discard();
-  stream_ = stanvex_companion::CreateNewFile(path);
+  stream_ = stanvex::platform::CreateNewFile(path);
   if (!stream_) return Outcome::Failure(std::string("Error: Unable to open ") + path + " for writing");
   path_ = path;
   maxChannels_ = maxChannels;
@@ -130,7 +130,7 @@ Outcome ObnWriter::Finish() {
   const bool flushed = std::fflush(stream) == 0;
   const bool closed = std::fclose(stream) == 0;
   if (!flushed || !closed) {
-    std::remove(path_.c_str());
+    stanvex::platform::DeleteFile(path_.c_str());
     return Outcome::Failure("Error: Unable to write to " + path_ + " (disk full)");
   }
   return Outcome{};
@@ -140,14 +140,14 @@ void ObnWriter::Discard() {
   if (stream_ == nullptr) return;
   std::fclose(stream_);
   stream_ = nullptr;
-  std::remove(path_.c_str());
+  stanvex::platform::DeleteFile(path_.c_str());
 }
 
 Outcome CopyWholeFile(const char* source, const char* target) {
-  FilePtr in(std::fopen(source, "rb"));
+  FilePtr in(stanvex::platform::OpenForReading(source));
   if (!in) return Outcome::Failure(std::string("Error: File ") + source + " not found");
   const std::string temporary = std::string(target) + ".part";
-  FilePtr out(stanvex_companion::CreateNewFile(temporary.c_str()));
+  FilePtr out(stanvex::platform::CreateNewFile(temporary.c_str()));
   if (!out) return Outcome::Failure(std::string("Error: Unable to open ") + target + " for writing");
   char buffer[16384];
   size_t got;
@@ -157,11 +157,10 @@ Outcome CopyWholeFile(const char* source, const char* target) {
   ok = ok && !std::ferror(in.get());
   ok = (std::fclose(out.release()) == 0) && ok;
   if (ok) {
-    std::remove(target);  // rename does not replace on every system
-    ok = std::rename(temporary.c_str(), target) == 0;
+    ok = stanvex::platform::MoveFile(temporary.c_str(), target);
   }
   if (!ok) {
-    std::remove(temporary.c_str());
+    stanvex::platform::DeleteFile(temporary.c_str());
     return Outcome::Failure(std::string("Error: Unable to write to ") + target);
   }
   return Outcome{};

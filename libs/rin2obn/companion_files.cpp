@@ -39,16 +39,9 @@ namespace {
 void WriteEpoch(std::FILE* out, const char* key, double gpsSeconds) {
   const double days = std::floor(gpsSeconds / 86400.0);
   double second = gpsSeconds - days * 86400.0;
-  // Civil date of the GPS day number (days since 1980-01-06).
-  int64_t z = static_cast<int64_t>(days) + kGpsEpochDays + 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t doe = z - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  const int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  const int year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+  int year = 0, month = 0, day = 0;
+  stanvex::gnss::CivilFromDays(static_cast<int64_t>(days) + stanvex::gnss::kGpsEpochDays, &year,
+                               &month, &day);
   const int hour = static_cast<int>(second / 3600.0);
   second -= hour * 3600.0;
   const int minute = static_cast<int>(second / 60.0);
@@ -76,8 +69,8 @@ bool WriteSta(std::FILE* out, const StationSummary& s) {
     const Geodetic g = EcefToGeodetic(s.average);
     std::fprintf(out, "AveragePositionXYZ: %.4f %.4f %.4f\n", s.average[0], s.average[1],
                  s.average[2]);
-    std::fprintf(out, "AverageLatitude: %.9f\n", g.latitude * 180.0 / kPi);
-    std::fprintf(out, "AverageLongitude: %.9f\n", g.longitude * 180.0 / kPi);
+    std::fprintf(out, "AverageLatitude: %.9f\n", g.latitude * 180.0 / kGpsPi);
+    std::fprintf(out, "AverageLongitude: %.9f\n", g.longitude * 180.0 / kGpsPi);
     std::fprintf(out, "AverageHeight: %.4f\n", g.height);
   } else {
     std::fprintf(out, "AveragePositionXYZ: none\n");

@@ -22,7 +22,7 @@
 #include "point_solution.h"
 #include "rinex_nav.h"
 #include "rinex_obs.h"
-#include "new_file.h"
+#include "platform/platform.h"
 #include "signal_choice.h"
 
 namespace rin2obn {
@@ -159,7 +159,7 @@ void FillMeasurement(int prn, const SlotValues& v, Tracked& out, SmoothingInput&
 class ObnOutput {
  public:
   bool Open(const std::string& path, float interval, std::string& error) {
-    file_.reset(stanvex_companion::CreateNewFile(path.c_str()));
+    file_.reset(stanvex::platform::CreateNewFile(path.c_str()));
     if (!file_) {
       error = Describe("unable to create", path);
       return false;
@@ -253,7 +253,7 @@ class Conversion {
 };
 
 bool Conversion::ReadNavigation(const std::string& path) {
-  File file(std::fopen(path.c_str(), "rb"));
+  File file(stanvex::platform::OpenForReading(path.c_str()));
   if (!file) return Fail(Describe("unable to open the navigation file", path));
   FileLineSource source(file.get(), SizeOf(file.get()));
   NavReader reader(source, [this](const std::string& text) { Message(0.0, text); });
@@ -400,8 +400,8 @@ bool Conversion::ConvertEpochs(ObsReader& reader, FileLineSource& source, ObnOut
       const Geodetic g = EcefToGeodetic(solution.position);
       position.flags = 1;
       position.satellites = static_cast<uint8_t>(std::min(solution.satellitesUsed, 255));
-      position.position1 = g.latitude * 180.0 / kPi;
-      position.position2 = g.longitude * 180.0 / kPi;
+      position.position1 = g.latitude * 180.0 / kGpsPi;
+      position.position2 = g.longitude * 180.0 / kGpsPi;
       position.height = static_cast<float>(g.height);
       position.clockOffset = solution.clockOffset;
       position.pdop = static_cast<float>(solution.pdop);
@@ -438,7 +438,7 @@ ConversionResult Conversion::Run(const std::string& observationPath,
         Fail("the output " + *output + " would overwrite the input " + *input);
         return result_;
       }
-  File observation(std::fopen(observationPath.c_str(), "rb"));
+  File observation(stanvex::platform::OpenForReading(observationPath.c_str()));
   if (!observation) {
     Fail(Describe("unable to open the observation file", observationPath));
     return result_;
@@ -476,7 +476,7 @@ ConversionResult Conversion::Run(const std::string& observationPath,
   // The text companions are written with LF line ends on every platform, so
   // a day's files are the same bytes wherever they were made.
   if (ok) {
-    File nvb(stanvex_companion::CreateNewFile(nvbPath.c_str()));
+    File nvb(stanvex::platform::CreateNewFile(nvbPath.c_str()));
     if (!nvb) {
       ok = Fail(Describe("unable to create", nvbPath));
     } else {
@@ -487,7 +487,7 @@ ConversionResult Conversion::Run(const std::string& observationPath,
     }
   }
   if (ok) {
-    File sta(stanvex_companion::CreateNewFile(staPath.c_str()));
+    File sta(stanvex::platform::CreateNewFile(staPath.c_str()));
     if (!sta) {
       ok = Fail(Describe("unable to create", staPath));
     } else {

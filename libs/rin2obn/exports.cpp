@@ -19,7 +19,7 @@
 namespace {
 
 char g_errorText[rin2obn::kErrorTextSize] = "";
-std::atomic<bool> g_abort{false};
+std::atomic<bool> abortRequested{false};
 
 void SetError(const std::string& text) {
   std::snprintf(g_errorText, sizeof g_errorText, "%s", text.c_str());
@@ -56,7 +56,7 @@ int32_t Convert(rin2obn::ConverterRequest* request, rin2obn::ConverterCallbacks*
   }
   rin2obn::ConversionSettings settings;
   settings.dropUnsolved = request->option != 0;
-  settings.abort = &g_abort;
+  settings.abort = &abortRequested;
   rin2obn::MessageFunction message = nullptr;
   rin2obn::ProgressFunction progress = nullptr;
   // A callbacks record too short to hold both addresses is not used.
@@ -89,7 +89,7 @@ int32_t Convert(rin2obn::ConverterRequest* request, rin2obn::ConverterCallbacks*
 }  // namespace
 
 RIN2OBN_EXPORT void RIN2OBN_CALL Initialize() {
-  g_abort.store(false);
+  abortRequested.store(false);
   g_errorText[0] = '\0';
 }
 
@@ -99,7 +99,7 @@ RIN2OBN_EXPORT int32_t RIN2OBN_CALL ConvertFile(rin2obn::ConverterRequest* reque
                                                 int32_t reserved) {
   try {
     const int32_t result = Convert(request, callbacks);
-    g_abort.store(false);  // a stop request ends with the conversion it stopped
+    abortRequested.store(false);  // a stop request ends with the conversion it stopped
     return result;
   } catch (const std::exception& e) {
     SetError(std::string("Conversion failed: ") + e.what());
@@ -119,4 +119,4 @@ RIN2OBN_EXPORT void RIN2OBN_CALL FreeMem() {}
 
 // Asks a running ConvertFile (on another thread) to stop; it then fails with
 // "conversion aborted". The next Initialize clears the request.
-RIN2OBN_EXPORT void RIN2OBN_CALL Abort() { g_abort.store(true); }
+RIN2OBN_EXPORT void RIN2OBN_CALL Abort() { abortRequested.store(true); }

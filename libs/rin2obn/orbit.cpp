@@ -24,7 +24,7 @@ double ClockPolynomial(const Ephemeris& eph, double t) {
 
 SatelliteState ComputeSatellite(const Ephemeris& eph, double t) {
   const double a = eph.sqrtA * eph.sqrtA;
-  const double n0 = std::sqrt(kEarthGravity / (a * a * a));
+  const double n0 = std::sqrt(kEarthGm / (a * a * a));
   const double tk = SinceReference(t, eph.toeSeconds);
   const double n = n0 + eph.deltaN;
   const double m = eph.m0 + n * tk;
@@ -47,7 +47,7 @@ SatelliteState ComputeSatellite(const Ephemeris& eph, double t) {
   const double xp = r * std::cos(u);
   const double yp = r * std::sin(u);
   const double node =
-      eph.omega0 + (eph.omegaDot - kEarthRotation) * tk - kEarthRotation * eph.toe;
+      eph.omega0 + (eph.omegaDot - kEarthRotationRate) * tk - kEarthRotationRate * eph.toe;
   const double sinNode = std::sin(node);
   const double cosNode = std::cos(node);
   const double cosI = std::cos(inclination);

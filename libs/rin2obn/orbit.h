@@ -5,15 +5,17 @@
 
 #include <vector>
 
+#include "gnss/wgs84.h"
 #include "rinex_nav.h"
 
 namespace rin2obn {
 
-constexpr double kSpeedOfLight = 299792458.0;
-constexpr double kEarthGravity = 3.986005e14;       // m^3/s^2, WGS84 value of the GPS ICD
-constexpr double kEarthRotation = 7.2921151467e-5;  // rad/s
-constexpr double kRelativityF = -4.442807633e-10;   // s/m^0.5
-constexpr double kPi = 3.1415926535898;             // the ICD's value of pi
+// The WGS-84 values of the GPS interface specification (pi included).
+using stanvex::gnss::kEarthGm;
+using stanvex::gnss::kEarthRotationRate;
+using stanvex::gnss::kGpsPi;
+using stanvex::gnss::kSpeedOfLight;
+constexpr double kRelativityF = -4.442807633e-10;  // s/m^0.5
 constexpr double kFrequencyL1 = 1575.42e6;
 constexpr double kFrequencyL2 = 1227.60e6;
 

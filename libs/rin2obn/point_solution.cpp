@@ -76,13 +76,13 @@ void BuildRows(const std::vector<Candidate>& candidates, const SolverSettings& s
     // position in the frame of the reception instant.
     const double d0[3] = {c.satellite[0] - x[0], c.satellite[1] - x[1], c.satellite[2] - x[2]};
     const double travel = std::sqrt(d0[0] * d0[0] + d0[1] * d0[1] + d0[2] * d0[2]) / kSpeedOfLight;
-    const double angle = kEarthRotation * travel;
+    const double angle = kEarthRotationRate * travel;
     const double s[3] = {std::cos(angle) * c.satellite[0] + std::sin(angle) * c.satellite[1],
                          -std::sin(angle) * c.satellite[0] + std::cos(angle) * c.satellite[1],
                          c.satellite[2]};
     const double d[3] = {s[0] - x[0], s[1] - x[1], s[2] - x[2]};
     const double r = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-    double elevation = kPi / 2.0;
+    double elevation = kGpsPi / 2.0;
     double delay = 0.0;
     double ionosphere = 0.0;
     if (known) {

@@ -35,7 +35,7 @@ struct PointSolution {
 };
 
 struct SolverSettings {
-  double elevationMask = 10.0 * kPi / 180.0;
+  double elevationMask = 10.0 * kGpsPi / 180.0;
   double ionAlpha[4] = {0, 0, 0, 0};
   double ionBeta[4] = {0, 0, 0, 0};
   bool haveIon = false;

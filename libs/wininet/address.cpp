@@ -51,13 +51,13 @@ uint32_t ParseServerAddress(const char* server, uint16_t port, ServerAddress* ad
   if (length == kMaxAddress) return ERROR_INTERNET_INVALID_URL;
   while (length > 0 && server[length - 1] == '/') --length;
 
-  const char* scheme_end = std::strstr(server, "://");
-  if (scheme_end == nullptr) {
+  const char* schemeEnd = std::strstr(server, "://");
+  if (schemeEnd == nullptr) {
     std::string host;
-    long explicit_port = 0;
-    if (!SplitHostPort(server, length, &host, &explicit_port)) return ERROR_INTERNET_INVALID_URL;
+    long explicitPort = 0;
+    if (!SplitHostPort(server, length, &host, &explicitPort)) return ERROR_INTERNET_INVALID_URL;
     long effective =
-        explicit_port != 0 ? explicit_port : (port != 0 ? port : INTERNET_DEFAULT_FTP_PORT);
+        explicitPort != 0 ? explicitPort : (port != 0 ? port : INTERNET_DEFAULT_FTP_PORT);
     address->scheme = Scheme::kFtp;
     address->bare = true;
     address->base = "ftp://" + host + ":" + std::to_string(effective);
@@ -67,7 +67,7 @@ uint32_t ParseServerAddress(const char* server, uint16_t port, ServerAddress* ad
   struct Known {
     const char* prefix;
     Scheme scheme;
-    const char* url_scheme;
+    const char* urlScheme;
   };
   static const Known kKnown[] = {{"ftp://", Scheme::kFtp, "ftp://"},
                                  {"ftps://", Scheme::kFtps, "ftp://"},
@@ -75,24 +75,24 @@ uint32_t ParseServerAddress(const char* server, uint16_t port, ServerAddress* ad
                                  {"file://", Scheme::kFile, "file://"}};
   for (const Known& known : kKnown) {
     if (!StartsWithNoCase(server, known.prefix)) continue;
-    size_t prefix_length = std::strlen(known.prefix);
-    const char* rest = server + prefix_length;
-    size_t rest_length = length > prefix_length ? length - prefix_length : 0;
+    size_t prefixLength = std::strlen(known.prefix);
+    const char* rest = server + prefixLength;
+    size_t restLength = length > prefixLength ? length - prefixLength : 0;
     if (known.scheme != Scheme::kFile) {
       // The authority (host[:port]) must be well formed; the base path after
       // it is kept as given.
       size_t authority = 0;
-      while (authority < rest_length && rest[authority] != '/') ++authority;
+      while (authority < restLength && rest[authority] != '/') ++authority;
       std::string host;
-      long explicit_port = 0;
-      if (!SplitHostPort(rest, authority, &host, &explicit_port)) return ERROR_INTERNET_INVALID_URL;
-    } else if (rest_length == 0 || rest[0] != '/') {
+      long explicitPort = 0;
+      if (!SplitHostPort(rest, authority, &host, &explicitPort)) return ERROR_INTERNET_INVALID_URL;
+    } else if (restLength == 0 || rest[0] != '/') {
       // Only local paths: file:///dir.
       return ERROR_INTERNET_INVALID_URL;
     }
     address->scheme = known.scheme;
     address->bare = false;
-    address->base = std::string(known.url_scheme) + std::string(rest, rest_length);
+    address->base = std::string(known.urlScheme) + std::string(rest, restLength);
     return 0;
   }
   return ERROR_INTERNET_UNRECOGNIZED_SCHEME;

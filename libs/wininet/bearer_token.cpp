@@ -12,18 +12,18 @@ namespace {
 bool HostAndPort(const std::string& url, std::string* host, std::string* port) {
   CURLU* parsed = curl_url();
   if (parsed == nullptr) return false;
-  char* host_part = nullptr;
-  char* port_part = nullptr;
+  char* hostPart = nullptr;
+  char* portPart = nullptr;
   bool ok = curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
-            curl_url_get(parsed, CURLUPART_HOST, &host_part, 0) == CURLUE_OK &&
-            curl_url_get(parsed, CURLUPART_PORT, &port_part, CURLU_DEFAULT_PORT) == CURLUE_OK;
+            curl_url_get(parsed, CURLUPART_HOST, &hostPart, 0) == CURLUE_OK &&
+            curl_url_get(parsed, CURLUPART_PORT, &portPart, CURLU_DEFAULT_PORT) == CURLUE_OK;
   if (ok) {
-    *host = host_part;
-    *port = port_part;
+    *host = hostPart;
+    *port = portPart;
     for (char& c : *host) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
   }
-  curl_free(host_part);
-  curl_free(port_part);
+  curl_free(hostPart);
+  curl_free(portPart);
   curl_url_cleanup(parsed);
   return ok;
 }
@@ -38,20 +38,20 @@ void TakeBearerFlag(DWORD flags, ConnectionObject* connection) {
   }
   connection->user = "anonymous";
   connection->password = "anonymous@";
-  connection->password_given = false;
+  connection->passwordGiven = false;
 }
 
 bool IsOwnHost(const ConnectionObject& connection, const std::string& url) {
-  std::string host, port, own_host, own_port;
-  return HostAndPort(url, &host, &port) && HostAndPort(connection.address.base, &own_host, &own_port) &&
-         host == own_host && port == own_port;
+  std::string host, port, ownHost, ownPort;
+  return HostAndPort(url, &host, &port) && HostAndPort(connection.address.base, &ownHost, &ownPort) &&
+         host == ownHost && port == ownPort;
 }
 
 NetrcLookup BearerTokenFor(const ConnectionObject& connection, const std::string& url,
                            std::string* token) {
   token->clear();
   if (!connection.bearer || !IsOwnHost(connection, url)) return NetrcLookup::kNoEntry;
-  if (connection.password_given) {
+  if (connection.passwordGiven) {
     *token = connection.password;
     return token->empty() ? NetrcLookup::kNoEntry : NetrcLookup::kFound;
   }

@@ -37,7 +37,7 @@ std::shared_ptr<ConnectionObject> FindConnection(HINTERNET handle) {
 // a request is still running.
 bool BeginRequest(ConnectionObject& connection) {
   {
-    std::lock_guard<std::mutex> lock(connection.request_mutex);
+    std::lock_guard<std::mutex> lock(connection.requestMutex);
     if (connection.busy) return false;
     connection.busy = true;
   }
@@ -46,7 +46,7 @@ bool BeginRequest(ConnectionObject& connection) {
 }
 
 void EndRequest(ConnectionObject& connection) {
-  std::lock_guard<std::mutex> lock(connection.request_mutex);
+  std::lock_guard<std::mutex> lock(connection.requestMutex);
   connection.busy = false;
 }
 
@@ -63,7 +63,7 @@ void Complete(ConnectionObject& connection, DWORD_PTR context, const RequestOutc
 void Discard(ConnectionObject& connection) {
   HandleTable::Instance().Remove(connection.handle);
   if (connection.session) {
-    std::lock_guard<std::mutex> lock(connection.session->children_mutex);
+    std::lock_guard<std::mutex> lock(connection.session->childrenMutex);
     auto& children = connection.session->children;
     for (auto it = children.begin(); it != children.end(); ++it) {
       if (*it == connection.handle) {
@@ -99,10 +99,10 @@ extern "C" {
 WININET_API HINTERNET WININET_CALL InternetOpenA(const char* lpszAgent, DWORD dwAccessType,
                                                  const char* lpszProxy, const char*,
                                                  DWORD dwFlags) {
-  static std::once_flag curl_ready;
-  static bool curl_ok = false;
-  std::call_once(curl_ready, [] { curl_ok = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
-  if (!curl_ok) return Fail<HINTERNET>(ERROR_INTERNET_INTERNAL_ERROR, nullptr);
+  static std::once_flag curlReady;
+  static bool curlOk = false;
+  std::call_once(curlReady, [] { curlOk = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
+  if (!curlOk) return Fail<HINTERNET>(ERROR_INTERNET_INTERNAL_ERROR, nullptr);
   (void)lpszAgent;
   auto session = std::make_shared<SessionObject>();
   session->async = (dwFlags & INTERNET_FLAG_ASYNC) != 0;
@@ -133,13 +133,13 @@ WININET_API HINTERNET WININET_CALL InternetConnectA(HINTERNET hInternet, const c
   connection->proxy = session->proxy;
   connection->user = lpszUserName != nullptr ? lpszUserName : "anonymous";
   connection->password = lpszPassword != nullptr ? lpszPassword : "anonymous@";
-  connection->password_given = lpszPassword != nullptr;
+  connection->passwordGiven = lpszPassword != nullptr;
   TakeBearerFlag(dwFlags, connection.get());
-  connection->connect_context = dwContext;
+  connection->connectContext = dwContext;
   connection->callback = session->callback.load();
   HINTERNET handle = HandleTable::Instance().Add(connection);
   {
-    std::lock_guard<std::mutex> lock(session->children_mutex);
+    std::lock_guard<std::mutex> lock(session->childrenMutex);
     session->children.push_back(handle);
   }
   BeginRequest(*connection);
@@ -154,7 +154,7 @@ WININET_API HINTERNET WININET_CALL InternetConnectA(HINTERNET hInternet, const c
     return handle;
   }
 
-  std::lock_guard<std::mutex> lock(connection->request_mutex);
+  std::lock_guard<std::mutex> lock(connection->requestMutex);
   connection->worker = std::thread([connection, dwContext] {
     RequestOutcome outcome = RunConnect(*connection, dwContext);
     // A failed login's sockets are closed before the caller hears of it. The
@@ -198,7 +198,7 @@ WININET_API BOOL WININET_CALL FtpGetFileA(HINTERNET hConnect, const char* lpszRe
     return 1;
   }
 
-  std::lock_guard<std::mutex> lock(connection->request_mutex);
+  std::lock_guard<std::mutex> lock(connection->requestMutex);
   connection->worker = std::thread([connection, remote, local, ascii, dwContext] {
     RequestOutcome outcome = RunGetFile(*connection, remote, local, ascii, dwContext);
     EndRequest(*connection);
@@ -234,7 +234,7 @@ WININET_API HINTERNET WININET_CALL FtpFindFirstFileA(HINTERNET hConnect,
     if (outcome.result == 0) return Fail<HINTERNET>(outcome.error, nullptr);
     return reinterpret_cast<HINTERNET>(outcome.result);
   }
-  std::lock_guard<std::mutex> lock(connection->request_mutex);
+  std::lock_guard<std::mutex> lock(connection->requestMutex);
   connection->worker = std::thread([connection, find, dwContext] {
     RequestOutcome outcome = find();
     Complete(*connection, dwContext, outcome);

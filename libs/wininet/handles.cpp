@@ -17,7 +17,7 @@ void SessionObject::Unlock(CURL*, curl_lock_data data, void* self) {
 }
 
 CURLSH* SessionObject::SharedCookies() {
-  std::lock_guard<std::mutex> lock(share_mutex_);
+  std::lock_guard<std::mutex> lock(shareMutex_);
   if (share_ != nullptr) return share_;
   share_ = curl_share_init();
   if (share_ == nullptr) return nullptr;
@@ -51,7 +51,7 @@ void ConnectionObject::CloseTransfer() {
 void ConnectionObject::EndWorker() {
   std::thread ending;
   {
-    std::lock_guard<std::mutex> lock(request_mutex);
+    std::lock_guard<std::mutex> lock(requestMutex);
     ending = std::move(worker);
   }
   if (!ending.joinable()) return;
@@ -105,7 +105,7 @@ bool CloseInternetHandle(HINTERNET handle) {
     connection->cancelled = true;
     connection->EndWorker();
     if (connection->session) {
-      std::lock_guard<std::mutex> lock(connection->session->children_mutex);
+      std::lock_guard<std::mutex> lock(connection->session->childrenMutex);
       auto& children = connection->session->children;
       children.erase(std::remove(children.begin(), children.end(), handle), children.end());
     }
@@ -114,7 +114,7 @@ bool CloseInternetHandle(HINTERNET handle) {
   auto session = std::static_pointer_cast<SessionObject>(object);
   std::vector<HINTERNET> children;
   {
-    std::lock_guard<std::mutex> lock(session->children_mutex);
+    std::lock_guard<std::mutex> lock(session->childrenMutex);
     children.swap(session->children);
   }
   for (HINTERNET child : children) CloseInternetHandle(child);

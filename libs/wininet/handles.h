@@ -40,13 +40,13 @@ struct SessionObject : InternetObject {
   // session cookie, say), kept in memory and gone with the session. Made on
   // first use; the connections that use it keep the session alive.
   CURLSH* SharedCookies();
-  std::mutex children_mutex;
+  std::mutex childrenMutex;
   std::vector<HINTERNET> children;
 
  private:
   static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* self);
   static void Unlock(CURL*, curl_lock_data data, void* self);
-  std::mutex share_mutex_;
+  std::mutex shareMutex_;
   CURLSH* share_ = nullptr;
   std::mutex locks_[CURL_LOCK_DATA_LAST];
 };
@@ -59,16 +59,16 @@ struct ConnectionObject : InternetObject {
   ServerAddress address;
   std::string user;
   std::string password;
-  bool password_given = false;  // the caller gave a password (not the anonymous default)
+  bool passwordGiven = false;  // the caller gave a password (not the anonymous default)
   bool bearer = false;          // STANVEX_FLAG_BEARER_TOKEN: the password is a bearer token
   std::string proxy;
-  DWORD_PTR connect_context = 0;
+  DWORD_PTR connectContext = 0;
   // Set when the handle is closed: the running request aborts and sends
   // nothing more.
   std::atomic<bool> cancelled{false};
 
   // Guards easy, multi, worker and busy.
-  std::mutex request_mutex;
+  std::mutex requestMutex;
   CURL* easy = nullptr;  // kept across requests so the FTP login is reused
   CURLM* multi = nullptr;  // runs easy's requests and keeps its connection between them
   std::thread worker;

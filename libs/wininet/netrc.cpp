@@ -49,8 +49,8 @@ class Tokens {
 
   // Steps back over the token just read (one step only).
   void Unread() {
-    position_ = previous_position_;
-    line_start_ = previous_line_start_;
+    position_ = previousPosition_;
+    lineStart_ = previousLineStart_;
   }
 
   // Skips a macro body: the rest of the current line, then every line up to
@@ -64,15 +64,15 @@ class Tokens {
         break;
       while (position_ < length_ && text_[position_] != '\n') ++position_;
     }
-    line_start_ = true;
+    lineStart_ = true;
   }
 
  private:
   bool Read(Token* token, bool sameLine) {
     token->text.clear();
     token->quoted = false;
-    previous_position_ = position_;
-    previous_line_start_ = line_start_;
+    previousPosition_ = position_;
+    previousLineStart_ = lineStart_;
     for (;;) {
       while (position_ < length_ && IsBlank(text_[position_])) {
         if (text_[position_] == '\n') {
@@ -80,15 +80,15 @@ class Tokens {
             Unread();
             return false;
           }
-          line_start_ = true;
+          lineStart_ = true;
         }
         ++position_;
       }
       if (position_ >= length_) return false;
-      if (!line_start_ || text_[position_] != '#') break;
+      if (!lineStart_ || text_[position_] != '#') break;
       while (position_ < length_ && text_[position_] != '\n') ++position_;  // a comment line
     }
-    line_start_ = false;
+    lineStart_ = false;
     if (text_[position_] == '"') {
       token->quoted = true;
       ++position_;
@@ -107,9 +107,9 @@ class Tokens {
   const char* text_;
   size_t length_;
   size_t position_ = 0;
-  bool line_start_ = true;  // only blanks since the last line feed
-  size_t previous_position_ = 0;
-  bool previous_line_start_ = true;
+  bool lineStart_ = true;  // only blanks since the last line feed
+  size_t previousPosition_ = 0;
+  bool previousLineStart_ = true;
 };
 
 // A keyword's value into *value; false when it is missing or is itself a
@@ -186,16 +186,16 @@ NetrcLookup LookupNetrc(const std::string& host, NetrcLogin* login) {
   std::vector<char> text;
   char buffer[4096];
   size_t n = 0;
-  bool too_large = false;
+  bool tooLarge = false;
   while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
     if (text.size() + n > kMaxNetrcBytes) {
-      too_large = true;
+      tooLarge = true;
       break;
     }
     text.insert(text.end(), buffer, buffer + n);
   }
   std::fclose(file);
-  if (too_large) return NetrcLookup::kFileTooLarge;
+  if (tooLarge) return NetrcLookup::kFileTooLarge;
   return FindNetrcLogin(text.data(), text.size(), host, login);
 }
 

@@ -33,18 +33,18 @@ struct TransferContext {
   ConnectionObject* connection = nullptr;
   CURL* easy = nullptr;
   DWORD_PTR context = 0;
-  bool report_replies = false;  // count server replies (login)
+  bool reportReplies = false;  // count server replies (login)
   int fd = -1;
-  int write_errno = 0;
+  int writeErrno = 0;
   // HTTPS: bodies of answers other than 2xx (redirects) are dropped, and the
   // first bytes of the file are checked for a web page before any is written.
   bool https = false;
   bool sniffing = false;
   std::string held;
-  bool web_page = false;
-  bool body_started = false;  // a byte of a 2xx answer's body has arrived
+  bool webPage = false;
+  bool bodyStarted = false;  // a byte of a 2xx answer's body has arrived
   // A cause found by this library rather than by libcurl (0 when none).
-  DWORD own_error = 0;
+  DWORD ownError = 0;
   // libcurl's own account of a failure (CURLOPT_ERRORBUFFER).
   char reason[CURL_ERROR_SIZE] = {};
 };
@@ -58,17 +58,17 @@ bool UrlHostPort(const std::string& url, std::string* host, std::string* port) {
   CURLU* parsed = curl_url();
   if (parsed == nullptr) return false;
   bool ok = false;
-  char* host_part = nullptr;
-  char* port_part = nullptr;
+  char* hostPart = nullptr;
+  char* portPart = nullptr;
   if (curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
-      curl_url_get(parsed, CURLUPART_HOST, &host_part, 0) == CURLUE_OK &&
-      curl_url_get(parsed, CURLUPART_PORT, &port_part, CURLU_DEFAULT_PORT) == CURLUE_OK) {
-    *host = host_part;
-    *port = port_part;
+      curl_url_get(parsed, CURLUPART_HOST, &hostPart, 0) == CURLUE_OK &&
+      curl_url_get(parsed, CURLUPART_PORT, &portPart, CURLU_DEFAULT_PORT) == CURLUE_OK) {
+    *host = hostPart;
+    *port = portPart;
     ok = true;
   }
-  curl_free(host_part);
-  curl_free(port_part);
+  curl_free(hostPart);
+  curl_free(portPart);
   curl_url_cleanup(parsed);
   return ok;
 }
@@ -116,9 +116,9 @@ NetrcLookup LoginFor(const ConnectionObject& connection, const std::string& url,
   std::string host, port;
   if (!UrlHostPort(url, &host, &port)) return NetrcLookup::kNoEntry;
   if (HasOwnAccount(connection)) {
-    std::string own_host, own_port;
-    if (UrlHostPort(connection.address.base, &own_host, &own_port) && EqualNoCase(host, own_host) &&
-        port == own_port) {
+    std::string ownHost, ownPort;
+    if (UrlHostPort(connection.address.base, &ownHost, &ownPort) && EqualNoCase(host, ownHost) &&
+        port == ownPort) {
       login->login = connection.user;
       login->password = connection.password;
       return NetrcLookup::kFound;
@@ -149,7 +149,7 @@ int AbortWhenCancelled(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_
 size_t OnReply(char*, size_t size, size_t count, void* data) {
   auto* transfer = static_cast<TransferContext*>(data);
   size_t bytes = size * count;
-  if (transfer->report_replies && bytes > 0) {
+  if (transfer->reportReplies && bytes > 0) {
     DWORD received = static_cast<DWORD>(bytes);
     Notify(*transfer->connection, transfer->context, INTERNET_STATUS_RESPONSE_RECEIVED, &received,
            sizeof received);
@@ -163,7 +163,7 @@ bool WriteAll(TransferContext* transfer, const char* buffer, size_t bytes) {
     ssize_t n = ::write(transfer->fd, buffer + written, bytes - written);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      transfer->write_errno = n < 0 ? errno : ENOSPC;
+      transfer->writeErrno = n < 0 ? errno : ENOSPC;
       return false;
     }
     written += static_cast<size_t>(n);
@@ -176,7 +176,7 @@ bool WriteAll(TransferContext* transfer, const char* buffer, size_t bytes) {
 bool ReleaseHeld(TransferContext* transfer, bool atEnd) {
   BodyStart kind = ClassifyBodyStart(transfer->held.data(), transfer->held.size());
   if (kind == BodyStart::kWebPage) {
-    transfer->web_page = true;
+    transfer->webPage = true;
     return false;
   }
   if (kind == BodyStart::kUndecided && !atEnd && transfer->held.size() < kSniffBytes) return true;
@@ -193,7 +193,7 @@ size_t OnData(char* buffer, size_t size, size_t count, void* data) {
     long status = 0;
     curl_easy_getinfo(transfer->easy, CURLINFO_RESPONSE_CODE, &status);
     if (status < 200 || status > 299) return bytes;  // a redirect's own text
-    transfer->body_started = true;
+    transfer->bodyStarted = true;
   }
   if (transfer->sniffing) {
     transfer->held.append(buffer, bytes);
@@ -380,7 +380,7 @@ void SetRequestLogin(CURL* easy, const NetrcLogin* basic, const std::string* tok
 // cookies set on the way go back to the hosts that set them. A cause this
 // library finds itself (a redirect to plain HTTP or to an address with a
 // login, too many redirects, a netrc file that cannot give the next host's
-// login) is left in transfer->own_error.
+// login) is left in transfer->ownError.
 CURLcode PerformHttps(ConnectionObject& connection, CURL* easy, std::string url,
                       TransferContext* transfer) {
   for (int hop = 0;; ++hop) {
@@ -392,7 +392,7 @@ CURLcode PerformHttps(ConnectionObject& connection, CURL* easy, std::string url,
     NetrcLookup lookup =
         bearer ? BearerTokenFor(connection, url, &token) : LoginFor(connection, url, &login);
     if (DWORD failure = NetrcFailure(lookup)) {
-      transfer->own_error = failure;
+      transfer->ownError = failure;
       return CURLE_LOGIN_DENIED;
     }
     const bool found = lookup == NetrcLookup::kFound;
@@ -411,20 +411,20 @@ CURLcode PerformHttps(ConnectionObject& connection, CURL* easy, std::string url,
     if (curl_easy_header(easy, "Location", 0, CURLH_HEADER, -1, &header) == CURLHE_OK)
       location = ResolveUrl(url, header->value);
     if (location.empty()) {
-      transfer->own_error = ERROR_INTERNET_EXTENDED_ERROR;
+      transfer->ownError = ERROR_INTERNET_EXTENDED_ERROR;
       return CURLE_HTTP_RETURNED_ERROR;
     }
     if (!StartsWithNoCase(location.c_str(), "https://")) {
-      transfer->own_error = ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR;
+      transfer->ownError = ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR;
       return CURLE_UNSUPPORTED_PROTOCOL;
     }
     // A login written into the address is refused rather than used.
     if (UrlHasLogin(location.c_str())) {
-      transfer->own_error = ERROR_HTTP_REDIRECT_NEEDS_CONFIRMATION;
+      transfer->ownError = ERROR_HTTP_REDIRECT_NEEDS_CONFIRMATION;
       return CURLE_LOGIN_DENIED;
     }
     if (hop == kMaxRedirects) {
-      transfer->own_error = ERROR_HTTP_REDIRECT_FAILED;
+      transfer->ownError = ERROR_HTTP_REDIRECT_FAILED;
       return CURLE_TOO_MANY_REDIRECTS;
     }
     url = location;
@@ -540,14 +540,14 @@ RequestOutcome RunConnect(ConnectionObject& connection, DWORD_PTR context) {
   TransferContext transfer;
   transfer.connection = &connection;
   transfer.context = context;
-  transfer.report_replies = true;
+  transfer.reportReplies = true;
   CURLcode code = CURLE_OK;
   long status = 0;
   long verify = 0;
   switch (connection.address.scheme) {
     case Scheme::kFtp:
     case Scheme::kFtps: {
-      std::lock_guard<std::mutex> lock(connection.request_mutex);
+      std::lock_guard<std::mutex> lock(connection.requestMutex);
       if (connection.easy == nullptr) connection.easy = curl_easy_init();
       if (connection.easy == nullptr) {
         outcome.error = ERROR_NOT_ENOUGH_MEMORY;
@@ -571,7 +571,7 @@ RequestOutcome RunConnect(ConnectionObject& connection, DWORD_PTR context) {
       // follow (one TLS handshake for all of them). It carries no login, and
       // whatever the server answers, the connection stands.
       {
-        std::lock_guard<std::mutex> lock(connection.request_mutex);
+        std::lock_guard<std::mutex> lock(connection.requestMutex);
         if (connection.easy == nullptr) connection.easy = curl_easy_init();
         if (connection.easy == nullptr) {
           outcome.error = ERROR_NOT_ENOUGH_MEMORY;
@@ -647,7 +647,7 @@ RequestOutcome RunGetFile(ConnectionObject& connection, const std::string& remot
   if (easy != nullptr) {
     std::string url = RemoteUrl(connection.address, remotePath.c_str());
     if (DWORD refused = ApplyCommonOptions(easy, connection, &transfer)) {
-      transfer.own_error = refused;
+      transfer.ownError = refused;
       code = CURLE_LOGIN_DENIED;
     } else {
       curl_easy_setopt(easy, CURLOPT_NOBODY, 0L);
@@ -660,8 +660,8 @@ RequestOutcome RunGetFile(ConnectionObject& connection, const std::string& remot
         curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
         code = Perform(connection, easy);
       }
-      if (transfer.https && HeaderOverLimit(code, transfer.reason, transfer.body_started))
-        transfer.own_error = ERROR_HTTP_INVALID_HEADER;
+      if (transfer.https && HeaderOverLimit(code, transfer.reason, transfer.bodyStarted))
+        transfer.ownError = ERROR_HTTP_INVALID_HEADER;
     }
     status = HttpStatus(easy);
     verify = VerifyResult(easy);
@@ -672,7 +672,7 @@ RequestOutcome RunGetFile(ConnectionObject& connection, const std::string& remot
     code = CURLE_WRITE_ERROR;
   if (::close(transfer.fd) != 0 && code == CURLE_OK) {
     code = CURLE_WRITE_ERROR;
-    transfer.write_errno = errno;
+    transfer.writeErrno = errno;
   }
   if (code == CURLE_OK && ReplaceFileByRename(partial.c_str(), localPath.c_str()) != 0) {
     outcome.error = WindowsErrorForErrno(errno);
@@ -681,12 +681,12 @@ RequestOutcome RunGetFile(ConnectionObject& connection, const std::string& remot
   }
   if (code != CURLE_OK) {
     ::unlink(partial.c_str());
-    if (transfer.web_page) {
+    if (transfer.webPage) {
       outcome.error = ERROR_HTTP_INVALID_SERVER_RESPONSE;
-    } else if (transfer.own_error != 0) {
-      outcome.error = transfer.own_error;
+    } else if (transfer.ownError != 0) {
+      outcome.error = transfer.ownError;
     } else {
-      outcome.error = WindowsErrorFor(code, status, transfer.write_errno, verify);
+      outcome.error = WindowsErrorFor(code, status, transfer.writeErrno, verify);
     }
     return outcome;
   }
@@ -710,7 +710,7 @@ RequestOutcome RunFindFile(ConnectionObject& connection, const std::string& remo
   }
   CURLcode code = CURLE_LOGIN_DENIED;
   if (DWORD refused = ApplyCommonOptions(easy, connection, &transfer)) {
-    transfer.own_error = refused;
+    transfer.ownError = refused;
   } else {
     // libcurl's file:// and FTP requests without a body stat the file and
     // send SIZE; an HTTPS one is a HEAD.
@@ -728,16 +728,16 @@ RequestOutcome RunFindFile(ConnectionObject& connection, const std::string& remo
   curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
   char* type = nullptr;
   curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &type);
-  const bool web_page = transfer.https && code == CURLE_OK && type != nullptr &&
+  const bool webPage = transfer.https && code == CURLE_OK && type != nullptr &&
                         StartsWithNoCase(type, "text/html");
   const long status = HttpStatus(easy);
   const long verify = VerifyResult(easy);
   DetachCallbacks(easy);
   curl_easy_setopt(easy, CURLOPT_NOBODY, 0L);
-  if (web_page) {
+  if (webPage) {
     outcome.error = ERROR_HTTP_INVALID_SERVER_RESPONSE;
   } else if (code != CURLE_OK) {
-    outcome.error = transfer.own_error != 0 ? transfer.own_error
+    outcome.error = transfer.ownError != 0 ? transfer.ownError
                                             : WindowsErrorFor(code, status, 0, verify);
     if (outcome.error == ERROR_INTERNET_ITEM_NOT_FOUND) outcome.error = ERROR_NO_MORE_FILES;
   } else {

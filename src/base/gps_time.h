@@ -4,18 +4,19 @@
 
 #include <cstdint>
 
+#include "gnss/gps_time.h"
+
 namespace stanvex {
 
-constexpr int32_t kSecondsPerWeek = 604800;
-constexpr int32_t kSecondsPerDay = 86400;
+constexpr int32_t kSecondsPerWeek = static_cast<int32_t>(gnss::kSecondsPerWeek);
+constexpr int32_t kSecondsPerDay = static_cast<int32_t>(gnss::kSecondsPerDay);
 
 // Seconds before the end of a window that do not count toward another day:
 // a window ending in the first two minutes of a day does not fetch that day.
 constexpr int32_t kEndMargin = 120;
 
 // GPS seconds count whole seconds since 1980-01-06 00:00:00 (a Sunday), with
-// no leap seconds. The calendar fields use the leap-year rule "divisible by
-// 4", which holds up to 2099.
+// no leap seconds (the arithmetic is gnss/gps_time.h's).
 //
 // Usage: store the instant in `seconds`, call ComputeFromSeconds(); to move
 // the instant, add to `seconds` and call it again.
@@ -36,7 +37,8 @@ struct GpsTime {
 };
 
 // GPS seconds of a calendar instant (no leap seconds), the inverse of
-// ComputeFromSeconds. Fields are not range-checked: callers validate them.
+// ComputeFromSeconds. Fields are not range-checked: callers validate them
+// (a month outside 1..12 counts as January).
 int64_t GpsSecondsAt(int year, int month, int day, int hour, int minute, int second);
 
 static_assert(sizeof(GpsTime) == 32, "GpsTime is eight 32-bit integers");

@@ -65,8 +65,8 @@ int AppendTextFile(FILE* input, FILE* output, int32_t* lines) {
 
 int ConcatenateTwoASCIIFiles(const char* first, const char* second, const char* output,
                              int32_t* firstLines) {
-  FILE* in1 = std::fopen(first, "rb");
-  FILE* in2 = std::fopen(second, "rb");
+  FILE* in1 = platform::OpenForReading(first);
+  FILE* in2 = platform::OpenForReading(second);
   if (in1 == nullptr && in2 == nullptr) return 0;
   auto close_inputs = [&] {
     if (in1 != nullptr) std::fclose(in1);

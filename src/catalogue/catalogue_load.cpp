@@ -75,7 +75,7 @@ struct FileCloser {
 
 // Opens, counts, checks, makes and fills.
 Result ReadCombined(const char* combined, const CatalogueOrigin& origin, ReadCatalogue* read) {
-  std::unique_ptr<FILE, FileCloser> file(std::fopen(combined, "rb"));
+  std::unique_ptr<FILE, FileCloser> file(platform::OpenForReading(combined));
   if (!file)
     return Result::Failure(kCatalogueLoadHeading, "Error Unable to OPEN Input File %s", combined);
   int32_t stations = CountBlocks(file.get(), "Station");

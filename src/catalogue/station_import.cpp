@@ -8,13 +8,14 @@
 #include <set>
 
 #include "catalogue/column_table.h"
+#include "gnss/wgs84.h"
 
 namespace stanvex {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kSemiMajor = 6378137.0;
-constexpr double kFlattening = 1.0 / 298.257223563;
+constexpr double kSemiMajor = gnss::kWgs84A;
+constexpr double kFlattening = gnss::kWgs84F;
 // Points this far from the earth's centre are taken as X Y Z (and must lie
 // between the bounds to be a place on the ground).
 constexpr double kEcefThreshold = 1.0e6;

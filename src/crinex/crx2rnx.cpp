@@ -228,7 +228,7 @@ int32_t Crx2Rnx(const char* compactName, const char* rinexName) {
   }
   // Binary reading: line ends are handled by the line reader alike on every
   // platform. Text writing: each line end becomes the platform's.
-  FILE* input = std::fopen(compactName ? compactName : "", "rb");
+  FILE* input = platform::OpenForReading(compactName ? compactName : "");
   if (!input) {
     SetLastErrorText("Error unable to open compressed rinex file %s", compactName ? compactName : "");
     return -1;

@@ -14,7 +14,7 @@ namespace {
 // any other file as plain data, so a server's error page saved under a .gz
 // name would otherwise "decompress" into itself.
 bool HasGzipMagic(const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
+  std::FILE* file = platform::OpenForReading(path);
   if (file == nullptr) return false;
   unsigned char magic[2] = {0, 0};
   const size_t got = std::fread(magic, 1, sizeof magic, file);

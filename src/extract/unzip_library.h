@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "platform/loaded_library.h"
-#include "unzipdll.h"
+#include "unzipdll_api.h"
 
 namespace stanvex {
 

@@ -31,7 +31,7 @@ void CloseAll(ObnFile** files, int count) {
 
 // Copies the lines of one text file to output with CR LF line ends, dropping
 // empty lines. Lines of any length are copied whole. Returns false when a
-// write fails.
+// read or a write fails (readFailed() tells which).
 class CrLfLineCopier {
  public:
   explicit CrLfLineCopier(std::FILE* output) : output_(output) {}
@@ -45,12 +45,16 @@ class CrLfLineCopier {
       for (size_t i = 0; i < got; ++i) Take(chunk[i]);
       if (failed_) return false;
     }
+    // A read that fails is no end of the file: the rest would be missing.
+    readFailed_ = std::ferror(input) != 0;
+    if (readFailed_) return false;
     // A last line without its line end still ends here, so it never runs
     // into the first line of the next file.
     if (pendingCr_) Put('\r');
     if (!atLineStart_) EndLine();
     return !failed_;
   }
+  bool readFailed() const { return readFailed_; }
 
  private:
   void Take(char c) {
@@ -77,7 +81,16 @@ class CrLfLineCopier {
   bool atLineStart_ = true;
   bool pendingCr_ = false;
   bool failed_ = false;
+  bool readFailed_ = false;
 };
+
+// Ends a failed join: closes and removes the output, so that a joined file
+// that lacks some lines is never taken for a whole one.
+int FailJoin(std::FILE* output, const char* outputCompanion) {
+  std::fclose(output);
+  platform::DeleteFile(outputCompanion);
+  return 1;
+}
 
 }  // namespace
 
@@ -103,18 +116,27 @@ int ConcatenateTextFiles(const char* outputName, const char (*names)[kDailyNameS
     if (!SlotName(names[day], dailyName, sizeof dailyName) ||
         !ObnCompanionName(dailyName, extension, dailyCompanion))
       continue;
-    std::FILE* input = std::fopen(dailyCompanion, "rb");
-    if (input == nullptr) continue;
+    std::FILE* input = platform::OpenForReading(dailyCompanion);
+    if (input == nullptr) {
+      // A day without this companion is skipped; one that is there but
+      // cannot be read fails the join.
+      if (!platform::FileExists(dailyCompanion)) continue;
+      SetLastErrorText("Unable to open %s for reading", dailyCompanion);
+      return FailJoin(output, outputCompanion);
+    }
     const bool copied = copier.CopyFrom(input);
     std::fclose(input);
     if (!copied) {
-      SetLastErrorText("Unable to write to %s (disk full)", outputCompanion);
-      std::fclose(output);
-      return 1;
+      if (copier.readFailed())
+        SetLastErrorText("Unable to read %s", dailyCompanion);
+      else
+        SetLastErrorText("Unable to write to %s (disk full)", outputCompanion);
+      return FailJoin(output, outputCompanion);
     }
   }
   if (std::fclose(output) != 0) {
     SetLastErrorText("Unable to write to %s (disk full)", outputCompanion);
+    platform::DeleteFile(outputCompanion);
     return 1;
   }
   return 0;

@@ -27,7 +27,8 @@ int ConcatenateDailyFiles(const char (*names)[kDailyNameSize], const char* outpu
 // input has (a last line without one gets one). A missing daily companion is
 // skipped. Returns 0, -1 when the output cannot be created ("Unable to open
 // %s for writing"), 1 when writing it fails ("Unable to write to %s (disk
-// full)").
+// full)") or a daily companion that is there cannot be read ("Unable to
+// open %s for reading", "Unable to read %s"); after 1 no output is left.
 int ConcatenateTextFiles(const char* outputName, const char (*names)[kDailyNameSize], int days,
                          const char* extension);
 

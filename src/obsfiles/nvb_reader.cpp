@@ -8,6 +8,7 @@
 
 #include "base/block_reader.h"
 #include "obsfiles/nvb_file.h"
+#include "platform/platform.h"
 
 namespace stanvex {
 
@@ -60,7 +61,7 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 int ReadNvbTagged(const char* path, EphemerisTime* table) {
   if (path == nullptr || table == nullptr) return -1;
-  FilePtr file(std::fopen(path, "rb"));
+  FilePtr file(platform::OpenForReading(path));
   if (!file) return -1;
   char firstLine[250];
   if (std::fgets(firstLine, sizeof firstLine, file.get()) == nullptr) return -1;
@@ -98,7 +99,7 @@ int ReadNvbTagged(const char* path, EphemerisTime* table) {
 
 int ReadNvbPlain(const char* path, EphemerisTime* table) {
   if (path == nullptr || table == nullptr) return -1;
-  FilePtr file(std::fopen(path, "rb"));
+  FilePtr file(platform::OpenForReading(path));
   if (!file) return -1;
   char line[200];
   int accepted = 0;

@@ -4,20 +4,15 @@
 #include "base/text.h"
 #include "obsfiles/obn_file.h"
 #include "obsfiles/obn_open.h"
+#include "platform/platform.h"
 
 namespace stanvex {
-
-namespace {
-
-std::FILE* OpenForReading(const char* path) { return std::fopen(path, "rb"); }
-
-}  // namespace
 
 ObnFile* OpenObnForRead(const char* path, int bufferSize) {
   if (path == nullptr) path = "";
   static const ObnOpenTexts kTexts = {"Error: File %s not found",
                                       "Error: Not enough memory vbuf alloc"};
-  ObnFile* file = OpenObnStream(path, OpenForReading, bufferSize, false, kTexts);
+  ObnFile* file = OpenObnStream(path, platform::OpenForReading, bufferSize, false, kTexts);
   if (file == nullptr) return nullptr;
   ObnHeader& header = file->header;
   if (std::fread(&header, sizeof header, 1, file->stream) != 1) {

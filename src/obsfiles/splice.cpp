@@ -109,8 +109,11 @@ int SpliceToWindow(const char* inputName, char* outputName, size_t outputSize, d
   input.DeleteMember(ObnMember::kObn);
   input.DeleteMember(ObnMember::kNvb);
   // A station file that cannot be moved stays under its input name rather
-  // than being lost.
-  input.MoveMember(ObnMember::kSta, output);
+  // than being lost; the reason is left for the caller, whose output then
+  // lacks it.
+  if (!input.MoveMember(ObnMember::kSta, output))
+    SetLastErrorText("Error unable to move %s to %s", input.Name(ObnMember::kSta),
+                     output.Name(ObnMember::kSta));
   return 0;
 }
 

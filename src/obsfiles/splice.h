@@ -31,7 +31,9 @@ int CopyObnWindow(ObnFile* input, ObnFile* output, double start, double end, lon
 // window crosses the end of a week: STATUS_WEEK_CROSSOVER is sent and only
 // the epochs from start to the end of the week are kept.
 // Moves the ephemeris file to the output name first (it is not cut), copies
-// the epochs of the window, deletes the input and moves the station file.
+// the epochs of the window, deletes the input and moves the station file
+// (one that cannot be moved stays under the input name, and LastErrorText
+// says why while the result is still 0).
 // Returns 0, or -1 with the reason in LastErrorText.
 int SpliceToWindow(const char* inputName, char* outputName, size_t outputSize, double start,
                    double end);

@@ -37,6 +37,20 @@ Result FailValidation(const char* reason) { return Result::Failure(kRequestHeadi
 // Step failures: the step has already left its reason in LastErrorText.
 Result FailStep(const char* heading) { return Result::FailureFromLastError(heading); }
 
+// True when both companions of an OBN file the join or the cut made are
+// there. A companion join that failed leaves none (the daily companions it
+// kept are no whole result), a station file the cut could not move stays
+// under its input name: the request then fails with the step's reason
+// instead of delivering less.
+bool CompanionsPresent(const char* joined) {
+  for (const char* extension : {".nvb", ".sta"}) {
+    char companion[kPathSize];
+    if (!ObnCompanionName(joined, extension, companion) || !platform::FileExists(companion))
+      return false;
+  }
+  return true;
+}
+
 struct Window {
   GpsTime start;
   GpsTime end;
@@ -256,12 +270,13 @@ Result RunRetrieval(const RetrievalRequest& request) {
 
   if (n == 0) {
     CopyText(joined, sizeof joined, days[0]);
-  } else if (ConcatenateDailyFiles(days, joined, n + 1) != 0) {
+  } else if (ConcatenateDailyFiles(days, joined, n + 1) != 0 || !CompanionsPresent(joined)) {
     return FailStep("Error in Concatenating Files");
   }
   char spliced[kPathSize] = "";
   if (SpliceToWindow(joined, spliced, sizeof spliced, window.start.secondsOfWeek,
-                     window.end.secondsOfWeek) != 0)
+                     window.end.secondsOfWeek) != 0 ||
+      !CompanionsPresent(spliced))
     return FailStep("Error in Spliceing Files");
   if (request.interval > 0) {
     if (ResampleObn(spliced, output, request.interval) != 0)

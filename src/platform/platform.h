@@ -1,6 +1,7 @@
 // The operating system behind one small interface. This header and its one
 // implementation file per platform are the only places that know which system
-// the library runs on.
+// the library runs on. Every function here that touches the system calls
+// the installed table of methods.h, which tests wrap to fail calls.
 #ifndef STANVEX_PLATFORM_PLATFORM_H
 #define STANVEX_PLATFORM_PLATFORM_H
 
@@ -63,41 +64,23 @@ bool MoveFile(const char* source, const char* target);
 // (a link, even a broken one, counts). True on success.
 bool RenameNoReplace(const char* source, const char* target);
 
+// Opens an existing file for binary reading, or null with the system error.
+// Close it with std::fclose.
+std::FILE* OpenForReading(const char* path);
+
 // Creates path as a new empty file and returns it open for binary writing,
 // or null with the system error. A stale file or link of that name is
 // removed first (a link itself, never its target; a device such as
 // /dev/null is opened as it is, never removed); the file is then created
 // exclusively and never through a link (O_CREAT|O_EXCL|O_NOFOLLOW on POSIX,
 // CREATE_NEW on Windows), so a link planted under the name, or one planted
-// between the removal and the creation, cannot redirect the write.
+// between the removal and the creation, cannot redirect the write. Close it
+// with std::fclose, whose result tells whether the last data reached the file.
 std::FILE* CreateNewFile(const char* path);
 
 // Copies source into a new file target created as CreateNewFile does. A
 // failed copy removes target. True on success.
 bool CopyToNewFile(const char* source, const char* target);
-
-// Test seam: the next `count` file writes (CreateNewFile, CopyToNewFile,
-// CopyFile, MoveFile, RenameNoReplace) whose target path ends with suffix
-// fail as on a full disk. Null or count 0 clears it. For tests only, called
-// from the thread that runs the request.
-void FailFileWritesForTesting(const char* suffix, int count = 1);
-
-// True (and one failure used up) when the seam above makes a write to
-// target fail.
-bool InjectedWriteFailure(const char* target);
-
-// Test seam: the next `count` files created by CreateNewFile or
-// CopyToNewFile whose path ends with suffix are created but take no data:
-// every write to them fails, as on a disk that fills after the file was
-// made. Null or count 0 clears it. For tests only, as above.
-void FailFileContentForTesting(const char* suffix, int count = 1);
-
-// True (and one failure used up) when the seam above applies to target.
-bool InjectedContentFailure(const char* target);
-
-// Makes file, just created at path, refuse every write (see above). The
-// stream, or null when it could not be reopened (file is then closed).
-std::FILE* RefuseWrites(std::FILE* file, const char* path);
 
 // Deletes a file. True on success (false also when it did not exist).
 bool DeleteFile(const char* path);
@@ -111,6 +94,18 @@ bool GetCurrentDir(char* buffer, size_t size);
 
 // Makes path the process current directory. True on success.
 bool SetCurrentDir(const char* path);
+
+// Called by ListDirectory for each entry (never "." or ".."): its name, and
+// whether it is a directory itself (a link to one is not).
+using DirectoryEntryFunction = void (*)(void* context, const char* name, bool isDirectory);
+
+// Calls each(context, name, isDirectory) for every entry of the directory
+// path. False when it cannot be read.
+bool ListDirectory(const char* path, DirectoryEntryFunction each, void* context);
+
+// Removes path with everything below it. A link inside is removed itself,
+// never followed. True when nothing of that name is left.
+bool RemoveTree(const char* path);
 
 // Creates a directory (one level). True when it exists afterwards.
 bool MakeDirectory(const char* path);
@@ -149,6 +144,7 @@ void SleepMilliseconds(uint32_t milliseconds);
 
 // The last system error code of the calling thread (errno / GetLastError).
 int LastSystemError();
+void SetLastSystemError(int error);
 
 // Why a write failed, from its system error, as a message names it: "disk
 // full", "read-only file system", "read-only for this user (permission

@@ -1,21 +1,25 @@
-// POSIX implementation of the platform interface.
+// POSIX implementation of the platform interface: the system's table of
+// methods and the few functions that differ by system.
+#include "platform/methods.h"
 #include "platform/platform.h"
 
 #if !defined(_WIN32)
 
+#include <dirent.h>
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
-#include <limits.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace stanvex::platform {
@@ -27,188 +31,7 @@ bool IsPathSeparator(char c) { return c == '/'; }
 bool SameFileName(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
 
 bool SameDirectory(const char* a, const char* b) {
-  struct stat sa, sb;
-  if (::stat(a, &sa) != 0 || ::stat(b, &sb) != 0) return false;
-  return S_ISDIR(sa.st_mode) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
-bool SameFile(const char* a, const char* b) {
-  struct stat sa, sb;
-  if (a == nullptr || b == nullptr || ::stat(a, &sa) != 0 || ::stat(b, &sb) != 0) return false;
-  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
-bool FileExists(const char* path) {
-  struct stat st;
-  return ::stat(path, &st) == 0 && S_ISREG(st.st_mode);
-}
-
-bool IsDirectory(const char* path) {
-  struct stat st;
-  return ::stat(path, &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-namespace {
-
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// Copies the bytes of in to out; false on any read or write error.
-bool CopyContent(int in, int out) {
-  char buffer[64 * 1024];
-  for (;;) {
-    ssize_t n = ::read(in, buffer, sizeof buffer);
-    if (n == 0) return true;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (!WriteAll(out, buffer, static_cast<size_t>(n))) return false;
-  }
-}
-
-}  // namespace
-
-namespace {
-
-// Removes a stale entry of path's name, then creates path exclusively without
-// following a link: a descriptor open for writing, or -1 with errno.
-int OpenNewFile(const char* path) {
-  if (InjectedWriteFailure(path)) {
-    errno = ENOSPC;
-    return -1;
-  }
-  struct stat st;
-  if (::lstat(path, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
-    // A device or pipe named as the output ("/dev/null") is written into,
-    // never removed; a directory makes the open fail.
-    return ::open(path, O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
-  }
-  // unlink removes a link itself, never the file it points to.
-  ::unlink(path);
-  return ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-}
-
-}  // namespace
-
-std::FILE* CreateNewFile(const char* path) {
-  int fd = OpenNewFile(path);
-  if (fd < 0) return nullptr;
-  std::FILE* file = ::fdopen(fd, "wb");
-  if (file == nullptr) {
-    int saved = errno;
-    ::close(fd);
-    ::unlink(path);
-    errno = saved;
-    return nullptr;
-  }
-  return InjectedContentFailure(path) ? RefuseWrites(file, path) : file;
-}
-
-bool CopyToNewFile(const char* source, const char* target) {
-  int in = ::open(source, O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
-  int out = OpenNewFile(target);
-  if (out < 0) {
-    int saved = errno;
-    ::close(in);
-    errno = saved;
-    return false;
-  }
-  bool ok = InjectedContentFailure(target) ? (errno = ENOSPC, false) : CopyContent(in, out);
-  int saved = errno;
-  ::close(in);
-  if (::close(out) != 0 && ok) {
-    ok = false;
-    saved = errno;
-  }
-  if (!ok) ::unlink(target);
-  errno = saved;
-  return ok;
-}
-
-bool CopyFile(const char* source, const char* target, bool replace) {
-  if (!replace && ::access(target, F_OK) == 0) {
-    errno = EEXIST;
-    return false;
-  }
-  std::string temp = std::string(target) + ".part";
-  if (!CopyToNewFile(source, temp.c_str())) return false;
-  bool ok;
-  if (InjectedWriteFailure(target)) {
-    ok = false;
-    errno = ENOSPC;
-  } else if (replace) {
-    // rename replaces a link under the target's name itself.
-    ok = ::rename(temp.c_str(), target) == 0;
-  } else {
-    // link() fails when the target appeared meanwhile: no silent overwrite.
-    ok = ::link(temp.c_str(), target) == 0;
-  }
-  int saved = errno;
-  ::unlink(temp.c_str());
-  errno = saved;
-  return ok;
-}
-
-bool MoveFile(const char* source, const char* target) {
-  if (InjectedWriteFailure(target)) {
-    errno = ENOSPC;
-    return false;
-  }
-  if (::rename(source, target) == 0) return true;
-  if (errno != EXDEV) return false;
-  if (!CopyFile(source, target, true)) return false;
-  return ::unlink(source) == 0;
-}
-
-bool RenameNoReplace(const char* source, const char* target) {
-  if (InjectedWriteFailure(target)) {
-    errno = ENOSPC;
-    return false;
-  }
-  // A hard link fails when any entry of the target's name exists.
-  if (::link(source, target) != 0) return false;
-  ::unlink(source);
-  return true;
-}
-
-bool DeleteFile(const char* path) { return ::unlink(path) == 0; }
-
-int64_t FileSize(const char* path) {
-  struct stat st;
-  if (::stat(path, &st) != 0) return -1;
-  return static_cast<int64_t>(st.st_size);
-}
-
-bool GetCurrentDir(char* buffer, size_t size) {
-  if (size == 0) return false;
-  if (::getcwd(buffer, size) != nullptr) return true;
-  buffer[0] = '\0';
-  return false;
-}
-
-bool SetCurrentDir(const char* path) { return path != nullptr && ::chdir(path) == 0; }
-
-bool MakeDirectory(const char* path) {
-  if (::mkdir(path, 0755) == 0) return true;
-  return errno == EEXIST && IsDirectory(path);
-}
-
-bool MakeDirectoryNotLink(const char* path) {
-  if (::mkdir(path, 0755) == 0) return true;
-  struct stat st;
-  return errno == EEXIST && ::lstat(path, &st) == 0 && S_ISDIR(st.st_mode);
+  return IsDirectory(a) && IsDirectory(b) && SameFile(a, b);
 }
 
 void MapLibraryName(const char* windowsName, char* out, size_t size) {
@@ -254,45 +77,6 @@ const std::string module_directory = ModuleDirectory();
 
 const char* LibraryDirectory() { return module_directory.c_str(); }
 
-LibraryHandle LoadLibraryByName(const char* windowsName) {
-  char mapped[256];
-  MapLibraryName(windowsName, mapped, sizeof mapped);
-  const char* dir = LibraryDirectory();
-  if (dir[0] != '\0') {
-    std::string beside = std::string(dir) + "/" + mapped;
-    if (void* handle = ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
-  }
-  return ::dlopen(mapped, RTLD_NOW | RTLD_LOCAL);
-}
-
-void* FindFunction(LibraryHandle library, const char* decoratedName) {
-  if (library == nullptr) return nullptr;
-  char plain[256];
-  UndecorateName(decoratedName, plain, sizeof plain);
-  return ::dlsym(library, plain);
-}
-
-void FreeLibrary(LibraryHandle library) {
-  if (library != nullptr) ::dlclose(library);
-}
-
-uint32_t TickCount() {
-  struct timespec ts;
-  ::clock_gettime(CLOCK_MONOTONIC, &ts);
-  uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
-  return static_cast<uint32_t>(ms);
-}
-
-void SleepMilliseconds(uint32_t milliseconds) {
-  struct timespec ts;
-  ts.tv_sec = milliseconds / 1000;
-  ts.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
-  while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-  }
-}
-
-int LastSystemError() { return errno; }
-
 const char* WriteErrorReason(int systemError) {
   switch (systemError) {
     case ENOSPC:
@@ -308,10 +92,195 @@ const char* WriteErrorReason(int systemError) {
   }
 }
 
-bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
+int DiskFullError() { return ENOSPC; }
+int NotFoundError() { return ENOENT; }
+int InputOutputError() { return EIO; }
+int AccessDeniedError() { return EACCES; }
+int AlreadyExistsError() { return EEXIST; }
+int CrossDeviceError() { return EXDEV; }
 
-bool ReadHiddenLine(const char* prompt, char* out, size_t size) {
-  if (size == 0 || ::isatty(0) != 1) return false;
+namespace {
+
+// ---- the streams over descriptors ----------------------------------------
+// Each call of the C library's buffer code becomes a call of the installed
+// table. The cookie holds the descriptor and the stream's buffer of 64 KiB
+// (the C library sizes a buffer it allocates itself as it likes).
+
+constexpr size_t kStreamBufferSize = 64 * 1024;
+
+struct StreamCookie {
+  int file;
+  char buffer[kStreamBufferSize];
+};
+
+ssize_t StreamRead(void* cookie, char* buffer, size_t size) {
+  long n = InstalledRead(static_cast<StreamCookie*>(cookie)->file, buffer, size);
+  return n < 0 ? -1 : static_cast<ssize_t>(n);
+}
+
+// The C library takes 0 for a failed write (never a negative count).
+ssize_t StreamWrite(void* cookie, const char* data, size_t size) {
+  const int file = static_cast<StreamCookie*>(cookie)->file;
+  size_t done = 0;
+  while (done < size) {
+    long n = InstalledWrite(file, data + done, size - done);
+    if (n <= 0) return 0;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+int StreamSeek(void* cookie, off64_t* offset, int whence) {
+  int64_t at = InstalledSeek(static_cast<StreamCookie*>(cookie)->file,
+                             static_cast<int64_t>(*offset), whence);
+  if (at < 0) return -1;
+  *offset = static_cast<off64_t>(at);
+  return 0;
+}
+
+// Called by fclose after its last write-out: the buffer is no longer used.
+int StreamClose(void* cookie) {
+  auto* stream = static_cast<StreamCookie*>(cookie);
+  const int result = InstalledClose(stream->file);
+  delete stream;
+  return result;
+}
+
+// ---- the system's methods -----------------------------------------------
+
+int SystemOpenRead(const char* path) { return ::open(path, O_RDONLY | O_CLOEXEC); }
+
+// Removes a stale entry of path's name, then creates path exclusively without
+// following a link.
+int SystemCreateNew(const char* path) {
+  struct stat st;
+  if (::lstat(path, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+    // A device or pipe named as the output ("/dev/null") is written into,
+    // never removed; a directory makes the open fail.
+    return ::open(path, O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  }
+  // unlink removes a link itself, never the file it points to.
+  ::unlink(path);
+  return ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+}
+
+long SystemRead(int file, void* buffer, size_t size) {
+  for (;;) {
+    ssize_t n = ::read(file, buffer, size);
+    if (n >= 0 || errno != EINTR) return static_cast<long>(n);
+  }
+}
+
+long SystemWrite(int file, const void* data, size_t size) {
+  for (;;) {
+    ssize_t n = ::write(file, data, size);
+    if (n >= 0 || errno != EINTR) return static_cast<long>(n);
+  }
+}
+
+int64_t SystemSeek(int file, int64_t offset, int whence) {
+  return static_cast<int64_t>(::lseek(file, static_cast<off_t>(offset), whence));
+}
+
+int SystemClose(int file) { return ::close(file); }
+
+bool SystemRename(const char* source, const char* target, bool replace) {
+  // rename replaces a link under the target's name itself.
+  if (replace) return ::rename(source, target) == 0;
+  // A hard link fails when any entry of the target's name exists.
+  if (::link(source, target) != 0) return false;
+  ::unlink(source);
+  return true;
+}
+
+bool SystemRemove(const char* path) { return ::unlink(path) == 0; }
+
+bool SystemStatus(const char* path, bool followLinks, FileStatus* status) {
+  struct stat st;
+  if ((followLinks ? ::stat(path, &st) : ::lstat(path, &st)) != 0) return false;
+  status->kind = S_ISREG(st.st_mode)   ? FileKind::kFile
+                 : S_ISDIR(st.st_mode) ? FileKind::kDirectory
+                 : S_ISLNK(st.st_mode) ? FileKind::kLink
+                                       : FileKind::kOther;
+  status->size = static_cast<int64_t>(st.st_size);
+  status->volume = static_cast<uint64_t>(st.st_dev);
+  status->index = static_cast<uint64_t>(st.st_ino);
+  return true;
+}
+
+bool SystemListDirectory(const char* path, DirectoryEntryFunction each, void* context) {
+  DIR* dir = ::opendir(path);
+  if (dir == nullptr) return false;
+  while (const dirent* entry = ::readdir(dir)) {
+    const char* name = entry->d_name;
+    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+    const std::string child = std::string(path) + "/" + name;
+    struct stat st;
+    each(context, name, ::lstat(child.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+  }
+  ::closedir(dir);
+  return true;
+}
+
+bool SystemMakeDirectory(const char* path) { return ::mkdir(path, 0755) == 0; }
+
+bool SystemRemoveDirectory(const char* path) { return ::rmdir(path) == 0; }
+
+bool SystemMakeTempDirectory(const char* prefix, char* out, size_t size) {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base != nullptr && base[0] != '\0' ? base : "/tmp") + "/" +
+                        prefix + "XXXXXX";
+  if (pattern.size() >= size) return false;
+  std::snprintf(out, size, "%s", pattern.c_str());
+  return ::mkdtemp(out) != nullptr;
+}
+
+bool SystemGetCurrentDir(char* buffer, size_t size) { return ::getcwd(buffer, size) != nullptr; }
+
+bool SystemSetCurrentDir(const char* path) { return ::chdir(path) == 0; }
+
+void* SystemLoadLibrary(const char* windowsName) {
+  char mapped[256];
+  MapLibraryName(windowsName, mapped, sizeof mapped);
+  const char* dir = LibraryDirectory();
+  if (dir[0] != '\0') {
+    std::string beside = std::string(dir) + "/" + mapped;
+    if (void* handle = ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
+  }
+  return ::dlopen(mapped, RTLD_NOW | RTLD_LOCAL);
+}
+
+void* SystemFindFunction(void* library, const char* decoratedName) {
+  char plain[256];
+  UndecorateName(decoratedName, plain, sizeof plain);
+  return ::dlsym(library, plain);
+}
+
+void SystemFreeLibrary(void* library) { ::dlclose(library); }
+
+uint32_t SystemTickCount() {
+  struct timespec ts;
+  ::clock_gettime(CLOCK_MONOTONIC, &ts);
+  uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+  return static_cast<uint32_t>(ms);
+}
+
+void SystemSleep(uint32_t milliseconds) {
+  struct timespec ts;
+  ts.tv_sec = milliseconds / 1000;
+  ts.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
+  while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+  }
+}
+
+int SystemLastError() { return errno; }
+
+void SystemSetLastError(int error) { errno = error; }
+
+bool SystemIsTerminal(int fd) { return ::isatty(fd) == 1; }
+
+bool SystemReadHiddenLine(const char* prompt, char* out, size_t size) {
+  if (::isatty(0) != 1) return false;
   out[0] = '\0';
   termios saved;
   if (::tcgetattr(0, &saved) != 0) return false;
@@ -326,8 +295,7 @@ bool ReadHiddenLine(const char* prompt, char* out, size_t size) {
   std::string line;
   char c;
   bool ended = false;
-  ssize_t got;
-  while ((got = ::read(0, &c, 1)) == 1) {
+  while (::read(0, &c, 1) == 1) {
     if (c == '\n') {
       ended = true;
       break;
@@ -341,16 +309,55 @@ bool ReadHiddenLine(const char* prompt, char* out, size_t size) {
   return true;
 }
 
-bool MakeTempDirectory(const char* prefix, char* out, size_t size) {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr && base[0] != '\0' ? base : "/tmp") + "/" +
-                        prefix + "XXXXXX";
-  if (pattern.size() >= size) return false;
-  std::snprintf(out, size, "%s", pattern.c_str());
-  return ::mkdtemp(out) != nullptr;
-}
+// Our own internet library drops a gateway that does not resolve by itself.
+bool SystemGatewayHostResolves(const char*) { return true; }
 
-bool GatewayHostResolves(const char* host) { return host != nullptr && host[0] != '\0'; }
+constexpr Methods kSystemMethods = {
+    kMethodsVersion,
+    SystemOpenRead,
+    SystemCreateNew,
+    SystemRead,
+    SystemWrite,
+    SystemSeek,
+    SystemClose,
+    SystemRename,
+    SystemRemove,
+    SystemStatus,
+    SystemListDirectory,
+    SystemMakeDirectory,
+    SystemRemoveDirectory,
+    SystemMakeTempDirectory,
+    SystemGetCurrentDir,
+    SystemSetCurrentDir,
+    SystemLoadLibrary,
+    SystemFindFunction,
+    SystemFreeLibrary,
+    SystemTickCount,
+    SystemSleep,
+    SystemLastError,
+    SystemSetLastError,
+    SystemIsTerminal,
+    SystemReadHiddenLine,
+    SystemGatewayHostResolves,
+};
+
+}  // namespace
+
+const Methods& SystemMethods() { return kSystemMethods; }
+
+std::FILE* StreamOver(int file, bool forWriting) {
+  const cookie_io_functions_t functions = {StreamRead, StreamWrite, StreamSeek, StreamClose};
+  auto* cookie = new (std::nothrow) StreamCookie;
+  if (cookie == nullptr) return nullptr;
+  cookie->file = file;
+  std::FILE* stream = ::fopencookie(cookie, forWriting ? "wb" : "rb", functions);
+  if (stream == nullptr) {
+    delete cookie;
+    return nullptr;
+  }
+  std::setvbuf(stream, cookie->buffer, _IOFBF, sizeof cookie->buffer);
+  return stream;
+}
 
 }  // namespace stanvex::platform
 

@@ -1,5 +1,8 @@
 // Windows implementation of the platform interface: Win32 calls with ANSI
-// paths, backslash separators and file names compared without regard to case.
+// paths, backslash separators and file names compared without regard to
+// case; the system's table of methods and the few functions that differ by
+// system.
+#include "platform/methods.h"
 #include "platform/platform.h"
 
 #if defined(_WIN32)
@@ -13,6 +16,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -52,164 +56,6 @@ bool SameDirectory(const char* a, const char* b) {
   return ::lstrcmpiA(fullA, fullB) == 0;
 }
 
-namespace {
-
-// The volume and file index of an existing file or directory; false when it
-// cannot be opened.
-bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
-  // FILE_FLAG_BACKUP_SEMANTICS lets a directory be opened too.
-  HANDLE handle = ::CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  const bool known = ::GetFileInformationByHandle(handle, info) != 0;
-  ::CloseHandle(handle);
-  return known;
-}
-
-}  // namespace
-
-bool SameFile(const char* a, const char* b) {
-  BY_HANDLE_FILE_INFORMATION ia, ib;
-  if (a == nullptr || b == nullptr || !FileIdentity(a, &ia) || !FileIdentity(b, &ib)) return false;
-  return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
-         ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
-}
-
-bool FileExists(const char* path) {
-  DWORD attributes = ::GetFileAttributesA(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-bool IsDirectory(const char* path) {
-  DWORD attributes = ::GetFileAttributesA(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-std::FILE* CreateNewFile(const char* path) {
-  if (InjectedWriteFailure(path)) {
-    ::SetLastError(ERROR_DISK_FULL);
-    return nullptr;
-  }
-  // DeleteFile removes a link itself; CREATE_NEW then fails on any entry of
-  // the name, a link planted meanwhile included.
-  DeleteFile(path);
-  HANDLE handle = ::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
-  int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
-  if (fd < 0) {
-    ::CloseHandle(handle);
-    ::DeleteFileA(path);
-    return nullptr;
-  }
-  std::FILE* file = ::_fdopen(fd, "wb");
-  if (file == nullptr) {
-    ::_close(fd);
-    ::DeleteFileA(path);
-    return nullptr;
-  }
-  return InjectedContentFailure(path) ? RefuseWrites(file, path) : file;
-}
-
-bool CopyToNewFile(const char* source, const char* target) {
-  if (InjectedWriteFailure(target)) {
-    ::SetLastError(ERROR_DISK_FULL);
-    return false;
-  }
-  DeleteFile(target);
-  if (InjectedContentFailure(target)) {
-    // A copy that runs out of room removes what it made.
-    ::SetLastError(ERROR_DISK_FULL);
-    return false;
-  }
-  // With bFailIfExists the copy creates its target as CREATE_NEW does.
-  if (::CopyFileA(source, target, TRUE)) return true;
-  DWORD saved = ::GetLastError();
-  if (saved != ERROR_FILE_EXISTS) ::DeleteFileA(target);
-  ::SetLastError(saved);
-  return false;
-}
-
-bool CopyFile(const char* source, const char* target, bool replace) {
-  if (!replace && ::GetFileAttributesA(target) != INVALID_FILE_ATTRIBUTES) {
-    ::SetLastError(ERROR_FILE_EXISTS);
-    return false;
-  }
-  // Copy to a temporary name beside the target first, so that a failed copy
-  // (disk full, source gone) never leaves a partial target behind.
-  std::string temp = std::string(target) + ".part";
-  if (!CopyToNewFile(source, temp.c_str())) return false;
-  DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-  bool injected = InjectedWriteFailure(target);
-  if (injected || !::MoveFileExA(temp.c_str(), target, flags)) {
-    DWORD saved = injected ? ERROR_DISK_FULL : ::GetLastError();
-    ::DeleteFileA(temp.c_str());
-    ::SetLastError(saved);
-    return false;
-  }
-  return true;
-}
-
-bool MoveFile(const char* source, const char* target) {
-  if (InjectedWriteFailure(target)) {
-    ::SetLastError(ERROR_DISK_FULL);
-    return false;
-  }
-  return ::MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
-}
-
-bool RenameNoReplace(const char* source, const char* target) {
-  if (InjectedWriteFailure(target)) {
-    ::SetLastError(ERROR_DISK_FULL);
-    return false;
-  }
-  return ::MoveFileExA(source, target, 0) != 0;
-}
-
-// A read-only file is deleted too, as unlink does on POSIX: the library only
-// deletes its own work files.
-bool DeleteFile(const char* path) {
-  if (::DeleteFileA(path) != 0) return true;
-  DWORD attributes = ::GetFileAttributesA(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY))
-    return false;
-  ::SetFileAttributesA(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-  return ::DeleteFileA(path) != 0;
-}
-
-int64_t FileSize(const char* path) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!::GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return -1;
-  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return -1;
-  return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
-bool GetCurrentDir(char* buffer, size_t size) {
-  if (size == 0) return false;
-  DWORD length = ::GetCurrentDirectoryA(static_cast<DWORD>(size), buffer);
-  if (length != 0 && length < size) return true;
-  buffer[0] = '\0';
-  return false;
-}
-
-bool SetCurrentDir(const char* path) {
-  return path != nullptr && ::SetCurrentDirectoryA(path) != 0;
-}
-
-bool MakeDirectory(const char* path) {
-  if (::CreateDirectoryA(path, nullptr)) return true;
-  return ::GetLastError() == ERROR_ALREADY_EXISTS && IsDirectory(path);
-}
-
-bool MakeDirectoryNotLink(const char* path) {
-  if (::CreateDirectoryA(path, nullptr)) return true;
-  if (::GetLastError() != ERROR_ALREADY_EXISTS) return false;
-  // Symbolic links and junctions are reparse points.
-  const DWORD attributes = ::GetFileAttributesA(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
-}
-
 // Windows loads libraries by their own names: nothing to map.
 void MapLibraryName(const char* windowsName, char* out, size_t size) {
   if (size == 0) return;
@@ -232,35 +78,6 @@ const char* LibraryDirectory() {
   }();
   return directory.c_str();
 }
-
-LibraryHandle LoadLibraryByName(const char* windowsName) {
-  // A companion beside stanvex.dll wins over one elsewhere on the search path.
-  const char* dir = LibraryDirectory();
-  if (dir[0] != '\0' && std::strpbrk(windowsName, "\\/:") == nullptr) {
-    std::string beside = std::string(dir) + "\\" + windowsName;
-    if (FileExists(beside.c_str())) {
-      if (HMODULE handle = ::LoadLibraryA(beside.c_str())) return handle;
-    }
-  }
-  return ::LoadLibraryA(windowsName);
-}
-
-// Windows export tables carry the decorated names: look them up as given.
-void* FindFunction(LibraryHandle library, const char* decoratedName) {
-  if (library == nullptr) return nullptr;
-  return reinterpret_cast<void*>(
-      ::GetProcAddress(static_cast<HMODULE>(library), decoratedName));
-}
-
-void FreeLibrary(LibraryHandle library) {
-  if (library != nullptr) ::FreeLibrary(static_cast<HMODULE>(library));
-}
-
-uint32_t TickCount() { return static_cast<uint32_t>(::GetTickCount()); }
-
-void SleepMilliseconds(uint32_t milliseconds) { ::Sleep(milliseconds); }
-
-int LastSystemError() { return static_cast<int>(::GetLastError()); }
 
 const char* WriteErrorReason(int systemError) {
   switch (static_cast<DWORD>(systemError)) {
@@ -287,10 +104,177 @@ const char* WriteErrorReason(int systemError) {
   return text;
 }
 
-bool IsTerminal(int fd) { return ::_isatty(fd) != 0; }
+int DiskFullError() { return ERROR_DISK_FULL; }
+int NotFoundError() { return ERROR_FILE_NOT_FOUND; }
+int InputOutputError() { return ERROR_READ_FAULT; }
+int AccessDeniedError() { return ERROR_ACCESS_DENIED; }
+int AlreadyExistsError() { return ERROR_FILE_EXISTS; }
+int CrossDeviceError() { return ERROR_NOT_SAME_DEVICE; }
 
-bool ReadHiddenLine(const char* prompt, char* out, size_t size) {
-  if (size == 0 || ::_isatty(0) == 0) return false;
+namespace {
+
+// The C run time's descriptors report their failures in errno; the system's
+// code, when the call that failed set one, is in GetLastError as well.
+void KeepCrtError() {
+  if (::GetLastError() == ERROR_SUCCESS)
+    ::SetLastError(errno == ENOSPC ? ERROR_DISK_FULL
+                   : errno == ENOENT ? ERROR_FILE_NOT_FOUND
+                   : errno == EACCES ? ERROR_ACCESS_DENIED
+                                     : ERROR_INVALID_HANDLE);
+}
+
+// A read-only file is deleted too, as unlink does on POSIX: the library only
+// deletes its own work files.
+bool SystemRemove(const char* path) {
+  if (::DeleteFileA(path) != 0) return true;
+  DWORD attributes = ::GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY))
+    return false;
+  ::SetFileAttributesA(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  return ::DeleteFileA(path) != 0;
+}
+
+int SystemOpenRead(const char* path) {
+  ::SetLastError(ERROR_SUCCESS);
+  int fd = ::_open(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+  if (fd < 0) KeepCrtError();
+  return fd;
+}
+
+int SystemCreateNew(const char* path) {
+  // DeleteFileA removes a link itself; CREATE_NEW then fails on any entry of
+  // the name, a link planted meanwhile included.
+  SystemRemove(path);
+  HANDLE handle = ::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return -1;
+  int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+  if (fd < 0) {
+    ::CloseHandle(handle);
+    ::DeleteFileA(path);
+  }
+  return fd;
+}
+
+long SystemRead(int file, void* buffer, size_t size) {
+  ::SetLastError(ERROR_SUCCESS);
+  const unsigned chunk = size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size);
+  int n = ::_read(file, buffer, chunk);
+  if (n < 0) KeepCrtError();
+  return n;
+}
+
+long SystemWrite(int file, const void* data, size_t size) {
+  ::SetLastError(ERROR_SUCCESS);
+  const unsigned chunk = size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size);
+  int n = ::_write(file, data, chunk);
+  if (n < 0) KeepCrtError();
+  return n;
+}
+
+int64_t SystemSeek(int file, int64_t offset, int whence) {
+  return ::_lseeki64(file, offset, whence);
+}
+
+int SystemClose(int file) { return ::_close(file); }
+
+bool SystemRename(const char* source, const char* target, bool replace) {
+  DWORD flags = MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH |
+                (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+  return ::MoveFileExA(source, target, flags) != 0;
+}
+
+// The volume and file index of an existing file or directory (followed when
+// a link); zeros when it cannot be opened.
+void FileIdentity(const char* path, FileStatus* status) {
+  // FILE_FLAG_BACKUP_SEMANTICS lets a directory be opened too.
+  HANDLE handle = ::CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (::GetFileInformationByHandle(handle, &info)) {
+    status->volume = info.dwVolumeSerialNumber;
+    status->index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  }
+  ::CloseHandle(handle);
+}
+
+bool SystemStatus(const char* path, bool followLinks, FileStatus* status) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return false;
+  const DWORD attributes = data.dwFileAttributes;
+  // Symbolic links and junctions are reparse points.
+  if (!followLinks && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+    status->kind = FileKind::kLink;
+  else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    status->kind = FileKind::kDirectory;
+  else
+    status->kind = FileKind::kFile;
+  status->size = (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  if (followLinks) FileIdentity(path, status);
+  return true;
+}
+
+bool SystemListDirectory(const char* path, DirectoryEntryFunction each, void* context) {
+  const std::string pattern = std::string(path) + "\\*";
+  WIN32_FIND_DATAA found;
+  HANDLE search = ::FindFirstFileA(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+  do {
+    const char* name = found.cFileName;
+    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+    const DWORD attributes = found.dwFileAttributes;
+    each(context, name,
+         (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+             (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0);
+  } while (::FindNextFileA(search, &found));
+  ::FindClose(search);
+  return true;
+}
+
+bool SystemMakeDirectory(const char* path) { return ::CreateDirectoryA(path, nullptr) != 0; }
+
+bool SystemRemoveDirectory(const char* path) { return ::RemoveDirectoryA(path) != 0; }
+
+bool SystemGetCurrentDir(char* buffer, size_t size) {
+  DWORD length = ::GetCurrentDirectoryA(static_cast<DWORD>(size), buffer);
+  return length != 0 && length < size;
+}
+
+bool SystemSetCurrentDir(const char* path) { return ::SetCurrentDirectoryA(path) != 0; }
+
+void* SystemLoadLibrary(const char* windowsName) {
+  // A companion beside stanvex.dll wins over one elsewhere on the search path.
+  const char* dir = LibraryDirectory();
+  if (dir[0] != '\0' && std::strpbrk(windowsName, "\\/:") == nullptr) {
+    std::string beside = std::string(dir) + "\\" + windowsName;
+    const DWORD attributes = ::GetFileAttributesA(beside.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      if (HMODULE handle = ::LoadLibraryA(beside.c_str())) return handle;
+    }
+  }
+  return ::LoadLibraryA(windowsName);
+}
+
+// Windows export tables carry the decorated names: look them up as given.
+void* SystemFindFunction(void* library, const char* decoratedName) {
+  return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(library), decoratedName));
+}
+
+void SystemFreeLibrary(void* library) { ::FreeLibrary(static_cast<HMODULE>(library)); }
+
+uint32_t SystemTickCount() { return static_cast<uint32_t>(::GetTickCount()); }
+
+void SystemSleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+int SystemLastError() { return static_cast<int>(::GetLastError()); }
+
+void SystemSetLastError(int error) { ::SetLastError(static_cast<DWORD>(error)); }
+
+bool SystemIsTerminal(int fd) { return ::_isatty(fd) != 0; }
+
+bool SystemReadHiddenLine(const char* prompt, char* out, size_t size) {
+  if (::_isatty(0) == 0) return false;
   out[0] = '\0';
   HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
   DWORD saved = 0;
@@ -317,7 +301,7 @@ bool ReadHiddenLine(const char* prompt, char* out, size_t size) {
   return true;
 }
 
-bool MakeTempDirectory(const char* prefix, char* out, size_t size) {
+bool SystemMakeTempDirectory(const char* prefix, char* out, size_t size) {
   char base[MAX_PATH + 1];
   DWORD length = ::GetTempPathA(sizeof base, base);
   if (length == 0 || length >= sizeof base) return false;
@@ -340,8 +324,7 @@ bool MakeTempDirectory(const char* prefix, char* out, size_t size) {
   return false;
 }
 
-bool GatewayHostResolves(const char* host) {
-  if (host == nullptr || host[0] == '\0') return false;
+bool SystemGatewayHostResolves(const char* host) {
   WSADATA data;
   if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
   addrinfo hints;
@@ -353,6 +336,43 @@ bool GatewayHostResolves(const char* host) {
   if (found != nullptr) ::freeaddrinfo(found);
   ::WSACleanup();
   return resolves;
+}
+
+constexpr Methods kSystemMethods = {
+    kMethodsVersion,
+    SystemOpenRead,
+    SystemCreateNew,
+    SystemRead,
+    SystemWrite,
+    SystemSeek,
+    SystemClose,
+    SystemRename,
+    SystemRemove,
+    SystemStatus,
+    SystemListDirectory,
+    SystemMakeDirectory,
+    SystemRemoveDirectory,
+    SystemMakeTempDirectory,
+    SystemGetCurrentDir,
+    SystemSetCurrentDir,
+    SystemLoadLibrary,
+    SystemFindFunction,
+    SystemFreeLibrary,
+    SystemTickCount,
+    SystemSleep,
+    SystemLastError,
+    SystemSetLastError,
+    SystemIsTerminal,
+    SystemReadHiddenLine,
+    SystemGatewayHostResolves,
+};
+
+}  // namespace
+
+const Methods& SystemMethods() { return kSystemMethods; }
+
+std::FILE* StreamOver(int file, bool forWriting) {
+  return ::_fdopen(file, forWriting ? "wb" : "rb");
 }
 
 }  // namespace stanvex::platform

@@ -5,6 +5,7 @@
 
 #include "base/last_error.h"
 #include "base/request_state.h"
+#include "failing_files.h"
 #include "obn_test_util.h"
 #include "obsfiles/concatenate.h"
 #include "obsfiles/obs_status.h"
@@ -145,9 +146,10 @@ TEST_F(ConcatenateTest, FullDiskWhileJoiningKeepsTheDailyFiles) {
   ASSERT_TRUE(testing::WriteObnFile("d1.obn", Epochs(0, 1, 2)));
   ASSERT_TRUE(testing::WriteObnFile("d2.obn", Epochs(2, 1, 2)));
   const char names[2][kDailyNameSize] = {"d1.obn", "d2.obn"};
-  platform::FailFileContentForTesting("out.obn");
-  EXPECT_EQ(ConcatenateDailyFiles(names, "out.obn", 2), -1);
-  platform::FailFileContentForTesting(nullptr);
+  {
+    testing::FailingFiles full("out.obn", testing::FailingFiles::kRefuseContent);
+    EXPECT_EQ(ConcatenateDailyFiles(names, "out.obn", 2), -1);
+  }
   EXPECT_NE(std::strstr(LastErrorText, "out.obn"), nullptr) << LastErrorText;
   EXPECT_FALSE(Exists("out.obn"));
   EXPECT_TRUE(Exists("d1.obn"));
@@ -266,9 +268,10 @@ TEST_F(SpliceTest, StationFileThatCannotBeMovedIsKept) {
 
 TEST_F(SpliceTest, FullDiskWhileCuttingKeepsTheInput) {
   MakeInput(Epochs(0, 1, 3));
-  platform::FailFileContentForTesting("abcd0010tmp1.obn");
-  Splice(0, 10, -1);
-  platform::FailFileContentForTesting(nullptr);
+  {
+    testing::FailingFiles full("abcd0010tmp1.obn", testing::FailingFiles::kRefuseContent);
+    Splice(0, 10, -1);
+  }
   EXPECT_NE(std::strstr(LastErrorText, "abcd0010tmp1.obn"), nullptr) << LastErrorText;
   EXPECT_FALSE(Exists("abcd0010tmp1.obn"));
   EXPECT_EQ(testing::EpochTimes("abcd0010tmp.obn"), (std::vector<double>{0, 1, 2}));

@@ -11,6 +11,7 @@
 #include "base/paths.h"
 #include "base/request_state.h"
 #include "base/text.h"
+#include "failing_files.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -96,9 +97,10 @@ TEST_F(DeliveryTest, FailedDeliveryIsUndoneWhole) {
     MakeResult("abcd0050");
     for (const char* ext : {".obn", ".nvb", ".sta"})
       WriteFile(dest.File(std::string("abcd0050") + ext), "old");
-    platform::FailFileWritesForTesting(failing);
-    EXPECT_EQ(CopyOver("abcd0050.obn"), -1);
-    platform::FailFileWritesForTesting(nullptr);
+    {
+      testing::FailingFiles full(failing, testing::FailingFiles::kRefuseName);
+      EXPECT_EQ(CopyOver("abcd0050.obn"), -1);
+    }
     EXPECT_EQ(Error().rfind(std::string(kStillInWork) + work.path() + " (", 0), 0u) << Error();
     for (const char* ext : {".obn", ".nvb", ".sta"}) {
       EXPECT_EQ(ReadFile(dest.File(std::string("abcd0050") + ext)), "old");
@@ -110,9 +112,10 @@ TEST_F(DeliveryTest, FailedDeliveryIsUndoneWhole) {
 
   // An append whose OBN name is free: nothing of it stays in the destination.
   MakeResult("efgh0050");
-  platform::FailFileWritesForTesting("efgh0050.sta");
-  EXPECT_EQ(Append("efgh0050.obn"), -1);
-  platform::FailFileWritesForTesting(nullptr);
+  {
+    testing::FailingFiles full("efgh0050.sta", testing::FailingFiles::kRefuseName);
+    EXPECT_EQ(Append("efgh0050.obn"), -1);
+  }
   EXPECT_FALSE(Exists(dest.File("efgh0050.obn")));
   EXPECT_TRUE(Exists(work.File("efgh0050.obn")));
 }

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "platform/methods.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -84,6 +85,53 @@ TEST(PlatformFilesTest, NewFilesReplaceLinksAndKeepDevices) {
   struct stat st;
   ASSERT_EQ(::lstat(pipe.c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// A tree goes whole; a link inside is removed itself, never followed.
+TEST(PlatformFilesTest, RemoveTreeRemovesLinksNotWhatTheyPointTo) {
+  testing::ScratchDir dir;
+  testing::WriteFile(dir.File("outside"), "kept");
+  ASSERT_TRUE(MakeDirectory(dir.File("tree").c_str()));
+  ASSERT_TRUE(MakeDirectory(dir.File("tree/sub").c_str()));
+  testing::WriteFile(dir.File("tree/sub/file"), "x");
+  ASSERT_EQ(::symlink(dir.path().c_str(), dir.File("tree/sub/up").c_str()), 0);
+  EXPECT_TRUE(RemoveTree(dir.File("tree").c_str()));
+  EXPECT_FALSE(IsDirectory(dir.File("tree").c_str()));
+  EXPECT_EQ(testing::ReadFile(dir.File("outside")), "kept");
+  EXPECT_TRUE(RemoveTree(dir.File("tree").c_str()));  // nothing left to remove
+}
+
+// A wrapper table sees the calls of the functions above, and of the streams
+// they make; entries it leaves null, and the table it replaced, stay in use.
+int wrappedWrites = 0;
+const Methods* beneath = nullptr;
+long CountedWrite(int file, const void* data, size_t size) {
+  ++wrappedWrites;
+  return beneath->write(file, data, size);
+}
+bool RefusedRemove(const char*) {
+  SetLastSystemError(AccessDeniedError());
+  return false;
+}
+
+TEST(PlatformMethodsTest, InstalledTableWrapsTheSystemAndIsRemovedAgain) {
+  testing::ScratchDir dir;
+  Methods wrapper{};
+  wrapper.version = kMethodsVersion;
+  wrapper.write = CountedWrite;
+  wrapper.remove = RefusedRemove;
+  beneath = InstallMethods(&wrapper);
+  EXPECT_EQ(beneath, &SystemMethods());
+  std::FILE* out = CreateNewFile(dir.File("a").c_str());
+  ASSERT_NE(out, nullptr);
+  std::fputs("through the table", out);
+  EXPECT_EQ(std::fclose(out), 0);
+  EXPECT_EQ(wrappedWrites, 1);  // the stream's one buffer, written out at the close
+  EXPECT_FALSE(DeleteFile(dir.File("a").c_str()));
+  EXPECT_EQ(LastSystemError(), AccessDeniedError());
+  EXPECT_EQ(InstallMethods(nullptr), &wrapper);
+  EXPECT_EQ(testing::ReadFile(dir.File("a")), "through the table");
+  EXPECT_TRUE(DeleteFile(dir.File("a").c_str()));
 }
 
 TEST(PlatformTicksTest, SleepAdvancesTicks) {

@@ -193,8 +193,11 @@ TEST_F(Conversion, EpochsOutOfTimeOrderAreSkippedNamingTheirLines) {
   const real_data::ObnContent content = real_data::ReadObn(obn);
   ASSERT_EQ(content.epochs.size(), 119u);
   for (size_t i = 1; i < content.epochs.size(); ++i) {
-    EXPECT_EQ(content.epochs[i].position.week, content.epochs[0].position.week) << i;
-    EXPECT_GT(content.epochs[i].position.time, content.epochs[i - 1].position.time) << i;
+    // Copies: the record is packed, its fields cannot be bound by reference.
+    const uint16_t week = content.epochs[i].position.week, firstWeek = content.epochs[0].position.week;
+    const double time = content.epochs[i].position.time, before = content.epochs[i - 1].position.time;
+    EXPECT_EQ(week, firstWeek) << i;
+    EXPECT_GT(time, before) << i;
   }
 }
 

@@ -82,8 +82,8 @@ TEST(Orbit, SelectionTakesTheNearestHealthyEphemerisWithinItsFit) {
 TEST(Geodesy, GeodeticAndEarthCentredCoordinatesConvertBothWays) {
   const double zimm[3] = {4331296.832, 567556.166, 4633134.114};
   Geodetic g = EcefToGeodetic(zimm);
-  EXPECT_NEAR(g.latitude * 180.0 / kPi, 46.877099, 1e-5);
-  EXPECT_NEAR(g.longitude * 180.0 / kPi, 7.465278, 1e-5);
+  EXPECT_NEAR(g.latitude * 180.0 / kGpsPi, 46.877099, 1e-5);
+  EXPECT_NEAR(g.longitude * 180.0 / kGpsPi, 7.465278, 1e-5);
   EXPECT_NEAR(g.height, 956.4, 0.5);
   for (Geodetic p : {g, Geodetic{-0.6, -2.0, -30.0}, Geodetic{1.55, 3.0, 4000.0}}) {
     double xyz[3];
@@ -97,21 +97,21 @@ TEST(Geodesy, GeodeticAndEarthCentredCoordinatesConvertBothWays) {
 
 TEST(Geodesy, DelayModelsGiveTheirTextbookMagnitudes) {
   const Geodetic sea{0.8, 0.1, 0.0};
-  const double zenith = SaastamoinenDelay(sea, kPi / 2.0);
+  const double zenith = SaastamoinenDelay(sea, kGpsPi / 2.0);
   EXPECT_NEAR(zenith, 2.35, 0.1);
-  EXPECT_NEAR(SaastamoinenDelay(sea, 10.0 * kPi / 180.0) / zenith, 5.6, 0.3);
-  EXPECT_EQ(SaastamoinenDelay(Geodetic{0.8, 0.1, 20000.0}, kPi / 2.0), 0.0);
+  EXPECT_NEAR(SaastamoinenDelay(sea, 10.0 * kGpsPi / 180.0) / zenith, 5.6, 0.3);
+  EXPECT_EQ(SaastamoinenDelay(Geodetic{0.8, 0.1, 20000.0}, kGpsPi / 2.0), 0.0);
   // With no amplitude the model is its night-time 5 ns, scaled by the slant factor.
   const double zero[4] = {0, 0, 0, 0};
-  const double night = KlobucharDelay(zero, zero, sea, 0.0, kPi / 2.0, 0.0);
+  const double night = KlobucharDelay(zero, zero, sea, 0.0, kGpsPi / 2.0, 0.0);
   EXPECT_NEAR(night, kSpeedOfLight * 5e-9 * (1.0 + 16.0 * std::pow(0.03, 3.0)), 1e-6);
   const double alpha[4] = {0.7451e-08, -0.1490e-07, -0.5960e-07, 0.1192e-06};
   const double beta[4] = {0.9011e+05, -0.6554e+05, -0.1311e+06, 0.4588e+06};
   // Local afternoon (14:00 at the station's longitude) has more than night.
-  const double afternoon = 50400.0 - 43200.0 * 0.1 / kPi;
-  EXPECT_GT(KlobucharDelay(alpha, beta, sea, 0.0, kPi / 2.0, afternoon), night);
+  const double afternoon = 50400.0 - 43200.0 * 0.1 / kGpsPi;
+  EXPECT_GT(KlobucharDelay(alpha, beta, sea, 0.0, kGpsPi / 2.0, afternoon), night);
   EXPECT_GT(KlobucharDelay(alpha, beta, sea, 0.0, 0.2, afternoon),
-            2.0 * KlobucharDelay(alpha, beta, sea, 0.0, kPi / 2.0, afternoon));
+            2.0 * KlobucharDelay(alpha, beta, sea, 0.0, kGpsPi / 2.0, afternoon));
 }
 
 TEST(CarrierSmoothing, NoiseIsAveragedOutAndALossOfLockRestartsTheArc) {
@@ -159,7 +159,7 @@ std::vector<RangeObservation> SimulatedRanges(const EphemerisStore& store, doubl
     SatelliteState s{};
     for (int i = 0; i < 5; ++i) {
       s = ComputeSatellite(*e, t - travel);
-      const double a = kEarthRotation * travel;
+      const double a = kEarthRotationRate * travel;
       const double p[3] = {std::cos(a) * s.position[0] + std::sin(a) * s.position[1],
                            -std::sin(a) * s.position[0] + std::cos(a) * s.position[1],
                            s.position[2]};
@@ -168,7 +168,7 @@ std::vector<RangeObservation> SimulatedRanges(const EphemerisStore& store, doubl
       double azimuth = 0.0;
       AzimuthElevation(g, truth, p, azimuth, elevation);
     }
-    if (elevation < 12.0 * kPi / 180.0) continue;
+    if (elevation < 12.0 * kGpsPi / 180.0) continue;
     RangeObservation o;
     o.prn = prn;
     o.l1Range = range + clockMetres - kSpeedOfLight * s.clock + SaastamoinenDelay(g, elevation);

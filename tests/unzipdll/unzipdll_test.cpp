@@ -13,7 +13,7 @@
 #include "member_names.h"
 #include "platform/platform.h"
 #include "test_support.h"
-#include "unzipdll.h"
+#include "unzipdll_api.h"
 
 namespace stanvex::testing {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "intobn_api.h"
 #include "rin2obn_api.h"
-#include "unzipdll.h"
+#include "unzipdll_api.h"
 #include "stanvex.h"
 
 // The exact 32-bit layouts are checked at compile time in

@@ -14,7 +14,7 @@ Vec3 operator+(const Vec3& a, const Vec3& b) { return {a.x + b.x, a.y + b.y, a.z
 double Norm(const Vec3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
 
 Vec3 GeodeticToEcef(const Geodetic& g) {
-  const double e2 = kWgs84F * (2.0 - kWgs84F);
+  const double e2 = kWgs84E2;
   const double lat = g.latDeg * kDeg, lon = g.lonDeg * kDeg;
   const double n = kWgs84A / std::sqrt(1.0 - e2 * std::sin(lat) * std::sin(lat));
   return {(n + g.heightM) * std::cos(lat) * std::cos(lon),
@@ -23,7 +23,7 @@ Vec3 GeodeticToEcef(const Geodetic& g) {
 }
 
 Geodetic EcefToGeodetic(const Vec3& p) {
-  const double e2 = kWgs84F * (2.0 - kWgs84F);
+  const double e2 = kWgs84E2;
   const double r = std::sqrt(p.x * p.x + p.y * p.y);
   double lat = std::atan2(p.z, r * (1.0 - e2));
   double height = 0;

@@ -2,37 +2,10 @@
 
 #include <cmath>
 
+#include "gnss/gps_time.h"
 #include "gps_constants.h"
 
 namespace stanvex::sim {
-namespace {
-
-// Days from 1970-01-01 of a proleptic Gregorian date.
-constexpr int64_t DaysFromCivil(int64_t y, int m, int d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
-void CivilFromDays(int64_t z, int* year, int* month, int* day) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t doe = z - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  *day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  *month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  *year = static_cast<int>(yoe + era * 400 + (*month <= 2));
-}
-
-// constexpr, so that static initializers elsewhere may already convert dates.
-constexpr int64_t kGpsEpochDays = DaysFromCivil(1980, 1, 6);
-
-}  // namespace
 
 SimTime SimTime::FromSeconds(double seconds) {
   SimTime t;
@@ -58,31 +31,21 @@ double Diff(const SimTime& a, const SimTime& b) {
 }
 
 int64_t GpsSecondsOfDate(int year, int month, int day) {
-  return (DaysFromCivil(year, month, day) - kGpsEpochDays) * kSecondsPerDay;
+  return gnss::GpsSecondsOf(year, month, day);
 }
 
 CalendarTime ToCalendar(const SimTime& t) {
+  const gnss::Calendar whole = gnss::CalendarOf(t.whole);
   CalendarTime c;
-  int64_t days = t.whole / kSecondsPerDay;
-  int64_t secondOfDay = t.whole % kSecondsPerDay;
-  if (secondOfDay < 0) {
-    secondOfDay += kSecondsPerDay;
-    --days;
-  }
-  CivilFromDays(days + kGpsEpochDays, &c.year, &c.month, &c.day);
-  c.hour = static_cast<int>(secondOfDay / 3600);
-  c.minute = static_cast<int>(secondOfDay % 3600 / 60);
-  c.second = static_cast<double>(secondOfDay % 60) + t.fraction;
-  c.dayOfYear = static_cast<int>(DaysFromCivil(c.year, c.month, c.day) -
-                                   DaysFromCivil(c.year, 1, 1) + 1);
-  int64_t week = t.whole / kSecondsPerWeek;
-  int64_t sow = t.whole % kSecondsPerWeek;
-  if (sow < 0) {
-    sow += kSecondsPerWeek;
-    --week;
-  }
-  c.gpsWeek = static_cast<int>(week);
-  c.secondsOfWeek = static_cast<double>(sow) + t.fraction;
+  c.year = whole.year;
+  c.month = whole.month;
+  c.day = whole.day;
+  c.hour = whole.hour;
+  c.minute = whole.minute;
+  c.second = whole.second + t.fraction;
+  c.dayOfYear = whole.dayOfYear;
+  c.gpsWeek = static_cast<int>(whole.week);
+  c.secondsOfWeek = static_cast<double>(whole.secondsOfWeek) + t.fraction;
   return c;
 }
 

@@ -30,8 +30,11 @@ void WriteChartFile(const std::string& output, const std::string& text) {
   if (file == nullptr)
     throw stanvex::cli::CommandFailure{"cannot create " + output + ": " +
                                        std::strerror(stanvex::platform::LastSystemError())};
+  // A buffered write may fail only when the stream is closed: errno then
+  // holds that failure's cause, never an older one.
+  errno = 0;
   bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  const int writeError = errno;
+  const int writeError = written ? 0 : errno;
   written = std::fclose(file) == 0 && written;
   if (!written) {
     const int error = writeError != 0 ? writeError : errno;

@@ -20,9 +20,7 @@ PrivateFolder::PrivateFolder(const char* prefix) {
 }
 
 PrivateFolder::~PrivateFolder() {
-  if (keep_) return;
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
+  if (!keep_) platform::RemoveTree(path_.c_str());
 }
 
 std::string PrivateFolder::File(const std::string& name) const {

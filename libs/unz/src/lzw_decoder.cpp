@@ -2,7 +2,7 @@
 //
 // Layout of a stream: three header bytes, then codes. Codes start 9 bits wide
 // and are packed least significant bit first. The writer emits them in groups
-// of eight (n_bits bytes per group); whenever the width changes (the table
+// of eight (nBits bytes per group); whenever the width changes (the table
 // outgrew the width, or a clear code in block mode reset it) the rest of the
 // current group is padding, and the next code starts at the next group
 // boundary counted from where the previous width began.
@@ -51,13 +51,13 @@ class Decoder {
   // Writes the buffered output; 0, UNZ_WRITE_FAILED or UNZ_TOO_LARGE.
   int Flush();
   // Bits of input not yet consumed (valid once the input has ended).
-  uint64_t BitsLeft() const { return total_bits_ > position_ ? total_bits_ - position_ : 0; }
+  uint64_t BitsLeft() const { return totalBits_ > position_ ? totalBits_ - position_ : 0; }
   // Moves position_ to the next group boundary of the current width.
   void SkipToGroupEnd() {
     const uint64_t group = static_cast<uint64_t>(bits_) * 8;
-    const uint64_t used = position_ - width_start_;
-    position_ = width_start_ + (used + group - 1) / group * group;
-    width_start_ = position_;
+    const uint64_t used = position_ - widthStart_;
+    position_ = widthStart_ + (used + group - 1) / group * group;
+    widthStart_ = position_;
   }
 
   std::FILE* input_;
@@ -65,54 +65,54 @@ class Decoder {
   uint64_t limit_;          // most bytes written
   uint64_t written_ = 0;    // bytes written so far
   std::unique_ptr<uint8_t[]> in_{new uint8_t[kInputChunk * 2 + 16 + kInputSlack]};
-  size_t in_size_ = 0;        // bytes held in in_
-  uint64_t in_first_ = 0;     // stream offset (bytes) of in_[0]
+  size_t inSize_ = 0;        // bytes held in in_
+  uint64_t inFirst_ = 0;     // stream offset (bytes) of in_[0]
   bool ended_ = false;        // the input has no more bytes
-  uint64_t total_bits_ = 0;   // the stream's length in bits, once ended_
+  uint64_t totalBits_ = 0;   // the stream's length in bits, once ended_
   uint64_t position_ = 0;     // stream bit position of the next code
-  uint64_t width_start_ = 0;  // stream bit position where the current width began
+  uint64_t widthStart_ = 0;  // stream bit position where the current width began
   int bits_ = kInitialBits;
   std::unique_ptr<uint8_t[]> out_{new uint8_t[kOutputSize]};
-  size_t out_size_ = 0;
+  size_t outSize_ = 0;
 };
 
 bool Decoder::Fill() {
   if (ended_) return true;
   const uint64_t byte = position_ >> 3;
-  const uint64_t held_end = in_first_ + in_size_;
-  if (byte + 3 <= held_end) return true;
-  const size_t keep = byte < held_end ? static_cast<size_t>(held_end - byte) : 0;
-  std::memmove(in_.get(), in_.get() + (in_size_ - keep), keep);
-  in_size_ = keep;
-  in_first_ = held_end - keep;
-  while (!ended_ && in_first_ + in_size_ < byte + 3) {
-    const size_t got = std::fread(in_.get() + in_size_, 1, kInputChunk, input_);
+  const uint64_t heldEnd = inFirst_ + inSize_;
+  if (byte + 3 <= heldEnd) return true;
+  const size_t keep = byte < heldEnd ? static_cast<size_t>(heldEnd - byte) : 0;
+  std::memmove(in_.get(), in_.get() + (inSize_ - keep), keep);
+  inSize_ = keep;
+  inFirst_ = heldEnd - keep;
+  while (!ended_ && inFirst_ + inSize_ < byte + 3) {
+    const size_t got = std::fread(in_.get() + inSize_, 1, kInputChunk, input_);
     if (got < kInputChunk) {
       if (std::ferror(input_)) return false;
       ended_ = true;
     }
-    in_size_ += got;
-    if (in_first_ < byte) {
+    inSize_ += got;
+    if (inFirst_ < byte) {
       // A group skip went past the buffered bytes: drop the padding read now.
-      const size_t drop = static_cast<size_t>(std::min<uint64_t>(byte - in_first_, in_size_));
-      std::memmove(in_.get(), in_.get() + drop, in_size_ - drop);
-      in_size_ -= drop;
-      in_first_ += drop;
+      const size_t drop = static_cast<size_t>(std::min<uint64_t>(byte - inFirst_, inSize_));
+      std::memmove(in_.get(), in_.get() + drop, inSize_ - drop);
+      inSize_ -= drop;
+      inFirst_ += drop;
     }
   }
   if (ended_) {
-    total_bits_ = (in_first_ + in_size_) * 8;
-    std::memset(in_.get() + in_size_, 0, kInputSlack);
+    totalBits_ = (inFirst_ + inSize_) * 8;
+    std::memset(in_.get() + inSize_, 0, kInputSlack);
   }
   return true;
 }
 
 int Decoder::Flush() {
-  if (out_size_ > limit_ - written_) return UNZ_TOO_LARGE;
-  if (out_size_ > 0 && std::fwrite(out_.get(), 1, out_size_, output_) != out_size_)
+  if (outSize_ > limit_ - written_) return UNZ_TOO_LARGE;
+  if (outSize_ > 0 && std::fwrite(out_.get(), 1, outSize_, output_) != outSize_)
     return UNZ_WRITE_FAILED;
-  written_ += out_size_;
-  out_size_ = 0;
+  written_ += outSize_;
+  outSize_ = 0;
   return 0;
 }
 
@@ -122,11 +122,11 @@ int Decoder::Run() {
   if (got < sizeof header && std::ferror(input_)) return UNZ_INPUT_NOT_OPENED;
   if (got < 2 || header[0] != kMagic0 || header[1] != kMagic1) return UNZ_NOT_Z_FILE;
   if (got < 3) return UNZ_CORRUPT;
-  const int max_bits = header[2] & kMaxBitsMask;
-  const bool block_mode = (header[2] & kBlockModeFlag) != 0;
-  if (max_bits < kInitialBits || max_bits > kLargestBits) return UNZ_CORRUPT;
-  const uint32_t table_limit = 1u << max_bits;  // entries are < table_limit
-  const uint32_t first_entry = block_mode ? kClearCode + 1 : kClearCode;
+  const int maxBits = header[2] & kMaxBitsMask;
+  const bool blockMode = (header[2] & kBlockModeFlag) != 0;
+  if (maxBits < kInitialBits || maxBits > kLargestBits) return UNZ_CORRUPT;
+  const uint32_t tableLimit = 1u << maxBits;  // entries are < tableLimit
+  const uint32_t firstEntry = blockMode ? kClearCode + 1 : kClearCode;
 
   std::unique_ptr<Table> table(new Table());
   for (uint32_t c = 0; c < 256; ++c) {
@@ -134,34 +134,34 @@ int Decoder::Run() {
     table->length[c] = 1;
   }
 
-  in_first_ = 3;
-  position_ = width_start_ = 3 * 8;
-  uint32_t next_entry = first_entry;
+  inFirst_ = 3;
+  position_ = widthStart_ = 3 * 8;
+  uint32_t nextEntry = firstEntry;
   uint32_t mask = (1u << bits_) - 1;
-  // The width grows when the next entry passes max_code. Before the largest
-  // width, max_code is the largest code of the width; at the largest width it
+  // The width grows when the next entry passes maxCode. Before the largest
+  // width, maxCode is the largest code of the width; at the largest width it
   // is the table size, which no entry reaches. The start is 511 whatever the
   // largest width, so a stream limited to 9 bits goes on in 10-bit codes once
   // its table is full (the rule of the classic reader).
-  uint32_t max_code = mask;
+  uint32_t maxCode = mask;
   int32_t previous = -1;   // the previous code; -1 at the start and after a clear
-  uint8_t first_byte = 0;  // the first byte of the previous code's string
+  uint8_t firstByte = 0;  // the first byte of the previous code's string
 
   for (;;) {
-    if (next_entry > max_code) {
+    if (nextEntry > maxCode) {
       SkipToGroupEnd();
       ++bits_;
       mask = (1u << bits_) - 1;
-      max_code = bits_ >= max_bits ? table_limit : mask;
+      maxCode = bits_ >= maxBits ? tableLimit : mask;
     }
     if (!Fill()) return UNZ_INPUT_NOT_OPENED;
     if (ended_ && BitsLeft() < static_cast<uint64_t>(bits_)) {
       // The writer pads the last code to a whole byte; a whole byte or more
       // that is not a code means the stream was cut inside a code.
-      if (position_ < total_bits_ && BitsLeft() >= 8) return UNZ_CORRUPT;
+      if (position_ < totalBits_ && BitsLeft() >= 8) return UNZ_CORRUPT;
       break;
     }
-    const uint8_t* p = in_.get() + ((position_ >> 3) - in_first_);
+    const uint8_t* p = in_.get() + ((position_ >> 3) - inFirst_);
     const uint32_t word =
         p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
     uint32_t code = (word >> (position_ & 7)) & mask;
@@ -169,56 +169,56 @@ int Decoder::Run() {
 
     if (previous < 0) {
       if (code >= 256) return UNZ_CORRUPT;
-      if (out_size_ == kOutputSize) {
+      if (outSize_ == kOutputSize) {
         if (const int flushed = Flush()) return flushed;
       }
-      out_[out_size_++] = static_cast<uint8_t>(code);
+      out_[outSize_++] = static_cast<uint8_t>(code);
       previous = static_cast<int32_t>(code);
-      first_byte = static_cast<uint8_t>(code);
+      firstByte = static_cast<uint8_t>(code);
       continue;
     }
-    if (block_mode && code == kClearCode) {
+    if (blockMode && code == kClearCode) {
       SkipToGroupEnd();
       bits_ = kInitialBits;
       mask = (1u << bits_) - 1;
-      max_code = mask;
-      next_entry = first_entry;
+      maxCode = mask;
+      nextEntry = firstEntry;
       previous = -1;
       continue;
     }
 
-    const uint32_t this_code = code;
+    const uint32_t thisCode = code;
     uint32_t length;
-    bool repeat_first = false;  // the code is the entry being defined right now
-    if (code >= next_entry) {
-      if (code > next_entry || next_entry >= table_limit) return UNZ_CORRUPT;
+    bool repeatFirst = false;  // the code is the entry being defined right now
+    if (code >= nextEntry) {
+      if (code > nextEntry || nextEntry >= tableLimit) return UNZ_CORRUPT;
       code = static_cast<uint32_t>(previous);
       length = table->length[code] + 1u;
-      repeat_first = true;
+      repeatFirst = true;
     } else {
       length = table->length[code];
     }
-    if (kOutputSize - out_size_ < length) {
+    if (kOutputSize - outSize_ < length) {
       if (const int flushed = Flush()) return flushed;
     }
-    uint8_t* start = out_.get() + out_size_;
+    uint8_t* start = out_.get() + outSize_;
     uint8_t* q = start + length - 1;
-    if (repeat_first) *q-- = first_byte;
+    if (repeatFirst) *q-- = firstByte;
     while (code >= 256) {
       *q-- = table->suffix[code];
       code = table->prefix[code];
     }
     *q = static_cast<uint8_t>(code);
-    out_size_ += length;
-    first_byte = *start;
+    outSize_ += length;
+    firstByte = *start;
 
-    if (next_entry < table_limit) {
-      table->prefix[next_entry] = static_cast<uint16_t>(previous);
-      table->suffix[next_entry] = first_byte;
-      table->length[next_entry] = static_cast<uint16_t>(table->length[previous] + 1u);
-      ++next_entry;
+    if (nextEntry < tableLimit) {
+      table->prefix[nextEntry] = static_cast<uint16_t>(previous);
+      table->suffix[nextEntry] = firstByte;
+      table->length[nextEntry] = static_cast<uint16_t>(table->length[previous] + 1u);
+      ++nextEntry;
     }
-    previous = static_cast<int32_t>(this_code);
+    previous = static_cast<int32_t>(thisCode);
   }
   return Flush();
 }

@@ -3,19 +3,19 @@
 #include <cstring>
 
 #include "unz.h"
-#include "new_file.h"
+#include "platform/platform.h"
 
 namespace {
 
 // Closes the streams and removes a begun output before a failure is thrown.
 class Files {
  public:
-  explicit Files(const char* output_name) : output_name_(output_name) {}
+  explicit Files(const char* outputName) : outputName_(outputName) {}
   ~Files() {
     if (input != nullptr) std::fclose(input);
     if (output != nullptr) {
       std::fclose(output);
-      std::remove(output_name_);
+      stanvex::platform::DeleteFile(outputName_);
     }
   }
   // Closes the output; false when the final write-out failed.
@@ -28,7 +28,7 @@ class Files {
   std::FILE* output = nullptr;
 
  private:
-  const char* output_name_;
+  const char* outputName_;
 };
 
 }  // namespace
@@ -39,7 +39,7 @@ extern "C" UNZ_API void QvUnZ_Extract(const char* input, const char* output) {
   if (output == nullptr || std::strcmp(input, output) == 0)
     throw static_cast<int>(UNZ_OUTPUT_NOT_OPENED);
   Files files(output);
-  files.input = std::fopen(input, "rb");
+  files.input = stanvex::platform::OpenForReading(input);
   if (files.input == nullptr) throw static_cast<int>(UNZ_INPUT_NOT_OPENED);
 
   // Check the magic before the output is created, so that a file of another
@@ -51,12 +51,12 @@ extern "C" UNZ_API void QvUnZ_Extract(const char* input, const char* output) {
     throw static_cast<int>(UNZ_NOT_Z_FILE);
   if (std::fseek(files.input, 0, SEEK_SET) != 0) throw static_cast<int>(UNZ_INPUT_NOT_OPENED);
 
-  files.output = stanvex_companion::CreateNewFile(output);
+  files.output = stanvex::platform::CreateNewFile(output);
   if (files.output == nullptr) throw static_cast<int>(UNZ_OUTPUT_NOT_OPENED);
   const int result = UnzDecompressStream(files.input, files.output);
   if (result != 0) throw result;
   if (!files.CloseOutput()) {
-    std::remove(output);
+    stanvex::platform::DeleteFile(output);
     throw static_cast<int>(UNZ_WRITE_FAILED);
   }
 }

@@ -9,9 +9,8 @@
 #include <string>
 
 #include "member_names.h"
+#include "unzipdll_api.h"
 #include "platform/platform.h"
-#include "unzipdll.h"
-#include "new_file.h"
 
 namespace {
 
@@ -89,7 +88,7 @@ int32_t Extraction::ExtractMember(unzFile zip, const char* name, const unz_file_
   if (unzOpenCurrentFile(zip) != UNZ_OK) return UNZIP_MESSAGE_OPEN;
 
   const std::string local = LocalName(name);
-  std::FILE* out = stanvex_companion::CreateNewFile(local.c_str());
+  std::FILE* out = platform::CreateNewFile(local.c_str());
   if (out == nullptr) {
     unzCloseCurrentFile(zip);
     return UNZIP_MESSAGE_WRITE;

@@ -6,8 +6,8 @@
 // Records are byte-packed. On 32-bit builds the offsets are exact as checked
 // below; on 64-bit builds the address fields are pointer-sized and every
 // other field keeps its width and order.
-#ifndef STANVEX_UNZIPDLL_H
-#define STANVEX_UNZIPDLL_H
+#ifndef STANVEX_FORMATS_UNZIPDLL_API_H
+#define STANVEX_FORMATS_UNZIPDLL_API_H
 
 #include <cstddef>
 #include <cstdint>
@@ -104,4 +104,4 @@ UNZIPDLL_API int32_t UNZIPDLL_CALL GetUnzDllVersion();
 UNZIPDLL_API int32_t UNZIPDLL_CALL UnzDllExec(UnzipCommand* command);
 }
 
-#endif  // STANVEX_UNZIPDLL_H
+#endif  // STANVEX_FORMATS_UNZIPDLL_API_H
