@@ -422,6 +422,41 @@ TEST_F(FetchCommandTest, AvailableTellsWhichDaysHaveDataWithoutFetching) {
   EXPECT_TRUE(LeftInTemp().empty());
 }
 
+// With --nearest a login given goes only to the stations it is for: a
+// password without a user is a token, for the bearer service's stations
+// only; a user's login needs --service.
+TEST_F(FetchCommandTest, ANearbyLoginGoesOnlyToTheStationsItIsFor) {
+  const auto& certificates = TestCertificates::Get();
+  ASSERT_TRUE(certificates.ok()) << certificates.error();
+  HttpsServerOptions options;
+  options.root = archive_ + "/archive";
+  HttpsServer plain(options);
+  options.token = "tok-77c";
+  HttpsServer bearer(options);
+  ASSERT_TRUE(plain.running() && bearer.running()) << plain.error() << bearer.error();
+  std::string text =
+      ReadFile(CatalogueWithGzipServiceAt(bearer.Url() + "/simgz", true) + "/manufact.dwn");
+  text = std::regex_replace(text, std::regex("ftpAd: file://[^\\n]*/archive/simz"),
+                            "ftpAd: " + plain.Url() + "/simz");
+  WriteFile(temp_.File("catalogue2/manufact.dwn"), text);
+  WriteFile(temp_.File("token"), "tok-77c\n");
+  const std::string nearby = "available --catalogue " + Quote(temp_.File("catalogue2")) +
+                             " --nearest 2 --lat 45.466 --lon 9.183 --max-km 500" +
+                             " --from 2022-12-31 --to '2022-12-31 23:59:30'";
+  const std::string environment = "NETRC=/nonexistent CURL_CA_BUNDLE=" +
+                                  Quote(certificates.Authority());
+  EXPECT_EQ(Stanvex(nearby + " --password-file " + Quote(temp_.File("token")), environment), 0)
+      << output_;
+  EXPECT_GT(bearer.CountLog("BEARER tok-77c"), 0);
+  EXPECT_GT(plain.CountLog("HEAD /simz/"), 0);
+  EXPECT_EQ(plain.CountContaining("tok-77c"), 0);
+  EXPECT_EQ(Stanvex(nearby + " --user alice --password-file " + Quote(temp_.File("token")),
+                    environment),
+            1);
+  EXPECT_NE(output_.find("--user with --nearest needs --service"), std::string::npos) << output_;
+  EXPECT_EQ(plain.CountContaining("tok-77c"), 0);
+}
+
 // fetch --nearest 3 from a site beside a station without data for the
 // window: that one is skipped with the reason and the next three delivered,
 // each under its own name; a SIGTERM while the stations' retrievals run
