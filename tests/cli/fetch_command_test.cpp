@@ -303,6 +303,38 @@ TEST_F(FetchCommandTest, PasswordComesFromAFileTheEnvironmentOrTheTerminal) {
   EXPECT_NE(output_.find("--password-file"), std::string::npos) << output_;
 }
 
+// The nearby commands refuse what they cannot do before any work, naming it.
+TEST_F(FetchCommandTest, NearbyCommandsRefuseBadRequests) {
+  const std::string fetch = Fetch("2022-12-31 01:00", "2022-12-31 02:00");
+  const std::string available = "available --catalogue " + Quote(catalogue_);
+  const std::string near = " --nearest 2 --lat 45.4 --lon 9.1";
+  const std::pair<std::string, const char*> cases[] = {
+      {fetch + near, "give either --station or --nearest N, not both"},
+      {"fetch --catalogue " + Quote(catalogue_) + " --from 2022-12-31 --to 2022-12-31",
+       "give either --station or --nearest N"},
+      {"fetch --catalogue " + Quote(catalogue_) + near +
+           " --from 2022-12-31 --to 2022-12-31 --work /tmp",
+       "--work does not go with --nearest"},
+      {"fetch --catalogue " + Quote(catalogue_) + near + " --jobs 0" +
+           " --from 2022-12-31 --to 2022-12-31",
+       "--jobs needs a number of 1 or more"},
+      {"fetch --catalogue " + Quote(catalogue_) + " --nearest 2 --lat 0 --lon 0 --max-km 10" +
+           " --from 2022-12-31 --to 2022-12-31",
+       "no station within 10 km"},
+      {available + " --from 2022-12-31 --to 2022-12-31", "give either --station or --nearest N"},
+      {available + " --station simc --from 2023-01-02 --to 2022-12-31",
+       "Invalid Time Range the Start time can not be larger then the end time"},
+      {available + " --station simc --from 2022-01-01 --to 2022-12-31",
+       "Error the window touches 364 days; at most 31 are asked"},
+  };
+  for (const auto& [arguments, message] : cases) {
+    EXPECT_EQ(Stanvex(arguments), 1) << arguments;
+    EXPECT_NE(output_.find(message), std::string::npos) << arguments << "\n" << output_;
+  }
+  EXPECT_TRUE(LeftInTemp().empty());
+  EXPECT_TRUE(Entries(dest_.path()).empty());
+}
+
 // A service of bearer tokens (auth: bearer): the token reaches its own HTTPS
 // host, from a file, STANVEX_PASSWORD or the host's netrc entry; without a
 // good one the fetch fails with the token text. The host its first server
@@ -389,8 +421,13 @@ TEST_F(FetchCommandTest, AvailableTellsWhichDaysHaveDataWithoutFetching) {
   HttpsServer server(options);
   ASSERT_TRUE(server.running()) << server.error();
   WriteFile(temp_.File("token"), "tok-55a\n");
+  // A first address nobody answers at, and a mirror.
+  const std::string mirrored = temp_.File("mirrored");
+  fs::create_directories(mirrored);
+  fs::copy_file(CatalogueWithGzipServiceAt("https://127.0.0.1:1/simgz file://" + served +
+                                           "/simgz") + "/manufact.dwn",
+                mirrored + "/manufact.dwn");
   const std::string catalogue = CatalogueWithGzipServiceAt(server.Url() + "/simgz", true);
-  const std::string available = "available --catalogue " + Quote(catalogue) + " --station simc";
   const std::string token = " --password-file " + Quote(temp_.File("token"));
   const std::string day1 =
       std::to_string(fs::file_size(served + "/simgz/data/2022/12/31/simc3650.22o.gz"));
@@ -398,6 +435,7 @@ TEST_F(FetchCommandTest, AvailableTellsWhichDaysHaveDataWithoutFetching) {
     std::string window, options;
     int status;
     std::vector<std::string> texts;  // patterns
+    std::string catalogue = "";
   } cases[] = {
       {" --from 2022-12-31 --to '2023-01-02 23:59:30'", token, 2,
        {"2022-12-31 +observation +" + day1 + " +https://127\\.0\\.0\\.1:",
@@ -408,8 +446,15 @@ TEST_F(FetchCommandTest, AvailableTellsWhichDaysHaveDataWithoutFetching) {
        {"simc \\(SIMGZ\\): data for 1 of 1 days"}},
       {" --from 2022-12-31 --to '2022-12-31 23:59:30'", "", 2,
        {"token needed \\(es login, then es user get-access-token\\)"}},
+      {" --from 2022-12-31 --to '2023-01-01 23:59:30'", "", 2,
+       {"observation +" + day1 + " +file://.*simc3650.22o.gz  \\(https://127.0.0.1:1/simgz: "
+        "cannot be reached\\)",
+        "2023-01-01 +observation +missing"},
+       mirrored},
   };
   for (const auto& c : cases) {
+    const std::string available = "available --station simc --catalogue " +
+                                  Quote(c.catalogue.empty() ? catalogue : c.catalogue);
     EXPECT_EQ(Stanvex(available + c.window + c.options,
                       "NETRC=/nonexistent CURL_CA_BUNDLE=" + Quote(certificates.Authority())),
               c.status)
