@@ -123,7 +123,12 @@ class NearestRun {
       for (Candidate& candidate : candidates_)
         if (candidate.state == Candidate::State::kRunning) Follow(&candidate);
       view_.Draw();
-      if (Finished()) return false;
+      if (Finished()) {
+        // Questions still open concern stations already settled.
+        if (round_) StopFtpProcessing();
+        round_.reset();
+        return false;
+      }
       platform::SleepMilliseconds(20);
     }
     for (Candidate& candidate : candidates_)
