@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 
 #if defined(_WIN32)
@@ -78,9 +79,25 @@ void ApplyPlatformTlsOptions(CURL* easy) {
   curl_easy_setopt(easy, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
 }
 
+long CertificateVerdict(CURL*, const char* reason) {
+  // OpenSSL's "unable to get local issuer certificate", for a chain that
+  // Windows could not build or would not trust.
+  constexpr long kUntrustedChain = 20;
+  return std::strstr(reason, "CertGetCertificateChain") != nullptr ||
+                 std::strstr(reason, "remote certificate context") != nullptr
+             ? kUntrustedChain
+             : 0;
+}
+
 #else
 
 void ApplyPlatformTlsOptions(CURL*) {}
+
+long CertificateVerdict(CURL* easy, const char*) {
+  long result = 0;
+  curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &result);
+  return result;
+}
 
 int ReplaceFileByRename(const char* from, const char* to) { return std::rename(from, to); }
 

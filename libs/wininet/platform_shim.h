@@ -73,6 +73,14 @@ const char* HostsFilePath();
 // does not fail the check. Nothing to do elsewhere.
 void ApplyPlatformTlsOptions(CURL* easy);
 
+// The verdict on the server's certificate after a request that failed its
+// verification, as CURLINFO_SSL_VERIFYRESULT gives it with OpenSSL: above 1
+// when the chain is not trusted, 0 or 1 when only the host name failed.
+// curl's Schannel back end gives no such value; it checks the host name
+// only once the chain is trusted, and its error text (reason, the request's
+// CURLOPT_ERRORBUFFER) names the check that failed.
+long CertificateVerdict(CURL* easy, const char* reason);
+
 }  // namespace stanvex::wininet
 
 #endif  // STANVEX_WININET_PLATFORM_SHIM_H

@@ -343,12 +343,6 @@ long HttpStatus(CURL* easy) {
   return status;
 }
 
-long VerifyResult(CURL* easy) {
-  long result = 0;
-  curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &result);
-  return result;
-}
-
 // True when libcurl refused an HTTPS answer for its response header: all
 // its lines over 300 KB (a receive error, "Too large response headers") or
 // one line over 100 KB (out of memory, with no text, before any byte of the
@@ -562,7 +556,7 @@ RequestOutcome RunConnect(ConnectionObject& connection, DWORD_PTR context) {
       curl_easy_setopt(connection.easy, CURLOPT_URL, (connection.address.base + "/").c_str());
       curl_easy_setopt(connection.easy, CURLOPT_NOBODY, 1L);
       code = Perform(connection, connection.easy);
-      verify = VerifyResult(connection.easy);
+      verify = CertificateVerdict(connection.easy, transfer.reason);
       DetachCallbacks(connection.easy);
       break;
     case Scheme::kHttps: {
@@ -584,7 +578,7 @@ RequestOutcome RunConnect(ConnectionObject& connection, DWORD_PTR context) {
       curl_easy_setopt(connection.easy, CURLOPT_URL, connection.address.base.c_str());
       curl_easy_setopt(connection.easy, CURLOPT_NOBODY, 1L);
       code = Perform(connection, connection.easy);
-      verify = VerifyResult(connection.easy);
+      verify = CertificateVerdict(connection.easy, transfer.reason);
       DetachCallbacks(connection.easy);
       break;
     }
@@ -664,7 +658,7 @@ RequestOutcome RunGetFile(ConnectionObject& connection, const std::string& remot
         transfer.ownError = ERROR_HTTP_INVALID_HEADER;
     }
     status = HttpStatus(easy);
-    verify = VerifyResult(easy);
+    verify = CertificateVerdict(easy, transfer.reason);
     DetachCallbacks(easy);
   }
   // A body shorter than the check's window is decided on what came.
@@ -731,7 +725,7 @@ RequestOutcome RunFindFile(ConnectionObject& connection, const std::string& remo
   const bool webPage = transfer.https && code == CURLE_OK && type != nullptr &&
                         StartsWithNoCase(type, "text/html");
   const long status = HttpStatus(easy);
-  const long verify = VerifyResult(easy);
+  const long verify = CertificateVerdict(easy, transfer.reason);
   DetachCallbacks(easy);
   curl_easy_setopt(easy, CURLOPT_NOBODY, 0L);
   if (webPage) {

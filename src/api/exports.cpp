@@ -8,10 +8,10 @@
 // the two stop functions holds a RequestClaim from its entry, and a call
 // that arrives while another runs is refused before it touches anything.
 //
-// A failure's heading is sent before its reason is written, so a host that
-// reads iGetLastError inside the callback sees the previous text for the
-// frame's own checks; for a failed step the step has already written the
-// same reason, which the host sees either way.
+// A failure of the frame's own checks sends its heading before its reason is
+// written, so a host that reads iGetLastError inside the callback sees the
+// previous text; for a failed step the reason is written first, and the host
+// sees it there.
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -37,10 +37,13 @@ namespace {
 // The failure value of every export that has one.
 constexpr int32_t kFailed = -1;
 
-// Sends the failure's heading (when it has one) through the frame's record,
-// then makes its message the last error. Returns 0 for success, else -1.
+// Sends the failure's heading (when it has one) through the frame's record
+// and makes its message the last error, a step's before its heading.
+// Returns 0 for success, else -1.
 int32_t Report(const Result& result) {
   if (result.ok) return 0;
+  if (result.reasonBeforeHeading)
+    CopyText(LastErrorText, sizeof LastErrorText, result.message);
   if (result.heading != nullptr) FrameError(result.heading);
   CopyText(LastErrorText, sizeof LastErrorText, result.message);
   return kFailed;

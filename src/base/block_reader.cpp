@@ -123,18 +123,21 @@ void Store(void* destination, T value) {
 
 }  // namespace
 
-int ReadBlock(BlockSource* source, TextBlock* block) {
+Result ReadBlock(BlockSource* source, TextBlock* block) {
   char line[kLineBufferSize];
   char* brace = nullptr;
   bool continued = false;
   for (;;) {
     LineRead read = ReadLine(source, line, &continued);
-    if (read == LineRead::kEndOfFile) return -1;
-    if (read == LineRead::kError) return 1;
+    if (read == LineRead::kEndOfFile) return Result::EndOfInput("End of file");
+    if (read == LineRead::kError)
+      return Result::Failure(ResultKind::kNone, "Error reading line %d", source->line);
     brace = OpeningBrace(line);
     if (brace != nullptr) break;
   }
-  if (!ReadKeyword(line, brace, block->name)) return 1;
+  if (!ReadKeyword(line, brace, block->name))
+    return Result::Failure(ResultKind::kDamaged, "Error the block of line %d has no keyword",
+                           source->line);
   block->count = 0;
   block->line = source->line;
   block->longLine = continued ? source->line : 0;
@@ -151,10 +154,10 @@ int ReadBlock(BlockSource* source, TextBlock* block) {
     if (ReadLine(source, entry_line, &continued) != LineRead::kLine) break;
     if (continued && block->longLine == 0 && HasText(entry_line)) block->longLine = source->line;
   }
-  return 0;
+  return Result::Success();
 }
 
-int ReadBlock(FILE* file, TextBlock* block) {
+Result ReadBlock(FILE* file, TextBlock* block) {
   BlockSource source(file);
   return ReadBlock(&source, block);
 }

@@ -23,6 +23,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "base/result.h"
+
 namespace stanvex {
 
 constexpr int kBlockMaxEntries = 32;
@@ -61,13 +63,15 @@ struct BlockSource {
 };
 
 // Reads the next block of file into block (provided by the caller; about
-// 123 KB, so keep it off small stacks). Returns 0 for a block, -1 at end of
+// 123 KB, so keep it off small stacks). ok with a block; AtEnd() at end of
 // file before a block opened (also when the opening line is the last line of
-// a file without final newline), 1 when the keyword cannot be read.
-int ReadBlock(BlockSource* source, TextBlock* block);
+// a file without final newline); a failure of kind kDamaged when the keyword
+// cannot be read (the next call reads on after it), of kind kNone when
+// reading the file fails.
+Result ReadBlock(BlockSource* source, TextBlock* block);
 // The same from the current position of file, with lines counted afresh by
 // each call.
-int ReadBlock(FILE* file, TextBlock* block);
+Result ReadBlock(FILE* file, TextBlock* block);
 
 // Finds the first unused entry of block whose key equals key (no case),
 // joins its values (each with every '"' removed, each followed by a blank),

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "base/last_error.h"
 #include "base/request_state.h"
 #include "base/result.h"
 #include "base/text.h"
@@ -15,13 +14,11 @@ namespace {
 constexpr size_t kMaxName = 127;
 }
 
-int JoinPath(char* directory, char* name) {
+Result JoinPath(char* directory, char* name) {
   size_t length = strnlen(directory, kMaxJoinDirectory + 1);
-  if (length > kMaxJoinDirectory) {
-    SetLastErrorText("Path is too long %s", directory);
-    return -1;
-  }
-  if (length == 0) return 0;
+  if (length > kMaxJoinDirectory)
+    return Result::Failure(nullptr, "Path is too long %s", directory);
+  if (length == 0) return Result::Success();
   if (!platform::IsPathSeparator(directory[length - 1])) {
     directory[length] = platform::PathSeparator();
     directory[length + 1] = '\0';
@@ -31,19 +28,18 @@ int JoinPath(char* directory, char* name) {
   CopyText(saved, sizeof saved, name);
   CopyText(name, kPathSize, directory);
   AppendText(name, kPathSize, saved);
-  return 0;
+  return Result::Success();
 }
 
-int CheckDirectory(const char* directory) {
+Result CheckDirectory(const char* directory) {
   char remembered[kPathSize];
   bool have = platform::GetCurrentDir(remembered, sizeof remembered);
   bool entered = platform::SetCurrentDir(directory);
   if (have) platform::SetCurrentDir(remembered);
-  if (!entered) {
-    SetLastErrorText("Error: the directory %s does not exist", directory ? directory : "");
-    return -1;
-  }
-  return 0;
+  if (!entered)
+    return Result::Failure(nullptr, "Error: the directory %s does not exist",
+                           directory ? directory : "");
+  return Result::Success();
 }
 
 void StripTrailingBackslash(char* text) {
@@ -81,7 +77,8 @@ bool IsPlainFileName(const char* name, size_t size) {
 }
 
 Result SetWorkingDirectory(const char* directory) {
-  if (CheckDirectory(directory) != 0) return Result::FailureFromLastError();
+  Result entered = CheckDirectory(directory);
+  if (!entered.ok) return entered;
   if (std::strlen(directory) >= kDirectorySize)
     return Result::Failure(nullptr, "Error: the directory %s is too long", directory);
   CopyText(WorkingDirectory, sizeof WorkingDirectory, directory);

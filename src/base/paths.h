@@ -14,16 +14,16 @@ constexpr size_t kMaxJoinDirectory = 239;
 
 // directory: in/out, a writable text with room for one more character; name:
 // in/out, a kPathSize buffer holding a file name (at most 127 characters are
-// kept) on entry and the joined path on exit. Returns 0, or -1 with "Path is
-// too long " + directory in LastErrorText when directory has 240 or more
-// characters (nothing is changed then). A separator is appended to directory
-// itself when it does not end with one. An empty directory leaves name as is.
-int JoinPath(char* directory, char* name);
+// kept) on entry and the joined path on exit. Fails with "Path is too long "
+// + directory when directory has 240 or more characters (nothing is changed
+// then). A separator is appended to directory itself when it does not end
+// with one. An empty directory leaves name as is.
+Result JoinPath(char* directory, char* name);
 
-// Returns 0 when directory can be entered, else -1 with "Error: the directory
-// " + directory + " does not exist". The current directory is unchanged
-// afterwards in either case.
-int CheckDirectory(const char* directory);
+// Succeeds when directory can be entered, else fails with "Error: the
+// directory " + directory + " does not exist". The current directory is
+// unchanged afterwards in either case.
+Result CheckDirectory(const char* directory);
 
 // Removes one trailing separator (looking at no more than 256 characters).
 void StripTrailingBackslash(char* text);

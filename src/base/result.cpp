@@ -18,10 +18,30 @@ Result Result::Failure(const char* heading, const char* format, ...) {
   return result;
 }
 
+Result Result::Failure(ResultKind kind, const char* format, ...) {
+  Result result;
+  result.ok = false;
+  result.kind = kind;
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(result.message, sizeof result.message, format, args);
+  va_end(args);
+  return result;
+}
+
+Result Result::EndOfInput(const char* text) {
+  Result result;
+  result.ok = false;
+  result.kind = ResultKind::kEndOfInput;
+  CopyText(result.message, sizeof result.message, text);
+  return result;
+}
+
 Result Result::FailureFromLastError(const char* heading) {
   Result result;
   result.ok = false;
   result.heading = heading;
+  result.reasonBeforeHeading = true;
   CopyText(result.message, sizeof result.message, LastErrorText);
   return result;
 }

@@ -69,18 +69,21 @@ struct CatalogueOrigin {
 // "user.dwn line 7" for line (from 1) of combined.dwn.
 std::string DescribeLine(const CatalogueOrigin& origin, int32_t line);
 
-// Joins first and second into output (either input may be missing).
-// Returns 3 both joined, 1 only first, 2 only second, 0 neither exists
-// (output untouched), -1 output cannot be created, -2 no memory, -3 a write
-// failed. Sets no error text. firstLines, when given, receives the number of
-// lines output got from first.
-int ConcatenateTwoASCIIFiles(const char* first, const char* second, const char* output,
-                             int32_t* firstLines = nullptr);
+// Joins first and second into output (either input may be missing). joined
+// receives 3 both joined, 1 only first, 2 only second, 0 neither exists
+// (output untouched). Fails with "Could not open temporary file '" + output +
+// "'" when output cannot be created, "Memory Allocation Error in
+// ConcatenateTwoASCIIFiles" or "Disk-full writing to '" + output + "'".
+// firstLines, when given, receives the number of lines output got from first.
+Result ConcatenateTwoASCIIFiles(const char* first, const char* second, const char* output,
+                                int32_t* joined, int32_t* firstLines = nullptr);
 
-// Copies input (null: nothing) to output unchanged, then one newline when
-// the text did not end with one. Returns 0, 1 for a failed write, -1 for no
-// memory. lines, when given, receives the number of newlines written.
-int AppendTextFile(FILE* input, FILE* output, int32_t* lines = nullptr);
+// Copies input (null: nothing) to output, the open file of outputName,
+// unchanged, then one newline when the text did not end with one. Fails with
+// ConcatenateTwoASCIIFiles' texts for no memory and a failed write. lines,
+// when given, receives the number of newlines written.
+Result AppendTextFile(FILE* input, FILE* output, const char* outputName,
+                      int32_t* lines = nullptr);
 
 // Counts the blocks from the current position whose keyword equals keyword
 // (no case), until end of file or an unreadable block; rewinds the file.
@@ -164,10 +167,10 @@ const char* ServiceSubDailyTemplate(const ServiceRecord* service, SubDailyTempla
 // "auth: bearer".
 bool ServiceUsesBearerToken(const ServiceRecord* service);
 
-// The loaded catalogue, or null with "Error no station catalogue is loaded.
-// Call iInitalizeNEW first" in LastErrorText when there is none (before the
-// first load, after vClearMem, after a failed load).
-Serv_Sta* RequireLoadedCatalogue();
+// Puts the loaded catalogue into catalogue, or null and fails with "Error no
+// station catalogue is loaded. Call iInitalizeNEW first" when there is none
+// (before the first load, after vClearMem, after a failed load).
+Result RequireLoadedCatalogue(Serv_Sta** catalogue);
 
 // The first half of iInitalizeNEW: joins manufact.dwn and user.dwn of
 // catalogueDirectory into its combined.dwn, whose path goes into combined (a

@@ -53,7 +53,7 @@ void ReportCutValue(const char* kind, const std::string& subject, const std::str
 void ReportLongLineBlocks(FILE* file, const CatalogueOrigin& origin) {
   std::unique_ptr<TextBlock> block(new TextBlock);
   BlockSource source(file);
-  while (ReadBlock(&source, block.get()) == 0) {
+  while (ReadBlock(&source, block.get()).ok) {
     if (block->longLine == 0) continue;
     for (const char* kind : {"Station", "Service"}) {
       if (FoldedCompare(block->name, kind, kBlockKeySize) != 0) continue;

@@ -25,6 +25,14 @@ size_t ReadPiece(FILE* input, char* buffer) {
   return length;
 }
 
+Result NoMemory() {
+  return Result::Failure(nullptr, "Memory Allocation Error in ConcatenateTwoASCIIFiles");
+}
+
+Result DiskFull(const char* output) {
+  return Result::Failure(nullptr, "Disk-full writing to '%s'", output);
+}
+
 }  // namespace
 
 std::string DescribeLine(const CatalogueOrigin& origin, int32_t line) {
@@ -33,12 +41,12 @@ std::string DescribeLine(const CatalogueOrigin& origin, int32_t line) {
   return std::string(origin.firstFile) + " line " + std::to_string(line);
 }
 
-int AppendTextFile(FILE* input, FILE* output, int32_t* lines) {
+Result AppendTextFile(FILE* input, FILE* output, const char* outputName, int32_t* lines) {
   int32_t newlines = 0;
   if (lines != nullptr) *lines = 0;
-  if (input == nullptr) return 0;
+  if (input == nullptr) return Result::Success();
   char* buffer = static_cast<char*>(std::malloc(kLineBufferSize));
-  if (buffer == nullptr) return -1;
+  if (buffer == nullptr) return NoMemory();
   int result = 0;
   bool written = false;
   char last = '\n';
@@ -60,14 +68,15 @@ int AppendTextFile(FILE* input, FILE* output, int32_t* lines) {
   }
   std::free(buffer);
   if (lines != nullptr) *lines = newlines;
-  return result;
+  return result == 0 ? Result::Success() : DiskFull(outputName);
 }
 
-int ConcatenateTwoASCIIFiles(const char* first, const char* second, const char* output,
-                             int32_t* firstLines) {
+Result ConcatenateTwoASCIIFiles(const char* first, const char* second, const char* output,
+                                int32_t* joined, int32_t* firstLines) {
+  *joined = 0;
   FILE* in1 = platform::OpenForReading(first);
   FILE* in2 = platform::OpenForReading(second);
-  if (in1 == nullptr && in2 == nullptr) return 0;
+  if (in1 == nullptr && in2 == nullptr) return Result::Success();
   auto close_inputs = [&] {
     if (in1 != nullptr) std::fclose(in1);
     if (in2 != nullptr) std::fclose(in2);
@@ -75,16 +84,17 @@ int ConcatenateTwoASCIIFiles(const char* first, const char* second, const char* 
   FILE* out = platform::CreateNewFile(output);
   if (out == nullptr) {
     close_inputs();
-    return -1;
+    return Result::Failure(nullptr, "Could not open temporary file '%s'", output);
   }
-  int result = AppendTextFile(in1, out, firstLines);
-  if (result == 0) result = AppendTextFile(in2, out);
+  Result appended = AppendTextFile(in1, out, output, firstLines);
+  if (appended.ok) appended = AppendTextFile(in2, out, output);
   // A full disk may only show when the buffered text is flushed.
   bool closed = std::fclose(out) == 0;
   close_inputs();
-  if (result < 0) return -2;
-  if (result > 0 || !closed) return -3;
-  return (in1 != nullptr ? 1 : 0) + (in2 != nullptr ? 2 : 0);
+  if (!appended.ok) return appended;
+  if (!closed) return DiskFull(output);
+  *joined = (in1 != nullptr ? 1 : 0) + (in2 != nullptr ? 2 : 0);
+  return Result::Success();
 }
 
 }  // namespace stanvex

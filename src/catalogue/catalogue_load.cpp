@@ -6,7 +6,6 @@
 #include <new>
 #include <vector>
 
-#include "base/last_error.h"
 #include "base/paths.h"
 #include "base/request_state.h"
 #include "base/text.h"
@@ -126,7 +125,8 @@ void Commit(ReadCatalogue* read, Serv_Sta* catalogue) {
 
 }  // namespace
 
-Serv_Sta* RequireLoadedCatalogue() {
+Result RequireLoadedCatalogue(Serv_Sta** loaded) {
+  *loaded = nullptr;
   Serv_Sta* catalogue = LoadedCatalogue;
   // The host's record must still describe the arrays this library made.
   bool usable =
@@ -134,11 +134,11 @@ Serv_Sta* RequireLoadedCatalogue() {
       catalogue->pServices == loaded_arrays.services && catalogue->iNumStations >= 0 &&
       catalogue->iNumStations <= loaded_arrays.station_count && catalogue->iNumServices >= 0 &&
       catalogue->iNumServices <= loaded_arrays.service_count;
-  if (!usable) {
-    SetLastErrorText("Error no station catalogue is loaded. Call iInitalizeNEW first");
-    return nullptr;
-  }
-  return catalogue;
+  if (!usable)
+    return Result::Failure(nullptr,
+                           "Error no station catalogue is loaded. Call iInitalizeNEW first");
+  *loaded = catalogue;
+  return Result::Success();
 }
 
 void ReleaseLoadedCatalogue() {
@@ -230,26 +230,19 @@ Result JoinCatalogueFiles(const char* catalogueDirectory, char* combined,
   char manufact[kPathSize] = "manufact.dwn";
   char user[kPathSize] = "user.dwn";
   CopyText(combined, kPathSize, "combined.dwn");
-  if (JoinPath(directory, manufact) != 0 || JoinPath(directory, user) != 0 ||
-      JoinPath(directory, combined) != 0)
-    return Result::FailureFromLastError();
+  for (char* name : {manufact, user, combined}) {
+    Result joined = JoinPath(directory, name);
+    if (!joined.ok) return joined;
+  }
 
   int32_t makerLines = 0;
-  int joined = ConcatenateTwoASCIIFiles(manufact, user, combined, &makerLines);
+  int32_t joined = 0;
+  Result concatenated = ConcatenateTwoASCIIFiles(manufact, user, combined, &joined, &makerLines);
   *origin = CatalogueOrigin{};
   if (joined == 1 || joined == 3) origin->firstFile = "manufact.dwn";
   if (joined == 2) origin->firstFile = "user.dwn";
   if (joined == 3) origin->userFirstLine = makerLines + 1;
-  switch (joined) {
-    case -1:
-      return Result::Failure(nullptr, "Could not open temporary file '%s'", combined);
-    case -2:
-      return Result::Failure(nullptr, "Memory Allocation Error in ConcatenateTwoASCIIFiles");
-    case -3:
-      return Result::Failure(nullptr, "Disk-full writing to '%s'", combined);
-    default:
-      return Result::Success();
-  }
+  return concatenated;
 }
 
 Result LoadCatalogue(const char* combined, const char* workingDirectory, Serv_Sta* catalogue,

@@ -209,7 +209,7 @@ void ParseAll(FILE* file, Record* array, int32_t count, Parse parse, std::vector
   if (extras != nullptr) extras->assign(static_cast<size_t>(count < 0 ? 0 : count), Extras{});
   BlockSource source(file);
   int32_t filled = 0;
-  while (filled < count && ReadBlock(&source, block.get()) == 0) {
+  while (filled < count && ReadBlock(&source, block.get()).ok) {
     if (block->longLine != 0) continue;
     std::memset(&array[filled], 0, sizeof(Record));
     if (parse(block.get(), &array[filled], DescribeLine(origin, block->line))) {
@@ -250,7 +250,7 @@ bool IsValidLongName(const char* text) {
 int CountBlocks(FILE* file, const char* keyword) {
   std::unique_ptr<TextBlock> block(new TextBlock);
   int count = 0;
-  while (ReadBlock(file, block.get()) == 0)
+  while (ReadBlock(file, block.get()).ok)
     if (block->longLine == 0 && FoldedCompare(block->name, keyword, kBlockKeySize) == 0) ++count;
   std::rewind(file);
   return count;

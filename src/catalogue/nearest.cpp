@@ -60,8 +60,9 @@ double StationDistance(const StationRecord& station, double latitude, double lon
 
 Result FindClosestStations(double latitude, double longitude, double maximumDistance,
                            int32_t wanted, std::vector<StationRecord*>* found) {
-  Serv_Sta* catalogue = RequireLoadedCatalogue();
-  if (catalogue == nullptr) return Result::FailureFromLastError(kNearestHeading);
+  Serv_Sta* catalogue = nullptr;
+  Result loaded = RequireLoadedCatalogue(&catalogue);
+  if (!loaded.ok) return loaded.WithHeading(kNearestHeading);
 
   size_t room = static_cast<size_t>(wanted);
   std::vector<Candidate> list;

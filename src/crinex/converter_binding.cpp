@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstring>
 
-#include "base/last_error.h"
 #include "base/paths.h"
 #include "base/status_channel.h"
 #include "base/text.h"
@@ -66,15 +65,12 @@ void ResetConverterBindingForTesting() {
   lastPercentage = 0;
 }
 
-int ConvertRinexToObnWith(const char* libraryName, const char* observationName,
-                          const char* navigationName, char* obnName, int option, int removeRinex,
-                          size_t obnNameSize) {
+Result ConvertRinexToObnWith(const char* libraryName, const char* observationName,
+                             const char* navigationName, char* obnName, int option,
+                             int removeRinex, size_t obnNameSize) {
   ConverterChannel().TakeCallBack();
   platform::LoadedLibrary library = platform::LoadedLibrary::Open(libraryName);
-  if (!library.IsOpen()) {
-    SetLastErrorText("Unable to Open %s", libraryName);
-    return 0;
-  }
+  if (!library.IsOpen()) return Result::Failure(nullptr, "Unable to Open %s", libraryName);
   ConverterEntryPoints entries{};
   const int missing = platform::FindEntryPoints(library, entries, kConverterEntryPoints);
 
@@ -86,10 +82,8 @@ int ConvertRinexToObnWith(const char* libraryName, const char* observationName,
   CopyText(output, sizeof output, observationName);
   ReplaceExtension(output, ".obn");
   CopyText(request.obnName, sizeof request.obnName, output);
-  if (std::strlen(output) >= obnNameSize) {
-    SetLastErrorText("The OBN file name %s is too long", output);
-    return 0;
-  }
+  if (std::strlen(output) >= obnNameSize)
+    return Result::Failure(nullptr, "The OBN file name %s is too long", output);
   CopyText(obnName, obnNameSize, output);
   request.word516 = rin2obn::kRequestWord516;
   request.option = option != 0 ? 1 : 0;
@@ -105,23 +99,20 @@ int ConvertRinexToObnWith(const char* libraryName, const char* observationName,
 
   // A library without its conversion function cannot do the work.
   // (Reported here, after the names are settled, as the host has always seen.)
-  if (missing >= 0) {
-    SetLastErrorText("Unable to find %s in %s", kConverterEntryPoints[missing].decoratedName,
-                     libraryName);
-    return 0;
-  }
+  if (missing >= 0)
+    return Result::Failure(nullptr, "Unable to find %s in %s",
+                           kConverterEntryPoints[missing].decoratedName, libraryName);
   if (entries.initialize != nullptr) entries.initialize();
   const int32_t result = entries.convert(&request, &callbacks, 0);
   if (result != 0) {
-    if (entries.errorString != nullptr) {
-      LastErrorText[0] = '\0';
-      entries.errorString(LastErrorText);
-      LastErrorText[kTextSize - 1] = '\0';
-    } else {
-      SetLastErrorText("Conversion of %s failed (code %d); %s gives no reason", observationName,
-                       static_cast<int>(result), libraryName);
-    }
-    return 0;
+    if (entries.errorString == nullptr)
+      return Result::Failure(nullptr, "Conversion of %s failed (code %d); %s gives no reason",
+                             observationName, static_cast<int>(result), libraryName);
+    // The library writes its reason into a buffer of kTextSize bytes.
+    Result failed = Result::Failure(nullptr, "%s", "");
+    entries.errorString(failed.message);
+    failed.message[sizeof failed.message - 1] = '\0';
+    return failed;
   }
   ConverterChannel().Send(STATUS_CONVERT_DONE, nullptr, request.epochsRead,
                           request.epochsWritten, request.epochsSolved, request.ephemeridesRead);
@@ -132,11 +123,11 @@ int ConvertRinexToObnWith(const char* libraryName, const char* observationName,
     platform::DeleteFile(observationName);
     platform::DeleteFile(navigationName);
   }
-  return 1;
+  return Result::Success();
 }
 
-int ConvertRinexToObn(const char* observationName, const char* navigationName, char* obnName,
-                      int option, int removeRinex, size_t obnNameSize) {
+Result ConvertRinexToObn(const char* observationName, const char* navigationName, char* obnName,
+                         int option, int removeRinex, size_t obnNameSize) {
   return ConvertRinexToObnWith("RIN2OBN.DLL", observationName, navigationName, obnName, option,
                                removeRinex, obnNameSize);
 }

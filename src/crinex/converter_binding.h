@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "base/paths.h"
+#include "base/result.h"
 #include "rin2obn_api.h"
 
 namespace stanvex {
@@ -21,16 +22,16 @@ namespace stanvex {
 // fit fails the conversion rather than being cut. option: non-zero
 // asks the converter to leave out epochs without a position solution.
 // removeRinex: non-zero deletes both RINEX files after a successful
-// conversion. Returns 1 on success (status 130 sent with the four counts),
-// 0 on failure with the reason in LastErrorText; nothing is sent then.
-int ConvertRinexToObn(const char* observationName, const char* navigationName, char* obnName,
-                      int option, int removeRinex, size_t obnNameSize = kPathSize);
+// conversion. On success status 130 is sent with the four counts; on
+// failure nothing is sent.
+Result ConvertRinexToObn(const char* observationName, const char* navigationName, char* obnName,
+                         int option, int removeRinex, size_t obnNameSize = kPathSize);
 
 // The same through the library of the given Windows name (tests use stand-in
 // libraries to reach the binding's failure paths).
-int ConvertRinexToObnWith(const char* libraryName, const char* observationName,
-                          const char* navigationName, char* obnName, int option, int removeRinex,
-                          size_t obnNameSize = kPathSize);
+Result ConvertRinexToObnWith(const char* libraryName, const char* observationName,
+                             const char* navigationName, char* obnName, int option,
+                             int removeRinex, size_t obnNameSize = kPathSize);
 
 // The library's message callback: sends code 128 with text and value (real).
 void RIN2OBN_CALL OnConverterMessage(double value, const char* text);

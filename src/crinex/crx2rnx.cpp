@@ -6,7 +6,6 @@
 #include <cstring>
 #include <memory>
 
-#include "base/last_error.h"
 #include "crinex/crx_decoder.h"
 #include "crinex/crx_text.h"
 #include "platform/platform.h"
@@ -22,27 +21,27 @@ constexpr char kNotCompact[] = "ERROR : format is not valid compressed rinex for
 // The library's one decoder (its tables are too large for a stack).
 CrxDecoder TheDecoder;
 
-int WriteLine(FILE* output, const char* line, size_t length) {
-  if (std::fwrite(line, 1, length, output) != length || std::fputc('\n', output) == EOF) {
-    SetLastErrorText("%s", kDiskFull);
-    return -1;
-  }
-  return 0;
+Result WriteLine(FILE* output, const char* line, size_t length) {
+  if (std::fwrite(line, 1, length, output) != length || std::fputc('\n', output) == EOF)
+    return Result::Failure(nullptr, "%s", kDiskFull);
+  return Result::Success();
 }
 
 // Reads and writes one header or special record line, trimmed, and takes the
 // type counts from a "# / TYPES OF OBSERV" (RINEX 2) or "SYS / # / OBS TYPES"
 // (RINEX 3) line.
-int CopyRecordLine(CrxDecoder& decoder, char* line) {
-  char* end = ReadCrxLine(decoder.input, line);
-  if (!end) return -1;
+Result CopyRecordLine(CrxDecoder& decoder, char* line) {
+  char* end = nullptr;
+  Result read = ReadCrxLine(decoder.input, line, &end);
+  if (!read.ok) return read;
   end = TrimTrailingBlanks(line, end);
-  if (WriteLine(decoder.output, line, static_cast<size_t>(end - line)) != 0) return -1;
+  Result written = WriteLine(decoder.output, line, static_cast<size_t>(end - line));
+  if (!written.ok) return written;
   if (decoder.version == 1 && HasLabel(line, "# / TYPES OF OBSERV"))
     return SetTypeCountFrom(decoder, line);
   if (decoder.version == 3 && HasLabel(line, "SYS / # / OBS TYPES"))
     return SetSystemTypeCountFrom(decoder, line);
-  return 0;
+  return Result::Success();
 }
 
 // The event flag of a RINEX 3 epoch line (column 32); 0 when it isn't a digit.
@@ -55,36 +54,39 @@ int32_t EventFlag3(const char* line, size_t length) {
 // are all new, or an event (flag above 1) copied with its special records.
 // A line starting with "&" is an escape line, skipped. Any other line is the
 // text difference of the next epoch line against the stored one.
-int DecodeRecords3(CrxDecoder& decoder) {
+Result DecodeRecords3(CrxDecoder& decoder) {
   char line[kCrxLineSize];
   size_t length = 0;
   std::memset(line, 0, sizeof line);
   while (decoder.input.ReadPlainLine(line, &length)) {
-    if (line[0] == kEndOfFileMark) return 0;
+    if (line[0] == kEndOfFileMark) return Result::Success();
     if (line[0] == '&') continue;
     if (line[0] == '>') {
       if (EventFlag3(line, length) > 1) {
-        if (CopyEventRecords(decoder, line) != 0) return -1;
+        Result copied = CopyEventRecords(decoder, line);
+        if (!copied.ok) return copied;
         continue;
       }
       std::memset(decoder.storedEpochLine, 0, sizeof decoder.storedEpochLine);
       decoder.previousSatelliteCount = 0;
     }
-    if (DecodeEpoch(decoder, line) != 0) return -1;
+    Result decoded = DecodeEpoch(decoder, line);
+    if (!decoded.ok) return decoded;
   }
-  return 0;
+  return Result::Success();
 }
 
-// The records of a compact RINEX 1.0 file; returns 0 at the end of the input
+// The records of a compact RINEX 1.0 file; succeeds at the end of the input
 // or at the end-of-file mark.
-int DecodeRecords(CrxDecoder& decoder) {
+Result DecodeRecords(CrxDecoder& decoder) {
   char line[kCrxLineSize];
   size_t length = 0;
   std::memset(line, 0, sizeof line);
   while (decoder.input.ReadPlainLine(line, &length)) {
-    if (line[0] == kEndOfFileMark) return 0;
+    if (line[0] == kEndOfFileMark) return Result::Success();
     if (line[0] != '&') {
-      if (DecodeEpoch(decoder, line) != 0) return -1;
+      Result decoded = DecodeEpoch(decoder, line);
+      if (!decoded.ok) return decoded;
       continue;
     }
     // Initialization epochs, and event epochs which are always followed by
@@ -94,18 +96,17 @@ int DecodeRecords(CrxDecoder& decoder) {
       if (IntegerAtColumn(line, 27) <= 1) {
         std::memset(decoder.storedEpochLine, 0, sizeof decoder.storedEpochLine);
         decoder.previousSatelliteCount = 0;
-        if (DecodeEpoch(decoder, line) != 0) return -1;
+        Result decoded = DecodeEpoch(decoder, line);
+        if (!decoded.ok) return decoded;
         break;
       }
-      if (CopyEventRecords(decoder, line) != 0) return -1;
-      if (!decoder.input.ReadPlainLine(line, &length)) return 0;
-      if (line[0] != '&') {
-        SetLastErrorText("Error in reading compressed rinex file");
-        return -1;
-      }
+      Result copied = CopyEventRecords(decoder, line);
+      if (!copied.ok) return copied;
+      if (!decoder.input.ReadPlainLine(line, &length)) return Result::Success();
+      if (line[0] != '&') return Result::Failure(nullptr, "Error in reading compressed rinex file");
     }
   }
-  return 0;
+  return Result::Success();
 }
 
 }  // namespace
@@ -131,108 +132,103 @@ void ResetEpochState(CrxDecoder& decoder) {
 namespace {
 
 // The type count opening at text, at most kCrxMaxTypes.
-int ReadTypeCount(const char* text, const char* end, int32_t* count) {
+Result ReadTypeCount(const char* text, const char* end, int32_t* count) {
   ReadDecimal(text, end, count);
-  if (*count < 0) {
-    SetLastErrorText("ERROR in compressed rinex file: invalid number of observation types");
-    return -1;
-  }
-  if (*count > kCrxMaxTypes) {
-    SetLastErrorText("ERROR in compressed rinex file: exceed maximum number of observation types");
-    return -1;
-  }
-  return 0;
+  if (*count < 0)
+    return Result::Failure(nullptr,
+                           "ERROR in compressed rinex file: invalid number of observation types");
+  if (*count > kCrxMaxTypes)
+    return Result::Failure(
+        nullptr, "ERROR in compressed rinex file: exceed maximum number of observation types");
+  return Result::Success();
 }
 
 }  // namespace
 
-int SetSystemTypeCountFrom(CrxDecoder& decoder, const char* line) {
+Result SetSystemTypeCountFrom(CrxDecoder& decoder, const char* line) {
   // Column 1 names the system; a blank one marks the continuation line of a
   // list of more than 13 types.
-  if (line[0] == ' ') return 0;
+  if (line[0] == ' ') return Result::Success();
   unsigned char system = static_cast<unsigned char>(line[0]);
-  if (system >= 128) {
-    SetLastErrorText("ERROR in compressed rinex file: invalid satellite system");
-    return -1;
-  }
+  if (system >= 128)
+    return Result::Failure(nullptr, "ERROR in compressed rinex file: invalid satellite system");
   size_t length = strnlen(line, 6);
   int32_t count = 0;
-  if (ReadTypeCount(line + 1, line + length, &count) != 0) return -1;
+  Result counted = ReadTypeCount(line + 1, line + length, &count);
+  if (!counted.ok) return counted;
   decoder.systemTypeCounts[system] = count;
-  return 0;
+  return Result::Success();
 }
 
-int SetTypeCountFrom(CrxDecoder& decoder, const char* line) {
+Result SetTypeCountFrom(CrxDecoder& decoder, const char* line) {
   // The count field is columns 1-6; a blank one marks the continuation line
   // of a list of more than nine types.
   size_t field = strnlen(line, 6);
   bool blank = true;
   for (size_t i = 0; i < field; ++i) blank = blank && line[i] == ' ';
-  if (blank) return 0;
+  if (blank) return Result::Success();
   int32_t count = 0;
-  if (ReadTypeCount(line, line + std::strlen(line), &count) != 0) return -1;
+  Result counted = ReadTypeCount(line, line + std::strlen(line), &count);
+  if (!counted.ok) return counted;
   decoder.typeCount = count;
-  return 0;
+  return Result::Success();
 }
 
-int CopyCrxHeader(CrxDecoder& decoder) {
+Result CopyCrxHeader(CrxDecoder& decoder) {
   char line[kCrxLineSize];
   size_t length = 0;
-  if (!decoder.input.ReadPlainLine(line, &length) || !HasLabel(line, "CRINEX VERS   / TYP")) {
-    SetLastErrorText("%s", kNotCompact);
-    return -1;
-  }
+  if (!decoder.input.ReadPlainLine(line, &length) || !HasLabel(line, "CRINEX VERS   / TYP"))
+    return Result::Failure(nullptr, "%s", kNotCompact);
   if (std::strncmp(line, "1.0", 3) == 0) {
     decoder.version = 1;
   } else if (std::strncmp(line, "3.0", 3) == 0) {
     decoder.version = 3;
   } else {
-    SetLastErrorText("%s", kNotCompact);
-    return -1;
+    return Result::Failure(nullptr, "%s", kNotCompact);
   }
-  if (!decoder.input.ReadPlainLine(line, &length)) {
-    SetLastErrorText("ERROR : The compressed rinex file seems to be trancated in the middle");
-    return -1;
-  }
+  if (!decoder.input.ReadPlainLine(line, &length))
+    return Result::Failure(nullptr,
+                           "ERROR : The compressed rinex file seems to be trancated in the middle");
   if (decoder.version == 3) {
     decoder.input.SetMaxLineLength(kCrx3MaxLineLength);
     decoder.storedLineSize = kCrxLineSize;
   }
   for (;;) {
-    if (CopyRecordLine(decoder, line) != 0) return -1;
-    if (HasLabel(line, "END OF HEADER")) return 0;
+    Result copied = CopyRecordLine(decoder, line);
+    if (!copied.ok) return copied;
+    if (HasLabel(line, "END OF HEADER")) return Result::Success();
   }
 }
 
-int CopyEventRecords(CrxDecoder& decoder, const char* line) {
+Result CopyEventRecords(CrxDecoder& decoder, const char* line) {
   size_t length = std::strlen(line);
-  if (WriteLine(decoder.output, line, length) != 0) return -1;
+  Result written = WriteLine(decoder.output, line, length);
+  if (!written.ok) return written;
   // The number of special records: columns 30-32 of a RINEX 2 event line,
   // 33-35 of a RINEX 3 one.
   const size_t column = decoder.version == 3 ? 33 : 30;
-  if (length < column) return 0;
+  if (length < column) return Result::Success();
   int32_t records = IntegerAtColumn(line, column);
   char record[kCrxLineSize];
-  for (int32_t i = 0; i < records; ++i)
-    if (CopyRecordLine(decoder, record) != 0) return -1;
-  return 0;
+  for (int32_t i = 0; i < records; ++i) {
+    Result copied = CopyRecordLine(decoder, record);
+    if (!copied.ok) return copied;
+  }
+  return Result::Success();
 }
 
-int32_t Crx2Rnx(const char* compactName, const char* rinexName) {
+Result Crx2Rnx(const char* compactName, const char* rinexName) {
   CrxDecoder& decoder = TheDecoder;
   std::unique_ptr<char, decltype(&std::free)> epochText(
       static_cast<char*>(std::malloc(kCrxEpochTextSize)), &std::free);
-  if (!epochText) {
-    SetLastErrorText("Error: not enough memory for crx2rnx conversion");
-    return -1;
-  }
+  if (!epochText)
+    return Result::Failure(nullptr, "Error: not enough memory for crx2rnx conversion");
   // Binary reading: line ends are handled by the line reader alike on every
   // platform. Text writing: each line end becomes the platform's.
   FILE* input = platform::OpenForReading(compactName ? compactName : "");
-  if (!input) {
-    SetLastErrorText("Error unable to open compressed rinex file %s", compactName ? compactName : "");
-    return -1;
-  }
+  if (!input)
+    return Result::Failure(ResultKind::kNotFound, "Error unable to open compressed rinex file %s",
+                           compactName ? compactName : "");
   // Creating the output over the input (under its own name, another path to
   // it or a link) would empty the input before it is read.
   FILE* output = nullptr;
@@ -240,10 +236,10 @@ int32_t Crx2Rnx(const char* compactName, const char* rinexName) {
       (std::strcmp(compactName, rinexName) != 0 && !platform::SameFile(compactName, rinexName)))
     output = platform::CreateNewFile(rinexName ? rinexName : "");
   if (!output) {
-    SetLastErrorText("Error unable to open output for crx2rnx conversion. Output file : %s",
-                     rinexName ? rinexName : "");
     std::fclose(input);
-    return -1;
+    return Result::Failure(nullptr,
+                           "Error unable to open output for crx2rnx conversion. Output file : %s",
+                           rinexName ? rinexName : "");
   }
   std::setvbuf(output, nullptr, _IOFBF, 1 << 16);
 
@@ -256,8 +252,8 @@ int32_t Crx2Rnx(const char* compactName, const char* rinexName) {
   decoder.storedLineSize = kCrxPlainReadLength + 1;
   ResetEpochState(decoder);
 
-  int result = CopyCrxHeader(decoder);
-  if (result == 0) result = decoder.version == 3 ? DecodeRecords3(decoder) : DecodeRecords(decoder);
+  Result result = CopyCrxHeader(decoder);
+  if (result.ok) result = decoder.version == 3 ? DecodeRecords3(decoder) : DecodeRecords(decoder);
 
   decoder.input.Detach();
   decoder.output = nullptr;
@@ -267,10 +263,7 @@ int32_t Crx2Rnx(const char* compactName, const char* rinexName) {
   // failed write like any other.
   bool flushed = std::fflush(output) == 0 && !std::ferror(output);
   flushed = std::fclose(output) == 0 && flushed;
-  if (result == 0 && !flushed) {
-    SetLastErrorText("%s", kDiskFull);
-    result = -1;
-  }
+  if (result.ok && !flushed) return Result::Failure(nullptr, "%s", kDiskFull);
   return result;
 }
 

@@ -25,8 +25,8 @@
 // nanoseconds (clock offsets), so that no floating point touches a value.
 //
 // Threads: one CrxDecoder serves one decoding at a time, on the caller's
-// thread. Every step returns 0 or -1; on -1 LastErrorText holds the one
-// message of the failure.
+// thread. Every step returns a Result that carries the one message of its
+// failure.
 #ifndef STANVEX_CRINEX_CRX_DECODER_H
 #define STANVEX_CRINEX_CRX_DECODER_H
 
@@ -34,6 +34,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "base/result.h"
 #include "crinex/crx_line_reader.h"
 
 namespace stanvex {
@@ -141,29 +142,29 @@ void ResetEpochState(CrxDecoder& decoder);
 // Checks the two compact lines and takes the version from the first, then
 // copies the RINEX header up to and including "END OF HEADER" to the output,
 // trimmed, setting the type counts.
-int CopyCrxHeader(CrxDecoder& decoder);
+Result CopyCrxHeader(CrxDecoder& decoder);
 
 // line: the event epoch line (1.0: its "&" already a blank; 3.0: as read,
 // starting with ">"), NUL-ended. Writes it and the special records it
 // announces straight to the output.
-int CopyEventRecords(CrxDecoder& decoder, const char* line);
+Result CopyEventRecords(CrxDecoder& decoder, const char* line);
 
 // Sets typeCount from a "# / TYPES OF OBSERV" line. A line whose count field
 // (columns 1-6) is blank continues the previous one and keeps the count.
-// Returns -1 for a count the tables can't hold.
-int SetTypeCountFrom(CrxDecoder& decoder, const char* line);
+// Fails for a count the tables can't hold.
+Result SetTypeCountFrom(CrxDecoder& decoder, const char* line);
 
 // Sets the type count of the system a "SYS / # / OBS TYPES" line names (its
 // column 1, the count in columns 4-6). A line with a blank column 1 continues
-// the previous one. Returns -1 for a count the tables can't hold.
-int SetSystemTypeCountFrom(CrxDecoder& decoder, const char* line);
+// the previous one. Fails for a count the tables can't hold.
+Result SetSystemTypeCountFrom(CrxDecoder& decoder, const char* line);
 
 // ---- epochs --------------------------------------------------------------
 
 // line: the epoch line's text difference as read (an initialization epoch
 // already has its "&" blanked and the stored line emptied). Rebuilds the whole
 // epoch and writes it in one write; nothing of a failed epoch is written.
-int DecodeEpoch(CrxDecoder& decoder, const char* line);
+Result DecodeEpoch(CrxDecoder& decoder, const char* line);
 
 // Rewrites stored (a NUL-ended text in a kCrxLineSize buffer) in place with
 // the difference: a blank keeps the stored character, "&" blanks it, any other
@@ -175,25 +176,25 @@ void RepairText(char* stored, size_t size, const char* difference);
 // each satellite to its row of the previous epoch (-1 for a satellite new in
 // this epoch) and gives each its type count. At most kCrx1MaxSatellites (1.0)
 // or kCrxMaxSatellites (3.0).
-int MatchSatellites(CrxDecoder& decoder);
+Result MatchSatellites(CrxDecoder& decoder);
 
 // Reads the clock line and rebuilds the clock offset into clock; clockOrder
 // -1 after an empty line (no offset in this epoch).
-int ReadClockLine(CrxDecoder& decoder);
+Result ReadClockLine(CrxDecoder& decoder);
 
 // row: the satellite's row in the current table; slot: its row in the
 // previous table or -1. flags receives the flag text (a pointer into line).
-int ReadDataLine(CrxDecoder& decoder, int row, int slot, char* line, const char** flags);
+Result ReadDataLine(CrxDecoder& decoder, int row, int slot, char* line, const char** flags);
 
 // Reads every satellite's data line, rebuilds its flags and values and
 // appends its record lines (RINEX 3: its record line) to the epoch text.
-int DecodeSatellites(CrxDecoder& decoder);
+Result DecodeSatellites(CrxDecoder& decoder);
 
 // text: a decimal number of length characters, lowerDigits 3 or 8. Gives
-// upper and lower with the sign of the number. Returns -1 (with a message)
-// when the number doesn't fit 32-bit parts.
-int SplitNumber(const char* text, size_t length, int lowerDigits, int32_t* upper,
-                int32_t* lower);
+// upper and lower with the sign of the number. Fails when the number doesn't
+// fit 32-bit parts.
+Result SplitNumber(const char* text, size_t length, int lowerDigits, int32_t* upper,
+                   int32_t* lower);
 
 // True when the value at arc.order fits F14.3 (at least -999999999.999).
 bool DataValueFits(const DiffArc& arc);

@@ -3,7 +3,6 @@
 // RINEX 2 or RINEX 3 formatting into the epoch text.
 #include <cstring>
 
-#include "base/last_error.h"
 #include "crinex/crx_decoder.h"
 #include "crinex/crx_text.h"
 
@@ -18,6 +17,8 @@ constexpr size_t kEpoch3LineColumns = 41;  // the same in a RINEX 3 epoch line
 constexpr size_t kSatellitesPerLine = 12;
 constexpr int kFieldsPerLine = 5;
 constexpr char kOutOfRange[] = "ERROR in compressed rinex file: value out of range";
+
+Result OutOfRange() { return Result::Failure(nullptr, "%s", kOutOfRange); }
 
 // (u1, l1) + (u2, l2) with the carry of lower into upper; the remainder keeps
 // the sign of the sum. False when the upper part leaves 32 bits.
@@ -171,7 +172,7 @@ void RepairText(char* stored, size_t size, const char* difference) {
   stored[i] = '\0';
 }
 
-int MatchSatellites(CrxDecoder& decoder) {
+Result MatchSatellites(CrxDecoder& decoder) {
   const char* stored = decoder.storedEpochLine;
   int32_t count = 0;
   int32_t limit = kCrx1MaxSatellites;
@@ -184,14 +185,11 @@ int MatchSatellites(CrxDecoder& decoder) {
   } else {
     count = IntegerAtColumn(stored, 30);
   }
-  if (count > limit) {
-    SetLastErrorText("ERROR in compressed rinex file: exceed maximum number of satellites");
-    return -1;
-  }
-  if (count < 0) {
-    SetLastErrorText("ERROR in compressed rinex file: invalid number of satellites");
-    return -1;
-  }
+  if (count > limit)
+    return Result::Failure(nullptr,
+                           "ERROR in compressed rinex file: exceed maximum number of satellites");
+  if (count < 0)
+    return Result::Failure(nullptr, "ERROR in compressed rinex file: invalid number of satellites");
   decoder.satelliteCount = count;
   // Identifiers past the line's end read as zeros (the stored line is
   // zero-filled) and match nothing a real identifier can be.
@@ -201,13 +199,12 @@ int MatchSatellites(CrxDecoder& decoder) {
       // The satellite's system gives its observation types.
       unsigned char system = static_cast<unsigned char>(identifier[0]);
       int32_t types = system < 128 ? decoder.systemTypeCounts[system] : -1;
-      if (types < 0) {
-        SetLastErrorText(
+      if (types < 0)
+        return Result::Failure(
+            nullptr,
             "ERROR in compressed rinex file: no observation types for the satellite system of "
             "%.3s",
             identifier);
-        return -1;
-      }
       decoder.rowTypes[i] = types;
     } else {
       decoder.rowTypes[i] = decoder.typeCount;
@@ -220,11 +217,11 @@ int MatchSatellites(CrxDecoder& decoder) {
       }
     }
   }
-  return 0;
+  return Result::Success();
 }
 
-int SplitNumber(const char* text, size_t length, int lowerDigits, int32_t* upper,
-                int32_t* lower) {
+Result SplitNumber(const char* text, size_t length, int lowerDigits, int32_t* upper,
+                   int32_t* lower) {
   const char* end = text + length;
   bool negative = length > 0 && text[0] == '-';
   size_t digits = negative ? length - 1 : length;
@@ -232,57 +229,53 @@ int SplitNumber(const char* text, size_t length, int lowerDigits, int32_t* upper
   if (digits <= n) {
     *upper = 0;
     ReadDecimal(text, end, lower);
-    return 0;
+    return Result::Success();
   }
   ReadDecimal(end - n, end, lower);
-  if (!ReadDecimal(text, end - n, upper)) {
-    SetLastErrorText("%s", kOutOfRange);
-    return -1;
-  }
+  if (!ReadDecimal(text, end - n, upper)) return OutOfRange();
   // The sign belongs to the whole number, also when its upper part is -0.
   if (negative) *lower = -*lower;
-  return 0;
+  return Result::Success();
 }
 
-int ReadClockLine(CrxDecoder& decoder) {
+Result ReadClockLine(CrxDecoder& decoder) {
   char line[kCrxLineSize];
-  char* end = ReadCrxLine(decoder.input, line);
-  if (!end) return -1;
+  char* end = nullptr;
+  Result read = ReadCrxLine(decoder.input, line, &end);
+  if (!read.ok) return read;
   if (end == line) {
     decoder.clockOrder = -1;
-    return 0;
+    return Result::Success();
   }
   const char* number = line;
   if (end - line >= 2 && line[1] == '&') {
     int32_t order = 0;
     ReadDecimal(line, line + 1, &order);
-    if (order > kCrxMaxOrder) {
-      SetLastErrorText("ERROR in compressed rinex file : exceed maximum order of difference");
-      return -1;
-    }
+    if (order > kCrxMaxOrder)
+      return Result::Failure(
+          nullptr, "ERROR in compressed rinex file : exceed maximum order of difference");
     decoder.clockArcOrder = order;
     decoder.clockOrder = -1;
     number = line + 2;
   } else if (decoder.clockArcOrder < 0) {
     // Nothing to integrate the difference with.
-    SetLastErrorText("ERROR in compressed rinex file: The clock offset arc is not initialized");
-    return -1;
+    return Result::Failure(
+        nullptr, "ERROR in compressed rinex file: The clock offset arc is not initialized");
   }
   ClockArc& clock = decoder.clock;
-  if (SplitNumber(number, static_cast<size_t>(end - number), 8, &clock.upper[0],
-                  &clock.lower[0]) != 0)
-    return -1;
+  Result split = SplitNumber(number, static_cast<size_t>(end - number), 8, &clock.upper[0],
+                             &clock.lower[0]);
+  if (!split.ok) return split;
   if (!Integrate(clock.upper, clock.lower, &decoder.clockOrder, decoder.clockArcOrder,
-                 decoder.previousClock.upper, decoder.previousClock.lower, kClockBase)) {
-    SetLastErrorText("%s", kOutOfRange);
-    return -1;
-  }
-  return 0;
+                 decoder.previousClock.upper, decoder.previousClock.lower, kClockBase))
+    return OutOfRange();
+  return Result::Success();
 }
 
-int ReadDataLine(CrxDecoder& decoder, int row, int slot, char* line, const char** flags) {
-  char* end = ReadCrxLine(decoder.input, line);
-  if (!end) return -1;
+Result ReadDataLine(CrxDecoder& decoder, int row, int slot, char* line, const char** flags) {
+  char* end = nullptr;
+  Result read = ReadCrxLine(decoder.input, line, &end);
+  if (!read.ok) return read;
   DiffArc* current = decoder.CurrentArcs(row);
   const DiffArc* previous = slot >= 0 ? decoder.PreviousArcs(slot) : nullptr;
   // Types the satellite had in the previous epoch: a type an event record
@@ -313,32 +306,31 @@ int ReadDataLine(CrxDecoder& decoder, int row, int slot, char* line, const char*
     if (fieldEnd - field >= 2 && field[1] == '&') {
       int32_t order = 0;
       ReadDecimal(field, field + 1, &order);
-      if (order > kCrxMaxOrder) {
-        SetLastErrorText("ERROR in compressed rinex file: exceed maximum order of difference");
-        return -1;
-      }
+      if (order > kCrxMaxOrder)
+        return Result::Failure(
+            nullptr, "ERROR in compressed rinex file: exceed maximum order of difference");
       arc.order = -1;
       arc.arcOrder = order;
       number = field + 2;
     } else if (!previous) {
-      SetLastErrorText(
+      return Result::Failure(
+          nullptr,
           "ERROR in compressed rinex file: New satellite, but data arc is not initialized");
-      return -1;
     } else if (j >= previousTypes || previous[j].arcOrder < 0) {
-      SetLastErrorText(
+      return Result::Failure(
+          nullptr,
           "ERROR in compressed rinex file: The data feild in previous epoch is blank, but the "
           "arc is not initialized");
-      return -1;
     } else {
       arc.order = previous[j].order;
       arc.arcOrder = previous[j].arcOrder;
     }
-    if (SplitNumber(number, static_cast<size_t>(fieldEnd - number), 3, &arc.upper[0],
-                    &arc.lower[0]) != 0)
-      return -1;
+    Result split = SplitNumber(number, static_cast<size_t>(fieldEnd - number), 3, &arc.upper[0],
+                               &arc.lower[0]);
+    if (!split.ok) return split;
   }
   *flags = ended ? end : next;
-  return 0;
+  return Result::Success();
 }
 
 namespace {
@@ -378,7 +370,7 @@ void EndRecordLine(CrxDecoder& decoder, const char* from) {
 
 }  // namespace
 
-int DecodeSatellites(CrxDecoder& decoder) {
+Result DecodeSatellites(CrxDecoder& decoder) {
   char line[kCrxLineSize];
   const bool rinex3 = decoder.version == 3;
   const char* identifiers = SatelliteList(decoder);
@@ -387,7 +379,8 @@ int DecodeSatellites(CrxDecoder& decoder) {
     const int32_t types = decoder.rowTypes[i];
     const size_t width = 2 * static_cast<size_t>(types);
     const char* flagText = nullptr;
-    if (ReadDataLine(decoder, i, slot, line, &flagText) != 0) return -1;
+    Result read = ReadDataLine(decoder, i, slot, line, &flagText);
+    if (!read.ok) return read;
     // Flag text beyond two characters per type has no field to belong to.
     RebuildFlags(decoder, i, slot, flagText, width);
     char* flags = decoder.CurrentFlags(i);
@@ -418,10 +411,8 @@ int DecodeSatellites(CrxDecoder& decoder) {
         const DiffArc& before = previous ? previous[j] : kNoArc;
         if (!Integrate(arc.upper, arc.lower, &arc.order, arc.arcOrder, before.upper,
                        before.lower, kDataBase) ||
-            !DataValueFits(arc)) {
-          SetLastErrorText("%s", kOutOfRange);
-          return -1;
-        }
+            !DataValueFits(arc))
+          return OutOfRange();
         FormatDataValue(decoder, arc, flags[2 * j], flags[2 * j + 1]);
       }
       if (!rinex3 && ((j + 1) % kFieldsPerLine == 0 || j + 1 == types))
@@ -429,7 +420,7 @@ int DecodeSatellites(CrxDecoder& decoder) {
     }
     if (rinex3) EndRecordLine(decoder, lineStart);
   }
-  return 0;
+  return Result::Success();
 }
 
 bool DataValueFits(const DiffArc& arc) {
@@ -506,30 +497,29 @@ void FormatClock3Value(CrxDecoder& decoder, int32_t upper, int32_t lower) {
   decoder.cursor += 16;
 }
 
-int DecodeEpoch(CrxDecoder& decoder, const char* line) {
+Result DecodeEpoch(CrxDecoder& decoder, const char* line) {
   char* stored = decoder.storedEpochLine;
   RepairText(stored, decoder.storedLineSize, line);
   char* storedEnd = stored + std::strlen(stored);
   char* trimmed = TrimTrailingBlanks(stored, storedEnd);
   std::memset(trimmed, 0, static_cast<size_t>(storedEnd - trimmed));
 
-  if (MatchSatellites(decoder) != 0 || ReadClockLine(decoder) != 0) return -1;
+  Result step = MatchSatellites(decoder);
+  if (step.ok) step = ReadClockLine(decoder);
+  if (!step.ok) return step;
   if (decoder.clockOrder >= 0 &&
       !ClockValueFits(decoder.version, decoder.clock.upper[decoder.clockOrder],
-                      decoder.clock.lower[decoder.clockOrder])) {
-    SetLastErrorText("%s", kOutOfRange);
-    return -1;
-  }
+                      decoder.clock.lower[decoder.clockOrder]))
+    return OutOfRange();
   decoder.cursor = decoder.epochText;
   FormatEpochLines(decoder);
-  if (DecodeSatellites(decoder) != 0) return -1;
+  step = DecodeSatellites(decoder);
+  if (!step.ok) return step;
   size_t size = static_cast<size_t>(decoder.cursor - decoder.epochText);
-  if (std::fwrite(decoder.epochText, 1, size, decoder.output) != size) {
-    SetLastErrorText("Error writing to disk.  Disk may be full");
-    return -1;
-  }
+  if (std::fwrite(decoder.epochText, 1, size, decoder.output) != size)
+    return Result::Failure(nullptr, "Error writing to disk.  Disk may be full");
   SaveEpochState(decoder);
-  return 0;
+  return Result::Success();
 }
 
 }  // namespace stanvex

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "base/last_error.h"
-
 namespace stanvex {
 
 void CrxInput::Attach(FILE* file) {
@@ -95,19 +93,19 @@ CrxInput::LineResult CrxInput::ReadLine(char* line, size_t* length) {
   return LineResult::kLine;
 }
 
-char* ReadCrxLine(CrxInput& input, char* line) {
+Result ReadCrxLine(CrxInput& input, char* line, char** end) {
   size_t length = 0;
   switch (input.ReadLine(line, &length)) {
     case CrxInput::LineResult::kLine:
-      return line + length;
+      *end = line + length;
+      return Result::Success();
     case CrxInput::LineResult::kTruncated:
-      SetLastErrorText("Error in compressed rinex file:  The file is trancated in the middle");
-      return nullptr;
+      return Result::Failure(
+          nullptr, "Error in compressed rinex file:  The file is trancated in the middle");
     case CrxInput::LineResult::kTooLong:
       break;
   }
-  SetLastErrorText("Error in compressed rinex file:  Invalid line in file");
-  return nullptr;
+  return Result::Failure(nullptr, "Error in compressed rinex file:  Invalid line in file");
 }
 
 char* TrimTrailingBlanks(char* text, char* end) {

@@ -15,6 +15,8 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "base/result.h"
+
 namespace stanvex {
 
 constexpr size_t kCrxMaxLineLength = 254;  // characters before the line feed
@@ -60,11 +62,11 @@ class CrxInput {
   char block_[kBlockSize];
 };
 
-// Reads one line with input.ReadLine into line (a kCrxLineSize buffer).
-// Returns the position just past the line's last character, or null with
+// Reads one line with input.ReadLine into line (a kCrxLineSize buffer); end
+// receives the position just past the line's last character. Fails with
 // "Error in compressed rinex file:  The file is trancated in the middle" or
-// "... Invalid line in file" in LastErrorText.
-char* ReadCrxLine(CrxInput& input, char* line);
+// "... Invalid line in file".
+Result ReadCrxLine(CrxInput& input, char* line, char** end);
 
 // Steps back from end over blanks and cuts the text there; returns the new end.
 char* TrimTrailingBlanks(char* text, char* end);

@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cstring>
 
-#include "base/last_error.h"
 #include "base/status_channel.h"
 #include "extract/unzip_library.h"
 #include "platform/platform.h"
@@ -22,74 +21,63 @@ bool LowerCaseType(char* type) {
   return length < kCompressionTypeSize;
 }
 
-int ExtractGzip(StatusChannel& status, const char* input, const char* output) {
+Result ExtractGzip(StatusChannel& status, const char* input, const char* output) {
   status.Text("GZIP Function Called");
   bool tooLarge = false;
-  const int result = GunzipFile(input, output, kMaxUnpackedSize, &tooLarge);
-  if (result != 1) {
-    if (tooLarge)
-      SetLastErrorText("Error unzipping the file %s: it unpacks to more than 4 GiB, far more than "
-                       "a daily file", input);
-    else
-      SetLastErrorText("Error unzipping the file %s", input);
-    return 0;
-  }
-  return 1;
+  const Result result = GunzipFile(input, output, kMaxUnpackedSize, &tooLarge);
+  if (result.ok) return result;
+  if (tooLarge)
+    return Result::Failure(nullptr,
+                           "Error unzipping the file %s: it unpacks to more than 4 GiB, far more "
+                           "than a daily file",
+                           input);
+  return Result::Failure(nullptr, "Error unzipping the file %s", input);
 }
 
-int ExtractCompress(const char* input, const char* output) {
+// The failure QvUnZ_Extract reports by throwing code.
+Result CompressFailure(int code, const char* input, const char* output) {
+  switch (code) {
+    case UNZ_INPUT_NOT_OPENED:
+      return Result::Failure(ResultKind::kNotFound, "File could not be opened for reading %s",
+                             input);
+    case UNZ_OUTPUT_NOT_OPENED:
+      return Result::Failure(nullptr, "Output file cannot be opened for writing %s", output);
+    case UNZ_WRITE_FAILED:
+      return Result::Failure(nullptr, "Error writing to the output file %s", output);
+    case UNZ_NOT_Z_FILE:
+      return Result::Failure(nullptr, "The input file does not appear to be a valid Z File %s",
+                             input);
+    case UNZ_CORRUPT:
+      return Result::Failure(nullptr, "The input file appears to be corrupt %s", input);
+    case UNZ_TOO_LARGE:
+      return Result::Failure(
+          nullptr, "The input file unpacks to more than 4 GiB, far more than a daily file %s",
+          input);
+    default:
+      // An extractor that fails in a way it does not name has still
+      // failed: keep the download rather than report success.
+      return Result::Failure(nullptr, "Error unzipping the file %s", input);
+  }
+}
+
+Result ExtractCompress(const char* input, const char* output) {
   try {
     QvUnZ_Extract(input, output);
   } catch (int code) {
-    switch (code) {
-      case UNZ_INPUT_NOT_OPENED:
-        SetLastErrorText("File could not be opened for reading %s", input);
-        break;
-      case UNZ_OUTPUT_NOT_OPENED:
-        SetLastErrorText("Output file cannot be opened for writing %s", output);
-        break;
-      case UNZ_WRITE_FAILED:
-        SetLastErrorText("Error writing to the output file %s", output);
-        break;
-      case UNZ_NOT_Z_FILE:
-        SetLastErrorText("The input file does not appear to be a valid Z File %s", input);
-        break;
-      case UNZ_CORRUPT:
-        SetLastErrorText("The input file appears to be corrupt %s", input);
-        break;
-      case UNZ_TOO_LARGE:
-        SetLastErrorText("The input file unpacks to more than 4 GiB, far more than a daily file %s",
-                         input);
-        break;
-      default:
-        // An extractor that fails in a way it does not name has still
-        // failed: keep the download rather than report success.
-        SetLastErrorText("Error unzipping the file %s", input);
-        break;
-    }
-    return 0;
+    return CompressFailure(code, input, output);
   } catch (...) {
-    SetLastErrorText("Error unzipping the file %s", input);
-    return 0;
+    return Result::Failure(nullptr, "Error unzipping the file %s", input);
   }
-  return 1;
+  return Result::Success();
 }
 
-int ExtractZip(const char* input, const char* directory) {
+Result ExtractZip(const char* input, const char* directory) {
   UnzipLibrary library;
-  if (library.LoadUnzipLibrary() != 1) {
-    SetLastErrorText("Error Initalizing UnZip.  Might be missing UNZDLL.DLL");
-    return 0;
-  }
-  if (library.ExtractAll(input, directory) != 1) {
-    SetLastErrorText("Error UnZip was unable unzip the file %s", input);
-    return 0;
-  }
-  if (library.UnloadUnzipLibrary() != 1) {
-    SetLastErrorText("Error UnZip was unable to close all files");
-    return 0;
-  }
-  return 1;
+  Result step = library.LoadUnzipLibrary();
+  if (step.ok) step = library.ExtractAll(input, directory);
+  if (step.ok && !library.UnloadUnzipLibrary().ok)
+    step = Result::Failure(nullptr, "Error UnZip was unable to close all files");
+  return step;
 }
 
 enum class Method { kGzip, kCompress, kZip, kNone };
@@ -102,7 +90,7 @@ Method MethodOf(const char* type) {
   return Method::kNone;
 }
 
-int Unpack(Method method, const char* input, const char* output, const char* directory) {
+Result Unpack(Method method, const char* input, const char* output, const char* directory) {
   StatusChannel status;
   switch (method) {
     case Method::kGzip:
@@ -114,26 +102,26 @@ int Unpack(Method method, const char* input, const char* output, const char* dir
     case Method::kNone:
       break;
   }
-  return 1;
+  return Result::Success();
 }
 
 }  // namespace
 
-int UnpackFile(char* type, const char* input, const char* output, const char* directory) {
-  if (type == nullptr || !LowerCaseType(type)) return 1;
+Result UnpackFile(char* type, const char* input, const char* output, const char* directory) {
+  if (type == nullptr || !LowerCaseType(type)) return Result::Success();
   return Unpack(MethodOf(type), input, output, directory);
 }
 
-int ExtractFile(char* type, const char* input, const char* output, const char* directory) {
-  if (type == nullptr || !LowerCaseType(type)) return 1;
+Result ExtractFile(char* type, const char* input, const char* output, const char* directory) {
+  if (type == nullptr || !LowerCaseType(type)) return Result::Success();
   const Method method = MethodOf(type);
-  const int result = Unpack(method, input, output, directory);
+  const Result result = Unpack(method, input, output, directory);
   // The downloads are the request's own files in its working directory. A
   // relative input name is read from the current directory: it is deleted
   // before that moves.
-  if (method == Method::kGzip || (result == 1 && method != Method::kNone))
+  if (method == Method::kGzip || (result.ok && method != Method::kNone))
     platform::DeleteFile(input);
-  if (result == 1 && method == Method::kZip) platform::SetCurrentDir(directory);
+  if (result.ok && method == Method::kZip) platform::SetCurrentDir(directory);
   return result;
 }
 

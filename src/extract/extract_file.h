@@ -1,8 +1,8 @@
 // The extraction dispatcher: turns a downloaded file into the plain file the
 // following steps read, by the service's compression type.
 //
-// All functions run on the request's thread and report failures in
-// LastErrorText; none sends an error heading (the caller does).
+// All functions run on the request's thread and report failures in their
+// Result; none sends an error heading (the caller does).
 #ifndef STANVEX_EXTRACT_EXTRACT_FILE_H
 #define STANVEX_EXTRACT_EXTRACT_FILE_H
 
@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+
+#include "base/result.h"
 
 namespace stanvex {
 
@@ -32,29 +34,28 @@ constexpr uint64_t kMaxUnpackedSize = uint64_t{4} << 30;
 //   "zip": every member into directory, which is then the current
 //          directory; input is deleted on success, kept on failure.
 //   other: nothing is touched.
-// Returns 1 on success, 0 on failure with the reason in LastErrorText.
-int ExtractFile(char* type, const char* input, const char* output, const char* directory);
+Result ExtractFile(char* type, const char* input, const char* output, const char* directory);
 
 // As ExtractFile, but input is never deleted and the current directory stays
 // (a zip archive's members are still unpacked into directory). For a user's
 // own files, which the unpacking must keep.
-int UnpackFile(char* type, const char* input, const char* output, const char* directory);
+Result UnpackFile(char* type, const char* input, const char* output, const char* directory);
 
 // Decompresses the gzip file input into output (created or replaced). A file
 // that does not start with the gzip magic is refused rather than copied as
 // plain data, and one that unpacks to more than limit bytes is stopped there
 // (*tooLarge is then set when given). On failure the partial output is
-// removed. Returns 1 or 0 with LastErrorText set.
-int GunzipFile(const char* input, const char* output, uint64_t limit = kMaxUnpackedSize,
-               bool* tooLarge = nullptr);
+// removed.
+Result GunzipFile(const char* input, const char* output, uint64_t limit = kMaxUnpackedSize,
+                  bool* tooLarge = nullptr);
 
 // Copies the whole open gzip stream gz to the open file out, then closes
 // both (out first). A handle that was closed is set to null, so the caller
-// closes only what is still open. Returns 1, or 0 with LastErrorText set
-// (a read error or damaged stream, a short write, a failed close, or more
-// than limit bytes, which also sets *tooLarge when given).
-int CopyGzipStream(gzFile& gz, std::FILE*& out, uint64_t limit = kMaxUnpackedSize,
-                   bool* tooLarge = nullptr);
+// closes only what is still open. Fails for a read error or damaged stream,
+// a short write, a failed close, or more than limit bytes (which also sets
+// *tooLarge when given).
+Result CopyGzipStream(gzFile& gz, std::FILE*& out, uint64_t limit = kMaxUnpackedSize,
+                      bool* tooLarge = nullptr);
 
 }  // namespace stanvex
 

@@ -2,7 +2,6 @@
 #include <cstring>
 #include <memory>
 
-#include "base/last_error.h"
 #include "extract/extract_file.h"
 #include "platform/platform.h"
 
@@ -24,52 +23,41 @@ bool HasGzipMagic(const char* path) {
 
 }  // namespace
 
-int CopyGzipStream(gzFile& gz, std::FILE*& out, uint64_t limit, bool* tooLarge) {
+Result CopyGzipStream(gzFile& gz, std::FILE*& out, uint64_t limit, bool* tooLarge) {
   std::unique_ptr<char[]> buffer(new char[kGzipCopySize]);
   uint64_t total = 0;
   for (;;) {
     const int count = gzread(gz, buffer.get(), static_cast<unsigned>(kGzipCopySize));
-    if (count < 0) return 0;
+    if (count < 0) return Result::Failure(nullptr, "Error in gzip read failed");
     if (count == 0) break;
     total += static_cast<uint64_t>(count);
     if (total > limit) {
       if (tooLarge != nullptr) *tooLarge = true;
-      SetLastErrorText("Error gzip output passes %llu bytes",
-                       static_cast<unsigned long long>(limit));
-      return 0;
+      return Result::Failure(nullptr, "Error gzip output passes %llu bytes",
+                             static_cast<unsigned long long>(limit));
     }
     if (std::fwrite(buffer.get(), 1, static_cast<size_t>(count), out) !=
-        static_cast<size_t>(count)) {
-      SetLastErrorText("Error in gzip fwrite failed");
-      return 0;
-    }
+        static_cast<size_t>(count))
+      return Result::Failure(nullptr, "Error in gzip fwrite failed");
   }
   const int out_closed = std::fclose(out);
   out = nullptr;
-  if (out_closed != 0) {
-    SetLastErrorText("Error unable to close output file in gzip");
-    return 0;
-  }
+  if (out_closed != 0) return Result::Failure(nullptr, "Error unable to close output file in gzip");
   // gzclose reports a stream that ended before its trailer (a cut file).
   const int gz_closed = gzclose(gz);
   gz = nullptr;
-  if (gz_closed != Z_OK) {
-    SetLastErrorText("Error unable to close INPUT file in gzip");
-    return 0;
-  }
-  return 1;
+  if (gz_closed != Z_OK)
+    return Result::Failure(nullptr, "Error unable to close INPUT file in gzip");
+  return Result::Success();
 }
 
-int GunzipFile(const char* input, const char* output, uint64_t limit, bool* tooLarge) {
+Result GunzipFile(const char* input, const char* output, uint64_t limit, bool* tooLarge) {
   gzFile gz = gzopen(input, "rb");
-  if (gz == nullptr) {
-    SetLastErrorText("Error unable to open the input file %s", input);
-    return 0;
-  }
+  if (gz == nullptr)
+    return Result::Failure(ResultKind::kNotFound, "Error unable to open the input file %s", input);
   if (!HasGzipMagic(input)) {
     gzclose(gz);
-    SetLastErrorText("Error gzip failed unzipping %s", input);
-    return 0;
+    return Result::Failure(nullptr, "Error gzip failed unzipping %s", input);
   }
   // Opening the output over the input would destroy it before it is read,
   // whatever name or link the output is given.
@@ -77,26 +65,22 @@ int GunzipFile(const char* input, const char* output, uint64_t limit, bool* tooL
   std::FILE* out = overInput ? nullptr : platform::CreateNewFile(output);
   if (out == nullptr) {
     gzclose(gz);
-    SetLastErrorText("Error unable to open the output file %s", output);
-    return 0;
+    return Result::Failure(nullptr, "Error unable to open the output file %s", output);
   }
   bool overLimit = false;
-  const int copied = CopyGzipStream(gz, out, limit, &overLimit);
+  const Result copied = CopyGzipStream(gz, out, limit, &overLimit);
   if (out != nullptr) std::fclose(out);
   if (gz != nullptr) gzclose(gz);
-  if (copied != 1) {
+  if (!copied.ok) {
     // A half-written plain file must not pass for the real one.
     platform::DeleteFile(output);
-    if (overLimit) {
-      if (tooLarge != nullptr) *tooLarge = true;
-      SetLastErrorText("Error gzip failed unzipping %s: it unpacks to more than %llu bytes", input,
-                       static_cast<unsigned long long>(limit));
-    } else {
-      SetLastErrorText("Error gzip failed unzipping %s", input);
-    }
-    return 0;
+    if (!overLimit) return Result::Failure(nullptr, "Error gzip failed unzipping %s", input);
+    if (tooLarge != nullptr) *tooLarge = true;
+    return Result::Failure(nullptr,
+                           "Error gzip failed unzipping %s: it unpacks to more than %llu bytes",
+                           input, static_cast<unsigned long long>(limit));
   }
-  return 1;
+  return Result::Success();
 }
 
 }  // namespace stanvex

@@ -9,6 +9,15 @@ namespace stanvex {
 
 namespace {
 constexpr size_t kSavedDirectorySize = 261;  // 260 characters and a terminator
+
+Result CannotLoad() {
+  return Result::Failure(nullptr, "Error Initalizing UnZip.  Might be missing UNZDLL.DLL");
+}
+
+Result CannotExtract(const char* archive) {
+  return Result::Failure(nullptr, "Error UnZip was unable unzip the file %s",
+                         archive != nullptr ? archive : "");
+}
 }  // namespace
 
 const platform::EntryPoint UnzipLibrary::kEntryPoints[2] = {
@@ -18,43 +27,45 @@ const platform::EntryPoint UnzipLibrary::kEntryPoints[2] = {
 
 UnzipLibrary::~UnzipLibrary() { UnloadUnzipLibrary(); }
 
-int UnzipLibrary::LoadUnzipLibrary() {
-  if (IsLoaded()) return 1;
+Result UnzipLibrary::LoadUnzipLibrary() {
+  if (IsLoaded()) return Result::Success();
   platform::LoadedLibrary library = platform::LoadedLibrary::Open(name_);
   if (!library.IsOpen()) {
     state_ = kNotLoaded;
-    return 0;
+    return CannotLoad();
   }
   EntryPoints entries{};
   if (platform::FindEntryPoints(library, entries, kEntryPoints) >= 0) {
     state_ = kEntryPointMissing;
-    return 0;  // the library is released here
+    return CannotLoad();  // the library is released here
   }
   library_ = std::move(library);
   entries_ = entries;
-  return 1;
+  return Result::Success();
 }
 
-int UnzipLibrary::UnloadUnzipLibrary() {
+Result UnzipLibrary::UnloadUnzipLibrary() {
   entries_ = EntryPoints{};
   library_.Close();
-  return 1;
+  return Result::Success();
 }
 
-int UnzipLibrary::GetUnzipVersion() {
+Result UnzipLibrary::GetUnzipVersion(int32_t* version) {
+  *version = 0;
   if (!IsLoaded()) {
     state_ = kVersionWithoutLibrary;
-    return 0;
+    return Result::Failure(nullptr, "Error the zip library %s is not loaded", name_);
   }
-  return entries_.getVersion();
+  *version = entries_.getVersion();
+  return Result::Success();
 }
 
 int32_t UNZIPDLL_CALL UnzipLibrary::UnzipMessage(UnzipMessageBlock* /*message*/) { return 0; }
 
-int UnzipLibrary::ExtractAll(const char* archive, const char* directory) {
-  if (!IsLoaded() || archive == nullptr || directory == nullptr) return 0;
+Result UnzipLibrary::ExtractAll(const char* archive, const char* directory) {
+  if (!IsLoaded() || archive == nullptr || directory == nullptr) return CannotExtract(archive);
   char saved[kSavedDirectorySize];
-  if (!platform::GetCurrentDir(saved, sizeof saved)) return 0;
+  if (!platform::GetCurrentDir(saved, sizeof saved)) return CannotExtract(archive);
 
   // The library works in the directory it is given, so an archive path that
   // starts with neither a separator nor a drive letter is made absolute first.
@@ -65,10 +76,12 @@ int UnzipLibrary::ExtractAll(const char* archive, const char* directory) {
     if (!base.empty() && !platform::IsPathSeparator(base.back())) base += platform::PathSeparator();
     path = base + path;
   }
-  if (!platform::SetCurrentDir(directory)) return 0;
+  if (!platform::SetCurrentDir(directory)) return CannotExtract(archive);
 
+  int32_t version = 0;
+  GetUnzipVersion(&version);  // loaded: cannot fail here
   UnzipCommand command{};
-  command.version = GetUnzipVersion();
+  command.version = version;
   command.messageCallback = &UnzipLibrary::UnzipMessage;
   command.extractFlag = 1;
   command.overwriteFlag = 1;
@@ -85,7 +98,7 @@ int UnzipLibrary::ExtractAll(const char* archive, const char* directory) {
   delete[] command.archive;
   for (int32_t i = 0; i < command.fileSpecCount; ++i) delete[] command.fileSpecs[i];
   platform::SetCurrentDir(saved);
-  return result == 0 ? 1 : 0;
+  return result == 0 ? Result::Success() : CannotExtract(archive);
 }
 
 }  // namespace stanvex

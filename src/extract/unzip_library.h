@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "base/result.h"
 #include "platform/loaded_library.h"
 #include "unzipdll_api.h"
 
@@ -27,21 +28,23 @@ class UnzipLibrary {
   // Unloads the library if it is loaded.
   virtual ~UnzipLibrary();
 
-  // Loads the library and its two entry points. Returns 1 (also when already
-  // loaded), or 0 with state() 1 (cannot load) or 2 (an entry point is
-  // missing; nothing stays loaded).
-  int LoadUnzipLibrary();
-  // Releases the library when it is loaded. Returns 1.
-  int UnloadUnzipLibrary();
-  // GetUnzDllVersion(), or 0 with state() 3 when the library is not loaded.
-  int GetUnzipVersion();
+  // Loads the library and its two entry points (success also when already
+  // loaded). Fails with "Error Initalizing UnZip.  Might be missing
+  // UNZDLL.DLL" and state() 1 (cannot load) or 2 (an entry point is missing;
+  // nothing stays loaded).
+  Result LoadUnzipLibrary();
+  // Releases the library when it is loaded; cannot fail.
+  Result UnloadUnzipLibrary();
+  // Puts GetUnzDllVersion() into version; fails with state() 3 (version 0)
+  // when the library is not loaded.
+  Result GetUnzipVersion(int32_t* version);
   // Extracts every member of archive into directory. The current directory is
-  // the one before the call afterwards, whatever happened. Returns 1 when the
-  // library extracted every member, 0 when it could not (a damaged or unsafe
-  // member, an archive it cannot read), when the library is not loaded, or
-  // when directory cannot be entered. A relative archive path is taken from
-  // the current directory at the call.
-  int ExtractAll(const char* archive, const char* directory);
+  // the one before the call afterwards, whatever happened. Fails with "Error
+  // UnZip was unable unzip the file " + archive when the library could not
+  // extract every member (a damaged or unsafe member, an archive it cannot
+  // read), when it is not loaded, or when directory cannot be entered. A
+  // relative archive path is taken from the current directory at the call.
+  Result ExtractAll(const char* archive, const char* directory);
 
   // The message callback handed to the library: accepts every message,
   // shows nothing, returns 0.

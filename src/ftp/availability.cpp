@@ -307,7 +307,9 @@ Result AskAvailability(const std::vector<StationToAsk>& stations, int32_t start,
   days->clear();
   // A stop asked for before belongs to no question.
   FtpStopCount = 0;
-  if (RequireLoadedCatalogue() == nullptr) return Result::FailureFromLastError();
+  Serv_Sta* catalogue = nullptr;
+  Result loaded = RequireLoadedCatalogue(&catalogue);
+  if (!loaded.ok) return loaded;
   if (start < 0 || start > end)
     return Result::Failure(nullptr, "%s",
                            "Invalid Time Range the Start time can not be larger then the end time");

@@ -566,8 +566,9 @@ Result FetchCatalogueFile(const char* directory) {
   // the host's buffer.
   char folder[2 * kPathSize];
   CopyText(folder, sizeof folder, directory);
-  if (JoinPath(folder, name) != 0 || DownloadCatalogueFile(name) != 0)
-    return Result::FailureFromLastError();
+  Result joined = JoinPath(folder, name);
+  if (!joined.ok) return joined;
+  if (DownloadCatalogueFile(name) != 0) return Result::FailureFromLastError();
   return Result::Success();
 }
 

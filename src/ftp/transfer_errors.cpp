@@ -151,6 +151,7 @@ bool SetConnectionFailureText(uint32_t error, const char* address) {
   HostOfAddress(address, host, sizeof host);
   char netrc[kTextSize];
   NetrcFileName(netrc, sizeof netrc);
+  const bool windows = platform::PathSeparator() == '\\';
   switch (error) {
     case ERROR_INTERNET_INCORRECT_PASSWORD:
       SetLastErrorText(
@@ -159,17 +160,20 @@ bool SetConnectionFailureText(uint32_t error, const char* address) {
           host);
       return true;
     case ERROR_INTERNET_INVALID_CA:
-      if (const char* bundle = Variable("CURL_CA_BUNDLE")) {
+      // Our library on Windows trusts the Windows root store, whatever the
+      // variables name.
+      if (const char* bundle = windows ? nullptr : Variable("CURL_CA_BUNDLE")) {
         SetLastErrorText(
             "Error the certificate of the server %s is not trusted by the authorities of "
             "CURL_CA_BUNDLE (%s), which takes precedence over SSL_CERT_FILE and SSL_CERT_DIR",
             host, bundle);
         return true;
       }
-      SetLastErrorText(
-          "Error the certificate of the server %s is not trusted. A private certificate "
-          "authority can be named with SSL_CERT_FILE or SSL_CERT_DIR",
-          host);
+      SetLastErrorText("Error the certificate of the server %s is not trusted. A private "
+                       "certificate authority %s",
+                       host,
+                       windows ? "is trusted once it is in the Windows root certificate store"
+                               : "can be named with SSL_CERT_FILE or SSL_CERT_DIR");
       return true;
     case ERROR_INTERNET_SEC_CERT_CN_INVALID:
       SetLastErrorText("Error the certificate of the server %s was issued for another host name",

@@ -25,8 +25,9 @@ double SowToGpsSeconds(double secondsOfWeek, int32_t referenceWeek, double refer
 
 Result AverageObnPosition(const char* path, ObnAverage* average) {
   *average = ObnAverage{};
-  ObnFile* file = OpenObnForRead(path, kObnBufferSize);
-  if (file == nullptr) return Result::FailureFromLastError();
+  ObnFile* file = nullptr;
+  Result opened = OpenObnForRead(path, kObnBufferSize, &file);
+  if (!opened.ok) return opened;
 
   ObnPositionRecord position;
   ObnMeasurementRecord measurements[kObnReaderRoom];
@@ -34,9 +35,8 @@ Result AverageObnPosition(const char* path, ObnAverage* average) {
   long positions = 0;
   bool haveSpan = false;
   double firstTime = 0.0, lastTime = 0.0;
-  int read;
   // A damaged epoch does not end the scan: its position record is taken as read.
-  while ((read = ReadObnEpoch(file, &position, measurements, kObnReaderRoom)) >= 0) {
+  while (!ReadObnEpoch(file, &position, measurements, kObnReaderRoom).AtEnd()) {
     if (position.count > 3) {
       if (!haveSpan) firstTime = position.time;
       lastTime = position.time;
@@ -66,7 +66,7 @@ Result AverageObnPosition(const char* path, ObnAverage* average) {
   ReplaceExtension(nvbName, ".nvb");
   int32_t week = 0;
   double referenceSeconds = 0.0;
-  if (GetNvbReference(nvbName, &week, &referenceSeconds) != 0) return Result::Success();
+  if (!GetNvbReference(nvbName, &week, &referenceSeconds).ok) return Result::Success();
   average->start = SowToGpsSeconds(firstTime, week, referenceSeconds);
   average->end = SowToGpsSeconds(lastTime, week, referenceSeconds);
   average->spanValid = true;

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "base/last_error.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "obsfiles/obn_file.h"
@@ -29,32 +28,36 @@ void CloseAll(ObnFile** files, int count) {
   }
 }
 
-// Copies the lines of one text file to output with CR LF line ends, dropping
-// empty lines. Lines of any length are copied whole. Returns false when a
-// read or a write fails (readFailed() tells which).
+Result DiskFull(const char* path) {
+  return Result::Failure(nullptr, "Unable to write to %s (disk full)", path);
+}
+
+// Copies the lines of one text file to output (the open file of outputName)
+// with CR LF line ends, dropping empty lines. Lines of any length are copied
+// whole. Fails with "Unable to write to %s (disk full)" when a write fails,
+// "Unable to read %s" (inputName) when a read fails.
 class CrLfLineCopier {
  public:
-  explicit CrLfLineCopier(std::FILE* output) : output_(output) {}
+  CrLfLineCopier(std::FILE* output, const char* outputName)
+      : output_(output), outputName_(outputName) {}
 
-  bool CopyFrom(std::FILE* input) {
+  Result CopyFrom(std::FILE* input, const char* inputName) {
     atLineStart_ = true;
     pendingCr_ = false;
     char chunk[4096];
     size_t got;
     while ((got = std::fread(chunk, 1, sizeof chunk, input)) > 0) {
       for (size_t i = 0; i < got; ++i) Take(chunk[i]);
-      if (failed_) return false;
+      if (failed_) return DiskFull(outputName_);
     }
     // A read that fails is no end of the file: the rest would be missing.
-    readFailed_ = std::ferror(input) != 0;
-    if (readFailed_) return false;
+    if (std::ferror(input) != 0) return Result::Failure(nullptr, "Unable to read %s", inputName);
     // A last line without its line end still ends here, so it never runs
     // into the first line of the next file.
     if (pendingCr_) Put('\r');
     if (!atLineStart_) EndLine();
-    return !failed_;
+    return failed_ ? DiskFull(outputName_) : Result::Success();
   }
-  bool readFailed() const { return readFailed_; }
 
  private:
   void Take(char c) {
@@ -78,132 +81,116 @@ class CrLfLineCopier {
   }
 
   std::FILE* output_;
+  const char* outputName_;
   bool atLineStart_ = true;
   bool pendingCr_ = false;
   bool failed_ = false;
-  bool readFailed_ = false;
 };
 
 // Ends a failed join: closes and removes the output, so that a joined file
 // that lacks some lines is never taken for a whole one.
-int FailJoin(std::FILE* output, const char* outputCompanion) {
+Result FailJoin(std::FILE* output, const char* outputCompanion, const Result& failure) {
   std::fclose(output);
   platform::DeleteFile(outputCompanion);
-  return 1;
+  return failure;
 }
 
 }  // namespace
 
-int ConcatenateTextFiles(const char* outputName, const char (*names)[kDailyNameSize], int days,
-                         const char* extension) {
-  if (outputName == nullptr || names == nullptr || extension == nullptr) return -1;
+Result ConcatenateTextFiles(const char* outputName, const char (*names)[kDailyNameSize],
+                            int days, const char* extension) {
+  if (outputName == nullptr || names == nullptr || extension == nullptr)
+    return Result::Failure(nullptr, "Error pointer cFileNameOut, cFileName Not initalized");
   char outputCompanion[kPathSize];
-  if (!ObnCompanionName(outputName, extension, outputCompanion)) {
-    SetLastErrorText("Unable to open %s for writing", outputName);
-    return -1;
-  }
+  if (!ObnCompanionName(outputName, extension, outputCompanion).ok)
+    return Result::Failure(nullptr, "Unable to open %s for writing", outputName);
   // Binary streams: the CR LF line ends are written by the copier itself, the
   // same on every platform.
   std::FILE* output = platform::CreateNewFile(outputCompanion);
-  if (output == nullptr) {
-    SetLastErrorText("Unable to open %s for writing", outputCompanion);
-    return -1;
-  }
-  CrLfLineCopier copier(output);
+  if (output == nullptr)
+    return Result::Failure(nullptr, "Unable to open %s for writing", outputCompanion);
+  CrLfLineCopier copier(output, outputCompanion);
   for (int day = 0; day < days; ++day) {
     char dailyName[kDailyNameSize];
     char dailyCompanion[kPathSize];
     if (!SlotName(names[day], dailyName, sizeof dailyName) ||
-        !ObnCompanionName(dailyName, extension, dailyCompanion))
+        !ObnCompanionName(dailyName, extension, dailyCompanion).ok)
       continue;
     std::FILE* input = platform::OpenForReading(dailyCompanion);
     if (input == nullptr) {
       // A day without this companion is skipped; one that is there but
       // cannot be read fails the join.
       if (!platform::FileExists(dailyCompanion)) continue;
-      SetLastErrorText("Unable to open %s for reading", dailyCompanion);
-      return FailJoin(output, outputCompanion);
+      return FailJoin(output, outputCompanion,
+                      Result::Failure(nullptr, "Unable to open %s for reading", dailyCompanion));
     }
-    const bool copied = copier.CopyFrom(input);
+    const Result copied = copier.CopyFrom(input, dailyCompanion);
     std::fclose(input);
-    if (!copied) {
-      if (copier.readFailed())
-        SetLastErrorText("Unable to read %s", dailyCompanion);
-      else
-        SetLastErrorText("Unable to write to %s (disk full)", outputCompanion);
-      return FailJoin(output, outputCompanion);
-    }
+    if (!copied.ok) return FailJoin(output, outputCompanion, copied);
   }
   if (std::fclose(output) != 0) {
-    SetLastErrorText("Unable to write to %s (disk full)", outputCompanion);
     platform::DeleteFile(outputCompanion);
-    return 1;
+    return DiskFull(outputCompanion);
   }
-  return 0;
+  return Result::Success();
 }
 
-int ConcatenateDailyFiles(const char (*names)[kDailyNameSize], const char* outputName, int days) {
+Result ConcatenateDailyFiles(const char (*names)[kDailyNameSize], const char* outputName,
+                             int days, Result* companionFailure) {
   ObsStatusTakeCallBack();
   ObsStatusSend(STATUS_CONCAT_START);
-  if (names == nullptr || outputName == nullptr) {
-    SetLastErrorText("Error pointer cFileNameOut, cFileName Not initalized");
-    return -1;
-  }
-  if (days > kMaxDailyFiles) {
-    SetLastErrorText("Error more then 3 days of data being converted");
-    return -1;
-  }
-  if (days < 1) {
-    SetLastErrorText("Error no days of data being converted");
-    return -1;
-  }
+  if (names == nullptr || outputName == nullptr)
+    return Result::Failure(nullptr, "Error pointer cFileNameOut, cFileName Not initalized");
+  if (days > kMaxDailyFiles)
+    return Result::Failure(nullptr, "Error more then 3 days of data being converted");
+  if (days < 1) return Result::Failure(nullptr, "Error no days of data being converted");
 
   char dailyNames[kMaxDailyFiles][kDailyNameSize];
   for (int day = 0; day < days; ++day) {
-    if (!SlotName(names[day], dailyNames[day], kDailyNameSize)) {
-      SetLastErrorText("Error: File %.63s not found", names[day]);
-      return -1;
-    }
+    if (!SlotName(names[day], dailyNames[day], kDailyNameSize))
+      return Result::Failure(ResultKind::kNotFound, "Error: File %.63s not found", names[day]);
     // Creating the output would truncate a daily file that is still to be read.
-    if (platform::SameFileName(dailyNames[day], outputName)) {
-      SetLastErrorText("Error: Unable to open %s for writing", outputName);
-      return -1;
-    }
+    if (platform::SameFileName(dailyNames[day], outputName))
+      return Result::Failure(nullptr, "Error: Unable to open %s for writing", outputName);
   }
 
   ObnFile* inputs[kMaxDailyFiles] = {};
   for (int day = 0; day < days; ++day) {
-    inputs[day] = OpenObnForRead(dailyNames[day], kObnBufferSize);
-    if (inputs[day] == nullptr) {
+    Result opened = OpenObnForRead(dailyNames[day], kObnBufferSize, &inputs[day]);
+    if (!opened.ok) {
       CloseAll(inputs, day);
-      return -1;
+      return opened;
     }
   }
-  ObnFile* output = CreateObn(outputName, inputs[0]->header.carriedByte,
-                              inputs[0]->header.interval, kObnBufferSize, kObnWriterChannels);
-  if (output == nullptr) {
+  ObnFile* output = nullptr;
+  Result created = CreateObn(outputName, inputs[0]->header.carriedByte,
+                             inputs[0]->header.interval, kObnBufferSize, kObnWriterChannels,
+                             &output);
+  if (!created.ok) {
     CloseAll(inputs, days);
-    return -1;
+    return created;
   }
   for (int day = 0; day < days; ++day) {
-    if (CopyObnEpochs(inputs[day], output) != 0) {
+    Result copied = CopyObnEpochs(inputs[day], output);
+    if (!copied.ok) {
       CloseAll(inputs, days);
       // The copy's message is the one that counts; a failed close adds nothing.
-      char reason[kTextSize];
-      CopyText(reason, sizeof reason, LastErrorText);
       CloseObn(output);
-      CopyText(LastErrorText, kTextSize, reason);
-      return -1;
+      return copied;
     }
     CloseObn(inputs[day]);
     inputs[day] = nullptr;
   }
-  if (CloseObn(output) != 0) return -1;
+  Result closed = CloseObn(output);
+  if (!closed.ok) return closed;
 
   // A companion that could not be joined does not fail the join, but its
   // daily files are then the only copy of those lines and are kept.
-  const bool nvbJoined = ConcatenateTextFiles(outputName, dailyNames, days, ".nvb") == 0;
-  const bool staJoined = ConcatenateTextFiles(outputName, dailyNames, days, ".sta") == 0;
+  const Result nvb = ConcatenateTextFiles(outputName, dailyNames, days, ".nvb");
+  const Result sta = ConcatenateTextFiles(outputName, dailyNames, days, ".sta");
+  if (companionFailure != nullptr) *companionFailure = !nvb.ok ? nvb : sta;
+  const bool nvbJoined = nvb.ok;
+  const bool staJoined = sta.ok;
 
   for (int day = 0; day < days; ++day) {
     ObnFileSet daily;
@@ -212,7 +199,7 @@ int ConcatenateDailyFiles(const char (*names)[kDailyNameSize], const char* outpu
     if (nvbJoined) daily.DeleteMember(ObnMember::kNvb);
     if (staJoined) daily.DeleteMember(ObnMember::kSta);
   }
-  return 0;
+  return Result::Success();
 }
 
 }  // namespace stanvex

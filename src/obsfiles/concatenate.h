@@ -5,6 +5,8 @@
 
 #include <cstddef>
 
+#include "base/result.h"
+
 namespace stanvex {
 
 constexpr size_t kDailyNameSize = 64;  // one name slot: at most 63 characters and a NUL
@@ -15,22 +17,23 @@ constexpr int kMaxDailyFiles = 3;
 // Sends STATUS_CONCAT_START, copies every epoch of the daily files in day
 // order into outputName (carriedByte and interval of the first file,
 // 12 channels), joins the ".nvb" and ".sta" companions (their failures do
-// not fail the join) and deletes the daily files with the companions that
-// were joined.
-// Returns 0, or -1 with the reason in LastErrorText; after a failure the
-// daily files are left in place.
-int ConcatenateDailyFiles(const char (*names)[kDailyNameSize], const char* outputName, int days);
+// not fail the join: companionFailure, when given, receives the first of
+// them, else stays a success) and deletes the daily files with the
+// companions that were joined. After a failure the daily files are left in
+// place.
+Result ConcatenateDailyFiles(const char (*names)[kDailyNameSize], const char* outputName,
+                             int days, Result* companionFailure = nullptr);
 
 // Writes outputName with its extension replaced by extension (".nvb",
 // ".sta"), holding the lines of each daily companion in day order. Empty
 // lines are dropped; every line written ends in CR LF whatever line ends the
 // input has (a last line without one gets one). A missing daily companion is
-// skipped. Returns 0, -1 when the output cannot be created ("Unable to open
-// %s for writing"), 1 when writing it fails ("Unable to write to %s (disk
-// full)") or a daily companion that is there cannot be read ("Unable to
-// open %s for reading", "Unable to read %s"); after 1 no output is left.
-int ConcatenateTextFiles(const char* outputName, const char (*names)[kDailyNameSize], int days,
-                         const char* extension);
+// skipped. Fails with "Unable to open %s for writing" when the output cannot
+// be created, "Unable to write to %s (disk full)" when writing it fails, and
+// "Unable to open %s for reading" or "Unable to read %s" when a daily
+// companion that is there cannot be read; after a failure no output is left.
+Result ConcatenateTextFiles(const char* outputName, const char (*names)[kDailyNameSize],
+                            int days, const char* extension);
 
 }  // namespace stanvex
 

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstring>
 
-#include "base/last_error.h"
 #include "base/request_state.h"
 #include "base/text.h"
 #include "intobn_api.h"
@@ -34,7 +33,7 @@ const platform::EntryPoint kIntObnEntryPoints[] = {
     {"_StopInterpolation@0", offsetof(IntObnEntryPoints, stop), true},
 };
 
-// What LastErrorText says when the entry point of the same index is missing.
+// The failure's text when the entry point of the same index is missing.
 const char* const kMissingEntryPointTexts[] = {
     "Error can't find function _DoInterpolation@4",
     "Error can't find function _GetInterpError@4",
@@ -61,16 +60,14 @@ class PublishedStop {
   PublishedStop& operator=(const PublishedStop&) = delete;
 };
 
-// Fills the library's request for one file. Returns false, with
-// LastErrorText set, when a name does not fit the request.
-bool MakeRequest(const char* input, const char* output, double fileInterval, double interval,
-                 InterpolationRequest& request) {
+// Fills the library's request for one file. Fails when a name does not fit
+// the request.
+Result MakeRequest(const char* input, const char* output, double fileInterval, double interval,
+                   InterpolationRequest& request) {
   std::memset(&request, 0, sizeof request);
   if (std::strlen(input) >= sizeof request.inputName ||
-      std::strlen(output) >= sizeof request.outputName) {
-    SetLastErrorText("Error file name too long %s", output);
-    return false;
-  }
+      std::strlen(output) >= sizeof request.outputName)
+    return Result::Failure(nullptr, "Error file name too long %s", output);
   request.size = static_cast<int32_t>(sizeof request);
   CopyText(request.workingDirectory, sizeof request.workingDirectory, WorkingDirectory);
   request.inputFileCount = 1;
@@ -91,7 +88,7 @@ bool MakeRequest(const char* input, const char* output, double fileInterval, dou
   request.endMarker = -1;
   request.progress = &InterpolationProgress;
   request.message = &InterpolationMessage;
-  return true;
+  return Result::Success();
 }
 
 }  // namespace
@@ -105,23 +102,18 @@ void STANVEX_CALL InterpolationMessage(int32_t, const char* text) {
   ObsStatusSend(STATUS_TEXT, text != nullptr ? text : "");
 }
 
-int InterpolateObn(const ObnFileSet& inputs, const ObnFileSet& outputs, double fileInterval,
-                   double interval) {
+Result InterpolateObn(const ObnFileSet& inputs, const ObnFileSet& outputs, double fileInterval,
+                      double interval) {
   const char* output = outputs.Obn();
   InterpolationRequest request;
-  if (!MakeRequest(inputs.Obn(), output, fileInterval, interval, request)) return -1;
+  Result made = MakeRequest(inputs.Obn(), output, fileInterval, interval, request);
+  if (!made.ok) return made;
 
   platform::LoadedLibrary library = platform::LoadedLibrary::Open(kIntObnLibrary);
-  if (!library.IsOpen()) {
-    SetLastErrorText("Error unable to open file IntObn.dll");
-    return -1;
-  }
+  if (!library.IsOpen()) return Result::Failure(nullptr, "Error unable to open file IntObn.dll");
   IntObnEntryPoints entries{};
   const int missing = platform::FindEntryPoints(library, entries, kIntObnEntryPoints);
-  if (missing >= 0) {
-    SetLastErrorText("%s", kMissingEntryPointTexts[missing]);
-    return -1;
-  }
+  if (missing >= 0) return Result::Failure(nullptr, "%s", kMissingEntryPointTexts[missing]);
   int32_t done;
   {
     PublishedStop published(entries.stop);
@@ -132,23 +124,20 @@ int InterpolateObn(const ObnFileSet& inputs, const ObnFileSet& outputs, double f
     entries.getError(reason);
     reason[sizeof reason - 1] = '\0';
     if (reason[0] == '\0') CopyText(reason, sizeof reason, "Error in interpolation library");
-    CopyText(LastErrorText, sizeof LastErrorText, reason);
     library.Close();  // before the output goes: the library may still hold it
     platform::DeleteFile(output);
-    return -1;
+    return Result::Failure(nullptr, "%s", reason);
   }
   library.Close();
-  if (!platform::FileExists(output)) {
-    SetLastErrorText("Error interpolation wrote no file %s", output);
-    return -1;
-  }
+  if (!platform::FileExists(output))
+    return Result::Failure(nullptr, "Error interpolation wrote no file %s", output);
   inputs.DeleteMember(ObnMember::kObn);
   // The navigation data must survive under the output name: when the
   // library did not write it, the input's moves there.
   if (platform::FileExists(outputs.Name(ObnMember::kNvb))) inputs.DeleteMember(ObnMember::kNvb);
   else inputs.MoveMember(ObnMember::kNvb, outputs);
   inputs.MoveMember(ObnMember::kSta, outputs);
-  return 0;
+  return Result::Success();
 }
 
 int32_t StopRunningInterpolation() {

@@ -1,6 +1,6 @@
 // The GPS week and time of the broadcast ephemerides of an NVB file, the only
 // content of the ephemeris and station companions that the core reads. None
-// of these functions writes LastErrorText or sends status.
+// of these functions sends status.
 //
 // Two forms exist: the tagged form (first line "$EPHREC", then "GpsEph"
 // blocks with "El1:" whose first value is the week and "El5:" whose first
@@ -12,6 +12,8 @@
 
 #include <cstdint>
 
+#include "base/result.h"
+
 namespace stanvex {
 
 constexpr int kEphemerisTableSize = 32;
@@ -22,13 +24,14 @@ struct EphemerisTime {
 };
 
 // path: in. table: out, room for kEphemerisTableSize entries, filled in file
-// order with the accepted ephemerides. Returns their number (0..32), or -1
-// when the file cannot be opened, memory is short or its first line does not
-// begin with "$EPHREC".
-int ReadNvbTagged(const char* path, EphemerisTime* table);
+// order with the accepted ephemerides; count: out, their number (0..32).
+// Fails when the file cannot be opened (kind kNotFound), memory is short or
+// its first line does not begin with "$EPHREC".
+Result ReadNvbTagged(const char* path, EphemerisTime* table, int* count);
 
-// As ReadNvbTagged for the plain form; -1 only when the file cannot be opened.
-int ReadNvbPlain(const char* path, EphemerisTime* table);
+// As ReadNvbTagged for the plain form; fails only when the file cannot be
+// opened.
+Result ReadNvbPlain(const char* path, EphemerisTime* table, int* count);
 
 // The reference among count entries: the middle one, or the nearest to it
 // (after first, then before) whose seconds are not 0, else the middle one.
@@ -36,9 +39,9 @@ int ReadNvbPlain(const char* path, EphemerisTime* table);
 const EphemerisTime* PickReferenceEphemeris(int count, const EphemerisTime* table);
 
 // The reference week and seconds of week of the NVB file at path (either
-// form). Returns 0 with week and seconds stored, or 1 when the file cannot be
-// read or holds no accepted ephemeris (outputs untouched).
-int GetNvbReference(const char* path, int32_t* week, double* seconds);
+// form), stored in week and seconds. Fails, the outputs untouched, when the
+// file cannot be read or holds no accepted ephemeris.
+Result GetNvbReference(const char* path, int32_t* week, double* seconds);
 
 }  // namespace stanvex
 

@@ -57,15 +57,22 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
+Result CannotOpen(const char* path) {
+  return Result::Failure(ResultKind::kNotFound, "Error: File %s not found",
+                         path != nullptr ? path : "");
+}
+
 }  // namespace
 
-int ReadNvbTagged(const char* path, EphemerisTime* table) {
-  if (path == nullptr || table == nullptr) return -1;
+Result ReadNvbTagged(const char* path, EphemerisTime* table, int* count) {
+  *count = 0;
+  if (path == nullptr || table == nullptr) return CannotOpen(path);
   FilePtr file(platform::OpenForReading(path));
-  if (!file) return -1;
+  if (!file) return CannotOpen(path);
   char firstLine[250];
-  if (std::fgets(firstLine, sizeof firstLine, file.get()) == nullptr) return -1;
-  if (std::strncmp(firstLine, "$EPHREC", 7) != 0) return -1;
+  if (std::fgets(firstLine, sizeof firstLine, file.get()) == nullptr ||
+      std::strncmp(firstLine, "$EPHREC", 7) != 0)
+    return Result::Failure(nullptr, "Error: %s does not begin with $EPHREC", path);
   // The rest of an over-long first line is not a block line.
   if (std::strchr(firstLine, '\n') == nullptr) {
     int c;
@@ -74,12 +81,13 @@ int ReadNvbTagged(const char* path, EphemerisTime* table) {
   }
 
   std::unique_ptr<TextBlock> block(new (std::nothrow) TextBlock);
-  if (!block) return -1;
+  if (!block) return Result::Failure(nullptr, "Error: Not enough memory to read %s", path);
   int accepted = 0;
   while (accepted < kEphemerisTableSize) {
-    const int read = ReadBlock(file.get(), block.get());
-    if (read < 0) break;
-    if (read != 0 || !EqualNoCase(block->name, "GpsEph")) continue;
+    const Result read = ReadBlock(file.get(), block.get());
+    // The end of the file, or a file that cannot be read on, ends the table.
+    if (!read.ok && read.kind != ResultKind::kDamaged) break;
+    if (!read.ok || !EqualNoCase(block->name, "GpsEph")) continue;
     int32_t week = -1;
     int32_t seconds = -1;
     const int entries = block->count < kBlockMaxEntries ? block->count : kBlockMaxEntries;
@@ -94,13 +102,15 @@ int ReadNvbTagged(const char* path, EphemerisTime* table) {
     }
     if (Accepted(week, seconds)) table[accepted++] = EphemerisTime{week, seconds};
   }
-  return accepted;
+  *count = accepted;
+  return Result::Success();
 }
 
-int ReadNvbPlain(const char* path, EphemerisTime* table) {
-  if (path == nullptr || table == nullptr) return -1;
+Result ReadNvbPlain(const char* path, EphemerisTime* table, int* count) {
+  *count = 0;
+  if (path == nullptr || table == nullptr) return CannotOpen(path);
   FilePtr file(platform::OpenForReading(path));
-  if (!file) return -1;
+  if (!file) return CannotOpen(path);
   char line[200];
   int accepted = 0;
   while (accepted < kEphemerisTableSize && !std::feof(file.get())) {
@@ -117,7 +127,8 @@ int ReadNvbPlain(const char* path, EphemerisTime* table) {
     if (!ReadLine(file.get(), line, sizeof line)) break;
     if (Accepted(week, seconds)) table[accepted++] = EphemerisTime{week, seconds};
   }
-  return accepted;
+  *count = accepted;
+  return Result::Success();
 }
 
 const EphemerisTime* PickReferenceEphemeris(int count, const EphemerisTime* table) {
@@ -131,16 +142,18 @@ const EphemerisTime* PickReferenceEphemeris(int count, const EphemerisTime* tabl
   return &table[middle];
 }
 
-int GetNvbReference(const char* path, int32_t* week, double* seconds) {
+Result GetNvbReference(const char* path, int32_t* week, double* seconds) {
   EphemerisTime table[kEphemerisTableSize];
-  int count = ReadNvbTagged(path, table);
-  if (count < 0) count = ReadNvbPlain(path, table);
-  if (count < 0) return 1;
+  int count = 0;
+  Result read = ReadNvbTagged(path, table, &count);
+  if (!read.ok) read = ReadNvbPlain(path, table, &count);
+  if (!read.ok) return read;
   const EphemerisTime* reference = PickReferenceEphemeris(count, table);
-  if (reference == nullptr) return 1;
+  if (reference == nullptr)
+    return Result::Failure(nullptr, "Error: %s holds no usable ephemeris", path);
   if (week != nullptr) *week = reference->week;
   if (seconds != nullptr) *seconds = static_cast<double>(reference->seconds);
-  return 0;
+  return Result::Success();
 }
 
 }  // namespace stanvex

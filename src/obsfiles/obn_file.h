@@ -1,17 +1,17 @@
 // Buffered, strictly sequential reading and writing of OBN files.
 //
-// Every operation reports failure through its result and by replacing
-// LastErrorText; none sends a status message. Records are moved as whole
-// blocks and every byte the core does not interpret is carried unchanged.
+// Every operation reports failure through its Result; none sends a status
+// message. Records are moved as whole blocks and every byte the core does not
+// interpret is carried unchanged.
 //
-// Threads: a handle belongs to one thread at a time. LastErrorText is the
-// library's single global, so calls must come from the request's thread.
+// Threads: a handle belongs to one thread at a time.
 #ifndef STANVEX_OBSFILES_OBN_FILE_H
 #define STANVEX_OBSFILES_OBN_FILE_H
 
 #include <cstdint>
 #include <cstdio>
 
+#include "base/result.h"
 #include "obn_format.h"
 
 namespace stanvex {
@@ -37,45 +37,45 @@ struct ObnFile {
 // the current local time; bufferSize is recorded in the header's run-time
 // area. A bufferSize above 0 gives the stream a private buffer of at least
 // kObnStreamBufferSize bytes; 0 leaves the stream's own buffering.
-// Returns a handle the caller owns until CloseObn, or null with the reason
-// in LastErrorText.
-ObnFile* CreateObn(const char* path, int8_t carriedByte, float interval, int16_t bufferSize,
-                   int8_t maxChannels);
+// file receives a handle the caller owns until CloseObn, or null on failure.
+Result CreateObn(const char* path, int8_t carriedByte, float interval, int16_t bufferSize,
+                 int8_t maxChannels, ObnFile** file);
 
 // Opens path and reads its header, which must have size 202 (the version is
 // not checked). The in-memory fileName becomes path. A bufferSize above 0
 // gives the stream a private buffer of at least kObnStreamBufferSize bytes.
-// Returns a handle the
-// caller owns until CloseObn, or null with the reason in LastErrorText.
-ObnFile* OpenObnForRead(const char* path, int bufferSize);
+// file receives a handle the caller owns until CloseObn, or null on failure
+// (of kind kNotFound when path cannot be opened).
+Result OpenObnForRead(const char* path, int bufferSize, ObnFile** file);
 
-// Reads the next epoch into position and measurements (room records).
-// Returns -1 at end of file (also for a trailing partial position record,
-// with "End of file" in LastErrorText), 0 for a good epoch, 1 for a damaged
-// one (reason in LastErrorText). An epoch whose count is negative, above the
-// header's maxChannels or above room is damaged; when it fits the header but
-// not the room, the first room records are kept and the rest skipped, so the
-// stream stays at the next epoch.
-int ReadObnEpoch(ObnFile* file, ObnPositionRecord* position, ObnMeasurementRecord* measurements,
-                 int room = kObnReaderRoom);
+// Reads the next epoch into position and measurements (room records). ok for
+// a good epoch; AtEnd() with "End of file" at the end of the file (also for
+// a trailing partial position record); a failure of kind kDamaged for a
+// damaged epoch. An epoch whose count is negative, above the header's
+// maxChannels or above room is damaged; when it fits the header but not the
+// room, the first room records are kept and the rest skipped, so the stream
+// stays at the next epoch.
+Result ReadObnEpoch(ObnFile* file, ObnPositionRecord* position,
+                    ObnMeasurementRecord* measurements, int room = kObnReaderRoom);
 
 // Stamps the size fields into position and its count measurement records (in
-// the caller's memory) and appends them. Returns 0, or 1 with the reason in
-// LastErrorText when count is negative or above the file's maxChannels
-// (nothing written) or when a write does not complete.
-int WriteObnEpoch(ObnFile* file, ObnPositionRecord* position, ObnMeasurementRecord* measurements);
+// the caller's memory) and appends them. Fails when count is negative or
+// above the file's maxChannels (nothing written) or when a write does not
+// complete.
+Result WriteObnEpoch(ObnFile* file, ObnPositionRecord* position,
+                     ObnMeasurementRecord* measurements);
 
 // Closes the stream (flushing a written file), releases the buffer and the
 // handle. A null handle or one whose header size is not 202 is left alone.
-// Returns 0, or 1 when the final flush of a written file fails ("Error:
-// Unable to write to %s (disk full)" in LastErrorText), or when an earlier
-// write did not complete: the incomplete file is then deleted.
-int CloseObn(ObnFile* file);
+// Fails with "Error: Unable to write to %s (disk full)" when the final flush
+// of a written file fails, or when an earlier write did not complete: the
+// incomplete file is then deleted.
+Result CloseObn(ObnFile* file);
 
-// Copies every epoch of input to output until input's end. Returns 0 at the
-// end of input, -1 on a damaged epoch or a failed write (reason in
-// LastErrorText). count receives the number of epochs written when not null.
-int CopyObnEpochs(ObnFile* input, ObnFile* output, long* count = nullptr);
+// Copies every epoch of input to output until input's end. Fails on a
+// damaged epoch or a failed write. count receives the number of epochs
+// written when not null.
+Result CopyObnEpochs(ObnFile* input, ObnFile* output, long* count = nullptr);
 
 }  // namespace stanvex
 

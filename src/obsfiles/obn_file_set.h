@@ -6,6 +6,7 @@
 #define STANVEX_OBSFILES_OBN_FILE_SET_H
 
 #include "base/paths.h"
+#include "base/result.h"
 
 namespace stanvex {
 
@@ -15,8 +16,9 @@ constexpr ObnMember kObnMembers[] = {ObnMember::kObn, ObnMember::kNvb, ObnMember
 
 // The name of obnName's companion with another extension (".nvb", ".sta"):
 // obnName with its extension replaced (ReplaceExtension). out: kPathSize
-// bytes. Returns false (out "") when the name would not fit.
-bool ObnCompanionName(const char* obnName, const char* extension, char* out);
+// bytes. Fails with "Error file name too long " + obnName (out "") when the
+// name would not fit.
+Result ObnCompanionName(const char* obnName, const char* extension, char* out);
 
 // True when a and b name the same file: the same name in the same directory
 // however the directory is written ("in.obn", "./in.obn").
@@ -25,31 +27,33 @@ bool SameFilePath(const char* a, const char* b);
 class ObnFileSet {
  public:
   // Names the set of obnName: the OBN member is obnName as given, the
-  // companions are derived with ObnCompanionName. Returns false, leaving
-  // every name "", when one does not fit kPathSize bytes.
-  bool Assign(const char* obnName);
+  // companions are derived with ObnCompanionName. Fails with "Error file
+  // name too long " + obnName, leaving every name "", when one does not fit
+  // kPathSize bytes.
+  Result Assign(const char* obnName);
 
   // Names each member after base's with suffix appended ("x.nvb" ->
   // "x.nvb.part"): the temporary names of a set on its way somewhere.
-  // Returns false, leaving every name "", when one does not fit kPathSize
-  // bytes.
-  bool AssignSuffixed(const ObnFileSet& base, const char* suffix);
+  // Fails as Assign does (naming base's member), leaving every name "".
+  Result AssignSuffixed(const ObnFileSet& base, const char* suffix);
 
   const char* Name(ObnMember member) const { return names_[static_cast<int>(member)]; }
   const char* Obn() const { return Name(ObnMember::kObn); }
 
   // Moves this set's member to the same member of target: any file under the
-  // target name is deleted first, then the file is renamed. Returns true
-  // when the file now exists under the target name only (or both names are
-  // the same file, which is left alone); false leaves the source where it
-  // was.
-  bool MoveMember(ObnMember member, const ObnFileSet& target) const;
+  // target name is deleted first, then the file is renamed. Succeeds when
+  // the file now exists under the target name only (or both names are the
+  // same file, which is left alone); fails with "Error unable to move file "
+  // + source + " to " + target, leaving the source where it was. The system
+  // error of the failed call stays for the caller to read.
+  Result MoveMember(ObnMember member, const ObnFileSet& target) const;
 
   // Copies this set's member into a new file under the same member's name of
   // target, as platform::CopyToNewFile does (a stale file of that name is
   // replaced, never written through a link; a failed copy leaves nothing).
-  // True on success.
-  bool CopyMember(ObnMember member, const ObnFileSet& target) const;
+  // Fails with "Error unable to copy file " + source + " to " + target; the
+  // system error of the failed call stays for the caller to read.
+  Result CopyMember(ObnMember member, const ObnFileSet& target) const;
 
   // Deletes the member's file; a missing file is no failure.
   void DeleteMember(ObnMember member) const;

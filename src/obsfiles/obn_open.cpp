@@ -3,10 +3,10 @@
 #include <cstring>
 #include <new>
 
-#include "base/last_error.h"
 #include "base/text.h"
 
 namespace stanvex {
+
 
 int StreamBufferSize(int requested) {
   // The requested size is what the file's header records for its readers;
@@ -15,44 +15,40 @@ int StreamBufferSize(int requested) {
   return requested > kObnStreamBufferSize ? requested : kObnStreamBufferSize;
 }
 
-ObnFile* OpenObnStream(const char* path, ObnStreamOpener open, int bufferSize, bool writing,
-                       const ObnOpenTexts& texts) {
+Result OpenObnStream(const char* path, ObnStreamOpener open, int bufferSize, bool writing,
+                     const ObnOpenTexts& texts, ObnFile** opened) {
+  *opened = nullptr;
   ObnFile* file = new (std::nothrow) ObnFile{};
-  if (file == nullptr) {
-    SetLastErrorText("Error: Not enough memory in header");
-    return nullptr;
-  }
+  if (file == nullptr) return Result::Failure(nullptr, "Error: Not enough memory in header");
   file->writing = writing;
+  const ResultKind cannotOpen = writing ? ResultKind::kNone : ResultKind::kNotFound;
   // A path the handle cannot hold whole is refused rather than cut: a cut
   // path would name another file.
   if (std::strlen(path) >= sizeof file->path) {
-    SetLastErrorText(texts.cannotOpen, path);
     delete file;
-    return nullptr;
+    return Result::Failure(cannotOpen, texts.cannotOpen, path);
   }
   CopyText(file->path, sizeof file->path, path);
   file->stream = open(path);
   if (file->stream == nullptr) {
-    SetLastErrorText(texts.cannotOpen, path);
     delete file;
-    return nullptr;
+    return Result::Failure(cannotOpen, texts.cannotOpen, path);
   }
   if (bufferSize > 0) {
     const int size = StreamBufferSize(bufferSize);
     file->buffer = new (std::nothrow) char[static_cast<size_t>(size)];
     if (file->buffer == nullptr) {
-      SetLastErrorText("%s", texts.noBufferMemory);
       DiscardObnStream(file);
-      return nullptr;
+      return Result::Failure(nullptr, "%s", texts.noBufferMemory);
     }
     file->bufferSize = size;
     if (std::setvbuf(file->stream, file->buffer, _IOFBF, static_cast<size_t>(size)) != 0) {
-      SetLastErrorText("Error: Unable to initialize file buffer");
       DiscardObnStream(file);
-      return nullptr;
+      return Result::Failure(nullptr, "Error: Unable to initialize file buffer");
     }
   }
-  return file;
+  *opened = file;
+  return Result::Success();
 }
 
 void DiscardObnStream(ObnFile* file) {

@@ -25,11 +25,12 @@ int StreamBufferSize(int requested);
 
 // Allocates a handle for path, opens its stream with open and, when
 // bufferSize is not 0, gives the stream a private buffer of
-// StreamBufferSize(bufferSize) bytes with full buffering. Returns the handle
-// (header zeroed, path and writing set) or null with the reason in
-// LastErrorText; on failure everything acquired so far is released.
-ObnFile* OpenObnStream(const char* path, ObnStreamOpener open, int bufferSize, bool writing,
-                       const ObnOpenTexts& texts);
+// StreamBufferSize(bufferSize) bytes with full buffering. file receives the
+// handle (header zeroed, path and writing set), or null on failure (of kind
+// kNotFound when a stream for reading cannot be opened); everything acquired
+// so far is then released.
+Result OpenObnStream(const char* path, ObnStreamOpener open, int bufferSize, bool writing,
+                     const ObnOpenTexts& texts, ObnFile** file);
 
 // Releases a handle the open path returned whose header was never made valid:
 // closes its stream without reporting, frees its buffer and the handle.

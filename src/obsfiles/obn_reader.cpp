@@ -1,6 +1,5 @@
 #include <cstring>
 
-#include "base/last_error.h"
 #include "base/text.h"
 #include "obsfiles/obn_file.h"
 #include "obsfiles/obn_open.h"
@@ -8,48 +7,45 @@
 
 namespace stanvex {
 
-ObnFile* OpenObnForRead(const char* path, int bufferSize) {
+Result OpenObnForRead(const char* path, int bufferSize, ObnFile** opened) {
+  *opened = nullptr;
   if (path == nullptr) path = "";
   static const ObnOpenTexts kTexts = {"Error: File %s not found",
                                       "Error: Not enough memory vbuf alloc"};
-  ObnFile* file = OpenObnStream(path, platform::OpenForReading, bufferSize, false, kTexts);
-  if (file == nullptr) return nullptr;
+  ObnFile* file = nullptr;
+  Result open = OpenObnStream(path, platform::OpenForReading, bufferSize, false, kTexts, &file);
+  if (!open.ok) return open;
   ObnHeader& header = file->header;
   if (std::fread(&header, sizeof header, 1, file->stream) != 1) {
-    SetLastErrorText("Error: Unable to read header from %s", path);
     DiscardObnStream(file);
-    return nullptr;
+    return Result::Failure(nullptr, "Error: Unable to read header from %s", path);
   }
   if (header.size != kObnHeaderSize) {
-    SetLastErrorText("Error: Invalid header size in %s  Size: %d   Hsize: %d", path,
-                     static_cast<int>(header.size), static_cast<int>(kObnHeaderSize));
+    const int size = header.size;
     DiscardObnStream(file);
-    return nullptr;
+    return Result::Failure(nullptr, "Error: Invalid header size in %s  Size: %d   Hsize: %d", path,
+                           size, static_cast<int>(kObnHeaderSize));
   }
   // Messages about the file name the path it was opened by.
   CopyText(header.fileName, sizeof header.fileName, path);
-  return file;
+  *opened = file;
+  return Result::Success();
 }
 
-int ReadObnEpoch(ObnFile* file, ObnPositionRecord* position, ObnMeasurementRecord* measurements,
-                 int room) {
-  if (file == nullptr || position == nullptr) return -1;
-  if (std::fread(position, sizeof *position, 1, file->stream) != 1) {
-    SetLastErrorText("End of file");
-    return -1;
-  }
-  if (position->size != kObnPositionSize) {
-    SetLastErrorText("Error: Bad position record in %s", file->path);
-    return 1;
-  }
+Result ReadObnEpoch(ObnFile* file, ObnPositionRecord* position,
+                    ObnMeasurementRecord* measurements, int room) {
+  if (file == nullptr || position == nullptr ||
+      std::fread(position, sizeof *position, 1, file->stream) != 1)
+    return Result::EndOfInput("End of file");
+  if (position->size != kObnPositionSize)
+    return Result::Failure(ResultKind::kDamaged, "Error: Bad position record in %s", file->path);
   const int count = position->count;
   const int channels = file->header.maxChannels;
-  if (count > channels || count < 0) {
-    SetLastErrorText("Error: Epoch %.1lf has %d measurements %d channels in %s", position->time,
-                     count, channels, file->path);
-    return 1;
-  }
-  if (count == 0) return 0;
+  if (count > channels || count < 0)
+    return Result::Failure(ResultKind::kDamaged,
+                           "Error: Epoch %.1lf has %d measurements %d channels in %s",
+                           position->time, count, channels, file->path);
+  if (count == 0) return Result::Success();
   if (measurements == nullptr) room = 0;
   if (room < 0) room = 0;
   const int kept = count < room ? count : room;
@@ -64,38 +60,33 @@ int ReadObnEpoch(ObnFile* file, ObnPositionRecord* position, ObnMeasurementRecor
     ObnMeasurementRecord spill;
     for (int i = kept; i < count && complete; ++i)
       complete = std::fread(&spill, sizeof spill, 1, file->stream) == 1;
-    if (complete) {
-      SetLastErrorText("Error: Epoch %.1lf has %d measurements %d channels in %s",
-                       position->time, count, room, file->path);
-      return 1;
-    }
+    if (complete)
+      return Result::Failure(ResultKind::kDamaged,
+                             "Error: Epoch %.1lf has %d measurements %d channels in %s",
+                             position->time, count, room, file->path);
   }
-  if (!complete) {
-    SetLastErrorText("Error: Pre-mature end of file in %s at epoch %.1lf", file->path,
-                     position->time);
-    return 1;
-  }
+  if (!complete)
+    return Result::Failure(ResultKind::kDamaged,
+                           "Error: Pre-mature end of file in %s at epoch %.1lf", file->path,
+                           position->time);
   for (int i = 0; i < count; ++i) {
-    if (measurements[i].size != kObnMeasurementSize) {
-      SetLastErrorText("Error: Bad measurement record (1) in %s", file->path);
-      return 1;
-    }
+    if (measurements[i].size != kObnMeasurementSize)
+      return Result::Failure(ResultKind::kDamaged, "Error: Bad measurement record (1) in %s",
+                             file->path);
   }
-  return 0;
+  return Result::Success();
 }
 
-int CopyObnEpochs(ObnFile* input, ObnFile* output, long* count) {
+Result CopyObnEpochs(ObnFile* input, ObnFile* output, long* count) {
   ObnPositionRecord position;
   ObnMeasurementRecord measurements[kObnReaderRoom];
   long written = 0;
-  int result = 0;
+  Result result = Result::Success();
   for (;;) {
-    const int read = ReadObnEpoch(input, &position, measurements, kObnReaderRoom);
-    if (read < 0) break;
-    if (read > 0 || WriteObnEpoch(output, &position, measurements) != 0) {
-      result = -1;
-      break;
-    }
+    const Result read = ReadObnEpoch(input, &position, measurements, kObnReaderRoom);
+    if (read.AtEnd()) break;
+    result = read.ok ? WriteObnEpoch(output, &position, measurements) : read;
+    if (!result.ok) break;
     ++written;
   }
   if (count != nullptr) *count = written;

@@ -1,7 +1,6 @@
 #include <cstring>
 #include <ctime>
 
-#include "base/last_error.h"
 #include "base/text.h"
 #include "obsfiles/obn_file.h"
 #include "obsfiles/obn_open.h"
@@ -37,13 +36,15 @@ void RemoveIncomplete(const char* path) {
 
 }  // namespace
 
-ObnFile* CreateObn(const char* path, int8_t carriedByte, float interval, int16_t bufferSize,
-                   int8_t maxChannels) {
+Result CreateObn(const char* path, int8_t carriedByte, float interval, int16_t bufferSize,
+                 int8_t maxChannels, ObnFile** created) {
+  *created = nullptr;
   if (path == nullptr) path = "";
   static const ObnOpenTexts kTexts = {"Error: Unable to open %s for writing",
                                       "Error: Not enough memory in buffer"};
-  ObnFile* file = OpenObnStream(path, CreateForWriting, bufferSize, true, kTexts);
-  if (file == nullptr) return nullptr;
+  ObnFile* file = nullptr;
+  Result open = OpenObnStream(path, CreateForWriting, bufferSize, true, kTexts, &file);
+  if (!open.ok) return open;
   ObnHeader& header = file->header;
   header.size = kObnHeaderSize;
   std::memcpy(&header.version, &kObnVersionBits, sizeof header.version);
@@ -56,22 +57,22 @@ ObnFile* CreateObn(const char* path, int8_t carriedByte, float interval, int16_t
   // for is kept where the int16 of that area stands.
   std::memcpy(header.runtime + 4, &bufferSize, sizeof bufferSize);
   if (std::fwrite(&header, sizeof header, 1, file->stream) != 1) {
-    SetLastErrorText("Error: Unable to write to %s", path);
     DiscardObnStream(file);
     RemoveIncomplete(path);
-    return nullptr;
+    return Result::Failure(nullptr, "Error: Unable to write to %s", path);
   }
-  return file;
+  *created = file;
+  return Result::Success();
 }
 
-int WriteObnEpoch(ObnFile* file, ObnPositionRecord* position, ObnMeasurementRecord* measurements) {
-  if (file == nullptr || position == nullptr) return 1;
+Result WriteObnEpoch(ObnFile* file, ObnPositionRecord* position,
+                     ObnMeasurementRecord* measurements) {
+  if (file == nullptr || position == nullptr)
+    return Result::Failure(nullptr, "Error: no OBN file or epoch to write");
   const int count = position->count;
-  if (count > file->header.maxChannels || count < 0 || (count > 0 && measurements == nullptr)) {
-    SetLastErrorText("Error: Epoch %.1lf has %d measurements %d channels in %s", position->time,
-                     count, file->header.maxChannels, file->path);
-    return 1;
-  }
+  if (count > file->header.maxChannels || count < 0 || (count > 0 && measurements == nullptr))
+    return Result::Failure(nullptr, "Error: Epoch %.1lf has %d measurements %d channels in %s",
+                           position->time, count, file->header.maxChannels, file->path);
   position->size = kObnPositionSize;
   bool written = std::fwrite(position, sizeof *position, 1, file->stream) == 1;
   if (written && count != 0) {
@@ -79,25 +80,22 @@ int WriteObnEpoch(ObnFile* file, ObnPositionRecord* position, ObnMeasurementReco
     written = std::fwrite(measurements, sizeof *measurements, static_cast<size_t>(count),
                           file->stream) == static_cast<size_t>(count);
   }
-  if (!written) {
-    SetLastErrorText("Error: Unable to write to %s (disk full). Epoch %.1lf", file->path,
-                     position->time);
-    return 1;
-  }
-  return 0;
+  if (!written)
+    return Result::Failure(nullptr, "Error: Unable to write to %s (disk full). Epoch %.1lf",
+                           file->path, position->time);
+  return Result::Success();
 }
 
-int CloseObn(ObnFile* file) {
-  if (file == nullptr || file->header.size != kObnHeaderSize) return 0;
-  int result = 0;
+Result CloseObn(ObnFile* file) {
+  if (file == nullptr || file->header.size != kObnHeaderSize) return Result::Success();
+  Result result = Result::Success();
   // The buffered tail of a written file reaches the disk only here, so a
   // failed flush means the file is incomplete.
   bool flushed = std::fflush(file->stream) == 0 && !std::ferror(file->stream);
   if (std::fclose(file->stream) != 0) flushed = false;
   if (file->writing && !flushed) {
-    SetLastErrorText("Error: Unable to write to %s (disk full)", file->path);
+    result = Result::Failure(nullptr, "Error: Unable to write to %s (disk full)", file->path);
     RemoveIncomplete(file->path);
-    result = 1;
   }
   delete[] file->buffer;
   file->header.size = 0;

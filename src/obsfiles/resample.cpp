@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "base/last_error.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "obsfiles/obn_file.h"
@@ -25,87 +24,78 @@ bool SameInterval(double a, double b) {
 }
 
 // Measures the file interval: the smallest positive step among the first
-// epochs. Returns false with LastErrorText set when the file cannot be read.
-bool MeasureInterval(const char* input, double& interval) {
-  ObnFile* file = OpenObnForRead(input, kObnBufferSize);
-  if (file == nullptr) return false;
+// epochs. Fails when the file cannot be read or holds no epoch.
+Result MeasureInterval(const char* input, double& interval) {
+  ObnFile* file = nullptr;
+  Result opened = OpenObnForRead(input, kObnBufferSize, &file);
+  if (!opened.ok) return opened;
   ObnPositionRecord position;
   ObnMeasurementRecord measurements[kObnReaderRoom];
-  if (ReadObnEpoch(file, &position, measurements) == -1) {
-    SetLastErrorText("No epochs in File %s", input);
+  // A damaged epoch still tells its time.
+  if (ReadObnEpoch(file, &position, measurements).AtEnd()) {
     CloseObn(file);
-    return false;
+    return Result::Failure(nullptr, "No epochs in File %s", input);
   }
   interval = kNoIntervalSeconds;
   double previous = position.time;
   for (int read = 1; read < kIntervalScanEpochs; ++read) {
-    if (ReadObnEpoch(file, &position, measurements) == -1) break;
+    if (ReadObnEpoch(file, &position, measurements).AtEnd()) break;
     const double step = position.time - previous;
     if (step > 0 && step < interval) interval = step;
     previous = position.time;
   }
   CloseObn(file);
-  return true;
+  return Result::Success();
 }
 
 // Moves each of the three files of input to the output name.
-int MoveAll(const ObnFileSet& input, const ObnFileSet& output) {
+Result MoveAll(const ObnFileSet& input, const ObnFileSet& output) {
   for (ObnMember member : kObnMembers) {
     if (SameFilePath(input.Name(member), output.Name(member)) ||
         !platform::FileExists(input.Name(member)))
       continue;
-    if (!input.MoveMember(member, output)) {
-      SetLastErrorText("Error unable to move file %s to %s", input.Name(member),
-                       output.Name(member));
-      return -1;
-    }
+    Result moved = input.MoveMember(member, output);
+    if (!moved.ok) return moved;
   }
-  return 0;
+  return Result::Success();
 }
 
 }  // namespace
 
-int InvalidInterval(double fileInterval) {
-  SetLastErrorText(
+Result InvalidInterval(double fileInterval) {
+  return Result::Failure(
+      nullptr,
       "Invlalid input interval must use an interval that divides evenly into the interval of "
       "the OBN file = %3d",
       static_cast<int>(fileInterval));
-  return -1;
 }
 
-bool CheckResampleInterval(double interval, char* out, size_t size) {
+Result CheckResampleInterval(double interval) {
   // Compared as a double: an out-of-range value made an integer has no
   // meaning (1e300 came out as -2147483648).
-  if (interval > 0.0 && interval <= kLongestInterval) return true;
-  std::snprintf(out, size,
-                "Error the interval %g s can not be used: it must be greater than 0 and at most "
-                "%.0f s (one week)",
-                interval, kLongestInterval);
-  return false;
+  if (interval > 0.0 && interval <= kLongestInterval) return Result::Success();
+  return Result::Failure(nullptr,
+                         "Error the interval %g s can not be used: it must be greater than 0 and "
+                         "at most %.0f s (one week)",
+                         interval, kLongestInterval);
 }
 
-int ResampleObn(const char* input, const char* output, double interval) {
+Result ResampleObn(const char* input, const char* output, double interval) {
   ObsStatusTakeCallBack();
-  char refused[kTextSize];
-  if (!CheckResampleInterval(interval, refused, sizeof refused)) {
-    SetLastErrorText("%s", refused);
-    return -1;
-  }
+  Result checked = CheckResampleInterval(interval);
+  if (!checked.ok) return checked;
   double fileInterval = 0.0;
-  if (!MeasureInterval(input, fileInterval)) return -1;
+  Result measured = MeasureInterval(input, fileInterval);
+  if (!measured.ok) return measured;
   ObsStatusSend(STATUS_INTERVAL, nullptr, 0, 0, fileInterval);
 
   ObnFileSet inputs, outputs;
-  if (!inputs.Assign(input) || !outputs.Assign(output)) {
-    SetLastErrorText("Error file name too long %s", output);
-    return -1;
-  }
+  if (!inputs.Assign(input).ok || !outputs.Assign(output).ok)
+    return Result::Failure(nullptr, "Error file name too long %s", output);
   if (SameInterval(fileInterval, interval)) return MoveAll(inputs, outputs);
   // Thinning or interpolating into the input itself would destroy it.
-  if (SameFilePath(input, output)) {
-    SetLastErrorText("Error input and output are the same file %s", input);
-    return -1;
-  }
+  if (SameFilePath(input, output))
+    return Result::Failure(nullptr, "Error input and output are the same file %s", input);
   if (fileInterval > interval) {
     const double divisions = std::round(fileInterval / interval);
     if (divisions < 1 || !SameInterval(divisions * interval, fileInterval))

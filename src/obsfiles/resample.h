@@ -8,28 +8,29 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/result.h"
 #include "stanvex.h"
 
 namespace stanvex {
 
 // Resamples input (an OBN file; its ".nvb" and ".sta" companions go along)
 // into output at `interval` seconds. On success the data exist under the
-// output name only. Returns 0, or -1 with the reason in LastErrorText; on
-// failure the input files stay under their names and no output OBN is left.
+// output name only; on failure the input files stay under their names and no
+// output OBN is left.
 // Runs on the request's thread; StopInerpolation may be called meanwhile from
 // another thread. Status goes through the observation-file status record:
 // code 134 with the measured interval, then 142 (percent) and 125 (texts)
 // while the library works.
-int ResampleObn(const char* input, const char* output, double interval);
+Result ResampleObn(const char* input, const char* output, double interval);
 
 // The longest interval a resample takes: one week, the span the epochs'
 // seconds of week tell apart.
 constexpr double kLongestInterval = 604800.0;
 
-// True when interval can be asked of ResampleObn: greater than 0 and at most
-// kLongestInterval (NaN and the infinities cannot). Otherwise out (size
-// bytes) receives the failure text, which shows the value as given.
-bool CheckResampleInterval(double interval, char* out, size_t size);
+// Succeeds when interval can be asked of ResampleObn: greater than 0 and at
+// most kLongestInterval (NaN and the infinities cannot). The failure's text
+// shows the value as given.
+Result CheckResampleInterval(double interval);
 
 // The interval of a file as ResampleObn measures it: the smallest positive
 // step between the times of the first 30 epochs, 1000 s when none is

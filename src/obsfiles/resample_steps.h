@@ -3,32 +3,32 @@
 // (intobn_binding.cpp). ResampleObn (resample.cpp) measures the file and
 // decides which one runs.
 //
-// Both take the input set and the output set (different files), return 0 with
-// the data under the output names only, or -1 with the reason in
-// LastErrorText, the input files kept and no output OBN left. Both run on the
-// request's thread.
+// Both take the input set and the output set (different files) and succeed
+// with the data under the output names only, or fail with the input files
+// kept and no output OBN left. Both run on the request's thread.
 #ifndef STANVEX_OBSFILES_RESAMPLE_STEPS_H
 #define STANVEX_OBSFILES_RESAMPLE_STEPS_H
 
 #include <cstdint>
 
+#include "base/result.h"
 #include "obsfiles/obn_file_set.h"
 
 namespace stanvex {
 
-// Sets LastErrorText to the interval refusal naming fileInterval; returns -1.
-int InvalidInterval(double fileInterval);
+// The interval refusal naming fileInterval.
+Result InvalidInterval(double fileInterval);
 
 // Keeps the epochs of inputs on multiples of interval (coarser than the
 // file's), carrying loss of lock flagged in a dropped epoch to the next kept
 // one of that satellite.
-int ThinObn(const ObnFileSet& inputs, const ObnFileSet& outputs, double interval);
+Result ThinObn(const ObnFileSet& inputs, const ObnFileSet& outputs, double interval);
 
 // Interpolates inputs (at fileInterval) to the finer interval through the
 // interpolation library, loaded for the call. Status 142 and 125 go through
 // the observation-file channel while it works.
-int InterpolateObn(const ObnFileSet& inputs, const ObnFileSet& outputs, double fileInterval,
-                   double interval);
+Result InterpolateObn(const ObnFileSet& inputs, const ObnFileSet& outputs, double fileInterval,
+                      double interval);
 
 }  // namespace stanvex
 

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdint>
 
-#include "base/last_error.h"
 #include "base/text.h"
 #include "obsfiles/obn_file.h"
 #include "obsfiles/resample_steps.h"
@@ -11,23 +10,21 @@
 
 namespace stanvex {
 
-int ThinObn(const ObnFileSet& inputs, const ObnFileSet& outputs, double interval) {
+Result ThinObn(const ObnFileSet& inputs, const ObnFileSet& outputs, double interval) {
   const char* input = inputs.Obn();
   const char* output = outputs.Obn();
   const long long step = std::llround(interval * 100.0);
   if (step < 1) return InvalidInterval(interval);
-  ObnFile* in = OpenObnForRead(input, kObnBufferSize);
-  if (in == nullptr) {
-    SetLastErrorText("Error Unable to OPEN file %s", input);
-    return -1;
-  }
-  ObnFile* out = CreateObn(output, in->header.carriedByte, static_cast<float>(interval),
-                           static_cast<int16_t>(kObnBufferSize),
-                           static_cast<int8_t>(kObnWriterChannels));
-  if (out == nullptr) {
+  ObnFile* in = nullptr;
+  if (!OpenObnForRead(input, kObnBufferSize, &in).ok)
+    return Result::Failure(nullptr, "Error Unable to OPEN file %s", input);
+  ObnFile* out = nullptr;
+  if (!CreateObn(output, in->header.carriedByte, static_cast<float>(interval),
+                 static_cast<int16_t>(kObnBufferSize), static_cast<int8_t>(kObnWriterChannels),
+                 &out)
+           .ok) {
     CloseObn(in);
-    SetLastErrorText("ERROR unable to open file %s", output);
-    return -1;
+    return Result::Failure(nullptr, "ERROR unable to open file %s", output);
   }
   ObnPositionRecord position;
   ObnMeasurementRecord measurements[kObnReaderRoom];
@@ -36,8 +33,8 @@ int ThinObn(const ObnFileSet& inputs, const ObnFileSet& outputs, double interval
   // hide the cycle slip.
   uint8_t skippedLossOfLock[256] = {};
   constexpr uint8_t kLossOfLock = kObnL1LossOfLock | kObnL2LossOfLock;
-  int result;
-  while ((result = ReadObnEpoch(in, &position, measurements)) == 0) {
+  Result result;
+  while ((result = ReadObnEpoch(in, &position, measurements)).ok) {
     const int count = position.count < 0 ? 0 : position.count;
     const long long hundredths = static_cast<long long>(position.time * 100.0 + 0.5);
     if (hundredths % step != 0) {
@@ -49,25 +46,20 @@ int ThinObn(const ObnFileSet& inputs, const ObnFileSet& outputs, double interval
       measurements[k].lockFlags |= skippedLossOfLock[measurements[k].prn];
       skippedLossOfLock[measurements[k].prn] = 0;
     }
-    if (WriteObnEpoch(out, &position, measurements) != 0) {
-      result = 1;
-      break;
-    }
+    result = WriteObnEpoch(out, &position, measurements);
+    if (!result.ok) break;
   }
-  // Closing must not replace the reason of a failure.
-  char reason[kTextSize];
-  CopyText(reason, sizeof reason, LastErrorText);
   CloseObn(in);
-  const bool flushed = CloseObn(out) == 0;
-  if (result != -1 || !flushed) {
-    if (result != -1) CopyText(LastErrorText, sizeof LastErrorText, reason);
+  const Result closed = CloseObn(out);
+  // Closing must not replace the reason of a failure.
+  if (result.Failed() || !closed.ok) {
     platform::DeleteFile(output);  // an incomplete output is never left behind
-    return -1;
+    return result.Failed() ? result : closed;
   }
   inputs.DeleteMember(ObnMember::kObn);
   inputs.MoveMember(ObnMember::kNvb, outputs);
   inputs.MoveMember(ObnMember::kSta, outputs);
-  return 0;
+  return Result::Success();
 }
 
 }  // namespace stanvex

@@ -16,14 +16,16 @@ extern const char kWeekCrossoverText[];
 
 // The name a splice writes: inputName with its first '.' (in its last
 // component) and everything after replaced by "1.obn"; abcd0010tmp.obn gives
-// abcd0010tmp1.obn, a name without a dot gets "1.obn" appended. Returns false
-// (output "") when the result does not fit outputSize bytes.
-bool SpliceOutputName(const char* inputName, char* outputName, size_t outputSize);
+// abcd0010tmp1.obn, a name without a dot gets "1.obn" appended. Fails with
+// "Error file name too long " + inputName (output "") when the result does
+// not fit outputSize bytes.
+Result SpliceOutputName(const char* inputName, char* outputName, size_t outputSize);
 
 // Copies every epoch of input whose time satisfies start <= time <= end to
-// output, reading input to its end. Returns 0, or -1 on a damaged epoch or a
-// failed write (reason in LastErrorText). kept receives the epochs written.
-int CopyObnWindow(ObnFile* input, ObnFile* output, double start, double end, long* kept = nullptr);
+// output, reading input to its end. Fails on a damaged epoch or a failed
+// write. kept receives the epochs written.
+Result CopyObnWindow(ObnFile* input, ObnFile* output, double start, double end,
+                     long* kept = nullptr);
 
 // inputName: in, an OBN name with ".nvb" and ".sta" companions.
 // outputName: out, outputSize bytes; receives SpliceOutputName(inputName).
@@ -32,11 +34,10 @@ int CopyObnWindow(ObnFile* input, ObnFile* output, double start, double end, lon
 // the epochs from start to the end of the week are kept.
 // Moves the ephemeris file to the output name first (it is not cut), copies
 // the epochs of the window, deletes the input and moves the station file
-// (one that cannot be moved stays under the input name, and LastErrorText
-// says why while the result is still 0).
-// Returns 0, or -1 with the reason in LastErrorText.
-int SpliceToWindow(const char* inputName, char* outputName, size_t outputSize, double start,
-                   double end);
+// (one that cannot be moved stays under the input name; the caller, whose
+// output then lacks it, tells that apart).
+Result SpliceToWindow(const char* inputName, char* outputName, size_t outputSize, double start,
+                      double end);
 
 }  // namespace stanvex
 

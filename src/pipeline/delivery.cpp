@@ -51,17 +51,22 @@ int PreparePaths(char* name, const char* destination, char* target, char* source
   CopyText(workCopy, sizeof workCopy, WorkingDirectory);
   CopyText(target, kPathSize, name);
   CopyText(source, kPathSize, name);
-  if (JoinPath(destinationCopy, target) != 0) return -1;
-  if (JoinPath(workCopy, source) != 0) return -1;
+  Result joined = JoinPath(destinationCopy, target);
+  if (joined.ok) joined = JoinPath(workCopy, source);
+  if (!joined.ok) {
+    // Bridge until the delivery returns a Result: its callers read LastErrorText.
+    SetLastErrorText("%s", joined.message);
+    return -1;
+  }
   return 0;
 }
 
 // Names the three files of each set from the OBN file's source and target.
 // False when a name does not fit its buffer.
 bool NameFiles(const char* source, const char* target, Delivery* delivery) {
-  if (!delivery->sources.Assign(source) || !delivery->targets.Assign(target) ||
-      !delivery->staged.AssignSuffixed(delivery->targets, ".part") ||
-      !delivery->setAside.AssignSuffixed(delivery->targets, ".old.part")) {
+  if (!delivery->sources.Assign(source).ok || !delivery->targets.Assign(target).ok ||
+      !delivery->staged.AssignSuffixed(delivery->targets, ".part").ok ||
+      !delivery->setAside.AssignSuffixed(delivery->targets, ".old.part").ok) {
     SetLastErrorText("%s (the path %s is too long)", kMoveFailure, target);
     return false;
   }
@@ -122,7 +127,7 @@ int Deliver(Delivery* delivery, bool appendObn, char* deliveredPath) {
   for (ObnMember member : kObnMembers) {
     if (!platform::FileExists(delivery->sources.Name(member)))
       return FailMissing(delivery, delivery->sources.Name(member));
-    if (!delivery->sources.CopyMember(member, delivery->staged))
+    if (!delivery->sources.CopyMember(member, delivery->staged).ok)
       return FailWrite(delivery, "unable to write", delivery->staged.Name(member));
     delivery->isStaged[Index(member)] = true;
   }

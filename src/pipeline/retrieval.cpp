@@ -37,18 +37,22 @@ Result FailValidation(const char* reason) { return Result::Failure(kRequestHeadi
 // Step failures: the step has already left its reason in LastErrorText.
 Result FailStep(const char* heading) { return Result::FailureFromLastError(heading); }
 
-// True when both companions of an OBN file the join or the cut made are
-// there. A companion join that failed leaves none (the daily companions it
-// kept are no whole result), a station file the cut could not move stays
-// under its input name: the request then fails with the step's reason
-// instead of delivering less.
-bool CompanionsPresent(const char* joined) {
+// Fails when a companion of the OBN file the cut made is not there: a
+// station file the cut could not move stays under the name of its input
+// (from). The request then fails naming the file instead of delivering less;
+// so it does when a companion of the daily files could not be joined.
+Result RequireCompanions(const char* made, const char* from) {
   for (const char* extension : {".nvb", ".sta"}) {
     char companion[kPathSize];
-    if (!ObnCompanionName(joined, extension, companion) || !platform::FileExists(companion))
-      return false;
+    if (!ObnCompanionName(made, extension, companion).ok)
+      return Result::Failure(nullptr, "Error the name %s has no %s companion", made, extension);
+    if (platform::FileExists(companion)) continue;
+    char source[kPathSize];
+    if (ObnCompanionName(from, extension, source).ok && platform::FileExists(source))
+      return Result::Failure(nullptr, "Error unable to move %s to %s", source, companion);
+    return Result::Failure(nullptr, "Error the file %s is missing", companion);
   }
-  return true;
+  return Result::Success();
 }
 
 struct Window {
@@ -65,7 +69,8 @@ Result UnpackSubDailyFile(DayJob& job, int32_t index, char* plain) {
   SubDailyLocalName(job, index, packed, plain);
   FrameSend(STATUS_TEXT, "Unzipping OBS File");
   FrameSend(STATUS_FILE_NAME, packed);
-  if (!ExtractFile(job.obsType, packed, plain, job.workDir)) return FailStep("Error in unzip");
+  Result unpacked = ExtractFile(job.obsType, packed, plain, job.workDir);
+  if (!unpacked.ok) return unpacked.WithHeading("Error in unzip");
   if (!platform::FileExists(plain) && platform::FileExists(packed))
     platform::MoveFile(packed, plain);
   if (!IsCompactRinexFile(plain)) return Result::Success();
@@ -74,8 +79,11 @@ Result UnpackSubDailyFile(DayJob& job, int32_t index, char* plain) {
   compact[std::strlen(compact) - 1] = 'd';  // the plain name ends in "o"
   FrameSend(STATUS_TEXT, "Unzipping Compressed Rinex File");
   FrameSend(STATUS_FILE_NAME, compact);
-  if (!platform::MoveFile(plain, compact) || Crx2Rnx(compact, plain) != 0)
-    return FailStep("Error in conversion compact rinex to rinex");
+  if (!platform::MoveFile(plain, compact))
+    return Result::Failure("Error in conversion compact rinex to rinex",
+                           "Error unable to move %s to %s", plain, compact);
+  Result decoded = Crx2Rnx(compact, plain);
+  if (!decoded.ok) return decoded.WithHeading("Error in conversion compact rinex to rinex");
   platform::DeleteFile(compact);
   return Result::Success();
 }
@@ -131,10 +139,10 @@ Result ProcessDay(DayJob& job, int converterOption, int removeRinex) {
   } else if (job.compactUsed == 1) {
     FrameSend(STATUS_TEXT, "Unzipping Compressed Rinex File");
     FrameSend(STATUS_FILE_NAME, job.localCompact);
-    if (!ExtractFile(job.compactType, job.localCompact, job.plainCompact, job.workDir))
-      return FailStep("Error in unzip");
-    if (Crx2Rnx(job.plainCompact, job.plainObs) != 0)
-      return FailStep("Error in conversion compact rinex to rinex");
+    Result unpacked = ExtractFile(job.compactType, job.localCompact, job.plainCompact, job.workDir);
+    if (!unpacked.ok) return unpacked.WithHeading("Error in unzip");
+    Result decoded = Crx2Rnx(job.plainCompact, job.plainObs);
+    if (!decoded.ok) return decoded.WithHeading("Error in conversion compact rinex to rinex");
     platform::DeleteFile(job.localCompact);
     // The decoded compact file is the day's RINEX too: it goes with the
     // others when they are removed.
@@ -142,26 +150,25 @@ Result ProcessDay(DayJob& job, int converterOption, int removeRinex) {
   } else {
     FrameSend(STATUS_TEXT, "Unzipping OBS File");
     FrameSend(STATUS_FILE_NAME, job.localObs);
-    if (!ExtractFile(job.obsType, job.localObs, job.plainObs, job.workDir))
-      return FailStep("Error in unzip");
+    Result unpacked = ExtractFile(job.obsType, job.localObs, job.plainObs, job.workDir);
+    if (!unpacked.ok) return unpacked.WithHeading("Error in unzip");
   }
   FrameSend(STATUS_TEXT, "Unzipping NAV File");
   FrameSend(STATUS_FILE_NAME, job.localNav);
-  if (!ExtractFile(job.navType, job.localNav, job.plainNav, job.workDir))
-    return FailStep("Error in unzip");
-  if (!ConvertRinexToObn(job.plainObs, job.plainNav, job.obnName, converterOption, removeRinex,
-                         sizeof job.obnName))
-    return FailStep("Error in Conversion from Rinex to OBN");
-  return Result::Success();
+  Result unpacked = ExtractFile(job.navType, job.localNav, job.plainNav, job.workDir);
+  if (!unpacked.ok) return unpacked.WithHeading("Error in unzip");
+  Result converted = ConvertRinexToObn(job.plainObs, job.plainNav, job.obnName, converterOption,
+                                       removeRinex, sizeof job.obnName);
+  return converted.WithHeading("Error in Conversion from Rinex to OBN");
 }
 
 // Gives the spliced files (OBN and companions) the output name.
 void RenameToOutput(const char* spliced, const char* output) {
   ObnFileSet from, to;
-  if (!from.Assign(spliced) || !to.Assign(output)) return;
+  if (!from.Assign(spliced).ok || !to.Assign(output).ok) return;
   for (ObnMember member : kObnMembers) {
     // A file that cannot be moved is not delivered: it is not left behind.
-    if (!from.MoveMember(member, to)) from.DeleteMember(member);
+    if (!from.MoveMember(member, to).ok) from.DeleteMember(member);
   }
 }
 
@@ -203,9 +210,10 @@ Result CheckRequest(const RetrievalRequest& request, ServiceRecord** service, Wi
   if (!(request.start >= 0.0) || request.end > 2147483647.0)
     return FailValidation("Invalid Time Range the times must be GPS seconds from 0 on");
   // An interval that cannot be resampled to fails here, before any download.
-  char refused[kTextSize];
-  if (request.interval > 0 && !CheckResampleInterval(request.interval, refused, sizeof refused))
-    return FailValidation(refused);
+  if (request.interval > 0) {
+    Result usable = CheckResampleInterval(request.interval);
+    if (!usable.ok) return FailValidation(usable.message);
+  }
   window->start.Clear();
   window->end.Clear();
   window->start.seconds = static_cast<int32_t>(request.start);
@@ -219,8 +227,9 @@ Result CheckRequest(const RetrievalRequest& request, ServiceRecord** service, Wi
 }  // namespace
 
 Result RunRetrieval(const RetrievalRequest& request) {
-  if (CheckDirectory(request.destination) != 0 || CheckDirectory(WorkingDirectory) != 0)
-    return FailStep(kRequestHeading);
+  Result entered = CheckDirectory(request.destination);
+  if (entered.ok) entered = CheckDirectory(WorkingDirectory);
+  if (!entered.ok) return entered.WithHeading(kRequestHeading);
   platform::SetCurrentDir(WorkingDirectory);
   StripTrailingBackslash(request.destination);
   StripTrailingBackslash(WorkingDirectory);
@@ -270,17 +279,20 @@ Result RunRetrieval(const RetrievalRequest& request) {
 
   if (n == 0) {
     CopyText(joined, sizeof joined, days[0]);
-  } else if (ConcatenateDailyFiles(days, joined, n + 1) != 0 || !CompanionsPresent(joined)) {
-    return FailStep("Error in Concatenating Files");
+  } else {
+    Result companions;
+    Result concatenated = ConcatenateDailyFiles(days, joined, n + 1, &companions);
+    if (concatenated.ok) concatenated = companions;
+    if (!concatenated.ok) return concatenated.WithHeading("Error in Concatenating Files");
   }
   char spliced[kPathSize] = "";
-  if (SpliceToWindow(joined, spliced, sizeof spliced, window.start.secondsOfWeek,
-                     window.end.secondsOfWeek) != 0 ||
-      !CompanionsPresent(spliced))
-    return FailStep("Error in Spliceing Files");
+  Result cut = SpliceToWindow(joined, spliced, sizeof spliced, window.start.secondsOfWeek,
+                              window.end.secondsOfWeek);
+  if (cut.ok) cut = RequireCompanions(spliced, joined);
+  if (!cut.ok) return cut.WithHeading("Error in Spliceing Files");
   if (request.interval > 0) {
-    if (ResampleObn(spliced, output, request.interval) != 0)
-      return FailStep("Error in Interpolating Files");
+    Result resampled = ResampleObn(spliced, output, request.interval);
+    if (!resampled.ok) return resampled.WithHeading("Error in Interpolating Files");
   } else {
     RenameToOutput(spliced, output);
   }

@@ -26,7 +26,10 @@ class BlockFile {
   ~BlockFile() {
     if (file_ != nullptr) std::fclose(file_);
   }
-  int Read() { return ReadBlock(file_, block.get()); }
+  int Read() {
+    Result read = ReadBlock(file_, block.get());
+    return read.ok ? 0 : read.AtEnd() ? -1 : 1;
+  }
   FILE* file() { return file_; }
   std::unique_ptr<TextBlock> block{new TextBlock};
 

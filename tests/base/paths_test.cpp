@@ -18,11 +18,11 @@ const std::string kSep(1, platform::PathSeparator());
 TEST(JoinPathTest, AppendsOneSeparatorToTheDirectoryItself) {
   char directory[kPathSize] = "data";
   char name[kPathSize] = "user.dwn";
-  ASSERT_EQ(JoinPath(directory, name), 0);
+  ASSERT_TRUE(JoinPath(directory, name).ok);
   EXPECT_EQ(std::string(name), "data" + kSep + "user.dwn");
   EXPECT_EQ(std::string(directory), "data" + kSep);
   char second[kPathSize] = "manufact.dwn";
-  ASSERT_EQ(JoinPath(directory, second), 0);
+  ASSERT_TRUE(JoinPath(directory, second).ok);
   EXPECT_EQ(std::string(second), "data" + kSep + "manufact.dwn");
   EXPECT_EQ(std::string(directory), "data" + kSep);
 }
@@ -30,7 +30,7 @@ TEST(JoinPathTest, AppendsOneSeparatorToTheDirectoryItself) {
 TEST(JoinPathTest, EmptyDirectoryLeavesNameAlone) {
   char directory[kPathSize] = "";
   char name[kPathSize] = "x.obn";
-  ASSERT_EQ(JoinPath(directory, name), 0);
+  ASSERT_TRUE(JoinPath(directory, name).ok);
   EXPECT_STREQ(name, "x.obn");
 }
 
@@ -40,13 +40,14 @@ TEST(JoinPathTest, DirectoryLengthLimitIs239) {
   std::memset(directory, 'd', 239);
   directory[239] = '\0';
   char name[kPathSize] = "n";
-  EXPECT_EQ(JoinPath(directory, name), 0);
+  EXPECT_TRUE(JoinPath(directory, name).ok);
   std::memset(directory, 'd', 240);
   directory[240] = '\0';
   char untouched[kPathSize] = "n";
-  EXPECT_EQ(JoinPath(directory, untouched), -1);
+  Result tooLong = JoinPath(directory, untouched);
+  EXPECT_FALSE(tooLong.ok);
   EXPECT_STREQ(untouched, "n");
-  EXPECT_EQ(std::string(LastErrorText), "Path is too long " + std::string(240, 'd'));
+  EXPECT_EQ(std::string(tooLong.message), "Path is too long " + std::string(240, 'd'));
 }
 
 TEST(ReplaceExtensionTest, BlanksGoAndDirectoryDotsAreNotExtensions) {
@@ -79,10 +80,11 @@ TEST(CheckDirectoryTest, MissingDirectoryIsReportedAndCurrentDirectoryKept) {
   testing::ScratchDir scratch;
   char before[kPathSize], after[kPathSize];
   platform::GetCurrentDir(before, sizeof before);
-  EXPECT_EQ(CheckDirectory(scratch.path().c_str()), 0);
+  EXPECT_TRUE(CheckDirectory(scratch.path().c_str()).ok);
   std::string missing = scratch.File("nope");
-  EXPECT_EQ(CheckDirectory(missing.c_str()), -1);
-  EXPECT_EQ(std::string(LastErrorText), "Error: the directory " + missing + " does not exist");
+  Result checked = CheckDirectory(missing.c_str());
+  EXPECT_FALSE(checked.ok);
+  EXPECT_EQ(std::string(checked.message), "Error: the directory " + missing + " does not exist");
   platform::GetCurrentDir(after, sizeof after);
   EXPECT_STREQ(before, after);
 }

@@ -23,19 +23,34 @@ using testing::WriteFile;
 
 // ---- joining the catalogue files -------------------------------------------
 
+// Which files ConcatenateTwoASCIIFiles joined, or -1 when it failed.
+int32_t Concatenate(const char* first, const char* second, const char* output) {
+  int32_t joined = 0;
+  return ConcatenateTwoASCIIFiles(first, second, output, &joined).ok ? joined : -1;
+}
+
+// The loaded catalogue as RequireLoadedCatalogue gives it; null when none,
+// with the reason in why when given.
+Serv_Sta* Loaded(std::string* why = nullptr) {
+  Serv_Sta* catalogue = nullptr;
+  Result required = RequireLoadedCatalogue(&catalogue);
+  if (why != nullptr) *why = required.message;
+  return catalogue;
+}
+
 TEST(ConcatenateTwoASCIIFiles, ResultTellsWhichFilesWereJoined) {
   ScratchDir d;
   std::string a = d.File("a"), b = d.File("b"), out = d.File("out");
-  EXPECT_EQ(ConcatenateTwoASCIIFiles(a.c_str(), b.c_str(), out.c_str()), 0);
+  EXPECT_EQ(Concatenate(a.c_str(), b.c_str(), out.c_str()), 0);
   EXPECT_FALSE(testing::Exists(out));
   WriteFile(a, "first\n");
-  EXPECT_EQ(ConcatenateTwoASCIIFiles(a.c_str(), b.c_str(), out.c_str()), 1);
+  EXPECT_EQ(Concatenate(a.c_str(), b.c_str(), out.c_str()), 1);
   EXPECT_EQ(ReadFile(out), "first\n");
   WriteFile(b, "second\n");
-  EXPECT_EQ(ConcatenateTwoASCIIFiles(a.c_str(), b.c_str(), out.c_str()), 3);
+  EXPECT_EQ(Concatenate(a.c_str(), b.c_str(), out.c_str()), 3);
   EXPECT_EQ(ReadFile(out), "first\nsecond\n");
   platform::DeleteFile(a.c_str());
-  EXPECT_EQ(ConcatenateTwoASCIIFiles(a.c_str(), b.c_str(), out.c_str()), 2);
+  EXPECT_EQ(Concatenate(a.c_str(), b.c_str(), out.c_str()), 2);
   EXPECT_EQ(ReadFile(out), "second\n");
 }
 
@@ -44,10 +59,10 @@ TEST(ConcatenateTwoASCIIFiles, MissingFinalNewlinesAreAdded) {
   std::string a = d.File("a"), b = d.File("b"), out = d.File("out");
   WriteFile(a, "A {\n x: 1\n}");
   WriteFile(b, "B {\n y: 2\n}");
-  EXPECT_EQ(ConcatenateTwoASCIIFiles(a.c_str(), b.c_str(), out.c_str()), 3);
+  EXPECT_EQ(Concatenate(a.c_str(), b.c_str(), out.c_str()), 3);
   EXPECT_EQ(ReadFile(out), "A {\n x: 1\n}\nB {\n y: 2\n}\n");
   WriteFile(a, "");
-  EXPECT_EQ(ConcatenateTwoASCIIFiles(a.c_str(), b.c_str(), out.c_str()), 3);
+  EXPECT_EQ(Concatenate(a.c_str(), b.c_str(), out.c_str()), 3);
   EXPECT_EQ(ReadFile(out), "B {\n y: 2\n}\n");
 }
 
@@ -56,7 +71,7 @@ TEST(ConcatenateTwoASCIIFiles, LongLinesAndNulBytesPassUnchanged) {
   std::string a = d.File("a"), out = d.File("out");
   std::string text = std::string(1200, 'q') + "\n" + std::string("x\0y\n", 4);
   WriteFile(a, text);
-  EXPECT_EQ(ConcatenateTwoASCIIFiles(a.c_str(), d.File("none").c_str(), out.c_str()), 1);
+  EXPECT_EQ(Concatenate(a.c_str(), d.File("none").c_str(), out.c_str()), 1);
   EXPECT_EQ(ReadFile(out), text);
 }
 
@@ -64,7 +79,7 @@ TEST(ConcatenateTwoASCIIFiles, UncreatableOutputIsMinusOne) {
   ScratchDir d;
   std::string a = d.File("a");
   WriteFile(a, "x\n");
-  EXPECT_EQ(ConcatenateTwoASCIIFiles(a.c_str(), a.c_str(), d.File("no/such/out").c_str()), -1);
+  EXPECT_EQ(Concatenate(a.c_str(), a.c_str(), d.File("no/such/out").c_str()), -1);
 }
 
 // ---- loading ----------------------------------------------------------------
@@ -257,7 +272,7 @@ TEST_F(CatalogueTest, CountFailuresNameTheCombinedFile) {
   EXPECT_EQ(Error(), "Too many services in the input file " + combined);
   // The record is cleared but the catalogue is not usable.
   EXPECT_EQ(+record.pStations, nullptr);
-  EXPECT_EQ(RequireLoadedCatalogue(), nullptr);
+  EXPECT_EQ(Loaded(), nullptr);
 }
 
 TEST_F(CatalogueTest, RecordChecksFailBeforeAnythingChanges) {
@@ -282,11 +297,11 @@ TEST_F(CatalogueTest, SecondLoadNeedsTheSizesSetAgain) {
   EXPECT_EQ(Load(), -1);
   EXPECT_EQ(Error(), "Error invalid structure size for service struct Stanvex.dll ");
   // The first load stays usable.
-  EXPECT_EQ(RequireLoadedCatalogue(), &record);
+  EXPECT_EQ(Loaded(), &record);
   record.iServiceSize = 1041;
   record.iStationSize = 98;
   EXPECT_EQ(Load(), 0);
-  EXPECT_EQ(RequireLoadedCatalogue(), &record);
+  EXPECT_EQ(Loaded(), &record);
 }
 
 // A failed load leaves the host's record as it was (sizes, counts and
@@ -320,10 +335,10 @@ TEST_F(CatalogueTest, FailedLoadLeavesTheRecordForTheRetry) {
       if (loaded_before) {
         EXPECT_STREQ(record.pStations[0].sName, "a") << "its arrays are kept";
       }
-      EXPECT_EQ(RequireLoadedCatalogue(), nullptr);
+      EXPECT_EQ(Loaded(), nullptr);
       WriteUser(good);
       EXPECT_EQ(Load(), 0) << Error();
-      EXPECT_EQ(RequireLoadedCatalogue(), &record);
+      EXPECT_EQ(Loaded(), &record);
       vClearMem(&record);
     }
   }
@@ -371,8 +386,9 @@ TEST_F(CatalogueTest, ClearedCatalogueIsNoLongerUsed) {
   ASSERT_NE(FindService("S"), nullptr);
   vClearMem(&record);
   EXPECT_EQ(FindService("S"), nullptr);
-  EXPECT_EQ(RequireLoadedCatalogue(), nullptr);
-  EXPECT_EQ(Error(), "Error no station catalogue is loaded. Call iInitalizeNEW first");
+  std::string why;
+  EXPECT_EQ(Loaded(&why), nullptr);
+  EXPECT_EQ(why, "Error no station catalogue is loaded. Call iInitalizeNEW first");
   vClearMem(&record);  // a second release does nothing
 
   // A record the library did not fill is never released.
@@ -386,9 +402,9 @@ TEST_F(CatalogueTest, HostChangingTheCountsMakesTheCatalogueUnusable) {
   WriteUser(StationBlock("a", "S") + ServiceBlock("S"));
   ASSERT_EQ(Load(), 0);
   record.iNumStations = 5000;
-  EXPECT_EQ(RequireLoadedCatalogue(), nullptr);
+  EXPECT_EQ(Loaded(), nullptr);
   record.iNumStations = 1;
-  EXPECT_EQ(RequireLoadedCatalogue(), &record);
+  EXPECT_EQ(Loaded(), &record);
 }
 
 }  // namespace

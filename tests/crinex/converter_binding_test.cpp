@@ -57,7 +57,8 @@ TEST_F(ConverterBinding, ConvertsRealDataReportsTheCountsAndRemovesTheRinexFiles
                                        stanvex::testing::SharedData("rinex/07590920.05o")));
   stanvex::testing::WriteFile(nav, stanvex::testing::ReadFile(
                                        stanvex::testing::SharedData("rinex/07590920.05n")));
-  ASSERT_EQ(ConvertRinexToObn(obs.c_str(), nav.c_str(), obn, 0, 1), 1) << stanvex::LastErrorText;
+  stanvex::Result converted = ConvertRinexToObn(obs.c_str(), nav.c_str(), obn, 0, 1);
+  ASSERT_TRUE(converted.ok) << converted.message;
   EXPECT_EQ(std::string(obn), dir.File("0759092a.obn"));
   EXPECT_TRUE(real_data::ReadObn(obn).wellFormed);
   EXPECT_TRUE(Exists(dir.File("0759092a.nvb")));
@@ -89,9 +90,10 @@ TEST_F(ConverterBinding, FailedConversionKeepsTheRinexFilesAndGivesTheLibrarysRe
   const std::string obs = dir.File("abcd0010.02o");
   const std::string nav = dir.File("abcd0010.02n");  // neither is RINEX
   MakeInputs(obs, nav);
-  EXPECT_EQ(ConvertRinexToObn(obs.c_str(), nav.c_str(), obn, 1, 1), 0);
-  EXPECT_NE(std::strstr(stanvex::LastErrorText, "not a RINEX navigation file"), nullptr)
-      << stanvex::LastErrorText;
+  stanvex::Result failed = ConvertRinexToObn(obs.c_str(), nav.c_str(), obn, 1, 1);
+  EXPECT_FALSE(failed.ok);
+  EXPECT_NE(std::strstr(failed.message, "not a RINEX navigation file"), nullptr)
+      << failed.message;
   EXPECT_EQ(std::string(obn), dir.File("abcd0010.obn"));
   EXPECT_TRUE(Exists(obs));
   EXPECT_TRUE(Exists(nav));
@@ -103,8 +105,10 @@ TEST_F(ConverterBinding, MissingLibraryFailsBeforeTouchingAnything) {
   const std::string nav = dir.File("abcd0010.02n");
   MakeInputs(obs, nav);
   std::strcpy(obn, "untouched");
-  EXPECT_EQ(ConvertRinexToObnWith("NOSUCHCONVERTER.DLL", obs.c_str(), nav.c_str(), obn, 0, 1), 0);
-  EXPECT_STREQ(stanvex::LastErrorText, "Unable to Open NOSUCHCONVERTER.DLL");
+  stanvex::Result failed =
+      ConvertRinexToObnWith("NOSUCHCONVERTER.DLL", obs.c_str(), nav.c_str(), obn, 0, 1);
+  EXPECT_FALSE(failed.ok);
+  EXPECT_STREQ(failed.message, "Unable to Open NOSUCHCONVERTER.DLL");
   EXPECT_STREQ(obn, "untouched");
   EXPECT_TRUE(Exists(obs));
   EXPECT_TRUE(Exists(nav));
@@ -115,11 +119,13 @@ TEST_F(ConverterBinding, LibrariesLackingFunctionsFailCleanlyWithAMessage) {
   const std::string obs = dir.File("abcd0010.02o");
   const std::string nav = dir.File("abcd0010.02n");
   MakeInputs(obs, nav);
-  EXPECT_EQ(ConvertRinexToObnWith("R2O_NOCONVERT.DLL", obs.c_str(), nav.c_str(), obn, 0, 1), 0);
-  EXPECT_STREQ(stanvex::LastErrorText, "Unable to find _ConvertFile@12 in R2O_NOCONVERT.DLL");
-  EXPECT_EQ(ConvertRinexToObnWith("R2O_NOERRTEXT.DLL", obs.c_str(), nav.c_str(), obn, 0, 1), 0);
-  EXPECT_NE(std::strstr(stanvex::LastErrorText, "failed (code 3)"), nullptr)
-      << stanvex::LastErrorText;
+  stanvex::Result failed =
+      ConvertRinexToObnWith("R2O_NOCONVERT.DLL", obs.c_str(), nav.c_str(), obn, 0, 1);
+  EXPECT_FALSE(failed.ok);
+  EXPECT_STREQ(failed.message, "Unable to find _ConvertFile@12 in R2O_NOCONVERT.DLL");
+  failed = ConvertRinexToObnWith("R2O_NOERRTEXT.DLL", obs.c_str(), nav.c_str(), obn, 0, 1);
+  EXPECT_FALSE(failed.ok);
+  EXPECT_NE(std::strstr(failed.message, "failed (code 3)"), nullptr) << failed.message;
   EXPECT_TRUE(Exists(obs));
   EXPECT_TRUE(Exists(nav));
   EXPECT_TRUE(received.empty());
@@ -154,9 +160,9 @@ class ScriptedConverter : public ConverterBinding {
 };
 
 TEST_F(ScriptedConverter, RequestAndCallbacksRecordsHoldTheirFixedWords) {
-  ASSERT_EQ(ConvertRinexToObnWith("R2O_SCRIPTED.DLL", "  /tmp/abcd0010.02o", "/tmp/brdc0010.02n",
-                                  obn, 7, 0),
-            1);
+  ASSERT_TRUE(ConvertRinexToObnWith("R2O_SCRIPTED.DLL", "  /tmp/abcd0010.02o", "/tmp/brdc0010.02n",
+                                    obn, 7, 0)
+                  .ok);
   const rin2obn::ConverterRequest& r = Request();
   EXPECT_EQ(r.size, 2672);
   EXPECT_STREQ(r.observationName, "  /tmp/abcd0010.02o");
@@ -177,7 +183,7 @@ TEST_F(ScriptedConverter, RequestAndCallbacksRecordsHoldTheirFixedWords) {
   EXPECT_EQ(Calls("InitializeCalls"), 1);
   EXPECT_EQ(Calls("FreeCalls"), 1);
 
-  ASSERT_EQ(ConvertRinexToObnWith("R2O_SCRIPTED.DLL", "/tmp.d/abcd0010", "n", obn, 0, 0), 1);
+  ASSERT_TRUE(ConvertRinexToObnWith("R2O_SCRIPTED.DLL", "/tmp.d/abcd0010", "n", obn, 0, 0).ok);
   EXPECT_STREQ(obn, "/tmp.d/abcd0010.obn");
   EXPECT_EQ(Request().option, 0);
 }
@@ -185,7 +191,7 @@ TEST_F(ScriptedConverter, RequestAndCallbacksRecordsHoldTheirFixedWords) {
 TEST_F(ScriptedConverter, ProgressIsSentInStepsOfFiveAndOnlyWhenItChanges) {
   // The script calls (0,3) (1,3) (1,3) (2,3) (3,3) (5,0) (-4,3) (9,3), after
   // one message, then reports the counts 11, 22, 33, 44.
-  ASSERT_EQ(ConvertRinexToObnWith("R2O_SCRIPTED.DLL", "a.o", "a.n", obn, 0, 0), 1);
+  ASSERT_TRUE(ConvertRinexToObnWith("R2O_SCRIPTED.DLL", "a.o", "a.n", obn, 0, 0).ok);
   ASSERT_EQ(received.size(), 7u);
   EXPECT_EQ(received[0].code, STATUS_CONVERT_TEXT);
   EXPECT_STREQ(received[0].text, "scripted message");
@@ -203,25 +209,26 @@ TEST_F(ScriptedConverter, ProgressIsSentInStepsOfFiveAndOnlyWhenItChanges) {
   // from scratch, it starts from 100.
   received.clear();
   EXPECT_EQ(stanvex::LastConverterPercentage(), 100);
-  ASSERT_EQ(ConvertRinexToObnWith("R2O_SCRIPTED.DLL", "a.o", "a.n", obn, 0, 0), 1);
+  ASSERT_TRUE(ConvertRinexToObnWith("R2O_SCRIPTED.DLL", "a.o", "a.n", obn, 0, 0).ok);
   EXPECT_EQ(WithCode(STATUS_CONVERT_PERCENT).front().value1, 0);
 }
 
 TEST_F(ScriptedConverter, OutputNameLongerThanTheCallersBufferFailsWithoutConverting) {
   const int before = Calls("InitializeCalls");
   char small[16] = "untouched";
-  EXPECT_EQ(ConvertRinexToObnWith("R2O_SCRIPTED.DLL", "/tmp/abcd0010.02o", "n", small, 0, 0,
-                                  sizeof small),
-            0);
+  stanvex::Result failed = ConvertRinexToObnWith("R2O_SCRIPTED.DLL", "/tmp/abcd0010.02o", "n",
+                                                 small, 0, 0, sizeof small);
+  EXPECT_FALSE(failed.ok);
   EXPECT_STREQ(small, "untouched");
-  EXPECT_STREQ(stanvex::LastErrorText, "The OBN file name /tmp/abcd0010.obn is too long");
+  EXPECT_STREQ(failed.message, "The OBN file name /tmp/abcd0010.obn is too long");
   EXPECT_EQ(Calls("InitializeCalls"), before);
   EXPECT_TRUE(received.empty());
 }
 
 TEST_F(ScriptedConverter, ScriptedFailureTextComesFromTheLibrary) {
-  EXPECT_EQ(ConvertRinexToObnWith("R2O_SCRIPTED.DLL", "fail.o", "a.n", obn, 0, 0), 0);
-  EXPECT_STREQ(stanvex::LastErrorText, "scripted failure");
+  stanvex::Result failed = ConvertRinexToObnWith("R2O_SCRIPTED.DLL", "fail.o", "a.n", obn, 0, 0);
+  EXPECT_FALSE(failed.ok);
+  EXPECT_STREQ(failed.message, "scripted failure");
   EXPECT_EQ(Calls("FreeCalls"), 0);
   EXPECT_TRUE(received.empty());
 }

@@ -255,7 +255,7 @@ TEST(CrxEpoch, SplitNumberKeepsTheSignOfTheWholeNumber) {
   };
   for (const Case& c : cases) {
     int32_t upper = 99, lower = 99;
-    ASSERT_EQ(SplitNumber(c.text, std::strlen(c.text), c.digits, &upper, &lower), 0) << c.text;
+    ASSERT_TRUE(SplitNumber(c.text, std::strlen(c.text), c.digits, &upper, &lower).ok) << c.text;
     EXPECT_EQ(upper, c.upper) << c.text;
     EXPECT_EQ(lower, c.lower) << c.text;
   }

@@ -188,20 +188,23 @@ TEST(CrxFile, TypeListsOfMoreThanNineTypesKeepTheirCount) {
 TEST(CrxFile, FilesThatCannotBeOpenedAreNamed) {
   ScratchDir dir;
   std::string missing = dir.File("missing.21d");
-  EXPECT_EQ(Crx2Rnx(missing.c_str(), dir.File("out.21o").c_str()), -1);
-  EXPECT_EQ(std::string(LastErrorText), "Error unable to open compressed rinex file " + missing);
+  Result failed = Crx2Rnx(missing.c_str(), dir.File("out.21o").c_str());
+  EXPECT_FALSE(failed.ok);
+  EXPECT_EQ(std::string(failed.message), "Error unable to open compressed rinex file " + missing);
   EXPECT_FALSE(Exists(dir.File("out.21o")));
 
   WriteFile(dir.File("in.21d"), CompactHeader(1));
   std::string unwritable = dir.File("no/such/dir/out.21o");
-  EXPECT_EQ(Crx2Rnx(dir.File("in.21d").c_str(), unwritable.c_str()), -1);
-  EXPECT_EQ(std::string(LastErrorText),
+  failed = Crx2Rnx(dir.File("in.21d").c_str(), unwritable.c_str());
+  EXPECT_FALSE(failed.ok);
+  EXPECT_EQ(std::string(failed.message),
             "Error unable to open output for crx2rnx conversion. Output file : " + unwritable);
 
   // The input named as the output stays as it was.
   std::string input = dir.File("in.21d");
-  EXPECT_EQ(Crx2Rnx(input.c_str(), input.c_str()), -1);
-  EXPECT_EQ(std::string(LastErrorText),
+  failed = Crx2Rnx(input.c_str(), input.c_str());
+  EXPECT_FALSE(failed.ok);
+  EXPECT_EQ(std::string(failed.message),
             "Error unable to open output for crx2rnx conversion. Output file : " + input);
   EXPECT_EQ(ReadFile(input), CompactHeader(1));
 }
@@ -211,10 +214,12 @@ TEST(CrxFile, FullDiskIsAFailureEvenWhenOnlyTheLastFlushFails) {
   ScratchDir dir;
   // Small enough to sit in the output buffer until the file is closed.
   WriteFile(dir.File("small.21d"), CompactHeader(1) + kOneEpoch);
-  EXPECT_EQ(Crx2Rnx(dir.File("small.21d").c_str(), "/dev/full"), -1);
-  EXPECT_EQ(std::string(LastErrorText), "Error writing to disk.  Disk may be full");
-  EXPECT_EQ(Crx2Rnx(SharedData("crinex/york0440.15d").c_str(), "/dev/full"), -1);
-  EXPECT_EQ(std::string(LastErrorText), "Error writing to disk.  Disk may be full");
+  Result failed = Crx2Rnx(dir.File("small.21d").c_str(), "/dev/full");
+  EXPECT_FALSE(failed.ok);
+  EXPECT_EQ(std::string(failed.message), "Error writing to disk.  Disk may be full");
+  failed = Crx2Rnx(SharedData("crinex/york0440.15d").c_str(), "/dev/full");
+  EXPECT_FALSE(failed.ok);
+  EXPECT_EQ(std::string(failed.message), "Error writing to disk.  Disk may be full");
 }
 
 }  // namespace

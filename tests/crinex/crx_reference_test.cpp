@@ -41,7 +41,8 @@ std::string Gunzip(const std::string& path) {
 
 std::string DecodeShared(const std::string& name, const ScratchDir& dir) {
   std::string output = dir.File("out.o");
-  EXPECT_EQ(Crx2Rnx(SharedData("crinex/" + name).c_str(), output.c_str()), 0) << LastErrorText;
+  Result decoding = Crx2Rnx(SharedData("crinex/" + name).c_str(), output.c_str());
+  EXPECT_TRUE(decoding.ok) << decoding.message;
   return ReadFile(output);
 }
 
@@ -101,8 +102,8 @@ TEST(CrxReference, CompactRinex3FilesDecodeByteForByte) {
     if (expected.empty()) continue;  // not in this copy of the data
     ScratchDir dir;
     std::string output = dir.File("out.rnx");
-    ASSERT_EQ(Crx2Rnx(SharedData(std::string("rinex3/") + compact).c_str(), output.c_str()), 0)
-        << compact << ": " << LastErrorText;
+    Result decoding = Crx2Rnx(SharedData(std::string("rinex3/") + compact).c_str(), output.c_str());
+    ASSERT_TRUE(decoding.ok) << compact << ": " << decoding.message;
     std::string decoded = ReadFile(output);
     if (decoded == expected) continue;
     // Name the first line that differs.
@@ -126,8 +127,8 @@ TEST(CrxReference, GzippedCompactRinex3DecodesOnceUnpacked) {
   if (compact.empty()) GTEST_SKIP() << "no sample.crx.gz";
   ScratchDir dir;
   WriteFile(dir.File("sample.crx"), compact);
-  ASSERT_EQ(Crx2Rnx(dir.File("sample.crx").c_str(), dir.File("sample.rnx").c_str()), 0)
-      << LastErrorText;
+  Result decoding = Crx2Rnx(dir.File("sample.crx").c_str(), dir.File("sample.rnx").c_str());
+  ASSERT_TRUE(decoding.ok) << decoding.message;
   EXPECT_TRUE(ReadFile(dir.File("sample.rnx")) == ReadFile(SharedData("rinex3/sample.rnx")));
 }
 
@@ -139,8 +140,8 @@ TEST(CrxReference, CompactRinex3WholeDayDecodesEveryEpoch) {
   if (compact.empty()) GTEST_SKIP() << "no NIST00USA day";
   ScratchDir dir;
   WriteFile(dir.File("day.crx"), compact);
-  ASSERT_EQ(Crx2Rnx(dir.File("day.crx").c_str(), dir.File("day.rnx").c_str()), 0)
-      << LastErrorText;
+  Result decoding = Crx2Rnx(dir.File("day.crx").c_str(), dir.File("day.rnx").c_str());
+  ASSERT_TRUE(decoding.ok) << decoding.message;
   std::string decoded = ReadFile(dir.File("day.rnx"));
   std::istringstream lines(decoded.substr(decoded.find("END OF HEADER\n") + 14));
   std::string line, last;

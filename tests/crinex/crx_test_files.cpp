@@ -117,10 +117,10 @@ std::string Record3(const std::string& satellite, const std::vector<std::string>
 Decoded Decode(const std::string& compact) {
   ScratchDir dir;
   WriteFile(dir.File("in.21d"), compact);
-  CopyText(LastErrorText, sizeof LastErrorText, "");
   Decoded decoded;
-  decoded.result = Crx2Rnx(dir.File("in.21d").c_str(), dir.File("out.21o").c_str());
-  decoded.error = LastErrorText;
+  const Result result = Crx2Rnx(dir.File("in.21d").c_str(), dir.File("out.21o").c_str());
+  decoded.result = result.ok ? 0 : -1;
+  decoded.error = result.message;
   if (Exists(dir.File("out.21o"))) decoded.output = ReadFile(dir.File("out.21o"));
   return decoded;
 }

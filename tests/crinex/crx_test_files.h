@@ -57,9 +57,9 @@ std::string Record3(const std::string& satellite, const std::vector<std::string>
                     const std::string& flags = "");
 
 struct Decoded {
-  int result = 0;
+  int result = 0;       // 0 when decoded, -1 when the decoding failed
   std::string output;  // the RINEX file as written
-  std::string error;   // LastErrorText
+  std::string error;   // the failure's message
 };
 
 // Writes compact to a scratch file, decodes it and reads back the output.

@@ -1,6 +1,6 @@
 // The dispatcher with real gzip, compress and zip files: which unpacker a
-// type selects, what happens to the downloaded file, and the texts left in
-// LastErrorText.
+// type selects, what happens to the downloaded file, and the texts of its
+// failures.
 #include "extract/extract_file.h"
 
 #include <gtest/gtest.h>
@@ -38,18 +38,24 @@ class ExtractFileTest : public ::testing::Test {
   }
   void TearDown() override { ResetLibraryStateForTesting(); }
 
-  // Runs ExtractFile with a writable copy of type; returns its result and
-  // leaves the type as ExtractFile left it in type_.
+  // Runs ExtractFile with a writable copy of type; returns 1 for success, 0
+  // for a failure (Error() tells it) and leaves the type as ExtractFile left
+  // it in type_.
   int Run(const char* type, const std::string& input, const std::string& output) {
     std::memset(type_, 0, sizeof type_);
     std::strncpy(type_, type, sizeof type_ - 1);
-    return ExtractFile(type_, input.c_str(), output.c_str(), dir_.path().c_str());
+    return Keep(ExtractFile(type_, input.c_str(), output.c_str(), dir_.path().c_str()));
   }
-  std::string Error() const { return LastErrorText; }
+  int Keep(const Result& result) {
+    last_ = result;
+    return result.ok ? 1 : 0;
+  }
+  std::string Error() const { return last_.message; }
 
   ScratchDir dir_;
   CurrentDirGuard guard_;
   char type_[kCompressionTypeSize];
+  Result last_;
 };
 
 TEST_F(ExtractFileTest, TypeIsMatchedWithoutRegardToCaseAndLeftLowerCase) {
@@ -124,26 +130,28 @@ TEST_F(ExtractFileTest, GzipBombStopsAtTheLimit) {
   WriteFile(dir_.File("zeros"), std::string(24u << 20, '\0'));
   ASSERT_TRUE(GzipFile(dir_.File("zeros"), dir_.File("bomb.gz")));
   bool tooLarge = false;
-  EXPECT_EQ(GunzipFile(dir_.File("bomb.gz").c_str(), dir_.File("x").c_str(), 1u << 20, &tooLarge),
-            0);
+  EXPECT_EQ(
+      Keep(GunzipFile(dir_.File("bomb.gz").c_str(), dir_.File("x").c_str(), 1u << 20, &tooLarge)),
+      0);
   EXPECT_TRUE(tooLarge);
   EXPECT_EQ(Error(), "Error gzip failed unzipping " + dir_.File("bomb.gz") +
                          ": it unpacks to more than 1048576 bytes");
   EXPECT_FALSE(Exists(dir_.File("x")));
   tooLarge = false;
-  EXPECT_EQ(GunzipFile(dir_.File("bomb.gz").c_str(), dir_.File("x").c_str(), 24u << 20, &tooLarge),
-            1);
+  EXPECT_EQ(
+      Keep(GunzipFile(dir_.File("bomb.gz").c_str(), dir_.File("x").c_str(), 24u << 20, &tooLarge)),
+      1);
   EXPECT_FALSE(tooLarge);
 }
 
 TEST_F(ExtractFileTest, GunzipFileNamesTheStepThatFailed) {
-  EXPECT_EQ(GunzipFile(dir_.File("missing.gz").c_str(), dir_.File("x").c_str()), 0);
+  EXPECT_EQ(Keep(GunzipFile(dir_.File("missing.gz").c_str(), dir_.File("x").c_str())), 0);
   EXPECT_EQ(Error(), "Error unable to open the input file " + dir_.File("missing.gz"));
   ASSERT_TRUE(GzipFile(dir_.File("plain.src"), dir_.File("a.gz")));
-  EXPECT_EQ(GunzipFile(dir_.File("a.gz").c_str(), dir_.File("no/dir/x").c_str()), 0);
+  EXPECT_EQ(Keep(GunzipFile(dir_.File("a.gz").c_str(), dir_.File("no/dir/x").c_str())), 0);
   EXPECT_EQ(Error(), "Error unable to open the output file " + dir_.File("no/dir/x"));
   WriteFile(dir_.File("text.gz"), "plain text\n");
-  EXPECT_EQ(GunzipFile(dir_.File("text.gz").c_str(), dir_.File("x").c_str()), 0);
+  EXPECT_EQ(Keep(GunzipFile(dir_.File("text.gz").c_str(), dir_.File("x").c_str())), 0);
   EXPECT_EQ(Error(), "Error gzip failed unzipping " + dir_.File("text.gz"));
   EXPECT_TRUE(Exists(dir_.File("text.gz")));  // only the dispatcher deletes
 }
@@ -218,7 +226,7 @@ TEST_F(ExtractFileTest, ZipSlipIsRefused) {
                                                  {absolute, "x"},
                                                  {"..\\back.txt", "x"}}));
   std::strcpy(type_, "zip");
-  EXPECT_EQ(ExtractFile(type_, dir_.File("slip.zip").c_str(), "unused", work.c_str()), 0);
+  EXPECT_EQ(Keep(ExtractFile(type_, dir_.File("slip.zip").c_str(), "unused", work.c_str())), 0);
   EXPECT_EQ(Error(), "Error UnZip was unable unzip the file " + dir_.File("slip.zip"));
   EXPECT_FALSE(Exists(dir_.File("climbed.txt")));
   EXPECT_FALSE(Exists(dir_.File("deep.txt")));

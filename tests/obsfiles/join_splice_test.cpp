@@ -3,7 +3,6 @@
 #include <cstring>
 #include <vector>
 
-#include "base/last_error.h"
 #include "base/request_state.h"
 #include "failing_files.h"
 #include "obn_test_util.h"
@@ -53,8 +52,16 @@ class ObsFilesTest : public ::testing::Test {
     return bytes;
   }
 
+  // Keeps result for Error(); 0 for a success, -1 for a failure.
+  int Keep(const Result& result) {
+    last_ = result;
+    return result.ok ? 0 : -1;
+  }
+  const char* Error() const { return last_.message; }
+
   testing::CurrentDirGuard guard_;
   testing::ScratchDir dir_;
+  Result last_;
 };
 
 using ConcatenateTest = ObsFilesTest;
@@ -70,7 +77,7 @@ TEST_F(ConcatenateTest, ThreeAndFiveEpochsJoinInDayOrderWithFirstHeader) {
   // no STA for the second day
   const char names[2][kDailyNameSize] = {"abcd0010.obn", "abcd0020.obn"};
 
-  ASSERT_EQ(ConcatenateDailyFiles(names, "joined.obn", 2), 0) << LastErrorText;
+  ASSERT_EQ(Keep(ConcatenateDailyFiles(names, "joined.obn", 2)), 0) << Error();
 
   const std::string bytes = ReadFile("joined.obn");
   ObnHeader header;
@@ -100,7 +107,7 @@ TEST_F(ConcatenateTest, CompanionThatCannotBeJoinedKeepsItsDailyFiles) {
   // A directory where the joined station file should go: it cannot be created.
   ASSERT_TRUE(platform::MakeDirectory("out.sta"));
   const char names[2][kDailyNameSize] = {"d1.obn", "d2.obn"};
-  ASSERT_EQ(ConcatenateDailyFiles(names, "out.obn", 2), 0);
+  ASSERT_EQ(Keep(ConcatenateDailyFiles(names, "out.obn", 2)), 0);
   EXPECT_EQ(testing::EpochTimes("out.obn"), (std::vector<double>{0, 1, 2, 3}));
   EXPECT_FALSE(Exists("d1.obn"));
   EXPECT_FALSE(Exists("d1.nvb"));
@@ -110,33 +117,33 @@ TEST_F(ConcatenateTest, CompanionThatCannotBeJoinedKeepsItsDailyFiles) {
 TEST_F(ConcatenateTest, FailuresLeaveDailyFilesInPlace) {
   ASSERT_TRUE(testing::WriteObnFile("d1.obn", Epochs(0, 1, 2)));
   const char four[4][kDailyNameSize] = {"d1.obn", "d1.obn", "d1.obn", "d1.obn"};
-  EXPECT_EQ(ConcatenateDailyFiles(four, "out.obn", 4), -1);
-  EXPECT_STREQ(LastErrorText, "Error more then 3 days of data being converted");
+  EXPECT_EQ(Keep(ConcatenateDailyFiles(four, "out.obn", 4)), -1);
+  EXPECT_STREQ(Error(), "Error more then 3 days of data being converted");
   EXPECT_FALSE(Exists("out.obn"));
 
-  EXPECT_EQ(ConcatenateDailyFiles(nullptr, "out.obn", 2), -1);
-  EXPECT_STREQ(LastErrorText, "Error pointer cFileNameOut, cFileName Not initalized");
-  EXPECT_EQ(ConcatenateDailyFiles(four, nullptr, 2), -1);
-  EXPECT_EQ(ConcatenateDailyFiles(four, "out.obn", 0), -1);
+  EXPECT_EQ(Keep(ConcatenateDailyFiles(nullptr, "out.obn", 2)), -1);
+  EXPECT_STREQ(Error(), "Error pointer cFileNameOut, cFileName Not initalized");
+  EXPECT_EQ(Keep(ConcatenateDailyFiles(four, nullptr, 2)), -1);
+  EXPECT_EQ(Keep(ConcatenateDailyFiles(four, "out.obn", 0)), -1);
 
   const char missing[2][kDailyNameSize] = {"d1.obn", "d2.obn"};
-  EXPECT_EQ(ConcatenateDailyFiles(missing, "out.obn", 2), -1);
-  EXPECT_STREQ(LastErrorText, "Error: File d2.obn not found");
+  EXPECT_EQ(Keep(ConcatenateDailyFiles(missing, "out.obn", 2)), -1);
+  EXPECT_STREQ(Error(), "Error: File d2.obn not found");
   EXPECT_FALSE(Exists("out.obn"));
 
   // A damaged epoch in the second day: the reader's message, daily files kept.
   TestEpoch bad = MakeEpoch(7, 2);
   bad.measurements[0].size = 3;  // first measurement record size
   WriteFile("d2.obn", RawHeader() + RawEpoch(MakeEpoch(6, 1)) + RawEpoch(bad));
-  EXPECT_EQ(ConcatenateDailyFiles(missing, "out.obn", 2), -1);
-  EXPECT_STREQ(LastErrorText, "Error: Bad measurement record (1) in d2.obn");
+  EXPECT_EQ(Keep(ConcatenateDailyFiles(missing, "out.obn", 2)), -1);
+  EXPECT_STREQ(Error(), "Error: Bad measurement record (1) in d2.obn");
   EXPECT_TRUE(Exists("d1.obn"));
   EXPECT_TRUE(Exists("d2.obn"));
 
   // The output may not be one of the daily files: creating it would empty it.
   const char self[2][kDailyNameSize] = {"d1.obn", "out.obn"};
   const std::string before = ReadFile("d1.obn");
-  EXPECT_EQ(ConcatenateDailyFiles(self, "d1.obn", 2), -1);
+  EXPECT_EQ(Keep(ConcatenateDailyFiles(self, "d1.obn", 2)), -1);
   EXPECT_EQ(ReadFile("d1.obn"), before);
 }
 
@@ -148,9 +155,9 @@ TEST_F(ConcatenateTest, FullDiskWhileJoiningKeepsTheDailyFiles) {
   const char names[2][kDailyNameSize] = {"d1.obn", "d2.obn"};
   {
     testing::FailingFiles full("out.obn", testing::FailingFiles::kRefuseContent);
-    EXPECT_EQ(ConcatenateDailyFiles(names, "out.obn", 2), -1);
+    EXPECT_EQ(Keep(ConcatenateDailyFiles(names, "out.obn", 2)), -1);
   }
-  EXPECT_NE(std::strstr(LastErrorText, "out.obn"), nullptr) << LastErrorText;
+  EXPECT_NE(std::strstr(Error(), "out.obn"), nullptr) << Error();
   EXPECT_FALSE(Exists("out.obn"));
   EXPECT_TRUE(Exists("d1.obn"));
   EXPECT_TRUE(Exists("d2.obn"));
@@ -162,15 +169,15 @@ TEST_F(ConcatenateTest, TextJoinDropsEmptyLinesAndKeepsLongLinesWhole) {
   WriteFile("a.nvb", line199 + "\r\n\r\n" + line450 + "\nnext\r\n   \r\n\n");
   WriteFile("b.nvb", "\r\nlone\rCR\r\nend");
   const char names[3][kDailyNameSize] = {"a.obn", "missing.obn", "b.obn"};
-  ASSERT_EQ(ConcatenateTextFiles("out.obn", names, 3, ".nvb"), 0);
+  ASSERT_EQ(Keep(ConcatenateTextFiles("out.obn", names, 3, ".nvb")), 0);
   EXPECT_EQ(ReadFile("out.nvb"),
             line199 + "\r\n" + line450 + "\r\nnext\r\n   \r\nlone\rCR\r\nend\r\n");
   // The inputs are only read.
   EXPECT_TRUE(Exists("a.nvb"));
 
   const char one[1][kDailyNameSize] = {"a.obn"};
-  EXPECT_EQ(ConcatenateTextFiles("no/dir/out.obn", one, 1, ".sta"), -1);
-  EXPECT_STREQ(LastErrorText, "Unable to open no/dir/out.sta for writing");
+  EXPECT_EQ(Keep(ConcatenateTextFiles("no/dir/out.obn", one, 1, ".sta")), -1);
+  EXPECT_STREQ(Error(), "Unable to open no/dir/out.sta for writing");
 }
 
 class SpliceTest : public ObsFilesTest {
@@ -183,8 +190,9 @@ class SpliceTest : public ObsFilesTest {
   std::vector<double> Splice(double start, double end, int expected = 0) {
     char output[32];
     std::memset(output, 'x', sizeof output);
-    EXPECT_EQ(SpliceToWindow("abcd0010tmp.obn", output, sizeof output, start, end), expected)
-        << LastErrorText;
+    EXPECT_EQ(Keep(SpliceToWindow("abcd0010tmp.obn", output, sizeof output, start, end)),
+              expected)
+        << Error();
     if (expected != 0) return {};
     EXPECT_STREQ(output, "abcd0010tmp1.obn");
     return testing::EpochTimes("abcd0010tmp1.obn");
@@ -242,7 +250,7 @@ TEST_F(SpliceTest, MissingEphemerisFailsBeforeReading) {
   MakeInput(Epochs(0, 1, 5));
   platform::DeleteFile("abcd0010tmp.nvb");
   Splice(0, 10, -1);
-  EXPECT_STREQ(LastErrorText, "Error creating file cFileOutNVB");
+  EXPECT_STREQ(Error(), "Error creating file cFileOutNVB");
   EXPECT_FALSE(Exists("abcd0010tmp1.obn"));
   EXPECT_TRUE(Exists("abcd0010tmp.obn"));
 }
@@ -253,7 +261,7 @@ TEST_F(SpliceTest, DamagedEpochAfterTheWindowStillFails) {
   WriteFile("abcd0010tmp.obn", RawHeader() + RawEpoch(MakeEpoch(1, 2)) + RawEpoch(bad));
   WriteFile("abcd0010tmp.nvb", "");
   Splice(0, 10, -1);
-  EXPECT_STREQ(LastErrorText, "Error: Bad position record in abcd0010tmp.obn");
+  EXPECT_STREQ(Error(), "Error: Bad position record in abcd0010tmp.obn");
   EXPECT_TRUE(Exists("abcd0010tmp.obn"));
   // The ephemeris file already carries the output name.
   EXPECT_TRUE(Exists("abcd0010tmp1.nvb"));
@@ -272,7 +280,7 @@ TEST_F(SpliceTest, FullDiskWhileCuttingKeepsTheInput) {
     testing::FailingFiles full("abcd0010tmp1.obn", testing::FailingFiles::kRefuseContent);
     Splice(0, 10, -1);
   }
-  EXPECT_NE(std::strstr(LastErrorText, "abcd0010tmp1.obn"), nullptr) << LastErrorText;
+  EXPECT_NE(std::strstr(Error(), "abcd0010tmp1.obn"), nullptr) << Error();
   EXPECT_FALSE(Exists("abcd0010tmp1.obn"));
   EXPECT_EQ(testing::EpochTimes("abcd0010tmp.obn"), (std::vector<double>{0, 1, 2}));
 }
@@ -281,7 +289,7 @@ TEST_F(SpliceTest, BadInputHeaderNamesTheInput) {
   WriteFile("abcd0010tmp.obn", RawHeader(200));
   WriteFile("abcd0010tmp.nvb", "");
   Splice(0, 10, -1);
-  EXPECT_STREQ(LastErrorText, "Error Unable to open binary file abcd0010tmp.obn");
+  EXPECT_STREQ(Error(), "Error Unable to open binary file abcd0010tmp.obn");
 }
 
 std::vector<int32_t> g_otherCodes;
@@ -290,7 +298,7 @@ void STANVEX_CALL RecordOther(StatusRecord* record) { g_otherCodes.push_back(rec
 TEST_F(SpliceTest, ReportsToTheCallbackRegisteredNowNotAnEarlierOne) {
   ASSERT_TRUE(testing::WriteObnFile("d1.obn", Epochs(0, 1, 2)));
   const char names[1][kDailyNameSize] = {"d1.obn"};
-  ASSERT_EQ(ConcatenateDailyFiles(names, "joined.obn", 1), 0);  // takes Record
+  ASSERT_EQ(Keep(ConcatenateDailyFiles(names, "joined.obn", 1)), 0);  // takes Record
   g_seen.clear();
   g_otherCodes.clear();
   SetCallBack(RecordOther);
@@ -307,15 +315,15 @@ TEST_F(SpliceTest, ReportsToTheCallbackRegisteredNowNotAnEarlierOne) {
 
 TEST(SpliceName, FirstDotOfTheNameIsReplaced) {
   char out[32];
-  ASSERT_TRUE(SpliceOutputName("abcd0010tmp.obn", out, sizeof out));
+  ASSERT_TRUE(SpliceOutputName("abcd0010tmp.obn", out, sizeof out).ok);
   EXPECT_STREQ(out, "abcd0010tmp1.obn");
-  ASSERT_TRUE(SpliceOutputName("a.b.obn", out, sizeof out));
+  ASSERT_TRUE(SpliceOutputName("a.b.obn", out, sizeof out).ok);
   EXPECT_STREQ(out, "a1.obn");
-  ASSERT_TRUE(SpliceOutputName("noext", out, sizeof out));
+  ASSERT_TRUE(SpliceOutputName("noext", out, sizeof out).ok);
   EXPECT_STREQ(out, "noext1.obn");
   // 30 characters fit in 31 with the suffix; one more does not.
-  ASSERT_TRUE(SpliceOutputName("abcdefghijklmnopqrstuvwxy.obn", out, sizeof out));
-  EXPECT_FALSE(SpliceOutputName("abcdefghijklmnopqrstuvwxyzABCDE.obn", out, 31));
+  ASSERT_TRUE(SpliceOutputName("abcdefghijklmnopqrstuvwxy.obn", out, sizeof out).ok);
+  EXPECT_FALSE(SpliceOutputName("abcdefghijklmnopqrstuvwxyzABCDE.obn", out, 31).ok);
   EXPECT_STREQ(out, "");
 }
 

@@ -11,6 +11,14 @@ namespace {
 using testing::ScratchDir;
 using testing::WriteFile;
 
+// The number of ephemerides read (ReadNvbTagged or ReadNvbPlain) puts into
+// table from path, -1 when it fails.
+int Count(Result (*read)(const char*, EphemerisTime*, int*), const char* path,
+          EphemerisTime* table) {
+  int count = 0;
+  return read(path, table, &count).ok ? count : -1;
+}
+
 std::string GpsEphBlock(const std::string& el1, const std::string& el5) {
   return "GpsEph {\n  Prn: 5\n  El1: " + el1 + "\n  El2: 1 2 3 4\n  El5: " + el5 + "\n}\n";
 }
@@ -29,7 +37,7 @@ TEST(NvbTagged, ReadsWeekAndTimeOfEveryGpsEphBlock) {
                       // Keys compare without regard to case; the last matching entry wins.
                       "gpseph {\n  el1: 1 1 1 1 1\n  EL1: 2001 1 1 1 1\n  el5: 604800 0 0 0\n}\n");
   EphemerisTime table[kEphemerisTableSize];
-  ASSERT_EQ(ReadNvbTagged(path.c_str(), table), 3);
+  ASSERT_EQ(Count(ReadNvbTagged, path.c_str(), table), 3);
   EXPECT_EQ(table[0].week, 2138);  // weeks after the 2019 rollover are kept
   EXPECT_EQ(table[0].seconds, 7200);
   EXPECT_EQ(table[1].seconds, 14400);
@@ -46,7 +54,7 @@ TEST(NvbTagged, FortyBlocksFillThirtyTwoEntries) {
   WriteFile(path, text);
   EphemerisTime table[kEphemerisTableSize + 1];
   table[kEphemerisTableSize].week = -7;  // guard after the table
-  ASSERT_EQ(ReadNvbTagged(path.c_str(), table), 32);
+  ASSERT_EQ(Count(ReadNvbTagged, path.c_str(), table), 32);
   EXPECT_EQ(table[31].seconds, 3100);
   EXPECT_EQ(table[kEphemerisTableSize].week, -7);
 }
@@ -57,7 +65,7 @@ TEST(NvbTagged, JoinedFileSkipsLaterHeaderLines) {
   WriteFile(path, "$EPHREC\r\n" + GpsEphBlock("2138 0 0 0 0", "86400 0 0 0") + "$EPHREC\r\n" +
                       GpsEphBlock("2138 0 0 0 0", "172800 0 0 0"));
   EphemerisTime table[kEphemerisTableSize];
-  ASSERT_EQ(ReadNvbTagged(path.c_str(), table), 2);
+  ASSERT_EQ(Count(ReadNvbTagged, path.c_str(), table), 2);
   EXPECT_EQ(table[1].seconds, 172800);
 }
 
@@ -66,10 +74,10 @@ TEST(NvbTagged, OtherFirstLineOrMissingFileIsNotTagged) {
   const std::string path = dir.File("p.nvb");
   WriteFile(path, " $EPHREC\n" + GpsEphBlock("2138 0 0 0 0", "1 0 0 0"));
   EphemerisTime table[kEphemerisTableSize];
-  EXPECT_EQ(ReadNvbTagged(path.c_str(), table), -1);
-  EXPECT_EQ(ReadNvbTagged(dir.File("none.nvb").c_str(), table), -1);
+  EXPECT_EQ(Count(ReadNvbTagged, path.c_str(), table), -1);
+  EXPECT_EQ(Count(ReadNvbTagged, dir.File("none.nvb").c_str(), table), -1);
   WriteFile(path, "");
-  EXPECT_EQ(ReadNvbTagged(path.c_str(), table), -1);
+  EXPECT_EQ(Count(ReadNvbTagged, path.c_str(), table), -1);
 }
 
 TEST(NvbPlain, ReadsSixLineGroupsAndStopsAtAnIncompleteOne) {
@@ -83,12 +91,12 @@ TEST(NvbPlain, ReadsSixLineGroupsAndStopsAtAnIncompleteOne) {
   text += "9 2138\nl2\nl3\n";  // cut group
   WriteFile(path, text);
   EphemerisTime table[kEphemerisTableSize];
-  ASSERT_EQ(ReadNvbPlain(path.c_str(), table), 2);
+  ASSERT_EQ(Count(ReadNvbPlain, path.c_str(), table), 2);
   EXPECT_EQ(table[0].week, 2138);
   EXPECT_EQ(table[0].seconds, 7200);
   EXPECT_EQ(table[1].week, 1100);
   EXPECT_EQ(table[1].seconds, 600);
-  EXPECT_EQ(ReadNvbPlain(dir.File("none.nvb").c_str(), table), -1);
+  EXPECT_EQ(Count(ReadNvbPlain, dir.File("none.nvb").c_str(), table), -1);
 }
 
 TEST(NvbReference, PrefersTheMiddleThenItsNeighboursWithNonZeroSeconds) {
@@ -109,21 +117,21 @@ TEST(NvbReference, FromEitherFormOrNone) {
   WriteFile(tagged, "$EPHREC\n" + GpsEphBlock("100 0 0 0 0", "345600 0 0 0"));
   int32_t week = -1;
   double seconds = -1;
-  ASSERT_EQ(GetNvbReference(tagged.c_str(), &week, &seconds), 0);
+  ASSERT_TRUE(GetNvbReference(tagged.c_str(), &week, &seconds).ok);
   EXPECT_EQ(week, 100);
   EXPECT_EQ(seconds, 345600.0);
 
   const std::string plain = dir.File("p.nvb");
   WriteFile(plain, "1 2138\na\nb\nc\n1800\nd\n");
-  ASSERT_EQ(GetNvbReference(plain.c_str(), &week, &seconds), 0);
+  ASSERT_TRUE(GetNvbReference(plain.c_str(), &week, &seconds).ok);
   EXPECT_EQ(week, 2138);
   EXPECT_EQ(seconds, 1800.0);
 
   WriteFile(plain, "");
   week = 77;
-  EXPECT_EQ(GetNvbReference(plain.c_str(), &week, &seconds), 1);
+  EXPECT_FALSE(GetNvbReference(plain.c_str(), &week, &seconds).ok);
   EXPECT_EQ(week, 77);
-  EXPECT_EQ(GetNvbReference(dir.File("missing.nvb").c_str(), &week, &seconds), 1);
+  EXPECT_FALSE(GetNvbReference(dir.File("missing.nvb").c_str(), &week, &seconds).ok);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "base/last_error.h"
 #include "obn_test_util.h"
 #include "test_support.h"
 
@@ -50,10 +49,10 @@ TEST(ObnWriter, WrittenFileHasHeaderThenEachEpochAndCarriedBytesReadBack) {
 TEST(ObnWriter, HeaderRecordsBufferSizeAskedForWhileStreamsGetLargeBuffers) {
   ScratchDir dir;
   const std::string path = dir.File("b.obn");
-  ObnFile* out = CreateObn(path.c_str(), 0, 1.0f, kObnBufferSize, 12);
+  ObnFile* out = testing::CreatedObn(path, 0, 1.0f, kObnBufferSize, 12);
   ASSERT_NE(out, nullptr);
   EXPECT_GE(out->bufferSize, kObnStreamBufferSize);
-  ASSERT_EQ(CloseObn(out), 0);
+  ASSERT_TRUE(CloseObn(out).ok);
   // The int16 of the run-time area (offset 172) holds what the caller asked for.
   const std::string bytes = ReadFile(path);
   ASSERT_EQ(bytes.size(), 202u);
@@ -61,12 +60,12 @@ TEST(ObnWriter, HeaderRecordsBufferSizeAskedForWhileStreamsGetLargeBuffers) {
   std::memcpy(&recorded, bytes.data() + 172, sizeof recorded);
   EXPECT_EQ(recorded, 2048);
 
-  ObnFile* in = OpenObnForRead(path.c_str(), kObnBufferSize);
+  ObnFile* in = testing::OpenedObn(path, kObnBufferSize);
   ASSERT_NE(in, nullptr);
   EXPECT_GE(in->bufferSize, kObnStreamBufferSize);
   CloseObn(in);
   // Asking for no buffer leaves the stream's own buffering.
-  in = OpenObnForRead(path.c_str(), 0);
+  in = testing::OpenedObn(path, 0);
   ASSERT_NE(in, nullptr);
   EXPECT_EQ(in->buffer, nullptr);
   CloseObn(in);
@@ -74,33 +73,34 @@ TEST(ObnWriter, HeaderRecordsBufferSizeAskedForWhileStreamsGetLargeBuffers) {
 
 TEST(ObnWriter, SizeFieldsAreStampedInCallerMemory) {
   ScratchDir dir;
-  ObnFile* file = CreateObn(dir.File("s.obn").c_str(), 0, 1.0f, kObnBufferSize, 12);
+  ObnFile* file = testing::CreatedObn(dir.File("s.obn"), 0, 1.0f, kObnBufferSize, 12);
   ASSERT_NE(file, nullptr);
   TestEpoch epoch = MakeEpoch(5, 2);
   epoch.position.size = 0;
   epoch.measurements[1].size = 99;
-  EXPECT_EQ(WriteObnEpoch(file, &epoch.position, epoch.measurements.data()), 0);
+  EXPECT_TRUE(WriteObnEpoch(file, &epoch.position, epoch.measurements.data()).ok);
   EXPECT_EQ(+epoch.position.size, 68);
   EXPECT_EQ(+epoch.measurements[1].size, 44);
-  EXPECT_EQ(CloseObn(file), 0);
+  EXPECT_TRUE(CloseObn(file).ok);
 }
 
 TEST(ObnWriter, FourteenMeasurementsFromSixteenChannelFileAreRefusedByTwelveChannelOutput) {
   ScratchDir dir;
   const std::string input = dir.File("wide.obn");
   WriteFile(input, RawHeader(202, 16) + RawEpoch(MakeEpoch(1234.5, 14)));
-  ObnFile* in = OpenObnForRead(input.c_str(), kObnBufferSize);
+  ObnFile* in = testing::OpenedObn(input, kObnBufferSize);
   ASSERT_NE(in, nullptr);
   ObnPositionRecord position;
   ObnMeasurementRecord measurements[kObnReaderRoom];
-  ASSERT_EQ(ReadObnEpoch(in, &position, measurements), 0);
+  ASSERT_TRUE(ReadObnEpoch(in, &position, measurements).ok);
   EXPECT_EQ(+position.count, 14);
 
   const std::string output = dir.File("out.obn");
-  ObnFile* out = CreateObn(output.c_str(), 0, 1.0f, kObnBufferSize, kObnWriterChannels);
+  ObnFile* out = testing::CreatedObn(output, 0, 1.0f, kObnBufferSize, kObnWriterChannels);
   ASSERT_NE(out, nullptr);
-  EXPECT_EQ(WriteObnEpoch(out, &position, measurements), 1);
-  EXPECT_EQ(std::string(LastErrorText),
+  Result written = WriteObnEpoch(out, &position, measurements);
+  EXPECT_FALSE(written.ok);
+  EXPECT_EQ(std::string(written.message),
             "Error: Epoch 1234.5 has 14 measurements 12 channels in " + output);
   CloseObn(out);
   CloseObn(in);
@@ -109,39 +109,40 @@ TEST(ObnWriter, FourteenMeasurementsFromSixteenChannelFileAreRefusedByTwelveChan
 
 TEST(ObnWriter, NegativeCountIsRefused) {
   ScratchDir dir;
-  ObnFile* out = CreateObn(dir.File("n.obn").c_str(), 0, 1.0f, kObnBufferSize, 12);
+  ObnFile* out = testing::CreatedObn(dir.File("n.obn"), 0, 1.0f, kObnBufferSize, 12);
   ASSERT_NE(out, nullptr);
   TestEpoch epoch = MakeEpoch(10, 0);
   epoch.position.count = -3;
-  EXPECT_EQ(WriteObnEpoch(out, &epoch.position, nullptr), 1);
-  EXPECT_EQ(CloseObn(out), 0);
+  EXPECT_FALSE(WriteObnEpoch(out, &epoch.position, nullptr).ok);
+  EXPECT_TRUE(CloseObn(out).ok);
 }
 
 TEST(ObnWriter, DiskFullIsReportedByWriteAndByClose) {
   if (!testing::Exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   // Small enough to stay in the stream buffer: only the flush at close fails.
-  ObnFile* file = CreateObn("/dev/full", 0, 1.0f, kObnBufferSize, 12);
+  ObnFile* file = testing::CreatedObn("/dev/full", 0, 1.0f, kObnBufferSize, 12);
   ASSERT_NE(file, nullptr);
   TestEpoch epoch = MakeEpoch(30, 2);
-  ASSERT_EQ(WriteObnEpoch(file, &epoch.position, epoch.measurements.data()), 0);
-  EXPECT_EQ(CloseObn(file), 1);
-  EXPECT_STREQ(LastErrorText, "Error: Unable to write to /dev/full (disk full)");
+  ASSERT_TRUE(WriteObnEpoch(file, &epoch.position, epoch.measurements.data()).ok);
+  Result closed = CloseObn(file);
+  EXPECT_FALSE(closed.ok);
+  EXPECT_STREQ(closed.message, "Error: Unable to write to /dev/full (disk full)");
 
   // More than the stream buffer holds: a write itself fails.
-  file = CreateObn("/dev/full", 0, 1.0f, kObnBufferSize, 12);
+  file = testing::CreatedObn("/dev/full", 0, 1.0f, kObnBufferSize, 12);
   ASSERT_NE(file, nullptr);
-  int result = 0;
+  Result result;
   double time = 0;
   const int epochsBeyondBuffer = kObnStreamBufferSize / (68 + 12 * 44) + 2;
-  for (int i = 0; i < epochsBeyondBuffer && result == 0; ++i) {
+  for (int i = 0; i < epochsBeyondBuffer && result.ok; ++i) {
     epoch = MakeEpoch(time = i, 12);
     result = WriteObnEpoch(file, &epoch.position, epoch.measurements.data());
   }
-  EXPECT_EQ(result, 1);
+  EXPECT_FALSE(result.ok);
   char expected[128];
   std::snprintf(expected, sizeof expected,
                 "Error: Unable to write to /dev/full (disk full). Epoch %.1f", time);
-  EXPECT_STREQ(LastErrorText, expected);
+  EXPECT_STREQ(result.message, expected);
   CloseObn(file);
   // A failed file is removed, but never a device named as the output.
   EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
@@ -150,21 +151,23 @@ TEST(ObnWriter, DiskFullIsReportedByWriteAndByClose) {
 TEST(ObnWriter, UnwritablePathFails) {
   ScratchDir dir;
   const std::string path = dir.File("no/such/dir.obn");
-  EXPECT_EQ(CreateObn(path.c_str(), 0, 1.0f, kObnBufferSize, 12), nullptr);
-  EXPECT_EQ(std::string(LastErrorText), "Error: Unable to open " + path + " for writing");
+  Result why;
+  EXPECT_EQ(testing::CreatedObn(path, 0, 1.0f, kObnBufferSize, 12, &why), nullptr);
+  EXPECT_EQ(std::string(why.message), "Error: Unable to open " + path + " for writing");
 }
 
 TEST(ObnReader, HeaderOnlyFileOpensAndIsAtEndOfFile) {
   ScratchDir dir;
   const std::string path = dir.File("h.obn");
   WriteFile(path, RawHeader());
-  ObnFile* file = OpenObnForRead(path.c_str(), kObnBufferSize);
+  ObnFile* file = testing::OpenedObn(path, kObnBufferSize);
   ASSERT_NE(file, nullptr);
   EXPECT_STREQ(file->header.fileName, path.c_str());
   ObnPositionRecord position;
   ObnMeasurementRecord measurements[kObnReaderRoom];
-  EXPECT_EQ(ReadObnEpoch(file, &position, measurements), -1);
-  EXPECT_STREQ(LastErrorText, "End of file");
+  Result end = ReadObnEpoch(file, &position, measurements);
+  EXPECT_TRUE(end.AtEnd());
+  EXPECT_STREQ(end.message, "End of file");
   CloseObn(file);
 }
 
@@ -172,22 +175,23 @@ TEST(ObnReader, HeaderErrors) {
   ScratchDir dir;
   const std::string bad = dir.File("bad.obn");
   WriteFile(bad, RawHeader(200));  // size field says 200
-  EXPECT_EQ(OpenObnForRead(bad.c_str(), kObnBufferSize), nullptr);
-  EXPECT_EQ(std::string(LastErrorText),
+  Result why;
+  EXPECT_EQ(testing::OpenedObn(bad, kObnBufferSize, &why), nullptr);
+  EXPECT_EQ(std::string(why.message),
             "Error: Invalid header size in " + bad + "  Size: 200   Hsize: 202");
 
   WriteFile(bad, RawHeader(-2));  // the stored size is shown signed
-  EXPECT_EQ(OpenObnForRead(bad.c_str(), kObnBufferSize), nullptr);
-  EXPECT_NE(std::string(LastErrorText).find("Size: -2 "), std::string::npos);
+  EXPECT_EQ(testing::OpenedObn(bad, kObnBufferSize, &why), nullptr);
+  EXPECT_NE(std::string(why.message).find("Size: -2 "), std::string::npos);
 
   const std::string shortFile = dir.File("short.obn");
   WriteFile(shortFile, RawHeader().substr(0, 201));
-  EXPECT_EQ(OpenObnForRead(shortFile.c_str(), kObnBufferSize), nullptr);
-  EXPECT_EQ(std::string(LastErrorText), "Error: Unable to read header from " + shortFile);
+  EXPECT_EQ(testing::OpenedObn(shortFile, kObnBufferSize, &why), nullptr);
+  EXPECT_EQ(std::string(why.message), "Error: Unable to read header from " + shortFile);
 
   const std::string missing = dir.File("missing.obn");
-  EXPECT_EQ(OpenObnForRead(missing.c_str(), kObnBufferSize), nullptr);
-  EXPECT_EQ(std::string(LastErrorText), "Error: File " + missing + " not found");
+  EXPECT_EQ(testing::OpenedObn(missing, kObnBufferSize, &why), nullptr);
+  EXPECT_EQ(std::string(why.message), "Error: File " + missing + " not found");
 }
 
 TEST(ObnReader, OtherVersionOpens) {
@@ -197,7 +201,7 @@ TEST(ObnReader, OtherVersionOpens) {
   const float other = 2.5f;
   std::memcpy(&header[2], &other, 4);  // version
   WriteFile(path, header);
-  ObnFile* file = OpenObnForRead(path.c_str(), 0);
+  ObnFile* file = testing::OpenedObn(path, 0);
   ASSERT_NE(file, nullptr);
   CloseObn(file);
 }
@@ -207,15 +211,15 @@ TEST(ObnReader, EpochWithoutMeasurementsIsGoodAndSixtyEightBytes) {
   const std::string path = dir.File("z.obn");
   ASSERT_TRUE(testing::WriteObnFile(path, {MakeEpoch(15, 0), MakeEpoch(16, 1)}));
   EXPECT_EQ(ReadFile(path).size(), 202u + 68 + 68 + 44);
-  ObnFile* file = OpenObnForRead(path.c_str(), kObnBufferSize);
+  ObnFile* file = testing::OpenedObn(path, kObnBufferSize);
   ASSERT_NE(file, nullptr);
   ObnPositionRecord position;
   ObnMeasurementRecord measurements[kObnReaderRoom];
-  EXPECT_EQ(ReadObnEpoch(file, &position, measurements), 0);
+  EXPECT_TRUE(ReadObnEpoch(file, &position, measurements).ok);
   EXPECT_EQ(+position.count, 0);
-  EXPECT_EQ(ReadObnEpoch(file, &position, measurements), 0);
+  EXPECT_TRUE(ReadObnEpoch(file, &position, measurements).ok);
   EXPECT_EQ(+position.time, 16.0);
-  EXPECT_EQ(ReadObnEpoch(file, &position, measurements), -1);
+  EXPECT_TRUE(ReadObnEpoch(file, &position, measurements).AtEnd());
   CloseObn(file);
 }
 
@@ -223,13 +227,14 @@ TEST(ObnReader, CutInsidePositionRecordIsEndOfFile) {
   ScratchDir dir;
   const std::string path = dir.File("cut.obn");
   WriteFile(path, RawHeader() + RawEpoch(MakeEpoch(1, 2)) + RawEpoch(MakeEpoch(2, 2)).substr(0, 40));
-  ObnFile* file = OpenObnForRead(path.c_str(), kObnBufferSize);
+  ObnFile* file = testing::OpenedObn(path, kObnBufferSize);
   ASSERT_NE(file, nullptr);
   ObnPositionRecord position;
   ObnMeasurementRecord measurements[kObnReaderRoom];
-  EXPECT_EQ(ReadObnEpoch(file, &position, measurements), 0);
-  EXPECT_EQ(ReadObnEpoch(file, &position, measurements), -1);
-  EXPECT_STREQ(LastErrorText, "End of file");
+  EXPECT_TRUE(ReadObnEpoch(file, &position, measurements).ok);
+  Result end = ReadObnEpoch(file, &position, measurements);
+  EXPECT_TRUE(end.AtEnd());
+  EXPECT_STREQ(end.message, "End of file");
   CloseObn(file);
 }
 
@@ -237,14 +242,15 @@ TEST(ObnReader, CutInsideMeasurementsIsPrematureEndNamingTheEpoch) {
   ScratchDir dir;
   const std::string path = dir.File("cut.obn");
   WriteFile(path, RawHeader() + RawEpoch(MakeEpoch(86399.25, 5)).substr(0, 68 + 2 * 44 + 10));
-  ObnFile* file = OpenObnForRead(path.c_str(), kObnBufferSize);
+  ObnFile* file = testing::OpenedObn(path, kObnBufferSize);
   ASSERT_NE(file, nullptr);
   ObnPositionRecord position;
   ObnMeasurementRecord measurements[kObnReaderRoom];
-  EXPECT_EQ(ReadObnEpoch(file, &position, measurements), 1);
-  EXPECT_EQ(std::string(LastErrorText),
+  Result damaged = ReadObnEpoch(file, &position, measurements);
+  EXPECT_EQ(damaged.kind, ResultKind::kDamaged);
+  EXPECT_EQ(std::string(damaged.message),
             "Error: Pre-mature end of file in " + path + " at epoch 86399.2");
-  EXPECT_EQ(ReadObnEpoch(file, &position, measurements), -1);
+  EXPECT_TRUE(ReadObnEpoch(file, &position, measurements).AtEnd());
   CloseObn(file);
 }
 
@@ -256,19 +262,21 @@ TEST(ObnReader, DamagedRecordSizes) {
   TestEpoch badMeasurement = MakeEpoch(2, 3);
   badMeasurement.measurements[2].size = 45;  // third measurement record size
   WriteFile(path, RawHeader() + RawEpoch(badPosition) + RawEpoch(badMeasurement));
-  ObnFile* file = OpenObnForRead(path.c_str(), kObnBufferSize);
+  ObnFile* file = testing::OpenedObn(path, kObnBufferSize);
   ASSERT_NE(file, nullptr);
   ObnPositionRecord position;
   ObnMeasurementRecord measurements[kObnReaderRoom];
-  EXPECT_EQ(ReadObnEpoch(file, &position, measurements), 1);
-  EXPECT_EQ(std::string(LastErrorText), "Error: Bad position record in " + path);
+  Result damaged = ReadObnEpoch(file, &position, measurements);
+  EXPECT_EQ(damaged.kind, ResultKind::kDamaged);
+  EXPECT_EQ(std::string(damaged.message), "Error: Bad position record in " + path);
   CloseObn(file);
 
   WriteFile(path, RawHeader() + RawEpoch(badMeasurement));
-  file = OpenObnForRead(path.c_str(), kObnBufferSize);
+  file = testing::OpenedObn(path, kObnBufferSize);
   ASSERT_NE(file, nullptr);
-  EXPECT_EQ(ReadObnEpoch(file, &position, measurements), 1);
-  EXPECT_EQ(std::string(LastErrorText), "Error: Bad measurement record (1) in " + path);
+  damaged = ReadObnEpoch(file, &position, measurements);
+  EXPECT_EQ(damaged.kind, ResultKind::kDamaged);
+  EXPECT_EQ(std::string(damaged.message), "Error: Bad measurement record (1) in " + path);
   CloseObn(file);
 }
 
@@ -279,7 +287,7 @@ TEST(ObnReader, CountBeyondHeaderOrRoomIsDamagedNeverOverflow) {
   negative.position.count = -128;  // count byte 0x80
   WriteFile(path, RawHeader(202, 40) + RawEpoch(MakeEpoch(1, 30)) + RawEpoch(MakeEpoch(2, 4)) +
                       RawEpoch(negative));
-  ObnFile* file = OpenObnForRead(path.c_str(), kObnBufferSize);
+  ObnFile* file = testing::OpenedObn(path, kObnBufferSize);
   ASSERT_NE(file, nullptr);
   struct {
     ObnMeasurementRecord room[kObnReaderRoom];
@@ -288,15 +296,17 @@ TEST(ObnReader, CountBeyondHeaderOrRoomIsDamagedNeverOverflow) {
   std::memset(&memory.guard, 0x5A, sizeof memory.guard);
   ObnPositionRecord position;
   // 30 records fit the header's 40 channels but not the room of 24.
-  EXPECT_EQ(ReadObnEpoch(file, &position, memory.room, kObnReaderRoom), 1);
-  EXPECT_EQ(std::string(LastErrorText),
+  Result damaged = ReadObnEpoch(file, &position, memory.room, kObnReaderRoom);
+  EXPECT_EQ(damaged.kind, ResultKind::kDamaged);
+  EXPECT_EQ(std::string(damaged.message),
             "Error: Epoch 1.0 has 30 measurements 24 channels in " + path);
   EXPECT_EQ(reinterpret_cast<unsigned char*>(&memory.guard)[0], 0x5A);
   // The excess was skipped: the next epoch reads cleanly.
-  EXPECT_EQ(ReadObnEpoch(file, &position, memory.room, kObnReaderRoom), 0);
+  EXPECT_TRUE(ReadObnEpoch(file, &position, memory.room, kObnReaderRoom).ok);
   EXPECT_EQ(+position.time, 2.0);
-  EXPECT_EQ(ReadObnEpoch(file, &position, memory.room, kObnReaderRoom), 1);
-  EXPECT_EQ(std::string(LastErrorText),
+  damaged = ReadObnEpoch(file, &position, memory.room, kObnReaderRoom);
+  EXPECT_EQ(damaged.kind, ResultKind::kDamaged);
+  EXPECT_EQ(std::string(damaged.message),
             "Error: Epoch 3.0 has -128 measurements 40 channels in " + path);
   CloseObn(file);
 }
@@ -306,23 +316,23 @@ TEST(ObnCopy, CopiesEveryEpochUnchanged) {
   const std::string input = dir.File("in.obn");
   std::vector<TestEpoch> epochs = {MakeEpoch(1, 12), MakeEpoch(2, 0), MakeEpoch(3, 7)};
   ASSERT_TRUE(testing::WriteObnFile(input, epochs));
-  ObnFile* in = OpenObnForRead(input.c_str(), kObnBufferSize);
-  ObnFile* out = CreateObn(dir.File("out.obn").c_str(), 0, 1.0f, kObnBufferSize, 12);
+  ObnFile* in = testing::OpenedObn(input, kObnBufferSize);
+  ObnFile* out = testing::CreatedObn(dir.File("out.obn"), 0, 1.0f, kObnBufferSize, 12);
   ASSERT_NE(in, nullptr);
   ASSERT_NE(out, nullptr);
   long count = 0;
-  EXPECT_EQ(CopyObnEpochs(in, out, &count), 0);
+  EXPECT_TRUE(CopyObnEpochs(in, out, &count).ok);
   EXPECT_EQ(count, 3);
   CloseObn(in);
-  EXPECT_EQ(CloseObn(out), 0);
+  EXPECT_TRUE(CloseObn(out).ok);
   EXPECT_EQ(ReadFile(dir.File("out.obn")).substr(202), ReadFile(input).substr(202));
 }
 
 TEST(ObnClose, InvalidHandleIsLeftAlone) {
   ObnFile notOpen{};
   notOpen.header.size = 100;
-  EXPECT_EQ(CloseObn(&notOpen), 0);
-  EXPECT_EQ(CloseObn(nullptr), 0);
+  EXPECT_TRUE(CloseObn(&notOpen).ok);
+  EXPECT_TRUE(CloseObn(nullptr).ok);
 }
 
 }  // namespace

@@ -40,10 +40,9 @@ class RealDataTest : public ::testing::Test {
         ASSERT_TRUE(platform::CopyFile(testing::SharedData("rinex/" + name).c_str(), name.c_str(), true));
       }
       char obn[kPathSize];
-      ASSERT_EQ(ConvertRinexToObn((std::string(station) + ".05o").c_str(),
-                                  (std::string(station) + ".05n").c_str(), obn, 0, 0),
-                1)
-          << LastErrorText;
+      Result converted = ConvertRinexToObn((std::string(station) + ".05o").c_str(),
+                                           (std::string(station) + ".05n").c_str(), obn, 0, 0);
+      ASSERT_TRUE(converted.ok) << converted.message;
     }
   }
 
@@ -71,7 +70,8 @@ TEST_F(RealDataTest, JoinThenSpliceKeepsTheWindowAndBothDaysCompanions) {
   const std::string firstSta = ReadFile("07590920.sta");
 
   const char names[2][kDailyNameSize] = {"07590920.obn", "30400920.obn"};
-  ASSERT_EQ(ConcatenateDailyFiles(names, "joined.obn", 2), 0) << LastErrorText;
+  Result joined = ConcatenateDailyFiles(names, "joined.obn", 2);
+  ASSERT_TRUE(joined.ok) << joined.message;
   EXPECT_EQ(testing::EpochTimes("joined.obn").size(), first.size() + second.size());
 
   // Each day's station lines stay whole, every line with CR LF.
@@ -87,13 +87,13 @@ TEST_F(RealDataTest, JoinThenSpliceKeepsTheWindowAndBothDaysCompanions) {
   EXPECT_GT(lines, 20u);
   int32_t week = 0;
   double seconds = 0;
-  ASSERT_EQ(GetNvbReference("joined.nvb", &week, &seconds), 0);
+  ASSERT_TRUE(GetNvbReference("joined.nvb", &week, &seconds).ok);
   EXPECT_EQ(week, 1316);
 
   const double windowStart = 6 * 86400.0 + 600, windowEnd = 6 * 86400.0 + 1200;
   char output[32];
-  ASSERT_EQ(SpliceToWindow("joined.obn", output, sizeof output, windowStart, windowEnd), 0)
-      << LastErrorText;
+  Result cut = SpliceToWindow("joined.obn", output, sizeof output, windowStart, windowEnd);
+  ASSERT_TRUE(cut.ok) << cut.message;
   EXPECT_STREQ(output, "joined1.obn");
   size_t expected = 0;
   for (const auto* times : {&first, &second})

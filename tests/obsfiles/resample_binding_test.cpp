@@ -3,7 +3,6 @@
 #include <cstring>
 #include <string>
 
-#include "base/last_error.h"
 #include "base/text.h"
 #include "intobn_api.h"
 #include "resample_fixture.h"
@@ -39,8 +38,8 @@ class ResampleBindingTest : public ResampleTest {
 
 TEST_F(ResampleBindingTest, MissingLibraryOrFunctionFailsWithItsName) {
   UseLibrary(nullptr);
-  EXPECT_EQ(ResampleObn("in.obn", "out.obn", 10.0), -1);
-  EXPECT_STREQ(LastErrorText, "Error unable to open file IntObn.dll");
+  EXPECT_EQ(Keep(ResampleObn("in.obn", "out.obn", 10.0)), -1);
+  EXPECT_STREQ(Error(), "Error unable to open file IntObn.dll");
   ExpectInputKept();
   const struct {
     const char* variant;
@@ -52,8 +51,8 @@ TEST_F(ResampleBindingTest, MissingLibraryOrFunctionFailsWithItsName) {
   };
   for (const auto& c : cases) {
     UseLibrary(c.variant);
-    EXPECT_EQ(ResampleObn("in.obn", "out.obn", 10.0), -1) << c.variant;
-    EXPECT_STREQ(LastErrorText, c.text);
+    EXPECT_EQ(Keep(ResampleObn("in.obn", "out.obn", 10.0)), -1) << c.variant;
+    EXPECT_STREQ(Error(), c.text);
     ExpectInputKept();
   }
   EXPECT_FALSE(Exists("request.bin"));
@@ -62,7 +61,7 @@ TEST_F(ResampleBindingTest, MissingLibraryOrFunctionFailsWithItsName) {
 TEST_F(ResampleBindingTest, RequestCarriesNamesIntervalsAndConstants) {
   UseLibrary("full");
   CopyText(WorkingDirectory, sizeof WorkingDirectory, dir_.path().c_str());
-  ASSERT_EQ(ResampleObn("in.obn", "out.obn", 10.0), 0) << LastErrorText;
+  ASSERT_EQ(Keep(ResampleObn("in.obn", "out.obn", 10.0)), 0) << Error();
   const std::string bytes = ReadFile("request.bin");
   ASSERT_EQ(bytes.size(), sizeof(InterpolationRequest));
   auto i32 = [&](size_t offset) {
@@ -99,7 +98,7 @@ TEST_F(ResampleBindingTest, RequestCarriesNamesIntervalsAndConstants) {
 
 TEST_F(ResampleBindingTest, ProgressOutsideZeroToHundredIsIgnoredAndMessagesPass) {
   UseLibrary("full");
-  ASSERT_EQ(ResampleObn("in.obn", "out.obn", 15.0), 0) << LastErrorText;
+  ASSERT_EQ(Keep(ResampleObn("in.obn", "out.obn", 15.0)), 0) << Error();
   std::vector<int32_t> percents;
   for (const StatusRecord& r : Sent(STATUS_INTERP_PERCENT)) percents.push_back(r.value1);
   EXPECT_EQ(percents, (std::vector<int32_t>{0, 50, 100}));
@@ -111,22 +110,22 @@ TEST_F(ResampleBindingTest, ProgressOutsideZeroToHundredIsIgnoredAndMessagesPass
 
 TEST_F(ResampleBindingTest, LibraryFailureTextBecomesTheLastError) {
   UseLibrary("fails");
-  EXPECT_EQ(ResampleObn("in.obn", "out.obn", 10.0), -1);
-  EXPECT_STREQ(LastErrorText, "Fake failure: input rejected");
+  EXPECT_EQ(Keep(ResampleObn("in.obn", "out.obn", 10.0)), -1);
+  EXPECT_STREQ(Error(), "Fake failure: input rejected");
   ExpectInputKept();
 }
 
 TEST_F(ResampleBindingTest, NavigationFileSurvivesALibraryThatDoesNotWriteIt) {
   UseLibrary("no_nvb");
-  ASSERT_EQ(ResampleObn("in.obn", "out.obn", 10.0), 0) << LastErrorText;
+  ASSERT_EQ(Keep(ResampleObn("in.obn", "out.obn", 10.0)), 0) << Error();
   EXPECT_EQ(ReadFile("out.nvb"), "$EPHREC nav\n");
   EXPECT_FALSE(Exists("in.nvb"));
 }
 
 TEST_F(ResampleBindingTest, SuccessWithoutOutputFileIsAFailure) {
   UseLibrary("no_file");
-  EXPECT_EQ(ResampleObn("in.obn", "out.obn", 10.0), -1);
-  EXPECT_NE(std::string(LastErrorText).find("out.obn"), std::string::npos);
+  EXPECT_EQ(Keep(ResampleObn("in.obn", "out.obn", 10.0)), -1);
+  EXPECT_NE(std::string(Error()).find("out.obn"), std::string::npos);
   ExpectInputKept();
 }
 

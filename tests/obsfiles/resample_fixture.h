@@ -57,8 +57,16 @@ class ResampleTest : public ::testing::Test {
     return times;
   }
 
+  // Keeps result for Error(); 0 for a success, -1 for a failure.
+  int Keep(const Result& result) {
+    last_ = result;
+    return result.ok ? 0 : -1;
+  }
+  const char* Error() const { return last_.message; }
+
   ScratchDir dir_;
   CurrentDirGuard restore_;
+  Result last_;
 };
 
 }  // namespace stanvex::testing

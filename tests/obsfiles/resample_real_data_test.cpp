@@ -17,11 +17,14 @@ TEST_F(RealDataTest, ThirtySecondsBackToFiveMatchesTheRecordedEpochs) {
   WriteFile("glw.18o", ReadFile(SharedData("highrate/glw1277m.18o")));
   WriteFile("glw.18n", ReadFile(SharedData("highrate/glw1277m.18n")));
   char obn[kPathSize] = "";
-  ASSERT_EQ(ConvertRinexToObn("glw.18o", "glw.18n", obn, 0, 0), 1) << LastErrorText;
+  Result converted = ConvertRinexToObn("glw.18o", "glw.18n", obn, 0, 0);
+  ASSERT_TRUE(converted.ok) << converted.message;
   const SynthFile recorded = ReadSynthFile(obn);
   ASSERT_EQ(recorded.epochs.size(), 720u);
-  ASSERT_EQ(ResampleObn(obn, "thin.obn", 30.0), 0) << LastErrorText;
-  ASSERT_EQ(ResampleObn("thin.obn", "back.obn", 5.0), 0) << LastErrorText;
+  Result resampled = ResampleObn(obn, "thin.obn", 30.0);
+  ASSERT_TRUE(resampled.ok) << resampled.message;
+  resampled = ResampleObn("thin.obn", "back.obn", 5.0);
+  ASSERT_TRUE(resampled.ok) << resampled.message;
   const SynthFile back = ReadSynthFile("back.obn");
   EXPECT_GT(back.epochs.size(), 700u);
   EXPECT_TRUE(Exists("back.nvb") && Exists("back.sta"));

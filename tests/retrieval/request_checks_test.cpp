@@ -119,6 +119,18 @@ TEST_F(RequestChecksTest, DirectoriesAreCheckedAndMustDiffer) {
             "Change either the temp or destination directory and try again");
 }
 
+TEST_F(RequestChecksTest, FailedStepsReasonIsTheLastErrorWhenItsHeadingArrives) {
+  StatusRecorder recorder(LastErrorAtSend::kRecorded);
+  SetLastErrorText("previous");
+  const std::string missing = dest_dir_.File("gone");
+  EXPECT_EQ(Fetch(day34_, day34_ + 60, abcd_, missing), -1);
+  ASSERT_EQ(recorder.Headings().size(), 1u);
+  EXPECT_EQ(recorder.Headings()[0], "Error in iFTP");
+  // The directory check is a step: its reason is written before the heading.
+  EXPECT_EQ(recorder.All().back().lastErrorAtSend,
+            "Error: the directory " + missing + " does not exist");
+}
+
 TEST_F(RequestChecksTest, StationAndServiceMustBeKnown) {
   EXPECT_EQ(Fetch(day34_, day34_ + 60, lost_, dest_dir_.path()), -1);
   EXPECT_EQ(LastError(), "Error can not find the stations service NOPE in the station file");

@@ -96,15 +96,16 @@ class RetrievalTest : public ::testing::Test {
 
   // The delivered file's header interval and epoch count.
   void ReadDelivered(float* interval, int* epochs, double* first, double* last) {
-    ObnFile* file = OpenObnForRead(delivered_, kObnBufferSize);
-    ASSERT_NE(file, nullptr) << LastError();
+    ObnFile* file = nullptr;
+    Result opened = OpenObnForRead(delivered_, kObnBufferSize, &file);
+    ASSERT_NE(file, nullptr) << opened.message;
     *interval = file->header.interval;
     *epochs = 0;
     ObnPositionRecord position;
     ObnMeasurementRecord measurements[kObnReaderRoom];
-    int result;
-    while ((result = ReadObnEpoch(file, &position, measurements)) != -1) {
-      ASSERT_EQ(result, 0) << LastError();
+    Result result;
+    while (!(result = ReadObnEpoch(file, &position, measurements)).AtEnd()) {
+      ASSERT_TRUE(result.ok) << result.message;
       if (*epochs == 0) *first = position.time;
       *last = position.time;
       ++*epochs;

@@ -150,7 +150,7 @@ class SubDailyTest : public ::testing::Test {
     ScratchDir scratch;
     ASSERT_TRUE(real_data::Gunzip(SharedData("rinex3/NIST00USA_R_20230010000_01D_30S_MO.crx.gz"),
                                   scratch.File("nist.crx")));
-    ASSERT_EQ(Crx2Rnx(scratch.File("nist.crx").c_str(), scratch.File("nist.rnx").c_str()), 0);
+    ASSERT_TRUE(Crx2Rnx(scratch.File("nist.crx").c_str(), scratch.File("nist.rnx").c_str()).ok);
     const Epochs nist = SplitEpochs(ReadFile(scratch.File("nist.rnx")));
     for (int h = 9; h < 14; ++h) {
       std::string compact, error;
@@ -270,9 +270,9 @@ TEST_F(SubDailyTest, EachDayTakesTheFilesThatCoverItsPartOfTheWindowOverOneConne
   ScratchDir direct;
   fs::copy_file(SharedData("highrate/glw1277m.18o"), direct.File("glw1277m.18o"));
   char obn[kPathSize];
-  ASSERT_EQ(ConvertRinexToObn(direct.File("glw1277m.18o").c_str(),
-                              SharedData("highrate/glw1277m.18n").c_str(), obn, 0, 0),
-            1);
+  ASSERT_TRUE(ConvertRinexToObn(direct.File("glw1277m.18o").c_str(),
+                                SharedData("highrate/glw1277m.18n").c_str(), obn, 0, 0)
+                  .ok);
   ASSERT_EQ(Fetch("glw1", At(2018, 10, 4, 12, 10), At(2018, 10, 4, 12, 40), 5), 0);
   const real_data::ObnContent original = real_data::ReadObn(obn);
   const real_data::ObnContent delivered = real_data::ReadObn(delivered_);

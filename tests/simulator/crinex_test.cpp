@@ -20,7 +20,8 @@ std::string RoundTrip(const std::string& rinex, const CrinexOptions& options = C
   std::string compact, error;
   EXPECT_TRUE(EncodeCompactRinex(rinex, &compact, &error, options)) << error;
   testing::WriteFile(dir.File("x.21d"), compact);
-  EXPECT_EQ(Crx2Rnx(dir.File("x.21d").c_str(), dir.File("x.21o").c_str()), 0) << LastErrorText;
+  Result decoded = Crx2Rnx(dir.File("x.21d").c_str(), dir.File("x.21o").c_str());
+  EXPECT_TRUE(decoded.ok) << decoded.message;
   return ReadFile(dir.File("x.21o"));
 }
 

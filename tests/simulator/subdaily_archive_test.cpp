@@ -35,7 +35,8 @@ std::string Decoded(const std::string& compressed, const testing::ScratchDir& di
   const std::string compact = testing::Gunzip(compressed);
   if (!file || std::fwrite(compact.data(), 1, compact.size(), file) != compact.size()) return "";
   std::fclose(file);
-  EXPECT_EQ(Crx2Rnx(crx.c_str(), rnx.c_str()), 0) << LastErrorText;
+  const stanvex::Result decoded = Crx2Rnx(crx.c_str(), rnx.c_str());
+  EXPECT_TRUE(decoded.ok) << decoded.message;
   return testing::ReadFile(rnx);
 }
 

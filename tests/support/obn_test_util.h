@@ -38,15 +38,35 @@ inline TestEpoch MakeEpoch(double time, int count) {
   return epoch;
 }
 
+// The handle OpenObnForRead gives path, or null; why, when given, receives
+// its Result.
+inline ObnFile* OpenedObn(const std::string& path, int bufferSize = kObnBufferSize,
+                          Result* why = nullptr) {
+  ObnFile* file = nullptr;
+  Result opened = OpenObnForRead(path.c_str(), bufferSize, &file);
+  if (why != nullptr) *why = opened;
+  return file;
+}
+
+// The handle CreateObn gives path, or null; why, when given, receives its
+// Result.
+inline ObnFile* CreatedObn(const std::string& path, int8_t carried, float interval,
+                           int16_t bufferSize, int8_t maxChannels, Result* why = nullptr) {
+  ObnFile* file = nullptr;
+  Result created = CreateObn(path.c_str(), carried, interval, bufferSize, maxChannels, &file);
+  if (why != nullptr) *why = created;
+  return file;
+}
+
 // Writes epochs with the library's writer; returns false on any failure.
 inline bool WriteObnFile(const std::string& path, const std::vector<TestEpoch>& epochs,
                          float interval = 30.0f, int8_t carried = 5) {
-  ObnFile* file = CreateObn(path.c_str(), carried, interval, kObnBufferSize, kObnWriterChannels);
+  ObnFile* file = CreatedObn(path, carried, interval, kObnBufferSize, kObnWriterChannels);
   if (file == nullptr) return false;
   bool ok = true;
   for (TestEpoch epoch : epochs)
-    ok = ok && WriteObnEpoch(file, &epoch.position, epoch.measurements.data()) == 0;
-  return CloseObn(file) == 0 && ok;
+    ok = ok && WriteObnEpoch(file, &epoch.position, epoch.measurements.data()).ok;
+  return CloseObn(file).ok && ok;
 }
 
 // Raw bytes of a header, position and measurement records, for damaged files.
@@ -68,11 +88,11 @@ inline std::string RawEpoch(const TestEpoch& epoch) {
 // Times of every epoch of a file read back; stops at the first damaged epoch.
 inline std::vector<double> EpochTimes(const std::string& path) {
   std::vector<double> times;
-  ObnFile* file = OpenObnForRead(path.c_str(), kObnBufferSize);
+  ObnFile* file = OpenedObn(path);
   if (file == nullptr) return times;
   ObnPositionRecord position;
   ObnMeasurementRecord measurements[kObnReaderRoom];
-  while (ReadObnEpoch(file, &position, measurements) == 0) {
+  while (ReadObnEpoch(file, &position, measurements).ok) {
     const double time = position.time;  // a packed field: copied, never bound by reference
     times.push_back(time);
   }

@@ -43,7 +43,8 @@ TEST_F(WinCompanionsTest, ConverterDllTurnsARealHourIntoObnAndIntObnRefinesIt) {
   ASSERT_TRUE(CopyShared("rinex/07590920.05o", "07590920.05o"));
   ASSERT_TRUE(CopyShared("rinex/07590920.05n", "07590920.05n"));
   char obn[kPathSize];
-  ASSERT_EQ(ConvertRinexToObn("07590920.05o", "07590920.05n", obn, 0, 0), 1) << LastErrorText;
+  Result converted = ConvertRinexToObn("07590920.05o", "07590920.05n", obn, 0, 0);
+  ASSERT_TRUE(converted.ok) << converted.message;
   ASSERT_TRUE(platform::FileExists("07590920.obn"));
 
   AvgPosition average{};
@@ -56,7 +57,8 @@ TEST_F(WinCompanionsTest, ConverterDllTurnsARealHourIntoObnAndIntObnRefinesIt) {
   EXPECT_NEAR(+average.position2, 139.61, 0.01);
 
   // 30 s to 15 s goes through IntObn.dll; the input is consumed.
-  ASSERT_EQ(ResampleObn("07590920.obn", "fine.obn", 15.0), 0) << LastErrorText;
+  Result resampled = ResampleObn("07590920.obn", "fine.obn", 15.0);
+  ASSERT_TRUE(resampled.ok) << resampled.message;
   EXPECT_TRUE(platform::FileExists("fine.obn"));
   EXPECT_GT(platform::FileSize("fine.obn"), platform::FileSize("07590920.obn"));
 }
@@ -64,15 +66,15 @@ TEST_F(WinCompanionsTest, ConverterDllTurnsARealHourIntoObnAndIntObnRefinesIt) {
 TEST_F(WinCompanionsTest, UnixCompressAndGzipDecodeToTheirPlainFiles) {
   ASSERT_TRUE(CopyShared("compress/brdc2800.15n.Z", "brdc2800.15n.Z"));
   char z[kCompressionTypeSize] = "Z";
-  ASSERT_EQ(ExtractFile(z, "brdc2800.15n.Z", "brdc2800.15n", dir_.path().c_str()), 1)
-      << LastErrorText;
+  Result unpacked = ExtractFile(z, "brdc2800.15n.Z", "brdc2800.15n", dir_.path().c_str());
+  ASSERT_TRUE(unpacked.ok) << unpacked.message;
   EXPECT_EQ(ReadFile("brdc2800.15n"), ReadFile(SharedData("compress/brdc2800.15n")));
   EXPECT_FALSE(platform::FileExists("brdc2800.15n.Z"));
 
   ASSERT_TRUE(CopyShared("rinex/cbw10010.21n.gz", "cbw10010.21n.gz"));
   char gz[kCompressionTypeSize] = "gz";
-  ASSERT_EQ(ExtractFile(gz, "cbw10010.21n.gz", "cbw10010.21n", dir_.path().c_str()), 1)
-      << LastErrorText;
+  unpacked = ExtractFile(gz, "cbw10010.21n.gz", "cbw10010.21n", dir_.path().c_str());
+  ASSERT_TRUE(unpacked.ok) << unpacked.message;
   const std::string plain = ReadFile("cbw10010.21n");
   EXPECT_NE(plain.find("RINEX VERSION / TYPE"), std::string::npos);
 }
@@ -82,8 +84,9 @@ TEST_F(WinCompanionsTest, UnixCompressAndGzipDecodeToTheirPlainFiles) {
 TEST_F(WinCompanionsTest, DamagedCompressFileFailsWithItsCodeAcrossTheDll) {
   testing::WriteFile("bad.Z", std::string("\x1f\x9d\x90\xff\xff\xff\xff", 7));  // first code 511
   char z[kCompressionTypeSize] = "Z";
-  EXPECT_EQ(ExtractFile(z, "bad.Z", "bad", dir_.path().c_str()), 0);
-  EXPECT_EQ(std::string(LastErrorText), "The input file appears to be corrupt bad.Z");
+  Result failed = ExtractFile(z, "bad.Z", "bad", dir_.path().c_str());
+  EXPECT_FALSE(failed.ok);
+  EXPECT_EQ(std::string(failed.message), "The input file appears to be corrupt bad.Z");
   EXPECT_TRUE(platform::FileExists("bad.Z"));
   EXPECT_FALSE(platform::FileExists("bad"));
 }
@@ -95,7 +98,8 @@ TEST_F(WinCompanionsTest, ZipMembersLandInTheFolderThroughUnzipDll) {
   const std::string unpacked = dir_.File("unpacked");
   ASSERT_TRUE(platform::MakeDirectory(unpacked.c_str()));
   char zip[kCompressionTypeSize] = "ZIP";
-  ASSERT_EQ(ExtractFile(zip, "day.zip", "", unpacked.c_str()), 1) << LastErrorText;
+  Result extracted = ExtractFile(zip, "day.zip", "", unpacked.c_str());
+  ASSERT_TRUE(extracted.ok) << extracted.message;
   EXPECT_EQ(ReadFile(unpacked + "\\07590920.05o"), ReadFile(SharedData("rinex/07590920.05o")));
   EXPECT_EQ(ReadFile(unpacked + "\\07590920.05n"), ReadFile(SharedData("rinex/07590920.05n")));
 }

@@ -207,6 +207,7 @@ int main(int argc, char **argv) {
     Check(result == 0, "iFTP delivers the request");
     printf("delivered: %s\n", delivered);
     printf("reports: %d\n", report_count);
+    printf("interpolated: %s\n", Reported(STATUS_INTERP_PERCENT) ? "yes" : "no");
     Check(Reported(STATUS_OUTPUT_PATH) && Reported(STATUS_DAY_DONE) && Reported(STATUS_FTP_REQUEST_DONE),
           "output path, day done and transfer completions reported");
     Check(LastMainReport() == STATUS_REQUEST_DONE, "request done is the last report");

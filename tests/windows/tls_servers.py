@@ -8,8 +8,9 @@ they present, for the Windows host tests.
 
 "certificates" writes DIR/ca.pem and ca.der (the test authority that the
 Wine prefix is told to trust), DIR/server.pem/.key (for localhost and
-127.0.0.1, signed by it) and DIR/untrusted.pem/.key (the same names, signed
-by an authority nobody trusts). The servers bind 127.0.0.1 on a free port,
+127.0.0.1, signed by it), DIR/untrusted.pem/.key (the same names, signed
+by an authority nobody trusts) and DIR/wrongname.pem/.key (signed by the
+test authority for another host name only). The servers bind 127.0.0.1 on a free port,
 print it on the first line and serve until stdin closes or --lifetime
 seconds have passed. --trickle sends every body at about BPS bytes per
 second; --token answers 401 to a request without "Authorization: Bearer T";
@@ -46,11 +47,11 @@ def make_certificates(folder):
             "-subj", "/CN=" + subject, "-addext", "basicConstraints=critical,CA:TRUE",
             "-addext", "keyUsage=critical,keyCertSign,cRLSign")
 
-    def leaf(name, issuer):
+    def leaf(name, issuer, host="localhost", names="DNS:localhost,IP:127.0.0.1"):
         run("ecparam", "-name", "prime256v1", "-genkey", "-noout", "-out", name + ".key")
-        run("req", "-new", "-key", name + ".key", "-out", name + ".csr", "-subj", "/CN=localhost")
+        run("req", "-new", "-key", name + ".key", "-out", name + ".csr", "-subj", "/CN=" + host)
         with open(os.path.join(folder, name + ".ext"), "w") as ext:
-            ext.write("subjectAltName=DNS:localhost,IP:127.0.0.1\nbasicConstraints=CA:FALSE\n"
+            ext.write("subjectAltName=" + names + "\nbasicConstraints=CA:FALSE\n"
                       "extendedKeyUsage=serverAuth\nkeyUsage=critical,digitalSignature\n")
         run("x509", "-req", "-in", name + ".csr", "-CA", issuer + ".pem", "-CAkey",
             issuer + ".key", "-CAcreateserial", "-days", "2", "-extfile", name + ".ext",
@@ -60,6 +61,7 @@ def make_certificates(folder):
     authority("rogue-ca", "untrusted test authority")
     leaf("server", "ca")
     leaf("untrusted", "rogue-ca")
+    leaf("wrongname", "ca", "elsewhere.invalid", "DNS:elsewhere.invalid")
     run("x509", "-in", "ca.pem", "-outform", "DER", "-out", "ca.der")
 
 

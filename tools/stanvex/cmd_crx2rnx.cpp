@@ -15,10 +15,8 @@ stanvex::cli::CommandRegistration crx2rnxRegistration([](CLI::App& app) {
   command->add_option("OUTPUT", *output, "RINEX observation file to write")->required();
   command->callback([input, output] {
     stanvex::cli::RefuseSameFile(*input, *output);
-    // The decoder is linked into this program: its message is this
-    // program's last error.
-    if (stanvex::Crx2Rnx(input->c_str(), output->c_str()) != 0)
-      throw stanvex::cli::CommandFailure{stanvex::cli::LibraryError()};
+    const stanvex::Result decoded = stanvex::Crx2Rnx(input->c_str(), output->c_str());
+    if (!decoded.ok) throw stanvex::cli::CommandFailure{decoded.message};
   });
 });
 

@@ -197,8 +197,8 @@ std::string CalendarText(double seconds) {
 
 // The interval in the header of an OBN file, 0 when it cannot be read.
 double HeaderInterval(const char* path) {
-  stanvex::ObnFile* file = stanvex::OpenObnForRead(path, stanvex::kObnBufferSize);
-  if (file == nullptr) return 0;
+  stanvex::ObnFile* file = nullptr;
+  if (!stanvex::OpenObnForRead(path, stanvex::kObnBufferSize, &file).ok) return 0;
   const double interval = file->header.interval;
   stanvex::CloseObn(file);
   return interval > 0 && std::isfinite(interval) ? interval : 0;

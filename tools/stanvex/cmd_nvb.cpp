@@ -67,7 +67,7 @@ stanvex::cli::CommandRegistration nvbRegistration([](CLI::App& app) {
     std::printf("%d ephemerides\n", count);
     int32_t week = 0;
     double seconds = 0.0;
-    if (stanvex::GetNvbReference(path->c_str(), &week, &seconds) == 0)
+    if (stanvex::GetNvbReference(path->c_str(), &week, &seconds).ok)
       std::printf("reference: week %d, %.0f s of week\n", week, seconds);
   });
 });

@@ -24,6 +24,9 @@ using stanvex::ObnMeasurementRecord;
 using stanvex::ObnPositionRecord;
 
 [[noreturn]] void Fail() { throw stanvex::cli::CommandFailure{stanvex::cli::LibraryError()}; }
+[[noreturn]] void Fail(const stanvex::Result& result) {
+  throw stanvex::cli::CommandFailure{result.message};
+}
 
 struct Closer {
   void operator()(ObnFile* file) const { stanvex::CloseObn(file); }
@@ -31,9 +34,21 @@ struct Closer {
 using ObnPtr = std::unique_ptr<ObnFile, Closer>;
 
 ObnPtr OpenOrFail(const std::string& path) {
-  ObnPtr file(stanvex::OpenObnForRead(path.c_str(), stanvex::kObnBufferSize));
-  if (!file) Fail();
-  return file;
+  ObnFile* file = nullptr;
+  const stanvex::Result opened =
+      stanvex::OpenObnForRead(path.c_str(), stanvex::kObnBufferSize, &file);
+  if (!opened.ok) Fail(opened);
+  return ObnPtr(file);
+}
+
+// Creates output for the epochs of like (its carried byte and interval).
+ObnFile* CreateOrFail(const std::string& output, const ObnFile& like) {
+  ObnFile* out = nullptr;
+  const stanvex::Result created =
+      stanvex::CreateObn(output.c_str(), like.header.carriedByte, like.header.interval,
+                         stanvex::kObnBufferSize, stanvex::kObnWriterChannels, &out);
+  if (!created.ok) Fail(created);
+  return out;
 }
 
 // GPS seconds as a calendar time of the GPS time scale (no leap seconds).
@@ -66,11 +81,12 @@ void Info(const std::string& path) {
   long epochs = 0, damaged = 0, solutions = 0, measurementCount = 0;
   int mostChannels = 0;
   double first = 0, last = 0, smallestStep = 0;
-  int read;
-  while ((read = stanvex::ReadObnEpoch(file.get(), &position, measurements)) >= 0) {
-    if (read > 0) {
+  for (;;) {
+    const stanvex::Result read = stanvex::ReadObnEpoch(file.get(), &position, measurements);
+    if (read.AtEnd()) break;
+    if (!read.ok) {
       ++damaged;
-      std::printf("damaged:      %s\n", stanvex::cli::LibraryError().c_str());
+      std::printf("damaged:      %s\n", read.message);
       if (position.size != stanvex::kObnPositionSize) break;  // cannot resynchronise
       continue;
     }
@@ -96,10 +112,11 @@ void Dump(const std::string& path) {
   ObnPtr file = OpenOrFail(path);
   ObnPositionRecord p;
   ObnMeasurementRecord m[stanvex::kObnReaderRoom];
-  int read;
-  while ((read = stanvex::ReadObnEpoch(file.get(), &p, m)) >= 0) {
-    if (read > 0) {
-      std::printf("damaged: %s\n", stanvex::cli::LibraryError().c_str());
+  for (;;) {
+    const stanvex::Result read = stanvex::ReadObnEpoch(file.get(), &p, m);
+    if (read.AtEnd()) break;
+    if (!read.ok) {
+      std::printf("damaged: %s\n", read.message);
       if (p.size != stanvex::kObnPositionSize) break;
       continue;
     }
@@ -121,21 +138,19 @@ void Join(const std::string& output, const std::vector<std::string>& inputs) {
   for (const std::string& input : inputs) stanvex::cli::RefuseSameFile(input, output);
   std::vector<ObnPtr> files;
   for (const std::string& input : inputs) files.push_back(OpenOrFail(input));
-  ObnFile* out = stanvex::CreateObn(output.c_str(), files[0]->header.carriedByte,
-                                    files[0]->header.interval, stanvex::kObnBufferSize,
-                                    stanvex::kObnWriterChannels);
-  if (out == nullptr) Fail();
+  ObnFile* out = CreateOrFail(output, *files[0]);
   long total = 0;
   for (ObnPtr& file : files) {
     long copied = 0;
-    if (stanvex::CopyObnEpochs(file.get(), out, &copied) != 0) {
-      const std::string reason = stanvex::cli::LibraryError();
+    const stanvex::Result copy = stanvex::CopyObnEpochs(file.get(), out, &copied);
+    if (!copy.ok) {
       stanvex::CloseObn(out);
-      throw stanvex::cli::CommandFailure{reason};
+      Fail(copy);
     }
     total += copied;
   }
-  if (stanvex::CloseObn(out) != 0) Fail();
+  const stanvex::Result closed = stanvex::CloseObn(out);
+  if (!closed.ok) Fail(closed);
   stanvex::cli::WriteCompanions(inputs, output);
   std::printf("%s: %ld epochs\n", output.c_str(), total);
 }
@@ -143,7 +158,7 @@ void Join(const std::string& output, const std::vector<std::string>& inputs) {
 void Splice(const std::string& input, std::string output, double start, double end) {
   if (output.empty()) {
     char name[stanvex::kObnPathSize];
-    if (!stanvex::SpliceOutputName(input.c_str(), name, sizeof name))
+    if (!stanvex::SpliceOutputName(input.c_str(), name, sizeof name).ok)
       throw stanvex::cli::CommandFailure{"name too long: " + input};
     output = name;
   }
@@ -153,16 +168,15 @@ void Splice(const std::string& input, std::string output, double start, double e
     end = stanvex::kWeekEndSeconds;
   }
   ObnPtr in = OpenOrFail(input);
-  ObnFile* out = stanvex::CreateObn(output.c_str(), in->header.carriedByte, in->header.interval,
-                                    stanvex::kObnBufferSize, stanvex::kObnWriterChannels);
-  if (out == nullptr) Fail();
+  ObnFile* out = CreateOrFail(output, *in);
   long kept = 0;
-  if (stanvex::CopyObnWindow(in.get(), out, start, end, &kept) != 0) {
-    const std::string reason = stanvex::cli::LibraryError();
+  const stanvex::Result copy = stanvex::CopyObnWindow(in.get(), out, start, end, &kept);
+  if (!copy.ok) {
     stanvex::CloseObn(out);
-    throw stanvex::cli::CommandFailure{reason};
+    Fail(copy);
   }
-  if (stanvex::CloseObn(out) != 0) Fail();
+  const stanvex::Result closed = stanvex::CloseObn(out);
+  if (!closed.ok) Fail(closed);
   // The ephemerides and the station file are not cut: they go along whole.
   stanvex::cli::WriteCompanions({input}, output);
   std::printf("%s: %ld epochs\n", output.c_str(), kept);

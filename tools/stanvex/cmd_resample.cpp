@@ -80,12 +80,13 @@ stanvex::cli::CommandRegistration resampleRegistration([](CLI::App& app) {
     // No other command of this run has registered a callback.
     SetCallBack(PrintResampleStatus);
     void (*previousHandler)(int) = std::signal(SIGINT, StopResampleOnInterrupt);
-    const int result = stanvex::ResampleObn(copy.c_str(), args->output.c_str(), args->interval);
+    const stanvex::Result result =
+        stanvex::ResampleObn(copy.c_str(), args->output.c_str(), args->interval);
     std::signal(SIGINT, previousHandler);
     SetCallBack(nullptr);
     if (progress_line_open) std::printf("\n");
     progress_line_open = false;
-    if (result != 0) throw stanvex::cli::CommandFailure{stanvex::cli::LibraryError()};
+    if (!result.ok) throw stanvex::cli::CommandFailure{result.message};
     std::printf("%s written\n", args->output.c_str());
   });
 });

@@ -40,13 +40,13 @@ stanvex::cli::CommandRegistration rnx2obnRegistration([](CLI::App& app) {
                     "leave epochs without a position solution out of the OBN file");
   command->callback([observation, navigation, dropUnsolved] {
     // The binding is linked into this program: it reports through this
-    // program's callback and last error.
+    // program's callback.
     SetCallBack(&OnStatus);
     char obn[stanvex::kPathSize] = "";
-    const int ok = stanvex::ConvertRinexToObn(observation->c_str(), navigation->c_str(), obn,
-                                              *dropUnsolved ? 1 : 0, 0, sizeof obn);
+    const stanvex::Result converted = stanvex::ConvertRinexToObn(
+        observation->c_str(), navigation->c_str(), obn, *dropUnsolved ? 1 : 0, 0, sizeof obn);
     SetCallBack(nullptr);
-    if (ok != 1) throw stanvex::cli::CommandFailure{stanvex::cli::LibraryError()};
+    if (!converted.ok) throw stanvex::cli::CommandFailure{converted.message};
     std::printf("%s\n", obn);
     std::printf("epochs read:      %d\n", report.counts[0]);
     std::printf("epochs written:   %d\n", report.counts[1]);

@@ -95,10 +95,9 @@ stanvex::cli::CommandRegistration unpackRegistration([](CLI::App& app) {
     type->copy(field.data(), type->size());
     stanvex::cli::PrivateFolder folder("stanvex-unpack-");
     const std::string plain = folder.File(PlainName(*output));
-    // The unpacker is linked into this program: its message is this
-    // program's last error.
-    if (stanvex::UnpackFile(field.data(), input->c_str(), plain.c_str(), folder.path().c_str()) != 1)
-      throw stanvex::cli::CommandFailure{stanvex::cli::LibraryError()};
+    const stanvex::Result unpacked =
+        stanvex::UnpackFile(field.data(), input->c_str(), plain.c_str(), folder.path().c_str());
+    if (!unpacked.ok) throw stanvex::cli::CommandFailure{unpacked.message};
     const std::string method = field.data();
     if (method == "zip")
       Publish(OnlyMember(*input, folder), *output);

@@ -93,8 +93,10 @@ bool ParseMissingSide(const std::string& text, double* seconds, bool* clock) {
 }  // namespace
 
 ObnChart ReadObnChart(const std::string& path) {
-  std::unique_ptr<ObnFile, ChartFileCloser> file(OpenObnForRead(path.c_str(), kObnBufferSize));
-  if (!file) throw CommandFailure{LibraryError()};
+  ObnFile* opened = nullptr;
+  const Result open = OpenObnForRead(path.c_str(), kObnBufferSize, &opened);
+  if (!open.ok) throw CommandFailure{open.message};
+  std::unique_ptr<ObnFile, ChartFileCloser> file(opened);
   ObnChart chart;
   const size_t slash = path.find_last_of("/\\");
   chart.name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -105,11 +107,12 @@ ObnChart ReadObnChart(const std::string& path) {
   ObnMeasurementRecord measurements[kObnReaderRoom];
   double previousOfWeek = 0, weekOffset = 0;
   bool started = false;
-  int read;
-  while ((read = ReadObnEpoch(file.get(), &position, measurements)) >= 0) {
+  for (;;) {
+    const Result read = ReadObnEpoch(file.get(), &position, measurements);
+    if (read.AtEnd()) break;
     const bool timeUsable =
         std::isfinite(position.time) && position.time >= 0 && position.time <= kSecondsPerWeek;
-    if (read > 0 || !timeUsable) {
+    if (!read.ok || !timeUsable) {
       ++chart.damaged;
       if (position.size != kObnPositionSize) break;  // the next record cannot be found
       continue;
