@@ -1,5 +1,6 @@
 /*
- * The five internet entry points the core binds at run time, with the
+ * The internet entry points the core binds at run time (five, and one
+ * optional), with the
  * Windows types, constants and calling convention they use.
  *
  * On Windows the system's own wininet.dll provides them and this header only
@@ -58,6 +59,30 @@
  * of the session handle (InternetOpenA). An HTTPS answer whose body begins
  * as a web page ("<!DOCTYPE html" or "<html") fails with
  * ERROR_HTTP_INVALID_SERVER_RESPONSE.
+ *
+ * Bearer tokens: InternetConnectA with STANVEX_FLAG_BEARER_TOKEN in dwFlags
+ * (our library's own bit; the system's wininet never gets it, since the core
+ * gives it with https:// addresses only, which our library serves) sends the
+ * password as "Authorization: Bearer <password>" on the requests to that
+ * server's own host and port, and on no other: a redirect to another host
+ * carries no token (that host gets its own netrc login, as any host does).
+ * The user name is not used. A null password takes the password of the
+ * netrc entry of the server's host as the token. For any address that is
+ * not https:// the flag makes the library drop the password given (FTP logs
+ * in anonymously, or with its host's netrc entry), so a token never travels
+ * in the clear.
+ *
+ * Asking whether a file exists without fetching it: FtpFindFirstFileA with
+ * the remote path as its search name fills WIN32_FIND_DATAA (cFileName the
+ * path's last part, nFileSizeHigh/nFileSizeLow the size; both 0xFFFFFFFF
+ * when the server did not tell it) and returns a find handle to close with
+ * InternetCloseHandle; asynchronously the completion's dwResult is that
+ * handle and the data are filled before it is sent. Our library asks with
+ * an HTTPS HEAD (redirects followed as for transfers, an answer of type
+ * text/html failing with ERROR_HTTP_INVALID_SERVER_RESPONSE), an FTP SIZE
+ * or a stat of a file:// path; a file that is not there fails with
+ * ERROR_NO_MORE_FILES, other failures with the codes of FtpGetFileA. The
+ * entry point is optional: a library without it cannot be asked.
  *
  * Trust: certificate and host-name checks are always on. The system's
  * authorities are trusted unless CURL_CA_BUNDLE, or SSL_CERT_FILE and
@@ -135,6 +160,7 @@ typedef void(WININET_CALL *INTERNET_STATUS_CALLBACK)(HINTERNET hInternet, DWORD_
 #define INTERNET_OPEN_TYPE_DIRECT 1
 #define INTERNET_OPEN_TYPE_PROXY 3
 #define INTERNET_FLAG_ASYNC 0x10000000u
+#define INTERNET_FLAG_RELOAD 0x80000000u
 #define INTERNET_SERVICE_FTP 1
 #define INTERNET_DEFAULT_FTP_PORT 21
 #define FTP_TRANSFER_TYPE_ASCII 1
@@ -145,6 +171,7 @@ typedef void(WININET_CALL *INTERNET_STATUS_CALLBACK)(HINTERNET hInternet, DWORD_
 #define INTERNET_STATUS_REQUEST_COMPLETE 100
 
 #define ERROR_PATH_NOT_FOUND 3
+#define ERROR_NO_MORE_FILES 18
 #define ERROR_ACCESS_DENIED 5
 #define ERROR_INVALID_HANDLE 6
 #define ERROR_NOT_ENOUGH_MEMORY 8
@@ -173,6 +200,26 @@ typedef void(WININET_CALL *INTERNET_STATUS_CALLBACK)(HINTERNET hInternet, DWORD_
 #define ERROR_HTTP_REDIRECT_FAILED 12156
 #define ERROR_INTERNET_SECURITY_CHANNEL_ERROR 12157
 
+#define MAX_PATH 260
+
+typedef struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+} FILETIME;
+
+typedef struct WIN32_FIND_DATAA {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD dwReserved0;
+  DWORD dwReserved1;
+  char cFileName[MAX_PATH];
+  char cAlternateFileName[14];
+} WIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
+
 #if defined(STANVEX_WININET_BUILDING)
 #define WININET_API __attribute__((visibility("default")))
 #else
@@ -191,6 +238,10 @@ WININET_API BOOL WININET_CALL FtpGetFileA(HINTERNET hConnect, const char *lpszRe
                                           const char *lpszNewFile, BOOL fFailIfExists,
                                           DWORD dwFlagsAndAttributes, DWORD dwFlags,
                                           DWORD_PTR dwContext);
+WININET_API HINTERNET WININET_CALL FtpFindFirstFileA(HINTERNET hConnect,
+                                                     const char *lpszSearchFile,
+                                                     LPWIN32_FIND_DATAA lpFindFileData,
+                                                     DWORD dwFlags, DWORD_PTR dwContext);
 WININET_API BOOL WININET_CALL InternetCloseHandle(HINTERNET hInternet);
 WININET_API INTERNET_STATUS_CALLBACK WININET_CALL
 InternetSetStatusCallback(HINTERNET hInternet, INTERNET_STATUS_CALLBACK lpfnInternetCallback);
@@ -216,7 +267,15 @@ InternetSetStatusCallback(HINTERNET hInternet, INTERNET_STATUS_CALLBACK lpfnInte
 #define ERROR_HTTP_REDIRECT_NEEDS_CONFIRMATION 12168
 #endif
 
-/* Function pointer types of the five entry points, for run-time binding. */
+/* Our library's bit of InternetConnectA's dwFlags: the password is a bearer
+ * token (see above). No flag of the system's wininet uses this bit. */
+#define STANVEX_FLAG_BEARER_TOKEN 0x00000004u
+
+/* FtpFindFirstFileA's size of a file whose size the server did not tell. */
+#define STANVEX_SIZE_UNKNOWN 0xFFFFFFFFu
+
+/* Function pointer types of the five entry points and the optional
+ * FtpFindFirstFileA, for run-time binding. */
 typedef HINTERNET(WININET_CALL *InternetOpenA_fn)(const char *, DWORD, const char *, const char *,
                                                   DWORD);
 typedef HINTERNET(WININET_CALL *InternetConnectA_fn)(HINTERNET, const char *, INTERNET_PORT,
@@ -224,6 +283,8 @@ typedef HINTERNET(WININET_CALL *InternetConnectA_fn)(HINTERNET, const char *, IN
                                                      DWORD_PTR);
 typedef BOOL(WININET_CALL *FtpGetFileA_fn)(HINTERNET, const char *, const char *, BOOL, DWORD,
                                            DWORD, DWORD_PTR);
+typedef HINTERNET(WININET_CALL *FtpFindFirstFileA_fn)(HINTERNET, const char *,
+                                                      WIN32_FIND_DATAA *, DWORD, DWORD_PTR);
 typedef BOOL(WININET_CALL *InternetCloseHandle_fn)(HINTERNET);
 typedef INTERNET_STATUS_CALLBACK(WININET_CALL *InternetSetStatusCallback_fn)(
     HINTERNET, INTERNET_STATUS_CALLBACK);

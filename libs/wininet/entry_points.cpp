@@ -1,10 +1,12 @@
-// The five exported entry points. Every failure sets the calling thread's
-// last error (errno) to a Windows error code; asynchronous requests return
-// "pending" and report through the status handler from their own thread.
+// The exported entry points: the five the core needs and FtpFindFirstFileA,
+// which it may do without. Every failure sets the calling thread's last error (errno) to a Windows
+// error code; asynchronous requests return "pending" and report through the
+// status handler from their own thread.
 #include <cerrno>
 #include <cstring>
 #include <mutex>
 
+#include "bearer_token.h"
 #include "handles.h"
 #include "platform_shim.h"
 #include "requests.h"
@@ -72,6 +74,24 @@ void Discard(ConnectionObject& connection) {
   }
 }
 
+// Fills the caller's find data for a file of size bytes (-1: unknown) at
+// remotePath.
+void FillFindData(const std::string& remotePath, long long size, WIN32_FIND_DATAA* data) {
+  std::memset(data, 0, sizeof *data);
+  data->dwFileAttributes = FILE_ATTRIBUTE_NORMAL;
+  const unsigned long long bytes = static_cast<unsigned long long>(size);
+  data->nFileSizeHigh = size < 0 ? STANVEX_SIZE_UNKNOWN : static_cast<DWORD>(bytes >> 32);
+  data->nFileSizeLow = size < 0 ? STANVEX_SIZE_UNKNOWN : static_cast<DWORD>(bytes & 0xFFFFFFFFu);
+  const size_t slash = remotePath.find_last_of('/');
+  const std::string name = slash == std::string::npos ? remotePath : remotePath.substr(slash + 1);
+  std::strncpy(data->cFileName, name.c_str(), sizeof data->cFileName - 1);
+}
+
+// The find handle of a successful search, or 0 (no memory).
+DWORD_PTR FindHandle() {
+  return reinterpret_cast<DWORD_PTR>(HandleTable::Instance().Add(std::make_shared<FindObject>()));
+}
+
 }  // namespace
 
 extern "C" {
@@ -102,7 +122,7 @@ WININET_API HINTERNET WININET_CALL InternetConnectA(HINTERNET hInternet, const c
                                                     INTERNET_PORT nServerPort,
                                                     const char* lpszUserName,
                                                     const char* lpszPassword, DWORD dwService,
-                                                    DWORD, DWORD_PTR dwContext) {
+                                                    DWORD dwFlags, DWORD_PTR dwContext) {
   auto session = FindSession(hInternet);
   if (!session) return Fail<HINTERNET>(ERROR_INVALID_HANDLE, nullptr);
   if (dwService != INTERNET_SERVICE_FTP) return Fail<HINTERNET>(ERROR_INVALID_PARAMETER, nullptr);
@@ -113,6 +133,8 @@ WININET_API HINTERNET WININET_CALL InternetConnectA(HINTERNET hInternet, const c
   connection->proxy = session->proxy;
   connection->user = lpszUserName != nullptr ? lpszUserName : "anonymous";
   connection->password = lpszPassword != nullptr ? lpszPassword : "anonymous@";
+  connection->passwordGiven = lpszPassword != nullptr;
+  TakeBearerFlag(dwFlags, connection.get());
   connection->connectContext = dwContext;
   connection->callback = session->callback.load();
   HINTERNET handle = HandleTable::Instance().Add(connection);
@@ -183,6 +205,41 @@ WININET_API BOOL WININET_CALL FtpGetFileA(HINTERNET hConnect, const char* lpszRe
     Complete(*connection, dwContext, outcome);
   });
   return Fail<BOOL>(ERROR_IO_PENDING, 0);
+}
+
+WININET_API HINTERNET WININET_CALL FtpFindFirstFileA(HINTERNET hConnect,
+                                                     const char* lpszSearchFile,
+                                                     LPWIN32_FIND_DATAA lpFindFileData, DWORD,
+                                                     DWORD_PTR dwContext) {
+  auto connection = FindConnection(hConnect);
+  if (!connection) return Fail<HINTERNET>(ERROR_INVALID_HANDLE, nullptr);
+  if (lpszSearchFile == nullptr || lpszSearchFile[0] == '\0' || lpFindFileData == nullptr)
+    return Fail<HINTERNET>(ERROR_INVALID_PARAMETER, nullptr);
+  std::string remote(lpszSearchFile);
+  if (!BeginRequest(*connection)) return Fail<HINTERNET>(ERROR_FTP_TRANSFER_IN_PROGRESS, nullptr);
+  auto find = [connection, remote, lpFindFileData, dwContext]() {
+    long long size = -1;
+    RequestOutcome outcome = RunFindFile(*connection, remote, &size, dwContext);
+    if (outcome.result != 0) {
+      FillFindData(remote, size, lpFindFileData);
+      outcome.result = FindHandle();
+      if (outcome.result == 0) outcome.error = ERROR_NOT_ENOUGH_MEMORY;
+    }
+    EndRequest(*connection);
+    return outcome;
+  };
+
+  if (!connection->session || !connection->session->async) {
+    RequestOutcome outcome = find();
+    if (outcome.result == 0) return Fail<HINTERNET>(outcome.error, nullptr);
+    return reinterpret_cast<HINTERNET>(outcome.result);
+  }
+  std::lock_guard<std::mutex> lock(connection->requestMutex);
+  connection->worker = std::thread([connection, find, dwContext] {
+    RequestOutcome outcome = find();
+    Complete(*connection, dwContext, outcome);
+  });
+  return Fail<HINTERNET>(ERROR_IO_PENDING, nullptr);
 }
 
 WININET_API BOOL WININET_CALL InternetCloseHandle(HINTERNET hInternet) {

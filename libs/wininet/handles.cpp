@@ -99,6 +99,7 @@ std::shared_ptr<InternetObject> HandleTable::Remove(HINTERNET handle) {
 bool CloseInternetHandle(HINTERNET handle) {
   std::shared_ptr<InternetObject> object = HandleTable::Instance().Remove(handle);
   if (!object) return false;
+  if (object->kind == InternetObject::Kind::kFind) return true;
   if (object->kind == InternetObject::Kind::kConnection) {
     auto connection = std::static_pointer_cast<ConnectionObject>(object);
     connection->cancelled = true;

@@ -21,7 +21,7 @@
 namespace stanvex::wininet {
 
 struct InternetObject {
-  enum class Kind { kSession, kConnection };
+  enum class Kind { kSession, kConnection, kFind };
   explicit InternetObject(Kind k) : kind(k) {}
   virtual ~InternetObject() = default;
 
@@ -59,6 +59,8 @@ struct ConnectionObject : InternetObject {
   ServerAddress address;
   std::string user;
   std::string password;
+  bool passwordGiven = false;  // the caller gave a password (not the anonymous default)
+  bool bearer = false;          // STANVEX_FLAG_BEARER_TOKEN: the password is a bearer token
   std::string proxy;
   DWORD_PTR connectContext = 0;
   // Set when the handle is closed: the running request aborts and sends
@@ -77,6 +79,11 @@ struct ConnectionObject : InternetObject {
   // Closes the server connection and frees its transfer handles; a later
   // request starts a new one.
   void CloseTransfer();
+};
+
+// What FtpFindFirstFileA hands out: nothing to keep but its handle.
+struct FindObject : InternetObject {
+  FindObject() : InternetObject(Kind::kFind) {}
 };
 
 class HandleTable {

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "bearer_token.h"
 #include "netrc.h"
 #include "transfer_settings.h"
 
@@ -208,6 +209,9 @@ size_t OnData(char* buffer, size_t size, size_t count, void* data) {
   return bytes;
 }
 
+// A request without a body has none to keep (a redirect's text among them).
+size_t DiscardData(char*, size_t size, size_t count, void*) { return size * count; }
+
 // Sets the options every request shares. Returns 0, or the error code of a
 // login the netrc file cannot give (nothing may then be sent).
 DWORD ApplyCommonOptions(CURL* easy, ConnectionObject& connection, TransferContext* transfer) {
@@ -354,8 +358,19 @@ bool StartsWithNoCase(const char* text, const char* prefix) {
   return strncasecmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
+// Puts the login of one HTTPS request on easy: basic, a bearer token, or
+// none (both null).
+void SetRequestLogin(CURL* easy, const NetrcLogin* basic, const std::string* token) {
+  curl_easy_setopt(easy, CURLOPT_USERNAME, basic != nullptr ? basic->login.c_str() : nullptr);
+  curl_easy_setopt(easy, CURLOPT_PASSWORD, basic != nullptr ? basic->password.c_str() : nullptr);
+  curl_easy_setopt(easy, CURLOPT_XOAUTH2_BEARER, token != nullptr ? token->c_str() : nullptr);
+  curl_easy_setopt(easy, CURLOPT_HTTPAUTH,
+                   static_cast<long>(token != nullptr ? CURLAUTH_BEARER : CURLAUTH_BASIC));
+}
+
 // Fetches url over HTTPS, following redirects to HTTPS addresses only. Each
-// request carries the login of its own host (LoginFor) and nothing else;
+// request carries the login of its own host (LoginFor, or the bearer token
+// on a bearer connection's own host) and nothing else;
 // cookies set on the way go back to the hosts that set them. A cause this
 // library finds itself (a redirect to plain HTTP or to an address with a
 // login, too many redirects, a netrc file that cannot give the next host's
@@ -363,24 +378,23 @@ bool StartsWithNoCase(const char* text, const char* prefix) {
 CURLcode PerformHttps(ConnectionObject& connection, CURL* easy, std::string url,
                       TransferContext* transfer) {
   for (int hop = 0;; ++hop) {
+    // A bearer connection's own host gets its token and nothing else; every
+    // other host its own login.
     NetrcLogin login;
-    NetrcLookup lookup = LoginFor(connection, url, &login);
+    std::string token;
+    const bool bearer = connection.bearer && IsOwnHost(connection, url);
+    NetrcLookup lookup =
+        bearer ? BearerTokenFor(connection, url, &token) : LoginFor(connection, url, &login);
     if (DWORD failure = NetrcFailure(lookup)) {
       transfer->ownError = failure;
       return CURLE_LOGIN_DENIED;
     }
-    if (lookup == NetrcLookup::kFound) {
-      curl_easy_setopt(easy, CURLOPT_USERNAME, login.login.c_str());
-      curl_easy_setopt(easy, CURLOPT_PASSWORD, login.password.c_str());
-    } else {
-      curl_easy_setopt(easy, CURLOPT_USERNAME, nullptr);
-      curl_easy_setopt(easy, CURLOPT_PASSWORD, nullptr);
-    }
+    const bool found = lookup == NetrcLookup::kFound;
+    SetRequestLogin(easy, found && !bearer ? &login : nullptr, found && bearer ? &token : nullptr);
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
     CURLcode code = Perform(connection, easy);
     // The login is not kept on the handle past its request.
-    curl_easy_setopt(easy, CURLOPT_USERNAME, nullptr);
-    curl_easy_setopt(easy, CURLOPT_PASSWORD, nullptr);
+    SetRequestLogin(easy, nullptr, nullptr);
     long status = HttpStatus(easy);
     if (code == CURLE_OK && status >= 400) return CURLE_HTTP_RETURNED_ERROR;
     if (code != CURLE_OK || status < 300 || status > 399) return code;
@@ -671,6 +685,59 @@ RequestOutcome RunGetFile(ConnectionObject& connection, const std::string& remot
     return outcome;
   }
   outcome.result = 1;
+  return outcome;
+}
+
+RequestOutcome RunFindFile(ConnectionObject& connection, const std::string& remotePath,
+                           long long* size, DWORD_PTR context) {
+  RequestOutcome outcome;
+  TransferContext transfer;
+  transfer.connection = &connection;
+  transfer.context = context;
+  transfer.https = connection.address.scheme == Scheme::kHttps;
+  *size = -1;
+  if (connection.easy == nullptr) connection.easy = curl_easy_init();
+  CURL* easy = connection.easy;
+  if (easy == nullptr) {
+    outcome.error = ERROR_NOT_ENOUGH_MEMORY;
+    return outcome;
+  }
+  CURLcode code = CURLE_LOGIN_DENIED;
+  if (DWORD refused = ApplyCommonOptions(easy, connection, &transfer)) {
+    transfer.ownError = refused;
+  } else {
+    // libcurl's file:// and FTP requests without a body stat the file and
+    // send SIZE; an HTTPS one is a HEAD.
+    curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, DiscardData);
+    std::string url = RemoteUrl(connection.address, remotePath.c_str());
+    if (transfer.https) {
+      code = PerformHttps(connection, easy, url, &transfer);
+    } else {
+      curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+      code = Perform(connection, easy);
+    }
+  }
+  curl_off_t length = -1;
+  curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+  char* type = nullptr;
+  curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &type);
+  const bool webPage = transfer.https && code == CURLE_OK && type != nullptr &&
+                        StartsWithNoCase(type, "text/html");
+  const long status = HttpStatus(easy);
+  const long verify = CertificateVerdict(easy, transfer.reason);
+  DetachCallbacks(easy);
+  curl_easy_setopt(easy, CURLOPT_NOBODY, 0L);
+  if (webPage) {
+    outcome.error = ERROR_HTTP_INVALID_SERVER_RESPONSE;
+  } else if (code != CURLE_OK) {
+    outcome.error = transfer.ownError != 0 ? transfer.ownError
+                                            : WindowsErrorFor(code, status, 0, verify);
+    if (outcome.error == ERROR_INTERNET_ITEM_NOT_FOUND) outcome.error = ERROR_NO_MORE_FILES;
+  } else {
+    *size = length;
+    outcome.result = 1;
+  }
   return outcome;
 }
 

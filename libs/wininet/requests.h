@@ -1,4 +1,5 @@
-// The two requests a connection runs (login, file transfer) over libcurl.
+// The requests a connection runs (login, file transfer, asking whether a
+// file exists) over libcurl.
 // Both run on whatever thread calls them and may be cancelled through the
 // connection's `cancelled` flag.
 #ifndef STANVEX_WININET_REQUESTS_H
@@ -28,6 +29,15 @@ RequestOutcome RunConnect(ConnectionObject& connection, DWORD_PTR context);
 // fails with ERROR_HTTP_INVALID_SERVER_RESPONSE and writes nothing.
 RequestOutcome RunGetFile(ConnectionObject& connection, const std::string& remotePath,
                           const std::string& localPath, bool ascii, DWORD_PTR context);
+
+// Asks whether remotePath exists without fetching it: an HTTPS HEAD
+// (redirects followed as RunGetFile follows them; an answer of type
+// text/html fails with ERROR_HTTP_INVALID_SERVER_RESPONSE), an FTP SIZE, a
+// stat of a file:// path. On success *size is the file's size, -1 when the
+// server did not tell it. A file that is not there fails with
+// ERROR_NO_MORE_FILES, as the system's FtpFindFirstFileA fails.
+RequestOutcome RunFindFile(ConnectionObject& connection, const std::string& remotePath,
+                           long long* size, DWORD_PTR context);
 
 // Calls the connection's status handler unless the handle has been closed.
 void Notify(ConnectionObject& connection, DWORD_PTR context, DWORD status, void* info,

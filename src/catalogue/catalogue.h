@@ -44,11 +44,15 @@ struct StationExtras {
 constexpr size_t kServiceTemplateSize = 256;
 enum class SubDailyTemplate { kHourly, kQuarterHourly, kRollingNavigation };
 
+// A service's logins may be bearer tokens ("auth: bearer"): the password of
+// the login is then sent as "Authorization: Bearer <token>", over HTTPS to
+// the service's first address only.
 struct ServiceExtras {
   std::vector<std::string> mirrors;  // each shorter than kAddressSize
   char hourlyFile[kServiceTemplateSize];
   char quarterFile[kServiceTemplateSize];
   char rollingNavFile[kServiceTemplateSize];
+  bool bearerToken;
 };
 
 // True when text is a usable long name: exactly 9 upper-case letters or
@@ -105,7 +109,8 @@ void ReportLongLineBlocks(FILE* file, const CatalogueOrigin& origin);
 // "ftpAd:", of every "ftpAd:" entry of the block when one line cannot hold
 // them all (one of more than 127 characters is dropped with a status text),
 // and the sub-daily templates (one of more than 255 characters is dropped
-// with a status text).
+// with a status text), and "auth:" ("bearer", any case; any other value is
+// ignored with a status text).
 void ParseStations(FILE* file, Serv_Sta* catalogue, std::vector<StationExtras>* extras = nullptr,
                    const CatalogueOrigin& origin = {});
 void ParseServices(FILE* file, Serv_Sta* catalogue, std::vector<ServiceExtras>* extras = nullptr,
@@ -157,6 +162,10 @@ const char* ServiceAddress(const ServiceRecord* service, int32_t index);
 // The sub-daily template of service (an element of the loaded catalogue's
 // pServices); "" when it has none or is not such an element.
 const char* ServiceSubDailyTemplate(const ServiceRecord* service, SubDailyTemplate which);
+
+// True when service (an element of the loaded catalogue's pServices) says
+// "auth: bearer".
+bool ServiceUsesBearerToken(const ServiceRecord* service);
 
 // Puts the loaded catalogue into catalogue, or null and fails with "Error no
 // station catalogue is loaded. Call iInitalizeNEW first" when there is none

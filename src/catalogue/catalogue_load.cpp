@@ -204,6 +204,11 @@ const char* ServiceSubDailyTemplate(const ServiceRecord* service, SubDailyTempla
   return "";
 }
 
+bool ServiceUsesBearerToken(const ServiceRecord* service) {
+  const ServiceExtras* extras = ExtrasOf(service);
+  return extras != nullptr && extras->bearerToken;
+}
+
 ServiceRecord* FindService(const char* id) {
   Serv_Sta* catalogue = LoadedCatalogue;
   if (id == nullptr || !CatalogueLoaded || catalogue == nullptr ||

@@ -109,10 +109,27 @@ void ReadSubDailyTemplates(const TextBlock* block, const ServiceRecord* service,
   }
 }
 
+// "auth: bearer": the service's logins are bearer tokens. The only kind
+// known; another is reported and the service keeps its ordinary logins.
+void ReadAuthKind(const TextBlock* block, const ServiceRecord* service, ServiceExtras* extras) {
+  extras->bearerToken = false;
+  const BlockEntry* entry = FindEntry(block, "auth:");
+  if (entry == nullptr || entry->valueCount < 1) return;
+  std::string kind = Unquoted(entry->values[0]);
+  if (FoldedCompare(kind.c_str(), "bearer", kBlockValueSize) == 0) {
+    extras->bearerToken = true;
+    return;
+  }
+  std::string id(service->ServId, strnlen(service->ServId, sizeof service->ServId));
+  Report("Service " + id + ": auth: " + kind.substr(0, 64) +
+         " is not known (bearer is), ignored");
+}
+
 void ReadServiceExtras(const TextBlock* block, const ServiceRecord* service,
                        ServiceExtras* extras) {
   ReadMirrors(block, service, extras);
   ReadSubDailyTemplates(block, service, extras);
+  ReadAuthKind(block, service, extras);
 }
 
 // Copies value into field; a value that does not fit is cut, and reported

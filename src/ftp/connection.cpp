@@ -41,17 +41,18 @@ int OpenInternetSession(FtpSession* session) {
 }
 
 int FTPConnect(FtpSession* session, const char* host, HINTERNET* connection, const char* user,
-               const char* password) {
+               const char* password, DWORD flags) {
+  const bool bearer = (flags & STANVEX_FLAG_BEARER_TOKEN) != 0;
   ResetTransferState();
   // A login written into the address never reaches a status text.
   char shown[kTextSize];
   AddressWithoutLogin(host, shown, sizeof shown);
   TransferSend(STATUS_CONNECTING, shown);
   if (user == nullptr) user = "anonymous";
-  if (password == nullptr) password = "anonymous@";
+  if (password == nullptr && !bearer) password = "anonymous@";
 
   *connection = Internet.InternetConnectA(session->session, host, 0, user, password,
-                                          INTERNET_SERVICE_FTP, 0, 1);
+                                          INTERNET_SERVICE_FTP, flags, 1);
   bool answeredAtOnce = false;
   if (*connection != nullptr) {
     // Connected without going asynchronous: no completion will follow.
@@ -88,7 +89,7 @@ int FTPConnect(FtpSession* session, const char* host, HINTERNET* connection, con
   }
 
   if (*connection != nullptr) {
-    RememberConnectionHost(*connection, host);
+    RememberConnectionHost(*connection, host, bearer);
     char text[kTextSize];
     CopyText(text, sizeof text, "Connected to FTP Server ");
     AppendText(text, sizeof text, shown);

@@ -29,10 +29,12 @@ void CloseInternetHandleOnce(HINTERNET* handle);
 int OpenInternetSession(FtpSession* session);
 
 // Connects to host over session->session into *connection; null user and
-// password become "anonymous" / "anonymous@". Waits up to 90 s. 1 or 0. A
-// stop or a time-out closes session->session.
+// password become "anonymous" / "anonymous@" (with STANVEX_FLAG_BEARER_TOKEN
+// in flags, InternetConnectA's, a null password stays null: the library
+// takes the host's netrc token). Waits up to 90 s. 1 or 0. A stop or a
+// time-out closes session->session.
 int FTPConnect(FtpSession* session, const char* host, HINTERNET* connection, const char* user,
-               const char* password);
+               const char* password, DWORD flags = 0);
 
 // The outcomes of WaitForCompletion, by their numbers 0, 1 and 2.
 enum WaitOutcome : int { kWaitCompleted = 0, kWaitTimedOut = 1, kWaitStopped = 2 };

@@ -11,13 +11,12 @@
 #include "catalogue/catalogue.h"
 #include "ftp/file_names.h"
 #include "ftp/retry_policy.h"
+#include "ftp/service_login.h"
 #include "ftp/transfer_errors.h"
 
 namespace stanvex {
 namespace {
 
-constexpr const char* kIgsFallbackTemplate = "/pub/rinex/<YYYY>/<JJJ>/<XXXX><JJJ>0.<yy>n.Z";
-constexpr const char* kIgsStation = "auto";
 constexpr const char* kCatalogueUser = "download";
 constexpr const char* kCataloguePassword = "getfiles5308";
 
@@ -97,9 +96,9 @@ bool WithRetries(Attempt attempt, const char* what, const char* stopHeading,
 }
 
 // The connections of one service for one download: one per address, made
-// when first needed. The first address gets the given login; further
-// addresses (mirrors, other organisations' servers) log in anonymously, so a
-// private account is never sent to them.
+// when first needed, each with its login (LoginForAddress: the given login
+// goes to the first address only, so a private account is never sent to a
+// mirror; a bearer token over HTTPS only).
 class ServiceConnections {
  public:
   ServiceConnections(FtpSession* session, const ServiceRecord* service, const char* user,
@@ -142,13 +141,17 @@ class ServiceConnections {
       if (!OpenInternetSession(session_)) return nullptr;
     }
     const char* host = Address(i);
-    const char* user = i == 0 ? user_ : nullptr;
-    const char* password = i == 0 ? password_ : nullptr;
+    const AddressLogin login = LoginForAddress(service_, i, user_, password_);
+    if (login.tokenWithheld) {
+      char text[kTextSize];
+      WithheldTokenText(service_, host, text, sizeof text);
+      TransferSend(STATUS_TEXT, text);
+    }
     bool connected = WithRetries(
         [&]() -> bool {
           // A time-out closed the session: the next try needs a new one.
           if (session_->session == nullptr && !OpenInternetSession(session_)) return false;
-          return FTPConnect(session_, host, slot, user, password);
+          return FTPConnect(session_, host, slot, login.user, login.password, login.flags);
         },
         host, "Program Stopped in FTPConnect",
         "User requested to shutdown.  Datacollator has been stopped");

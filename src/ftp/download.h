@@ -12,6 +12,11 @@
 
 namespace stanvex {
 
+// The IGS navigation fallback: the fixed template tried after the IGS
+// service's own, and the station name its templates are expanded with.
+constexpr const char* kIgsFallbackTemplate = "/pub/rinex/<YYYY>/<JJJ>/<XXXX><JJJ>0.<yy>n.Z";
+constexpr const char* kIgsStation = "auto";
+
 // Context numbers of the transfers, one per kind of file.
 constexpr DWORD_PTR kContextObservation = 2;
 constexpr DWORD_PTR kContextCompact = 152;

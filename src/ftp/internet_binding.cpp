@@ -16,13 +16,14 @@ TransferState Transfer;
 namespace {
 
 // The five entry points, in binding order: the first missing one gives the
-// binding's result (its index + 1).
+// binding's result (its index + 1); then the optional one.
 const platform::EntryPoint kInternetEntryPoints[] = {
     {"InternetOpenA", offsetof(InternetBinding, InternetOpenA), true},
     {"InternetConnectA", offsetof(InternetBinding, InternetConnectA), true},
     {"FtpGetFileA", offsetof(InternetBinding, FtpGetFileA), true},
     {"InternetCloseHandle", offsetof(InternetBinding, InternetCloseHandle), true},
     {"InternetSetStatusCallback", offsetof(InternetBinding, InternetSetStatusCallback), true},
+    {"FtpFindFirstFileA", offsetof(InternetBinding, FtpFindFirstFileA), false},
 };
 
 }  // namespace

@@ -12,9 +12,10 @@
 
 namespace stanvex {
 
-// The library's module and its five entry points, in binding order. A
-// binding is a plain copyable record: its library stays loaded for the life
-// of the process once bound.
+// The library's module and its five entry points, in binding order, and the
+// optional FtpFindFirstFileA (null when the library has none: it cannot be
+// asked whether a file exists). A binding is a plain copyable record: its
+// library stays loaded for the life of the process once bound.
 struct InternetBinding {
   platform::LibraryHandle module = nullptr;
   char name[16] = {};  // the Windows name it was bound by
@@ -23,6 +24,7 @@ struct InternetBinding {
   FtpGetFileA_fn FtpGetFileA = nullptr;
   InternetCloseHandle_fn InternetCloseHandle = nullptr;
   InternetSetStatusCallback_fn InternetSetStatusCallback = nullptr;
+  FtpFindFirstFileA_fn FtpFindFirstFileA = nullptr;
 };
 
 // The process-wide binding used by every download.

@@ -6,6 +6,7 @@
 
 #include "base/last_error.h"
 #include "base/text.h"
+#include "ftp/service_login.h"
 #include "platform/platform.h"
 
 namespace stanvex {
@@ -17,6 +18,7 @@ struct RememberedHost {
   HINTERNET connection = nullptr;
   char host[kHostSize] = {};
   bool https = false;
+  bool bearer = false;
 };
 RememberedHost remembered[4];
 size_t next_slot = 0;
@@ -93,6 +95,12 @@ void NetrcFileName(char* out, size_t size) {
 
 }  // namespace
 
+bool IsTokenRefusal(uint32_t error) {
+  return error == ERROR_INTERNET_INCORRECT_PASSWORD || error == ERROR_ACCESS_DENIED ||
+         error == ERROR_HTTP_INVALID_SERVER_RESPONSE ||
+         error == ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR;
+}
+
 void AddressWithoutLogin(const char* address, char* out, size_t size) {
   const char* authority = nullptr;
   size_t length = 0;
@@ -129,12 +137,13 @@ void HostOfAddress(const char* address, char* out, size_t size) {
   out[host_length] = '\0';
 }
 
-void RememberConnectionHost(HINTERNET connection, const char* address) {
+void RememberConnectionHost(HINTERNET connection, const char* address, bool bearer) {
   RememberedHost& entry = remembered[next_slot];
   next_slot = (next_slot + 1) % (sizeof remembered / sizeof remembered[0]);
   entry.connection = connection;
   HostOfAddress(address, entry.host, sizeof entry.host);
   entry.https = IsHttpsAddress(address);
+  entry.bearer = bearer;
 }
 
 bool SetConnectionFailureText(uint32_t error, const char* address) {
@@ -181,6 +190,15 @@ bool SetConnectionFailureText(uint32_t error, const char* address) {
       SetLastErrorText("Error the folder of the address %s does not exist", shown);
       return true;
     }
+    case ERROR_INTERNET_UNRECOGNIZED_SCHEME: {
+      char shown[kTextSize];
+      AddressWithoutLogin(address, shown, sizeof shown);
+      SetLastErrorText(
+          "Error the address %s is of a kind this program does not use: give an ftp://, "
+          "ftps://, https:// or file:// address, or a bare host for FTP",
+          shown);
+      return true;
+    }
     case ERROR_INTERNET_INVALID_URL:
       if (!HasLogin(address)) return false;
       // The address is not repeated: it carries a password.
@@ -211,6 +229,13 @@ bool SetTransferFailureText(uint32_t error, HINTERNET connection, const char* lo
   const RememberedHost* remembered_host = Remembered(connection);
   char netrc[kTextSize];
   NetrcFileName(netrc, sizeof netrc);
+  if (remembered_host != nullptr && remembered_host->bearer && IsTokenRefusal(error)) {
+    SetLastErrorText(
+        "Error unable to download file %s.\n    the server %s wants a token (HTTP 401 or 403, or "
+        "a login page): %s",
+        path, host, kTokenAdvice);
+    return true;
+  }
   switch (error) {
     case ERROR_INTERNET_ITEM_NOT_FOUND:
       // The FTP text is the caller's.

@@ -25,14 +25,20 @@ void AddressWithoutLogin(const char* address, char* out, size_t size);
 void HostOfAddress(const char* address, char* out, size_t size);
 
 // Remembers the server a connection leads to, so that a failed transfer's
-// text can name it. A few connections are remembered; the oldest is
-// forgotten first.
-void RememberConnectionHost(HINTERNET connection, const char* address);
+// text can name it, and whether it was given a bearer token (a refusal then
+// says that a token is needed). A few connections are remembered; the
+// oldest is forgotten first.
+void RememberConnectionHost(HINTERNET connection, const char* address, bool bearer = false);
 
 // Sets LastErrorText for a connection to address that failed with error.
 // False when the error has no text of its own (the caller sets the general
 // connection text).
 bool SetConnectionFailureText(uint32_t error, const char* address);
+
+// True for the answers of a server that wants a bearer token it did not get
+// or did not accept: 401, 403, a login page, a redirect to plain HTTP (a
+// login page elsewhere).
+bool IsTokenRefusal(uint32_t error);
 
 // Sets LastErrorText for a transfer into localPath over connection that
 // failed with error. False when the error has no text of its own (the

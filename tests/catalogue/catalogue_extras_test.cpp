@@ -1,4 +1,4 @@
-// Long station names and mirror addresses: kept beside the host's records,
+// Long station names, mirror addresses and bearer tokens: kept beside the host's records,
 // found by a record's place, released and replaced with the arrays.
 #include <gtest/gtest.h>
 
@@ -98,6 +98,21 @@ TEST_F(CatalogueTest, FurtherAddressesOfAServiceAreMirrors) {
   ServiceRecord elsewhere = *m;
   EXPECT_EQ(ServiceAddressCount(&elsewhere), 1) << "a copy has only its own address";
   EXPECT_STREQ(ServiceAddress(&elsewhere, 0), "https://first.example/a");
+}
+
+// "auth: bearer" (any case) marks a service of bearer tokens; another kind
+// is reported and ignored.
+TEST_F(CatalogueTest, AuthBearerMarksAServiceOfTokens) {
+  WriteMaker(ServiceBlock("A", " auth: bearer\n") + ServiceBlock("B", " auth: BEARER\n") +
+             ServiceBlock("C", " auth: basic\n") + ServiceBlock("D") + Station("abcd", "A", ""));
+  ASSERT_EQ(Load(), 0) << Error();
+  const bool expected[] = {true, true, false, false};
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(ServiceUsesBearerToken(&record.pServices[i]), expected[i]) << i;
+  EXPECT_TRUE(StatusLog::Saw(STATUS_TEXT, "Service C: auth: basic is not known (bearer is), "
+                                          "ignored"));
+  ServiceRecord copy = record.pServices[0];
+  EXPECT_FALSE(ServiceUsesBearerToken(&copy));
 }
 
 }  // namespace

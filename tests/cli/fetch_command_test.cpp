@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ftp_fixture.h"
+#include "https_fixture.h"
 #include "sample_archive_cache.h"
 #include "test_support.h"
 
@@ -76,11 +77,11 @@ class FetchCommandTest : public ::testing::Test {
   // A copy of the archive's catalogue with its addresses in the archive's
   // folder (it was made under another name), but service SIMGZ at address
   // when one is given.
-  std::string CatalogueWithGzipServiceAt(const std::string& address) {
+  std::string CatalogueWithGzipServiceAt(const std::string& address, bool bearer = false) {
     std::string text = ReadFile(archive_ + "/catalogue/manufact.dwn");
     if (!address.empty())
       text = std::regex_replace(text, std::regex("ftpAd: [^\\n]*/archive/simgz"),
-                                "ftpAd: " + address);
+                                "ftpAd: " + address + (bearer ? "\n  auth: bearer" : ""));
     text = std::regex_replace(text, std::regex("ftpAd: file://[^\\n]*/archive/"),
                               "ftpAd: file://" + archive_ + "/archive/");
     const std::string folder = temp_.File(address.empty() ? "catalogue" : "catalogue2");
@@ -300,6 +301,256 @@ TEST_F(FetchCommandTest, PasswordComesFromAFileTheEnvironmentOrTheTerminal) {
   EXPECT_EQ(Stanvex("fetch --help"), 0);
   EXPECT_NE(output_.find("process list"), std::string::npos) << output_;
   EXPECT_NE(output_.find("--password-file"), std::string::npos) << output_;
+}
+
+// The nearby commands refuse what they cannot do before any work, naming it.
+TEST_F(FetchCommandTest, NearbyCommandsRefuseBadRequests) {
+  const std::string fetch = Fetch("2022-12-31 01:00", "2022-12-31 02:00");
+  const std::string available = "available --catalogue " + Quote(catalogue_);
+  const std::string near = " --nearest 2 --lat 45.4 --lon 9.1";
+  const std::pair<std::string, const char*> cases[] = {
+      {fetch + near, "give either --station or --nearest N, not both"},
+      {"fetch --catalogue " + Quote(catalogue_) + " --from 2022-12-31 --to 2022-12-31",
+       "give either --station or --nearest N"},
+      {"fetch --catalogue " + Quote(catalogue_) + near +
+           " --from 2022-12-31 --to 2022-12-31 --work /tmp",
+       "--work does not go with --nearest"},
+      {"fetch --catalogue " + Quote(catalogue_) + near + " --jobs 0" +
+           " --from 2022-12-31 --to 2022-12-31",
+       "--jobs needs a number of 1 or more"},
+      {"fetch --catalogue " + Quote(catalogue_) + " --nearest 2 --lat 0 --lon 0 --max-km 10" +
+           " --from 2022-12-31 --to 2022-12-31",
+       "no station within 10 km"},
+      {available + " --from 2022-12-31 --to 2022-12-31", "give either --station or --nearest N"},
+      {available + " --station simc --from 2023-01-02 --to 2022-12-31",
+       "Invalid Time Range the Start time can not be larger then the end time"},
+      {available + " --station simc --from 2022-01-01 --to 2022-12-31",
+       "Error the window touches 364 days; at most 31 are asked"},
+  };
+  for (const auto& [arguments, message] : cases) {
+    EXPECT_EQ(Stanvex(arguments), 1) << arguments;
+    EXPECT_NE(output_.find(message), std::string::npos) << arguments << "\n" << output_;
+  }
+  EXPECT_TRUE(LeftInTemp().empty());
+  EXPECT_TRUE(Entries(dest_.path()).empty());
+}
+
+// A service of bearer tokens (auth: bearer): the token reaches its own HTTPS
+// host, from a file, STANVEX_PASSWORD or the host's netrc entry; without a
+// good one the fetch fails with the token text. The host its first server
+// redirects to, a plain HTTP address and a plain FTP address never see it,
+// and no output shows it.
+TEST_F(FetchCommandTest, BearerTokenGoesOverHttpsToTheServicesOwnHostOnly) {
+  const auto& certificates = TestCertificates::Get();
+  ASSERT_TRUE(certificates.ok()) << certificates.error();
+  const std::string token = "tok-3f9a1c", nav = "/simgz/data/2022/12/31/simc3650.22n.gz";
+  HttpsServerOptions options;
+  options.root = archive_ + "/archive";
+  options.bind = "127.0.0.2";
+  HttpsServer other(options);
+  options.bind = "127.0.0.1";
+  options.plain = true;
+  HttpsServer plain(options);
+  options.plain = false;
+  options.token = token;
+  options.redirects = {{nav, other.Url() + nav}};
+  HttpsServer own(options);
+  options.redirects = {{"*", plain.Url() + nav}};
+  HttpsServer toPlain(options);
+  FtpServerOptions ftpOptions;
+  ftpOptions.root = archive_ + "/archive";
+  FtpServer ftp(ftpOptions);
+  for (const HttpsServer* server : {&other, &plain, &own, &toPlain})
+    ASSERT_TRUE(server->running()) << server->error();
+  ASSERT_TRUE(ftp.running()) << ftp.error();
+  WriteFile(temp_.File("token"), token + "\n");
+  WriteFile(temp_.File("wrong"), "wrong-7e2\n");
+  WriteFile(temp_.File("netrc"), "machine 127.0.0.1 login x password " + token + "\n");
+  const std::string trust = "CURL_CA_BUNDLE=" + Quote(certificates.Authority()) + " NETRC=";
+  const std::string noNetrc = trust + Quote(temp_.File("none"));
+  const std::string file = " --password-file " + Quote(temp_.File("token"));
+  const struct {
+    std::string address, options, environment;
+    int status;
+    const char* text;
+  } cases[] = {
+      {own.Url() + "/simgz", file, noNetrc, 0, "delivered"},
+      {own.Url() + "/simgz", "", noNetrc + " STANVEX_PASSWORD=" + token, 0, "delivered"},
+      {own.Url() + "/simgz", "", trust + Quote(temp_.File("netrc")), 0, "delivered"},
+      {own.Url() + "/simgz", "", noNetrc, 1, "wants a token"},
+      {own.Url() + "/simgz", " --password-file " + Quote(temp_.File("wrong")), noNetrc, 1,
+       "es login, then es user get-access-token"},
+      {toPlain.Url() + "/simgz", file, noNetrc, 1, "wants a token"},
+      {plain.Url() + "/simgz", file, noNetrc, 1,
+       "goes over HTTPS only: it is not sent to http://127.0.0.1:"},
+      {plain.Url() + "/simgz", file, noNetrc, 1, "is of a kind this program does not use"},
+      {"ftp://" + ftp.Address() + "/simgz", file, noNetrc, 0, "it is not sent to ftp://"},
+  };
+  for (const auto& c : cases) {
+    const std::string catalogue = CatalogueWithGzipServiceAt(c.address, true);
+    EXPECT_EQ(Stanvex(Fetch("2022-12-31 01:00", "2022-12-31 02:00", catalogue) + c.options,
+                      c.environment),
+              c.status)
+        << c.address << c.options << "\n" << output_;
+    EXPECT_NE(output_.find(c.text), std::string::npos) << c.address << c.options << output_;
+    EXPECT_EQ(output_.find(token), std::string::npos) << output_;
+    EXPECT_EQ(output_.find("wrong-7e2"), std::string::npos) << output_;
+  }
+  EXPECT_GT(own.CountLog("BEARER " + token), 0);
+  EXPECT_GT(other.CountLog("GET " + nav), 0);
+  EXPECT_EQ(other.CountLog("BEARER"), 0);
+  EXPECT_EQ(other.CountLog("AUTH"), 0);
+  EXPECT_TRUE(plain.LogLines().empty());
+  EXPECT_EQ(ftp.CountLog("PASS " + token), 0);
+  EXPECT_TRUE(LeftInTemp().empty());
+}
+
+// stanvex available asks an HTTPS archive by HEAD only: a day without its
+// observation file is missing (exit 2), a window of days with data exits 0,
+// and a bearer service without its token says a token is needed.
+TEST_F(FetchCommandTest, AvailableTellsWhichDaysHaveDataWithoutFetching) {
+  const auto& certificates = TestCertificates::Get();
+  ASSERT_TRUE(certificates.ok()) << certificates.error();
+  const std::string served = temp_.File("served");
+  fs::create_directories(served);
+  fs::copy(archive_ + "/archive/simgz", served + "/simgz", fs::copy_options::recursive);
+  fs::remove(served + "/simgz/data/2023/01/01/simc0010.23o.gz");
+  HttpsServerOptions options;
+  options.root = served;
+  options.token = "tok-55a";
+  HttpsServer server(options);
+  ASSERT_TRUE(server.running()) << server.error();
+  WriteFile(temp_.File("token"), "tok-55a\n");
+  // A first address nobody answers at, and a mirror.
+  const std::string mirrored = temp_.File("mirrored");
+  fs::create_directories(mirrored);
+  fs::copy_file(CatalogueWithGzipServiceAt("https://127.0.0.1:1/simgz file://" + served +
+                                           "/simgz") + "/manufact.dwn",
+                mirrored + "/manufact.dwn");
+  const std::string catalogue = CatalogueWithGzipServiceAt(server.Url() + "/simgz", true);
+  const std::string token = " --password-file " + Quote(temp_.File("token"));
+  const std::string day1 =
+      std::to_string(fs::file_size(served + "/simgz/data/2022/12/31/simc3650.22o.gz"));
+  const struct {
+    std::string window, options;
+    int status;
+    std::vector<std::string> texts;  // patterns
+    std::string catalogue = "";
+  } cases[] = {
+      {" --from 2022-12-31 --to '2023-01-02 23:59:30'", token, 2,
+       {"2022-12-31 +observation +" + day1 + " +https://127\\.0\\.0\\.1:",
+        "2023-01-01 +observation +missing +/data/2023/01/01/simc0010\\.23o\\.gz",
+        "simc \\(SIMGZ\\): data for 2 of 3 days",
+        "no data for 2023-01-01: no observation file at any address"}},
+      {" --from 2022-12-31 --to '2022-12-31 23:59:30'", token, 0,
+       {"simc \\(SIMGZ\\): data for 1 of 1 days"}},
+      {" --from 2022-12-31 --to '2022-12-31 23:59:30'", "", 2,
+       {"token needed \\(es login, then es user get-access-token\\)"}},
+      {" --from 2022-12-31 --to '2023-01-01 23:59:30'", "", 2,
+       {"observation +" + day1 + " +file://.*simc3650.22o.gz  \\(https://127.0.0.1:1/simgz: "
+        "cannot be reached\\)",
+        "2023-01-01 +observation +missing"},
+       mirrored},
+  };
+  for (const auto& c : cases) {
+    const std::string available = "available --station simc --catalogue " +
+                                  Quote(c.catalogue.empty() ? catalogue : c.catalogue);
+    EXPECT_EQ(Stanvex(available + c.window + c.options,
+                      "NETRC=/nonexistent CURL_CA_BUNDLE=" + Quote(certificates.Authority())),
+              c.status)
+        << c.window << c.options << "\n" << output_;
+    for (const std::string& text : c.texts)
+      EXPECT_TRUE(std::regex_search(output_, std::regex(text))) << text << "\n" << output_;
+  }
+  EXPECT_GT(server.CountLog("HEAD "), 0);
+  EXPECT_EQ(server.CountLog("GET "), 0);
+  EXPECT_TRUE(LeftInTemp().empty());
+}
+
+// With --nearest a login given goes only to the stations it is for: a
+// password without a user is a token, for the bearer service's stations
+// only; a user's login needs --service.
+TEST_F(FetchCommandTest, ANearbyLoginGoesOnlyToTheStationsItIsFor) {
+  const auto& certificates = TestCertificates::Get();
+  ASSERT_TRUE(certificates.ok()) << certificates.error();
+  HttpsServerOptions options;
+  options.root = archive_ + "/archive";
+  HttpsServer plain(options);
+  options.token = "tok-77c";
+  HttpsServer bearer(options);
+  ASSERT_TRUE(plain.running() && bearer.running()) << plain.error() << bearer.error();
+  std::string text =
+      ReadFile(CatalogueWithGzipServiceAt(bearer.Url() + "/simgz", true) + "/manufact.dwn");
+  text = std::regex_replace(text, std::regex("ftpAd: file://[^\\n]*/archive/simz"),
+                            "ftpAd: " + plain.Url() + "/simz");
+  WriteFile(temp_.File("catalogue2/manufact.dwn"), text);
+  WriteFile(temp_.File("token"), "tok-77c\n");
+  const std::string nearby = "available --catalogue " + Quote(temp_.File("catalogue2")) +
+                             " --nearest 2 --lat 45.466 --lon 9.183 --max-km 500" +
+                             " --from 2022-12-31 --to '2022-12-31 23:59:30'";
+  const std::string environment = "NETRC=/nonexistent CURL_CA_BUNDLE=" +
+                                  Quote(certificates.Authority());
+  EXPECT_EQ(Stanvex(nearby + " --password-file " + Quote(temp_.File("token")), environment), 0)
+      << output_;
+  EXPECT_GT(bearer.CountLog("BEARER tok-77c"), 0);
+  EXPECT_GT(plain.CountLog("HEAD /simz/"), 0);
+  EXPECT_EQ(plain.CountContaining("tok-77c"), 0);
+  EXPECT_EQ(Stanvex(nearby + " --user alice --password-file " + Quote(temp_.File("token")),
+                    environment),
+            1);
+  EXPECT_NE(output_.find("--user with --nearest needs --service"), std::string::npos) << output_;
+  EXPECT_EQ(plain.CountContaining("tok-77c"), 0);
+}
+
+// fetch --nearest 3 from a site beside a station without data for the
+// window: that one is skipped with the reason and the next three delivered,
+// each under its own name; a SIGTERM while the stations' retrievals run
+// stops them all and leaves no temporary folder.
+TEST_F(FetchCommandTest, NearestFetchSkipsAStationWithoutDataAndDeliversTheNextThree) {
+  const std::string catalogue = temp_.File("nearby");
+  fs::create_directories(catalogue);
+  WriteFile(catalogue + "/manufact.dwn",
+            ReadFile(catalogue_ + "/manufact.dwn") +
+                "\nStation {\n  sName: simx\n  lat: 45 28 0 N\n  lon: 9 11 0 E\n  ht: 100\n"
+                "  serv: SIMGZ\n}\n");
+  const std::string nearest = "fetch --catalogue " + Quote(catalogue) +
+                               " --nearest 3 --lat 45.466 --lon 9.183 --max-km 8000" +
+                              " --from '2022-12-31 01:00' --to '2022-12-31 02:00' --dest " +
+                              Quote(dest_.path());
+  ASSERT_EQ(Stanvex(nearest), 0) << output_;
+  EXPECT_NE(output_.find("skipped: no data for 2022-12-31: no observation file at any address"),
+            std::string::npos)
+      << output_;
+  for (const char* name : {"simc", "sima", "sime"}) {
+    EXPECT_NE(output_.find(std::string("delivered ") + dest_.File(name) + "3650.obn"),
+              std::string::npos)
+        << name << "\n" << output_;
+    for (const char* extension : {".obn", ".nvb", ".sta"})
+      EXPECT_TRUE(Exists(dest_.File(std::string(name) + "3650" + extension))) << name;
+  }
+  EXPECT_FALSE(Exists(dest_.File("simx3650.obn")));
+  EXPECT_TRUE(LeftInTemp().empty());
+
+  // The same through an archive that sends its files slowly, stopped.
+  HttpsServerOptions options;
+  options.root = archive_ + "/archive";
+  options.trickleBytesPerSecond = 20000;
+  HttpsServer slow(options);
+  ASSERT_TRUE(slow.running()) << slow.error();
+  std::string text = ReadFile(catalogue + "/manufact.dwn");
+  text = std::regex_replace(text, std::regex("ftpAd: file://[^\\n]*/archive/"),
+                            "ftpAd: " + slow.Url() + "/");
+  WriteFile(catalogue + "/manufact.dwn", text);
+  const std::string command =
+      "env -u STANVEX_PASSWORD TMPDIR=" + Quote(temp_.File("tmp")) + " CURL_CA_BUNDLE=" +
+      Quote(TestCertificates::Get().Authority()) + " " + Quote(program_) + " " + nearest +
+      " < /dev/null > " + Quote(temp_.File("out")) + " 2>&1 & child=$!; sleep 3; "
+      "kill -TERM $child; wait $child";
+  const int status = std::system(command.c_str());
+  output_ = ReadFile(temp_.File("out"));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status << output_;
+  EXPECT_NE(output_.find("stopped"), std::string::npos) << output_;
+  EXPECT_TRUE(LeftInTemp().empty());
 }
 
 }  // namespace

@@ -157,6 +157,19 @@ TEST(SimSampleRetrieval, TodaysWindowsComeFromSubDailyFiles) {
     EXPECT_NE(text.find(std::string("(2021-01-06 ") + c.from + ") to "), std::string::npos) << text;
     EXPECT_NE(text.find(std::string("(2021-01-06 ") + c.to + ") GPS seconds"), std::string::npos);
     EXPECT_EQ(text.find("warning"), std::string::npos) << text;
+    // stanvex available names, as there, the files the retrieval took.
+    const std::string asked = dir.File(std::string(c.station) + "-available.txt");
+    ASSERT_TRUE(testing::Run("'" + program + "' available --catalogue '" +
+                             dir.File("sample/catalogue") + "' --station " + c.station +
+                             " --from '2021-01-06 " + c.from + "' --to '2021-01-06 " + c.to +
+                             "'" + c.interval + " > '" + asked + "' 2>&1"))
+        << testing::ReadFile(asked);
+    size_t present = 0;
+    for (const std::string& line : testing::Lines(testing::ReadFile(asked)))
+      present += line.find("file://") != std::string::npos;
+    EXPECT_EQ(present, c.files.size()) << testing::ReadFile(asked);
+    for (const std::string& file : c.files)
+      EXPECT_NE(testing::ReadFile(asked).find("/" + file), std::string::npos) << file;
   }
 
   // The 1 s window against a conversion of the recorded hour with the same

@@ -3,7 +3,8 @@
 svinet.dll: from a loopback HTTPS server, a loopback FTPS server and a
 file:// archive, the HTTPS server as the mirror of a plain FTP address
 that is down, a server whose certificate comes from an unknown authority,
-and a stop while an HTTPS transfer runs.
+a stop while an HTTPS transfer runs, and a service of bearer tokens (auth:
+bearer) with its token from the netrc file named by NETRC, and without one.
 
     host_tls_retrieval.py OUT_DIR SCRATCH_PARENT
 
@@ -50,7 +51,12 @@ CASES = [
     ("rogue", "sima", 1 * HOUR, 2 * HOUR, 0.0, "refused", "unknown authority refused"),
     ("wrongname", "sima", 1 * HOUR, 2 * HOUR, 0.0, "refused", "another host's certificate refused"),
     ("stop", "sima", 1 * HOUR, 2 * HOUR, 0.0, "stop", "stop during an HTTPS transfer"),
+    ("bearer", "sima", 1 * HOUR, 2 * HOUR, 0.0, "", "bearer token from the netrc file"),
+    ("tokenless", "sima", 1 * HOUR, 2 * HOUR, 0.0, "refused", "bearer service without a token"),
 ]
+TOKEN = "tok-win-9d2"
+# The netrc file each case's environment names (NETRC), by catalogue.
+NETRC = {"bearer": "machine localhost login x password %s\n" % TOKEN, "tokenless": ""}
 # What the last error of a refused case says.
 REFUSED_TEXTS = {"rogue": "is not trusted", "wrongname": "was issued for another host name"}
 
@@ -157,6 +163,11 @@ def run_case(environment, out_dir, scratch, positions, case):
                  str(GPS + end), str(interval), name]
     if mode:
         arguments.append(mode)
+    if catalogue in NETRC:
+        netrc = os.path.join(scratch, "netrc-" + catalogue)
+        with open(netrc, "w") as entries:
+            entries.write(NETRC[catalogue])
+        environment = dict(environment, NETRC=host_retrieval.wine_path(netrc))
     result = host_retrieval.wine(environment, out_dir, *arguments)
     lines = result.stdout.splitlines()
     problems = [line for line in lines if line.startswith("FAILED")]
@@ -178,8 +189,11 @@ def run_case(environment, out_dir, scratch, positions, case):
     else:
         if os.listdir(dest):
             problems.append("delivered after a failure: %s" % sorted(os.listdir(dest)))
-    if mode == "refused" and CORE_HAS_CERTIFICATE_TEXT and REFUSED_TEXTS[catalogue] not in last_error:
+    if mode == "refused" and CORE_HAS_CERTIFICATE_TEXT and catalogue in REFUSED_TEXTS and \
+            REFUSED_TEXTS[catalogue] not in last_error:
         problems.append("not \"%s\": %s" % (REFUSED_TEXTS[catalogue], last_error))
+    if catalogue == "tokenless" and "wants a token" not in last_error:
+        problems.append("no token text: " + last_error)
     if mode == "stop":
         # The transfer's partial file and every day file are gone.
         if os.listdir(work):
@@ -226,7 +240,8 @@ def main():
         rogue, rogue_port = start_server(scratch, "https", archive, "untrusted")
         wrong, wrong_port = start_server(scratch, "https", archive, "wrongname")
         slow, slow_port = start_server(scratch, "https", archive, "server", "--trickle", "4000")
-        servers = [https, ftps, rogue, wrong, slow]
+        bearer, bearer_port = start_server(scratch, "https", archive, "server", "--token", TOKEN)
+        servers = [https, ftps, rogue, wrong, slow, bearer]
         write_catalogue(scratch, "https", "https", https_port)
         write_catalogue(scratch, "ftps", "ftps", ftps_port)
         write_catalogue(scratch, "file", "", 0)
@@ -237,6 +252,13 @@ def main():
         write_catalogue(scratch, "rogue", "https", rogue_port)
         write_catalogue(scratch, "wrongname", "https", wrong_port)
         write_catalogue(scratch, "stop", "https", slow_port)
+        for name in NETRC:
+            bearer_catalogue = os.path.join(write_catalogue(scratch, name, "https", bearer_port),
+                                            "manufact.dwn")
+            with open(bearer_catalogue) as catalogue:
+                text = catalogue.read()
+            with open(bearer_catalogue, "w") as catalogue:
+                catalogue.write(text.replace("/simz\n", "/simz\n  auth: bearer\n"))
         keep_alive, keep_alive_port = start_server(scratch, "keep-alive", archive, "server")
         servers.append(keep_alive)
         write_catalogue(scratch, "subdaily", "https", keep_alive_port)
@@ -244,6 +266,11 @@ def main():
         positions = host_retrieval.true_positions(os.path.join(scratch, "stations.txt"))
         started = time.monotonic()
         passed = sum(run_case(environment, out_dir, scratch, positions, case) for case in CASES)
+        with open(os.path.join(scratch, "https-server.log")) as log:
+            tokens = [line.strip() for line in log if line.startswith("BEARER ")]
+        if not tokens or set(tokens) != {"BEARER " + TOKEN}:
+            print("FAILED: the bearer server saw tokens %s" % sorted(set(tokens)))
+            passed -= 1
         log = os.path.join(scratch, "keep-alive-server.log")
         for case, sent, not_asked, handshakes in SUBDAILY_CASES:
             checks = subdaily_checks(log, case, sent, not_asked, handshakes)

@@ -3,7 +3,7 @@
 they present, for the Windows host tests.
 
     tls_servers.py certificates DIR
-    tls_servers.py https ROOT --cert FILE --key FILE [--trickle BPS] [--log FILE]
+    tls_servers.py https ROOT --cert FILE --key FILE [--trickle BPS] [--token T] [--log FILE]
     tls_servers.py ftps ROOT --cert FILE --key FILE [--log FILE]
 
 "certificates" writes DIR/ca.pem and ca.der (the test authority that the
@@ -13,7 +13,9 @@ by an authority nobody trusts) and DIR/wrongname.pem/.key (signed by the
 test authority for another host name only). The servers bind 127.0.0.1 on a free port,
 print it on the first line and serve until stdin closes or --lifetime
 seconds have passed. --trickle sends every body at about BPS bytes per
-second; --log appends one line per request ("GET /path", "RETR /path").
+second; --token answers 401 to a request without "Authorization: Bearer T";
+--log appends one line per request ("GET /path", "RETR /path") and one per
+bearer token a request carries ("BEARER token").
 """
 
 import argparse
@@ -71,6 +73,7 @@ def log_line(path, line):
 
 class TrickleHandler(http.server.SimpleHTTPRequestHandler):
     trickle = 0
+    token = None
     log_path = None
 
     def log_message(self, *arguments):
@@ -78,6 +81,15 @@ class TrickleHandler(http.server.SimpleHTTPRequestHandler):
 
     def do_GET(self):
         log_line(self.log_path, "GET " + self.path)
+        authorization = self.headers.get("Authorization") or ""
+        if authorization.lower().startswith("bearer "):
+            log_line(self.log_path, "BEARER " + authorization[7:].strip())
+        if self.token is not None and authorization != "Bearer " + self.token:
+            self.send_response(401)
+            self.send_header("WWW-Authenticate", 'Bearer realm="test"')
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
         super().do_GET()
 
     def copyfile(self, source, destination):
@@ -97,6 +109,7 @@ def serve_https(options):
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(options.cert, options.key)
     TrickleHandler.trickle = options.trickle
+    TrickleHandler.token = options.token
     TrickleHandler.log_path = options.log
     handler = functools.partial(TrickleHandler, directory=options.root)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
@@ -151,6 +164,7 @@ def main():
     parser.add_argument("--cert", required=True)
     parser.add_argument("--key", required=True)
     parser.add_argument("--trickle", type=int, default=0)
+    parser.add_argument("--token")
     parser.add_argument("--log")
     parser.add_argument("--lifetime", type=float, default=600.0)
     options = parser.parse_args()

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -135,7 +136,7 @@ class WininetHostTest : public ::testing::Test {
   std::string content_;
 };
 
-TEST(WininetExports, ExactlyTheFiveEntryPoints) {
+TEST(WininetExports, ExactlyTheFiveEntryPointsAndFtpFindFirstFileA) {
   std::string command = "nm -D --defined-only " + stanvex::testing::OutDir() + "/libwininet.so";
   FILE* listing = popen(command.c_str(), "r");
   ASSERT_NE(listing, nullptr);
@@ -148,7 +149,43 @@ TEST(WininetExports, ExactlyTheFiveEntryPoints) {
   }
   pclose(listing);
   EXPECT_EQ(exported, (std::set<std::string>{"InternetOpenA", "InternetConnectA", "FtpGetFileA",
-                                             "InternetCloseHandle", "InternetSetStatusCallback"}));
+                                             "InternetCloseHandle", "InternetSetStatusCallback",
+                                             "FtpFindFirstFileA"}));
+}
+
+// FtpFindFirstFileA tells a file's size without fetching it (FTP SIZE, a
+// stat of a file:// path) and a missing one by ERROR_NO_MORE_FILES; the find
+// handle of the completion closes like any other.
+TEST_F(WininetHostTest, FindFirstFileTellsSizeOrAbsenceWithoutFetching) {
+  auto find = reinterpret_cast<FtpFindFirstFileA_fn>(dlsym(library_, "FtpFindFirstFileA"));
+  ASSERT_NE(find, nullptr);
+  FtpServerOptions options;
+  options.root = root_.path();
+  FtpServer server(options);
+  ASSERT_TRUE(server.running()) << server.error();
+  OpenSession();
+  for (const std::string& address : {server.Address(), "file://" + root_.path()}) {
+    HINTERNET connection = Connect(address);
+    ASSERT_NE(connection, nullptr) << address;
+    for (const char* path : {"/pub/rinex/brdc2800.15n.Z", "/pub/rinex/none.15n.Z", "/no/x.Z"}) {
+      const bool there = std::strstr(path, "brdc") != nullptr;
+      WIN32_FIND_DATAA data{};
+      size_t before = seen_.completions.size();
+      errno = 0;
+      EXPECT_EQ(find(connection, path, &data, 0, 7), nullptr);
+      EXPECT_EQ(errno, ERROR_IO_PENDING);
+      ASSERT_TRUE(seen_.WaitForCompletions(before + 1));
+      const INTERNET_ASYNC_RESULT result = seen_.completions.back();
+      EXPECT_EQ(result.dwResult != 0, there) << address << path;
+      EXPECT_EQ(result.dwError, there ? 0u : static_cast<DWORD>(ERROR_NO_MORE_FILES)) << path;
+      if (!there) continue;
+      EXPECT_EQ(data.nFileSizeLow, content_.size()) << address;
+      EXPECT_EQ(data.nFileSizeHigh, 0u);
+      EXPECT_STREQ(data.cFileName, "brdc2800.15n.Z");
+      EXPECT_TRUE(close_(reinterpret_cast<HINTERNET>(result.dwResult)));
+    }
+  }
+  EXPECT_EQ(server.CountLog("RETR"), 0);
 }
 
 TEST_F(WininetHostTest, AsyncLoginAndTransferCompleteOnTheLibrarysThread) {

@@ -195,6 +195,39 @@ TEST_F(WininetHttpsTest, CertificateFailuresAreTheirOwnCauseAndSendNothing) {
   }
 }
 
+// FtpFindFirstFileA over HTTPS is a HEAD: a file's size, a missing one, a
+// redirect followed, a login page and a refusal by their causes; no body is
+// fetched.
+TEST_F(WininetHttpsTest, FindFirstFileAsksByHead) {
+  HttpsServerOptions options;
+  options.root = root_.path();
+  options.html = {"/pub/page"};
+  options.status = {{"/pub/denied", 403}};
+  options.redirects = {{"/pub/moved", "/pub/b.Z"}};
+  HttpsServer server(options);
+  ASSERT_TRUE(server.running()) << server.error();
+  HINTERNET connection = Connect(server.Url());
+  ASSERT_NE(connection, nullptr);
+  const std::pair<const char*, DWORD> cases[] = {
+      {"/pub/a.Z", 0},
+      {"/pub/moved", 0},
+      {"/pub/none.Z", ERROR_NO_MORE_FILES},
+      {"/pub/page", ERROR_HTTP_INVALID_SERVER_RESPONSE},
+      {"/pub/denied", ERROR_ACCESS_DENIED}};
+  for (const auto& [path, expected] : cases) {
+    WIN32_FIND_DATAA data{};
+    size_t before = Count();
+    EXPECT_EQ(FtpFindFirstFileA(connection, path, &data, 0, 3), nullptr);
+    INTERNET_ASYNC_RESULT result = WaitForNext(before);
+    EXPECT_EQ(result.dwError, expected) << path;
+    if (expected != 0) continue;
+    EXPECT_EQ(data.nFileSizeLow, content_.size()) << path;
+    EXPECT_TRUE(InternetCloseHandle(reinterpret_cast<HINTERNET>(result.dwResult)));
+  }
+  EXPECT_EQ(server.CountLog("GET "), 0);
+  EXPECT_EQ(server.CountLog("HEAD /pub/b.Z"), 1);
+}
+
 TEST_F(WininetHttpsTest, AnswersCarryTheirCauseAndLeaveNoFile) {
   HttpsServerOptions options;
   options.root = root_.path();

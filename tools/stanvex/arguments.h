@@ -33,11 +33,14 @@ struct PasswordSources {
   bool given = false;        // --password was on the command line
   std::string password;      // its value
   std::string file;          // --password-file ("" when not given)
+  bool token = false;        // the service takes a bearer token: no user name needed
 };
 
 // The password to log in with: --password, else the first line of
 // --password-file, else, when a user is named, the variable STANVEX_PASSWORD
-// or, when standard input is a terminal, one typed there without echo.
+// or, when standard input is a terminal, one typed there without echo. A
+// bearer token (token) is taken from the variable without a user name, and
+// is not asked for on the terminal (the host's netrc entry may hold it).
 // *present is false when there is none (anonymous login or none asked).
 std::string ResolvePassword(const PasswordSources& sources, bool* present);
 

@@ -18,6 +18,8 @@
 #include "platform/platform.h"
 #include "private_folder.h"
 #include "stanvex.h"
+#include "nearest_fetch.h"
+#include "station_choice.h"
 
 namespace fs = std::filesystem;
 
@@ -41,6 +43,11 @@ struct FetchOptions {
   bool keepRinex = false;
   bool dropUnsolved = false;
   bool quiet = false;
+  int nearest = 0;
+  double latitude = 0;
+  double longitude = 0;
+  double maxKm = 100;
+  int jobs = 3;
 };
 
 std::atomic<bool> interrupted{false};
@@ -176,22 +183,6 @@ std::string Absolute(const std::string& path) {
   return error ? path : absolute.lexically_normal().string();
 }
 
-// The station name of service (any service when empty); a station that
-// several services serve has a record under each.
-StationRecord* FindStation(const Serv_Sta& catalogue, const std::string& name,
-                           const std::string& service) {
-  for (int32_t i = 0; i < catalogue.iNumStations; ++i) {
-    char stored[sizeof catalogue.pStations[i].sName + 1] = {};
-    std::memcpy(stored, catalogue.pStations[i].sName, sizeof catalogue.pStations[i].sName);
-    char serv[sizeof catalogue.pStations[i].serv + 1] = {};
-    std::memcpy(serv, catalogue.pStations[i].serv, sizeof catalogue.pStations[i].serv);
-    if (strcasecmp(stored, name.c_str()) == 0 &&
-        (service.empty() || strcasecmp(serv, service.c_str()) == 0))
-      return &catalogue.pStations[i];
-  }
-  return nullptr;
-}
-
 // "2021-01-03 01:00:00" for GPS seconds.
 std::string CalendarText(double seconds) {
   stanvex::GpsTime time{};
@@ -277,36 +268,24 @@ void ReportFailure(const std::string& work, bool privateWork, bool keepRinex,
   throw stanvex::cli::CommandFailure{(interrupted ? "stopped: " : "") + reason};
 }
 
-// Loads the catalogue on construction and releases it on every way out.
-class LoadedCatalogue {
- public:
-  LoadedCatalogue(const std::string& staged, const std::string& work) {
-    catalogue_.iServiceSize = sizeof(ServiceRecord);
-    catalogue_.iStationSize = sizeof(StationRecord);
-    std::vector<char> text(staged.begin(), staged.end());
-    text.push_back('\0');
-    if (iInitalizeNEW(text.data(), work.c_str(), &catalogue_) != 0)
-      throw stanvex::cli::CommandFailure{stanvex::cli::LibraryError()};
-  }
-  ~LoadedCatalogue() { vClearMem(&catalogue_); }
-  LoadedCatalogue(const LoadedCatalogue&) = delete;
-  LoadedCatalogue& operator=(const LoadedCatalogue&) = delete;
-  const Serv_Sta& records() const { return catalogue_; }
-
- private:
-  Serv_Sta catalogue_{};
-};
-
 void RunFetch(const FetchOptions& options) {
   quiet = options.quiet;
   on_terminal = stanvex::platform::IsTerminal(2);
   const double start = stanvex::cli::ParseTime(options.from);
   const double end = stanvex::cli::ParseTime(options.to);
   if (options.intervalGiven) stanvex::cli::CheckInterval(options.interval, "--interval");
-  bool hasPassword = false;
-  const std::string password = stanvex::cli::ResolvePassword(
-      {options.user, options.passwordGiven, options.password, options.passwordFile},
-      &hasPassword);
+  // From here on a stop (Ctrl-C, or a SIGTERM from a --nearest fetch that
+  // runs this one) ends the request and the private folder goes with it.
+  struct StopHandlers {
+    StopHandlers() {
+      std::signal(SIGINT, OnInterrupt);
+      std::signal(SIGTERM, OnInterrupt);
+    }
+    ~StopHandlers() {
+      std::signal(SIGINT, SIG_DFL);
+      std::signal(SIGTERM, SIG_DFL);
+    }
+  } stopHandlers;
 
   // The catalogue is staged in the private folder, which is also the
   // working folder unless one was named.
@@ -315,23 +294,27 @@ void RunFetch(const FetchOptions& options) {
   const std::string work = privateWork ? folder.File("work") : Absolute(options.work);
   if (privateWork && !stanvex::platform::MakeDirectory(work.c_str()))
     throw stanvex::cli::CommandFailure{"cannot make the working folder " + work};
-  const std::string catalogueDir =
-      options.catalogue.empty()
-          ? (fs::path(stanvex::cli::ProgramDirectory()) / "catalogue").string()
-          : options.catalogue;
-  const std::string staged = stanvex::cli::StageCatalogue(Absolute(catalogueDir), folder);
+  const std::string staged = stanvex::cli::StageCatalogue(
+      Absolute(stanvex::cli::CatalogueFolder(options.catalogue)), folder);
 
   SetCallBack(&ShowStatus);
   struct CallBackReset {
     ~CallBackReset() { SetCallBack(nullptr); }
   } resetCallback;
-  LoadedCatalogue catalogue(staged, work);
-  StationRecord* station = FindStation(catalogue.records(), options.station, options.service);
+  stanvex::cli::ScopedCatalogue catalogue(staged, work);
+  StationRecord* station =
+      stanvex::cli::FindStation(catalogue.records(), options.station, options.service);
   if (station == nullptr)
     throw stanvex::cli::CommandFailure{
         "station " + options.station +
         (options.service.empty() ? "" : " of service " + options.service) +
         " is not in the catalogue"};
+  // A service of bearer tokens takes STANVEX_PASSWORD without a user name.
+  bool hasPassword = false;
+  const std::string password = stanvex::cli::ResolvePassword(
+      {options.user, options.passwordGiven, options.password, options.passwordFile,
+       stanvex::cli::TakesToken(*station)},
+      &hasPassword);
 
   std::string destination = Absolute(options.destination);
   std::vector<char> destText(destination.begin(), destination.end());
@@ -342,14 +325,13 @@ void RunFetch(const FetchOptions& options) {
   passwordText.push_back('\0');
   char delivered[256] = "";
 
-  std::signal(SIGINT, OnInterrupt);
+  if (interrupted) throw stanvex::cli::CommandFailure{"stopped before the retrieval began"};
   const double interval = options.intervalGiven ? options.interval : 0;
   const int32_t result = iFTP(start, end, station, destText.data(), interval, delivered,
                               options.user.empty() ? nullptr : user.data(),
                               hasPassword ? passwordText.data() : nullptr,
                               options.append ? 0 : 1, options.dropUnsolved ? 1 : 0,
                               options.keepRinex ? 0 : 1);
-  std::signal(SIGINT, SIG_DFL);
   EndBar();
   if (result != 0) ReportFailure(work, privateWork, options.keepRinex, &folder);
   if (privateWork && options.keepRinex && stanvex::cli::HoldsFiles(work)) {
@@ -359,13 +341,58 @@ void RunFetch(const FetchOptions& options) {
   PrintSummary(delivered, start, end);
 }
 
+// fetch --nearest N: the options handed to each station's own fetch.
+void RunFetchNearest(const FetchOptions& options) {
+  if (!options.station.empty())
+    throw stanvex::cli::CommandFailure{"give either --station or --nearest N, not both"};
+  if (!options.work.empty())
+    throw stanvex::cli::CommandFailure{
+        "--work does not go with --nearest: each station's retrieval has a folder of its own"};
+  stanvex::cli::NearestFetchRequest request;
+  request.count = options.nearest;
+  request.latitude = options.latitude;
+  request.longitude = options.longitude;
+  request.maxKm = options.maxKm;
+  request.jobs = options.jobs;
+  request.catalogue = Absolute(stanvex::cli::CatalogueFolder(options.catalogue));
+  request.service = options.service;
+  request.from = options.from;
+  request.to = options.to;
+  request.destination = Absolute(options.destination);
+  if (options.intervalGiven) {
+    stanvex::cli::CheckInterval(options.interval, "--interval");
+    char interval[32];
+    std::snprintf(interval, sizeof interval, "%.17g", options.interval);
+    request.passedOn.insert(request.passedOn.end(), {"--interval", interval});
+    request.interval = options.interval;
+  }
+  if (options.append) request.passedOn.push_back("--append");
+  if (options.keepRinex) request.passedOn.push_back("--keep-rinex");
+  if (options.dropUnsolved) request.passedOn.push_back("--drop-unsolved");
+  request.user = options.user;
+  request.passwordGiven = options.passwordGiven;
+  request.password = options.password;
+  request.passwordFile = options.passwordFile;
+  request.quiet = options.quiet;
+  stanvex::cli::RunNearestFetch(request);
+}
+
 stanvex::cli::CommandRegistration fetchRegistration([](CLI::App& app) {
   auto* command =
       app.add_subcommand("fetch", "Retrieve a station's data for a window of up to three days");
   auto options = std::make_shared<FetchOptions>();
   command->add_option("--catalogue", options->catalogue,
                       "folder of manufact.dwn and user.dwn (default: the bundled catalogue)");
-  command->add_option("--station", options->station, "station name")->required();
+  command->add_option("--station", options->station, "station name");
+  command->add_option("--nearest", options->nearest,
+                      "instead of --station: the N stations nearest to --lat/--lon that have "
+                      "data for the window, retrieved side by side");
+  command->add_option("--lat", options->latitude, "latitude, decimal degrees, north positive");
+  command->add_option("--lon", options->longitude, "longitude, decimal degrees, east positive");
+  command->add_option("--max-km", options->maxKm, "largest distance for --nearest, km")
+      ->capture_default_str();
+  command->add_option("--jobs", options->jobs, "retrievals at once for --nearest")
+      ->capture_default_str();
   command->add_option("--service", options->service,
                       "the station's service, for a station that several services serve "
                       "(default: the first in alphabetical order)");
@@ -384,17 +411,26 @@ stanvex::cli::CommandRegistration fetchRegistration([](CLI::App& app) {
       "FTP password; other users of this computer can see it in the process list: prefer "
       "--password-file, STANVEX_PASSWORD or typing it when asked");
   command->add_option("--password-file", options->passwordFile,
-                      "file whose first line is the FTP password");
+                      "file whose first line is the FTP password (or the bearer token of a "
+                      "service that takes tokens)");
   command->add_flag("--keep-rinex", options->keepRinex, "keep the RINEX and working files");
   command->add_flag("--drop-unsolved", options->dropUnsolved,
                     "leave out epochs without a position solution");
   command->add_flag("--quiet", options->quiet, "no progress reports");
   command->footer(
       "The password is taken from --password, --password-file or the variable STANVEX_PASSWORD; "
-      "with --user and none of these it is asked for on the terminal.");
+      "with --user and none of these it is asked for on the terminal. A service that takes "
+      "bearer tokens (auth: bearer; EarthScope: es login, then es user get-access-token) gets "
+      "the password as its token, over HTTPS only; no --user is needed.");
   command->callback([options, interval, password] {
     options->intervalGiven = interval->count() > 0;
     options->passwordGiven = password->count() > 0;
+    if (options->nearest != 0) {
+      RunFetchNearest(*options);
+      return;
+    }
+    if (options->station.empty())
+      throw stanvex::cli::CommandFailure{"give either --station or --nearest N"};
     RunFetch(*options);
   });
 });

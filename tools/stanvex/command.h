@@ -43,9 +43,11 @@ inline CLI::App* FindOrAddSubcommand(CLI::App& app, const std::string& name,
   return app.add_subcommand(name, description);
 }
 
-// Thrown by a command to end with exit code 1 after printing message to stderr.
+// Thrown by a command to end with exit code status after printing message
+// (when there is one) to stderr.
 struct CommandFailure {
   std::string message;
+  int status = 1;
 };
 
 // The library's last error text (iGetLastError).

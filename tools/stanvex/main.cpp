@@ -41,8 +41,8 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     return app.exit(e);
   } catch (const stanvex::cli::CommandFailure& failure) {
-    std::fprintf(stderr, "%s\n", failure.message.c_str());
-    return 1;
+    if (!failure.message.empty()) std::fprintf(stderr, "%s\n", failure.message.c_str());
+    return failure.status;
   }
   return 0;
 }
