@@ -21,6 +21,7 @@ keeps connections alive and logs each completed TLS handshake: each day at
 the address costs one handshake, whatever number of files it takes.
 """
 
+import itertools
 import os
 import re
 import shutil
@@ -173,7 +174,13 @@ def run_case(environment, out_dir, scratch, positions, case):
     problems = [line for line in lines if line.startswith("FAILED")]
     if result.returncode != 0 and not problems:
         problems.append("host.exe exited with %d" % result.returncode)
-    last_error = next((line for line in lines if line.startswith("iFTP: last error")), "")
+    # The last error and its continuation lines (a reason of several lines).
+    last_error = ""
+    for i, line in enumerate(lines):
+        if line.startswith("iFTP: last error"):
+            following = itertools.takewhile(lambda text: text.startswith("    "), lines[i + 1:])
+            last_error = " ".join([line] + [text.strip() for text in following])
+            break
 
     if not mode:
         delivered = next((line.split(": ", 1)[1] for line in lines
