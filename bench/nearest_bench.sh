@@ -16,36 +16,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
-build=${STANVEX_BUILD:-$root/build-bench}
-stanvex="$build/out/stanvex"
-[ -x "$stanvex" ] || { echo "build stanvex first ($stanvex)"; exit 1; }
+. "$here/loopback.sh" nearest
 delay_ms=${DELAY_MS:-75}
-work=$(mktemp -d /tmp/stanvex-nearest-bench-XXXXXX)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-# The loopback servers end when their stdin ends: it is a pipe held open here.
-mkfifo "$work/hold"
-exec 9<>"$work/hold"
-
-# start NAME COMMAND...: runs a server or the proxy, which prints its port
-# first; sets port.
-start() {
-  local name=$1
-  shift
-  "$@" < "$work/hold" > "$work/$name.port" &
-  pids+=("$!")
-  for _ in $(seq 300); do
-    port=$(head -1 "$work/$name.port" | cut -d' ' -f1)
-    [ -n "$port" ] && return
-    sleep 0.1
-  done
-  echo "$name did not start" >&2
-  exit 1
-}
 
 # seconds COMMAND...: runs it (output to $work/run.log) and prints the
 # seconds it took.

@@ -24,7 +24,7 @@ for program in "$build"/out/*_bench; do
 done
 for script in "$here"/*.sh; do
   name=$(basename "$script")
-  [ "$name" = run.sh ] && continue
+  case "$name" in run.sh | loopback.sh) continue ;; esac
   case "$name" in *"$filter"*) ;; *) continue ;; esac
   echo "==== $name"
   STANVEX_BUILD="$build" sh "$script" || { echo "$name failed"; status=1; }

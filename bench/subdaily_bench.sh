@@ -20,38 +20,10 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
-build=${STANVEX_BUILD:-$root/build-bench}
-stanvex="$build/out/stanvex"
-[ -x "$stanvex" ] || { echo "build stanvex first ($stanvex)"; exit 1; }
+. "$here/loopback.sh" subdaily
 command -v curl >/dev/null || { echo "curl is not installed"; exit 1; }
 delay_ms=${DELAY_MS:-75}
 rate=${RATE:-250000}
-work=$(mktemp -d /tmp/stanvex-subdaily-bench-XXXXXX)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-# The loopback servers end when their stdin ends: it is a pipe held open here.
-mkfifo "$work/hold"
-exec 9<>"$work/hold"
-
-# start NAME COMMAND...: runs a server or the proxy, which prints its port
-# first; sets port.
-start() {
-  local name=$1
-  shift
-  "$@" < "$work/hold" > "$work/$name.port" &
-  pids+=("$!")
-  for _ in $(seq 300); do
-    port=$(head -1 "$work/$name.port")
-    [ -n "$port" ] && return
-    sleep 0.1
-  done
-  echo "$name did not start" >&2
-  exit 1
-}
 
 # Two days and today (hours 00-12, 15-minute files for 11 and 12), in one
 # GPS week. The hourly archive is the same with the second day's daily
