@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "catalogue/column_table.h"
+#include "gnss/gps_time.h"
 
 namespace stanvex {
 namespace {
@@ -16,21 +17,12 @@ namespace {
 constexpr double kMinRadius = 6.2e6;
 constexpr double kMaxRadius = 6.5e6;
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-int DaysInMonth(int year, int month) {
-  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
-
-// Days from 1970-01-01 to a valid date of the proleptic Gregorian calendar.
-int32_t DaysFromCivil(int year, int month, int day) {
-  year -= month <= 2 ? 1 : 0;
-  const int era = year / 400;
-  const int yearOfEra = year - era * 400;
-  const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + dayOfEra - 719468;
+// True when year-month-day is a date of the proleptic Gregorian calendar.
+bool IsCalendarDate(int year, int month, int day) {
+  if (month < 1 || month > 12 || day < 1 || day > 31) return false;
+  int y = 0, m = 0, d = 0;
+  gnss::CivilFromDays(gnss::DaysFromCivil(year, month, day), &y, &m, &d);
+  return y == year && m == month && d == day;
 }
 
 bool Digits(const std::string& text, size_t from, size_t count, int* value) {
@@ -96,27 +88,16 @@ bool ReadDay(const std::string& text, bool dashes, int32_t* day) {
              !Digits(text, 6, 2, &dayOfMonth)) {
     return false;
   }
-  if (year < 1900 || year > 2199 || month < 1 || month > 12 || dayOfMonth < 1 ||
-      dayOfMonth > DaysInMonth(year, month))
-    return false;
-  *day = DaysFromCivil(year, month, dayOfMonth);
+  if (year < 1900 || year > 2199 || !IsCalendarDate(year, month, dayOfMonth)) return false;
+  *day = static_cast<int32_t>(gnss::DaysFromCivil(year, month, dayOfMonth));
   return true;
 }
 
 std::string DayText(int32_t day) {
-  // The inverse of DaysFromCivil.
-  const int32_t z = day + 719468;
-  const int32_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int32_t dayOfEra = z - era * 146097;
-  const int32_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  const int32_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  const int32_t monthIndex = (5 * dayOfYear + 2) / 153;
-  const int32_t dayOfMonth = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
-  const int32_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
-  const int32_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+  int year = 0, month = 0, dayOfMonth = 0;
+  gnss::CivilFromDays(day, &year, &month, &dayOfMonth);
   char text[40];  // room for any int32 parts
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d", static_cast<int>(year),
-                static_cast<int>(month), static_cast<int>(dayOfMonth));
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, dayOfMonth);
   return text;
 }
 
