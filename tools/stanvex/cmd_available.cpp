@@ -39,7 +39,9 @@ void StopAsking(int) { StopFtpProcessing(); }
 // "2021-01-03 10:00" for a sub-daily file, "2021-01-03" for a daily one.
 std::string FileDay(const stanvex::FileAnswer& answer) {
   std::string day = stanvex::cli::DayText(answer.day);
-  if (answer.fileStart == answer.day) return day;
+  const bool subDaily = answer.kind == stanvex::AskedFile::kHourly ||
+                        answer.kind == stanvex::AskedFile::kQuarterHour;
+  if (!subDaily) return day;
   const int32_t ofDay = answer.fileStart - answer.day;
   char time[16];
   std::snprintf(time, sizeof time, " %02d:%02d", ofDay / 3600, ofDay / 60 % 60);
