@@ -11,9 +11,9 @@
 #include <cstring>
 
 #include "base/gps_time.h"
-#include "ftp/day_files.h"
-#include "ftp/file_names.h"
 #include "stanvex.h"
+#include "transfer/day_files.h"
+#include "transfer/file_names.h"
 
 namespace {
 

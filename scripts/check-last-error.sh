@@ -12,7 +12,7 @@ set -uo pipefail
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 
 # Folders whose own functions still report through the last error.
-declare -A allowed=([ftp]=46 [pipeline]=6)
+declare -A allowed=([transfer]=46 [pipeline]=6)
 
 writes='\b(SetLastErrorText|AppendLastErrorText)\(|\b(CopyText|AppendText)\(LastErrorText\b'
 status=0

@@ -24,12 +24,12 @@
 #include "base/text.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/nearest.h"
-#include "ftp/download.h"
 #include "obsfiles/avg_position.h"
 #include "obsfiles/resample.h"
 #include "pipeline/retrieval.h"
 #include "platform/platform.h"
 #include "stanvex.h"
+#include "transfer/download.h"
 
 namespace stanvex {
 namespace {

@@ -10,12 +10,10 @@
 #include "base/status_channel.h"
 #include "base/text.h"
 #include "catalogue/catalogue.h"
-#include "crinex/converter_binding.h"
+#include "convert/converter_binding.h"
 #include "crinex/crx2rnx.h"
 #include "crinex/rinex_join.h"
 #include "extract/extract_file.h"
-#include "ftp/download.h"
-#include "ftp/file_names.h"
 #include "obsfiles/concatenate.h"
 #include "obsfiles/obn_file_set.h"
 #include "obsfiles/resample.h"
@@ -23,6 +21,8 @@
 #include "pipeline/day_job.h"
 #include "pipeline/delivery.h"
 #include "platform/platform.h"
+#include "transfer/download.h"
+#include "transfer/file_names.h"
 
 namespace stanvex {
 

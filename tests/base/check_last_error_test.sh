@@ -6,9 +6,9 @@ set -uo pipefail
 check="$1/scripts/check-last-error.sh"
 tree=$(mktemp -d)
 trap 'rm -rf "$tree"' EXIT
-mkdir -p "$tree/src/obsfiles" "$tree/src/ftp" "$tree/src/api" "$tree/src/base"
+mkdir -p "$tree/src/obsfiles" "$tree/src/transfer" "$tree/src/api" "$tree/src/base"
 echo 'Result Close() { return Result::Success(); }' > "$tree/src/obsfiles/clean.cpp"
-echo 'void Fail() { SetLastErrorText("Error %s", "x"); }' > "$tree/src/ftp/transfer.cpp"
+echo 'void Fail() { SetLastErrorText("Error %s", "x"); }' > "$tree/src/transfer/transfer.cpp"
 echo 'int Report() { CopyText(LastErrorText, 512, ""); return -1; }' > "$tree/src/api/exports.cpp"
 echo 'void SetLastErrorText(const char* format, ...);' > "$tree/src/base/last_error.h"
 

@@ -14,7 +14,7 @@
 #include "base/last_error.h"
 #include "catalogue/catalogue.h"
 #include "catalogue_fixture.h"
-#include "ftp/file_names.h"
+#include "transfer/file_names.h"
 
 namespace stanvex::testing {
 namespace {

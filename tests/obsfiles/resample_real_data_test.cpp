@@ -4,7 +4,7 @@
 #include <map>
 
 #include "base/last_error.h"
-#include "crinex/converter_binding.h"
+#include "convert/converter_binding.h"
 #include "resample_fixture.h"
 
 namespace stanvex::testing {

@@ -10,7 +10,7 @@
 #include "base/last_error.h"
 #include "base/paths.h"
 #include "base/request_state.h"
-#include "crinex/converter_binding.h"
+#include "convert/converter_binding.h"
 #include "extract/extract_file.h"
 #include "obsfiles/resample.h"
 #include "platform/platform.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "base/last_error.h"
-#include "ftp/internet_binding.h"
+#include "transfer/internet_binding.h"
 
 namespace stanvex {
 namespace {
