@@ -34,9 +34,6 @@ constexpr size_t kJoinedNameScan = 58;
 // Validation failures: the request's heading with their own reason.
 Result FailValidation(const char* reason) { return Result::Failure(kRequestHeading, "%s", reason); }
 
-// Step failures: the step has already left its reason in LastErrorText.
-Result FailStep(const char* heading) { return Result::FailureFromLastError(heading); }
-
 // Fails when a companion of the OBN file the cut made is not there: a
 // station file the cut could not move stays under the name of its input
 // (from). The request then fails naming the file instead of delivering less;
@@ -266,7 +263,8 @@ Result RunRetrieval(const RetrievalRequest& request) {
   for (int32_t i = 0; i <= n; ++i) {
     if (i > 0) job.day.seconds += kSecondsPerDay;
     // The transfer has sent its own heading.
-    if (!DownloadDay(&job)) return Result::FailureFromLastError();
+    Result downloaded = DownloadDay(&job);
+    if (!downloaded.ok) return downloaded;
     if (i == 0) {
       CopyText(output, sizeof output, job.obnName);
       MakeJoinedName(job.obnName, joined, sizeof joined);
@@ -297,10 +295,11 @@ Result RunRetrieval(const RetrievalRequest& request) {
     RenameToOutput(spliced, output);
   }
   if (request.copyOver != 0) {
-    if (DeliverCopyOver(output, request.destination, request.deliveredPath) != 0)
-      return FailStep("Error in Moving Files Copyover");
-  } else if (DeliverAppend(output, request.destination, request.deliveredPath) != 0) {
-    return FailStep("Error in Moving Files Append");
+    Result delivered = DeliverCopyOver(output, request.destination, request.deliveredPath);
+    if (!delivered.ok) return delivered.WithHeading("Error in Moving Files Copyover");
+  } else {
+    Result delivered = DeliverAppend(output, request.destination, request.deliveredPath);
+    if (!delivered.ok) return delivered.WithHeading("Error in Moving Files Append");
   }
   FrameSend(STATUS_REQUEST_DONE);
   return Result::Success();

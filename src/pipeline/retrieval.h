@@ -35,7 +35,7 @@ struct RetrievalRequest {
 // unpacking and conversion, joining, cutting, resampling and delivery. Makes
 // WorkingDirectory current and leaves it so; the caller restores the
 // directory. A failure carries the heading the frame sends for it (null when
-// the transfer sent its own) and LastErrorText's reason as the step left it.
+// the transfer sent its own) and the failing step's reason.
 Result RunRetrieval(const RetrievalRequest& request);
 
 // The number of calendar days after the start's day that the window

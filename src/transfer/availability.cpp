@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "base/gps_time.h"
-#include "base/last_error.h"
 #include "base/request_state.h"
 #include "base/text.h"
 #include "catalogue/catalogue.h"
@@ -89,7 +88,7 @@ void Add(DayPlan* plan, AskedFile kind, const ServiceRecord* service, int32_t fi
 // The day's file of template (the service's oFile, dFile or nFile).
 void AddDaily(DayPlan* plan, AskedFile kind, const char* pathTemplate) {
   PathChoices choices;
-  if (DayPathChoices(plan->job, pathTemplate, &choices))
+  if (DayPathChoices(plan->job, pathTemplate, &choices).ok)
     Add(plan, kind, plan->job.service, plan->job.day.seconds, choices);
 }
 
@@ -101,7 +100,8 @@ void AddSubDaily(DayPlan* plan, AskedFile kind, const char* pathTemplate) {
   for (int32_t i = 0; i < job.subDailyCount; ++i) {
     PathChoices choices;
     if (!ExpandSubDailyChoices(SubDailyFileStart(job, i), pathTemplate, job.station->sName,
-                               StationLongName(job.station), &choices))
+                               StationLongName(job.station), &choices)
+             .ok)
       return;
     const int32_t midnight = job.day.seconds - job.day.seconds % kSecondsPerDay;
     Add(plan, kind, job.service, midnight + job.subDailyStart[i], choices);
@@ -117,8 +117,7 @@ void AddIgsNavigation(DayPlan* plan, const ServiceRecord* igs) {
                              kIgsFallbackTemplate};
   for (const char* each : templates) {
     PathChoices choices;
-    if (each[0] == '\0' ||
-        !ExpandChoices(plan->job.day, each, kIgsStation, nullptr, &choices))
+    if (each[0] == '\0' || !ExpandChoices(plan->job.day, each, kIgsStation, nullptr, &choices).ok)
       continue;
     for (int i = 0; i < choices.count && all.count < kMaxAlternatives; ++i)
       std::memcpy(all.paths[all.count++], choices.paths[i], kDayNameSize);
@@ -268,7 +267,8 @@ Result BindForQuestions(const std::vector<StationToAsk>& stations, InternetBindi
   }
   const char* library =
       InternetLibraryForAll(addresses.data(), static_cast<int32_t>(addresses.size()));
-  if (BindInternetLibraryNamed(library) != 0) return Result::FailureFromLastError();
+  Result bound = BindInternetLibraryNamed(library);
+  if (!bound.ok) return bound;
   *binding = Internet;
   if (binding->FtpFindFirstFileA == nullptr)
     return Result::Failure(nullptr,
@@ -340,7 +340,8 @@ Result AskAvailability(const std::vector<StationToAsk>& stations, int32_t start,
       plan.job.windowStart = start;
       plan.job.windowEnd = end;
       plan.job.interval = interval;
-      if (!BuildDayFileNames(&plan.job)) plan.unnamed = LastErrorText;
+      Result named = BuildDayFileNames(&plan.job);
+      if (!named.ok) plan.unnamed = named.message;
       plans.push_back(std::move(plan));
     }
   }

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "base/last_error.h"
 #include "base/request_state.h"
 #include "base/text.h"
 #include "platform/platform.h"
@@ -18,7 +17,7 @@ void CloseInternetHandleOnce(HINTERNET* handle) {
   *handle = nullptr;
 }
 
-int OpenInternetSession(FtpSession* session) {
+Result OpenInternetSession(FtpSession* session) {
   // A gateway that does not resolve would fail every connection: go direct.
   const bool gateway = platform::GatewayHostResolves("ftp-gw");
   session->session = Internet.InternetOpenA(
@@ -26,22 +25,21 @@ int OpenInternetSession(FtpSession* session) {
       gateway ? "ftp-gw" : nullptr, nullptr, INTERNET_FLAG_ASYNC);
   if (session->session == nullptr) {
     TransferError("Error Opening Internet Connection");
-    SetLastErrorText(
+    return Result::Failure(
+        nullptr,
         "Error Connecting to the Internet. Check to Make sure you have an Internet Connection");
-    return 0;
   }
   TransferSend(STATUS_TEXT, "Internet Connection Made");
   if (Internet.InternetSetStatusCallback(session->session, InternetStatusHandler) ==
       INTERNET_INVALID_STATUS_CALLBACK) {
     TransferError("Error in FTP Initalize");
-    SetLastErrorText("Error Unable to create Internet Call Back.\n");
-    return 0;
+    return Result::Failure(nullptr, "Error Unable to create Internet Call Back.\n");
   }
-  return 1;
+  return Result::Success();
 }
 
-int FTPConnect(FtpSession* session, const char* host, HINTERNET* connection, const char* user,
-               const char* password, DWORD flags) {
+Result FTPConnect(FtpSession* session, const char* host, HINTERNET* connection, const char* user,
+                  const char* password, DWORD flags) {
   const bool bearer = (flags & STANVEX_FLAG_BEARER_TOKEN) != 0;
   ResetTransferState();
   // A login written into the address never reaches a status text.
@@ -73,17 +71,15 @@ int FTPConnect(FtpSession* session, const char* host, HINTERNET* connection, con
       // the heading goes through the module's record.
       CloseInternetHandleOnce(&session->session);
       TransferError("Program Stopped in FTPConnect");
-      SetLastErrorText("User requested to shutdown.  Datacollator has been stopped");
-      return 0;
+      return Result::Failure(nullptr, "User requested to shutdown.  Datacollator has been stopped");
     }
     if (waited == kWaitTimedOut) {
       CloseInternetHandleOnce(&session->session);
       TransferError("Error in FTPConnect");
-      SetLastErrorText(
-          "Error Unable to connect to FTP Server. The Server could be down or you may not have an "
-          "internet connection. FTP Server = %s",
-          shown);
-      return 0;
+      return Result::Failure(nullptr,
+                             "Error Unable to connect to FTP Server. The Server could be down or "
+                             "you may not have an internet connection. FTP Server = %s",
+                             shown);
     }
     *connection = reinterpret_cast<HINTERNET>(Transfer.result.load());
   }
@@ -94,14 +90,10 @@ int FTPConnect(FtpSession* session, const char* host, HINTERNET* connection, con
     CopyText(text, sizeof text, "Connected to FTP Server ");
     AppendText(text, sizeof text, shown);
     TransferSend(STATUS_TEXT, text);
-    return 1;
+    return Result::Success();
   }
   TransferError("Error in FTP Connect");
-  if (!SetConnectionFailureText(Transfer.lastError.load(), host))
-    SetLastErrorText(
-        "Error Unable to connect to FTP Server. Server could be down or you may not have an "
-        "internet connection");
-  return 0;
+  return ConnectionFailure(Transfer.lastError.load(), host);
 }
 
 void ResetTransferState() {

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "base/result.h"
 #include "transfer/internet_binding.h"
 
 namespace stanvex {
@@ -24,17 +25,18 @@ struct FtpSession {
 void CloseInternetHandleOnce(HINTERNET* handle);
 
 // Opens an asynchronous session (through the gateway "ftp-gw") into
-// session->session and installs InternetStatusHandler on it. 1 or 0 (error
-// heading and LastErrorText sent/set).
-int OpenInternetSession(FtpSession* session);
+// session->session and installs InternetStatusHandler on it. A failure's
+// heading has been sent through the transfer channel; the Result carries its
+// reason (and no heading).
+Result OpenInternetSession(FtpSession* session);
 
 // Connects to host over session->session into *connection; null user and
 // password become "anonymous" / "anonymous@" (with STANVEX_FLAG_BEARER_TOKEN
 // in flags, InternetConnectA's, a null password stays null: the library
-// takes the host's netrc token). Waits up to 90 s. 1 or 0. A stop or a
-// time-out closes session->session.
-int FTPConnect(FtpSession* session, const char* host, HINTERNET* connection, const char* user,
-               const char* password, DWORD flags = 0);
+// takes the host's netrc token). Waits up to 90 s. Fails as
+// OpenInternetSession does. A stop or a time-out closes session->session.
+Result FTPConnect(FtpSession* session, const char* host, HINTERNET* connection, const char* user,
+                  const char* password, DWORD flags = 0);
 
 // The outcomes of WaitForCompletion, by their numbers 0, 1 and 2.
 enum WaitOutcome : int { kWaitCompleted = 0, kWaitTimedOut = 1, kWaitStopped = 2 };

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <vector>
 
-#include "base/last_error.h"
 #include "base/paths.h"
 #include "base/request_state.h"
 #include "base/text.h"
@@ -69,19 +68,19 @@ uint32_t FailureCause() {
 // Ordinal words for the retry texts.
 const char* const kAttemptWords[] = {"first", "second", "third"};
 
-// Runs attempt (a connection or a transfer, which reports its own failure)
-// again while it fails for a passing cause, at most kMaxRetries more times,
-// announcing each retry and pausing before it. A stop during a pause ends
-// the tries with stopHeading and stopText. Returns true when an attempt
-// succeeded; after false, Stopped() tells a stop and Transfer.lastError the
-// cause of the last failure.
+// Runs attempt (a connection or a transfer, which sends its own heading and
+// returns its failure) again while it fails for a passing cause, at most
+// kMaxRetries more times, announcing each retry and pausing before it. A
+// stop during a pause ends the tries with stopHeading and stopText. Returns
+// the last attempt's Result (or the stop's); after a failure, Stopped()
+// tells a stop and Transfer.lastError the cause of the last failure.
 template <typename Attempt>
-bool WithRetries(Attempt attempt, const char* what, const char* stopHeading,
-                 const char* stopText) {
+Result WithRetries(Attempt attempt, const char* what, const char* stopHeading,
+                   const char* stopText) {
   for (int retry = 1;; ++retry) {
-    if (attempt()) return true;
-    if (Stopped()) return false;
-    if (retry > kMaxRetries || !IsTransientFailure(FailureCause())) return false;
+    Result attempted = attempt();
+    if (attempted.ok || Stopped()) return attempted;
+    if (retry > kMaxRetries || !IsTransientFailure(FailureCause())) return attempted;
     uint32_t pause = RetryPauseMs(retry);
     char text[kTextSize];
     std::snprintf(text, sizeof text, "Trying again in %d s (%s attempt of %d): %s",
@@ -89,8 +88,7 @@ bool WithRetries(Attempt attempt, const char* what, const char* stopHeading,
     TransferSend(STATUS_TEXT, text);
     if (!PauseBeforeRetry(pause)) {
       TransferError(stopHeading);
-      SetLastErrorText("%s", stopText);
-      return false;
+      return Result::Failure(nullptr, "%s", stopText);
     }
   }
 }
@@ -125,9 +123,12 @@ class ServiceConnections {
   void BorrowFirst(HINTERNET* handle) { borrowedFirst_ = handle; }
   // True when some address was connected at least once.
   bool AnyConnected() const { return anyConnected_; }
+  // Why the last Open that gave null failed.
+  const Result& OpenFailure() const { return openFailure_; }
 
   // The connection to address i, made now (with retries) when needed; null
-  // when the address cannot be reached or a stop was raised.
+  // when the address cannot be reached or a stop was raised (OpenFailure
+  // tells why; an address found unreachable before keeps that reason).
   HINTERNET* Open(int32_t i) {
     const size_t at = static_cast<size_t>(i);
     HINTERNET* slot = i == 0 && borrowedFirst_ != nullptr ? borrowedFirst_ : &owned_[at];
@@ -138,7 +139,8 @@ class ServiceConnections {
       // it is gone with it.
       for (HINTERNET& owned : owned_) CloseInternetHandleOnce(&owned);
       if (borrowedFirst_ != nullptr) CloseInternetHandleOnce(borrowedFirst_);
-      if (!OpenInternetSession(session_)) return nullptr;
+      openFailure_ = OpenInternetSession(session_);
+      if (!openFailure_.ok) return nullptr;
     }
     const char* host = Address(i);
     const AddressLogin login = LoginForAddress(service_, i, user_, password_);
@@ -147,15 +149,18 @@ class ServiceConnections {
       WithheldTokenText(service_, host, text, sizeof text);
       TransferSend(STATUS_TEXT, text);
     }
-    bool connected = WithRetries(
-        [&]() -> bool {
+    openFailure_ = WithRetries(
+        [&]() -> Result {
           // A time-out closed the session: the next try needs a new one.
-          if (session_->session == nullptr && !OpenInternetSession(session_)) return false;
+          if (session_->session == nullptr) {
+            Result opened = OpenInternetSession(session_);
+            if (!opened.ok) return opened;
+          }
           return FTPConnect(session_, host, slot, login.user, login.password, login.flags);
         },
         host, "Program Stopped in FTPConnect",
         "User requested to shutdown.  Datacollator has been stopped");
-    if (!connected) {
+    if (!openFailure_.ok) {
       unreachable_[at] = true;
       return nullptr;
     }
@@ -173,6 +178,7 @@ class ServiceConnections {
   std::vector<HINTERNET> owned_;   // one per address
   std::vector<bool> unreachable_;  // one per address
   bool anyConnected_ = false;
+  Result openFailure_;
 };
 
 // One file of the day as the download tries it: its remote choices, the job
@@ -186,13 +192,29 @@ struct FileChoices {
 
 enum class Fetched { kArrived, kFailed, kStopped, kLocalFailure };
 
+// How a fetch that got nothing ends: *failure keeps the reason of the last
+// failed attempt, or, when no attempt failed (a stop raised just after a
+// connection was made, a service without addresses), says what happened.
+Fetched Unfetched(Fetched how, Result* failure) {
+  if (failure->ok)
+    *failure =
+        how == Fetched::kStopped
+            ? Result::Failure(nullptr, "User requested to shutdown.  Datacollator has been stopped")
+            : Result::Failure(nullptr,
+                              "Error Unable to connect to FTP Server. Server could be down "
+                              "or you may not have an internet connection");
+  return how;
+}
+
 // Tries the files in order (an observation file, then its compact form) at
 // each address of connections in turn, each file's alternatives in order over
 // that address's connection, each transfer with its retries. A missing
 // alternative leads to the next one; any other failure leaves the address
-// for the next. *file and *address tell which file arrived from where.
-Fetched FetchFromAddresses(ServiceConnections* connections, const FileChoices* files,
-                           int fileCount, int* file, int32_t* address) {
+// for the next. *file and *address tell which file arrived from where; when
+// none did, *failure is the last failed connection's or transfer's (left as
+// it was when there was none).
+Fetched FetchFromAddresses(ServiceConnections* connections, const FileChoices* files, int fileCount,
+                           int* file, int32_t* address, Result* failure) {
   for (int32_t a = 0; a < connections->count(); ++a) {
     if (a > 0) {
       char text[kTextSize];
@@ -201,7 +223,8 @@ Fetched FetchFromAddresses(ServiceConnections* connections, const FileChoices* f
       TransferSend(STATUS_TEXT, text);
     }
     HINTERNET* connection = connections->Open(a);
-    if (Stopped()) return Fetched::kStopped;
+    if (connection == nullptr) *failure = connections->OpenFailure();
+    if (Stopped()) return Unfetched(Fetched::kStopped, failure);
     if (connection == nullptr) continue;
     bool leaveAddress = false;
     for (int f = 0; f < fileCount && !leaveAddress; ++f) {
@@ -209,10 +232,10 @@ Fetched FetchFromAddresses(ServiceConnections* connections, const FileChoices* f
       for (int c = 0; c < wanted.choices->count && !leaveAddress; ++c) {
         const char* path = wanted.choices->paths[c];
         if (wanted.remoteField != nullptr) CopyText(wanted.remoteField, kDayNameSize, path);
-        bool arrived = WithRetries(
-            [&]() -> bool { return GetFile(connection, path, wanted.localPath, wanted.context); },
+        Result got = WithRetries(
+            [&]() -> Result { return GetFile(connection, path, wanted.localPath, wanted.context); },
             path, "Program Stopped in GetFile", "FTPGETFILE ended at the user's request");
-        if (arrived) {
+        if (got.ok) {
           *file = f;
           *address = a;
           if (connections->count() > 1) {
@@ -223,6 +246,7 @@ Fetched FetchFromAddresses(ServiceConnections* connections, const FileChoices* f
           }
           return Fetched::kArrived;
         }
+        *failure = got;
         if (Stopped()) return Fetched::kStopped;
         uint32_t cause = FailureCause();
         if (IsLocalFileFailure(cause)) return Fetched::kLocalFailure;
@@ -230,26 +254,33 @@ Fetched FetchFromAddresses(ServiceConnections* connections, const FileChoices* f
       }
     }
   }
-  return Fetched::kFailed;
+  return Unfetched(Fetched::kFailed, failure);
 }
 
 // Fetches the day's navigation file from the IGS service: at each of its
 // addresses, its navigation template's alternatives, then the fixed fallback.
 // A template that does not expand is a failed attempt without a transfer.
-// True when the file arrived.
-bool FetchIgsNavigation(ServiceConnections* connections, const ServiceRecord* igs, DayFiles* job,
-                        DWORD_PTR context) {
+// Succeeds when the file arrived.
+Result FetchIgsNavigation(ServiceConnections* connections, const ServiceRecord* igs, DayFiles* job,
+                          DWORD_PTR context) {
   // Expansion reports go through the module's channel: a template the
   // "auto" station cannot fill (a long-name token) only skips that attempt.
   PathChoices serviceChoices;
   PathChoices rollingChoices;
   PathChoices fallbackChoices;
-  bool haveService = ExpandChoices(job->day, igs->nFile, kIgsStation, nullptr, &serviceChoices);
+  Result failure = ExpandChoices(job->day, igs->nFile, kIgsStation, nullptr, &serviceChoices);
+  const bool haveService = failure.ok;
   const char* rolling = ServiceSubDailyTemplate(igs, SubDailyTemplate::kRollingNavigation);
-  bool haveRolling = rolling[0] != '\0' &&
-                     ExpandChoices(job->day, rolling, kIgsStation, nullptr, &rollingChoices);
-  bool haveFallback =
+  bool haveRolling = false;
+  if (rolling[0] != '\0') {
+    Result expanded = ExpandChoices(job->day, rolling, kIgsStation, nullptr, &rollingChoices);
+    haveRolling = expanded.ok;
+    if (!expanded.ok) failure = expanded;
+  }
+  Result fallback =
       ExpandChoices(job->day, kIgsFallbackTemplate, kIgsStation, nullptr, &fallbackChoices);
+  const bool haveFallback = fallback.ok;
+  if (!fallback.ok) failure = fallback;
   FileChoices files[3];
   int count = 0;
   if (haveService) files[count++] = {&serviceChoices, nullptr, job->localNav, context};
@@ -257,29 +288,24 @@ bool FetchIgsNavigation(ServiceConnections* connections, const ServiceRecord* ig
   if (haveFallback) files[count++] = {&fallbackChoices, nullptr, job->localNav, context};
   int file = 0;
   int32_t address = 0;
-  Fetched fetched = FetchFromAddresses(connections, files, count, &file, &address);
-  if (fetched == Fetched::kArrived) return true;
-  if (fetched != Fetched::kFailed) return false;
-  if (!connections->AnyConnected()) {
-    SetLastErrorText("Failed to connect to IGS site%s", job->localNav);
-    return false;
-  }
+  Fetched fetched = FetchFromAddresses(connections, files, count, &file, &address, &failure);
+  if (fetched == Fetched::kArrived) return Result::Success();
+  if (fetched != Fetched::kFailed) return failure;
+  if (!connections->AnyConnected())
+    return Result::Failure(nullptr, "Failed to connect to IGS site%s", job->localNav);
   const char* last = count > 0 ? files[count - 1].choices->paths[files[count - 1].choices->count - 1]
                                : "";
-  SetLastErrorText("Error unable to Download File %s. The file may not exist for that time period",
-                   last);
-  return false;
+  return Result::Failure(
+      nullptr, "Error unable to Download File %s. The file may not exist for that time period",
+      last);
 }
 
 // The navigation fallback over connections of the IGS service. When the
 // job's service is the IGS one, dayConnections (the day's own) are used.
-// True when the file arrived.
-bool IgsNavigation(FtpSession* session, ServiceConnections* dayConnections, DayFiles* job) {
+// Succeeds when the file arrived.
+Result IgsNavigation(FtpSession* session, ServiceConnections* dayConnections, DayFiles* job) {
   ServiceRecord* igs = FindService("IGS");
-  if (igs == nullptr) {
-    SetLastErrorText("IGS not found in service list");
-    return false;
-  }
+  if (igs == nullptr) return Result::Failure(nullptr, "IGS not found in service list");
   if (IsIgs(job->service->ServId))
     return FetchIgsNavigation(dayConnections, igs, job, kContextIgsSameConnection);
 
@@ -307,10 +333,10 @@ const char* DayInternetLibrary(const ServiceRecord* service) {
 
 enum class SubDailyFetched { kSome, kNone, kBadTemplate, kStopped };
 
-// The remote path (first choice) of the job's sub-daily file index; false
-// when the template does not expand (reported).
-bool SubDailyChoices(const DayFiles& job, int32_t index, const char* pathTemplate,
-                     PathChoices* choices) {
+// The remote path (first choice) of the job's sub-daily file index; fails
+// when the template does not expand (its heading sent).
+Result SubDailyChoices(const DayFiles& job, int32_t index, const char* pathTemplate,
+                       PathChoices* choices) {
   return ExpandSubDailyChoices(SubDailyFileStart(job, index), pathTemplate, job.station->sName,
                                StationLongName(job.station), choices);
 }
@@ -319,22 +345,27 @@ bool SubDailyChoices(const DayFiles& job, int32_t index, const char* pathTemplat
 // job's window on its day, each over connections (one per address for the
 // whole day). When some arrived, each one that did not is reported as
 // skipped; when none did, nothing is reported (the day is served otherwise
-// or fails). kBadTemplate: the template does not expand (reported);
+// or fails). kBadTemplate: the template does not expand (its heading sent);
 // kStopped: a stop or a local failure (a full disk) ended the fetching.
+// *failure: why the last file that did not arrive failed.
 SubDailyFetched FetchSubDailyFiles(ServiceConnections* connections, DayFiles* job, int32_t kind,
-                                   const char* pathTemplate) {
+                                   const char* pathTemplate, Result* failure) {
   ChooseSubDailyFiles(job, kind);
   int32_t arrived = 0;
   for (int32_t i = 0; i < job->subDailyCount; ++i) {
     PathChoices choices;
     // A template that does not expand fails alike for every file.
-    if (!SubDailyChoices(*job, i, pathTemplate, &choices)) return SubDailyFetched::kBadTemplate;
+    Result expanded = SubDailyChoices(*job, i, pathTemplate, &choices);
+    if (!expanded.ok) {
+      *failure = expanded;
+      return SubDailyFetched::kBadTemplate;
+    }
     char local[kDayNameSize];
     SubDailyLocalName(*job, i, local, nullptr);
     FileChoices file[] = {{&choices, nullptr, local, kContextObservation}};
     int which = 0;
     int32_t address = 0;
-    Fetched fetched = FetchFromAddresses(connections, file, 1, &which, &address);
+    Fetched fetched = FetchFromAddresses(connections, file, 1, &which, &address, failure);
     if (fetched == Fetched::kArrived) {
       job->subDailyArrived[i] = 1;
       ++arrived;
@@ -345,7 +376,7 @@ SubDailyFetched FetchSubDailyFiles(ServiceConnections* connections, DayFiles* jo
   if (arrived == 0) return SubDailyFetched::kNone;
   for (int32_t i = 0; i < job->subDailyCount; ++i) {
     PathChoices choices;
-    if (job->subDailyArrived[i] != 0 || !SubDailyChoices(*job, i, pathTemplate, &choices))
+    if (job->subDailyArrived[i] != 0 || !SubDailyChoices(*job, i, pathTemplate, &choices).ok)
       continue;
     char span[64];
     SubDailySpanText(*job, i, span, sizeof span);
@@ -360,14 +391,15 @@ SubDailyFetched FetchSubDailyFiles(ServiceConnections* connections, DayFiles* jo
 // The day's observations as the daily download has always fetched them: the
 // observation file, else the compact file.
 Fetched FetchDailyObservations(ServiceConnections* connections, DayFiles* job,
-                               PathChoices* observation, PathChoices* compact, bool withCompact) {
+                               PathChoices* observation, PathChoices* compact, bool withCompact,
+                               Result* failure) {
   FileChoices observationFiles[] = {
       {observation, job->remoteObs, job->localObs, kContextObservation},
       {compact, job->remoteCompact, job->localCompact, kContextCompact}};
   int file = 0;
   int32_t address = 0;
-  Fetched fetched =
-      FetchFromAddresses(connections, observationFiles, withCompact ? 2 : 1, &file, &address);
+  Fetched fetched = FetchFromAddresses(connections, observationFiles, withCompact ? 2 : 1, &file,
+                                       &address, failure);
   job->compactUsed = withCompact && (fetched != Fetched::kArrived || file == 1) ? 1 : 0;
   if (fetched == Fetched::kArrived && file == 0) {
     char text[kTextSize];
@@ -380,47 +412,50 @@ Fetched FetchDailyObservations(ServiceConnections* connections, DayFiles* job,
 
 // The day's observations: its 15-minute files when the request asks an
 // interval finer than 30 s and the service has them; else the daily file;
-// else its hourly files. False when none arrived (LastErrorText says why).
-bool FetchDayObservations(ServiceConnections* connections, DayFiles* job,
-                          PathChoices* observation, PathChoices* compact, bool withCompact) {
+// else its hourly files. Fails when none arrived.
+Result FetchDayObservations(ServiceConnections* connections, DayFiles* job,
+                            PathChoices* observation, PathChoices* compact, bool withCompact) {
+  Result failure;
   const ServiceRecord* service = job->service;
   const char* quarter = ServiceSubDailyTemplate(service, SubDailyTemplate::kQuarterHourly);
   const char* hourly = ServiceSubDailyTemplate(service, SubDailyTemplate::kHourly);
   job->subDailyKind = kDailyFile;
   job->subDailyCount = 0;
   if (job->interval > 0 && job->interval < 30 && quarter[0] != '\0') {
-    SubDailyFetched got = FetchSubDailyFiles(connections, job, kQuarterHourFiles, quarter);
+    SubDailyFetched got =
+        FetchSubDailyFiles(connections, job, kQuarterHourFiles, quarter, &failure);
     if (got == SubDailyFetched::kSome) {
       job->compactUsed = 0;
-      return true;
+      return Result::Success();
     }
-    if (got == SubDailyFetched::kStopped) return false;
+    if (got == SubDailyFetched::kStopped) return failure;
     if (got == SubDailyFetched::kNone)
       TransferSend(STATUS_TEXT, "No 15-minute file arrived: trying the daily file");
     job->subDailyKind = kDailyFile;
     job->subDailyCount = 0;
   }
-  Fetched fetched = FetchDailyObservations(connections, job, observation, compact, withCompact);
-  if (fetched == Fetched::kArrived) return true;
-  if (fetched != Fetched::kFailed || hourly[0] == '\0') return false;
+  Fetched fetched =
+      FetchDailyObservations(connections, job, observation, compact, withCompact, &failure);
+  if (fetched == Fetched::kArrived) return Result::Success();
+  if (fetched != Fetched::kFailed || hourly[0] == '\0') return failure;
   TransferSend(STATUS_TEXT, "No daily observation file: trying the hourly files");
-  SubDailyFetched got = FetchSubDailyFiles(connections, job, kHourlyFiles, hourly);
+  SubDailyFetched got = FetchSubDailyFiles(connections, job, kHourlyFiles, hourly, &failure);
   if (got == SubDailyFetched::kSome) {
     job->compactUsed = 0;
-    return true;
+    return Result::Success();
   }
   if (got == SubDailyFetched::kNone && FailureCause() == ERROR_INTERNET_ITEM_NOT_FOUND)
-    SetLastErrorText(
-        "Error unable to download file %s or any of its hourly files.\n    the files do not "
-        "exist on the FTP server",
-        job->localObs);
-  return false;
+    return Result::Failure(nullptr,
+                           "Error unable to download file %s or any of its hourly files.\n    "
+                           "the files do not exist on the FTP server",
+                           job->localObs);
+  return failure;
 }
 
 }  // namespace
 
-int GetFile(HINTERNET* connection, const char* remotePath, const char* localPath,
-            DWORD_PTR context) {
+Result GetFile(HINTERNET* connection, const char* remotePath, const char* localPath,
+               DWORD_PTR context) {
   onRequestingThread = true;
   ResetTransferState();
   TransferSend(STATUS_FILE_REQUEST, remotePath);
@@ -456,8 +491,7 @@ int GetFile(HINTERNET* connection, const char* remotePath, const char* localPath
       // no progress report shares the module's record with the heading.
       CloseInternetHandleOnce(connection);
       TransferError("Program Stopped in GetFile");
-      SetLastErrorText("FTPGETFILE ended at the user's request");
-      return 0;
+      return Result::Failure(nullptr, "FTPGETFILE ended at the user's request");
     }
     arrived = Transfer.result.load() != 0;
     error = Transfer.lastError.load();
@@ -465,52 +499,43 @@ int GetFile(HINTERNET* connection, const char* remotePath, const char* localPath
   Transfer.transferStart = 0;
   if (arrived) {
     TransferSend(STATUS_TEXT, "File Downloaded");
-    return 1;
+    return Result::Success();
   }
 
   // The cause stays readable for the retry and mirror decisions.
   Transfer.lastError = error;
   TransferError("Error in GetFile");
-  const char* path = localPath != nullptr ? localPath : "";
-  if (SetTransferFailureText(error, *connection, path)) {
-    // A cause with a text of its own (an HTTPS server's missing file among them).
-  } else if (error == ERROR_INTERNET_ITEM_NOT_FOUND) {
-    SetLastErrorText(
-        "Error unable to download file %s.\n    the file does not exist on the FTP server", path);
-  } else if (error == ERROR_DISK_FULL) {
-    SetLastErrorText("Error disk full!");
-  } else {
-    SetLastErrorText("Error unable to download file %s.\n    The file may not exist for that day",
-                     path);
-  }
-  return 0;
+  return TransferFailure(error, *connection, localPath != nullptr ? localPath : "");
 }
 
-int DownloadDay(DayFiles* job) {
-  if (job == nullptr || job->station == nullptr || job->service == nullptr) {
-    SetLastErrorText("Error no station or service given for the download");
-    return 0;
-  }
-  if (BindInternetLibraryNamed(DayInternetLibrary(job->service)) != 0) return 0;
+Result DownloadDay(DayFiles* job) {
+  if (job == nullptr || job->station == nullptr || job->service == nullptr)
+    return Result::Failure(nullptr, "Error no station or service given for the download");
+  Result step = BindInternetLibraryNamed(DayInternetLibrary(job->service));
+  if (!step.ok) return step;
   TransferChannelScope channel;
   job->day.ComputeFromSeconds();
-  if (!BuildDayFileNames(job)) return 0;
+  step = BuildDayFileNames(job);
+  if (!step.ok) return step;
   // The alternatives of each template (BuildDayFileNames has expanded them
   // once already, so these expansions succeed and report nothing).
   ServiceRecord* service = job->service;
   PathChoices observation, compact, navigation;
-  if (!DayPathChoices(*job, service->oFile, &observation)) return 0;
-  if (!DayPathChoices(*job, service->nFile, &navigation)) return 0;
-  bool withCompact = service->hasDFile == 1 && DayPathChoices(*job, service->dFile, &compact);
+  step = DayPathChoices(*job, service->oFile, &observation);
+  if (step.ok) step = DayPathChoices(*job, service->nFile, &navigation);
+  if (!step.ok) return step;
+  bool withCompact = service->hasDFile == 1 && DayPathChoices(*job, service->dFile, &compact).ok;
   TransferSend(STATUS_TEXT, "FTP Starting");
 
   FtpSession session;
   SessionCloser closer(&session);
-  if (!OpenInternetSession(&session)) return 0;
+  step = OpenInternetSession(&session);
+  if (!step.ok) return step;
   ServiceConnections connections(&session, service, job->userName, job->password);
   connections.BorrowFirst(&session.connection);
 
-  if (!FetchDayObservations(&connections, job, &observation, &compact, withCompact)) return 0;
+  step = FetchDayObservations(&connections, job, &observation, &compact, withCompact);
+  if (!step.ok) return step;
 
   // The daily navigation file, else the service's file of a day not yet
   // closed (rebuilt through the day), else the IGS service's.
@@ -518,39 +543,40 @@ int DownloadDay(DayFiles* job) {
   const char* rollingTemplate =
       ServiceSubDailyTemplate(service, SubDailyTemplate::kRollingNavigation);
   bool withRolling =
-      rollingTemplate[0] != '\0' && DayPathChoices(*job, rollingTemplate, &rolling);
+      rollingTemplate[0] != '\0' && DayPathChoices(*job, rollingTemplate, &rolling).ok;
   FileChoices navigationFiles[] = {
       {&navigation, job->remoteNav, job->localNav, kContextNavigation},
       {&rolling, job->remoteNav, job->localNav, kContextNavigation}};
   int file = 0;
   int32_t address = 0;
-  Fetched fetched =
-      FetchFromAddresses(&connections, navigationFiles, withRolling ? 2 : 1, &file, &address);
-  if (fetched == Fetched::kArrived) return 1;
-  if (fetched != Fetched::kFailed) return 0;
+  Fetched fetched = FetchFromAddresses(&connections, navigationFiles, withRolling ? 2 : 1, &file,
+                                       &address, &step);
+  if (fetched == Fetched::kArrived) return Result::Success();
+  if (fetched != Fetched::kFailed) return step;
   TransferSend(STATUS_TEXT, "Unable to get NAV File will now try getting igs auto NAV file");
-  return IgsNavigation(&session, &connections, job) ? 1 : 0;
+  return IgsNavigation(&session, &connections, job);
 }
 
-int GetIgsNavFile(FtpSession* session, HINTERNET* connection, DayFiles* job) {
+Result GetIgsNavFile(FtpSession* session, HINTERNET* connection, DayFiles* job) {
   ServiceConnections connections(session, job->service, job->userName, job->password);
   connections.BorrowFirst(connection);
-  return IgsNavigation(session, &connections, job) ? 1 : 0;
+  return IgsNavigation(session, &connections, job);
 }
 
-int DownloadCatalogueFile(const char* localPath) {
-  if (BindInternetLibraryFor(catalogueServer) != 0) return -1;
+Result DownloadCatalogueFile(const char* localPath) {
+  Result step = BindInternetLibraryFor(catalogueServer);
+  if (!step.ok) return step;
   TransferChannelScope channel;
   TransferSend(STATUS_TEXT, "FTP Starting");
   FtpSession session;
   SessionCloser closer(&session);
-  if (!OpenInternetSession(&session)) return -1;
-  if (!FTPConnect(&session, catalogueServer, &session.connection, kCatalogueUser,
-                  kCataloguePassword))
-    return -1;
+  step = OpenInternetSession(&session);
+  if (step.ok)
+    step = FTPConnect(&session, catalogueServer, &session.connection, kCatalogueUser,
+                      kCataloguePassword);
   // The name is relative to the account's login directory.
-  if (!GetFile(&session.connection, "manufact.dwn", localPath, kContextCatalogue)) return -1;
-  return 0;
+  if (step.ok) step = GetFile(&session.connection, "manufact.dwn", localPath, kContextCatalogue);
+  return step;
 }
 
 const char* CatalogueServer() { return catalogueServer; }
@@ -568,8 +594,7 @@ Result FetchCatalogueFile(const char* directory) {
   CopyText(folder, sizeof folder, directory);
   Result joined = JoinPath(folder, name);
   if (!joined.ok) return joined;
-  if (DownloadCatalogueFile(name) != 0) return Result::FailureFromLastError();
-  return Result::Success();
+  return DownloadCatalogueFile(name);
 }
 
 }  // namespace stanvex

@@ -27,26 +27,29 @@ constexpr DWORD_PTR kContextCatalogue = 15;
 
 // connection: in/out, the open connection; a stop closes it and makes it
 // null. Transfers remotePath into localPath (binary, created or replaced).
-// Returns 1 or 0 (error heading and LastErrorText sent/set; the text tells a
-// file missing on the server, a full disk and any other cause apart).
-int GetFile(HINTERNET* connection, const char* remotePath, const char* localPath,
-            DWORD_PTR context);
+// A failure's heading has been sent through the transfer channel; its
+// reason (no heading) tells a file missing on the server, a full disk and
+// any other cause apart.
+Result GetFile(HINTERNET* connection, const char* remotePath, const char* localPath,
+               DWORD_PTR context);
 
 // job: in/out, with station, service, login and the day (its seconds; the
 // download breaks it down); the download fills the names and types.
 // Downloads one day of a retrieval request into the current directory: the
 // observation file (or the compact file when it is missing and the service
 // has one; compactUsed tells which) and the navigation file (or the IGS
-// service's). Every handle it opened is closed when it returns. 1 or 0.
-int DownloadDay(DayFiles* job);
+// service's). Every handle it opened is closed when it returns. A failure
+// carries no heading: the transfer sent its own.
+Result DownloadDay(DayFiles* job);
 
 // Fetches the day's navigation file from the catalogue's "IGS" service into
 // localNav, over a connection of its own or, when the job's service is the
-// IGS one, over the day's connection. 1 or 0.
-int GetIgsNavFile(FtpSession* session, HINTERNET* connection, DayFiles* job);
+// IGS one, over the day's connection. Fails as DownloadDay does.
+Result GetIgsNavFile(FtpSession* session, HINTERNET* connection, DayFiles* job);
 
-// Fetches manufact.dwn from the catalogue server into localPath. 0 or -1.
-int DownloadCatalogueFile(const char* localPath);
+// Fetches manufact.dwn from the catalogue server into localPath. Fails as
+// DownloadDay does.
+Result DownloadCatalogueFile(const char* localPath);
 
 // iGetManfactFile: fetches manufact.dwn into directory (not null; the
 // host's text is not written to). Fails with the path's or the transfer's

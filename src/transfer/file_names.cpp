@@ -5,7 +5,6 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "base/last_error.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "catalogue/catalogue.h"
@@ -81,41 +80,42 @@ Replaced Replace(const char* token, const GpsTime& day, const char* station,
   return Replaced::kDone;
 }
 
-bool InvalidToken(const char* token, const char* pathTemplate) {
+// A template's failures: the heading goes through the transfer channel at
+// once, the reason with the Result.
+Result InvalidToken(const char* token, const char* pathTemplate) {
   TransferError("Error in InterprutFileFormat");
-  SetLastErrorText("%s is an invalid parameter in the string %.256s", token, pathTemplate);
-  return false;
+  return Result::Failure(nullptr, "%s is an invalid parameter in the string %.256s", token,
+                         pathTemplate);
 }
 
-bool TooLarge(const char* pathTemplate) {
+Result TooLarge(const char* pathTemplate) {
   TransferError("Error in InterprutFileFormat");
-  SetLastErrorText("Input string too large %.256s", pathTemplate);
-  return false;
+  return Result::Failure(nullptr, "Input string too large %.256s", pathTemplate);
 }
 
-bool NoLongName(const char* station, const char* pathTemplate) {
+Result NoLongName(const char* station, const char* pathTemplate) {
   TransferError("Error in InterprutFileFormat");
-  SetLastErrorText(
+  return Result::Failure(
+      nullptr,
       "Error the station %.7s has no long name (lName:) for <XXXXMRCCC> in the string %.256s",
       station, pathTemplate);
-  return false;
 }
 
 }  // namespace
 
-int InterprutFileFormat(const GpsTime& day, char* output, const char* pathTemplate,
-                        const char* station) {
-  return ExpandTemplate(day, output, pathTemplate, station, nullptr) ? 1 : 0;
+Result InterprutFileFormat(const GpsTime& day, char* output, const char* pathTemplate,
+                           const char* station) {
+  return ExpandTemplate(day, output, pathTemplate, station, nullptr);
 }
 
 namespace {
 
 // The expander of both kinds of template: subDaily allows the tokens of a
 // file's hour and minute, taken from time (the file's start).
-bool Expand(const GpsTime& day, char* output, const char* pathTemplate, const char* station,
-            const char* longName, bool* longNameMissing, bool subDaily) {
+Result Expand(const GpsTime& day, char* output, const char* pathTemplate, const char* station,
+              const char* longName, bool* longNameMissing, bool subDaily) {
   if (longNameMissing != nullptr) *longNameMissing = false;
-  if (pathTemplate == nullptr || pathTemplate[0] == '\0') return true;
+  if (pathTemplate == nullptr || pathTemplate[0] == '\0') return Result::Success();
   if (station == nullptr) station = "";
   size_t consumed = 0;
   size_t written = 0;
@@ -125,7 +125,7 @@ bool Expand(const GpsTime& day, char* output, const char* pathTemplate, const ch
   for (;;) {
     if (consumed >= kTemplateSize) return TooLarge(pathTemplate);
     char c = pathTemplate[consumed];
-    if (c == '\0') return true;
+    if (c == '\0') return Result::Success();
     if (c == '>') {
       ++consumed;
       continue;
@@ -160,17 +160,15 @@ bool Expand(const GpsTime& day, char* output, const char* pathTemplate, const ch
   }
 }
 
-
 // Expands one of the job's templates and puts its first choice into field.
-bool ExpandInto(const DayFiles& job, const char* pathTemplate, char* field,
-                bool* longNameMissing) {
+Result ExpandInto(const DayFiles& job, const char* pathTemplate, char* field,
+                  bool* longNameMissing) {
   PathChoices choices;
   const char* longName = StationLongName(job.station);
-  if (!ExpandChoices(job.day, pathTemplate, job.station->sName, longName, &choices,
-                     longNameMissing))
-    return false;
-  CopyText(field, kDayNameSize, choices.paths[0]);
-  return true;
+  Result expanded =
+      ExpandChoices(job.day, pathTemplate, job.station->sName, longName, &choices, longNameMissing);
+  if (expanded.ok) CopyText(field, kDayNameSize, choices.paths[0]);
+  return expanded;
 }
 
 bool InExtensionRange(char c) {
@@ -192,13 +190,13 @@ void CompressionExtension(const char* type, size_t typeSize, char extension[4]) 
   }
 }
 
-bool SplitChoices(const GpsTime& day, const char* pathTemplate, const char* station,
-                  const char* longName, PathChoices* choices, bool* longNameMissing,
-                  bool subDaily) {
+Result SplitChoices(const GpsTime& day, const char* pathTemplate, const char* station,
+                    const char* longName, PathChoices* choices, bool* longNameMissing,
+                    bool subDaily) {
   std::memset(choices, 0, sizeof *choices);
   char buffer[kTemplateSize] = {};
-  if (!Expand(day, buffer, pathTemplate, station, longName, longNameMissing, subDaily))
-    return false;
+  Result expanded = Expand(day, buffer, pathTemplate, station, longName, longNameMissing, subDaily);
+  if (!expanded.ok) return expanded;
   // Expansion never lengthens the text, so buffer holds at most 255
   // characters and its terminator.
   const char* start = buffer;
@@ -209,9 +207,8 @@ bool SplitChoices(const GpsTime& day, const char* pathTemplate, const char* stat
       if (length >= kDayNameSize) return TooLarge(pathTemplate);
       if (choices->count == kMaxAlternatives) {
         TransferError("Error in InterprutFileFormat");
-        SetLastErrorText("Error more than %d alternatives in the string %.256s", kMaxAlternatives,
-                         pathTemplate);
-        return false;
+        return Result::Failure(nullptr, "Error more than %d alternatives in the string %.256s",
+                               kMaxAlternatives, pathTemplate);
       }
       std::memcpy(choices->paths[choices->count++], start, length);
     }
@@ -219,28 +216,28 @@ bool SplitChoices(const GpsTime& day, const char* pathTemplate, const char* stat
     start = end + 1;
   }
   if (choices->count == 0) choices->count = 1;  // an empty template: one empty path
-  return true;
+  return Result::Success();
 }
 
 }  // namespace
 
-bool ExpandTemplate(const GpsTime& day, char* output, const char* pathTemplate,
-                    const char* station, const char* longName, bool* longNameMissing) {
+Result ExpandTemplate(const GpsTime& day, char* output, const char* pathTemplate,
+                      const char* station, const char* longName, bool* longNameMissing) {
   return Expand(day, output, pathTemplate, station, longName, longNameMissing, false);
 }
 
-bool ExpandChoices(const GpsTime& day, const char* pathTemplate, const char* station,
-                   const char* longName, PathChoices* choices, bool* longNameMissing) {
+Result ExpandChoices(const GpsTime& day, const char* pathTemplate, const char* station,
+                     const char* longName, PathChoices* choices, bool* longNameMissing) {
   return SplitChoices(day, pathTemplate, station, longName, choices, longNameMissing, false);
 }
 
-bool ExpandSubDailyChoices(const GpsTime& fileStart, const char* pathTemplate,
-                           const char* station, const char* longName, PathChoices* choices,
-                           bool* longNameMissing) {
+Result ExpandSubDailyChoices(const GpsTime& fileStart, const char* pathTemplate,
+                             const char* station, const char* longName, PathChoices* choices,
+                             bool* longNameMissing) {
   return SplitChoices(fileStart, pathTemplate, station, longName, choices, longNameMissing, true);
 }
 
-bool DayPathChoices(const DayFiles& job, const char* pathTemplate, PathChoices* choices) {
+Result DayPathChoices(const DayFiles& job, const char* pathTemplate, PathChoices* choices) {
   return ExpandChoices(job.day, pathTemplate, job.station->sName, StationLongName(job.station),
                        choices);
 }
@@ -302,21 +299,24 @@ void ChooseSubDailyFiles(DayFiles* job, int32_t kind) {
   }
 }
 
-int BuildDayFileNames(DayFiles* job) {
+Result BuildDayFileNames(DayFiles* job) {
   ServiceRecord* service = job->service;
   const char* station = job->station->sName;
   job->remoteObs[0] = job->remoteNav[0] = job->remoteCompact[0] = '\0';
   job->localCompact[0] = job->plainCompact[0] = '\0';
   bool noLongName = false;
-  if (!ExpandInto(*job, service->oFile, job->remoteObs, &noLongName)) return 0;
-  if (!ExpandInto(*job, service->nFile, job->remoteNav, &noLongName)) return 0;
-  if (service->hasDFile == 1 &&
-      !ExpandInto(*job, service->dFile, job->remoteCompact, &noLongName)) {
+  Result expanded = ExpandInto(*job, service->oFile, job->remoteObs, &noLongName);
+  if (expanded.ok) expanded = ExpandInto(*job, service->nFile, job->remoteNav, &noLongName);
+  if (!expanded.ok) return expanded;
+  if (service->hasDFile == 1) {
+    Result compact = ExpandInto(*job, service->dFile, job->remoteCompact, &noLongName);
     // A station without its long name fails the day; only a faulty template
     // switches the service's compact files off.
-    if (noLongName) return 0;
-    service->hasDFile = 0;
-    job->remoteCompact[0] = '\0';
+    if (!compact.ok && noLongName) return compact;
+    if (!compact.ok) {
+      service->hasDFile = 0;
+      job->remoteCompact[0] = '\0';
+    }
   }
 
   // S + J + "0." + ..., where S is the station name, J the day of year in
@@ -344,8 +344,8 @@ int BuildDayFileNames(DayFiles* job) {
                             job->plainNav, job->localCompact, job->plainCompact}) {
     if (local[0] != '\0' && !IsPlainFileName(local, kDayNameSize)) {
       TransferError("Error in BuildDayFileNames");
-      SetLastErrorText("Error the local file name %s is not a plain file name", local);
-      return 0;
+      return Result::Failure(nullptr, "Error the local file name %s is not a plain file name",
+                             local);
     }
   }
   char types[kDayTypeSize] = {};
@@ -353,7 +353,7 @@ int BuildDayFileNames(DayFiles* job) {
   std::memcpy(job->obsType, types, kDayTypeSize);
   std::memcpy(job->navType, types, kDayTypeSize);
   std::memcpy(job->compactType, types, kDayTypeSize);
-  return 1;
+  return Result::Success();
 }
 
 }  // namespace stanvex

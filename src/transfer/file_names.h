@@ -5,6 +5,7 @@
 
 #include <cstddef>
 
+#include "base/result.h"
 #include "transfer/day_files.h"
 
 namespace stanvex {
@@ -21,14 +22,15 @@ constexpr char kAlternativeSeparator = '|';
 // cleared (the expander writes no terminator); pathTemplate: in, read at most
 // kTemplateSize characters, terminated or not; station: in, its first four
 // characters (fewer when it ends sooner).
-// Returns 1 when the whole template was expanded. Returns 0 for a token that
-// is not recognised, is not closed by '>' or is longer than 9 characters
+// Succeeds when the whole template was expanded. Fails for a token that is
+// not recognised, is not closed by '>' or is longer than 9 characters
 // ("<token> is an invalid parameter in the string <template>"), and for a
 // template of 256 characters or more ("Input string too large <template>");
 // the heading "Error in InterprutFileFormat" goes through the transfer
-// module's channel, and output keeps what was written before the failure.
-int InterprutFileFormat(const GpsTime& day, char* output, const char* pathTemplate,
-                        const char* station);
+// module's channel at once (the Result carries none), and output keeps what
+// was written before the failure.
+Result InterprutFileFormat(const GpsTime& day, char* output, const char* pathTemplate,
+                           const char* station);
 
 // The same, with the station's 9-character long name for the token
 // <XXXXMRCCC> (longName null or empty: the station has none, and a template
@@ -36,9 +38,9 @@ int InterprutFileFormat(const GpsTime& day, char* output, const char* pathTempla
 // name (lName:) for <XXXXMRCCC> in the string <template>"). '|' is copied
 // like any other character. longNameMissing, when given, tells that failure
 // apart from a faulty template.
-// Returns true or false where InterprutFileFormat returns 1 or 0.
-bool ExpandTemplate(const GpsTime& day, char* output, const char* pathTemplate,
-                    const char* station, const char* longName, bool* longNameMissing = nullptr);
+// Succeeds and fails as InterprutFileFormat does.
+Result ExpandTemplate(const GpsTime& day, char* output, const char* pathTemplate,
+                      const char* station, const char* longName, bool* longNameMissing = nullptr);
 
 // The remote paths one template names for one station and day, in the
 // order they are tried.
@@ -48,12 +50,12 @@ struct PathChoices {
 };
 
 // Expands pathTemplate and splits the result at '|' into choices (empty
-// alternatives left out; an empty template gives one empty path). Fails (false,
-// heading and LastErrorText as the expander's) when the template does not
-// expand, when an alternative is longer than 127 characters ("Input string
-// too large <template>") or when it names more than kMaxAlternatives.
-bool ExpandChoices(const GpsTime& day, const char* pathTemplate, const char* station,
-                   const char* longName, PathChoices* choices, bool* longNameMissing = nullptr);
+// alternatives left out; an empty template gives one empty path). Fails (the
+// heading sent and the reason carried as the expander's) when the template
+// does not expand, when an alternative is longer than 127 characters ("Input
+// string too large <template>") or when it names more than kMaxAlternatives.
+Result ExpandChoices(const GpsTime& day, const char* pathTemplate, const char* station,
+                     const char* longName, PathChoices* choices, bool* longNameMissing = nullptr);
 
 // The same for a sub-daily template (a service's hFile, qFile or hnFile):
 // fileStart is the start of the file (its day plus the hour and minute),
@@ -61,13 +63,13 @@ bool ExpandChoices(const GpsTime& day, const char* pathTemplate, const char* sta
 // 23), <HH> (the hour, 00 to 23) and <MM> (the minute, 00, 15, 30 or 45).
 // Daily templates do not know these tokens: there they are invalid, as
 // before.
-bool ExpandSubDailyChoices(const GpsTime& fileStart, const char* pathTemplate,
-                           const char* station, const char* longName, PathChoices* choices,
-                           bool* longNameMissing = nullptr);
+Result ExpandSubDailyChoices(const GpsTime& fileStart, const char* pathTemplate,
+                             const char* station, const char* longName, PathChoices* choices,
+                             bool* longNameMissing = nullptr);
 
 // The choices of one of the job's templates (the service's oFile, nFile or
-// dFile) for its station (short and long name) and day; false as ExpandChoices.
-bool DayPathChoices(const DayFiles& job, const char* pathTemplate, PathChoices* choices);
+// dFile) for its station (short and long name) and day; fails as ExpandChoices.
+Result DayPathChoices(const DayFiles& job, const char* pathTemplate, PathChoices* choices);
 
 // The start of sub-daily file index of job (in the order of
 // job.subDailyStart) as a broken-down instant.
@@ -93,14 +95,14 @@ void ChooseSubDailyFiles(DayFiles* job, int32_t kind);
 
 // job: in/out, with station, service and a broken-down day. Fills every name
 // field of the day; a remote field holds the first alternative of its
-// template. Returns 0 when the observation or navigation template does not
+// template. Fails when the observation or navigation template does not
 // expand or an alternative is longer than 127 characters, and when any of
 // the three templates needs the station's long name and it has none (that
 // is the station's fault, not the template's: compact files stay on). A compact template that
 // does not expand clears the service's hasDFile in the catalogue itself, so
 // compact files are not tried again until the catalogue is reloaded. Without
 // a compact template the three compact name fields stay empty.
-int BuildDayFileNames(DayFiles* job);
+Result BuildDayFileNames(DayFiles* job);
 
 }  // namespace stanvex
 

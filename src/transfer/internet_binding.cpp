@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstring>
 
-#include "base/last_error.h"
 #include "base/text.h"
 #include "platform/loaded_library.h"
 
@@ -28,27 +27,27 @@ const platform::EntryPoint kInternetEntryPoints[] = {
 
 }  // namespace
 
-int BindInternetLibrary(const char* name, InternetBinding* binding) {
-  if (binding->module != nullptr && binding->InternetSetStatusCallback != nullptr) return 0;
+BindingOutcome BindInternetLibrary(const char* name, InternetBinding* binding) {
+  if (binding->module != nullptr && binding->InternetSetStatusCallback != nullptr)
+    return BindingOutcome{0, Result::Success()};
   CopyText(binding->name, sizeof binding->name, name);
   platform::LoadedLibrary library = platform::LoadedLibrary::Open(name);
-  if (!library.IsOpen()) {
-    SetLastErrorText("Error loading library %s", name);
-    return -1;
-  }
+  if (!library.IsOpen())
+    return BindingOutcome{-1, Result::Failure(nullptr, "Error loading library %s", name)};
   InternetBinding found;
   const int missing = platform::FindEntryPoints(library, found, kInternetEntryPoints);
   if (missing >= 0) {
-    SetLastErrorText("Error opening function %s in %s",
-                     kInternetEntryPoints[missing].decoratedName, name);
     *binding = InternetBinding{};
-    return missing + 1;  // the library is released here
+    // The library is released here.
+    return BindingOutcome{missing + 1,
+                          Result::Failure(nullptr, "Error opening function %s in %s",
+                                          kInternetEntryPoints[missing].decoratedName, name)};
   }
   CopyText(found.name, sizeof found.name, name);
   // A binding lives as long as the process: downloads copy it freely.
   found.module = library.KeepLoaded();
   *binding = found;
-  return 0;
+  return BindingOutcome{0, Result::Success()};
 }
 
 const char* InternetLibraryFor(const char* address) {
@@ -78,22 +77,22 @@ const char* InternetLibraryForAll(const char* const* addresses, int32_t count) {
   return kSystemInternetLibrary;
 }
 
-int BindInternetLibraryFor(const char* address) {
+Result BindInternetLibraryFor(const char* address) {
   return BindInternetLibraryNamed(InternetLibraryFor(address));
 }
 
-int BindInternetLibraryNamed(const char* name) {
+Result BindInternetLibraryNamed(const char* name) {
   if (Internet.module != nullptr && Internet.InternetSetStatusCallback != nullptr &&
       std::strcmp(Internet.name, name) == 0)
-    return 0;
+    return Result::Success();
   // One binding per library, so that switching back and forth loads each
   // library once.
   static InternetBinding bindings[2];
   InternetBinding& binding =
       bindings[std::strcmp(name, kOwnInternetLibrary) == 0 ? 1 : 0];
-  int result = BindInternetLibrary(name, &binding);
-  if (result == 0) Internet = binding;
-  return result;
+  BindingOutcome bound = BindInternetLibrary(name, &binding);
+  if (bound.code == 0) Internet = binding;
+  return bound.result;
 }
 
 void TransferSend(int32_t code, const char* text, int32_t value1, double real) {

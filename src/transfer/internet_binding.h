@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "base/result.h"
 #include "base/status_channel.h"
 #include "platform/platform.h"
 #include "wininet_api.h"
@@ -30,12 +31,18 @@ struct InternetBinding {
 // The process-wide binding used by every download.
 extern InternetBinding Internet;
 
+// What binding a library came to: code 0 when all five entry points are
+// found; -1 when the library cannot be loaded; 1..5 for the first missing
+// entry point. result fails (no heading) for any code but 0.
+struct BindingOutcome {
+  int code;
+  Result result;
+};
+
 // name: the Windows name ("wininet.dll"); binding: out. A binding that is
-// already complete is kept. Returns 0 when all five entry points are found;
-// -1 when the library cannot be loaded; 1..5 for the first missing entry
-// point (the library is then released and binding cleared). Sets
-// LastErrorText on failure; sends nothing.
-int BindInternetLibrary(const char* name, InternetBinding* binding);
+// already complete is kept. A missing entry point releases the library and
+// clears binding. Sends nothing.
+BindingOutcome BindInternetLibrary(const char* name, InternetBinding* binding);
 
 // The Windows names of the internet libraries.
 constexpr const char* kSystemInternetLibrary = "wininet.dll";
@@ -58,10 +65,10 @@ const char* InternetLibraryForAll(const char* const* addresses, int32_t count);
 // BindInternetLibrary does (same results and texts). A binding to that
 // library is kept; one to the other library is replaced, and both libraries
 // stay loaded.
-int BindInternetLibraryNamed(const char* name);
+Result BindInternetLibraryNamed(const char* name);
 
 // BindInternetLibraryNamed(InternetLibraryFor(address)).
-int BindInternetLibraryFor(const char* address);
+Result BindInternetLibraryFor(const char* address);
 
 // Values shared between the requesting thread and the status handler, which
 // runs on the internet library's thread. Each is one word written whole by

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "base/last_error.h"
 #include "base/text.h"
 #include "platform/platform.h"
 #include "transfer/service_login.h"
@@ -93,6 +92,13 @@ void NetrcFileName(char* out, size_t size) {
   }
 }
 
+// The connection text of a cause that has none of its own.
+Result GeneralConnectionFailure() {
+  return Result::Failure(nullptr,
+                         "Error Unable to connect to FTP Server. Server could be down or you may "
+                         "not have an internet connection");
+}
+
 }  // namespace
 
 bool IsTokenRefusal(uint32_t error) {
@@ -146,7 +152,7 @@ void RememberConnectionHost(HINTERNET connection, const char* address, bool bear
   entry.bearer = bearer;
 }
 
-bool SetConnectionFailureText(uint32_t error, const char* address) {
+Result ConnectionFailure(uint32_t error, const char* address) {
   char host[kHostSize];
   HostOfAddress(address, host, sizeof host);
   char netrc[kTextSize];
@@ -154,170 +160,174 @@ bool SetConnectionFailureText(uint32_t error, const char* address) {
   const bool windows = platform::PathSeparator() == '\\';
   switch (error) {
     case ERROR_INTERNET_INCORRECT_PASSWORD:
-      SetLastErrorText(
+      return Result::Failure(
+          nullptr,
           "Error the server %s refused the login. Check the user name and password (given with "
           "the request, in the catalogue or in the netrc file)",
           host);
-      return true;
     case ERROR_INTERNET_INVALID_CA:
       // Our library on Windows trusts the Windows root store, whatever the
       // variables name.
       if (const char* bundle = windows ? nullptr : Variable("CURL_CA_BUNDLE")) {
-        SetLastErrorText(
+        return Result::Failure(
+            nullptr,
             "Error the certificate of the server %s is not trusted by the authorities of "
             "CURL_CA_BUNDLE (%s), which takes precedence over SSL_CERT_FILE and SSL_CERT_DIR",
             host, bundle);
-        return true;
       }
-      SetLastErrorText("Error the certificate of the server %s is not trusted. A private "
-                       "certificate authority %s",
-                       host,
-                       windows ? "is trusted once it is in the Windows root certificate store"
-                               : "can be named with SSL_CERT_FILE or SSL_CERT_DIR");
-      return true;
+      return Result::Failure(nullptr,
+                             "Error the certificate of the server %s is not trusted. A private "
+                             "certificate authority %s",
+                             host,
+                             windows ? "is trusted once it is in the Windows root certificate store"
+                                     : "can be named with SSL_CERT_FILE or SSL_CERT_DIR");
     case ERROR_INTERNET_SEC_CERT_CN_INVALID:
-      SetLastErrorText("Error the certificate of the server %s was issued for another host name",
-                       host);
-      return true;
+      return Result::Failure(
+          nullptr, "Error the certificate of the server %s was issued for another host name", host);
     case ERROR_INTERNET_SECURITY_CHANNEL_ERROR:
-      SetLastErrorText(
+      return Result::Failure(
+          nullptr,
           "Error the secure connection to the server %s failed: TLS was refused or cut short",
           host);
-      return true;
     case ERROR_PATH_NOT_FOUND: {
       char shown[kTextSize];
       AddressWithoutLogin(address, shown, sizeof shown);
-      SetLastErrorText("Error the folder of the address %s does not exist", shown);
-      return true;
+      return Result::Failure(nullptr, "Error the folder of the address %s does not exist", shown);
     }
     case ERROR_INTERNET_UNRECOGNIZED_SCHEME: {
       char shown[kTextSize];
       AddressWithoutLogin(address, shown, sizeof shown);
-      SetLastErrorText(
+      return Result::Failure(
+          nullptr,
           "Error the address %s is of a kind this program does not use: give an ftp://, "
           "ftps://, https:// or file:// address, or a bare host for FTP",
           shown);
-      return true;
     }
     case ERROR_INTERNET_INVALID_URL:
-      if (!HasLogin(address)) return false;
+      if (!HasLogin(address)) return GeneralConnectionFailure();
       // The address is not repeated: it carries a password.
-      SetLastErrorText(
+      return Result::Failure(
+          nullptr,
           "Error the server address of the service carries a login, which is never used: give "
           "the login with the request or in the netrc file");
-      return true;
     case ERROR_BAD_CONFIGURATION:
-      SetLastErrorText(
+      return Result::Failure(
+          nullptr,
           "Error the netrc file %s has an unusable entry for %s: a keyword without its value "
           "(login, password, account or macdef). Nothing was sent to the server",
           netrc, host);
-      return true;
     case ERROR_FILE_TOO_LARGE:
-      SetLastErrorText(
+      return Result::Failure(
+          nullptr,
           "Error the netrc file %s is larger than 1 MiB, the most that is read, so no login is "
           "taken from it. Nothing was sent to the server %s",
           netrc, host);
-      return true;
     default:
-      return false;
+      return GeneralConnectionFailure();
   }
 }
 
-bool SetTransferFailureText(uint32_t error, HINTERNET connection, const char* localPath) {
+Result TransferFailure(uint32_t error, HINTERNET connection, const char* localPath) {
   const char* host = KnownHost(connection);
   const char* path = localPath != nullptr ? localPath : "";
   const RememberedHost* remembered_host = Remembered(connection);
   char netrc[kTextSize];
   NetrcFileName(netrc, sizeof netrc);
   if (remembered_host != nullptr && remembered_host->bearer && IsTokenRefusal(error)) {
-    SetLastErrorText(
+    return Result::Failure(
+        nullptr,
         "Error unable to download file %s.\n    the server %s wants a token (HTTP 401 or 403, or "
         "a login page): %s",
         path, host, kTokenAdvice);
-    return true;
   }
   switch (error) {
     case ERROR_INTERNET_ITEM_NOT_FOUND:
-      // The FTP text is the caller's.
-      if (remembered_host == nullptr || !remembered_host->https) return false;
-      SetLastErrorText(
+      if (remembered_host == nullptr || !remembered_host->https)
+        return Result::Failure(
+            nullptr,
+            "Error unable to download file %s.\n    the file does not exist on the FTP server",
+            path);
+      return Result::Failure(
+          nullptr,
           "Error unable to download file %s.\n    the file does not exist on the HTTPS server %s",
           path, host);
-      return true;
     case ERROR_INTERNET_CONNECTION_ABORTED:
-      SetLastErrorText(
+      return Result::Failure(
+          nullptr,
           "Error unable to download file %s.\n    the transfer was cut: the connection to %s "
           "ended before the whole file arrived",
           path, host);
-      return true;
     case ERROR_HTTP_INVALID_HEADER:
-      SetLastErrorText(
+      return Result::Failure(
+          nullptr,
           "Error unable to download file %s.\n    the answer of the server %s was refused: its "
           "response header is over the size limit",
           path, host);
-      return true;
     case ERROR_HTTP_REDIRECT_NEEDS_CONFIRMATION:
-      SetLastErrorText(
+      return Result::Failure(
+          nullptr,
           "Error unable to download file %s.\n    the server %s redirected to an address with a "
           "login written into it, which this program refuses to follow",
           path, host);
-      return true;
     case ERROR_BAD_CONFIGURATION:
-      SetLastErrorText(
+      return Result::Failure(
+          nullptr,
           "Error unable to download file %s.\n    the netrc file %s has an unusable entry for %s "
           "or a server it redirected to: a keyword without its value (login, password, account "
           "or macdef)",
           path, netrc, host);
-      return true;
     case ERROR_FILE_TOO_LARGE:
-      SetLastErrorText(
+      return Result::Failure(
+          nullptr,
           "Error unable to download file %s.\n    the netrc file %s is larger than 1 MiB, the "
           "most that is read, so no login is taken from it",
           path, netrc);
-      return true;
     case ERROR_HTTP_INVALID_SERVER_RESPONSE:
-      SetLastErrorText(
+      return Result::Failure(
+          nullptr,
           "the server answered with a web page, not the file; a login may be needed for %s", host);
-      return true;
     case ERROR_INTERNET_INCORRECT_PASSWORD:
-      SetLastErrorText(
+      return Result::Failure(
+          nullptr,
           "Error unable to download file %s.\n    the server %s refused the login (HTTP 401 or "
           "FTP 530): check the user name and password or the netrc file",
           path, host);
-      return true;
     case ERROR_ACCESS_DENIED:
-      SetLastErrorText(
+      return Result::Failure(
+          nullptr,
           "Error unable to download file %s.\n    access was denied by the server %s (HTTP 403) "
           "or to the working folder",
           path, host);
-      return true;
     case ERROR_INTERNET_INVALID_CA:
     case ERROR_INTERNET_SEC_CERT_CN_INVALID:
-      return SetConnectionFailureText(error, host);
+      return ConnectionFailure(error, host);
     case ERROR_INTERNET_TIMEOUT:
-      SetLastErrorText(
+      return Result::Failure(
+          nullptr,
           "Error unable to download file %s.\n    the transfer from %s stalled: the server sent "
           "too little for too long",
           path, host);
-      return true;
     case ERROR_INTERNET_CANNOT_CONNECT:
     case ERROR_INTERNET_NAME_NOT_RESOLVED:
-      SetLastErrorText("Error unable to download file %s.\n    the server %s could not be reached",
-                       path, host);
-      return true;
+      return Result::Failure(
+          nullptr, "Error unable to download file %s.\n    the server %s could not be reached",
+          path, host);
     case ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR:
-      SetLastErrorText(
+      return Result::Failure(
+          nullptr,
           "Error unable to download file %s.\n    the server %s redirected to an address that is "
           "not HTTPS, which is never followed",
           path, host);
-      return true;
     case ERROR_HTTP_REDIRECT_FAILED:
-      SetLastErrorText(
-          "Error unable to download file %s.\n    the server %s redirected too many times", path,
-          host);
-      return true;
+      return Result::Failure(
+          nullptr, "Error unable to download file %s.\n    the server %s redirected too many times",
+          path, host);
+    case ERROR_DISK_FULL:
+      return Result::Failure(nullptr, "Error disk full!");
     default:
-      return false;
+      return Result::Failure(
+          nullptr, "Error unable to download file %s.\n    The file may not exist for that day",
+          path);
   }
 }
 

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/result.h"
 #include "transfer/internet_binding.h"
 
 namespace stanvex {
@@ -30,20 +31,19 @@ void HostOfAddress(const char* address, char* out, size_t size);
 // oldest is forgotten first.
 void RememberConnectionHost(HINTERNET connection, const char* address, bool bearer = false);
 
-// Sets LastErrorText for a connection to address that failed with error.
-// False when the error has no text of its own (the caller sets the general
-// connection text).
-bool SetConnectionFailureText(uint32_t error, const char* address);
+// The failure (no heading) of a connection to address that failed with
+// error: the error's own text, else the general connection text.
+Result ConnectionFailure(uint32_t error, const char* address);
 
 // True for the answers of a server that wants a bearer token it did not get
 // or did not accept: 401, 403, a login page, a redirect to plain HTTP (a
 // login page elsewhere).
 bool IsTokenRefusal(uint32_t error);
 
-// Sets LastErrorText for a transfer into localPath over connection that
-// failed with error. False when the error has no text of its own (the
-// caller sets the texts of a missing file, a full disk or any other cause).
-bool SetTransferFailureText(uint32_t error, HINTERNET connection, const char* localPath);
+// The failure (no heading) of a transfer into localPath over connection
+// that failed with error: the error's own text, else that of a file missing
+// on an FTP server, a full disk or any other cause.
+Result TransferFailure(uint32_t error, HINTERNET connection, const char* localPath);
 
 }  // namespace stanvex
 

@@ -7,12 +7,15 @@
 
 #include "base/last_error.h"
 #include "base/request_state.h"
+#include "result_codes.h"
 #include "status_recorder.h"
 #include "test_support.h"
 #include "transfer/connection.h"
 
 namespace stanvex {
 namespace {
+
+using testing::CodeOf;
 
 class BindingTest : public ::testing::Test {
  protected:
@@ -21,7 +24,7 @@ class BindingTest : public ::testing::Test {
 
 TEST_F(BindingTest, OurLibraryHasAllFiveEntryPoints) {
   InternetBinding binding;
-  ASSERT_EQ(BindInternetLibrary("wininet.dll", &binding), 0) << LastErrorText;
+  ASSERT_EQ(CodeOf(BindInternetLibrary("wininet.dll", &binding)), 0) << LastErrorText;
   EXPECT_NE(binding.InternetOpenA, nullptr);
   EXPECT_NE(binding.InternetConnectA, nullptr);
   EXPECT_NE(binding.FtpGetFileA, nullptr);
@@ -32,13 +35,13 @@ TEST_F(BindingTest, OurLibraryHasAllFiveEntryPoints) {
 
 TEST_F(BindingTest, MissingLibraryIsMinusOne) {
   InternetBinding binding;
-  EXPECT_EQ(BindInternetLibrary("NOSUCHINET.DLL", &binding), -1);
+  EXPECT_EQ(CodeOf(BindInternetLibrary("NOSUCHINET.DLL", &binding)), -1);
   EXPECT_STREQ(LastErrorText, "Error loading library NOSUCHINET.DLL");
 }
 
 TEST_F(BindingTest, MissingFtpGetFileIsThreeAndReleasesTheLibrary) {
   InternetBinding binding;
-  EXPECT_EQ(BindInternetLibrary("BROKENINET.DLL", &binding), 3);
+  EXPECT_EQ(CodeOf(BindInternetLibrary("BROKENINET.DLL", &binding)), 3);
   EXPECT_STREQ(LastErrorText, "Error opening function FtpGetFileA in BROKENINET.DLL");
   EXPECT_EQ(binding.module, nullptr);
   EXPECT_EQ(binding.InternetOpenA, nullptr);

@@ -7,12 +7,15 @@
 #include "base/last_error.h"
 #include "base/request_state.h"
 #include "ftp_fixture.h"
+#include "result_codes.h"
 #include "status_recorder.h"
 #include "test_support.h"
 #include "transfer/download.h"
 
 namespace stanvex {
 namespace {
+
+using testing::ZeroOrMinusOne;
 
 TEST(ConnectTimeout, SilentServerFailsAfterTheConnectionWait) {
   ResetLibraryStateForTesting();
@@ -25,7 +28,7 @@ TEST(ConnectTimeout, SilentServerFailsAfterTheConnectionWait) {
   SetCatalogueServerForTesting(server.Address().c_str());
   testing::StatusRecorder recorder;
   testing::ScratchDir destination;
-  EXPECT_EQ(DownloadCatalogueFile(destination.File("manufact.dwn").c_str()), -1);
+  EXPECT_EQ(ZeroOrMinusOne(DownloadCatalogueFile(destination.File("manufact.dwn").c_str())), -1);
   EXPECT_EQ(std::string(LastErrorText),
             "Error Unable to connect to FTP Server. The Server could be down or you may not have "
             "an internet connection. FTP Server = " +

@@ -10,12 +10,15 @@
 
 #include "base/last_error.h"
 #include "base/request_state.h"
+#include "result_codes.h"
 #include "status_recorder.h"
 #include "test_day.h"
 #include "transfer/internet_binding.h"
 
 namespace stanvex {
 namespace {
+
+using testing::OneOrZero;
 
 // 3 February 2002, a Sunday: day of year 34, GPS week 1152.
 
@@ -29,7 +32,7 @@ GpsTime Day(int32_t seconds) {
 // Expands with station "abcd"; the result or "FAILED".
 std::string Expand(const char* pathTemplate, const GpsTime& day = Day(kFeb3rd2002)) {
   char output[kTemplateSize] = {};
-  if (!InterprutFileFormat(day, output, pathTemplate, "abcd")) return "FAILED";
+  if (!OneOrZero(InterprutFileFormat(day, output, pathTemplate, "abcd"))) return "FAILED";
   return output;
 }
 
@@ -80,7 +83,7 @@ TEST_F(TemplateTest, InvalidTokenNamesTokenAndTemplate) {
   EXPECT_EQ(recorder.Count(STATUS_ERROR, "Error in InterprutFileFormat"), 1);
 
   char output[kTemplateSize] = {};
-  EXPECT_EQ(InterprutFileFormat(Day(kFeb3rd2002), output, "/a/<JJJ>/<Q>", "abcd"), 0);
+  EXPECT_EQ(OneOrZero(InterprutFileFormat(Day(kFeb3rd2002), output, "/a/<JJJ>/<Q>", "abcd")), 0);
   EXPECT_STREQ(output, "/a/034/") << "what was written before the failure stays";
 }
 
@@ -106,21 +109,21 @@ TEST_F(TemplateTest, MalformedTemplatesNeverReadPastTheirEnd) {
   };
   // A catalogue field of 256 characters with no terminator.
   auto unterminated = exact(std::string(kTemplateSize, 'b'), false);
-  EXPECT_EQ(InterprutFileFormat(day, output, unterminated.get(), "abcd"), 0);
+  EXPECT_EQ(OneOrZero(InterprutFileFormat(day, output, unterminated.get(), "abcd")), 0);
 
   std::memset(output, 0, sizeof output);
   auto unclosed = exact("/pub/<JJJ", true);
-  EXPECT_EQ(InterprutFileFormat(day, output, unclosed.get(), "abcd"), 0);
+  EXPECT_EQ(OneOrZero(InterprutFileFormat(day, output, unclosed.get(), "abcd")), 0);
   EXPECT_STREQ(LastErrorText, "JJJ is an invalid parameter in the string /pub/<JJJ");
 
   std::memset(output, 0, sizeof output);
-  EXPECT_EQ(InterprutFileFormat(day, output, "<JJJJJJJJJJJJ>", "abcd"), 0)
+  EXPECT_EQ(OneOrZero(InterprutFileFormat(day, output, "<JJJJJJJJJJJJ>", "abcd")), 0)
       << "a token longer than 9 characters";
   EXPECT_STREQ(LastErrorText, "JJJJJJJJJ is an invalid parameter in the string <JJJJJJJJJJJJ>");
 
   auto short_station = exact("ab", true);
   std::memset(output, 0, sizeof output);
-  EXPECT_EQ(InterprutFileFormat(day, output, "<XXXX>", short_station.get()), 1);
+  EXPECT_EQ(OneOrZero(InterprutFileFormat(day, output, "<XXXX>", short_station.get())), 1);
   EXPECT_STREQ(output, "ab");
 }
 
@@ -128,7 +131,8 @@ TEST_F(TemplateTest, MalformedTemplatesNeverReadPastTheirEnd) {
 // by newlines, or "FAILED".
 std::string Choices(const char* pathTemplate, const char* longName = "ZIMM00CHE") {
   PathChoices choices;
-  if (!ExpandChoices(Day(kFeb3rd2002), pathTemplate, "zimm", longName, &choices)) return "FAILED";
+  if (!OneOrZero(ExpandChoices(Day(kFeb3rd2002), pathTemplate, "zimm", longName, &choices)))
+    return "FAILED";
   std::string joined;
   for (int i = 0; i < choices.count; ++i) joined += (i > 0 ? "\n" : "") + std::string(choices.paths[i]);
   return joined;
@@ -147,7 +151,8 @@ TEST_F(TemplateTest, LongNameTokenWithoutALongNameNamesTheStation) {
   testing::StatusRecorder recorder;
   bool missing = false;
   char output[kTemplateSize] = {};
-  EXPECT_EQ(ExpandTemplate(Day(kFeb3rd2002), output, "/o/<XXXXMRCCC>.crx", "zimm", "", &missing),
+  EXPECT_EQ(OneOrZero(ExpandTemplate(Day(kFeb3rd2002), output, "/o/<XXXXMRCCC>.crx", "zimm", "",
+                                     &missing)),
             0);
   EXPECT_TRUE(missing);
   EXPECT_STREQ(LastErrorText,
@@ -155,9 +160,11 @@ TEST_F(TemplateTest, LongNameTokenWithoutALongNameNamesTheStation) {
                "/o/<XXXXMRCCC>.crx");
   EXPECT_EQ(recorder.Count(STATUS_ERROR, "Error in InterprutFileFormat"), 0)
       << "no channel outside a download";
-  EXPECT_EQ(InterprutFileFormat(Day(kFeb3rd2002), output, "<XXXXMRCCC>", "zimm"), 0);
+  EXPECT_EQ(OneOrZero(InterprutFileFormat(Day(kFeb3rd2002), output, "<XXXXMRCCC>", "zimm")), 0);
   missing = true;
-  EXPECT_EQ(ExpandTemplate(Day(kFeb3rd2002), output, "<HH>", "zimm", "ZIMM00CHE", &missing), 0);
+  EXPECT_EQ(
+      OneOrZero(ExpandTemplate(Day(kFeb3rd2002), output, "<HH>", "zimm", "ZIMM00CHE", &missing)),
+      0);
   EXPECT_FALSE(missing) << "a faulty token is not a missing long name";
 }
 
@@ -211,7 +218,7 @@ class DayNamesTest : public ::testing::Test {
 TEST_F(DayNamesTest, AllNamesOfTheDay) {
   service_.hasDFile = 1;
   std::strcpy(service_.dFile, "/pub/crx/<XXXX><JJJ>0.<yy>d.Z");
-  ASSERT_EQ(BuildDayFileNames(&job_), 1);
+  ASSERT_EQ(OneOrZero(BuildDayFileNames(&job_)), 1);
   EXPECT_STREQ(job_.remoteObs, "/pub/rinex/2002/034/abcd0340.02o.Z");
   EXPECT_STREQ(job_.remoteNav, "/pub/rinex/2002/034/abcd0340.02n.Z");
   EXPECT_STREQ(job_.remoteCompact, "/pub/crx/abcd0340.02d.Z");
@@ -229,18 +236,18 @@ TEST_F(DayNamesTest, AllNamesOfTheDay) {
 
 TEST_F(DayNamesTest, ExtensionTakesUpToThreeLettersOfTheType) {
   std::strcpy(service_.Ftype, "gz");
-  ASSERT_EQ(BuildDayFileNames(&job_), 1);
+  ASSERT_EQ(OneOrZero(BuildDayFileNames(&job_)), 1);
   EXPECT_STREQ(job_.localObs, "abcd0340.02o.gz");
   std::strcpy(service_.Ftype, "zip");
-  ASSERT_EQ(BuildDayFileNames(&job_), 1);
+  ASSERT_EQ(OneOrZero(BuildDayFileNames(&job_)), 1);
   EXPECT_STREQ(job_.localNav, "abcd0340.02n.zip");
   std::memcpy(service_.Ftype, "Z\x01zz", 5);  // a second letter out of range ends it
-  ASSERT_EQ(BuildDayFileNames(&job_), 1);
+  ASSERT_EQ(OneOrZero(BuildDayFileNames(&job_)), 1);
   EXPECT_STREQ(job_.localObs, "abcd0340.02o.Z");
 }
 
 TEST_F(DayNamesTest, WithoutCompactTemplateTheCompactNamesStayEmpty) {
-  ASSERT_EQ(BuildDayFileNames(&job_), 1);
+  ASSERT_EQ(OneOrZero(BuildDayFileNames(&job_)), 1);
   EXPECT_STREQ(job_.remoteCompact, "");
   EXPECT_STREQ(job_.localCompact, "");
   EXPECT_STREQ(job_.plainCompact, "");
@@ -249,7 +256,7 @@ TEST_F(DayNamesTest, WithoutCompactTemplateTheCompactNamesStayEmpty) {
 TEST_F(DayNamesTest, BadCompactTemplateSwitchesCompactFilesOff) {
   service_.hasDFile = 1;
   std::strcpy(service_.dFile, "/x/<HH>");
-  EXPECT_EQ(BuildDayFileNames(&job_), 1);
+  EXPECT_EQ(OneOrZero(BuildDayFileNames(&job_)), 1);
   EXPECT_EQ(static_cast<int>(service_.hasDFile), 0);
   EXPECT_STREQ(job_.remoteObs, "/pub/rinex/2002/034/abcd0340.02o.Z");
   EXPECT_STREQ(job_.localCompact, "");
@@ -257,10 +264,10 @@ TEST_F(DayNamesTest, BadCompactTemplateSwitchesCompactFilesOff) {
 
 TEST_F(DayNamesTest, BadObservationOrNavigationTemplateFails) {
   std::strcpy(service_.oFile, "/x/<HH>");
-  EXPECT_EQ(BuildDayFileNames(&job_), 0);
+  EXPECT_EQ(OneOrZero(BuildDayFileNames(&job_)), 0);
   std::strcpy(service_.oFile, "/ok");
   std::strcpy(service_.nFile, "/x/<HH>");
-  EXPECT_EQ(BuildDayFileNames(&job_), 0);
+  EXPECT_EQ(OneOrZero(BuildDayFileNames(&job_)), 0);
 }
 
 TEST_F(DayNamesTest, RemoteFieldsHoldTheFirstAlternativeAndLocalNamesStayShort) {
@@ -268,7 +275,7 @@ TEST_F(DayNamesTest, RemoteFieldsHoldTheFirstAlternativeAndLocalNamesStayShort) 
   std::strcpy(service_.Ftype, "gz");
   std::strcpy(service_.oFile, "/o/<XXXX><JJJ>0.<yy>o.gz|/o2/<XXXX><JJJ>0.<yy>o.gz");
   std::strcpy(service_.dFile, "/d/<XXXX>_R_<YYYY><JJJ>.crx.gz|/d/<XXXX>_S_<YYYY><JJJ>.crx.gz");
-  ASSERT_EQ(BuildDayFileNames(&job_), 1);
+  ASSERT_EQ(OneOrZero(BuildDayFileNames(&job_)), 1);
   EXPECT_STREQ(job_.remoteObs, "/o/abcd0340.02o.gz");
   EXPECT_STREQ(job_.remoteCompact, "/d/abcd_R_2002034.crx.gz");
   EXPECT_STREQ(job_.localCompact, "abcd0340.02d.gz");
@@ -278,7 +285,7 @@ TEST_F(DayNamesTest, StationWithoutLongNameFailsTheDayButKeepsCompactFilesOn) {
   // The station is not in a loaded catalogue, so it has no long name.
   service_.hasDFile = 1;
   std::strcpy(service_.dFile, "/d/<XXXXMRCCC>_R_<YYYY><JJJ>0000_01D_30S_MO.crx.gz");
-  EXPECT_EQ(BuildDayFileNames(&job_), 0);
+  EXPECT_EQ(OneOrZero(BuildDayFileNames(&job_)), 0);
   EXPECT_EQ(static_cast<int>(service_.hasDFile), 1) << "the template is not at fault";
   EXPECT_EQ(std::string(LastErrorText).rfind("Error the station abcd has no long name", 0), 0u)
       << LastErrorText;
@@ -287,7 +294,7 @@ TEST_F(DayNamesTest, StationWithoutLongNameFailsTheDayButKeepsCompactFilesOn) {
 TEST_F(DayNamesTest, PathTooLongForItsFieldFails) {
   std::string path(130, 'p');
   std::strcpy(service_.oFile, path.c_str());
-  EXPECT_EQ(BuildDayFileNames(&job_), 0);
+  EXPECT_EQ(OneOrZero(BuildDayFileNames(&job_)), 0);
   EXPECT_EQ(std::string(LastErrorText), "Input string too large " + path);
 }
 

@@ -19,6 +19,7 @@
 #include "base/request_state.h"
 #include "catalogue/catalogue.h"
 #include "ftp_fixture.h"
+#include "result_codes.h"
 #include "status_recorder.h"
 #include "test_day.h"
 #include "test_support.h"
@@ -27,6 +28,9 @@
 
 namespace stanvex {
 namespace {
+
+using testing::CodeOf;
+using testing::OneOrZero;
 
 using testing::FtpServer;
 using testing::FtpServerOptions;
@@ -78,7 +82,7 @@ class MirrorTest : public ::testing::Test {
     ResetLibraryStateForTesting();
     SetRetryPauseDivisorForTesting(100);
     Internet = InternetBinding{};
-    ASSERT_EQ(BindInternetLibrary("wininet.dll", &Internet), 0) << LastErrorText;
+    ASSERT_EQ(CodeOf(BindInternetLibrary("wininet.dll", &Internet)), 0) << LastErrorText;
     ASSERT_EQ(::chdir(work_.path().c_str()), 0);
   }
   void TearDown() override {
@@ -156,7 +160,7 @@ TEST_F(MirrorTest, PrimaryDownMirrorServesAfterTwoRetries) {
   Load(down + " " + mirror->Address());
   StatusRecorder recorder;
   DayFiles job = Job();
-  ASSERT_EQ(DownloadDay(&job), 1) << LastErrorText;
+  ASSERT_EQ(OneOrZero(DownloadDay(&job)), 1) << LastErrorText;
   EXPECT_EQ(job.compactUsed, 1);
   EXPECT_EQ(ReadFile(Local("zimm0340.02d.gz")), crx_) << "stored under the day's short name";
   EXPECT_EQ(ReadFile(Local("zimm0340.02n.gz")), nav_);
@@ -183,7 +187,7 @@ TEST_F(MirrorTest, PrimaryWithoutTheDayMirrorServesEachFileFromWhereItIs) {
   DayFiles job = Job();
   job.userName = "alice";
   job.password = "s3cret";
-  ASSERT_EQ(DownloadDay(&job), 1) << LastErrorText;
+  ASSERT_EQ(OneOrZero(DownloadDay(&job)), 1) << LastErrorText;
   EXPECT_EQ(ReadFile(Local("zimm0340.02d.gz")), crx_);
   EXPECT_EQ(ReadFile(Local("zimm0340.02n.gz")), nav_);
   EXPECT_STREQ(job.remoteCompact, kObsS) << "the alternative that arrived";
@@ -213,7 +217,7 @@ TEST_F(MirrorTest, PrimaryCuttingTheTransferIsRetriedThenTheMirrorServes) {
   Load(primary->Address() + " " + mirror->Address());
   StatusRecorder recorder;
   DayFiles job = Job();
-  ASSERT_EQ(DownloadDay(&job), 1) << LastErrorText;
+  ASSERT_EQ(OneOrZero(DownloadDay(&job)), 1) << LastErrorText;
   EXPECT_EQ(ReadFile(Local("zimm0340.02d.gz")), crx_) << "the whole file, not the cut one";
   EXPECT_EQ(primary->CountLog(std::string("RETR ") + kObsR), 3) << "first try and two retries";
   EXPECT_EQ(CountContaining(*primary, kObsS), 0)
@@ -229,7 +233,7 @@ TEST_F(MirrorTest, MissingEverywhereFailsWithTheLastAttemptsText) {
   Load(primary->Address(), "", "");
   StatusRecorder recorder;
   DayFiles job = Job();
-  EXPECT_EQ(DownloadDay(&job), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
   EXPECT_STREQ(LastErrorText,
                "Error unable to download file zimm0340.02o.gz.\n    the file does not exist on "
                "the FTP server");
@@ -249,7 +253,7 @@ TEST_F(MirrorTest, StopDuringARetryPauseEndsItAtOnce) {
   });
   DayFiles job = Job();
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(DownloadDay(&job), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
   auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_LT(elapsed, std::chrono::milliseconds(900)) << "the 1 s pause ran on";
   EXPECT_EQ(recorder.Count(STATUS_ERROR, "Program Stopped in FTPConnect"), 1);
@@ -271,7 +275,7 @@ TEST_F(MirrorTest, StopDuringATransferRetryPauseEndsItAtOnce) {
   });
   DayFiles job = Job();
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(DownloadDay(&job), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
   EXPECT_EQ(recorder.Count(STATUS_ERROR, "Program Stopped in GetFile"), 1);
   EXPECT_STREQ(LastErrorText, "FTPGETFILE ended at the user's request");
@@ -298,7 +302,7 @@ TEST_F(MirrorTest, EveryListedAddressIsTriedAndMissingLocalFoldersAreFinal) {
   StatusRecorder recorder;
   DayFiles job = Job();
   ASSERT_EQ(ServiceAddressCount(job.service), 21);
-  ASSERT_EQ(DownloadDay(&job), 1) << LastErrorText;
+  ASSERT_EQ(OneOrZero(DownloadDay(&job)), 1) << LastErrorText;
   EXPECT_EQ(ReadFile(Local("zimm0340.02d.gz")), crx_);
   EXPECT_EQ(ReadFile(Local("zimm0340.02n.gz")), nav_);
   EXPECT_EQ(recorder.Count(STATUS_TEXT, "File served by " + good), 2);
@@ -311,7 +315,7 @@ TEST_F(MirrorTest, EveryListedAddressIsTriedAndMissingLocalFoldersAreFinal) {
 
   Load(dead[2] + " " + dead[0]);
   job = Job();
-  EXPECT_EQ(DownloadDay(&job), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
   EXPECT_EQ(std::string(LastErrorText),
             "Error the folder of the address " + dead[0] + " does not exist");
 }
@@ -329,7 +333,7 @@ TEST_F(MirrorTest, IgsNavigationFallbackUsesTheIgsMirrors) {
   DayFiles job = Job();
   job.userName = "alice";
   job.password = "s3cret";
-  ASSERT_EQ(DownloadDay(&job), 1) << LastErrorText;
+  ASSERT_EQ(OneOrZero(DownloadDay(&job)), 1) << LastErrorText;
   EXPECT_EQ(ReadFile(Local("zimm0340.02n.gz")), nav_) << "under the day's own name";
   EXPECT_STREQ(job.navType, "Z") << "unpacked as the IGS service packs";
   EXPECT_EQ(recorder.Count(STATUS_CONNECTING, igs_down), 3);
