@@ -18,6 +18,7 @@
 
 #include "base/last_error.h"
 #include "base/paths.h"
+#include "base/request_context.h"
 #include "base/request_state.h"
 #include "base/result.h"
 #include "base/status_channel.h"
@@ -174,7 +175,9 @@ STANVEX_API int32_t STANVEX_CALL iFTP(double start, double end, StationRecord* s
     RetrievalRequest request{start,   end,         station,  cDirectory,      interval,
                              deliveredPath, ftpUser, ftpPassword, copyOver, converterOption,
                              removeRinex};
-    return Report(RunRetrieval(request));
+    StatusChannel frame(StatusChannel::CallBack::kReadAtEachSend, FrameStatus);
+    RequestContext context{WorkingDirectory, &frame};
+    return Report(RunRetrieval(context, request));
   });
   platform::SetCurrentDir(SavedDirectory);
   return outcome;

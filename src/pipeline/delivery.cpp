@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "base/paths.h"
-#include "base/request_state.h"
 #include "base/text.h"
 #include "obsfiles/obn_file_set.h"
 #include "platform/platform.h"
@@ -24,6 +23,8 @@ const char kMoveFailure[] =
 // kept under until the delivery is complete. The flags record, per member,
 // which steps are done, so that a failure can undo them.
 struct Delivery {
+  explicit Delivery(const char* folder) : workingFolder(folder) {}
+  const char* workingFolder;
   ObnFileSet sources;
   ObnFileSet targets;
   ObnFileSet staged;
@@ -36,7 +37,8 @@ struct Delivery {
 int Index(ObnMember member) { return static_cast<int>(member); }
 
 // target and source of the OBN file (kPathSize bytes each).
-Result PreparePaths(char* name, const char* destination, char* target, char* source) {
+Result PreparePaths(char* name, const char* workingFolder, const char* destination, char* target,
+                    char* source) {
   ReplaceExtension(name, ".obn");
   if (!IsPlainFileName(name))
     return Result::Failure(nullptr, "%s (%s is not a plain file name)", kMoveFailure, name);
@@ -44,7 +46,7 @@ Result PreparePaths(char* name, const char* destination, char* target, char* sou
   char destinationCopy[kPathSize];
   char workCopy[kPathSize];
   CopyText(destinationCopy, sizeof destinationCopy, destination);
-  CopyText(workCopy, sizeof workCopy, WorkingDirectory);
+  CopyText(workCopy, sizeof workCopy, workingFolder);
   CopyText(target, kPathSize, name);
   CopyText(source, kPathSize, name);
   Result joined = JoinPath(destinationCopy, target);
@@ -84,9 +86,9 @@ bool Undo(Delivery* delivery, char* unrestored, size_t size) {
 Result Fail(Delivery* delivery, const char* detail) {
   char unrestored[kPathSize] = "";
   if (Undo(delivery, unrestored, sizeof unrestored))
-    return Result::Failure(nullptr, "%s %s (%s)", kMoveFailure, WorkingDirectory, detail);
+    return Result::Failure(nullptr, "%s %s (%s)", kMoveFailure, delivery->workingFolder, detail);
   return Result::Failure(nullptr, "%s %s (%s; an earlier file of the destination is kept as %s)",
-                         kMoveFailure, WorkingDirectory, detail, unrestored);
+                         kMoveFailure, delivery->workingFolder, detail, unrestored);
 }
 
 Result FailMissing(Delivery* delivery, const char* path) {
@@ -142,19 +144,21 @@ Result Deliver(Delivery* delivery, bool appendObn, char* deliveredPath) {
 
 }  // namespace
 
-Result DeliverCopyOver(char* name, const char* destination, char* deliveredPath) {
+Result DeliverCopyOver(char* name, const char* workingFolder, const char* destination,
+                       char* deliveredPath) {
   char target[kPathSize], source[kPathSize];
-  Result prepared = PreparePaths(name, destination, target, source);
+  Result prepared = PreparePaths(name, workingFolder, destination, target, source);
   if (!prepared.ok) return prepared;
-  Delivery delivery;
+  Delivery delivery(workingFolder);
   Result named = NameFiles(source, target, &delivery);
   if (!named.ok) return named;
   return Deliver(&delivery, false, deliveredPath);
 }
 
-Result DeliverAppend(char* name, const char* destination, char* deliveredPath) {
+Result DeliverAppend(char* name, const char* workingFolder, const char* destination,
+                     char* deliveredPath) {
   char target[kPathSize], source[kPathSize];
-  Result prepared = PreparePaths(name, destination, target, source);
+  Result prepared = PreparePaths(name, workingFolder, destination, target, source);
   if (!prepared.ok) return prepared;
   bool found = false;
   for (int attempt = 0; attempt < kAlternateNames && !found; ++attempt) {
@@ -165,7 +169,7 @@ Result DeliverAppend(char* name, const char* destination, char* deliveredPath) {
     return Result::Failure(
         nullptr, "Error unable to move files to destination directory. No free file name for %s",
         name);
-  Delivery delivery;
+  Delivery delivery(workingFolder);
   Result named = NameFiles(source, target, &delivery);
   if (!named.ok) return named;
   return Deliver(&delivery, true, deliveredPath);

@@ -50,11 +50,12 @@ class DeliveryTest : public ::testing::Test {
   }
   int CopyOver(const std::string& name) {
     CopyText(buffer, sizeof buffer, name.c_str());
-    return ZeroOrMinusOne(DeliverCopyOver(buffer, dest.path().c_str(), delivered));
+    return ZeroOrMinusOne(
+        DeliverCopyOver(buffer, WorkingDirectory, dest.path().c_str(), delivered));
   }
   int Append(const std::string& name) {
     CopyText(buffer, sizeof buffer, name.c_str());
-    return ZeroOrMinusOne(DeliverAppend(buffer, dest.path().c_str(), delivered));
+    return ZeroOrMinusOne(DeliverAppend(buffer, WorkingDirectory, dest.path().c_str(), delivered));
   }
 
   ScratchDir work;
