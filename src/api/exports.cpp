@@ -176,7 +176,7 @@ STANVEX_API int32_t STANVEX_CALL iFTP(double start, double end, StationRecord* s
                              deliveredPath, ftpUser, ftpPassword, copyOver, converterOption,
                              removeRinex};
     StatusChannel frame(StatusChannel::CallBack::kReadAtEachSend, FrameStatus);
-    RequestContext context{WorkingDirectory, &frame};
+    RequestContext context{WorkingDirectory, &frame, &Internet, &FtpStopCount};
     return Report(RunRetrieval(context, request));
   });
   platform::SetCurrentDir(SavedDirectory);
@@ -189,7 +189,7 @@ STANVEX_API int32_t STANVEX_CALL iGetManfactFile(char* directory) {
   return Shielded("iGetManfactFile", nullptr, [&]() -> int32_t {
     if (directory == nullptr)
       return Refuse(nullptr, "Error: the directory (null) does not exist");
-    return Report(FetchCatalogueFile(directory));
+    return Report(FetchCatalogueFile(LibraryTransferLink(), directory));
   });
 }
 

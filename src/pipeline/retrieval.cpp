@@ -267,7 +267,7 @@ Result RunRetrieval(const RequestContext& context, const RetrievalRequest& reque
   for (int32_t i = 0; i <= n; ++i) {
     if (i > 0) job.day.seconds += kSecondsPerDay;
     // The transfer has sent its own heading.
-    Result downloaded = DownloadDay(&job);
+    Result downloaded = DownloadDay(TransferLink{context.internet, context.stop}, &job);
     if (!downloaded.ok) return downloaded;
     if (i == 0) {
       CopyText(output, sizeof output, job.obnName);

@@ -267,7 +267,7 @@ Result BindForQuestions(const std::vector<StationToAsk>& stations, InternetBindi
   }
   const char* library =
       InternetLibraryForAll(addresses.data(), static_cast<int32_t>(addresses.size()));
-  Result bound = BindInternetLibraryNamed(library);
+  Result bound = BindInternetLibraryNamed(library, &Internet);
   if (!bound.ok) return bound;
   *binding = Internet;
   if (binding->FtpFindFirstFileA == nullptr)

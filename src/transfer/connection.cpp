@@ -11,16 +11,17 @@ namespace stanvex {
 
 thread_local bool onRequestingThread = false;
 
-void CloseInternetHandleOnce(HINTERNET* handle) {
+void CloseInternetHandleOnce(const InternetBinding& internet, HINTERNET* handle) {
   if (*handle == nullptr) return;
-  if (Internet.InternetCloseHandle != nullptr) Internet.InternetCloseHandle(*handle);
+  if (internet.InternetCloseHandle != nullptr) internet.InternetCloseHandle(*handle);
   *handle = nullptr;
 }
 
 Result OpenInternetSession(FtpSession* session) {
   // A gateway that does not resolve would fail every connection: go direct.
   const bool gateway = platform::GatewayHostResolves("ftp-gw");
-  session->session = Internet.InternetOpenA(
+  const InternetBinding& internet = *session->link.internet;
+  session->session = internet.InternetOpenA(
       "Microsoft Internet Explorer", gateway ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_DIRECT,
       gateway ? "ftp-gw" : nullptr, nullptr, INTERNET_FLAG_ASYNC);
   if (session->session == nullptr) {
@@ -30,7 +31,7 @@ Result OpenInternetSession(FtpSession* session) {
         "Error Connecting to the Internet. Check to Make sure you have an Internet Connection");
   }
   TransferSend(STATUS_TEXT, "Internet Connection Made");
-  if (Internet.InternetSetStatusCallback(session->session, InternetStatusHandler) ==
+  if (internet.InternetSetStatusCallback(session->session, InternetStatusHandler) ==
       INTERNET_INVALID_STATUS_CALLBACK) {
     TransferError("Error in FTP Initalize");
     return Result::Failure(nullptr, "Error Unable to create Internet Call Back.\n");
@@ -49,7 +50,8 @@ Result FTPConnect(FtpSession* session, const char* host, HINTERNET* connection, 
   if (user == nullptr) user = "anonymous";
   if (password == nullptr && !bearer) password = "anonymous@";
 
-  *connection = Internet.InternetConnectA(session->session, host, 0, user, password,
+  const InternetBinding& internet = *session->link.internet;
+  *connection = internet.InternetConnectA(session->session, host, 0, user, password,
                                           INTERNET_SERVICE_FTP, flags, 1);
   bool answeredAtOnce = false;
   if (*connection != nullptr) {
@@ -65,16 +67,17 @@ Result FTPConnect(FtpSession* session, const char* host, HINTERNET* connection, 
   }
 
   if (!answeredAtOnce) {
-    WaitOutcome waited = WaitForCompletion(Transfer.completions, kConnectTimeoutMs);
+    WaitOutcome waited =
+        WaitForCompletion(Transfer.completions, kConnectTimeoutMs, *session->link.stop);
     if (waited == kWaitStopped) {
       // The session is closed first: that ends the library's thread before
       // the heading goes through the module's record.
-      CloseInternetHandleOnce(&session->session);
+      CloseInternetHandleOnce(internet, &session->session);
       TransferError("Program Stopped in FTPConnect");
       return Result::Failure(nullptr, "User requested to shutdown.  Datacollator has been stopped");
     }
     if (waited == kWaitTimedOut) {
-      CloseInternetHandleOnce(&session->session);
+      CloseInternetHandleOnce(internet, &session->session);
       TransferError("Error in FTPConnect");
       return Result::Failure(nullptr,
                              "Error Unable to connect to FTP Server. The Server could be down or "
@@ -104,21 +107,22 @@ void ResetTransferState() {
   Transfer.bytesReceived = 0;
 }
 
-bool LibraryStillWorking(uint32_t quiet) {
+bool LibraryStillWorking(uint32_t quiet, const std::atomic<int32_t>& stop) {
   uint32_t start = platform::TickCount();
   while (Transfer.libraryThreadNotifications.load() == 0) {
-    if (FtpStopCount.load() != 0) return true;
+    if (stop.load() != 0) return true;
     if (static_cast<uint32_t>(platform::TickCount() - start) > quiet) return false;
     platform::SleepMilliseconds(5);
   }
   return true;
 }
 
-WaitOutcome WaitForCompletion(const std::atomic<int32_t>& counter, uint32_t timeout) {
+WaitOutcome WaitForCompletion(const std::atomic<int32_t>& counter, uint32_t timeout,
+                              const std::atomic<int32_t>& stop) {
   uint32_t start = platform::TickCount();
   while (counter.load() == 0) {
     platform::SleepMilliseconds(5);
-    if (FtpStopCount.load() != 0) return kWaitStopped;
+    if (stop.load() != 0) return kWaitStopped;
     if (timeout != 0 && static_cast<uint32_t>(platform::TickCount() - start) > timeout)
       return kWaitTimedOut;
   }

@@ -17,12 +17,14 @@ namespace stanvex {
 // One download's handles. A handle is null when it is not open; every step
 // that closes one sets it to null, so each is closed exactly once.
 struct FtpSession {
+  explicit FtpSession(const TransferLink& through) : link(through) {}
+  TransferLink link;  // the binding and the stop count of the download
   HINTERNET session = nullptr;
   HINTERNET connection = nullptr;
 };
 
-// Closes *handle when it is open and makes it null.
-void CloseInternetHandleOnce(HINTERNET* handle);
+// Closes *handle (of internet's library) when it is open and makes it null.
+void CloseInternetHandleOnce(const InternetBinding& internet, HINTERNET* handle);
 
 // Opens an asynchronous session (through the gateway "ftp-gw") into
 // session->session and installs InternetStatusHandler on it. A failure's
@@ -41,10 +43,11 @@ Result FTPConnect(FtpSession* session, const char* host, HINTERNET* connection, 
 // The outcomes of WaitForCompletion, by their numbers 0, 1 and 2.
 enum WaitOutcome : int { kWaitCompleted = 0, kWaitTimedOut = 1, kWaitStopped = 2 };
 
-// Waits until counter is non-zero (kWaitCompleted), FtpStopCount is raised
+// Waits until counter is non-zero (kWaitCompleted), stop is raised
 // (kWaitStopped) or timeout milliseconds have passed (kWaitTimedOut; 0 means
 // no time-out), polling every 5 ms.
-WaitOutcome WaitForCompletion(const std::atomic<int32_t>& counter, uint32_t timeout);
+WaitOutcome WaitForCompletion(const std::atomic<int32_t>& counter, uint32_t timeout,
+                              const std::atomic<int32_t>& stop);
 
 // The status handler installed on every session.
 void WININET_CALL InternetStatusHandler(HINTERNET handle, DWORD_PTR context, DWORD status,
@@ -61,9 +64,9 @@ extern thread_local bool onRequestingThread;
 
 // After a request was answered with success at once: true when the library
 // shows it is still carrying the request out (a notification from its own
-// thread since the request, or a stop raised), false when it stayed silent
+// thread since the request, or stop raised), false when it stayed silent
 // for quiet milliseconds, which means the answer was final.
-bool LibraryStillWorking(uint32_t quiet);
+bool LibraryStillWorking(uint32_t quiet, const std::atomic<int32_t>& stop);
 
 // How long a library that answered a transfer with success at once may stay
 // silent before that answer counts as final.

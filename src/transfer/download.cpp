@@ -37,8 +37,8 @@ class SessionCloser {
  public:
   explicit SessionCloser(FtpSession* session) : session_(session) {}
   ~SessionCloser() {
-    CloseInternetHandleOnce(&session_->session);
-    CloseInternetHandleOnce(&session_->connection);
+    CloseInternetHandleOnce(*session_->link.internet, &session_->session);
+    CloseInternetHandleOnce(*session_->link.internet, &session_->connection);
   }
   SessionCloser(const SessionCloser&) = delete;
   SessionCloser& operator=(const SessionCloser&) = delete;
@@ -47,20 +47,20 @@ class SessionCloser {
   FtpSession* session_;
 };
 
-bool Stopped() { return FtpStopCount.load() != 0; }
-
 // The cause of the last failed transfer, for the retry and alternative
 // decisions. The system's wininet on Windows reports every refusal of an FTP
 // server, a missing file among them, as ERROR_INTERNET_EXTENDED_ERROR (the
 // reply itself is read separately); from that library such a failure counts
 // as a missing file: it is not retried, and the next alternative or the
 // compact file is tried. Our own library reports a missing file by its code.
-uint32_t FailureCause() {
+uint32_t FailureCause(const InternetBinding& internet) {
   uint32_t error = Transfer.lastError.load();
 #if defined(_WIN32)
   if (error == ERROR_INTERNET_EXTENDED_ERROR &&
-      std::strcmp(Internet.name, kSystemInternetLibrary) == 0)
+      std::strcmp(internet.name, kSystemInternetLibrary) == 0)
     return ERROR_INTERNET_ITEM_NOT_FOUND;
+#else
+  (void)internet;
 #endif
   return error;
 }
@@ -72,21 +72,22 @@ const char* const kAttemptWords[] = {"first", "second", "third"};
 // returns its failure) again while it fails for a passing cause, at most
 // kMaxRetries more times, announcing each retry and pausing before it. A
 // stop during a pause ends the tries with stopHeading and stopText. Returns
-// the last attempt's Result (or the stop's); after a failure, Stopped()
-// tells a stop and Transfer.lastError the cause of the last failure.
+// the last attempt's Result (or the stop's); after a failure,
+// link.Stopped() tells a stop and Transfer.lastError the cause of the last
+// failure.
 template <typename Attempt>
-Result WithRetries(Attempt attempt, const char* what, const char* stopHeading,
-                   const char* stopText) {
+Result WithRetries(const TransferLink& link, Attempt attempt, const char* what,
+                   const char* stopHeading, const char* stopText) {
   for (int retry = 1;; ++retry) {
     Result attempted = attempt();
-    if (attempted.ok || Stopped()) return attempted;
-    if (retry > kMaxRetries || !IsTransientFailure(FailureCause())) return attempted;
+    if (attempted.ok || link.Stopped()) return attempted;
+    if (retry > kMaxRetries || !IsTransientFailure(FailureCause(*link.internet))) return attempted;
     uint32_t pause = RetryPauseMs(retry);
     char text[kTextSize];
     std::snprintf(text, sizeof text, "Trying again in %d s (%s attempt of %d): %s",
                   retry == 1 ? 1 : 4, kAttemptWords[retry], kMaxRetries + 1, what);
     TransferSend(STATUS_TEXT, text);
-    if (!PauseBeforeRetry(pause)) {
+    if (!PauseBeforeRetry(pause, *link.stop)) {
       TransferError(stopHeading);
       return Result::Failure(nullptr, "%s", stopText);
     }
@@ -109,12 +110,14 @@ class ServiceConnections {
         owned_(static_cast<size_t>(count_), nullptr),
         unreachable_(static_cast<size_t>(count_), false) {}
   ~ServiceConnections() {
-    for (HINTERNET& owned : owned_) CloseInternetHandleOnce(&owned);
+    for (HINTERNET& owned : owned_) CloseInternetHandleOnce(internet(), &owned);
   }
   ServiceConnections(const ServiceConnections&) = delete;
   ServiceConnections& operator=(const ServiceConnections&) = delete;
 
   int32_t count() const { return count_; }
+  const TransferLink& link() const { return session_->link; }
+  const InternetBinding& internet() const { return *session_->link.internet; }
   const char* Address(int32_t i) const {
     const char* address = ServiceAddress(service_, i);
     return address != nullptr ? address : "";
@@ -137,8 +140,8 @@ class ServiceConnections {
     if (session_->session == nullptr) {
       // A connection time-out closed the session: every connection made over
       // it is gone with it.
-      for (HINTERNET& owned : owned_) CloseInternetHandleOnce(&owned);
-      if (borrowedFirst_ != nullptr) CloseInternetHandleOnce(borrowedFirst_);
+      for (HINTERNET& owned : owned_) CloseInternetHandleOnce(internet(), &owned);
+      if (borrowedFirst_ != nullptr) CloseInternetHandleOnce(internet(), borrowedFirst_);
       openFailure_ = OpenInternetSession(session_);
       if (!openFailure_.ok) return nullptr;
     }
@@ -150,6 +153,7 @@ class ServiceConnections {
       TransferSend(STATUS_TEXT, text);
     }
     openFailure_ = WithRetries(
+        link(),
         [&]() -> Result {
           // A time-out closed the session: the next try needs a new one.
           if (session_->session == nullptr) {
@@ -224,7 +228,7 @@ Fetched FetchFromAddresses(ServiceConnections* connections, const FileChoices* f
     }
     HINTERNET* connection = connections->Open(a);
     if (connection == nullptr) *failure = connections->OpenFailure();
-    if (Stopped()) return Unfetched(Fetched::kStopped, failure);
+    if (connections->link().Stopped()) return Unfetched(Fetched::kStopped, failure);
     if (connection == nullptr) continue;
     bool leaveAddress = false;
     for (int f = 0; f < fileCount && !leaveAddress; ++f) {
@@ -233,7 +237,11 @@ Fetched FetchFromAddresses(ServiceConnections* connections, const FileChoices* f
         const char* path = wanted.choices->paths[c];
         if (wanted.remoteField != nullptr) CopyText(wanted.remoteField, kDayNameSize, path);
         Result got = WithRetries(
-            [&]() -> Result { return GetFile(connection, path, wanted.localPath, wanted.context); },
+            connections->link(),
+            [&]() -> Result {
+              return GetFile(connections->link(), connection, path, wanted.localPath,
+                             wanted.context);
+            },
             path, "Program Stopped in GetFile", "FTPGETFILE ended at the user's request");
         if (got.ok) {
           *file = f;
@@ -247,8 +255,8 @@ Fetched FetchFromAddresses(ServiceConnections* connections, const FileChoices* f
           return Fetched::kArrived;
         }
         *failure = got;
-        if (Stopped()) return Fetched::kStopped;
-        uint32_t cause = FailureCause();
+        if (connections->link().Stopped()) return Fetched::kStopped;
+        uint32_t cause = FailureCause(connections->internet());
         if (IsLocalFileFailure(cause)) return Fetched::kLocalFailure;
         if (cause != ERROR_INTERNET_ITEM_NOT_FOUND || *connection == nullptr) leaveAddress = true;
       }
@@ -444,7 +452,8 @@ Result FetchDayObservations(ServiceConnections* connections, DayFiles* job,
     job->compactUsed = 0;
     return Result::Success();
   }
-  if (got == SubDailyFetched::kNone && FailureCause() == ERROR_INTERNET_ITEM_NOT_FOUND)
+  if (got == SubDailyFetched::kNone &&
+      FailureCause(connections->internet()) == ERROR_INTERNET_ITEM_NOT_FOUND)
     return Result::Failure(nullptr,
                            "Error unable to download file %s or any of its hourly files.\n    "
                            "the files do not exist on the FTP server",
@@ -454,8 +463,8 @@ Result FetchDayObservations(ServiceConnections* connections, DayFiles* job,
 
 }  // namespace
 
-Result GetFile(HINTERNET* connection, const char* remotePath, const char* localPath,
-               DWORD_PTR context) {
+Result GetFile(const TransferLink& link, HINTERNET* connection, const char* remotePath,
+               const char* localPath, DWORD_PTR context) {
   onRequestingThread = true;
   ResetTransferState();
   TransferSend(STATUS_FILE_REQUEST, remotePath);
@@ -468,14 +477,15 @@ Result GetFile(HINTERNET* connection, const char* remotePath, const char* localP
   bool arrived = false;
   uint32_t error = ERROR_INVALID_HANDLE;
   if (*connection != nullptr) {
-    BOOL requested = Internet.FtpGetFileA(*connection, remotePath, localPath, 0,
-                                          FILE_ATTRIBUTE_NORMAL, FTP_TRANSFER_TYPE_BINARY, context);
+    BOOL requested =
+        link.internet->FtpGetFileA(*connection, remotePath, localPath, 0, FILE_ATTRIBUTE_NORMAL,
+                                   FTP_TRANSFER_TYPE_BINARY, context);
     int systemError = platform::LastSystemError();
     if (requested) {
       // A library may answer an asynchronous request with success at once
       // and still carry it out on its own thread, its completion following
       // (Wine's wininet does). The file is there only after that completion.
-      answeredAtOnce = !LibraryStillWorking(kLateCompletionQuietMs);
+      answeredAtOnce = !LibraryStillWorking(kLateCompletionQuietMs, *link.stop);
       arrived = answeredAtOnce;
     } else if (systemError == ERROR_IO_PENDING) {
       answeredAtOnce = false;
@@ -485,11 +495,11 @@ Result GetFile(HINTERNET* connection, const char* remotePath, const char* localP
   }
 
   if (!answeredAtOnce) {
-    if (WaitForCompletion(Transfer.completions, 0) == kWaitStopped) {
+    if (WaitForCompletion(Transfer.completions, 0, *link.stop) == kWaitStopped) {
       Transfer.transferStart = 0;
       // Closing cancels the transfer and waits for the library's thread, so
       // no progress report shares the module's record with the heading.
-      CloseInternetHandleOnce(connection);
+      CloseInternetHandleOnce(*link.internet, connection);
       TransferError("Program Stopped in GetFile");
       return Result::Failure(nullptr, "FTPGETFILE ended at the user's request");
     }
@@ -508,10 +518,10 @@ Result GetFile(HINTERNET* connection, const char* remotePath, const char* localP
   return TransferFailure(error, *connection, localPath != nullptr ? localPath : "");
 }
 
-Result DownloadDay(DayFiles* job) {
+Result DownloadDay(const TransferLink& link, DayFiles* job) {
   if (job == nullptr || job->station == nullptr || job->service == nullptr)
     return Result::Failure(nullptr, "Error no station or service given for the download");
-  Result step = BindInternetLibraryNamed(DayInternetLibrary(job->service));
+  Result step = BindInternetLibraryNamed(DayInternetLibrary(job->service), link.internet);
   if (!step.ok) return step;
   TransferChannelScope channel;
   job->day.ComputeFromSeconds();
@@ -527,7 +537,7 @@ Result DownloadDay(DayFiles* job) {
   bool withCompact = service->hasDFile == 1 && DayPathChoices(*job, service->dFile, &compact).ok;
   TransferSend(STATUS_TEXT, "FTP Starting");
 
-  FtpSession session;
+  FtpSession session(link);
   SessionCloser closer(&session);
   step = OpenInternetSession(&session);
   if (!step.ok) return step;
@@ -563,19 +573,20 @@ Result GetIgsNavFile(FtpSession* session, HINTERNET* connection, DayFiles* job) 
   return IgsNavigation(session, &connections, job);
 }
 
-Result DownloadCatalogueFile(const char* localPath) {
-  Result step = BindInternetLibraryFor(catalogueServer);
+Result DownloadCatalogueFile(const TransferLink& link, const char* localPath) {
+  Result step = BindInternetLibraryFor(catalogueServer, link.internet);
   if (!step.ok) return step;
   TransferChannelScope channel;
   TransferSend(STATUS_TEXT, "FTP Starting");
-  FtpSession session;
+  FtpSession session(link);
   SessionCloser closer(&session);
   step = OpenInternetSession(&session);
   if (step.ok)
     step = FTPConnect(&session, catalogueServer, &session.connection, kCatalogueUser,
                       kCataloguePassword);
   // The name is relative to the account's login directory.
-  if (step.ok) step = GetFile(&session.connection, "manufact.dwn", localPath, kContextCatalogue);
+  if (step.ok)
+    step = GetFile(link, &session.connection, "manufact.dwn", localPath, kContextCatalogue);
   return step;
 }
 
@@ -586,7 +597,7 @@ void SetCatalogueServerForTesting(const char* host) {
            host != nullptr ? host : STANVEX_CATALOGUE_SERVER);
 }
 
-Result FetchCatalogueFile(const char* directory) {
+Result FetchCatalogueFile(const TransferLink& link, const char* directory) {
   char name[kPathSize] = "manufact.dwn";
   // JoinPath may add a separator to the directory: work on a copy, never on
   // the host's buffer.
@@ -594,7 +605,7 @@ Result FetchCatalogueFile(const char* directory) {
   CopyText(folder, sizeof folder, directory);
   Result joined = JoinPath(folder, name);
   if (!joined.ok) return joined;
-  return DownloadCatalogueFile(name);
+  return DownloadCatalogueFile(link, name);
 }
 
 }  // namespace stanvex

@@ -25,13 +25,16 @@ constexpr DWORD_PTR kContextIgsSameConnection = 4;
 constexpr DWORD_PTR kContextIgsOwnConnection = 5;
 constexpr DWORD_PTR kContextCatalogue = 15;
 
+// link: the binding and the stop count every transfer here works through
+// (a day's download binds link.internet to the library its addresses need).
+//
 // connection: in/out, the open connection; a stop closes it and makes it
 // null. Transfers remotePath into localPath (binary, created or replaced).
 // A failure's heading has been sent through the transfer channel; its
 // reason (no heading) tells a file missing on the server, a full disk and
 // any other cause apart.
-Result GetFile(HINTERNET* connection, const char* remotePath, const char* localPath,
-               DWORD_PTR context);
+Result GetFile(const TransferLink& link, HINTERNET* connection, const char* remotePath,
+               const char* localPath, DWORD_PTR context);
 
 // job: in/out, with station, service, login and the day (its seconds; the
 // download breaks it down); the download fills the names and types.
@@ -40,7 +43,7 @@ Result GetFile(HINTERNET* connection, const char* remotePath, const char* localP
 // has one; compactUsed tells which) and the navigation file (or the IGS
 // service's). Every handle it opened is closed when it returns. A failure
 // carries no heading: the transfer sent its own.
-Result DownloadDay(DayFiles* job);
+Result DownloadDay(const TransferLink& link, DayFiles* job);
 
 // Fetches the day's navigation file from the catalogue's "IGS" service into
 // localNav, over a connection of its own or, when the job's service is the
@@ -49,12 +52,12 @@ Result GetIgsNavFile(FtpSession* session, HINTERNET* connection, DayFiles* job);
 
 // Fetches manufact.dwn from the catalogue server into localPath. Fails as
 // DownloadDay does.
-Result DownloadCatalogueFile(const char* localPath);
+Result DownloadCatalogueFile(const TransferLink& link, const char* localPath);
 
 // iGetManfactFile: fetches manufact.dwn into directory (not null; the
 // host's text is not written to). Fails with the path's or the transfer's
 // reason; the transfer has sent its own heading.
-Result FetchCatalogueFile(const char* directory);
+Result FetchCatalogueFile(const TransferLink& link, const char* directory);
 
 // The catalogue server's host (the build's STANVEX_CATALOGUE_SERVER unless a
 // test changed it).

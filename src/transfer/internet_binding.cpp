@@ -77,13 +77,13 @@ const char* InternetLibraryForAll(const char* const* addresses, int32_t count) {
   return kSystemInternetLibrary;
 }
 
-Result BindInternetLibraryFor(const char* address) {
-  return BindInternetLibraryNamed(InternetLibraryFor(address));
+Result BindInternetLibraryFor(const char* address, InternetBinding* into) {
+  return BindInternetLibraryNamed(InternetLibraryFor(address), into);
 }
 
-Result BindInternetLibraryNamed(const char* name) {
-  if (Internet.module != nullptr && Internet.InternetSetStatusCallback != nullptr &&
-      std::strcmp(Internet.name, name) == 0)
+Result BindInternetLibraryNamed(const char* name, InternetBinding* into) {
+  if (into->module != nullptr && into->InternetSetStatusCallback != nullptr &&
+      std::strcmp(into->name, name) == 0)
     return Result::Success();
   // One binding per library, so that switching back and forth loads each
   // library once.
@@ -91,7 +91,7 @@ Result BindInternetLibraryNamed(const char* name) {
   InternetBinding& binding =
       bindings[std::strcmp(name, kOwnInternetLibrary) == 0 ? 1 : 0];
   BindingOutcome bound = BindInternetLibrary(name, &binding);
-  if (bound.code == 0) Internet = binding;
+  if (bound.code == 0) *into = binding;
   return bound.result;
 }
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "base/request_state.h"
 #include "base/result.h"
 #include "base/status_channel.h"
 #include "platform/platform.h"
@@ -28,8 +29,19 @@ struct InternetBinding {
   FtpFindFirstFileA_fn FtpFindFirstFileA = nullptr;
 };
 
-// The process-wide binding used by every download.
+// The process-wide binding the exports give their downloads.
 extern InternetBinding Internet;
+
+// What a download works through: the internet library binding and the stop
+// count the host raises from another thread. Both outlive the download.
+struct TransferLink {
+  InternetBinding* internet;
+  const std::atomic<int32_t>* stop;
+  bool Stopped() const { return stop->load() != 0; }
+};
+
+// The library's own link (Internet, FtpStopCount), which the exports give.
+inline TransferLink LibraryTransferLink() { return TransferLink{&Internet, &FtpStopCount}; }
 
 // What binding a library came to: code 0 when all five entry points are
 // found; -1 when the library cannot be loaded; 1..5 for the first missing
@@ -61,14 +73,14 @@ const char* InternetLibraryFor(const char* address);
 // mirrors; else the system's.
 const char* InternetLibraryForAll(const char* const* addresses, int32_t count);
 
-// Binds Internet to the library named (one of the two names above), as
+// Binds *into to the library named (one of the two names above), as
 // BindInternetLibrary does (same results and texts). A binding to that
 // library is kept; one to the other library is replaced, and both libraries
 // stay loaded.
-Result BindInternetLibraryNamed(const char* name);
+Result BindInternetLibraryNamed(const char* name, InternetBinding* into);
 
-// BindInternetLibraryNamed(InternetLibraryFor(address)).
-Result BindInternetLibraryFor(const char* address);
+// BindInternetLibraryNamed(InternetLibraryFor(address), into).
+Result BindInternetLibraryFor(const char* address, InternetBinding* into);
 
 // Values shared between the requesting thread and the status handler, which
 // runs on the internet library's thread. Each is one word written whole by

@@ -2,7 +2,6 @@
 
 #include <atomic>
 
-#include "base/request_state.h"
 #include "platform/platform.h"
 #include "wininet_api.h"
 
@@ -37,10 +36,10 @@ uint32_t RetryPauseMs(int retry) {
   return pause / pause_divisor.load();
 }
 
-bool PauseBeforeRetry(uint32_t milliseconds) {
+bool PauseBeforeRetry(uint32_t milliseconds, const std::atomic<int32_t>& stop) {
   uint32_t start = platform::TickCount();
   for (;;) {
-    if (FtpStopCount.load() != 0) return false;
+    if (stop.load() != 0) return false;
     if (static_cast<uint32_t>(platform::TickCount() - start) >= milliseconds) return true;
     platform::SleepMilliseconds(5);
   }

@@ -14,6 +14,7 @@
 #ifndef STANVEX_TRANSFER_RETRY_POLICY_H
 #define STANVEX_TRANSFER_RETRY_POLICY_H
 
+#include <atomic>
 #include <cstdint>
 
 namespace stanvex {
@@ -33,9 +34,9 @@ bool IsLocalFileFailure(uint32_t error);
 // 4000, divided by the divisor set for tests.
 uint32_t RetryPauseMs(int retry);
 
-// Waits milliseconds, polling the stop counter every 5 ms. Returns false as
-// soon as a stop is raised, true when the pause ran out.
-bool PauseBeforeRetry(uint32_t milliseconds);
+// Waits milliseconds, polling the stop count every 5 ms. Returns false as
+// soon as stop is raised, true when the pause ran out.
+bool PauseBeforeRetry(uint32_t milliseconds, const std::atomic<int32_t>& stop);
 
 // For tests only: divides every pause by divisor (1 restores the real
 // pauses; 0 is taken as 1).

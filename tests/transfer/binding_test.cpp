@@ -109,11 +109,11 @@ TEST_F(HandlerTest, CompletionStoresResultAndErrorAndCounts) {
 
 TEST_F(HandlerTest, WaitEndsByCompletionStopOrTimeOut) {
   std::atomic<int32_t> counter{1};
-  EXPECT_EQ(WaitForCompletion(counter, 0), 0);
+  EXPECT_EQ(WaitForCompletion(counter, 0, FtpStopCount), 0);
   counter = 0;
-  EXPECT_EQ(WaitForCompletion(counter, 20), 1);
+  EXPECT_EQ(WaitForCompletion(counter, 20, FtpStopCount), 1);
   FtpStopCount = 1;
-  EXPECT_EQ(WaitForCompletion(counter, 0), 2);
+  EXPECT_EQ(WaitForCompletion(counter, 0, FtpStopCount), 2);
 }
 
 }  // namespace

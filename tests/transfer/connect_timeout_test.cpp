@@ -28,7 +28,9 @@ TEST(ConnectTimeout, SilentServerFailsAfterTheConnectionWait) {
   SetCatalogueServerForTesting(server.Address().c_str());
   testing::StatusRecorder recorder;
   testing::ScratchDir destination;
-  EXPECT_EQ(ZeroOrMinusOne(DownloadCatalogueFile(destination.File("manufact.dwn").c_str())), -1);
+  EXPECT_EQ(ZeroOrMinusOne(DownloadCatalogueFile(LibraryTransferLink(),
+                                                 destination.File("manufact.dwn").c_str())),
+            -1);
   EXPECT_EQ(std::string(LastErrorText),
             "Error Unable to connect to FTP Server. The Server could be down or you may not have "
             "an internet connection. FTP Server = " +

@@ -166,7 +166,7 @@ TEST_F(DownloadTest, DayArrivesOverAnAnonymousLogin) {
   Serve();
   StatusRecorder recorder;
   DayFiles job = Job("abcd");
-  ASSERT_EQ(OneOrZero(DownloadDay(&job)), 1) << LastErrorText;
+  ASSERT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 1) << LastErrorText;
   EXPECT_EQ(job.compactUsed, 0);
   EXPECT_EQ(ReadFile(Local("abcd0340.02o.Z")), obs_);
   EXPECT_EQ(ReadFile(Local("abcd0340.02n.Z")), nav_);
@@ -200,7 +200,7 @@ TEST_F(DownloadTest, UserWithoutPasswordGetsTheAnonymousPassword) {
   Serve(options);
   DayFiles job = Job("efgh");
   job.userName = "surveyor";
-  ASSERT_EQ(OneOrZero(DownloadDay(&job)), 1) << LastErrorText;
+  ASSERT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 1) << LastErrorText;
   EXPECT_EQ(server_->CountLog("USER surveyor"), 1);
   EXPECT_EQ(server_->CountLog("PASS anonymous@"), 1);
 }
@@ -210,7 +210,7 @@ TEST_F(DownloadTest, MissingObservationWithoutCompactFileFailsTheDay) {
   Serve();
   StatusRecorder recorder;
   DayFiles job = Job("efgh");
-  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
   EXPECT_STREQ(
       LastErrorText,
       "Error unable to download file efgh0340.02o.Z.\n    the file does not exist on the FTP "
@@ -225,7 +225,7 @@ TEST_F(DownloadTest, MissingObservationFallsBackToTheCompactFile) {
   Put("/pub/rinex/2002/034/abcd0340.02n.Z", nav_);
   Serve();
   DayFiles job = Job("abcd");
-  ASSERT_EQ(OneOrZero(DownloadDay(&job)), 1) << LastErrorText;
+  ASSERT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 1) << LastErrorText;
   EXPECT_EQ(job.compactUsed, 1);
   EXPECT_EQ(ReadFile(Local("abcd0340.02d.Z")), compact_);
   EXPECT_FALSE(Exists(Local("abcd0340.02o.Z")));
@@ -238,7 +238,7 @@ TEST_F(DownloadTest, MissingNavigationComesFromIgsOverASecondConnection) {
   Serve();
   StatusRecorder recorder;
   DayFiles job = Job("abcd");
-  ASSERT_EQ(OneOrZero(DownloadDay(&job)), 1) << LastErrorText;
+  ASSERT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 1) << LastErrorText;
   EXPECT_EQ(ReadFile(Local("abcd0340.02n.Z")), nav_);
   EXPECT_STREQ(job.navType, "gz") << "unpacked as the IGS service packs";
   EXPECT_TRUE(
@@ -255,7 +255,7 @@ TEST_F(DownloadTest, IgsStationFallsBackOverItsOwnConnection) {
   Put("/igs/nav/auto0340.02n.Z", nav_);
   Serve();
   DayFiles job = Job("igsx");
-  ASSERT_EQ(OneOrZero(DownloadDay(&job)), 1) << LastErrorText;
+  ASSERT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 1) << LastErrorText;
   EXPECT_EQ(ReadFile(Local("igsx0340.02n.gz")), nav_);
   EXPECT_EQ(server_->CountLog("CONNECT"), 1);
   ExpectClosedOnce(2);
@@ -265,7 +265,7 @@ TEST_F(DownloadTest, NavigationFallbackFailures) {
   Put("/pub/rinex/2002/034/abcd0340.02o.Z", obs_);
   Serve({}, /*withIgs=*/true);
   DayFiles job = Job("abcd");
-  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
   EXPECT_STREQ(LastErrorText,
                "Error unable to Download File /pub/rinex/2002/034/auto0340.02n.Z. The file may not "
                "exist for that time period");
@@ -277,7 +277,7 @@ TEST_F(DownloadTest, WithoutIgsServiceTheMissingNavigationFailsTheDay) {
   Serve({}, /*withIgs=*/false);
   StatusRecorder recorder;
   DayFiles job = Job("abcd");
-  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
   EXPECT_STREQ(LastErrorText, "IGS not found in service list");
   EXPECT_EQ(server_->CountLog("CONNECT"), 1);
   ExpectClosedOnce(2);
@@ -289,7 +289,7 @@ TEST_F(DownloadTest, RefusedLoginFailsTheConnection) {
   Serve(options);
   StatusRecorder recorder;
   DayFiles job = Job("abcd");
-  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
   EXPECT_EQ(recorder.Count(STATUS_ERROR, "Error in FTP Connect"), 1);
   EXPECT_STREQ(LastErrorText,
                "Error the server 127.0.0.1 refused the login. Check the user name and password "
@@ -303,7 +303,7 @@ TEST_F(DownloadTest, ConnectionCutMidTransferLeavesNoFile) {
   options.drops = {{"*o.Z", 2000}};
   Serve(options);
   DayFiles job = Job("efgh");
-  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
   EXPECT_STREQ(LastErrorText,
                "Error unable to download file efgh0340.02o.Z.\n    the transfer was cut: the "
                "connection to 127.0.0.1 ended before the whole file arrived");
@@ -324,7 +324,7 @@ TEST_F(DownloadTest, StopDuringATransferEndsTheDayAndClosesItsConnectionOnce) {
     if (status.code == STATUS_FTP_RECEIVED_RATE) StopFtpProcessing();
   });
   DayFiles job = Job("abcd");
-  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
   EXPECT_EQ(recorder.Count(STATUS_ERROR, "Program Stopped in GetFile"), 1);
   EXPECT_STREQ(LastErrorText, "FTPGETFILE ended at the user's request");
   ASSERT_EQ(closed_handles.size(), 2u);
@@ -341,7 +341,7 @@ TEST_F(DownloadTest, StopWhileConnectingEndsTheWait) {
   StatusRecorder recorder;
   FtpStopCount = 1;
   DayFiles job = Job("abcd");
-  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
   EXPECT_EQ(recorder.Count(STATUS_ERROR, "Program Stopped in FTPConnect"), 1);
   EXPECT_STREQ(LastErrorText, "User requested to shutdown.  Datacollator has been stopped");
   ExpectClosedOnce(1);
@@ -355,7 +355,7 @@ TEST_F(DownloadTest, RequestRefusedAtOnceDoesNotWait) {
   std::strcpy(unreachable.Ftype, "Z");
   DayFiles job = Job("abcd");
   job.service = &unreachable;
-  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
   EXPECT_STREQ(LastErrorText,
                "Error Unable to connect to FTP Server. Server could be down or you may not have an "
                "internet connection");
@@ -363,7 +363,7 @@ TEST_F(DownloadTest, RequestRefusedAtOnceDoesNotWait) {
   // An empty remote path is refused by FtpGetFileA itself.
   std::strcpy(unreachable.ftpAd, server_->Address().c_str());
   job.service = &unreachable;
-  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
   EXPECT_STREQ(
       LastErrorText,
       "Error unable to download file abcd0340.02o.Z.\n    The file may not exist for that day");
@@ -377,14 +377,14 @@ TEST_F(DownloadTest, BadCompactTemplateIsReportedOnceThenSwitchedOff) {
   StatusRecorder recorder;
   DayFiles job = Job("ijkl");
   ASSERT_EQ(static_cast<int>(job.service->hasDFile), 1);
-  ASSERT_EQ(OneOrZero(DownloadDay(&job)), 1) << LastErrorText;
+  ASSERT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 1) << LastErrorText;
   EXPECT_EQ(static_cast<int>(job.service->hasDFile), 0) << "cleared in the loaded catalogue";
   DayFiles next = Job("ijkl");
   next.day.seconds += 86400;
   next.day.ComputeFromSeconds();
   Put("/nod/ijkl0350.02o.Z", obs_);
   Put("/nod/ijkl0350.02n.Z", nav_);
-  ASSERT_EQ(OneOrZero(DownloadDay(&next)), 1) << LastErrorText;
+  ASSERT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &next)), 1) << LastErrorText;
   EXPECT_EQ(recorder.Count(STATUS_ERROR, "Error in InterprutFileFormat"), 1);
 }
 
@@ -398,7 +398,7 @@ TEST_F(DownloadTest, FullDiskEndsTheTransfer) {
   if (mounted) {
     ASSERT_EQ(::chdir(small.path().c_str()), 0);
     DayFiles job = Job("efgh");
-    EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+    EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
     EXPECT_STREQ(LastErrorText, "Error disk full!");
     EXPECT_FALSE(Exists(small.File("efgh0340.02o.Z.part")));
     ASSERT_EQ(::chdir(work_.path().c_str()), 0);
@@ -412,8 +412,8 @@ TEST_F(DownloadTest, FullDiskEndsTheTransfer) {
     struct rlimit limit = {65536, 65536};
     ::setrlimit(RLIMIT_FSIZE, &limit);
     DayFiles job = Job("efgh");
-    int ok =
-        OneOrZero(DownloadDay(&job)) == 0 && std::strcmp(LastErrorText, "Error disk full!") == 0;
+    int ok = OneOrZero(DownloadDay(LibraryTransferLink(), &job)) == 0 &&
+             std::strcmp(LastErrorText, "Error disk full!") == 0;
     ::_exit(ok ? 0 : 1);
   }
   int status = 0;

@@ -92,7 +92,7 @@ class ImmediateAnswerTest : public ::testing::Test {
   int Get(const std::string& local) {
     TransferChannelScope channel;
     HINTERNET connection = reinterpret_cast<HINTERNET>(7);
-    return OneOrZero(GetFile(&connection, "/pub/day.Z", local.c_str(), 2));
+    return OneOrZero(GetFile(LibraryTransferLink(), &connection, "/pub/day.Z", local.c_str(), 2));
   }
 
   InternetBinding saved_;

@@ -160,7 +160,7 @@ TEST_F(MirrorTest, PrimaryDownMirrorServesAfterTwoRetries) {
   Load(down + " " + mirror->Address());
   StatusRecorder recorder;
   DayFiles job = Job();
-  ASSERT_EQ(OneOrZero(DownloadDay(&job)), 1) << LastErrorText;
+  ASSERT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 1) << LastErrorText;
   EXPECT_EQ(job.compactUsed, 1);
   EXPECT_EQ(ReadFile(Local("zimm0340.02d.gz")), crx_) << "stored under the day's short name";
   EXPECT_EQ(ReadFile(Local("zimm0340.02n.gz")), nav_);
@@ -187,7 +187,7 @@ TEST_F(MirrorTest, PrimaryWithoutTheDayMirrorServesEachFileFromWhereItIs) {
   DayFiles job = Job();
   job.userName = "alice";
   job.password = "s3cret";
-  ASSERT_EQ(OneOrZero(DownloadDay(&job)), 1) << LastErrorText;
+  ASSERT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 1) << LastErrorText;
   EXPECT_EQ(ReadFile(Local("zimm0340.02d.gz")), crx_);
   EXPECT_EQ(ReadFile(Local("zimm0340.02n.gz")), nav_);
   EXPECT_STREQ(job.remoteCompact, kObsS) << "the alternative that arrived";
@@ -217,7 +217,7 @@ TEST_F(MirrorTest, PrimaryCuttingTheTransferIsRetriedThenTheMirrorServes) {
   Load(primary->Address() + " " + mirror->Address());
   StatusRecorder recorder;
   DayFiles job = Job();
-  ASSERT_EQ(OneOrZero(DownloadDay(&job)), 1) << LastErrorText;
+  ASSERT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 1) << LastErrorText;
   EXPECT_EQ(ReadFile(Local("zimm0340.02d.gz")), crx_) << "the whole file, not the cut one";
   EXPECT_EQ(primary->CountLog(std::string("RETR ") + kObsR), 3) << "first try and two retries";
   EXPECT_EQ(CountContaining(*primary, kObsS), 0)
@@ -233,7 +233,7 @@ TEST_F(MirrorTest, MissingEverywhereFailsWithTheLastAttemptsText) {
   Load(primary->Address(), "", "");
   StatusRecorder recorder;
   DayFiles job = Job();
-  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
   EXPECT_STREQ(LastErrorText,
                "Error unable to download file zimm0340.02o.gz.\n    the file does not exist on "
                "the FTP server");
@@ -253,7 +253,7 @@ TEST_F(MirrorTest, StopDuringARetryPauseEndsItAtOnce) {
   });
   DayFiles job = Job();
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
   auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_LT(elapsed, std::chrono::milliseconds(900)) << "the 1 s pause ran on";
   EXPECT_EQ(recorder.Count(STATUS_ERROR, "Program Stopped in FTPConnect"), 1);
@@ -275,7 +275,7 @@ TEST_F(MirrorTest, StopDuringATransferRetryPauseEndsItAtOnce) {
   });
   DayFiles job = Job();
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
   EXPECT_EQ(recorder.Count(STATUS_ERROR, "Program Stopped in GetFile"), 1);
   EXPECT_STREQ(LastErrorText, "FTPGETFILE ended at the user's request");
@@ -302,7 +302,7 @@ TEST_F(MirrorTest, EveryListedAddressIsTriedAndMissingLocalFoldersAreFinal) {
   StatusRecorder recorder;
   DayFiles job = Job();
   ASSERT_EQ(ServiceAddressCount(job.service), 21);
-  ASSERT_EQ(OneOrZero(DownloadDay(&job)), 1) << LastErrorText;
+  ASSERT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 1) << LastErrorText;
   EXPECT_EQ(ReadFile(Local("zimm0340.02d.gz")), crx_);
   EXPECT_EQ(ReadFile(Local("zimm0340.02n.gz")), nav_);
   EXPECT_EQ(recorder.Count(STATUS_TEXT, "File served by " + good), 2);
@@ -315,7 +315,7 @@ TEST_F(MirrorTest, EveryListedAddressIsTriedAndMissingLocalFoldersAreFinal) {
 
   Load(dead[2] + " " + dead[0]);
   job = Job();
-  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
   EXPECT_EQ(std::string(LastErrorText),
             "Error the folder of the address " + dead[0] + " does not exist");
 }
@@ -333,7 +333,7 @@ TEST_F(MirrorTest, IgsNavigationFallbackUsesTheIgsMirrors) {
   DayFiles job = Job();
   job.userName = "alice";
   job.password = "s3cret";
-  ASSERT_EQ(OneOrZero(DownloadDay(&job)), 1) << LastErrorText;
+  ASSERT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 1) << LastErrorText;
   EXPECT_EQ(ReadFile(Local("zimm0340.02n.gz")), nav_) << "under the day's own name";
   EXPECT_STREQ(job.navType, "Z") << "unpacked as the IGS service packs";
   EXPECT_EQ(recorder.Count(STATUS_CONNECTING, igs_down), 3);

@@ -122,13 +122,13 @@ TEST_F(TransferErrorsTest, JobLoginGoesOverHttpsAsBasicAuthentication) {
   DayFiles job = Job(server.Url());
   job.userName = "alice";
   job.password = "s3cretPW";
-  ASSERT_EQ(OneOrZero(DownloadDay(&job)), 1) << LastErrorText;
+  ASSERT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 1) << LastErrorText;
   EXPECT_TRUE(ReadFile(Local("abcd0340.02o.Z")) == nav_);
   EXPECT_EQ(server.CountLog("AUTH alice:s3cretPW"), 2);
 
   job.password = "wrong";
   StatusRecorder recorder;
-  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
   EXPECT_EQ(recorder.Count(STATUS_ERROR, "Error in GetFile"), 1);
   EXPECT_STREQ(LastErrorText,
                "Error unable to download file abcd0340.02o.Z.\n    the server 127.0.0.1 refused "
@@ -150,7 +150,7 @@ TEST_F(TransferErrorsTest, CertificateFailuresNameTheHost) {
     ASSERT_TRUE(server.running()) << server.error();
     StatusRecorder recorder;
     DayFiles job = Job(server.Url());
-    EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+    EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
     EXPECT_EQ(recorder.Count(STATUS_ERROR, "Error in FTP Connect"), 1);
     EXPECT_STREQ(LastErrorText, text);
   }
@@ -159,7 +159,7 @@ TEST_F(TransferErrorsTest, CertificateFailuresNameTheHost) {
   HttpsServer server(Options());
   ASSERT_TRUE(server.running()) << server.error();
   DayFiles job = Job(server.Url());
-  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
   ::unsetenv("CURL_CA_BUNDLE");
   EXPECT_STREQ(LastErrorText,
                "Error the certificate of the server 127.0.0.1 is not trusted by the authorities "
@@ -202,7 +202,7 @@ TEST_F(TransferErrorsTest, RefusalsAndCutTransfersHaveTheirOwnTexts) {
     WriteFile(netrc, each.netrc);
     StatusRecorder recorder;
     DayFiles job = Job(server.Url());
-    EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+    EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
     EXPECT_EQ(LastErrorText, each.text);
     EXPECT_EQ(recorder.Count(STATUS_ERROR, "Error in GetFile"),
               each.text.find("cut") != std::string::npos ? 3 : 1)
@@ -218,7 +218,7 @@ TEST_F(TransferErrorsTest, RefusalsAndCutTransfersHaveTheirOwnTexts) {
   WriteFile(netrc, "machine 127.0.0.1 login n1 password\n");
   StatusRecorder recorder;
   DayFiles job = Job(server.Address());
-  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
   EXPECT_EQ(recorder.Count(STATUS_ERROR, "Error in FTP Connect"), 1);
   EXPECT_EQ(LastErrorText, "Error the netrc file " + netrc +
                                " has an unusable entry for 127.0.0.1: a keyword without its value "
@@ -234,7 +234,7 @@ TEST_F(TransferErrorsTest, WebPagesAndRefusalsHaveTheirOwnTexts) {
   HttpsServer server(options);
   ASSERT_TRUE(server.running()) << server.error();
   DayFiles job = Job(server.Url() + "/");
-  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
   EXPECT_STREQ(LastErrorText,
                "the server answered with a web page, not the file; a login may be needed for "
                "127.0.0.1");
@@ -246,7 +246,7 @@ TEST_F(TransferErrorsTest, WebPagesAndRefusalsHaveTheirOwnTexts) {
   HttpsServer server2(forbidden);
   ASSERT_TRUE(server2.running()) << server2.error();
   job = Job(server2.Url());
-  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
   EXPECT_STREQ(LastErrorText,
                "Error unable to download file abcd0340.02o.Z.\n    access was denied by the "
                "server 127.0.0.1 (HTTP 403) or to the working folder");
@@ -262,14 +262,14 @@ TEST_F(TransferErrorsTest, LoginHostFromNetrcCompletesTheDay) {
   HttpsServer server(options);
   ASSERT_TRUE(server.running()) << server.error();
   DayFiles job = Job(server.Url());
-  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
   EXPECT_STREQ(LastErrorText,
                "Error unable to download file abcd0340.02o.Z.\n    the server 127.0.0.1 refused "
                "the login (HTTP 401 or FTP 530): check the user name and password or the netrc "
                "file");
 
   WriteFile(home_.File("netrc"), "machine 127.0.0.2 login bob password Earth-pw1\n");
-  ASSERT_EQ(OneOrZero(DownloadDay(&job)), 1) << LastErrorText;
+  ASSERT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 1) << LastErrorText;
   EXPECT_TRUE(ReadFile(Local("abcd0340.02o.Z")) == nav_);
   EXPECT_TRUE(ReadFile(Local("abcd0340.02n.Z")) == nav_);
   EXPECT_EQ(server.CountContaining("Earth-pw1"), 0);
@@ -286,7 +286,7 @@ TEST_F(TransferErrorsTest, StalledTransferAndLoginInTheAddress) {
   FtpServer server(options);
   ASSERT_TRUE(server.running()) << server.error();
   DayFiles job = Job(server.Address());
-  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
   EXPECT_STREQ(LastErrorText,
                "Error unable to download file abcd0340.02o.Z.\n    the transfer from 127.0.0.1 "
                "stalled: the server sent too little for too long");
@@ -294,7 +294,7 @@ TEST_F(TransferErrorsTest, StalledTransferAndLoginInTheAddress) {
   // A login written into the address is refused and never shown.
   StatusRecorder recorder;
   job = Job("ftp://alice:s3cretPW@" + server.Address());
-  EXPECT_EQ(OneOrZero(DownloadDay(&job)), 0);
+  EXPECT_EQ(OneOrZero(DownloadDay(LibraryTransferLink(), &job)), 0);
   EXPECT_STREQ(LastErrorText,
                "Error the server address of the service carries a login, which is never used: "
                "give the login with the request or in the netrc file");
