@@ -293,7 +293,7 @@ Result RunRetrieval(const RequestContext& context, const RetrievalRequest& reque
   if (cut.ok) cut = RequireCompanions(spliced, joined);
   if (!cut.ok) return cut.WithHeading("Error in Spliceing Files");
   if (request.interval > 0) {
-    Result resampled = ResampleObn(spliced, output, request.interval);
+    Result resampled = ResampleObn(workingFolder, spliced, output, request.interval);
     if (!resampled.ok) return resampled.WithHeading("Error in Interpolating Files");
   } else {
     RenameToOutput(spliced, output);
