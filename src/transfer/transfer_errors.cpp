@@ -227,12 +227,61 @@ Result ConnectionFailure(uint32_t error, const char* address) {
   }
 }
 
+namespace {
+
+// A transfer whose answer our internet library refused: an oversize header
+// or a redirect it does not follow.
+Result RefusedAnswer(uint32_t error, const char* path, const char* host) {
+  switch (error) {
+    case ERROR_HTTP_INVALID_HEADER:
+      return Result::Failure(
+          nullptr,
+          "Error unable to download file %s.\n    the answer of the server %s was refused: its "
+          "response header is over the size limit",
+          path, host);
+    case ERROR_HTTP_REDIRECT_NEEDS_CONFIRMATION:
+      return Result::Failure(
+          nullptr,
+          "Error unable to download file %s.\n    the server %s redirected to an address with a "
+          "login written into it, which this program refuses to follow",
+          path, host);
+    case ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR:
+      return Result::Failure(
+          nullptr,
+          "Error unable to download file %s.\n    the server %s redirected to an address that is "
+          "not HTTPS, which is never followed",
+          path, host);
+    default:  // ERROR_HTTP_REDIRECT_FAILED
+      return Result::Failure(
+          nullptr, "Error unable to download file %s.\n    the server %s redirected too many times",
+          path, host);
+  }
+}
+
+// A transfer for which the netrc file could give no login.
+Result UnusableNetrc(uint32_t error, const char* path, const char* host) {
+  char netrc[kTextSize];
+  NetrcFileName(netrc, sizeof netrc);
+  if (error == ERROR_BAD_CONFIGURATION)
+    return Result::Failure(
+        nullptr,
+        "Error unable to download file %s.\n    the netrc file %s has an unusable entry for %s "
+        "or a server it redirected to: a keyword without its value (login, password, account "
+        "or macdef)",
+        path, netrc, host);
+  return Result::Failure(
+      nullptr,
+      "Error unable to download file %s.\n    the netrc file %s is larger than 1 MiB, the "
+      "most that is read, so no login is taken from it",
+      path, netrc);
+}
+
+}  // namespace
+
 Result TransferFailure(uint32_t error, HINTERNET connection, const char* localPath) {
   const char* host = KnownHost(connection);
   const char* path = localPath != nullptr ? localPath : "";
   const RememberedHost* remembered_host = Remembered(connection);
-  char netrc[kTextSize];
-  NetrcFileName(netrc, sizeof netrc);
   if (remembered_host != nullptr && remembered_host->bearer && IsTokenRefusal(error)) {
     return Result::Failure(
         nullptr,
@@ -241,6 +290,14 @@ Result TransferFailure(uint32_t error, HINTERNET connection, const char* localPa
         path, host, kTokenAdvice);
   }
   switch (error) {
+    case ERROR_HTTP_INVALID_HEADER:
+    case ERROR_HTTP_REDIRECT_NEEDS_CONFIRMATION:
+    case ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR:
+    case ERROR_HTTP_REDIRECT_FAILED:
+      return RefusedAnswer(error, path, host);
+    case ERROR_BAD_CONFIGURATION:
+    case ERROR_FILE_TOO_LARGE:
+      return UnusableNetrc(error, path, host);
     case ERROR_INTERNET_ITEM_NOT_FOUND:
       if (remembered_host == nullptr || !remembered_host->https)
         return Result::Failure(
@@ -257,31 +314,6 @@ Result TransferFailure(uint32_t error, HINTERNET connection, const char* localPa
           "Error unable to download file %s.\n    the transfer was cut: the connection to %s "
           "ended before the whole file arrived",
           path, host);
-    case ERROR_HTTP_INVALID_HEADER:
-      return Result::Failure(
-          nullptr,
-          "Error unable to download file %s.\n    the answer of the server %s was refused: its "
-          "response header is over the size limit",
-          path, host);
-    case ERROR_HTTP_REDIRECT_NEEDS_CONFIRMATION:
-      return Result::Failure(
-          nullptr,
-          "Error unable to download file %s.\n    the server %s redirected to an address with a "
-          "login written into it, which this program refuses to follow",
-          path, host);
-    case ERROR_BAD_CONFIGURATION:
-      return Result::Failure(
-          nullptr,
-          "Error unable to download file %s.\n    the netrc file %s has an unusable entry for %s "
-          "or a server it redirected to: a keyword without its value (login, password, account "
-          "or macdef)",
-          path, netrc, host);
-    case ERROR_FILE_TOO_LARGE:
-      return Result::Failure(
-          nullptr,
-          "Error unable to download file %s.\n    the netrc file %s is larger than 1 MiB, the "
-          "most that is read, so no login is taken from it",
-          path, netrc);
     case ERROR_HTTP_INVALID_SERVER_RESPONSE:
       return Result::Failure(
           nullptr,
@@ -311,16 +343,6 @@ Result TransferFailure(uint32_t error, HINTERNET connection, const char* localPa
     case ERROR_INTERNET_NAME_NOT_RESOLVED:
       return Result::Failure(
           nullptr, "Error unable to download file %s.\n    the server %s could not be reached",
-          path, host);
-    case ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR:
-      return Result::Failure(
-          nullptr,
-          "Error unable to download file %s.\n    the server %s redirected to an address that is "
-          "not HTTPS, which is never followed",
-          path, host);
-    case ERROR_HTTP_REDIRECT_FAILED:
-      return Result::Failure(
-          nullptr, "Error unable to download file %s.\n    the server %s redirected too many times",
           path, host);
     case ERROR_DISK_FULL:
       return Result::Failure(nullptr, "Error disk full!");
