@@ -23,7 +23,7 @@
 #include "base/paths.h"
 #include "base/status_channel.h"
 #include "base/text.h"
-#include "crinex/converter_binding.h"
+#include "convert/converter_binding.h"
 #include "obsfiles/obn_file.h"
 #include "obsfiles/obs_status.h"
 #include "obsfiles/resample.h"

@@ -11,9 +11,9 @@
 #include <cstring>
 
 #include "base/gps_time.h"
-#include "ftp/day_files.h"
-#include "ftp/file_names.h"
 #include "stanvex.h"
+#include "transfer/day_files.h"
+#include "transfer/file_names.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Long names and '|' alternatives: every choice fits its name field.
   stanvex::PathChoices choices;
   const char* long_name = (data[-1] & 2) != 0 ? "ABCD00XYZ" : nullptr;
-  if (stanvex::ExpandChoices(job.day, service.nFile, station.sName, long_name, &choices) == 1) {
+  if (stanvex::ExpandChoices(job.day, service.nFile, station.sName, long_name, &choices).ok) {
     if (choices.count < 1 || choices.count > stanvex::kMaxAlternatives) __builtin_trap();
     for (int i = 0; i < choices.count; ++i)
       CheckTerminated(choices.paths[i], stanvex::kDayNameSize);
@@ -76,13 +76,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                           int64_t{raw >> 25 & 0x7f} % 96 * 900;
   start.seconds = quarter > INT32_MAX ? job.day.seconds : static_cast<int32_t>(quarter);
   start.ComputeFromSeconds();
-  if (stanvex::ExpandSubDailyChoices(start, service.nFile, station.sName, long_name, &choices)) {
+  if (stanvex::ExpandSubDailyChoices(start, service.nFile, station.sName, long_name, &choices).ok) {
     if (choices.count < 1 || choices.count > stanvex::kMaxAlternatives) __builtin_trap();
     for (int i = 0; i < choices.count; ++i)
       CheckTerminated(choices.paths[i], stanvex::kDayNameSize);
   }
 
-  if (stanvex::BuildDayFileNames(&job) == 1) {
+  if (stanvex::BuildDayFileNames(&job).ok) {
     const char* fields[] = {job.obnName,   job.remoteObs, job.remoteNav, job.remoteCompact,
                             job.localObs,  job.localNav,  job.localCompact, job.plainObs,
                             job.plainNav,  job.plainCompact};

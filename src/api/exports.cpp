@@ -18,18 +18,19 @@
 
 #include "base/last_error.h"
 #include "base/paths.h"
+#include "base/request_context.h"
 #include "base/request_state.h"
 #include "base/result.h"
 #include "base/status_channel.h"
 #include "base/text.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/nearest.h"
-#include "ftp/download.h"
 #include "obsfiles/avg_position.h"
 #include "obsfiles/resample.h"
 #include "pipeline/retrieval.h"
 #include "platform/platform.h"
 #include "stanvex.h"
+#include "transfer/download.h"
 
 namespace stanvex {
 namespace {
@@ -174,7 +175,9 @@ STANVEX_API int32_t STANVEX_CALL iFTP(double start, double end, StationRecord* s
     RetrievalRequest request{start,   end,         station,  cDirectory,      interval,
                              deliveredPath, ftpUser, ftpPassword, copyOver, converterOption,
                              removeRinex};
-    return Report(RunRetrieval(request));
+    StatusChannel frame(StatusChannel::CallBack::kReadAtEachSend, FrameStatus);
+    RequestContext context{WorkingDirectory, &frame, &Internet, &FtpStopCount};
+    return Report(RunRetrieval(context, request));
   });
   platform::SetCurrentDir(SavedDirectory);
   return outcome;
@@ -186,7 +189,7 @@ STANVEX_API int32_t STANVEX_CALL iGetManfactFile(char* directory) {
   return Shielded("iGetManfactFile", nullptr, [&]() -> int32_t {
     if (directory == nullptr)
       return Refuse(nullptr, "Error: the directory (null) does not exist");
-    return Report(FetchCatalogueFile(directory));
+    return Report(FetchCatalogueFile(LibraryTransferLink(), directory));
   });
 }
 

@@ -3,8 +3,6 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "base/last_error.h"
-
 namespace stanvex {
 
 Result Result::Failure(const char* heading, const char* format, ...) {
@@ -34,15 +32,6 @@ Result Result::EndOfInput(const char* text) {
   result.ok = false;
   result.kind = ResultKind::kEndOfInput;
   CopyText(result.message, sizeof result.message, text);
-  return result;
-}
-
-Result Result::FailureFromLastError(const char* heading) {
-  Result result;
-  result.ok = false;
-  result.heading = heading;
-  result.reasonBeforeHeading = true;
-  CopyText(result.message, sizeof result.message, LastErrorText);
   return result;
 }
 

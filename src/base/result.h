@@ -4,8 +4,10 @@
 // iFTP), the heading the export sends with code 144. Only the exports
 // (src/api/exports.cpp) turn a Result into the library's last error and
 // status; the functions that return one send no heading of their own and
-// write no last error (scripts/check-last-error.sh counts the folders that
-// still do).
+// write no last error (scripts/check-last-error.sh holds every folder to
+// that). A heading sent in the middle of a request (a transfer's, as each
+// failed attempt happens) is status, not the failure's: the failure then
+// carries none.
 //
 // ok tells whether the call did what it was asked; for a reader, whether it
 // read a record. A reader's end of input is no failure: ok is false because
@@ -60,10 +62,6 @@ struct Result {
 
   // The end of a reader's input (kind kEndOfInput) with what it says.
   static Result EndOfInput(const char* text);
-
-  // A step's failure whose reason the step has already written into
-  // LastErrorText (the transfer and pipeline steps that still report so).
-  static Result FailureFromLastError(const char* heading = nullptr);
 
   bool AtEnd() const { return kind == ResultKind::kEndOfInput; }
   // A failure: not ok, and not the end of a reader's input.

@@ -36,9 +36,9 @@ void SendStatus(StatusCallback callback, StatusRecord* record, int32_t code,
 //   the frame (iInitalizeNEW, iFindClosestStation, iFTP): FrameChannel(),
 //     through FrameStatus with the callback read at every send;
 //   a download: a channel of its own for the download's length, published
-//     to the internet library's thread (ftp/internet_binding.h);
+//     to the internet library's thread (transfer/internet_binding.h);
 //   joining, splicing, resampling: ObsChannel() (obsfiles/obs_status.h);
-//   the converter library's callbacks: a channel in crinex/converter_binding.
+//   the converter library's callbacks: a channel in convert/converter_binding.
 // A channel's record is cleared before every message and is the pointer the
 // host receives; the host may read it until the next message on the channel.
 // Threads: a channel is used by one thread at a time.

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstring>
 
-#include "base/request_state.h"
 #include "base/text.h"
 #include "intobn_api.h"
 #include "obsfiles/obs_status.h"
@@ -62,14 +61,14 @@ class PublishedStop {
 
 // Fills the library's request for one file. Fails when a name does not fit
 // the request.
-Result MakeRequest(const char* input, const char* output, double fileInterval, double interval,
-                   InterpolationRequest& request) {
+Result MakeRequest(const char* workingFolder, const char* input, const char* output,
+                   double fileInterval, double interval, InterpolationRequest& request) {
   std::memset(&request, 0, sizeof request);
   if (std::strlen(input) >= sizeof request.inputName ||
       std::strlen(output) >= sizeof request.outputName)
     return Result::Failure(nullptr, "Error file name too long %s", output);
   request.size = static_cast<int32_t>(sizeof request);
-  CopyText(request.workingDirectory, sizeof request.workingDirectory, WorkingDirectory);
+  CopyText(request.workingDirectory, sizeof request.workingDirectory, workingFolder);
   request.inputFileCount = 1;
   CopyText(request.inputName, sizeof request.inputName, input);
   CopyText(request.outputName, sizeof request.outputName, output);
@@ -102,11 +101,11 @@ void STANVEX_CALL InterpolationMessage(int32_t, const char* text) {
   ObsStatusSend(STATUS_TEXT, text != nullptr ? text : "");
 }
 
-Result InterpolateObn(const ObnFileSet& inputs, const ObnFileSet& outputs, double fileInterval,
-                      double interval) {
+Result InterpolateObn(const char* workingFolder, const ObnFileSet& inputs,
+                      const ObnFileSet& outputs, double fileInterval, double interval) {
   const char* output = outputs.Obn();
   InterpolationRequest request;
-  Result made = MakeRequest(inputs.Obn(), output, fileInterval, interval, request);
+  Result made = MakeRequest(workingFolder, inputs.Obn(), output, fileInterval, interval, request);
   if (!made.ok) return made;
 
   platform::LoadedLibrary library = platform::LoadedLibrary::Open(kIntObnLibrary);

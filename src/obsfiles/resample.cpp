@@ -80,7 +80,8 @@ Result CheckResampleInterval(double interval) {
                          interval, kLongestInterval);
 }
 
-Result ResampleObn(const char* input, const char* output, double interval) {
+Result ResampleObn(const char* workingFolder, const char* input, const char* output,
+                   double interval) {
   ObsStatusTakeCallBack();
   Result checked = CheckResampleInterval(interval);
   if (!checked.ok) return checked;
@@ -100,7 +101,7 @@ Result ResampleObn(const char* input, const char* output, double interval) {
     const double divisions = std::round(fileInterval / interval);
     if (divisions < 1 || !SameInterval(divisions * interval, fileInterval))
       return InvalidInterval(fileInterval);
-    return InterpolateObn(inputs, outputs, fileInterval, interval);
+    return InterpolateObn(workingFolder, inputs, outputs, fileInterval, interval);
   }
   return ThinObn(inputs, outputs, interval);
 }

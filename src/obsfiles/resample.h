@@ -14,14 +14,16 @@
 namespace stanvex {
 
 // Resamples input (an OBN file; its ".nvb" and ".sta" companions go along)
-// into output at `interval` seconds. On success the data exist under the
+// into output at `interval` seconds; the interpolation library works in
+// workingFolder (the request's working folder). On success the data exist under the
 // output name only; on failure the input files stay under their names and no
 // output OBN is left.
 // Runs on the request's thread; StopInerpolation may be called meanwhile from
 // another thread. Status goes through the observation-file status record:
 // code 134 with the measured interval, then 142 (percent) and 125 (texts)
 // while the library works.
-Result ResampleObn(const char* input, const char* output, double interval);
+Result ResampleObn(const char* workingFolder, const char* input, const char* output,
+                   double interval);
 
 // The longest interval a resample takes: one week, the span the epochs'
 // seconds of week tell apart.

@@ -25,10 +25,10 @@ Result InvalidInterval(double fileInterval);
 Result ThinObn(const ObnFileSet& inputs, const ObnFileSet& outputs, double interval);
 
 // Interpolates inputs (at fileInterval) to the finer interval through the
-// interpolation library, loaded for the call. Status 142 and 125 go through
-// the observation-file channel while it works.
-Result InterpolateObn(const ObnFileSet& inputs, const ObnFileSet& outputs, double fileInterval,
-                      double interval);
+// interpolation library, loaded for the call and working in workingFolder. Status 142 and 125 go
+// through the observation-file channel while it works.
+Result InterpolateObn(const char* workingFolder, const ObnFileSet& inputs,
+                      const ObnFileSet& outputs, double fileInterval, double interval);
 
 }  // namespace stanvex
 

@@ -1,5 +1,5 @@
 // The record that carries one retrieval request through its days: the
-// day's files, which the download fills (see ftp/day_files.h), and the
+// day's files, which the download fills (see transfer/day_files.h), and the
 // working folder the files are unpacked in.
 //
 // Ownership: the retrieval request makes one DayJob (zeroed) per request and
@@ -9,7 +9,7 @@
 
 #include <cstddef>
 
-#include "ftp/day_files.h"
+#include "transfer/day_files.h"
 
 namespace stanvex {
 

@@ -3,9 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "base/last_error.h"
 #include "base/paths.h"
-#include "base/request_state.h"
 #include "base/text.h"
 #include "obsfiles/obn_file_set.h"
 #include "platform/platform.h"
@@ -25,6 +23,8 @@ const char kMoveFailure[] =
 // kept under until the delivery is complete. The flags record, per member,
 // which steps are done, so that a failure can undo them.
 struct Delivery {
+  explicit Delivery(const char* folder) : workingFolder(folder) {}
+  const char* workingFolder;
   ObnFileSet sources;
   ObnFileSet targets;
   ObnFileSet staged;
@@ -36,41 +36,32 @@ struct Delivery {
 
 int Index(ObnMember member) { return static_cast<int>(member); }
 
-// target and source of the OBN file (kPathSize bytes each). -1 with the
-// reason in LastErrorText.
-int PreparePaths(char* name, const char* destination, char* target, char* source) {
+// target and source of the OBN file (kPathSize bytes each).
+Result PreparePaths(char* name, const char* workingFolder, const char* destination, char* target,
+                    char* source) {
   ReplaceExtension(name, ".obn");
-  if (!IsPlainFileName(name)) {
-    SetLastErrorText("%s (%s is not a plain file name)", kMoveFailure, name);
-    return -1;
-  }
+  if (!IsPlainFileName(name))
+    return Result::Failure(nullptr, "%s (%s is not a plain file name)", kMoveFailure, name);
   // JoinPath may add a separator to its directory, so both are copies.
   char destinationCopy[kPathSize];
   char workCopy[kPathSize];
   CopyText(destinationCopy, sizeof destinationCopy, destination);
-  CopyText(workCopy, sizeof workCopy, WorkingDirectory);
+  CopyText(workCopy, sizeof workCopy, workingFolder);
   CopyText(target, kPathSize, name);
   CopyText(source, kPathSize, name);
   Result joined = JoinPath(destinationCopy, target);
   if (joined.ok) joined = JoinPath(workCopy, source);
-  if (!joined.ok) {
-    // Bridge until the delivery returns a Result: its callers read LastErrorText.
-    SetLastErrorText("%s", joined.message);
-    return -1;
-  }
-  return 0;
+  return joined;
 }
 
 // Names the three files of each set from the OBN file's source and target.
-// False when a name does not fit its buffer.
-bool NameFiles(const char* source, const char* target, Delivery* delivery) {
+// Fails when a name does not fit its buffer.
+Result NameFiles(const char* source, const char* target, Delivery* delivery) {
   if (!delivery->sources.Assign(source).ok || !delivery->targets.Assign(target).ok ||
       !delivery->staged.AssignSuffixed(delivery->targets, ".part").ok ||
-      !delivery->setAside.AssignSuffixed(delivery->targets, ".old.part").ok) {
-    SetLastErrorText("%s (the path %s is too long)", kMoveFailure, target);
-    return false;
-  }
-  return true;
+      !delivery->setAside.AssignSuffixed(delivery->targets, ".old.part").ok)
+    return Result::Failure(nullptr, "%s (the path %s is too long)", kMoveFailure, target);
+  return Result::Success();
 }
 
 // Takes back whatever the delivery did in the destination; the working
@@ -91,19 +82,16 @@ bool Undo(Delivery* delivery, char* unrestored, size_t size) {
   return restored;
 }
 
-// Reports a failed delivery after undoing it. detail names what failed.
-int Fail(Delivery* delivery, const char* detail) {
+// The failure of a delivery, after undoing it. detail names what failed.
+Result Fail(Delivery* delivery, const char* detail) {
   char unrestored[kPathSize] = "";
-  if (Undo(delivery, unrestored, sizeof unrestored)) {
-    SetLastErrorText("%s %s (%s)", kMoveFailure, WorkingDirectory, detail);
-  } else {
-    SetLastErrorText("%s %s (%s; an earlier file of the destination is kept as %s)", kMoveFailure,
-                     WorkingDirectory, detail, unrestored);
-  }
-  return -1;
+  if (Undo(delivery, unrestored, sizeof unrestored))
+    return Result::Failure(nullptr, "%s %s (%s)", kMoveFailure, delivery->workingFolder, detail);
+  return Result::Failure(nullptr, "%s %s (%s; an earlier file of the destination is kept as %s)",
+                         kMoveFailure, delivery->workingFolder, detail, unrestored);
 }
 
-int FailMissing(Delivery* delivery, const char* path) {
+Result FailMissing(Delivery* delivery, const char* path) {
   char detail[kTextSize];
   std::snprintf(detail, sizeof detail, "missing: %s", path);
   return Fail(delivery, detail);
@@ -111,7 +99,7 @@ int FailMissing(Delivery* delivery, const char* path) {
 
 // A write or rename that failed: the reason comes from its system error
 // (a full disk, a read-only folder), read before anything else runs.
-int FailWrite(Delivery* delivery, const char* what, const char* path) {
+Result FailWrite(Delivery* delivery, const char* what, const char* path) {
   const char* reason = platform::WriteErrorReason(platform::LastSystemError());
   char detail[kTextSize];
   std::snprintf(detail, sizeof detail, "%s %s: %s", what, path, reason);
@@ -123,7 +111,7 @@ int FailWrite(Delivery* delivery, const char* what, const char* path) {
 // are set aside, then the copies are renamed into place. Any failure undoes
 // every step, so that the destination is as it was and the working directory
 // keeps the three files. The OBN file of an append never replaces a file.
-int Deliver(Delivery* delivery, bool appendObn, char* deliveredPath) {
+Result Deliver(Delivery* delivery, bool appendObn, char* deliveredPath) {
   for (ObnMember member : kObnMembers) {
     if (!platform::FileExists(delivery->sources.Name(member)))
       return FailMissing(delivery, delivery->sources.Name(member));
@@ -151,34 +139,39 @@ int Deliver(Delivery* delivery, bool appendObn, char* deliveredPath) {
     delivery->sources.DeleteMember(member);
   }
   if (deliveredPath != nullptr) CopyText(deliveredPath, kPathSize, delivery->targets.Obn());
-  return 0;
+  return Result::Success();
 }
 
 }  // namespace
 
-int DeliverCopyOver(char* name, const char* destination, char* deliveredPath) {
+Result DeliverCopyOver(char* name, const char* workingFolder, const char* destination,
+                       char* deliveredPath) {
   char target[kPathSize], source[kPathSize];
-  if (PreparePaths(name, destination, target, source) != 0) return -1;
-  Delivery delivery;
-  if (!NameFiles(source, target, &delivery)) return -1;
+  Result prepared = PreparePaths(name, workingFolder, destination, target, source);
+  if (!prepared.ok) return prepared;
+  Delivery delivery(workingFolder);
+  Result named = NameFiles(source, target, &delivery);
+  if (!named.ok) return named;
   return Deliver(&delivery, false, deliveredPath);
 }
 
-int DeliverAppend(char* name, const char* destination, char* deliveredPath) {
+Result DeliverAppend(char* name, const char* workingFolder, const char* destination,
+                     char* deliveredPath) {
   char target[kPathSize], source[kPathSize];
-  if (PreparePaths(name, destination, target, source) != 0) return -1;
+  Result prepared = PreparePaths(name, workingFolder, destination, target, source);
+  if (!prepared.ok) return prepared;
   bool found = false;
   for (int attempt = 0; attempt < kAlternateNames && !found; ++attempt) {
     found = !platform::FileExists(target);
     if (!found) MakeAlternateName(target, attempt);
   }
-  if (!found) {
-    SetLastErrorText(
-        "Error unable to move files to destination directory. No free file name for %s", name);
-    return -1;
-  }
-  Delivery delivery;
-  if (!NameFiles(source, target, &delivery)) return -1;
+  if (!found)
+    return Result::Failure(
+        nullptr, "Error unable to move files to destination directory. No free file name for %s",
+        name);
+  Delivery delivery(workingFolder);
+  Result named = NameFiles(source, target, &delivery);
+  if (!named.ok) return named;
   return Deliver(&delivery, true, deliveredPath);
 }
 

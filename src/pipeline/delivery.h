@@ -9,23 +9,27 @@
 #ifndef STANVEX_PIPELINE_DELIVERY_H
 #define STANVEX_PIPELINE_DELIVERY_H
 
+#include "base/result.h"
+
 namespace stanvex {
 
 // name: in/out, a kPathSize buffer with the output file name in
-// WorkingDirectory; its extension is set to ".obn" first.
+// workingFolder; its extension is set to ".obn" first.
 // destination: the destination directory without a trailing separator.
 // deliveredPath: null, or a kPathSize buffer that receives the destination
 // path of the delivered OBN file.
-// Returns 0, or -1 with the reason in LastErrorText. Sends no status.
+// Fails with the reason (no heading). Sends no status.
 
 // Replaces files of the same name in the destination.
-int DeliverCopyOver(char* name, const char* destination, char* deliveredPath);
+Result DeliverCopyOver(char* name, const char* workingFolder, const char* destination,
+                       char* deliveredPath);
 
 // Keeps existing files: the OBN file takes the first free name of name,
 // nameA, nameB, ... nameY (before the extension) and never replaces a file;
 // its companions take the same base name and replace existing files. When
-// none of the 26 names is free, nothing is moved and -1 is returned.
-int DeliverAppend(char* name, const char* destination, char* deliveredPath);
+// none of the 26 names is free, nothing is moved and the delivery fails.
+Result DeliverAppend(char* name, const char* workingFolder, const char* destination,
+                     char* deliveredPath);
 
 // name: in/out, a text of at most 254 characters with an extension. Attempt
 // 0 replaces the extension by "A.obn"; attempts 1..25 change the character

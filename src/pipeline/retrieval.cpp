@@ -6,16 +6,15 @@
 
 #include "base/gps_time.h"
 #include "base/paths.h"
+#include "base/request_context.h"
 #include "base/request_state.h"
 #include "base/status_channel.h"
 #include "base/text.h"
 #include "catalogue/catalogue.h"
-#include "crinex/converter_binding.h"
+#include "convert/converter_binding.h"
 #include "crinex/crx2rnx.h"
 #include "crinex/rinex_join.h"
 #include "extract/extract_file.h"
-#include "ftp/download.h"
-#include "ftp/file_names.h"
 #include "obsfiles/concatenate.h"
 #include "obsfiles/obn_file_set.h"
 #include "obsfiles/resample.h"
@@ -23,6 +22,8 @@
 #include "pipeline/day_job.h"
 #include "pipeline/delivery.h"
 #include "platform/platform.h"
+#include "transfer/download.h"
+#include "transfer/file_names.h"
 
 namespace stanvex {
 
@@ -33,9 +34,6 @@ constexpr size_t kJoinedNameScan = 58;
 
 // Validation failures: the request's heading with their own reason.
 Result FailValidation(const char* reason) { return Result::Failure(kRequestHeading, "%s", reason); }
-
-// Step failures: the step has already left its reason in LastErrorText.
-Result FailStep(const char* heading) { return Result::FailureFromLastError(heading); }
 
 // Fails when a companion of the OBN file the cut made is not there: a
 // station file the cut could not move stays under the name of its input
@@ -64,11 +62,11 @@ struct Window {
 // The day's sub-daily file index, unpacked into plain RINEX under its plain
 // name (plain, a kDayNameSize buffer): a file the service's type does not
 // pack is taken as it came, a compact file is decoded.
-Result UnpackSubDailyFile(DayJob& job, int32_t index, char* plain) {
+Result UnpackSubDailyFile(StatusChannel& frame, DayJob& job, int32_t index, char* plain) {
   char packed[kDayNameSize];
   SubDailyLocalName(job, index, packed, plain);
-  FrameSend(STATUS_TEXT, "Unzipping OBS File");
-  FrameSend(STATUS_FILE_NAME, packed);
+  frame.Send(STATUS_TEXT, "Unzipping OBS File");
+  frame.Send(STATUS_FILE_NAME, packed);
   Result unpacked = ExtractFile(job.obsType, packed, plain, job.workDir);
   if (!unpacked.ok) return unpacked.WithHeading("Error in unzip");
   if (!platform::FileExists(plain) && platform::FileExists(packed))
@@ -77,8 +75,8 @@ Result UnpackSubDailyFile(DayJob& job, int32_t index, char* plain) {
   char compact[kDayNameSize];
   CopyText(compact, sizeof compact, plain);
   compact[std::strlen(compact) - 1] = 'd';  // the plain name ends in "o"
-  FrameSend(STATUS_TEXT, "Unzipping Compressed Rinex File");
-  FrameSend(STATUS_FILE_NAME, compact);
+  frame.Send(STATUS_TEXT, "Unzipping Compressed Rinex File");
+  frame.Send(STATUS_FILE_NAME, compact);
   if (!platform::MoveFile(plain, compact))
     return Result::Failure("Error in conversion compact rinex to rinex",
                            "Error unable to move %s to %s", plain, compact);
@@ -91,7 +89,7 @@ Result UnpackSubDailyFile(DayJob& job, int32_t index, char* plain) {
 // Unpacks the day's sub-daily files that arrived and joins them into its
 // observation file (plainObs), reporting each file that could not be joined
 // (whole or in part).
-Result JoinSubDailyFiles(DayJob& job, int removeRinex) {
+Result JoinSubDailyFiles(StatusChannel& frame, DayJob& job, int removeRinex) {
   struct Piece {
     int32_t index;
     char plain[kDayNameSize];
@@ -100,7 +98,7 @@ Result JoinSubDailyFiles(DayJob& job, int removeRinex) {
   for (int32_t i = 0; i < job.subDailyCount; ++i) {
     if (job.subDailyArrived[i] == 0) continue;
     pieces.push_back(Piece{i, {}});
-    Result unpacked = UnpackSubDailyFile(job, i, pieces.back().plain);
+    Result unpacked = UnpackSubDailyFile(frame, job, i, pieces.back().plain);
     if (!unpacked.ok) return unpacked;
   }
   std::vector<JoinInput> inputs(pieces.size());
@@ -108,7 +106,7 @@ Result JoinSubDailyFiles(DayJob& job, int removeRinex) {
   char text[kTextSize];
   std::snprintf(text, sizeof text, "Joining %d observation files into %s",
                 static_cast<int>(inputs.size()), job.plainObs);
-  FrameSend(STATUS_TEXT, text);
+  frame.Send(STATUS_TEXT, text);
   Result joined =
       JoinRinexObservations(inputs.data(), static_cast<int32_t>(inputs.size()), job.plainObs);
   const char* kind = job.subDailyKind == kQuarterHourFiles ? "15-minute" : "Hourly";
@@ -118,7 +116,7 @@ Result JoinSubDailyFiles(DayJob& job, int removeRinex) {
     SubDailySpanText(job, pieces[k].index, span, sizeof span);
     std::snprintf(text, sizeof text, "%s file %s (%s) %s%s", kind, pieces[k].plain, span,
                   inputs[k].problem, inputs[k].joined ? "" : ": skipped");
-    FrameSend(STATUS_TEXT, text);
+    frame.Send(STATUS_TEXT, text);
   }
   if (removeRinex != 0)
     for (const Piece& piece : pieces) platform::DeleteFile(piece.plain);
@@ -132,13 +130,13 @@ Result JoinSubDailyFiles(DayJob& job, int removeRinex) {
 
 // Unpacks, decodes and converts one downloaded day; a failure carries the
 // failing step's heading.
-Result ProcessDay(DayJob& job, int converterOption, int removeRinex) {
+Result ProcessDay(StatusChannel& frame, DayJob& job, int converterOption, int removeRinex) {
   if (job.subDailyKind != kDailyFile) {
-    Result joined = JoinSubDailyFiles(job, removeRinex);
+    Result joined = JoinSubDailyFiles(frame, job, removeRinex);
     if (!joined.ok) return joined;
   } else if (job.compactUsed == 1) {
-    FrameSend(STATUS_TEXT, "Unzipping Compressed Rinex File");
-    FrameSend(STATUS_FILE_NAME, job.localCompact);
+    frame.Send(STATUS_TEXT, "Unzipping Compressed Rinex File");
+    frame.Send(STATUS_FILE_NAME, job.localCompact);
     Result unpacked = ExtractFile(job.compactType, job.localCompact, job.plainCompact, job.workDir);
     if (!unpacked.ok) return unpacked.WithHeading("Error in unzip");
     Result decoded = Crx2Rnx(job.plainCompact, job.plainObs);
@@ -148,13 +146,13 @@ Result ProcessDay(DayJob& job, int converterOption, int removeRinex) {
     // others when they are removed.
     if (removeRinex != 0) platform::DeleteFile(job.plainCompact);
   } else {
-    FrameSend(STATUS_TEXT, "Unzipping OBS File");
-    FrameSend(STATUS_FILE_NAME, job.localObs);
+    frame.Send(STATUS_TEXT, "Unzipping OBS File");
+    frame.Send(STATUS_FILE_NAME, job.localObs);
     Result unpacked = ExtractFile(job.obsType, job.localObs, job.plainObs, job.workDir);
     if (!unpacked.ok) return unpacked.WithHeading("Error in unzip");
   }
-  FrameSend(STATUS_TEXT, "Unzipping NAV File");
-  FrameSend(STATUS_FILE_NAME, job.localNav);
+  frame.Send(STATUS_TEXT, "Unzipping NAV File");
+  frame.Send(STATUS_FILE_NAME, job.localNav);
   Result unpacked = ExtractFile(job.navType, job.localNav, job.plainNav, job.workDir);
   if (!unpacked.ok) return unpacked.WithHeading("Error in unzip");
   Result converted = ConvertRinexToObn(job.plainObs, job.plainNav, job.obnName, converterOption,
@@ -173,9 +171,10 @@ void RenameToOutput(const char* spliced, const char* output) {
 }
 
 // Steps 4 to 7 of the checks and the window.
-Result CheckRequest(const RetrievalRequest& request, ServiceRecord** service, Window* window) {
-  if (platform::SameDirectory(request.destination, WorkingDirectory) ||
-      platform::SameFileName(request.destination, WorkingDirectory))
+Result CheckRequest(const RetrievalRequest& request, const char* workingFolder,
+                    ServiceRecord** service, Window* window) {
+  if (platform::SameDirectory(request.destination, workingFolder) ||
+      platform::SameFileName(request.destination, workingFolder))
     return FailValidation(
         "Error: the temp directory can not be the same as the destination directory.  Change "
         "either the temp or destination directory and try again");
@@ -226,17 +225,19 @@ Result CheckRequest(const RetrievalRequest& request, ServiceRecord** service, Wi
 
 }  // namespace
 
-Result RunRetrieval(const RetrievalRequest& request) {
+Result RunRetrieval(const RequestContext& context, const RetrievalRequest& request) {
+  char* workingFolder = context.workingFolder;
+  StatusChannel& frame = *context.frame;
   Result entered = CheckDirectory(request.destination);
-  if (entered.ok) entered = CheckDirectory(WorkingDirectory);
+  if (entered.ok) entered = CheckDirectory(workingFolder);
   if (!entered.ok) return entered.WithHeading(kRequestHeading);
-  platform::SetCurrentDir(WorkingDirectory);
+  platform::SetCurrentDir(workingFolder);
   StripTrailingBackslash(request.destination);
-  StripTrailingBackslash(WorkingDirectory);
+  StripTrailingBackslash(workingFolder);
 
   ServiceRecord* service = nullptr;
   Window window{};
-  Result checked = CheckRequest(request, &service, &window);
+  Result checked = CheckRequest(request, workingFolder, &service, &window);
   if (!checked.ok) return checked;
 
   char output[kPathSize];
@@ -244,12 +245,12 @@ Result RunRetrieval(const RetrievalRequest& request) {
   char announced[kPathSize * 2];
   std::snprintf(announced, sizeof announced, "%s%c%s", request.destination,
                 platform::PathSeparator(), output);
-  FrameSend(STATUS_OUTPUT_PATH, announced);
+  frame.Send(STATUS_OUTPUT_PATH, announced);
 
   DayJob job{};
   job.station = request.station;
   job.service = service;
-  CopyText(job.workDir, sizeof job.workDir, WorkingDirectory);
+  CopyText(job.workDir, sizeof job.workDir, workingFolder);
   job.day = window.start;
   job.userName = request.user;
   job.password = request.password;
@@ -266,14 +267,15 @@ Result RunRetrieval(const RetrievalRequest& request) {
   for (int32_t i = 0; i <= n; ++i) {
     if (i > 0) job.day.seconds += kSecondsPerDay;
     // The transfer has sent its own heading.
-    if (!DownloadDay(&job)) return Result::FailureFromLastError();
+    Result downloaded = DownloadDay(TransferLink{context.internet, context.stop}, &job);
+    if (!downloaded.ok) return downloaded;
     if (i == 0) {
       CopyText(output, sizeof output, job.obnName);
       MakeJoinedName(job.obnName, joined, sizeof joined);
     }
-    Result processed = ProcessDay(job, request.converterOption, request.removeRinex);
+    Result processed = ProcessDay(frame, job, request.converterOption, request.removeRinex);
     if (!processed.ok) return processed;
-    FrameSend(STATUS_DAY_DONE, nullptr, i + 1, n + 1);
+    frame.Send(STATUS_DAY_DONE, nullptr, i + 1, n + 1);
     CopyText(days[i], sizeof days[i], job.obnName);
   }
 
@@ -291,18 +293,21 @@ Result RunRetrieval(const RetrievalRequest& request) {
   if (cut.ok) cut = RequireCompanions(spliced, joined);
   if (!cut.ok) return cut.WithHeading("Error in Spliceing Files");
   if (request.interval > 0) {
-    Result resampled = ResampleObn(spliced, output, request.interval);
+    Result resampled = ResampleObn(workingFolder, spliced, output, request.interval);
     if (!resampled.ok) return resampled.WithHeading("Error in Interpolating Files");
   } else {
     RenameToOutput(spliced, output);
   }
   if (request.copyOver != 0) {
-    if (DeliverCopyOver(output, request.destination, request.deliveredPath) != 0)
-      return FailStep("Error in Moving Files Copyover");
-  } else if (DeliverAppend(output, request.destination, request.deliveredPath) != 0) {
-    return FailStep("Error in Moving Files Append");
+    Result delivered =
+        DeliverCopyOver(output, workingFolder, request.destination, request.deliveredPath);
+    if (!delivered.ok) return delivered.WithHeading("Error in Moving Files Copyover");
+  } else {
+    Result delivered =
+        DeliverAppend(output, workingFolder, request.destination, request.deliveredPath);
+    if (!delivered.ok) return delivered.WithHeading("Error in Moving Files Append");
   }
-  FrameSend(STATUS_REQUEST_DONE);
+  frame.Send(STATUS_REQUEST_DONE);
   return Result::Success();
 }
 

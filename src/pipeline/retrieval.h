@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "base/gps_time.h"
+#include "base/request_context.h"
 #include "base/result.h"
 #include "stanvex.h"
 
@@ -32,11 +33,12 @@ struct RetrievalRequest {
 
 // Runs one request after the host's destination text is known not to be
 // null: the directory checks, the request's checks, every day's download,
-// unpacking and conversion, joining, cutting, resampling and delivery. Makes
-// WorkingDirectory current and leaves it so; the caller restores the
+// unpacking and conversion, joining, cutting, resampling and delivery, in
+// the context's working folder, reporting through its frame. Makes the
+// working folder current and leaves it so; the caller restores the
 // directory. A failure carries the heading the frame sends for it (null when
-// the transfer sent its own) and LastErrorText's reason as the step left it.
-Result RunRetrieval(const RetrievalRequest& request);
+// the transfer sent its own) and the failing step's reason.
+Result RunRetrieval(const RequestContext& context, const RetrievalRequest& request);
 
 // The number of calendar days after the start's day that the window
 // [start, end] touches, once kEndMargin is taken off the end (0 for one day;

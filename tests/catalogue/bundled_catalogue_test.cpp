@@ -14,7 +14,8 @@
 #include "base/last_error.h"
 #include "catalogue/catalogue.h"
 #include "catalogue_fixture.h"
-#include "ftp/file_names.h"
+#include "result_codes.h"
+#include "transfer/file_names.h"
 
 namespace stanvex::testing {
 namespace {
@@ -83,14 +84,16 @@ TEST_F(BundledCatalogueTest, EveryTemplateExpandsForEveryStation) {
     job.service = FindService(job.station->serv);
     ASSERT_NE(job.service, nullptr) << job.station->sName;
     job.day = day;
-    ASSERT_EQ(BuildDayFileNames(&job), 1) << job.station->sName << ": " << LastErrorText;
+    ASSERT_EQ(OneOrZero(BuildDayFileNames(&job)), 1) << job.station->sName << ": " << LastErrorText;
     EXPECT_EQ(static_cast<int>(job.service->hasDFile), 1) << job.service->ServId;
     // Long-name archives have _R_/_S_ alternatives; NOAA has per-station
     // and per-day navigation files; EarthScope's stations have short names
     // and one daily compact file.
     bool noaa = std::string(job.service->ServId) == "NOAA";
     PathChoices choices;
-    ASSERT_EQ(DayPathChoices(job, noaa ? job.service->nFile : job.service->dFile, &choices), 1);
+    ASSERT_EQ(
+        OneOrZero(DayPathChoices(job, noaa ? job.service->nFile : job.service->dFile, &choices)),
+        1);
     const bool alternatives = noaa || StationLongName(job.station) != nullptr;
     EXPECT_GE(choices.count, alternatives ? 2 : 1) << job.service->ServId;
   }
@@ -109,7 +112,8 @@ TEST_F(BundledCatalogueTest, EverySubDailyTemplateExpands) {
       const char* pathTemplate = ServiceSubDailyTemplate(&record.pServices[i], which);
       if (pathTemplate[0] == '\0') continue;
       PathChoices choices;
-      EXPECT_TRUE(ExpandSubDailyChoices(start, pathTemplate, "abcd", "ABCD00XYZ", &choices))
+      EXPECT_TRUE(
+          OneOrZero(ExpandSubDailyChoices(start, pathTemplate, "abcd", "ABCD00XYZ", &choices)))
           << record.pServices[i].ServId << ": " << LastErrorText;
       ++templates;
     }

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "base/request_state.h"
-#include "ftp/retry_policy.h"
 #include "small_archive.h"
+#include "transfer/retry_policy.h"
 
 namespace fs = std::filesystem;
 

@@ -8,7 +8,7 @@
 #include "base/last_error.h"
 #include "base/paths.h"
 #include "base/request_state.h"
-#include "crinex/converter_binding.h"
+#include "convert/converter_binding.h"
 #include "obn_test_util.h"
 #include "obsfiles/concatenate.h"
 #include "obsfiles/nvb_file.h"

@@ -38,7 +38,7 @@ class ResampleBindingTest : public ResampleTest {
 
 TEST_F(ResampleBindingTest, MissingLibraryOrFunctionFailsWithItsName) {
   UseLibrary(nullptr);
-  EXPECT_EQ(Keep(ResampleObn("in.obn", "out.obn", 10.0)), -1);
+  EXPECT_EQ(Keep(ResampleObn(WorkingDirectory, "in.obn", "out.obn", 10.0)), -1);
   EXPECT_STREQ(Error(), "Error unable to open file IntObn.dll");
   ExpectInputKept();
   const struct {
@@ -51,7 +51,7 @@ TEST_F(ResampleBindingTest, MissingLibraryOrFunctionFailsWithItsName) {
   };
   for (const auto& c : cases) {
     UseLibrary(c.variant);
-    EXPECT_EQ(Keep(ResampleObn("in.obn", "out.obn", 10.0)), -1) << c.variant;
+    EXPECT_EQ(Keep(ResampleObn(WorkingDirectory, "in.obn", "out.obn", 10.0)), -1) << c.variant;
     EXPECT_STREQ(Error(), c.text);
     ExpectInputKept();
   }
@@ -61,7 +61,7 @@ TEST_F(ResampleBindingTest, MissingLibraryOrFunctionFailsWithItsName) {
 TEST_F(ResampleBindingTest, RequestCarriesNamesIntervalsAndConstants) {
   UseLibrary("full");
   CopyText(WorkingDirectory, sizeof WorkingDirectory, dir_.path().c_str());
-  ASSERT_EQ(Keep(ResampleObn("in.obn", "out.obn", 10.0)), 0) << Error();
+  ASSERT_EQ(Keep(ResampleObn(WorkingDirectory, "in.obn", "out.obn", 10.0)), 0) << Error();
   const std::string bytes = ReadFile("request.bin");
   ASSERT_EQ(bytes.size(), sizeof(InterpolationRequest));
   auto i32 = [&](size_t offset) {
@@ -98,7 +98,7 @@ TEST_F(ResampleBindingTest, RequestCarriesNamesIntervalsAndConstants) {
 
 TEST_F(ResampleBindingTest, ProgressOutsideZeroToHundredIsIgnoredAndMessagesPass) {
   UseLibrary("full");
-  ASSERT_EQ(Keep(ResampleObn("in.obn", "out.obn", 15.0)), 0) << Error();
+  ASSERT_EQ(Keep(ResampleObn(WorkingDirectory, "in.obn", "out.obn", 15.0)), 0) << Error();
   std::vector<int32_t> percents;
   for (const StatusRecord& r : Sent(STATUS_INTERP_PERCENT)) percents.push_back(r.value1);
   EXPECT_EQ(percents, (std::vector<int32_t>{0, 50, 100}));
@@ -110,21 +110,21 @@ TEST_F(ResampleBindingTest, ProgressOutsideZeroToHundredIsIgnoredAndMessagesPass
 
 TEST_F(ResampleBindingTest, LibraryFailureTextBecomesTheLastError) {
   UseLibrary("fails");
-  EXPECT_EQ(Keep(ResampleObn("in.obn", "out.obn", 10.0)), -1);
+  EXPECT_EQ(Keep(ResampleObn(WorkingDirectory, "in.obn", "out.obn", 10.0)), -1);
   EXPECT_STREQ(Error(), "Fake failure: input rejected");
   ExpectInputKept();
 }
 
 TEST_F(ResampleBindingTest, NavigationFileSurvivesALibraryThatDoesNotWriteIt) {
   UseLibrary("no_nvb");
-  ASSERT_EQ(Keep(ResampleObn("in.obn", "out.obn", 10.0)), 0) << Error();
+  ASSERT_EQ(Keep(ResampleObn(WorkingDirectory, "in.obn", "out.obn", 10.0)), 0) << Error();
   EXPECT_EQ(ReadFile("out.nvb"), "$EPHREC nav\n");
   EXPECT_FALSE(Exists("in.nvb"));
 }
 
 TEST_F(ResampleBindingTest, SuccessWithoutOutputFileIsAFailure) {
   UseLibrary("no_file");
-  EXPECT_EQ(Keep(ResampleObn("in.obn", "out.obn", 10.0)), -1);
+  EXPECT_EQ(Keep(ResampleObn(WorkingDirectory, "in.obn", "out.obn", 10.0)), -1);
   EXPECT_NE(std::string(Error()).find("out.obn"), std::string::npos);
   ExpectInputKept();
 }

@@ -4,7 +4,7 @@
 #include <map>
 
 #include "base/last_error.h"
-#include "crinex/converter_binding.h"
+#include "convert/converter_binding.h"
 #include "resample_fixture.h"
 
 namespace stanvex::testing {
@@ -21,9 +21,9 @@ TEST_F(RealDataTest, ThirtySecondsBackToFiveMatchesTheRecordedEpochs) {
   ASSERT_TRUE(converted.ok) << converted.message;
   const SynthFile recorded = ReadSynthFile(obn);
   ASSERT_EQ(recorded.epochs.size(), 720u);
-  Result resampled = ResampleObn(obn, "thin.obn", 30.0);
+  Result resampled = ResampleObn(WorkingDirectory, obn, "thin.obn", 30.0);
   ASSERT_TRUE(resampled.ok) << resampled.message;
-  resampled = ResampleObn("thin.obn", "back.obn", 5.0);
+  resampled = ResampleObn(WorkingDirectory, "thin.obn", "back.obn", 5.0);
   ASSERT_TRUE(resampled.ok) << resampled.message;
   const SynthFile back = ReadSynthFile("back.obn");
   EXPECT_GT(back.epochs.size(), 700u);

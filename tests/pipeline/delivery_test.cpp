@@ -13,10 +13,13 @@
 #include "base/text.h"
 #include "failing_files.h"
 #include "platform/platform.h"
+#include "result_codes.h"
 #include "test_support.h"
 
 namespace stanvex {
 namespace {
+
+using testing::ZeroOrMinusOne;
 
 using testing::Exists;
 using testing::ReadFile;
@@ -47,11 +50,12 @@ class DeliveryTest : public ::testing::Test {
   }
   int CopyOver(const std::string& name) {
     CopyText(buffer, sizeof buffer, name.c_str());
-    return DeliverCopyOver(buffer, dest.path().c_str(), delivered);
+    return ZeroOrMinusOne(
+        DeliverCopyOver(buffer, WorkingDirectory, dest.path().c_str(), delivered));
   }
   int Append(const std::string& name) {
     CopyText(buffer, sizeof buffer, name.c_str());
-    return DeliverAppend(buffer, dest.path().c_str(), delivered);
+    return ZeroOrMinusOne(DeliverAppend(buffer, WorkingDirectory, dest.path().c_str(), delivered));
   }
 
   ScratchDir work;

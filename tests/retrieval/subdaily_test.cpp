@@ -16,7 +16,7 @@
 #include "base/gps_time.h"
 #include "base/last_error.h"
 #include "base/request_state.h"
-#include "crinex/converter_binding.h"
+#include "convert/converter_binding.h"
 #include "crinex/crx2rnx.h"
 #include "crinex_encoder.h"
 #include "ftp_fixture.h"

@@ -10,7 +10,7 @@
 #include "base/last_error.h"
 #include "base/paths.h"
 #include "base/request_state.h"
-#include "crinex/converter_binding.h"
+#include "convert/converter_binding.h"
 #include "extract/extract_file.h"
 #include "obsfiles/resample.h"
 #include "platform/platform.h"
@@ -57,7 +57,7 @@ TEST_F(WinCompanionsTest, ConverterDllTurnsARealHourIntoObnAndIntObnRefinesIt) {
   EXPECT_NEAR(+average.position2, 139.61, 0.01);
 
   // 30 s to 15 s goes through IntObn.dll; the input is consumed.
-  Result resampled = ResampleObn("07590920.obn", "fine.obn", 15.0);
+  Result resampled = ResampleObn(WorkingDirectory, "07590920.obn", "fine.obn", 15.0);
   ASSERT_TRUE(resampled.ok) << resampled.message;
   EXPECT_TRUE(platform::FileExists("fine.obn"));
   EXPECT_GT(platform::FileSize("fine.obn"), platform::FileSize("07590920.obn"));

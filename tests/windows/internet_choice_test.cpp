@@ -6,10 +6,13 @@
 #include <cstring>
 
 #include "base/last_error.h"
-#include "ftp/internet_binding.h"
+#include "result_codes.h"
+#include "transfer/internet_binding.h"
 
 namespace stanvex {
 namespace {
+
+using testing::ZeroOrMinusOne;
 
 TEST(InternetLibraryChoice, SchemesTheSystemLibraryCannotServeGoToOurs) {
   for (const char* address : {"ftp.example.org", "127.0.0.2", "ftp://ftp.example.org/pub",
@@ -31,15 +34,17 @@ TEST(InternetLibraryChoice, SchemesTheSystemLibraryCannotServeGoToOurs) {
 TEST(InternetLibraryChoice, BindingFollowsTheAddressAndLoadsEachLibraryOnce) {
   InternetBinding saved = Internet;
   Internet = InternetBinding{};
-  ASSERT_EQ(BindInternetLibraryFor("https://localhost:8443/blue"), 0) << LastErrorText;
+  ASSERT_EQ(ZeroOrMinusOne(BindInternetLibraryFor("https://localhost:8443/blue", &Internet)), 0)
+      << LastErrorText;
   EXPECT_STREQ(Internet.name, "svinet.dll");
   platform::LibraryHandle own = Internet.module;
   ASSERT_NE(own, nullptr);
-  ASSERT_EQ(BindInternetLibraryFor("ftp.example.org"), 0) << LastErrorText;
+  ASSERT_EQ(ZeroOrMinusOne(BindInternetLibraryFor("ftp.example.org", &Internet)), 0)
+      << LastErrorText;
   EXPECT_STREQ(Internet.name, "wininet.dll");
   EXPECT_NE(Internet.module, own);
   EXPECT_NE(Internet.InternetOpenA, nullptr);
-  ASSERT_EQ(BindInternetLibraryFor("ftps://localhost:2121"), 0);
+  ASSERT_EQ(ZeroOrMinusOne(BindInternetLibraryFor("ftps://localhost:2121", &Internet)), 0);
   EXPECT_EQ(Internet.module, own);
   Internet = saved;
 }

@@ -11,10 +11,10 @@
 
 #include "arguments.h"
 #include "command.h"
-#include "ftp/availability.h"
 #include "private_folder.h"
 #include "stanvex.h"
 #include "station_choice.h"
+#include "transfer/availability.h"
 
 namespace {
 

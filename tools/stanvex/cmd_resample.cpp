@@ -80,8 +80,9 @@ stanvex::cli::CommandRegistration resampleRegistration([](CLI::App& app) {
     // No other command of this run has registered a callback.
     SetCallBack(PrintResampleStatus);
     void (*previousHandler)(int) = std::signal(SIGINT, StopResampleOnInterrupt);
+    // No request's working folder: the library is given full paths.
     const stanvex::Result result =
-        stanvex::ResampleObn(copy.c_str(), args->output.c_str(), args->interval);
+        stanvex::ResampleObn("", copy.c_str(), args->output.c_str(), args->interval);
     std::signal(SIGINT, previousHandler);
     SetCallBack(nullptr);
     if (progress_line_open) std::printf("\n");

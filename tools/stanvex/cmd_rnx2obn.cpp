@@ -5,7 +5,7 @@
 #include <string>
 
 #include "command.h"
-#include "crinex/converter_binding.h"
+#include "convert/converter_binding.h"
 #include "stanvex.h"
 
 namespace {

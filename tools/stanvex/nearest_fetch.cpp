@@ -11,12 +11,12 @@
 
 #include "arguments.h"
 #include "command.h"
-#include "ftp/availability.h"
 #include "platform/child_process.h"
 #include "platform/platform.h"
 #include "private_folder.h"
 #include "station_choice.h"
 #include "station_view.h"
+#include "transfer/availability.h"
 
 namespace stanvex::cli {
 namespace {
