@@ -44,14 +44,15 @@ struct Epoch {
 
 std::vector<Epoch> ReadAll(const std::string& path) {
   std::vector<Epoch> epochs;
-  ObnFile* file = OpenObnForRead(path.c_str(), kObnBufferSize);
-  if (file == nullptr) {
-    std::fprintf(stderr, "%s\n", LastErrorText);
+  ObnFile* file = nullptr;
+  const Result opened = OpenObnForRead(path.c_str(), kObnBufferSize, &file);
+  if (!opened.ok) {
+    std::fprintf(stderr, "%s\n", opened.message);
     std::exit(1);
   }
   Epoch e;
   ObnMeasurementRecord m[kObnReaderRoom];
-  while (ReadObnEpoch(file, &e.position, m) == 0) {
+  while (ReadObnEpoch(file, &e.position, m).ok) {
     e.satellites.assign(m, m + e.position.count);
     epochs.push_back(e);
   }
@@ -216,13 +217,18 @@ void CopyOrDie(const fs::path& from, const fs::path& to) {
 
 // Writes epochs as an OBN file.
 void WriteAll(const std::string& path, const std::vector<Epoch>& epochs) {
-  ObnFile* file = CreateObn(path.c_str(), 0, 5.0f, kObnBufferSize, kObnWriterChannels);
-  bool ok = file != nullptr;
-  for (Epoch e : epochs)
-    ok = ok && WriteObnEpoch(file, &e.position, e.satellites.data()) == 0;
-  ok = file != nullptr && CloseObn(file) == 0 && ok;
-  if (!ok) {
-    std::fprintf(stderr, "%s\n", LastErrorText);
+  ObnFile* file = nullptr;
+  Result written = CreateObn(path.c_str(), 0, 5.0f, kObnBufferSize, kObnWriterChannels, &file);
+  for (Epoch e : epochs) {
+    if (!written.ok) break;
+    written = WriteObnEpoch(file, &e.position, e.satellites.data());
+  }
+  if (file != nullptr) {
+    const Result closed = CloseObn(file);
+    if (written.ok) written = closed;
+  }
+  if (!written.ok) {
+    std::fprintf(stderr, "%s\n", written.message);
     std::exit(1);
   }
 }
@@ -261,8 +267,8 @@ void RunScenario(const char* title, const std::vector<Epoch>& original, const st
     ReplaceExtension(from, ext);
     CopyOrDie(from, std::string("fine") + ext);
   }
-  if (ResampleObn("fine.obn", "coarse.obn", 30.0) != 0) {
-    std::fprintf(stderr, "thinning failed: %s\n", LastErrorText);
+  if (const Result r = ResampleObn("", "fine.obn", "coarse.obn", 30.0); !r.ok) {
+    std::fprintf(stderr, "thinning failed: %s\n", r.message);
     std::exit(1);
   }
   const std::vector<Epoch> coarse = ReadAll("coarse.obn");
@@ -276,8 +282,8 @@ void RunScenario(const char* title, const std::vector<Epoch>& original, const st
     RegisteredCallBack.store(run == 0 ? &PrintLibraryText : nullptr);
     ResetObsStatusForTesting();
     const auto start = std::chrono::steady_clock::now();
-    if (ResampleObn("coarse.obn", "back.obn", 5.0) != 0) {
-      std::fprintf(stderr, "interpolation failed: %s\n", LastErrorText);
+    if (const Result r = ResampleObn("", "coarse.obn", "back.obn", 5.0); !r.ok) {
+      std::fprintf(stderr, "interpolation failed: %s\n", r.message);
       std::exit(1);
     }
     oursSeconds = std::min(oursSeconds,
@@ -322,13 +328,13 @@ void StopLatency(const std::vector<Epoch>& original, const std::string& companio
       ReplaceExtension(from, ext);
       CopyOrDie(from, std::string("fine") + ext);
     }
-    if (ResampleObn("fine.obn", "coarse.obn", 30.0) != 0) std::exit(1);
+    if (!ResampleObn("", "fine.obn", "coarse.obn", 30.0).ok) std::exit(1);
   };
   using Clock = std::chrono::steady_clock;
   prepare();
   auto start = Clock::now();
-  if (ResampleObn("coarse.obn", "tenth.obn", 0.1) != 0) {
-    std::fprintf(stderr, "interpolation failed: %s\n", LastErrorText);
+  if (const Result r = ResampleObn("", "coarse.obn", "tenth.obn", 0.1); !r.ok) {
+    std::fprintf(stderr, "interpolation failed: %s\n", r.message);
     std::exit(1);
   }
   const double full = std::chrono::duration<double>(Clock::now() - start).count();
@@ -340,12 +346,12 @@ void StopLatency(const std::vector<Epoch>& original, const std::string& companio
     stopAt = Clock::now();
     StopInerpolation();
   });
-  const int result = ResampleObn("coarse.obn", "tenth.obn", 0.1);
+  const Result result = ResampleObn("", "coarse.obn", "tenth.obn", 0.1);
   const Clock::time_point ended = Clock::now();
   stopper.join();
   std::printf("30 s -> 0.1 s takes %.3f s; stopped a quarter in: result %d, ended %.1f ms after "
               "the stop, output left: %s\n",
-              full, result, std::chrono::duration<double, std::milli>(ended - stopAt).count(),
+              full, result.ok ? 0 : -1, std::chrono::duration<double, std::milli>(ended - stopAt).count(),
               platform::FileExists("tenth.obn") ? "yes" : "no");
 }
 
@@ -368,8 +374,9 @@ int main(int argc, char** argv) {
   } else {
     CopyOrDie(observation, "day.obs");
     CopyOrDie(navigation, "day.nav");
-    if (ConvertRinexToObn("day.obs", "day.nav", obn, 0, 0) != 1) {
-      std::fprintf(stderr, "conversion failed: %s\n", LastErrorText);
+    if (const Result converted = ConvertRinexToObn("day.obs", "day.nav", obn, 0, 0);
+        !converted.ok) {
+      std::fprintf(stderr, "conversion failed: %s\n", converted.message);
       return 1;
     }
   }

@@ -33,9 +33,11 @@ constexpr int kEpochsPerDay = 86400;
 constexpr int kChannels = 12;
 
 bool WriteDay(const std::string& name, int day) {
-  stanvex::ObnFile* file = stanvex::CreateObn(name.c_str(), 1, 1.0f, stanvex::kObnBufferSize,
-                                              stanvex::kObnWriterChannels);
-  if (file == nullptr) return false;
+  stanvex::ObnFile* file = nullptr;
+  if (!stanvex::CreateObn(name.c_str(), 1, 1.0f, stanvex::kObnBufferSize,
+                          stanvex::kObnWriterChannels, &file)
+           .ok)
+    return false;
   stanvex::ObnPositionRecord position{};
   stanvex::ObnMeasurementRecord measurements[kChannels]{};
   bool ok = true;
@@ -51,9 +53,9 @@ bool WriteDay(const std::string& name, int day) {
       measurements[m].l1Phase = 1.1e8 + i * 0.19 + m;
       measurements[m].l1Range = 2.1e7 + i + m;
     }
-    ok = stanvex::WriteObnEpoch(file, &position, measurements) == 0;
+    ok = stanvex::WriteObnEpoch(file, &position, measurements).ok;
   }
-  return stanvex::CloseObn(file) == 0 && ok;
+  return stanvex::CloseObn(file).ok && ok;
 }
 
 std::string Name(const std::string& dir, const std::string& file) { return dir + "/" + file; }
@@ -83,7 +85,7 @@ bool RunOurs(const std::string& dir, int days, double* seconds, double* cpu, lon
     if (!stanvex::platform::SetCurrentDir(dir.c_str())) _exit(2);
     char names[3][stanvex::kDailyNameSize] = {"abcd0010.obn", "abcd0020.obn", "abcd0030.obn"};
     const auto joinBegin = Clock::now();
-    int result = days > 1 ? stanvex::ConcatenateDailyFiles(names, "abcd0010tmp.obn", days) : 0;
+    bool ok = days > 1 ? stanvex::ConcatenateDailyFiles(names, "abcd0010tmp.obn", days).ok : true;
     const auto spliceBegin = Clock::now();
     if (days == 1) {
       stanvex::platform::MoveFile("abcd0010.obn", "abcd0010tmp.obn");
@@ -94,14 +96,14 @@ bool RunOurs(const std::string& dir, int days, double* seconds, double* cpu, lon
     // From noon of the first day to noon of the last.
     const double start = 86400.0 + 43200.0;
     const double end = 86400.0 * days + 43200.0;
-    if (result == 0) result = stanvex::SpliceToWindow("abcd0010tmp.obn", output, sizeof output, start, end);
+    if (ok) ok = stanvex::SpliceToWindow("abcd0010tmp.obn", output, sizeof output, start, end).ok;
     // The two passes over the data: joining writes the joined file, splicing
     // reads it back and writes the window.
     std::printf("  pass 1 (join) %.3f s, pass 2 (splice) %.3f s\n",
                 std::chrono::duration<double>(spliceBegin - joinBegin).count(),
                 std::chrono::duration<double>(Clock::now() - spliceBegin).count());
     std::fflush(stdout);
-    _exit(result == 0 ? 0 : 1);
+    _exit(ok ? 0 : 1);
   }
   int status = 0;
   rusage usage{};
