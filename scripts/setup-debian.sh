@@ -12,8 +12,9 @@ if [ "$(id -u)" != 0 ]; then
   exec sudo bash "${BASH_SOURCE[0]}" "$@"
 fi
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends \
+. "$(dirname "${BASH_SOURCE[0]}")/apt-update.sh"
+apt_update
+apt-get -o Acquire::Retries=3 install -y -qq --no-install-recommends \
   build-essential cmake ninja-build pkg-config \
   zlib1g-dev libminizip-dev libcurl4-openssl-dev libcli11-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \

@@ -43,13 +43,15 @@ as_root() {
   fi
 }
 
+. "$ROOT/scripts/apt-update.sh"
+
 # ---- packages ---------------------------------------------------------------
 missing=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   echo "windows-build: adding the i386 architecture (for wine32)"
   as_root dpkg --add-architecture i386
-  as_root apt-get update
+  apt_update as_root
 fi
 for pkg in cmake ninja-build make dpkg-dev g++-mingw-w64-$MINGW_PKG gcc-mingw-w64-$MINGW_PKG libz-mingw-w64-dev \
            wine wine32:i386 wine64 libgnutls30:i386 libgnutls30 libgtest-dev googletest openssl python3-openssl \
@@ -58,8 +60,8 @@ for pkg in cmake ninja-build make dpkg-dev g++-mingw-w64-$MINGW_PKG gcc-mingw-w6
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "windows-build: installing ${missing[*]}"
-  as_root apt-get update
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+  apt_update as_root
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get -o Acquire::Retries=3 install -y --no-install-recommends "${missing[@]}"
 fi
 
 [ "${STANVEX_WIN_SETUP_ONLY:-0}" = 1 ] && exit 0
@@ -80,7 +82,7 @@ if [ -z "$MINIZIP" ] || [ ! -f "$MINIZIP/unzip.c" ]; then
       grep -E '^deb ' /etc/apt/sources.list | sed -e 's/^deb /deb-src /' |
         as_root tee /etc/apt/sources.list.d/stanvex-deb-src.list >/dev/null
     fi
-    as_root apt-get update
+    apt_update as_root
   fi
   # The newest source first; a mirror without the security suite's sources
   # still has the release's.
