@@ -12,9 +12,9 @@ if [ "$(id -u)" != 0 ]; then
   exec sudo bash "${BASH_SOURCE[0]}" "$@"
 fi
 export DEBIAN_FRONTEND=noninteractive
-. "$(dirname "${BASH_SOURCE[0]}")/apt-update.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/apt.sh"
 apt_update
-apt-get -o Acquire::Retries=3 install -y -qq --no-install-recommends \
+apt_install \
   build-essential cmake ninja-build pkg-config \
   zlib1g-dev libminizip-dev libcurl4-openssl-dev libcli11-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \

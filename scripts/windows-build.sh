@@ -31,37 +31,20 @@ case "$BUILD" in /*) ;; *) BUILD="$PWD/$BUILD" ;; esac
 JOBS="${JOBS:-2}"
 WERROR="${STANVEX_WERROR:-ON}"
 
-# Installing packages needs root: run as root, or through sudo where it is.
-as_root() {
-  if [ "$(id -u)" -eq 0 ]; then
-    "$@"
-  elif command -v sudo >/dev/null 2>&1; then
-    sudo "$@"
-  else
-    echo "windows-build: '$*' needs root (sudo is not installed): run this as root" >&2
-    return 1
-  fi
-}
-
-. "$ROOT/scripts/apt-update.sh"
+. "$ROOT/scripts/apt.sh"
 
 # ---- packages ---------------------------------------------------------------
+# What building and the 64-bit test build need; Wine's 32-bit loader (i386
+# packages) is windows-test.sh's to install, where 32-bit programs can run.
 missing=()
-have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  echo "windows-build: adding the i386 architecture (for wine32)"
-  as_root dpkg --add-architecture i386
-  apt_update as_root
-fi
 for pkg in cmake ninja-build make dpkg-dev g++-mingw-w64-$MINGW_PKG gcc-mingw-w64-$MINGW_PKG libz-mingw-w64-dev \
-           wine wine32:i386 wine64 libgnutls30:i386 libgnutls30 libgtest-dev googletest openssl python3-openssl \
-           python3-pyftpdlib; do
-  have "$pkg" || missing+=("$pkg")
+           wine wine64 libgnutls30 libgtest-dev googletest openssl python3-openssl python3-pyftpdlib; do
+  have_package "$pkg" || missing+=("$pkg")
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "windows-build: installing ${missing[*]}"
-  apt_update as_root
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get -o Acquire::Retries=3 install -y --no-install-recommends "${missing[@]}"
+  apt_update
+  apt_install "${missing[@]}"
 fi
 
 [ "${STANVEX_WIN_SETUP_ONLY:-0}" = 1 ] && exit 0
@@ -82,7 +65,7 @@ if [ -z "$MINIZIP" ] || [ ! -f "$MINIZIP/unzip.c" ]; then
       grep -E '^deb ' /etc/apt/sources.list | sed -e 's/^deb /deb-src /' |
         as_root tee /etc/apt/sources.list.d/stanvex-deb-src.list >/dev/null
     fi
-    apt_update as_root
+    apt_update
   fi
   # The newest source first; a mirror without the security suite's sources
   # still has the release's.

@@ -29,12 +29,32 @@ package_program() {
   done | head -n1
 }
 . "$ROOT/scripts/windows-probe.sh"
+. "$ROOT/scripts/apt.sh"
+
+# Wine's 32-bit loader and the TLS library it loads are packages of the i386
+# architecture. A mirror whose i386 lists cannot be read (one stayed caught
+# in a sync for days) leaves them uninstallable: the tests then take the
+# 64-bit build below instead of failing the stage.
+install_wine32() {
+  have_package wine32:i386 && have_package libgnutls30:i386 && return 0
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "windows-test: adding the i386 architecture (for wine32)"
+    as_root dpkg --add-architecture i386
+    apt_update
+  fi
+  apt_install wine32:i386 libgnutls30:i386
+}
+
 WINE=wine
 STANVEX_WIN_SETUP_ONLY=1 bash "$ROOT/scripts/windows-build.sh" "$BUILD"
+install_wine32 || echo "windows-test: Wine's 32-bit loader could not be installed"
 loader=$(package_program wine32 '/wine$' || true)
 native=1
 why=""
-if [ -n "$loader" ] && ! "$loader" --version >/dev/null 2>&1; then
+if [ -z "$loader" ]; then
+  native=0
+  why="wine32:i386 is not installed"
+elif ! "$loader" --version >/dev/null 2>&1; then
   native=0
   why="$loader --version fails; 32-bit emulation disabled?"
 elif handler=$(emulated_i386); then
