@@ -195,16 +195,23 @@ STANVEX_API int32_t STANVEX_CALL iGetManfactFile(char* directory) {
 
 STANVEX_API void STANVEX_CALL NewGetAvgOBNPos(const char* path, AvgPosition* average,
                                               double* start, double* end, int32_t* valid) {
+  // The record's status field is 0 only when there is no average: a call
+  // refused because a request runs has none either.
+  auto noAverage = [average]() {
+    if (average != nullptr) std::memset(average, 0, sizeof *average);
+  };
   if (valid != nullptr) *valid = 0;
   RequestClaim claim("NewGetAvgOBNPos");
-  if (!claim.held()) return;
+  if (!claim.held()) {
+    noAverage();
+    return;
+  }
   Shielded("NewGetAvgOBNPos", nullptr, [&]() -> int32_t {
     ObnAverage found;
     Result read = path != nullptr ? AverageObnPosition(path, &found)
                                   : Result::Failure(nullptr, "Error: File (null) not found");
     if (!read.ok) {
-      // The record's status field is 0 only when there is no average.
-      if (average != nullptr) std::memset(average, 0, sizeof *average);
+      noAverage();
       return Report(read);
     }
     if (average != nullptr) {

@@ -331,6 +331,7 @@ TEST_F(RetrievalTest, RequestsBesideARunningOneAreRefusedWithoutTouchingIt) {
   std::strncpy(dest, dest_.path().c_str(), sizeof dest - 1);
   StationRecord* found[4] = {};
   int32_t count = -1, valid = 1;
+  AvgPosition stale = {46.5, 7.5, 1};  // a host's record from an earlier call
   const std::pair<const char*, std::function<int()>> calls[] = {
       {"iFTP", [&] { return iFTP(day2_, day2_ + 60, StationNamed("simc"), dest, 0, nullptr,
                                  nullptr, nullptr, 1, 0, 0); }},
@@ -340,7 +341,7 @@ TEST_F(RetrievalTest, RequestsBesideARunningOneAreRefusedWithoutTouchingIt) {
       {"iGetManfactFile", [&] { return iGetManfactFile(dest); }},
       {"vClearMem", [&] { return vClearMem(&catalogue_), -1; }},
       {"NewGetAvgOBNPos",
-       [&] { return NewGetAvgOBNPos(dest, nullptr, nullptr, nullptr, &valid), -1; }},
+       [&] { return NewGetAvgOBNPos(dest, &stale, nullptr, nullptr, &valid), -1; }},
   };
   const auto refused = [](const char* request) {
     return "Error " + std::string(request) + " refused: a request is already running";
@@ -352,6 +353,8 @@ TEST_F(RetrievalTest, RequestsBesideARunningOneAreRefusedWithoutTouchingIt) {
     }
     EXPECT_EQ(count, -1);
     EXPECT_EQ(valid, 0);
+    EXPECT_EQ(stale.status, 0) << "a refused average is no average";
+    EXPECT_EQ(stale.position1, 0.0);
     EXPECT_NE(catalogue_.pStations, nullptr) << "the running request's catalogue stays";
     char now[512];
     platform::GetCurrentDir(now, sizeof now);
