@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <set>
 
+#include "base/result.h"
 #include "catalogue/column_table.h"
 #include "gnss/wgs84.h"
 
@@ -121,17 +122,22 @@ FirstLine ReadFirstLine(const std::vector<std::string>& fields, Columns* columns
   return FirstLine::kBadHeader;
 }
 
-// One station from the fields of a data line; false with a reason.
-bool ReadStation(const std::vector<std::string>& fields, const Columns& columns,
-                 ImportedStation* station, std::string* reason) {
+// A data line that cannot be used, with why.
+Result Refused(const std::string& reason) {
+  return Result::Failure(ResultKind::kDamaged, "%s", reason.c_str());
+}
+
+// One station from the fields of a data line; a failure says why the line
+// cannot be used.
+Result ReadStation(const std::vector<std::string>& fields, const Columns& columns,
+                   ImportedStation* station) {
   std::string name = TrimBlanks(FieldAt(fields, columns.name));
   if (name.find('\0') != std::string::npos) {
-    *reason = "the name \"" + Printable(name.substr(0, 32)) + "\" holds a NUL byte";
-    return false;
+    return Refused("the name \"" + Printable(name.substr(0, 32)) + "\" holds a NUL byte");
   }
   if (!AllAlphanumeric(name) || (name.size() != 4 && name.size() != 9)) {
-    *reason = "the name \"" + Printable(name.substr(0, 32)) + "\" is not 4 or 9 letters or digits";
-    return false;
+    return Refused("the name \"" + Printable(name.substr(0, 32)) +
+                   "\" is not 4 or 9 letters or digits");
   }
   station->shortName = Lower(name.substr(0, 4));
   station->longName = name.size() == 9 ? Upper(name) : std::string();
@@ -145,34 +151,30 @@ bool ReadStation(const std::vector<std::string>& fields, const Columns& columns,
     int third = xyz ? columns.z : columns.height;
     if (!Number(FieldAt(fields, first), &a) || !Number(FieldAt(fields, second), &b) ||
         !Number(FieldAt(fields, third), &c)) {
-      *reason = "a coordinate is missing or not a number";
-      return false;
+      return Refused("a coordinate is missing or not a number");
     }
   } else {
     if (!Number(FieldAt(fields, 1), &a) || !Number(FieldAt(fields, 2), &b) ||
         !Number(FieldAt(fields, 3), &c)) {
-      *reason = "a coordinate is missing or not a number";
-      return false;
+      return Refused("a coordinate is missing or not a number");
     }
     xyz = std::sqrt(a * a + b * b + c * c) > kEcefThreshold;
   }
   if (xyz) {
     double radius = std::sqrt(a * a + b * b + c * c);
     if (radius < kMinRadius || radius > kMaxRadius) {
-      *reason = "X Y Z do not lie on the earth's surface";
-      return false;
+      return Refused("X Y Z do not lie on the earth's surface");
     }
     EcefToGeodetic(a, b, c, &station->latitude, &station->longitude, &station->height);
-    return true;
+    return Result::Success();
   }
   if (a < -90 || a > 90 || b < -180 || b > 360 || c < -1000 || c > 10000) {
-    *reason = "latitude, longitude or height out of range";
-    return false;
+    return Refused("latitude, longitude or height out of range");
   }
   station->latitude = a;
   station->longitude = b > 180 ? b - 360 : b;
   station->height = c;
-  return true;
+  return Result::Success();
 }
 
 // "46 52 37.56012 N": whole degrees, whole minutes, seconds to 5 decimals.
@@ -244,9 +246,9 @@ StationList ParseStationList(const std::string& text) {
     }
     if (comment) continue;
     ImportedStation station{};
-    std::string reason;
-    if (!ReadStation(fields, columns, &station, &reason)) {
-      list.problems.push_back(where + reason);
+    Result read = ReadStation(fields, columns, &station);
+    if (!read.ok) {
+      list.problems.push_back(where + read.message);
       continue;
     }
     // Local file names are made from the short name: it must be unique.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/gps_time.h"
+#include "base/text.h"
 #include "platform/platform.h"
 
 namespace stanvex {
@@ -229,6 +230,11 @@ struct TypeMap {
 
 // ---- the join --------------------------------------------------------------
 
+// Keeps why an input was left out, or where its reading stopped.
+void KeepProblem(JoinInput* input, const Result& result) {
+  CopyText(input->problem, sizeof input->problem, result.message);
+}
+
 class Join {
  public:
   explicit Join(const char* output) : output_(output) {}
@@ -238,20 +244,27 @@ class Join {
   Join(const Join&) = delete;
   Join& operator=(const Join&) = delete;
 
-  bool Add(JoinInput* input);
-  bool WriteFailed() const { return writeFailed_; }
-  bool Finish() {
-    if (out_ == nullptr) return !writeFailed_;
-    bool closed = std::fclose(out_) == 0;
-    out_ = nullptr;
-    if (!closed) writeFailed_ = true;
-    return !writeFailed_;
+  // Reads one input into the output. Fails only when the output cannot be
+  // created or written; an input that is left out, or whose reading stops,
+  // says why in its problem.
+  Result Add(JoinInput* input);
+  // Closes the output; fails when anything of it could not be written.
+  Result Finish() {
+    if (out_ != nullptr) {
+      bool closed = std::fclose(out_) == 0;
+      out_ = nullptr;
+      if (!closed) writeFailed_ = true;
+    }
+    return writeFailed_ ? WriteFailure() : Result::Success();
   }
 
  private:
-  bool ReadHeader(LineReader& in, TypeLists* types, std::string* text, char* problem);
-  bool CopyEvent(LineReader& in, std::string& line, const EpochLine& epoch, char* problem);
-  bool CopyData(LineReader& in, std::string& line, const EpochLine& epoch, char* problem);
+  // The failures of these three say what is wrong with the input, except
+  // that CopyEvent and CopyData fail with WriteFailure() when the output
+  // cannot be written (writeFailed_ is then set).
+  Result ReadHeader(LineReader& in, TypeLists* types, std::string* text);
+  Result CopyEvent(LineReader& in, std::string& line, const EpochLine& epoch);
+  Result CopyData(LineReader& in, std::string& line, const EpochLine& epoch);
   void Remap(const std::vector<std::string>& lines, std::string* out);
   const TypeMap& MapFor(char system);
   bool Write(const std::string& text) {
@@ -260,13 +273,19 @@ class Join {
       writeFailed_ = true;
     return !writeFailed_;
   }
-  bool Damaged(const LineReader& in, Got got, char* problem) {
-    std::snprintf(problem, kJoinProblemSize,
-                  got == Got::kTooLong ? "has a line too long at line %d, the rest is left out"
-                  : got == Got::kEnd   ? "ends inside an epoch after line %d"
-                                       : "has a damaged epoch at line %d, the rest is left out",
-                  in.number());
-    return false;
+  Result Written(const std::string& text) {
+    return Write(text) ? Result::Success() : WriteFailure();
+  }
+  Result WriteFailure() const {
+    return Result::Failure(nullptr, "Error writing the joined observation file %s", output_);
+  }
+  static Result Damaged(const LineReader& in, Got got) {
+    return Result::Failure(
+        ResultKind::kNone,
+        got == Got::kTooLong ? "has a line too long at line %d, the rest is left out"
+        : got == Got::kEnd   ? "ends inside an epoch after line %d"
+                             : "has a damaged epoch at line %d, the rest is left out",
+        in.number());
   }
 
   const char* output_;
@@ -281,23 +300,21 @@ class Join {
   double last_ = 0;
 };
 
-bool Join::ReadHeader(LineReader& in, TypeLists* types, std::string* text, char* problem) {
+Result Join::ReadHeader(LineReader& in, TypeLists* types, std::string* text) {
   std::string line;
   Got got = in.Next(&line);
   double version = 0;
   if (got == Got::kLine && HasLabel(line, "RINEX VERSION / TYPE"))
     version = std::atof(Slice(line, 0, 9).c_str());
   if (got != Got::kLine || version < 2 || version >= 5 || Slice(line, 20, 1) != "O") {
-    std::snprintf(problem, kJoinProblemSize, "is not a RINEX 2, 3 or 4 observation file");
-    return false;
+    return Result::Failure(ResultKind::kNone, "is not a RINEX 2, 3 or 4 observation file");
   }
   types->rinex3 = version >= 3;
   TypeRecords records(types);
   for (int lines = 1;; ++lines) {
     if (records.Take(line) == TypeRecords::Taken::kDamaged) {
-      std::snprintf(problem, kJoinProblemSize, "has a damaged observation type record at line %d",
-                    in.number());
-      return false;
+      return Result::Failure(ResultKind::kNone,
+                             "has a damaged observation type record at line %d", in.number());
     }
     if (!HasLabel(line, "TIME OF LAST OBS") && !HasLabel(line, "# OF SATELLITES") &&
         !HasLabel(line, "PRN / # OF OBS"))
@@ -305,15 +322,12 @@ bool Join::ReadHeader(LineReader& in, TypeLists* types, std::string* text, char*
     if (HasLabel(line, "END OF HEADER")) break;
     got = in.Next(&line);
     if (got != Got::kLine || lines == kMaxHeaderLines) {
-      std::snprintf(problem, kJoinProblemSize, "ends inside its header (line %d)", in.number());
-      return false;
+      return Result::Failure(ResultKind::kNone, "ends inside its header (line %d)", in.number());
     }
   }
-  if (types->Empty()) {
-    std::snprintf(problem, kJoinProblemSize, "lists no observation types");
-    return false;
-  }
-  return true;
+  if (types->Empty())
+    return Result::Failure(ResultKind::kNone, "lists no observation types");
+  return Result::Success();
 }
 
 const TypeMap& Join::MapFor(char system) {
@@ -362,7 +376,7 @@ void Join::Remap(const std::vector<std::string>& lines, std::string* out) {
   out->append(current).push_back('\n');
 }
 
-bool Join::CopyEvent(LineReader& in, std::string& line, const EpochLine& epoch, char* problem) {
+Result Join::CopyEvent(LineReader& in, std::string& line, const EpochLine& epoch) {
   std::string kept;
   int keptCount = 0;
   TypeLists changed = inTypes_;
@@ -371,9 +385,9 @@ bool Join::CopyEvent(LineReader& in, std::string& line, const EpochLine& epoch, 
   std::string record;
   for (int i = 0; i < epoch.count; ++i) {
     Got got = in.Next(&record);
-    if (got != Got::kLine) return Damaged(in, got, problem);
+    if (got != Got::kLine) return Damaged(in, got);
     TypeRecords::Taken taken = records.Take(record);
-    if (taken == TypeRecords::Taken::kDamaged) return Damaged(in, Got::kLine, problem);
+    if (taken == TypeRecords::Taken::kDamaged) return Damaged(in, Got::kLine);
     if (taken == TypeRecords::Taken::kTaken) {
       typesChanged = true;
       continue;
@@ -386,14 +400,14 @@ bool Join::CopyEvent(LineReader& in, std::string& line, const EpochLine& epoch, 
     for (TypeMap& map : maps_) map = TypeMap{};
     identity_ = inTypes_ == outTypes_;
   }
-  if (epoch.flag == 4 && keptCount == 0) return true;
-  if (epoch.hasTime && haveLast_ && epoch.time <= last_ + kSameEpoch) return true;
+  if (epoch.flag == 4 && keptCount == 0) return Result::Success();
+  if (epoch.hasTime && haveLast_ && epoch.time <= last_ + kSameEpoch) return Result::Success();
   SetCount(&line, outTypes_.rinex3, keptCount);
   TrimEnd(&line);
-  return Write(line + "\n" + kept);
+  return Written(line + "\n" + kept);
 }
 
-bool Join::CopyData(LineReader& in, std::string& line, const EpochLine& epoch, char* problem) {
+Result Join::CopyData(LineReader& in, std::string& line, const EpochLine& epoch) {
   const bool rinex3 = outTypes_.rinex3;
   std::vector<std::string> lines;
   // RINEX 2: 12 satellites on the epoch line, 12 on each further line.
@@ -401,7 +415,7 @@ bool Join::CopyData(LineReader& in, std::string& line, const EpochLine& epoch, c
     std::string more;
     for (int listed = 12; listed < epoch.count; listed += 12) {
       Got got = in.Next(&more);
-      if (got != Got::kLine) return Damaged(in, got, problem);
+      if (got != Got::kLine) return Damaged(in, got);
       line += "\n" + more;
     }
   }
@@ -415,7 +429,7 @@ bool Join::CopyData(LineReader& in, std::string& line, const EpochLine& epoch, c
     for (size_t k = 0; k < perSatellite; ++k) {
       std::string text;
       Got got = in.Next(&text);
-      if (got != Got::kLine) return Damaged(in, got, problem);
+      if (got != Got::kLine) return Damaged(in, got);
       lines.push_back(text);
     }
     if (identity_) {
@@ -427,46 +441,47 @@ bool Join::CopyData(LineReader& in, std::string& line, const EpochLine& epoch, c
     Remap(lines, &data);
     ++written;
   }
-  if (haveLast_ && epoch.time <= last_ + kSameEpoch) return true;
-  if (written == 0 && epoch.count > 0) return true;  // none of its satellites can be written
+  if (haveLast_ && epoch.time <= last_ + kSameEpoch) return Result::Success();
+  // None of its satellites can be written.
+  if (written == 0 && epoch.count > 0) return Result::Success();
   if (written != epoch.count) SetCount(&line, rinex3, written);
-  if (!Write(line + "\n" + data)) return false;
+  Result copied = Written(line + "\n" + data);
+  if (!copied.ok) return copied;
   haveLast_ = true;
   last_ = epoch.time;
-  return true;
+  return Result::Success();
 }
 
-bool Join::Add(JoinInput* input) {
+Result Join::Add(JoinInput* input) {
   input->joined = false;
   input->problem[0] = '\0';
   std::FILE* file = std::fopen(input->path, "rb");
   if (file == nullptr) {
-    std::snprintf(input->problem, kJoinProblemSize, "cannot be opened");
-    return true;
+    KeepProblem(input, Result::Failure(ResultKind::kNotFound, "cannot be opened"));
+    return Result::Success();
   }
   std::unique_ptr<LineReader> in(new LineReader(file));
   TypeLists types;
   std::string header;
-  bool read = ReadHeader(*in, &types, &header, input->problem);
-  if (read && started_ && types.rinex3 != outTypes_.rinex3) {
-    std::snprintf(input->problem, kJoinProblemSize, "is RINEX %d, the first file RINEX %d",
-                  types.rinex3 ? 3 : 2, outTypes_.rinex3 ? 3 : 2);
-    read = false;
+  Result read = ReadHeader(*in, &types, &header);
+  if (read.ok && started_ && types.rinex3 != outTypes_.rinex3)
+    read = Result::Failure(ResultKind::kNone, "is RINEX %d, the first file RINEX %d",
+                           types.rinex3 ? 3 : 2, outTypes_.rinex3 ? 3 : 2);
+  if (!read.ok) {
+    KeepProblem(input, read);
+    std::fclose(file);
+    return writeFailed_ ? WriteFailure() : Result::Success();
   }
-  if (read && !started_) {
+  if (!started_) {
     out_ = platform::CreateNewFile(output_);
     if (out_ == nullptr) {
       writeFailed_ = true;
       std::fclose(file);
-      return false;
+      return WriteFailure();
     }
     started_ = true;
     outTypes_ = types;
     Write(header);
-  }
-  if (!read) {
-    std::fclose(file);
-    return !writeFailed_;
   }
   input->joined = true;
   inTypes_ = types;
@@ -477,22 +492,26 @@ bool Join::Add(JoinInput* input) {
     Got got = in->Next(&line);
     if (got == Got::kEnd) break;
     if (got == Got::kTooLong) {
-      Damaged(*in, got, input->problem);
+      KeepProblem(input, Damaged(*in, got));
       break;
     }
     if (Blank(line)) continue;
     EpochLine epoch;
     bool ok = ParseEpochLine(line, outTypes_.rinex3, &epoch) && epoch.count <= kMaxRecordCount;
     if (!ok) {
-      Damaged(*in, Got::kLine, input->problem);
+      KeepProblem(input, Damaged(*in, Got::kLine));
       break;
     }
-    bool copied = epoch.flag >= 2 && epoch.flag <= 5 ? CopyEvent(*in, line, epoch, input->problem)
-                                                     : CopyData(*in, line, epoch, input->problem);
-    if (!copied) break;
+    Result copied = epoch.flag >= 2 && epoch.flag <= 5 ? CopyEvent(*in, line, epoch)
+                                                       : CopyData(*in, line, epoch);
+    if (!copied.ok) {
+      // A write that failed is the join's failure, not the input's.
+      if (!writeFailed_) KeepProblem(input, copied);
+      break;
+    }
   }
   std::fclose(file);
-  return !writeFailed_;
+  return writeFailed_ ? WriteFailure() : Result::Success();
 }
 
 }  // namespace
@@ -501,11 +520,11 @@ Result JoinRinexObservations(JoinInput* inputs, int32_t count, const char* outpu
   Join join(output);
   int32_t joined = 0;
   for (int32_t i = 0; i < count; ++i) {
-    if (!join.Add(&inputs[i])) break;
+    if (!join.Add(&inputs[i]).ok) break;
     if (inputs[i].joined) ++joined;
   }
-  if (!join.Finish())
-    return Result::Failure(nullptr, "Error writing the joined observation file %s", output);
+  Result finished = join.Finish();
+  if (!finished.ok) return finished;
   if (joined == 0)
     return Result::Failure(nullptr, "Error none of the observation files could be joined into %s",
                            output);

@@ -65,30 +65,29 @@ Result NameFiles(const char* source, const char* target, Delivery* delivery) {
 }
 
 // Takes back whatever the delivery did in the destination; the working
-// directory still holds all three files. False when an earlier file could
-// not be put back under its name.
-bool Undo(Delivery* delivery, char* unrestored, size_t size) {
-  bool restored = true;
+// directory still holds all three files. Fails when an earlier file could
+// not be put back under its name, saying where it is kept.
+Result Undo(Delivery* delivery) {
+  Result undone = Result::Success();
   for (int i = 2; i >= 0; --i) {
     const ObnMember member = kObnMembers[i];
     if (delivery->isPlaced[i]) delivery->targets.DeleteMember(member);
     if (delivery->isStaged[i] && !delivery->isPlaced[i]) delivery->staged.DeleteMember(member);
     if (delivery->isSetAside[i] &&
-        !platform::MoveFile(delivery->setAside.Name(member), delivery->targets.Name(member))) {
-      restored = false;
-      CopyText(unrestored, size, delivery->setAside.Name(member));
-    }
+        !platform::MoveFile(delivery->setAside.Name(member), delivery->targets.Name(member)))
+      undone = Result::Failure(nullptr, "an earlier file of the destination is kept as %s",
+                               delivery->setAside.Name(member));
   }
-  return restored;
+  return undone;
 }
 
 // The failure of a delivery, after undoing it. detail names what failed.
 Result Fail(Delivery* delivery, const char* detail) {
-  char unrestored[kPathSize] = "";
-  if (Undo(delivery, unrestored, sizeof unrestored))
+  Result undone = Undo(delivery);
+  if (undone.ok)
     return Result::Failure(nullptr, "%s %s (%s)", kMoveFailure, delivery->workingFolder, detail);
-  return Result::Failure(nullptr, "%s %s (%s; an earlier file of the destination is kept as %s)",
-                         kMoveFailure, delivery->workingFolder, detail, unrestored);
+  return Result::Failure(nullptr, "%s %s (%s; %s)", kMoveFailure, delivery->workingFolder, detail,
+                         undone.message);
 }
 
 Result FailMissing(Delivery* delivery, const char* path) {

@@ -14,8 +14,8 @@ TransferState Transfer;
 
 namespace {
 
-// The five entry points, in binding order: the first missing one gives the
-// binding's result (its index + 1); then the optional one.
+// The five entry points, in binding order: the binding's failure names the
+// first missing one; then the optional one.
 const platform::EntryPoint kInternetEntryPoints[] = {
     {"InternetOpenA", offsetof(InternetBinding, InternetOpenA), true},
     {"InternetConnectA", offsetof(InternetBinding, InternetConnectA), true},
@@ -27,27 +27,26 @@ const platform::EntryPoint kInternetEntryPoints[] = {
 
 }  // namespace
 
-BindingOutcome BindInternetLibrary(const char* name, InternetBinding* binding) {
+Result BindInternetLibrary(const char* name, InternetBinding* binding) {
   if (binding->module != nullptr && binding->InternetSetStatusCallback != nullptr)
-    return BindingOutcome{0, Result::Success()};
+    return Result::Success();
   CopyText(binding->name, sizeof binding->name, name);
   platform::LoadedLibrary library = platform::LoadedLibrary::Open(name);
   if (!library.IsOpen())
-    return BindingOutcome{-1, Result::Failure(nullptr, "Error loading library %s", name)};
+    return Result::Failure(ResultKind::kNotFound, "Error loading library %s", name);
   InternetBinding found;
   const int missing = platform::FindEntryPoints(library, found, kInternetEntryPoints);
   if (missing >= 0) {
     *binding = InternetBinding{};
     // The library is released here.
-    return BindingOutcome{missing + 1,
-                          Result::Failure(nullptr, "Error opening function %s in %s",
-                                          kInternetEntryPoints[missing].decoratedName, name)};
+    return Result::Failure(nullptr, "Error opening function %s in %s",
+                           kInternetEntryPoints[missing].decoratedName, name);
   }
   CopyText(found.name, sizeof found.name, name);
   // A binding lives as long as the process: downloads copy it freely.
   found.module = library.KeepLoaded();
   *binding = found;
-  return BindingOutcome{0, Result::Success()};
+  return Result::Success();
 }
 
 const char* InternetLibraryFor(const char* address) {
@@ -90,9 +89,9 @@ Result BindInternetLibraryNamed(const char* name, InternetBinding* into) {
   static InternetBinding bindings[2];
   InternetBinding& binding =
       bindings[std::strcmp(name, kOwnInternetLibrary) == 0 ? 1 : 0];
-  BindingOutcome bound = BindInternetLibrary(name, &binding);
-  if (bound.code == 0) *into = binding;
-  return bound.result;
+  Result bound = BindInternetLibrary(name, &binding);
+  if (bound.ok) *into = binding;
+  return bound;
 }
 
 void TransferSend(int32_t code, const char* text, int32_t value1, double real) {

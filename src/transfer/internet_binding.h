@@ -43,18 +43,12 @@ struct TransferLink {
 // The library's own link (Internet, FtpStopCount), which the exports give.
 inline TransferLink LibraryTransferLink() { return TransferLink{&Internet, &FtpStopCount}; }
 
-// What binding a library came to: code 0 when all five entry points are
-// found; -1 when the library cannot be loaded; 1..5 for the first missing
-// entry point. result fails (no heading) for any code but 0.
-struct BindingOutcome {
-  int code;
-  Result result;
-};
-
 // name: the Windows name ("wininet.dll"); binding: out. A binding that is
-// already complete is kept. A missing entry point releases the library and
-// clears binding. Sends nothing.
-BindingOutcome BindInternetLibrary(const char* name, InternetBinding* binding);
+// already complete is kept. Fails (no heading) when the library cannot be
+// loaded (kind kNotFound) or lacks one of the five entry points (the failure
+// names the first missing one); a missing entry point releases the library
+// and clears binding. Sends nothing.
+Result BindInternetLibrary(const char* name, InternetBinding* binding);
 
 // The Windows names of the internet libraries.
 constexpr const char* kSystemInternetLibrary = "wininet.dll";

@@ -124,6 +124,29 @@ TEST_F(DeliveryTest, FailedDeliveryIsUndoneWhole) {
   EXPECT_TRUE(Exists(work.File("efgh0050.obn")));
 }
 
+// An earlier file that cannot be put back under its name is named in the
+// failure, where it is kept.
+TEST_F(DeliveryTest, FailedUndoNamesWhereTheEarlierFileIsKept) {
+  MakeResult("abcd0050");
+  for (const char* ext : {".obn", ".nvb", ".sta"})
+    WriteFile(dest.File(std::string("abcd0050") + ext), "old");
+  {
+    // The renames of the new .sta into place and of the old one back fail.
+    testing::FailingFiles full("abcd0050.sta", testing::FailingFiles::kRefuseName, 2);
+    EXPECT_EQ(CopyOver("abcd0050.obn"), -1);
+  }
+  const std::string kept = dest.File("abcd0050.sta.old.part");
+  const std::string start =
+      kStillInWork + work.path() + " (unable to rename " + dest.File("abcd0050.sta.part") + ": ";
+  const std::string end = "; an earlier file of the destination is kept as " + kept + ")";
+  EXPECT_EQ(Error().rfind(start, 0), 0u) << Error();
+  ASSERT_GE(Error().size(), end.size()) << Error();
+  EXPECT_EQ(Error().substr(Error().size() - end.size()), end) << Error();
+  EXPECT_EQ(ReadFile(kept), "old");
+  EXPECT_EQ(ReadFile(dest.File("abcd0050.obn")), "old");
+  EXPECT_EQ(ReadFile(work.File("abcd0050.sta")), "new.sta");
+}
+
 TEST_F(DeliveryTest, AppendTakesTheFirstFreeLetteredName) {
   WriteFile(dest.File("abcd0050.obn"), "first");
   MakeResult("abcd0050", "second");

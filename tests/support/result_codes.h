@@ -4,6 +4,8 @@
 #ifndef STANVEX_TESTS_SUPPORT_RESULT_CODES_H
 #define STANVEX_TESTS_SUPPORT_RESULT_CODES_H
 
+#include <cstring>
+
 #include "base/last_error.h"
 #include "base/result.h"
 #include "base/text.h"
@@ -19,11 +21,17 @@ inline int OneOrZero(const Result& result) {
 // 0 for success, -1 for a failure.
 inline int ZeroOrMinusOne(const Result& result) { return OneOrZero(result) == 1 ? 0 : -1; }
 
-// The code of an outcome that carries one beside its Result (code, result).
-template <typename Outcome>
-int CodeOf(const Outcome& outcome) {
-  OneOrZero(outcome.result);
-  return outcome.code;
+// The code a binding of the internet library returned: 0 when bound; -1
+// when the library cannot be loaded; 1..5 for the first missing entry point,
+// in binding order.
+inline int CodeOf(const Result& binding) {
+  if (OneOrZero(binding) == 1) return 0;
+  if (binding.kind == ResultKind::kNotFound) return -1;
+  static const char* const kEntryPoints[] = {"InternetOpenA", "InternetConnectA", "FtpGetFileA",
+                                             "InternetCloseHandle", "InternetSetStatusCallback"};
+  for (int i = 0; i < 5; ++i)
+    if (std::strstr(binding.message, kEntryPoints[i]) != nullptr) return i + 1;
+  return -2;  // a failure that names no entry point
 }
 
 }  // namespace stanvex::testing
