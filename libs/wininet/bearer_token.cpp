@@ -39,6 +39,20 @@ void TakeBearerFlag(DWORD flags, ConnectionObject* connection) {
   connection->user = "anonymous";
   connection->password = "anonymous@";
   connection->passwordGiven = false;
+  connection->anonymousOnly = true;
+}
+
+bool TokenHostOnAnotherPort(const ConnectionObject& connection, const std::string& url) {
+  std::string host, port, ownHost, ownPort;
+  return connection.bearer && HostAndPort(url, &host, &port) &&
+         HostAndPort(connection.address.base, &ownHost, &ownPort) && host == ownHost &&
+         port != ownPort;
+}
+
+bool IsSendableToken(const std::string& token) {
+  for (char c : token)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
+  return true;
 }
 
 bool IsOwnHost(const ConnectionObject& connection, const std::string& url) {
@@ -51,17 +65,20 @@ NetrcLookup BearerTokenFor(const ConnectionObject& connection, const std::string
                            std::string* token) {
   token->clear();
   if (!connection.bearer || !IsOwnHost(connection, url)) return NetrcLookup::kNoEntry;
+  NetrcLookup lookup = NetrcLookup::kFound;
   if (connection.passwordGiven) {
     *token = connection.password;
-    return token->empty() ? NetrcLookup::kNoEntry : NetrcLookup::kFound;
+  } else {
+    std::string host, port;
+    HostAndPort(url, &host, &port);
+    NetrcLogin login;
+    lookup = LookupNetrc(host, &login);
+    if (lookup == NetrcLookup::kFound) *token = login.password;
   }
-  std::string host, port;
-  HostAndPort(url, &host, &port);
-  NetrcLogin login;
-  NetrcLookup lookup = LookupNetrc(host, &login);
-  if (lookup == NetrcLookup::kFound) *token = login.password;
-  if (lookup == NetrcLookup::kFound && token->empty()) return NetrcLookup::kNoEntry;
-  return lookup;
+  if (lookup != NetrcLookup::kFound) return lookup;
+  // A token that would break its header line is not sent at all.
+  if (!IsSendableToken(*token)) token->clear();
+  return token->empty() ? NetrcLookup::kNoEntry : NetrcLookup::kFound;
 }
 
 }  // namespace stanvex::wininet

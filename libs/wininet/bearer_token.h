@@ -19,13 +19,19 @@ void TakeBearerFlag(DWORD flags, ConnectionObject* connection);
 // The token for a request of connection (a bearer one) to url: its password
 // when url is on the connection's own host and port (the password of the
 // netrc entry of that host when none was given). kNoEntry with an empty
-// token for any other host, or when there is none; kUnusableEntry or
+// token for any other host, when there is none, or when it holds a control
+// character (a line break would end its header line); kUnusableEntry or
 // kFileTooLarge when the netrc file cannot give it.
 NetrcLookup BearerTokenFor(const ConnectionObject& connection, const std::string& url,
                            std::string* token);
 
 // True when url is on the host and port of the connection's own address.
 bool IsOwnHost(const ConnectionObject& connection, const std::string& url);
+
+// True when connection is a bearer one and url is on its own host name at
+// another port: no login goes there (the host's netrc entry holds the token,
+// which is for the own port alone).
+bool TokenHostOnAnotherPort(const ConnectionObject& connection, const std::string& url);
 
 }  // namespace stanvex::wininet
 

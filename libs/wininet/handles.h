@@ -60,7 +60,10 @@ struct ConnectionObject : InternetObject {
   std::string user;
   std::string password;
   bool passwordGiven = false;  // the caller gave a password (not the anonymous default)
-  bool bearer = false;          // STANVEX_FLAG_BEARER_TOKEN: the password is a bearer token
+  bool bearer = false;          // STANVEX_FLAG_BEARER_TOKEN over HTTPS: the password is a bearer token
+  // STANVEX_FLAG_BEARER_TOKEN over any other scheme: an anonymous login
+  // only, never the host's netrc entry (which holds the service's token).
+  bool anonymousOnly = false;
   std::string proxy;
   DWORD_PTR connectContext = 0;
   // Set when the handle is closed: the running request aborts and sends

@@ -24,7 +24,17 @@ bool EqualNoCase(const std::string& a, const std::string& b) {
 struct Token {
   std::string text;
   bool quoted = false;  // written in double quotes: never a keyword
+  // A quote left open at the end of its line, or a control character: such
+  // a value would carry further lines of the file (other hosts' logins) or
+  // break the request line it goes into, so it is never used.
+  bool broken = false;
 };
+
+bool HasControlCharacter(const std::string& text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return true;
+  return false;
+}
 
 bool IsKeyword(const Token& token) {
   static const char* const kKeywords[] = {"machine", "default",  "login",
@@ -71,6 +81,7 @@ class Tokens {
   bool Read(Token* token, bool sameLine) {
     token->text.clear();
     token->quoted = false;
+    token->broken = false;
     previousPosition_ = position_;
     previousLineStart_ = lineStart_;
     for (;;) {
@@ -92,15 +103,20 @@ class Tokens {
     if (text_[position_] == '"') {
       token->quoted = true;
       ++position_;
-      while (position_ < length_ && text_[position_] != '"') {
+      while (position_ < length_ && text_[position_] != '"' && text_[position_] != '\n') {
         if (text_[position_] == '\\' && position_ + 1 < length_) ++position_;
         token->text.push_back(text_[position_++]);
       }
-      if (position_ < length_) ++position_;  // the closing quote
+      if (position_ < length_ && text_[position_] == '"')
+        ++position_;  // the closing quote
+      else
+        token->broken = true;  // the line (or the file) ended first
+      token->broken = token->broken || HasControlCharacter(token->text);
       return true;
     }
     while (position_ < length_ && !IsBlank(text_[position_]))
       token->text.push_back(text_[position_++]);
+    token->broken = HasControlCharacter(token->text);
     return true;
   }
 
@@ -116,6 +132,7 @@ class Tokens {
 // keyword, which is then left to be read as one.
 bool ReadValue(Tokens* tokens, Token* value) {
   if (!tokens->Next(value)) return false;
+  if (value->broken) return false;
   if (!IsKeyword(*value)) return true;
   tokens->Unread();
   return false;
@@ -130,8 +147,12 @@ NetrcLookup FindNetrcLogin(const char* text, size_t length, const std::string& h
   enum class Entry { kNone, kOther, kMatch } entry = Entry::kNone;
   bool unusable = false;
   NetrcLogin found;
-  // The host's entry decides the lookup once it has a login or is unusable.
-  auto decided = [&]() { return entry == Entry::kMatch && (unusable || !found.login.empty()); };
+  // The host's entry decides the lookup once it has a login or a password
+  // (an entry of a token has no login) or is unusable.
+  auto decided = [&]() {
+    return entry == Entry::kMatch &&
+           (unusable || !found.login.empty() || !found.password.empty());
+  };
   Token token;
   while (tokens.Next(&token)) {
     if (!IsKeyword(token)) continue;

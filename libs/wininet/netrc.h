@@ -11,7 +11,9 @@
 //
 // A keyword whose value is missing or is itself a keyword (unquoted) makes
 // its own entry unusable; the keyword is then read as a keyword, so the words
-// after it never fill that entry with another entry's login.
+// after it never fill that entry with another entry's login. So does a value
+// whose quote is still open at the end of its line, or that holds a control
+// character.
 #ifndef STANVEX_WININET_NETRC_H
 #define STANVEX_WININET_NETRC_H
 
@@ -36,7 +38,8 @@ enum class NetrcLookup {
 constexpr size_t kMaxNetrcBytes = 1 << 20;
 
 // Looks host up (without regard to case) in text[0, length): the first
-// "machine" entry of that name that has a login fills *login. An unusable
+// "machine" entry of that name that has a login or a password fills *login
+// (an entry of a bearer token may have a password alone). An unusable
 // entry of that name met before it ends the search.
 NetrcLookup FindNetrcLogin(const char* text, size_t length, const std::string& host,
                            NetrcLogin* login);

@@ -124,7 +124,9 @@ NetrcLookup LoginFor(const ConnectionObject& connection, const std::string& url,
       return NetrcLookup::kFound;
     }
   }
-  return LookupNetrc(host, login);
+  // An entry with a password and no login names a token, not an account.
+  NetrcLookup lookup = LookupNetrc(host, login);
+  return lookup == NetrcLookup::kFound && login->login.empty() ? NetrcLookup::kNoEntry : lookup;
 }
 
 // The Windows error code of a netrc file that cannot give a login: the
@@ -238,7 +240,7 @@ DWORD ApplyCommonOptions(CURL* easy, ConnectionObject& connection, TransferConte
     case Scheme::kFtps: {
       curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
       NetrcLogin login;
-      NetrcLookup lookup = HasOwnAccount(connection)
+      NetrcLookup lookup = HasOwnAccount(connection) || connection.anonymousOnly
                                ? NetrcLookup::kNoEntry
                                : LoginFor(connection, connection.address.base, &login);
       if (DWORD failure = NetrcFailure(lookup)) return failure;
@@ -383,8 +385,11 @@ CURLcode PerformHttps(ConnectionObject& connection, CURL* easy, std::string url,
     NetrcLogin login;
     std::string token;
     const bool bearer = connection.bearer && IsOwnHost(connection, url);
-    NetrcLookup lookup =
-        bearer ? BearerTokenFor(connection, url, &token) : LoginFor(connection, url, &login);
+    NetrcLookup lookup = NetrcLookup::kNoEntry;
+    if (bearer)
+      lookup = BearerTokenFor(connection, url, &token);
+    else if (!TokenHostOnAnotherPort(connection, url))
+      lookup = LoginFor(connection, url, &login);
     if (DWORD failure = NetrcFailure(lookup)) {
       transfer->ownError = failure;
       return CURLE_LOGIN_DENIED;

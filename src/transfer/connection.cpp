@@ -52,7 +52,7 @@ Result FTPConnect(FtpSession* session, const char* host, HINTERNET* connection, 
 
   const InternetBinding& internet = *session->link.internet;
   *connection = internet.InternetConnectA(session->session, host, 0, user, password,
-                                          INTERNET_SERVICE_FTP, flags, 1);
+                                          INTERNET_SERVICE_FTP, ConnectFlagsFor(internet, flags), 1);
   bool answeredAtOnce = false;
   if (*connection != nullptr) {
     // Connected without going asynchronous: no completion will follow.

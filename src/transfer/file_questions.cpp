@@ -41,7 +41,8 @@ void AskOverOneConnection(const InternetBinding& binding, HINTERNET session, Add
   const char* user = login.user != nullptr ? login.user : "anonymous";
   const char* password = login.password != nullptr || bearer ? login.password : "anonymous@";
   HINTERNET connection = binding.InternetConnectA(session, first.address.c_str(), 0, user,
-                                                  password, INTERNET_SERVICE_FTP, login.flags, 0);
+                                                  password, INTERNET_SERVICE_FTP,
+                                                  ConnectFlagsFor(binding, login.flags), 0);
   if (connection == nullptr) {
     std::lock_guard<std::mutex> lock(queue->mutex);
     queue->connectError = static_cast<uint32_t>(platform::LastSystemError());

@@ -76,6 +76,16 @@ const char* InternetLibraryForAll(const char* const* addresses, int32_t count) {
   return kSystemInternetLibrary;
 }
 
+DWORD ConnectFlagsFor(const InternetBinding& binding, DWORD flags) {
+#if defined(_WIN32)
+  if (std::strcmp(binding.name, kSystemInternetLibrary) == 0)
+    return flags & ~static_cast<DWORD>(STANVEX_FLAG_BEARER_TOKEN);
+#else
+  (void)binding;
+#endif
+  return flags;
+}
+
 Result BindInternetLibraryFor(const char* address, InternetBinding* into) {
   return BindInternetLibraryNamed(InternetLibraryFor(address), into);
 }

@@ -67,6 +67,11 @@ const char* InternetLibraryFor(const char* address);
 // mirrors; else the system's.
 const char* InternetLibraryForAll(const char* const* addresses, int32_t count);
 
+// InternetConnectA's flags for binding: STANVEX_FLAG_BEARER_TOKEN is our own
+// library's, so the system's library on Windows (which reads no netrc file
+// and logs in anonymously without a password) is never given it.
+DWORD ConnectFlagsFor(const InternetBinding& binding, DWORD flags);
+
 // Binds *into to the library named (one of the two names above), as
 // BindInternetLibrary does (same results and texts). A binding to that
 // library is kept; one to the other library is replaced, and both libraries

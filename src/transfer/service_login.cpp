@@ -35,21 +35,22 @@ const char kTokenAdvice[] =
 AddressLogin LoginForAddress(const ServiceRecord* service, int32_t index, const char* user,
                              const char* password) {
   AddressLogin login;
-  if (index != 0) return login;
-  const char* address = ServiceAddress(service, 0);
   if (!ServiceUsesBearerToken(service)) {
-    login.user = user;
-    login.password = password;
+    if (index == 0) {
+      login.user = user;
+      login.password = password;
+    }
     return login;
   }
-  if (address != nullptr && IsHttps(address)) {
-    // A token needs no user name; without a password the library takes the
-    // host's netrc entry.
-    login.password = password;
-    login.flags = STANVEX_FLAG_BEARER_TOKEN;
-    return login;
-  }
-  login.tokenWithheld = password != nullptr;
+  // Every address of a service of tokens is flagged: over HTTPS the library
+  // sends the token (the request's, else the host's netrc entry) to that
+  // host alone; over any other scheme it logs in anonymously and never takes
+  // the netrc entry, whose password is the token.
+  login.flags = STANVEX_FLAG_BEARER_TOKEN;
+  const char* address = ServiceAddress(service, index);
+  const bool https = address != nullptr && IsHttps(address);
+  if (index == 0 && https) login.password = password;  // a token needs no user name
+  login.tokenWithheld = index == 0 && !https && password != nullptr;
   return login;
 }
 

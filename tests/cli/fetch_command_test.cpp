@@ -373,6 +373,7 @@ TEST_F(FetchCommandTest, BearerTokenGoesOverHttpsToTheServicesOwnHostOnly) {
     std::string address, options, environment;
     int status;
     const char* text;
+    bool bearer = true;
   } cases[] = {
       {own.Url() + "/simgz", file, noNetrc, 0, "delivered"},
       {own.Url() + "/simgz", "", noNetrc + " STANVEX_PASSWORD=" + token, 0, "delivered"},
@@ -385,9 +386,14 @@ TEST_F(FetchCommandTest, BearerTokenGoesOverHttpsToTheServicesOwnHostOnly) {
        "goes over HTTPS only: it is not sent to http://127.0.0.1:"},
       {plain.Url() + "/simgz", file, noNetrc, 1, "is of a kind this program does not use"},
       {"ftp://" + ftp.Address() + "/simgz", file, noNetrc, 0, "it is not sent to ftp://"},
+      // Nor does an FTP address of the service get the token of its host's netrc entry.
+      {"ftp://" + ftp.Address() + "/simgz", "", trust + Quote(temp_.File("netrc")), 0,
+       "delivered"},
+      // Another archive never gets the token as its anonymous password.
+      {"ftp://" + ftp.Address() + "/simgz", file, noNetrc, 0, "delivered", false},
   };
   for (const auto& c : cases) {
-    const std::string catalogue = CatalogueWithGzipServiceAt(c.address, true);
+    const std::string catalogue = CatalogueWithGzipServiceAt(c.address, c.bearer);
     EXPECT_EQ(Stanvex(Fetch("2022-12-31 01:00", "2022-12-31 02:00", catalogue) + c.options,
                       c.environment),
               c.status)

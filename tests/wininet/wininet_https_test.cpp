@@ -531,7 +531,12 @@ TEST(Netrc, EntriesTokensAndMacros) {
       {"machine h login a password \"machine\"\n", kFound, "machine"},
       {"macdef\n\nmachine h login a password p\n", kFound, "p"},
       {"machine h login a account macdef m\n\nmachine h login b password q\n",
-       NetrcLookup::kUnusableEntry, ""}};
+       NetrcLookup::kUnusableEntry, ""},
+      {"machine h password tok\n", kFound, "tok"},  // a bearer token's entry
+      // A quote left open never takes the next lines, nor a control character a header.
+      {"machine h login a password \"open\nmachine x login b password s3\n",
+       NetrcLookup::kUnusableEntry, ""},
+      {"machine h login a password \"p\x01q\"\n", NetrcLookup::kUnusableEntry, ""}};
   for (const auto& each : cases) {
     login = NetrcLogin();
     EXPECT_EQ(FindNetrcLogin(each.text.data(), each.text.size(), "h", &login), each.lookup)

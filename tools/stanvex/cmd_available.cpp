@@ -134,8 +134,11 @@ void RunAvailable(const AvailableOptions& options) {
   for (StationRecord* station : stations) {
     const bool login = options.nearest <= 0 ||
                        stanvex::cli::LoginGoesTo(*station, options.user, options.service);
+    // Without --user the password is a token, for a service of tokens only.
+    const bool sendPassword =
+        login && hasPassword && (!options.user.empty() || stanvex::cli::TakesToken(*station));
     asked.push_back({station, login && !options.user.empty() ? options.user.c_str() : nullptr,
-                     login && hasPassword ? password.c_str() : nullptr});
+                     sendPassword ? password.c_str() : nullptr});
   }
   std::vector<stanvex::FileAnswer> answers;
   std::vector<stanvex::DayVerdict> days;

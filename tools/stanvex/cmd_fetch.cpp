@@ -327,9 +327,13 @@ void RunFetch(const FetchOptions& options) {
 
   if (interrupted) throw stanvex::cli::CommandFailure{"stopped before the retrieval began"};
   const double interval = options.intervalGiven ? options.interval : 0;
+  // Without --user the password is a token: it goes to a service of tokens
+  // only, never as the anonymous password of another archive.
+  const bool sendPassword =
+      hasPassword && (!options.user.empty() || stanvex::cli::TakesToken(*station));
   const int32_t result = iFTP(start, end, station, destText.data(), interval, delivered,
                               options.user.empty() ? nullptr : user.data(),
-                              hasPassword ? passwordText.data() : nullptr,
+                              sendPassword ? passwordText.data() : nullptr,
                               options.append ? 0 : 1, options.dropUnsolved ? 1 : 0,
                               options.keepRinex ? 0 : 1);
   EndBar();
