@@ -246,6 +246,7 @@ DayVerdict Verdict(const DayPlan& plan) {
   verdict.why = !observations ? "no observation file" : "no navigation file";
   verdict.why += " at any address";
   if (!notes.empty()) verdict.why += " (" + notes + ")";
+  verdict.decided = notes.empty();
   return verdict;
 }
 

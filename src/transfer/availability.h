@@ -65,7 +65,10 @@ struct DayVerdict {
   int32_t station = 0;
   int32_t day = 0;
   bool hasData = false;  // observations (of some kind) and navigation are there
-  std::string why;       // when not: what is missing, and why an address could not answer
+  // True when the day's lack of data is known: every address asked answered
+  // (a failed question, such as a refused connection, says nothing of it).
+  bool decided = true;
+  std::string why;  // when not: what is missing, and why an address could not answer
 };
 
 enum class AskingMode {

@@ -79,10 +79,11 @@ class AvailabilityRound {
   bool done() const { return done_.load(); }
   const Result& result() const { return result_; }
   const std::vector<size_t>& candidates() const { return candidates_; }
-  // The first day of stations_[index] without data and why; "" when all have.
+  // The first day of stations_[index] known to be without data, and why;
+  // "" when none is (a day whose question failed is left to the retrieval).
   std::string Lacking(size_t index) const {
     for (const DayVerdict& day : days_)
-      if (day.station == static_cast<int32_t>(index) && !day.hasData)
+      if (day.station == static_cast<int32_t>(index) && !day.hasData && day.decided)
         return "no data for " + DayText(day.day) + ": " + day.why;
     return "";
   }
