@@ -556,6 +556,23 @@ TEST_F(FetchCommandTest, NearestFetchSkipsAStationWithoutDataAndDeliversTheNextT
   EXPECT_FALSE(Exists(dest_.File("simx3650.obn")));
   EXPECT_TRUE(LeftInTemp().empty());
 
+  // sime under a second service, nearest and without data: skipped there,
+  // it is still fetched from its own service.
+  const std::string twice = temp_.File("twice");
+  fs::create_directories(twice);
+  WriteFile(twice + "/manufact.dwn",
+            ReadFile(catalogue_ + "/manufact.dwn") +
+                "\nStation {\n  sName: sime\n  lat: 45 28 0 N\n  lon: 9 11 0 E\n  ht: 100\n"
+                "  serv: SIMGZ\n}\n");
+  const std::string again = temp_.File("again");
+  fs::create_directories(again);
+  ASSERT_EQ(Stanvex("fetch --catalogue " + Quote(twice) +
+                    " --nearest 3 --lat 45.466 --lon 9.183 --max-km 8000" +
+                    " --from '2022-12-31 01:00' --to '2022-12-31 02:00' --dest " + Quote(again)),
+            0)
+      << output_;
+  EXPECT_TRUE(Exists(again + "/sime3650.obn")) << output_;
+
   // The same through an archive that sends its files slowly, stopped.
   HttpsServerOptions options;
   options.root = archive_ + "/archive";
