@@ -188,7 +188,10 @@ Result JoinCatalogueFiles(const char* catalogueDirectory, char* combined,
 // released and the record gets the new counts and arrays, with both sizes 0
 // (the host sets them again before its next load). On failure (carrying
 // kCatalogueLoadHeading) the record is left as it was, arrays included, and
-// no catalogue is loaded. The record becomes LoadedCatalogue either way.
+// no catalogue is loaded; a workingDirectory that does not fit
+// WorkingDirectory (kDirectorySize with its terminator) fails so, with
+// "Error: the directory " + workingDirectory + " is too long", and is never
+// cut. The record becomes LoadedCatalogue either way.
 Result LoadCatalogue(const char* combined, const char* workingDirectory, Serv_Sta* catalogue,
                      const CatalogueOrigin& origin);
 

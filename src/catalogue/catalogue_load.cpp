@@ -253,6 +253,10 @@ Result LoadCatalogue(const char* combined, const char* workingDirectory, Serv_St
   Arrays previous = CatalogueLoaded && LoadedCatalogue == catalogue ? loaded_arrays : Arrays{};
   ForgetLoaded();
   LoadedCatalogue = catalogue;
+  // A folder cut to fit would be another folder: refused as a failed load.
+  if (workingDirectory != nullptr && std::strlen(workingDirectory) >= kDirectorySize)
+    return Result::Failure(kCatalogueLoadHeading, "Error: the directory %s is too long",
+                           workingDirectory);
   CopyText(WorkingDirectory, sizeof WorkingDirectory, workingDirectory);
   ReadCatalogue read;
   Result result = ReadCombined(combined, origin, &read);

@@ -13,10 +13,14 @@
 
 namespace stanvex::platform {
 
+// How long a stopped child is given to end before it is killed.
+constexpr uint32_t kStopGraceMilliseconds = 10000;
+
 class ChildProcess {
  public:
   ChildProcess() = default;
-  // A child still running is stopped and waited for.
+  // A child still running is stopped and waited for (StopWithin
+  // kStopGraceMilliseconds).
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -42,8 +46,17 @@ class ChildProcess {
   // the caller's to remove).
   void Stop();
 
+  // Ends the child at once: SIGKILL, which it cannot ignore; on Windows as
+  // Stop.
+  void Kill();
+
   // Waits for the child's end and returns its exit status as Ended gives it.
   int Wait();
+
+  // Stop, then up to graceMilliseconds for the child to end, its output
+  // read and dropped meanwhile so that it cannot block on a full pipe; a
+  // child still running then is killed. Returns its status as Wait does.
+  int StopWithin(uint32_t graceMilliseconds);
 
   bool running() const { return started_ && !ended_; }
 

@@ -1,6 +1,7 @@
 // POSIX child processes: posix_spawn (no code runs between fork and exec,
 // which matters in a process with threads), a pipe read without blocking.
 #include "platform/child_process.h"
+#include "platform/platform.h"
 
 #if !defined(_WIN32)
 
@@ -27,10 +28,7 @@ int DecodeStatus(int raw) {
 }  // namespace
 
 ChildProcess::~ChildProcess() {
-  if (running()) {
-    Stop();
-    Wait();
-  }
+  if (running()) StopWithin(kStopGraceMilliseconds);
   if (output_ >= 0) ::close(static_cast<int>(output_));
 }
 
@@ -116,6 +114,24 @@ bool ChildProcess::Ended(int* status) {
 
 void ChildProcess::Stop() {
   if (running()) ::kill(static_cast<pid_t>(process_), SIGTERM);
+}
+
+void ChildProcess::Kill() {
+  if (running()) ::kill(static_cast<pid_t>(process_), SIGKILL);
+}
+
+int ChildProcess::StopWithin(uint32_t graceMilliseconds) {
+  Stop();
+  const uint32_t started = TickCount();
+  int status = 0;
+  std::string dropped;
+  while (!Ended(&status) && TickCount() - started < graceMilliseconds) {
+    dropped.clear();
+    ReadAvailable(&dropped);
+    SleepMilliseconds(20);
+  }
+  Kill();
+  return Wait();
 }
 
 int ChildProcess::Wait() {

@@ -61,10 +61,7 @@ class VariableForChild {
 }  // namespace
 
 ChildProcess::~ChildProcess() {
-  if (running()) {
-    Stop();
-    Wait();
-  }
+  if (running()) StopWithin(kStopGraceMilliseconds);
   if (output_ != -1) CloseHandle(AsHandle(output_));
   if (process_ != 0) CloseHandle(AsHandle(process_));
 }
@@ -152,6 +149,14 @@ bool ChildProcess::Ended(int* status) {
 
 void ChildProcess::Stop() {
   if (running()) TerminateProcess(AsHandle(process_), 130);
+}
+
+// TerminateProcess ends the child at once: nothing is left to wait out.
+void ChildProcess::Kill() { Stop(); }
+
+int ChildProcess::StopWithin(uint32_t) {
+  Stop();
+  return Wait();
 }
 
 int ChildProcess::Wait() {

@@ -78,6 +78,11 @@ std::FILE* OpenForReading(const char* path);
 // with std::fclose, whose result tells whether the last data reached the file.
 std::FILE* CreateNewFile(const char* path);
 
+// As CreateNewFile, for a file that holds a secret (a password): on POSIX its
+// mode is narrowed to 0600 (owner only) before anything is written; on
+// Windows it takes its folder's access, as any new file does.
+std::FILE* CreateOwnerOnlyFile(const char* path);
+
 // Copies source into a new file target created as CreateNewFile does. A
 // failed copy removes target. True on success.
 bool CopyToNewFile(const char* source, const char* target);

@@ -34,6 +34,23 @@ bool SameDirectory(const char* a, const char* b) {
   return IsDirectory(a) && IsDirectory(b) && SameFile(a, b);
 }
 
+std::FILE* CreateOwnerOnlyFile(const char* path) {
+  std::FILE* file = CreateNewFile(path);
+  if (file == nullptr) return nullptr;
+  // The file is still empty: no reader can have seen anything in it. A
+  // device named as the path (/dev/null) is left as it is, and refused.
+  struct stat st;
+  const bool regular = ::lstat(path, &st) == 0 && S_ISREG(st.st_mode);
+  if (!regular || ::chmod(path, S_IRUSR | S_IWUSR) != 0) {
+    const int error = regular ? errno : EINVAL;
+    std::fclose(file);
+    if (regular) ::unlink(path);
+    errno = error;
+    return nullptr;
+  }
+  return file;
+}
+
 void MapLibraryName(const char* windowsName, char* out, size_t size) {
   if (size == 0) return;
   std::string name(windowsName);

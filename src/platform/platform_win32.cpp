@@ -56,6 +56,8 @@ bool SameDirectory(const char* a, const char* b) {
   return ::lstrcmpiA(fullA, fullB) == 0;
 }
 
+std::FILE* CreateOwnerOnlyFile(const char* path) { return CreateNewFile(path); }
+
 // Windows loads libraries by their own names: nothing to map.
 void MapLibraryName(const char* windowsName, char* out, size_t size) {
   if (size == 0) return;

@@ -174,6 +174,17 @@ TEST_F(FetchCommandTest, UndeliveredFilesAreKeptAndNamed) {
   EXPECT_EQ(kept.rfind(temp_.File("tmp"), 0), 0u) << kept;
   EXPECT_TRUE(Exists(kept + "/simc3650.sta")) << output_;
   EXPECT_TRUE(Exists(kept + "/simc3650.obn") || Exists(dest_.File("simc3650.obn")));
+
+  // Under --nearest the folder kept never keeps the login file.
+  WriteFile(temp_.File("token"), "s3cretPW\n");
+  Stanvex("fetch --catalogue " + Quote(catalogue_) + " --nearest 1 --lat 45.47 --lon 9.19" +
+          " --from '2022-12-31 01:00' --to '2022-12-31 02:00' --dest " + Quote(dest_.path()) +
+          " --password-file " + Quote(temp_.File("token")));
+  ASSERT_TRUE(std::regex_search(
+      output_, found, std::regex("not delivered are in (\\S+stanvex-nearest-[^/\\s]+)\\s")))
+      << output_;
+  EXPECT_TRUE(fs::is_directory(found[1].str())) << output_;
+  EXPECT_FALSE(Exists(found[1].str() + "/login")) << output_;
 }
 
 // "working files kept in F" is said only when F is kept and holds files.
@@ -308,7 +319,14 @@ TEST_F(FetchCommandTest, NearbyCommandsRefuseBadRequests) {
   const std::string fetch = Fetch("2022-12-31 01:00", "2022-12-31 02:00");
   const std::string available = "available --catalogue " + Quote(catalogue_);
   const std::string near = " --nearest 2 --lat 45.4 --lon 9.1";
-  const std::pair<std::string, const char*> cases[] = {
+  // A working folder longer than the library keeps is refused, never cut.
+  const std::string longTemp = temp_.File("long/" + std::string(120, 'd'));
+  fs::create_directories(longTemp);
+  const struct {
+    std::string arguments;
+    std::string message;
+    std::string environment = "";
+  } cases[] = {
       {fetch + near, "give either --station or --nearest N, not both"},
       {"fetch --catalogue " + Quote(catalogue_) + " --from 2022-12-31 --to 2022-12-31",
        "give either --station or --nearest N"},
@@ -326,11 +344,18 @@ TEST_F(FetchCommandTest, NearbyCommandsRefuseBadRequests) {
        "Invalid Time Range the Start time can not be larger then the end time"},
       {available + " --station simc --from 2022-01-01 --to 2022-12-31",
        "Error the window touches 364 days; at most 31 are asked"},
+      // A count beyond any catalogue asks them all, in little memory.
+      {available + " --nearest 2147483647 --lat 45.4 --lon 9.1 --from 2022-01-01 --to 2022-12-31",
+       "Error the window touches 364 days; at most 31 are asked",
+       "sh -c 'ulimit -v 2000000; exec \"$0\" \"$@\"'"},
+      {available + " --station simc --from 2022-12-31 --to 2022-12-31",
+       "Error: the directory " + longTemp + "/stanvex-available-", "TMPDIR=" + Quote(longTemp)},
   };
-  for (const auto& [arguments, message] : cases) {
-    EXPECT_EQ(Stanvex(arguments), 1) << arguments;
-    EXPECT_NE(output_.find(message), std::string::npos) << arguments << "\n" << output_;
+  for (const auto& c : cases) {
+    EXPECT_EQ(Stanvex(c.arguments, c.environment), 1) << c.arguments;
+    EXPECT_NE(output_.find(c.message), std::string::npos) << c.arguments << "\n" << output_;
   }
+  EXPECT_TRUE(Entries(longTemp).empty());
   EXPECT_TRUE(LeftInTemp().empty());
   EXPECT_TRUE(Entries(dest_.path()).empty());
 }
@@ -536,6 +561,23 @@ TEST_F(FetchCommandTest, NearestFetchSkipsAStationWithoutDataAndDeliversTheNextT
   }
   EXPECT_FALSE(Exists(dest_.File("simx3650.obn")));
   EXPECT_TRUE(LeftInTemp().empty());
+
+  // sime under a second service, nearest and without data: skipped there,
+  // it is still fetched from its own service.
+  const std::string twice = temp_.File("twice");
+  fs::create_directories(twice);
+  WriteFile(twice + "/manufact.dwn",
+            ReadFile(catalogue_ + "/manufact.dwn") +
+                "\nStation {\n  sName: sime\n  lat: 45 28 0 N\n  lon: 9 11 0 E\n  ht: 100\n"
+                "  serv: SIMGZ\n}\n");
+  const std::string again = temp_.File("again");
+  fs::create_directories(again);
+  ASSERT_EQ(Stanvex("fetch --catalogue " + Quote(twice) +
+                    " --nearest 3 --lat 45.466 --lon 9.183 --max-km 8000" +
+                    " --from '2022-12-31 01:00' --to '2022-12-31 02:00' --dest " + Quote(again)),
+            0)
+      << output_;
+  EXPECT_TRUE(Exists(again + "/sime3650.obn")) << output_;
 
   // The same through an archive that sends its files slowly, stopped.
   HttpsServerOptions options;

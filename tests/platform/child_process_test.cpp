@@ -52,6 +52,15 @@ TEST(ChildProcessTest, OutputStatusAndEnvironmentOfTheChildOnly) {
   EXPECT_FALSE(sleeper.Ended(&status));
   sleeper.Stop();
   EXPECT_EQ(sleeper.Wait(), 128 + 15);
+  // One that ignores the stop and floods its pipe is killed after the grace.
+  ChildProcess stubborn;
+  ASSERT_TRUE(stubborn.Start({"/bin/sh", "-c", "trap '' TERM; echo ready; while :; do echo x; done"},
+                             {}, &error))
+      << error;
+  std::string ready;
+  while (ready.find("ready") == std::string::npos && stubborn.ReadAvailable(&ready))
+    SleepMilliseconds(5);
+  EXPECT_EQ(stubborn.StopWithin(300), 128 + 9);
   ChildProcess missing;
   EXPECT_FALSE(missing.Start({"/nonexistent/program"}, {}, &error));
   EXPECT_NE(error.find("/nonexistent/program"), std::string::npos) << error;

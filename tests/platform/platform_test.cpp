@@ -81,10 +81,18 @@ TEST(PlatformFilesTest, NewFilesReplaceLinksAndKeepDevices) {
   std::FILE* device = CreateNewFile(pipe.c_str());
   ASSERT_NE(device, nullptr);
   std::fclose(device);
+  EXPECT_EQ(CreateOwnerOnlyFile(pipe.c_str()), nullptr);  // never for a secret
   ::close(reader);
   struct stat st;
   ASSERT_EQ(::lstat(pipe.c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+  // A file for a secret is its owner's alone.
+  std::FILE* secret = CreateOwnerOnlyFile(dir.File("login").c_str());
+  ASSERT_NE(secret, nullptr);
+  std::fclose(secret);
+  ASSERT_EQ(::lstat(dir.File("login").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 // A tree goes whole; a link inside is removed itself, never followed.

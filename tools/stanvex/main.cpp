@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <system_error>
 
@@ -43,6 +44,10 @@ int main(int argc, char** argv) {
   } catch (const stanvex::cli::CommandFailure& failure) {
     if (!failure.message.empty()) std::fprintf(stderr, "%s\n", failure.message.c_str());
     return failure.status;
+  } catch (const std::exception& error) {
+    // Returning rather than dying lets the private folders be removed.
+    std::fprintf(stderr, "stanvex: %s\n", error.what());
+    return 1;
   }
   return 0;
 }

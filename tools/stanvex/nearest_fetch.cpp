@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <set>
 #include <thread>
 
 #include "arguments.h"
@@ -50,6 +49,7 @@ struct Candidate {
   bool ended = false;
   int status = 0;
   bool kept = false;  // its undelivered files are in the private folder
+  bool passedOver = false;  // its name was delivered under another service
 };
 
 std::string Label(const StationRecord& station) {
@@ -132,11 +132,9 @@ class NearestRun {
       }
       platform::SleepMilliseconds(20);
     }
-    for (Candidate& candidate : candidates_)
-      if (candidate.child) candidate.child->Stop();
+    StopChildren();
     for (Candidate& candidate : candidates_) {
       if (!candidate.child) continue;
-      candidate.child->Wait();
       if (candidate.state == Candidate::State::kRunning)
         Settle(&candidate, Candidate::State::kFailed, "stopped");
     }
@@ -166,6 +164,32 @@ class NearestRun {
     return running;
   }
 
+  // Stops every retrieval, gives them all kStopGraceMilliseconds to end
+  // (their output read meanwhile, so none blocks on a full pipe), kills
+  // those still running and waits for every one.
+  void StopChildren() {
+    for (Candidate& candidate : candidates_)
+      if (candidate.child) candidate.child->Stop();
+    const uint32_t started = platform::TickCount();
+    for (bool running = true; running;) {
+      running = false;
+      for (Candidate& candidate : candidates_) {
+        if (!candidate.child) continue;
+        std::string dropped;
+        candidate.child->ReadAvailable(&dropped);
+        int status = 0;
+        running = running || !candidate.child->Ended(&status);
+      }
+      if (!running || platform::TickCount() - started >= platform::kStopGraceMilliseconds) break;
+      platform::SleepMilliseconds(20);
+    }
+    for (Candidate& candidate : candidates_) {
+      if (!candidate.child) continue;
+      candidate.child->Kill();
+      candidate.child->Wait();
+    }
+  }
+
   bool LoginFor(const StationRecord& station) const {
     return hasPassword_ && LoginGoesTo(station, request_.user, request_.service);
   }
@@ -183,17 +207,29 @@ class NearestRun {
     return arguments;
   }
 
-  // Starts the next stations while fewer than N are delivered or running
-  // and fewer than `jobs` run; a station's other services are passed over
-  // once it is delivered or running (its files would carry the same name).
+  // A waiting station that may start now: its name is neither delivered
+  // nor running under another service (its files would carry that name).
+  // One whose name was delivered is passed over for good; one whose name is
+  // running waits, to be tried should that one be skipped or fail.
+  bool Startable(Candidate* candidate) {
+    if (candidate->state != Candidate::State::kWaiting || candidate->passedOver) return false;
+    const auto holder = names_.find(candidate->name);
+    if (holder == names_.end()) return true;
+    candidate->passedOver = holder->second == Candidate::State::kDelivered;
+    return false;
+  }
+
+  // Starts the nearest startable stations while fewer than N are delivered
+  // or running and fewer than `jobs` run.
   void StartMore() {
     std::vector<StationToAsk> asking;
     std::vector<size_t> indices;
-    while (delivered_ + Running() < request_.count && Running() < request_.jobs &&
-           next_ < candidates_.size()) {
-      Candidate& candidate = candidates_[next_];
-      const size_t index = next_++;
-      if (!names_.insert(candidate.name).second) continue;
+    for (size_t index = 0; index < candidates_.size() &&
+                           delivered_ + Running() < request_.count && Running() < request_.jobs;
+         ++index) {
+      Candidate& candidate = candidates_[index];
+      if (!Startable(&candidate)) continue;
+      names_[candidate.name] = Candidate::State::kRunning;
       candidate.line = view_.Add(Label(*candidate.station));
       candidate.child = std::make_unique<platform::ChildProcess>();
       std::string error;
@@ -251,6 +287,11 @@ class NearestRun {
     candidate->state = state;
     candidate->outcome = outcome;
     if (state == Candidate::State::kDelivered) ++delivered_;
+    // A name skipped or failed here may still be served by another service.
+    if (state == Candidate::State::kDelivered)
+      names_[candidate->name] = state;
+    else
+      names_.erase(candidate->name);
     view_.Tell(candidate->line, outcome);
   }
 
@@ -289,7 +330,12 @@ class NearestRun {
 
   bool Finished() const {
     if (delivered_ >= request_.count) return Running() == 0;
-    return Running() == 0 && next_ >= candidates_.size() && !round_ && waiting_.empty();
+    if (Running() != 0 || round_ || !waiting_.empty()) return false;
+    for (const Candidate& candidate : candidates_)
+      if (candidate.state == Candidate::State::kWaiting && !candidate.passedOver &&
+          names_.count(candidate.name) == 0)
+        return false;
+    return true;
   }
 
   const NearestFetchRequest& request_;
@@ -298,8 +344,8 @@ class NearestRun {
   bool hasPassword_;
   StationView view_;
   std::vector<Candidate> candidates_;
-  std::set<std::string> names_;
-  size_t next_ = 0;
+  // The names delivered or running, and which of the two.
+  std::map<std::string, Candidate::State> names_;
   int delivered_ = 0;
   int32_t start_ = 0;
   int32_t end_ = 0;
@@ -309,11 +355,28 @@ class NearestRun {
   bool cannotAskTold_ = false;
 };
 
+// Removes the login file once the retrievals no longer read it: at once
+// after the run, and on every way out (a kept folder never keeps it).
+class LoginFileRemoval {
+ public:
+  explicit LoginFileRemoval(std::string path) : path_(std::move(path)) {}
+  ~LoginFileRemoval() { Remove(); }
+  LoginFileRemoval(const LoginFileRemoval&) = delete;
+  LoginFileRemoval& operator=(const LoginFileRemoval&) = delete;
+  void Remove() {
+    if (!path_.empty()) platform::DeleteFile(path_.c_str());
+    path_.clear();
+  }
+
+ private:
+  std::string path_;
+};
+
 // Writes the password into a new file of the private folder, for the
 // stations' retrievals to read (--password-file): never on a command line.
 std::string WriteLoginFile(const PrivateFolder& folder, const std::string& password) {
   const std::string path = folder.File("login");
-  std::FILE* file = platform::CreateNewFile(path.c_str());
+  std::FILE* file = platform::CreateOwnerOnlyFile(path.c_str());
   if (file == nullptr) throw CommandFailure{"cannot write the file " + path};
   const bool written = std::fputs((password + "\n").c_str(), file) >= 0;
   if (std::fclose(file) != 0 || !written) throw CommandFailure{"cannot write the file " + path};
@@ -352,12 +415,14 @@ void RunNearestFetch(const NearestFetchRequest& request) {
       {request.user, request.passwordGiven, request.password, request.passwordFile, anyToken},
       &hasPassword);
   const std::string loginFile = hasPassword ? WriteLoginFile(folder, resolved.password) : "";
+  LoginFileRemoval loginRemoval(loginFile);
   const std::string temporary = folder.File("tmp");
   if (!platform::MakeDirectory(temporary.c_str()))
     throw CommandFailure{"cannot make the folder " + temporary};
 
   NearestRun run(resolved, stations, loginFile, temporary, hasPassword);
   const bool stopped = run.Run();
+  loginRemoval.Remove();  // every retrieval has ended
   run.PrintSummary();
   if (stopped) throw CommandFailure{"stopped: every retrieval was ended"};
   if (run.keptFiles()) {

@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -50,7 +51,8 @@ StationRecord* FindStation(const Serv_Sta& catalogue, const std::string& name,
 std::vector<StationRecord*> NearestStations(double latitude, double longitude, double maxKm,
                                             int count, const std::string& service) {
   // A service named leaves out the others' stations: ask for all of them.
-  const int32_t wanted = service.empty() ? count : kMaxStations;
+  // No catalogue holds more than kMaxStations, so a larger count asks them all.
+  const int32_t wanted = service.empty() ? std::min(count, kMaxStations) : kMaxStations;
   std::vector<StationRecord*> found(static_cast<size_t>(wanted > 0 ? wanted : 1));
   int32_t number = 0;
   if (iFindClosestStation(latitude, longitude, maxKm * 1000.0, found.data(), wanted, &number) !=
