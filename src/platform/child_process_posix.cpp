@@ -67,6 +67,12 @@ bool ChildProcess::Start(const std::vector<std::string>& arguments,
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, pipe[1], 1);
   posix_spawn_file_actions_adddup2(&actions, pipe[1], 2);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+  // Nothing else goes to the child: descriptors that other threads opened
+  // without close-on-exec (libcurl's sockets among them) would keep their
+  // connections open for as long as the child runs.
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+#endif
   pid_t pid = 0;
   const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
