@@ -67,7 +67,7 @@ if [ "$native" = 1 ]; then
 else
   # Only the shipped DLLs and programs: their tests cannot run here.
   STANVEX_WIN_TESTS=OFF bash "$ROOT/scripts/windows-build.sh" "$BUILD"
-  echo "windows-test: this machine cannot run 32-bit programs natively ($why):"
+  echo "windows-test: the 32-bit tests cannot run on this machine ($why):"
   echo "windows-test: the 32-bit cross build passed"
   wine64=$(package_program wine64 '/wine64$' || true)
   if [ -z "$wine64" ] || ! "$wine64" --version >/dev/null 2>&1; then
