@@ -546,12 +546,17 @@ TEST_F(FetchCommandTest, ANearbyLoginGoesOnlyToTheStationsItIsFor) {
 // each under its own name; a SIGTERM while the stations' retrievals run
 // stops them all and leaves no temporary folder.
 TEST_F(FetchCommandTest, NearestFetchSkipsAStationWithoutDataAndDeliversTheNextThree) {
-  const std::string catalogue = temp_.File("nearby");
-  fs::create_directories(catalogue);
-  WriteFile(catalogue + "/manufact.dwn",
-            ReadFile(catalogue_ + "/manufact.dwn") +
-                "\nStation {\n  sName: simx\n  lat: 45 28 0 N\n  lon: 9 11 0 E\n  ht: 100\n"
-                "  serv: SIMGZ\n}\n");
+  // The sample catalogue in folder with station name added beside the site,
+  // under the service SIMGZ, which has no files of it.
+  const auto withStationBeside = [this](const std::string& folder, const char* name) {
+    const std::string catalogue = temp_.File(folder);
+    fs::create_directories(catalogue);
+    WriteFile(catalogue + "/manufact.dwn",
+              ReadFile(catalogue_ + "/manufact.dwn") + "\nStation {\n  sName: " + name +
+                  "\n  lat: 45 28 0 N\n  lon: 9 11 0 E\n  ht: 100\n  serv: SIMGZ\n}\n");
+    return catalogue;
+  };
+  const std::string catalogue = withStationBeside("nearby", "simx");
   const std::string nearest = "fetch --catalogue " + Quote(catalogue) +
                                " --nearest 3 --lat 45.466 --lon 9.183 --max-km 8000" +
                               " --from '2022-12-31 01:00' --to '2022-12-31 02:00' --dest " +
@@ -572,12 +577,7 @@ TEST_F(FetchCommandTest, NearestFetchSkipsAStationWithoutDataAndDeliversTheNextT
 
   // sime under a second service, nearest and without data: skipped there,
   // it is still fetched from its own service.
-  const std::string twice = temp_.File("twice");
-  fs::create_directories(twice);
-  WriteFile(twice + "/manufact.dwn",
-            ReadFile(catalogue_ + "/manufact.dwn") +
-                "\nStation {\n  sName: sime\n  lat: 45 28 0 N\n  lon: 9 11 0 E\n  ht: 100\n"
-                "  serv: SIMGZ\n}\n");
+  const std::string twice = withStationBeside("twice", "sime");
   const std::string again = temp_.File("again");
   fs::create_directories(again);
   ASSERT_EQ(Stanvex("fetch --catalogue " + Quote(twice) +
