@@ -49,12 +49,6 @@ bool TokenHostOnAnotherPort(const ConnectionObject& connection, const std::strin
          port != ownPort;
 }
 
-bool IsSendableToken(const std::string& token) {
-  for (char c : token)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
-  return true;
-}
-
 bool IsOwnHost(const ConnectionObject& connection, const std::string& url) {
   std::string host, port, ownHost, ownPort;
   return HostAndPort(url, &host, &port) && HostAndPort(connection.address.base, &ownHost, &ownPort) &&
@@ -77,7 +71,7 @@ NetrcLookup BearerTokenFor(const ConnectionObject& connection, const std::string
   }
   if (lookup != NetrcLookup::kFound) return lookup;
   // A token that would break its header line is not sent at all.
-  if (!IsSendableToken(*token)) token->clear();
+  if (HasControlCharacter(*token)) token->clear();
   return token->empty() ? NetrcLookup::kNoEntry : NetrcLookup::kFound;
 }
 

@@ -30,12 +30,6 @@ struct Token {
   bool broken = false;
 };
 
-bool HasControlCharacter(const std::string& text) {
-  for (char c : text)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return true;
-  return false;
-}
-
 bool IsKeyword(const Token& token) {
   static const char* const kKeywords[] = {"machine", "default",  "login",
                                           "password", "account", "macdef"};
@@ -139,6 +133,12 @@ bool ReadValue(Tokens* tokens, Token* value) {
 }
 
 }  // namespace
+
+bool HasControlCharacter(const std::string& text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return true;
+  return false;
+}
 
 NetrcLookup FindNetrcLogin(const char* text, size_t length, const std::string& host,
                            NetrcLogin* login) {

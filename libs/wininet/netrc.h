@@ -37,6 +37,10 @@ enum class NetrcLookup {
 // Files over this size are not read (and say so: kFileTooLarge).
 constexpr size_t kMaxNetrcBytes = 1 << 20;
 
+// True when text holds a byte below 0x20 or DEL: such a login or token
+// would break the request line or header it goes into.
+bool HasControlCharacter(const std::string& text);
+
 // Looks host up (without regard to case) in text[0, length): the first
 // "machine" entry of that name that has a login or a password fills *login
 // (an entry of a bearer token may have a password alone). An unusable
